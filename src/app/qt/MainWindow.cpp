@@ -1,0 +1,246 @@
+#include "app/qt/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolBar>
+
+#include "platform/qt/QtPlatform.h"
+
+namespace bw {
+namespace {
+// Positions in pixels at 15 twips to a pixel.
+constexpr int px(int twips) { return twips / 15; }
+
+QLabel* makeLabel(QWidget* parent, const char* name, const char* role, QRect geometry)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setAccessibleDescription(role);
+    label->setGeometry(geometry);
+    return label;
+}
+} // namespace
+
+template <class Handler> void MainWindow::run(Handler handler)
+{
+    handler();
+    refresh();
+}
+
+MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form)
+{
+    setObjectName("Form1");
+    setWindowIcon(QIcon(":/icons/brindlework.png"));
+
+    central_ = new QWidget(this);
+    central_->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(central_);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Menus.
+    auto* file = menuBar()->addMenu("&File");
+    file->setObjectName("f");
+    menuAction(file, form_.n, "n", &Form1::n_Click);
+    menuAction(file, form_.o, "o", &Form1::fileopen);
+    menuAction(file, form_.s, "s", nullptr);
+    menuAction(file, form_.sa, "sa", nullptr);
+    file->addSeparator();
+    menuAction(file, form_.e, "e", &Form1::e_Click);
+    auto* setup = menuBar()->addMenu("&Setup");
+    menuAction(setup, form_.pr, "pr", nullptr);
+    auto* ftp = menuBar()->addMenu("&FTP");
+    auto* ftpSetup = ftp->addMenu("Setup");
+    menuAction(ftpSetup, form_.url, "url", nullptr);
+    menuAction(ftpSetup, form_.na, "na", nullptr);
+    menuAction(ftpSetup, form_.pass, "pass", nullptr);
+    auto* batch = menuBar()->addMenu("&Batch");
+    auto* batchNew = batch->addMenu("New");
+    menuAction(batchNew, form_.l, "l", nullptr);
+    menuAction(batchNew, form_.ftpa, "ftpa", nullptr);
+    helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
+    helpMenu_->setObjectName("h");
+    menuAction(helpMenu_, form_.su, "su", &Form1::su_Click);
+    menuAction(helpMenu_, form_.ab, "ab", &Form1::ab_Click);
+
+    buildToolbar();
+
+    auto* submit = new QPushButton(central_);
+    submit->setObjectName("Command6");
+    submit->setGeometry(8, px(480), 100, 24);
+    buttons_[&form_.Command6] = submit;
+    connect(submit, &QPushButton::clicked, this, [this] { run([this] { form_.Command6_Click(); }); });
+
+    text4_ = new QLineEdit(central_);
+    text4_->setObjectName("Text4");
+    text4_->setReadOnly(true);
+    text4_->setAccessibleName("Search engine information");
+    text4_->setGeometry(114, px(480), 330, 24);
+    label4_ = makeLabel(central_, "Label4", "Version", QRect(452, px(480) + 4, 86, 16));
+    label4_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    label1_ = makeLabel(central_, "Label1", "Image counter", QRect(8, px(960), 90, 16));
+    label5_ = makeLabel(central_, "Label5", "Image name", QRect(100, px(960), 160, 16));
+    label5_->setTextFormat(Qt::PlainText);
+    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), 60, 16));
+    label3_ = makeLabel(central_, "Label3", "Batch progress", QRect(336, px(960), 70, 16));
+    auto* next = new QPushButton(central_);
+    next->setObjectName("Command7");
+    next->setGeometry(412, px(960) - 4, 125, 20);
+    buttons_[&form_.Command7] = next;
+
+    picture1_ = new QLabel(central_);
+    picture1_->setObjectName("Picture1");
+    picture1_->setAccessibleName("Image view");
+    picture1_->setAccessibleDescription("The current image of the page");
+    picture1_->setGeometry(8, px(1200), px(3735), px(2535));
+    picture1_->setFrameShape(QFrame::StyledPanel);
+    picture1_->setAlignment(Qt::AlignCenter);
+
+    text1_ = new QPlainTextEdit(central_);
+    text1_->setObjectName("Text1");
+    text1_->setGeometry(272, px(1200), px(3975), px(2535));
+    text1_->setTabChangesFocus(true);
+    text1_->setAccessibleName("Alt text");
+    text1_->setAccessibleDescription("The alternative text of the current image");
+    label2_->setBuddy(text1_);
+    connect(text1_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!updating_)
+            form_.Text1.setText(toBytes(text1_->toPlainText()));
+    });
+
+    auto* back = new QPushButton(central_);
+    back->setObjectName("Command5");
+    back->setGeometry(8, px(3840), 80, 22);
+    buttons_[&form_.Command5] = back;
+    auto* nextImage = new QPushButton(central_);
+    nextImage->setObjectName("Command3");
+    nextImage->setGeometry(94, px(3840), 80, 22);
+    buttons_[&form_.Command3] = nextImage;
+    auto* reset = new QPushButton(central_);
+    reset->setObjectName("Command1");
+    reset->setGeometry(kClientWidth - 88, px(3840), 80, 22);
+    buttons_[&form_.Command1] = reset;
+    connect(reset, &QPushButton::clicked, this, [this] { run([this] { form_.Command1_Click(); }); });
+
+    // Below the visible area: reached by Alt+S and as the tab stop after the ALT text box.
+    auto* keep = new QPushButton(central_);
+    keep->setObjectName("Command4");
+    keep->setGeometry(272, kClientHeight + 20, 80, 22);
+    buttons_[&form_.Command4] = keep;
+
+    setTabOrder(text1_, keep);
+    setTabOrder(keep, nextImage);
+    setTabOrder(nextImage, back);
+    setTabOrder(back, reset);
+    setTabOrder(reset, submit);
+    setTabOrder(submit, text4_);
+    text1_->setFocus();
+
+    refresh();
+}
+
+QAction* MainWindow::menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)())
+{
+    QAction* action = menu->addAction(QString::fromStdString(item.Caption));
+    action->setObjectName(name);
+    actions_[&item] = action;
+    if (handler)
+        connect(action, &QAction::triggered, this, [this, handler] { run([this, handler] { (form_.*handler)(); }); });
+    return action;
+}
+
+void MainWindow::buildToolbar()
+{
+    toolbar_ = new QToolBar(central_);
+    toolbar_->setObjectName("Toolbar1");
+    toolbar_->setAccessibleName("Toolbar");
+    toolbar_->setGeometry(0, 0, kClientWidth, 28);
+    toolbar_->setIconSize(QSize(24, 24));
+    for (const ToolbarButton& button : form_.Toolbar1) {
+        if (button.separator()) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QIcon icon(":/icons/" + QString::fromStdString(button.Image).toLower() + ".png");
+        QAction* action = toolbar_->addAction(icon, QString::fromStdString(button.ToolTipText));
+        action->setObjectName(QString::fromStdString("Toolbar1_" + button.Key));
+        action->setToolTip(QString::fromStdString(button.ToolTipText));
+        std::string key = button.Key;
+        connect(action, &QAction::triggered, this, [this, key] { run([this, key] { form_.Toolbar1_ButtonClick(key); }); });
+    }
+}
+
+void MainWindow::refresh()
+{
+    updating_ = true;
+    setWindowTitle(fromBytes(form_.Caption));
+    for (auto& [state, button] : buttons_) {
+        button->setText(QString::fromStdString(state->Caption));
+        button->setVisible(state->Visible);
+        button->setEnabled(state->Enabled);
+    }
+    for (auto& [state, action] : actions_) {
+        action->setEnabled(state->Enabled);
+        action->setVisible(state->Visible);
+    }
+    helpMenu_->setEnabled(form_.h.Enabled);
+    if (text4_->text() != fromBytes(form_.Text4.Text())) {
+        text4_->setText(fromBytes(form_.Text4.Text()));
+        text4_->setCursorPosition(0);
+    }
+    QLabel* labels[] = {label1_, label2_, label3_, label4_, label5_};
+    const Label* states[] = {&form_.Label1, &form_.Label2, &form_.Label3, &form_.Label4, &form_.Label5};
+    for (int i = 0; i < 5; ++i) {
+        labels[i]->setText(fromBytes(states[i]->Caption));
+        labels[i]->setVisible(states[i]->Visible);
+    }
+    QString alt = fromBytes(form_.Text1.Text());
+    if (toBytes(text1_->toPlainText()) != form_.Text1.Text())
+        text1_->setPlainText(alt);
+    showPicture();
+    updating_ = false;
+}
+
+void MainWindow::showPicture()
+{
+    picture1_->setVisible(form_.Picture1.Visible);
+    if (form_.Picture1.Picture != shownPicture_) {
+        shownPicture_ = form_.Picture1.Picture;
+        pixmap_ = shownPicture_.empty() ? QPixmap() : QPixmap(fromPath(shownPicture_));
+        picture1_->setToolTip(fromPath(shownPicture_));
+    }
+    if (pixmap_.isNull()) {
+        picture1_->clear();
+        return;
+    }
+    // Only ever scaled down, never up, and never distorted.
+    QSize room = picture1_->contentsRect().size();
+    if (pixmap_.width() > room.width() || pixmap_.height() > room.height())
+        picture1_->setPixmap(pixmap_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    else
+        picture1_->setPixmap(pixmap_);
+}
+
+void MainWindow::focusControl(std::string_view control)
+{
+    if (auto* widget = central_->findChild<QWidget*>(QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()))))
+        widget->setFocus();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!ending_) {
+        form_.Form_Unload();
+        ending_ = true; // the write-back runs once, however the window goes away
+    }
+    event->accept();
+}
+
+} // namespace bw

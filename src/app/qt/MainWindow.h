@@ -1,0 +1,59 @@
+#pragma once
+// Draws Form1's state and forwards the user's events to its handlers.
+#include <QMainWindow>
+#include <QPixmap>
+#include <map>
+#include <string>
+
+#include "editor/Form1.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolBar;
+
+namespace bw {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(Form1& form, QWidget* parent = nullptr);
+
+    // Redraws every control from the window's state.
+    void refresh();
+    void focusControl(std::string_view control);
+    // Set when the program ends at once: closing then skips the page write-back.
+    void setEnding(bool ending) { ending_ = ending; }
+
+    static constexpr int kClientWidth = 8130 / 15;
+    static constexpr int kClientHeight = 4155 / 15;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    template <class Handler> void run(Handler handler);
+    QAction* menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)());
+    void buildToolbar();
+    void showPicture();
+
+    Form1& form_;
+    bool ending_ = false;
+    bool updating_ = false;
+
+    QWidget* central_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QPlainTextEdit* text1_ = nullptr;
+    QLineEdit* text4_ = nullptr;
+    QLabel* picture1_ = nullptr;
+    QLabel *label1_ = nullptr, *label2_ = nullptr, *label3_ = nullptr, *label4_ = nullptr, *label5_ = nullptr;
+    std::map<const Button*, QPushButton*> buttons_;
+    std::map<const MenuItem*, QAction*> actions_;
+    QMenu* helpMenu_ = nullptr;
+    std::string shownPicture_;
+    QPixmap pixmap_;
+};
+
+} // namespace bw

@@ -1,0 +1,153 @@
+#include "app/qt/Windows.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "platform/qt/QtPlatform.h"
+
+// Icons live in a static library, so their registration must be pulled in by hand.
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
+namespace bw {
+
+SplashWindow::SplashWindow(const frmSplash& splash, QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+{
+    setObjectName("frmSplash");
+    auto* frame = new QFrame(this);
+    frame->setObjectName("Frame1");
+    frame->setFrameShape(QFrame::Box);
+    frame->setFixedSize(5025 / 15, 2970 / 15);
+    auto* inner = new QVBoxLayout(frame);
+    auto* logo = new QLabel(frame);
+    logo->setObjectName("imgLogo");
+    logo->setPixmap(QPixmap(":/icons/logo.png"));
+    logo->setAlignment(Qt::AlignCenter);
+    auto* product = new QLabel(QString::fromStdString(splash.lblProductName.Caption), frame);
+    product->setObjectName("lblProductName");
+    product->setFont(QFont("Arial", 20, QFont::Bold));
+    product->setAlignment(Qt::AlignCenter);
+    auto* version = new QLabel(QString::fromStdString(splash.lblVersion.Caption), frame);
+    version->setObjectName("lblVersion");
+    version->setFont(QFont("Arial", 10));
+    version->setAlignment(Qt::AlignCenter);
+    inner->addWidget(logo);
+    inner->addWidget(product);
+    inner->addWidget(version);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(frame);
+}
+
+AboutWindow::AboutWindow(Shell& shell, QWidget* parent) : QDialog(parent), about_(shell)
+{
+    setObjectName("frmAbout");
+    setWindowTitle(QString::fromStdString(about_.Caption));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName("picIcon");
+    icon->setPixmap(QPixmap(":/icons/logo.png"));
+    icon->setAccessibleName("BRINDLEWORK icon");
+    auto add = [this](const char* name, const Label& state, const char* role) {
+        auto* label = new QLabel(QString::fromStdString(state.Caption), this);
+        label->setObjectName(name);
+        label->setAccessibleDescription(role);
+        return label;
+    };
+    auto* title = add("lblTitle", about_.lblTitle, "Title");
+    title->setFont(QFont(title->font().family(), 14, QFont::Bold));
+    auto* year = add("lblVersion", about_.lblVersion, "Year and maker");
+    auto* description = add("lblDescription", about_.lblDescription, "Credits and contact");
+    description->setText(QString::fromStdString(about_.lblDescription.Caption).replace("\r\n", "\n"));
+    auto* sales = add("Label2", about_.Label2, "Sales");
+    QString home = QString::fromStdString(about_.Label1.Caption);
+    auto* link = new QLabel(QString("<a href=\"%1\" style=\"color:blue; text-decoration:underline\">%1</a>").arg(home.toHtmlEscaped()), this);
+    link->setObjectName("Label1");
+    link->setToolTip(home);
+    link->setAccessibleDescription("Link to the home page");
+    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(link, &QLabel::linkActivated, this, [this] { about_.Label1_Click(); });
+    auto* line1 = new QFrame(this);
+    line1->setObjectName("Line1");
+    line1->setFrameShape(QFrame::HLine);
+    auto* line2 = new QFrame(this);
+    line2->setObjectName("Line1_2");
+    line2->setFrameShape(QFrame::HLine);
+    auto* ok = new QPushButton(QString::fromStdString(about_.cmdOK.Caption), this);
+    ok->setObjectName("cmdOK");
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::close);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* head = new QHBoxLayout;
+    head->addWidget(icon);
+    auto* titles = new QVBoxLayout;
+    titles->addWidget(title);
+    titles->addWidget(year);
+    head->addLayout(titles, 1);
+    layout->addLayout(head);
+    layout->addWidget(line1);
+    layout->addWidget(description);
+    layout->addWidget(sales);
+    layout->addWidget(link);
+    layout->addWidget(line2);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, Version version)
+    : shell_(shell), version_(version), form_(Platform{dialogs, files, shell, *this}, version)
+{
+    initResources();
+    form_.Form_Load();
+    window_ = std::make_unique<MainWindow>(form_);
+}
+
+App::~App()
+{
+    delete about_.data();
+    delete splash_.data();
+}
+
+void App::setFocus(std::string_view control) { window_->focusControl(control); }
+
+void App::endProgram()
+{
+    window_->setEnding(true);
+    if (about_)
+        about_->close();
+    window_->close();
+    QApplication::quit();
+}
+
+void App::showAbout()
+{
+    if (!about_) {
+        about_ = new AboutWindow(shell_, window_.get());
+        about_->setWindowFlag(Qt::Window);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void App::loadSplash()
+{
+    frmSplash state(version_);
+    splash_ = new SplashWindow(state);
+    // Loaded but never shown; after its time it brings the main window forward and goes.
+    QTimer::singleShot(frmSplash::TimerInterval, splash_, [this] {
+        if (window_) {
+            window_->raise();
+            window_->activateWindow();
+        }
+        splash_->deleteLater();
+    });
+}
+
+} // namespace bw

@@ -1,0 +1,56 @@
+#pragma once
+// The splash and about windows, and the owner of every window of the program.
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+#include "app/Splash.h"
+#include "app/qt/MainWindow.h"
+#include "editor/Form1.h"
+#include "platform/Host.h"
+
+namespace bw {
+
+class SplashWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit SplashWindow(const frmSplash& splash, QWidget* parent = nullptr);
+};
+
+class AboutWindow : public QDialog {
+    Q_OBJECT
+public:
+    AboutWindow(Shell& shell, QWidget* parent = nullptr);
+    frmAbout& state() { return about_; }
+
+private:
+    frmAbout about_;
+};
+
+class App final : public QObject, public Host {
+    Q_OBJECT
+public:
+    App(Dialogs& dialogs, FileSystem& files, Shell& shell, Version version);
+    ~App() override;
+
+    Form1& form() { return form_; }
+    MainWindow& window() { return *window_; }
+    AboutWindow* about() const { return about_; }
+    bool splashLoaded() const { return !splash_.isNull(); }
+
+    void setFocus(std::string_view control) override;
+    void endProgram() override;
+    void showAbout() override;
+    void loadSplash() override;
+
+private:
+    Shell& shell_;
+    Version version_;
+    Form1 form_;
+    std::unique_ptr<MainWindow> window_;
+    QPointer<SplashWindow> splash_;
+    QPointer<AboutWindow> about_;
+};
+
+} // namespace bw

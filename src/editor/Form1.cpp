@@ -1,0 +1,390 @@
+#include "editor/Form1.h"
+
+#include "editor/Tag.h"
+#include "editor/Text.h"
+
+namespace bw {
+
+using text::number;
+
+Form1::Form1(Platform platform, Version version) : platform_(platform), version_(version)
+{
+    Text1.Change = [this] { Text1_Change(); };
+    List1.Click = [this] { List1_Click(); };
+
+    Text4.setText("Information on submitting your page to the Search Engines");
+    Label2.Caption = "Alt text:";
+    Label3.Visible = false;
+    Label1.Caption = "Image of";
+    Command1.Caption = "RESET";
+    Command3.Caption = "NEXT";
+    Command4.Caption = "&Save";
+    Command5.Caption = "BACK";
+    Command6.Caption = "SUBMIT PAGE";
+    Command7.Caption = "Move to next file";
+    Command7.Visible = false;
+    n.Caption = "New";
+    o.Caption = "Open";
+    s.Caption = "Save";
+    sa.Caption = "Save As";
+    e.Caption = "Exit";
+    pr.Caption = "Preferences";
+    url.Caption = "URL";
+    na.Caption = "User Name";
+    pass.Caption = "Password";
+    l.Caption = "Local";
+    ftpa.Caption = "FTP";
+    su.Caption = "Support";
+    ab.Caption = "About";
+    h.Caption = "&Help";
+}
+
+std::string Form1::versionLabel(Version v)
+{
+    return "Ver. " + number(v.major) + "." + number(v.minor) + "." + number(v.revision);
+}
+
+void Form1::Form_Load()
+{
+    Label4.Caption = versionLabel(version_);
+    Label5.Caption = "";
+    Toolbar1 = {
+        {},
+        {"new", "new", "New File"},
+        {"open", "open", "Open File"},
+        {"save", "save", "Save File"},
+        {},
+        {"Preview", "Preview", "Preview"},
+        {},
+    };
+    platform_.host.loadSplash();
+    Text6.setText("");
+    Text7.setText("");
+    nästa = 1;
+    bakgrund = false;
+    visa = true;
+    bild = 0;
+    ändrat = false;
+    Label1.Caption = "Image of";
+}
+
+void Form1::nytt()
+{
+    Text1.setText("");
+    Text2.setText("");
+    Text3.setText("");
+    texten9.clear();
+    Text6.setText("");
+    Text7.setText("");
+    Text8.setText("");
+    texten10.clear();
+    List1.Clear();
+    List2.Clear();
+    List3.Clear();
+    List4.Clear();
+    Picture1.clear();
+    aa.clear();
+    nästa = 1;
+    bakgrund = false;
+    visa = true;
+    Label1.Caption = "Image of";
+    bild = 0;
+    ändrat = false;
+    Caption = "BRINDLEWORK Beta";
+    tomt = false;
+    Label5.Caption = "";
+}
+
+void Form1::nytt1()
+{
+    Text1.setText("");
+    Text2.setText("");
+    Text3.setText("");
+    texten9.clear();
+    Text7.setText("");
+    Text8.setText("");
+    texten10.clear();
+    List1.Clear();
+    List2.Clear();
+    Picture1.Visible = false;
+}
+
+void Form1::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
+
+bool Form1::writeBackUnedited()
+{
+    const std::string& path = Text6.Text();
+    WriteResult written = platform_.files.writeFile(path, ejspara + "\r\n");
+    if (written.ok)
+        return true;
+    message("The page file\n" + path + "\ncould not be put back to its text as first read: " + written.error +
+            ".\n\nThe file was left as it was and the page stays open.");
+    return false;
+}
+
+void Form1::Command1_Click()
+{
+    if (!pageOpen()) {
+        nytt();
+        return;
+    }
+    if (platform_.dialogs.msgBox("Do you want to reset ?", Buttons::YesNo, kTitle) == Answer::Yes &&
+        writeBackUnedited())
+        nytt();
+}
+
+void Form1::n_Click()
+{
+    if (!pageOpen()) {
+        nytt();
+        return;
+    }
+    Answer answer = platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle);
+    if (answer == Answer::Yes) {
+        if (writeBackUnedited())
+            nytt();
+    } else if (!ändrat) {
+        writeBackUnedited();
+    } else {
+        nytt();
+    }
+}
+
+void Form1::e_Click()
+{
+    if (!pageOpen()) {
+        platform_.host.endProgram();
+        return;
+    }
+    // With kept edits Exit refuses to act; RESET or New must decide their fate first.
+    if (!ändrat && writeBackUnedited())
+        platform_.host.endProgram();
+}
+
+void Form1::Form_Unload()
+{
+    if (!ändrat && pageOpen())
+        writeBackUnedited();
+}
+
+void Form1::Text1_Change() { ingenalttext = Text1.empty(); }
+
+void Form1::Toolbar1_ButtonClick(std::string_view key)
+{
+    if (text::equalsNoCase(key, "new")) {
+        n_Click();
+    } else if (text::equalsNoCase(key, "open")) {
+        fileopen();
+        platform_.host.setFocus("Text1");
+    } else if (text::equalsNoCase(key, "preview")) {
+        preview();
+    }
+}
+
+void Form1::preview()
+{
+    if (pageOpen())
+        platform_.shell.open(Text6.Text());
+}
+
+void Form1::Command6_Click() { platform_.shell.open(site::kSubmit); }
+void Form1::su_Click() { platform_.shell.open(site::kSupport); }
+void Form1::ab_Click() { platform_.host.showAbout(); }
+
+// ---- Opening a page ----
+
+void Form1::fileopen() { openChosen(true); }
+
+void Form1::openPath(const std::string& path)
+{
+    CommonDialog1.FileName = path;
+    size_t slash = path.find_last_of('/');
+    CommonDialog1.FileTitle = slash == std::string::npos ? path : path.substr(slash + 1);
+    openChosen(false);
+}
+
+void Form1::openChosen(bool useDialog)
+{
+    if (!pageOpen()) {
+        if (Text1.empty())
+            ingenalttext = true;
+    } else {
+        if (platform_.dialogs.msgBox("Load New Page ?", Buttons::YesNo, kTitle) != Answer::Yes)
+            return;
+        nytt();
+    }
+    Label1.Caption = "Image of";
+    if (useDialog) {
+        CommonDialog1.Flags = FileDialog::HideReadOnly;
+        CommonDialog1.Filter = kHtmlFilter;
+        CommonDialog1.FilterIndex = 1;
+        platform_.dialogs.showOpen(CommonDialog1);
+    }
+    const std::string chosen = CommonDialog1.FileName;
+    Caption = "BRINDLEWORK Beta " + chosen;
+    texten10.clear();
+    if (chosen.empty() || text::equalsNoCase(chosen, "*.html"))
+        return;
+    if (!platform_.files.exists(chosen)) {
+        platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "File Not Found");
+        return;
+    }
+    // Read before taking the page on, so that a file we cannot read leaves no page open.
+    ReadResult read = platform_.files.readFile(chosen);
+    if (!read.ok) {
+        message("The page\n" + chosen + "\ncould not be read: " + read.error + ".");
+        return;
+    }
+    if (read.bytes.find('\0') != std::string::npos) {
+        message("The file\n" + chosen + "\nis not an HTML page: it holds binary data. It was not opened.");
+        return;
+    }
+
+    Text6.setText(chosen);
+    size_t titleLength = CommonDialog1.FileTitle.size();
+    sökvägbild = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
+    texten10 = std::move(read.bytes);
+    ejspara = texten10;
+    texten9 = texten10;
+
+    Text2.setText(RipHTML(texten10));
+    Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
+    for (int i = 0; i <= List1.ListCount(); ++i) {
+        const std::string entry = List1.List(i);
+        if (entry.empty())
+            break;
+        List2.AddItem(text::mid(entry, 11, static_cast<long long>(text::inStr(entry, ".")) - 7));
+        List1.setListIndex(0);
+    }
+    showFirstImage();
+}
+
+void Form1::showFirstImage()
+{
+    if (!bakgrund) {
+        const std::string name = List2.List(List1.ListIndex());
+        // A page without image tags has nothing to look for.
+        if (List1.ListCount() > 0 && !imageExists(name)) {
+            visa = false;
+            platform_.dialogs.msgBox("UNABLE TO DISPLAY IMAGES, IMAGES NOT FOUND", Buttons::OkCancel, kTitle);
+        }
+        if (Text1.empty())
+            ingenalttext = false;
+        return;
+    }
+
+    const int next = List1.ListIndex() + 1;
+    if (next >= List1.ListCount()) {
+        // Only the background image (or nothing at all) was found: stay where we are.
+        Picture1.clear();
+        Label1.Caption = "Image 0 of 0";
+        Picture1.Visible = true;
+        if (Text1.empty())
+            ingenalttext = false;
+        return;
+    }
+    if (!imageExists(List2.List(next))) {
+        visa = false;
+        List1.setListIndex(next);
+        platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
+        if (Text1.empty())
+            ingenalttext = false;
+        if (Text1.empty())
+            tomt = true;
+    } else {
+        List1.setListIndex(next);
+        if (Text1.empty())
+            tomt = true;
+    }
+    const std::string name = List2.List(List1.ListIndex());
+    if (!imageExists(name)) {
+        visa = false;
+    } else {
+        showPicture(name);
+        if (Text1.empty())
+            ingenalttext = false;
+    }
+    Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
+    Picture1.Visible = true;
+    if (Text1.empty())
+        ingenalttext = false;
+}
+
+std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, bool& background)
+{
+    ScanResult result = scanImageTags(page, variant);
+    std::string log = form.Text3.Text();
+    for (auto& entry : result.entries) {
+        log += entry;
+        log += "\r\n";
+        form.List1.AddItem(std::move(entry));
+    }
+    form.Text3.setText(std::move(log));
+    if (result.background)
+        background = true;
+    return std::move(result.remainder);
+}
+
+std::string Form1::RipHTML(std::string_view strPage) { return ripInto(*this, strPage, ScanVariant::Main, bakgrund); }
+
+// ---- Image navigation ----
+
+bool Form1::imageExists(const std::string& name) { return platform_.files.isFile(imagePath(name)); }
+
+void Form1::showPicture(const std::string& name)
+{
+    Picture1.Picture = platform_.files.resolve(imagePath(name)).value_or(std::string());
+}
+
+void Form1::List1_Click()
+{
+    const int i = List1.ListIndex();
+    if (i == -1)
+        return;
+    const int count = List1.ListCount();
+    texten9.clear();
+    Label1.Caption = bakgrund ? "Image " + number(i) + " of " + number(count - 1)
+                              : "Image " + number(i + 1) + " of " + number(count);
+    const std::string& name = List2.List(i);
+    if (visa && imageExists(name))
+        showPicture(name);
+    else
+        Picture1.clear();
+
+    const std::string& entry = List1.List(i);
+    const size_t p = text::inStrNoCase(texten10, entry);
+    if (p == 0) {
+        // The entry is no longer in the page: nothing to read, nothing to cut.
+        Text8.setText("");
+        Text1.setText("");
+        text1lång = 1;
+        return;
+    }
+    const size_t after = p + entry.size();
+    Text8.setText(text::mid(texten10, static_cast<long long>(after) + 10));
+    texten9 = text::mid(texten10, static_cast<long long>(after));
+    readExistingAlt(p - 1, entry.size());
+}
+
+void Form1::readExistingAlt(size_t entryStart, size_t entryLength)
+{
+    const TagSpan tag = tagOfEntry(texten10, entryStart, entryLength);
+    const TagAttribute* alt = tag.find(texten10, "alt");
+    if (!alt) {
+        Text1.setText("");
+        text1lång = 1;
+        return;
+    }
+    std::string value = alt->hasValue ? texten10.substr(alt->valueStart, alt->valueEnd - alt->valueStart) : "";
+    Text1.setText(value);
+    if (Text1.empty()) {
+        ingenalttext = true;
+        aa = "1";
+        text1lång = 1;
+    } else {
+        aa = number(static_cast<long long>(value.size()) + 8);
+    }
+    visa = true;
+}
+
+} // namespace bw

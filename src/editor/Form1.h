@@ -1,0 +1,134 @@
+#pragma once
+// The main window: one page at a time, its image tags, and the commands that open,
+// clear and close it. All state is here; the Qt view only draws it.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/Controls.h"
+#include "editor/Scanner.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Host.h"
+#include "platform/Shell.h"
+
+namespace bw {
+
+struct Platform {
+    Dialogs& dialogs;
+    FileSystem& files;
+    Shell& shell;
+    Host& host;
+};
+
+struct Version {
+    int major = 0, minor = 0, revision = 0;
+};
+
+inline constexpr const char* kTitle = "BRINDLEWORK";
+inline constexpr const char* kHtmlFilter =
+    "HTML Files (*.html)|*.html|HTM Files(*.htm)|*.htm|sHTML Files (*.shtml)|*.shtml";
+
+class Form1 {
+public:
+    Form1(Platform platform, Version version);
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    // Window and controls, by their control names.
+    std::string Caption = "BRINDLEWORK";
+    TextBox Text1;           // ALT text box
+    TextBox Text2;           // scanner result (hidden)
+    TextBox Text3;           // tag log (hidden)
+    TextBox Text4;           // search-engine note
+    TextBox Text6;           // page path (hidden); empty = no page open
+    TextBox Text7;           // spare (hidden)
+    TextBox Text8;           // text from ten characters after the current entry (hidden)
+    ListBox List1;           // image tag entries; its index is the current image
+    ListBox List2;           // image file names, parallel to List1
+    ListBox List3;           // batch page paths
+    ListBox List4;           // batch page names
+    PictureBox Picture1;     // image view
+    Label Label1;            // image counter
+    Label Label2;            // "Alt text:"
+    Label Label3;            // batch progress
+    Label Label4;            // version
+    Label Label5;            // image name
+    Button Command1, Command3, Command4, Command5, Command6, Command7;
+    MenuItem n, o, s, sa, e, pr, url, na, pass, l, ftpa, su, ab, h;
+    std::vector<ToolbarButton> Toolbar1;
+    FileDialog CommonDialog1;
+
+    // Page variables.
+    std::string sökvägbild;   // page folder, ending in "/"
+    std::string texten10;     // page text as last read
+    std::string texten9;      // first the page text, then the text after the current entry
+    std::string ejspara;      // page text exactly as first read
+    std::string aa;           // length marker of the current tag's ALT attribute
+    int bild = 0;
+    int nästa = 1;
+    int text1lång = 0;
+    bool ingenalttext = false;
+    bool tomt = false;
+    bool bakgrund = false;
+    bool visa = true;
+    bool ändrat = false;
+
+    // Start and clears.
+    void Form_Load();
+    void nytt();
+    void nytt1();
+    // Writes ejspara + CR LF into the page file; says so in a message when it cannot.
+    bool writeBackUnedited();
+
+    // Commands.
+    void Command1_Click(); // RESET
+    void n_Click();        // File > New, toolbar "new"
+    void e_Click();        // File > Exit
+    void Form_Unload();    // the window is being closed
+    void Text1_Change();
+    void Toolbar1_ButtonClick(std::string_view key);
+    void preview();
+    void Command6_Click(); // SUBMIT PAGE
+    void su_Click();       // Help > Support
+    void ab_Click();       // Help > About
+
+    // Opening a page.
+    void fileopen();
+    // Opens path as if the open dialog had returned it.
+    void openPath(const std::string& path);
+    std::string RipHTML(std::string_view strPage);
+
+    // Image navigation.
+    void List1_Click();
+
+    bool pageOpen() const { return !Text6.empty(); }
+
+    static std::string versionLabel(Version v);
+
+private:
+    void openChosen(bool useDialog);
+    void showFirstImage();
+    void readExistingAlt(size_t entryStart, size_t entryLength);
+    std::string imagePath(const std::string& name) const { return sökvägbild + name; }
+    bool imageExists(const std::string& name);
+    void showPicture(const std::string& name);
+    void message(const std::string& text);
+
+    Platform platform_;
+    Version version_;
+};
+
+// Appends a scan's entries to the main window's tag list and log; shared by the main
+// window and the batch window, each with its own variant and background flag.
+std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, bool& background);
+
+// Addresses of the product's web site.
+namespace site {
+inline constexpr const char* kHome = "https://brindlework.example/";
+inline constexpr const char* kSubmit = "https://brindlework.example/submit/homepage.html";
+inline constexpr const char* kSupport = "https://brindlework.example/bw/alt_support.html";
+} // namespace site
+
+} // namespace bw

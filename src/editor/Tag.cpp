@@ -1,0 +1,85 @@
+#include "editor/Tag.h"
+
+#include "editor/Text.h"
+
+namespace bw {
+namespace {
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+} // namespace
+
+const TagAttribute* TagSpan::find(std::string_view text, std::string_view name) const
+{
+    for (const auto& a : attributes)
+        if (text::equalsNoCase(text.substr(a.nameStart, a.nameEnd - a.nameStart), name))
+            return &a;
+    return nullptr;
+}
+
+TagSpan lexTag(std::string_view text, size_t lt)
+{
+    TagSpan tag;
+    tag.start = lt;
+    const size_t n = text.size();
+    size_t i = lt + 1;
+    while (i < n && !isSpace(text[i]) && text[i] != '>')
+        ++i; // element name
+    for (;;) {
+        while (i < n && (isSpace(text[i]) || text[i] == '/'))
+            ++i;
+        if (i >= n || text[i] == '>')
+            break;
+        TagAttribute a;
+        a.nameStart = i;
+        while (i < n && !isSpace(text[i]) && text[i] != '=' && text[i] != '>')
+            ++i;
+        a.nameEnd = i;
+        size_t j = i;
+        while (j < n && isSpace(text[j]))
+            ++j;
+        if (j < n && text[j] == '=') {
+            a.hasValue = true;
+            j++;
+            while (j < n && isSpace(text[j]))
+                ++j;
+            if (j < n && (text[j] == '"' || text[j] == '\'')) {
+                a.quote = text[j];
+                a.valueStart = j + 1;
+                size_t close = text.find(a.quote, a.valueStart);
+                a.valueEnd = close == std::string_view::npos ? n : close;
+                i = close == std::string_view::npos ? n : close + 1;
+            } else {
+                a.valueStart = j;
+                while (j < n && !isSpace(text[j]) && text[j] != '>')
+                    ++j;
+                a.valueEnd = j;
+                i = j;
+            }
+        }
+        a.end = i;
+        tag.attributes.push_back(a);
+    }
+    tag.end = i < n ? i : n;
+    return tag;
+}
+
+TagSpan tagOfEntry(std::string_view text, size_t entryStart, size_t entryLength)
+{
+    size_t start = entryStart;
+    if (start >= text.size() || text[start] != '<') {
+        size_t lt = start == 0 ? std::string_view::npos : text.rfind('<', start - 1);
+        if (lt != std::string_view::npos)
+            start = lt;
+    }
+    const size_t last = entryStart + (entryLength ? entryLength - 1 : 0);
+    for (;;) {
+        TagSpan tag = lexTag(text, start);
+        if (tag.end >= last)
+            return tag;
+        size_t next = text.find('<', tag.end);
+        if (next == std::string_view::npos || next > last)
+            return tag;
+        start = next;
+    }
+}
+
+} // namespace bw

@@ -1,0 +1,70 @@
+#include "editor/Text.h"
+
+#include <algorithm>
+
+namespace bw::text {
+
+std::string lowerCase(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = lowerAscii(c);
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+size_t inStr(std::string_view hay, std::string_view needle, size_t start)
+{
+    if (start == 0 || start > hay.size() + 1)
+        return 0;
+    size_t found = hay.find(needle, start - 1);
+    return found == std::string_view::npos ? 0 : found + 1;
+}
+
+size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
+{
+    if (start == 0 || start > hay.size() + 1)
+        return 0;
+    auto same = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
+    auto from = hay.begin() + static_cast<std::ptrdiff_t>(start - 1);
+    auto it = std::search(from, hay.end(), needle.begin(), needle.end(), same);
+    if (it == hay.end() && !needle.empty())
+        return 0;
+    return static_cast<size_t>(it - hay.begin()) + 1;
+}
+
+std::string mid(std::string_view s, long long start, long long length)
+{
+    if (start < 1 || length <= 0 || static_cast<unsigned long long>(start) > s.size())
+        return {};
+    return std::string(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length)));
+}
+
+std::string mid(std::string_view s, long long start)
+{
+    if (start < 1 || static_cast<unsigned long long>(start) > s.size())
+        return {};
+    return std::string(s.substr(static_cast<size_t>(start - 1)));
+}
+
+std::string trimSpaces(std::string_view s)
+{
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos)
+        return {};
+    size_t e = s.find_last_not_of(' ');
+    return std::string(s.substr(b, e - b + 1));
+}
+
+std::string number(long long n) { return std::to_string(n); }
+
+} // namespace bw::text

@@ -1,0 +1,30 @@
+#pragma once
+// Message boxes, prompts and file dialogs, as the windows ask for them.
+#include <string>
+
+namespace bw {
+
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// The common file dialog. FileName and FileTitle persist from one use to the next:
+// a cancelled dialog leaves them as they were.
+struct FileDialog {
+    static constexpr int HideReadOnly = 4;
+
+    std::string FileName;  // full path chosen last
+    std::string FileTitle; // that path's file name alone
+    std::string Filter;    // "description|pattern|description|pattern..."
+    int FilterIndex = 1;   // 1-based
+    int Flags = 0;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) = 0;
+    virtual void showOpen(FileDialog& dialog) = 0;
+    virtual void showSave(FileDialog& dialog) = 0;
+};
+
+} // namespace bw

@@ -1,0 +1,122 @@
+#include "platform/qt/QtPlatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace bw {
+
+QString fromBytes(const std::string& bytes)
+{
+    QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QString utf8 = QString::fromUtf8(raw);
+    if (utf8.toUtf8() == raw)
+        return utf8;
+    return QString::fromLatin1(raw);
+}
+
+std::string toBytes(const QString& text)
+{
+    QByteArray raw = text.toUtf8();
+    return std::string(raw.constData(), static_cast<size_t>(raw.size()));
+}
+
+QString fromPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+std::string toPath(const QString& path)
+{
+    QByteArray raw = QFile::encodeName(path);
+    return std::string(raw.constData(), static_cast<size_t>(raw.size()));
+}
+
+QStringList nameFilters(const std::string& filter)
+{
+    QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        const QString& pattern = parts[i + 1];
+        if (!description.endsWith("(" + pattern + ")"))
+            description += " (" + pattern + ")";
+        filters << description;
+    }
+    return filters;
+}
+
+Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::string& title)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setText(fromBytes(text));
+    box.setIcon(buttons == Buttons::YesNo ? QMessageBox::Question : QMessageBox::Information);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+}
+
+void QtDialogs::showOpen(FileDialog& dialog) { show(dialog, false); }
+void QtDialogs::showSave(FileDialog& dialog) { show(dialog, true); }
+
+void QtDialogs::show(FileDialog& dialog, bool save)
+{
+    QFileDialog box(QApplication::activeWindow());
+    box.setWindowTitle(save ? "Save As" : "Open");
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The program asks its own overwrite question.
+    box.setOption(QFileDialog::DontConfirmOverwrite, true);
+    box.setOption(QFileDialog::ReadOnly, false);
+    QStringList filters = nameFilters(dialog.Filter);
+    if (!filters.isEmpty()) {
+        box.setNameFilters(filters);
+        int index = std::clamp(dialog.FilterIndex, 1, static_cast<int>(filters.size())) - 1;
+        box.selectNameFilter(filters[index]);
+    }
+    if (save)
+        box.setDefaultSuffix("html");
+    if (!dialog.FileName.empty()) {
+        QFileInfo last(fromPath(dialog.FileName));
+        if (last.dir().exists())
+            box.setDirectory(last.dir());
+        box.selectFile(last.fileName());
+    }
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+        return;
+    QString chosen = box.selectedFiles().constFirst();
+    dialog.FileName = toPath(chosen);
+    dialog.FileTitle = toPath(QFileInfo(chosen).fileName());
+    int chosenFilter = static_cast<int>(filters.indexOf(box.selectedNameFilter()));
+    if (chosenFilter >= 0)
+        dialog.FilterIndex = chosenFilter + 1;
+}
+
+void QtShell::open(const std::string& target)
+{
+    QString text = fromPath(target);
+    QUrl url = text.contains("://") ? QUrl(text) : QUrl::fromLocalFile(text);
+    QDesktopServices::openUrl(url);
+}
+
+} // namespace bw

@@ -1,0 +1,148 @@
+// The real windows, offscreen, with scripted dialogs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "app/qt/Windows.h"
+#include "support/Doubles.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Gui : ::testing::Test {
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::TempDir dir;
+    std::unique_ptr<App> app;
+
+    Gui()
+    {
+        fs::copy(BW_SAMPLE_SITE, dir.path("site"), fs::copy_options::recursive);
+        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app->window().show();
+    }
+    template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
+};
+
+TEST_F(Gui, OpensASamplePageAndShowsItsFirstImage)
+{
+    const std::string page = dir.path("site/index.html");
+    app->form().openPath(page);
+    app->window().refresh();
+
+    EXPECT_EQ(child<QLabel>("Label1")->text(), "Image 1 of 4");
+    EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(), "BRINDLEWORK logo");
+    const QLabel* picture = child<QLabel>("Picture1");
+    ASSERT_FALSE(picture->pixmap().isNull());
+    EXPECT_LE(picture->pixmap().width(), picture->contentsRect().width());
+    EXPECT_EQ(child<QLabel>("Label4")->text(), "Ver. 1.0.6");
+    EXPECT_TRUE(app->window().windowTitle().endsWith("index.html"));
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // Typing reaches the window's state.
+    auto* text1 = child<QPlainTextEdit>("Text1");
+    text1->clear();
+    EXPECT_TRUE(app->form().ingenalttext);
+    QTest::keyClicks(text1, "A logo");
+    EXPECT_EQ(app->form().Text1.Text(), "A logo");
+
+    if (const char* shots = std::getenv("BW_SCREENSHOTS"))
+        app->window().grab().save(QString(shots) + "/main-window.png");
+}
+
+TEST_F(Gui, LargePicturesAreScaledDownKeepingTheirShape)
+{
+    app->form().openPath(dir.path("site/products.html"));
+    while (app->form().List2.List(app->form().List1.ListIndex()) != "harbour.jpg" &&
+           app->form().List1.ListIndex() + 1 < app->form().List1.ListCount())
+        app->form().List1.setListIndex(app->form().List1.ListIndex() + 1);
+    app->window().refresh();
+    const QLabel* picture = child<QLabel>("Picture1");
+    ASSERT_FALSE(picture->pixmap().isNull());
+    QSize shown = picture->pixmap().size();
+    EXPECT_LE(shown.width(), picture->contentsRect().width());
+    EXPECT_LE(shown.height(), picture->contentsRect().height());
+    EXPECT_NEAR(double(shown.width()) / shown.height(), 800.0 / 600.0, 0.02);
+}
+
+TEST_F(Gui, ControlsAreNamedAndTheHiddenSaveButtonFollowsTheAltBox)
+{
+    for (const char* name : {"Command1", "Command3", "Command4", "Command5", "Command6"})
+        EXPECT_NE(child<QPushButton>(name), nullptr) << name;
+    for (const char* name : {"n", "o", "s", "sa", "e", "pr", "url", "na", "pass", "l", "ftpa", "su", "ab"})
+        EXPECT_NE(child<QAction>(name), nullptr) << name;
+    auto* keep = child<QPushButton>("Command4");
+    EXPECT_EQ(keep->text(), "&Save");
+    EXPECT_TRUE(keep->isVisible());
+    EXPECT_GE(keep->y(), app->window().centralWidget()->height()) << "lies below the visible area";
+    QWidget* next = child<QPlainTextEdit>("Text1")->nextInFocusChain();
+    while (next && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next, keep);
+    EXPECT_FALSE(child<QPushButton>("Command7")->isVisible());
+    EXPECT_EQ(child<QLabel>("Label2")->buddy(), child<QPlainTextEdit>("Text1"));
+    QSize fixed = app->window().size();
+    EXPECT_EQ(app->window().minimumSize(), fixed);
+    EXPECT_EQ(app->window().maximumSize(), fixed);
+}
+
+TEST_F(Gui, AboutOpensOnceAndItsLinkGoesToTheHomePage)
+{
+    child<QAction>("ab")->trigger();
+    AboutWindow* first = app->about();
+    ASSERT_NE(first, nullptr);
+    child<QAction>("ab")->trigger();
+    EXPECT_EQ(app->about(), first);
+    EXPECT_EQ(app->window().findChildren<AboutWindow*>().size(), 1);
+    first->state().Label1_Click();
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_NE(shell.opened[0].find(".example/"), std::string::npos);
+    first->findChild<QPushButton*>("cmdOK")->click();
+    QApplication::processEvents();
+    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(app->about(), nullptr);
+    if (const char* shots = std::getenv("BW_SCREENSHOTS")) {
+        child<QAction>("ab")->trigger();
+        app->about()->grab().save(QString(shots) + "/about.png");
+    }
+}
+
+TEST_F(Gui, ClosingTheWindowPutsThePageBack)
+{
+    const std::string page = dir.path("site/about.html");
+    const std::string original = test::readAll(page);
+    app->form().openPath(page);
+    dir.write("site/about.html", "changed by a write-back");
+    app->window().close();
+    EXPECT_EQ(test::readAll(page), original + "\r\n");
+}
+
+TEST_F(Gui, SplashIsLoadedAndGoesAway)
+{
+    EXPECT_TRUE(app->splashLoaded());
+    for (int waited = 0; app->splashLoaded() && waited < 5000; waited += 50)
+        QTest::qWait(50);
+    EXPECT_FALSE(app->splashLoaded());
+}
+
+} // namespace
+} // namespace bw
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
