@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs BRINDLEWORK or its tests.
+#   tools/dev.sh run [PAGE]   build and start the program (on the sample site by default)
+#   tools/dev.sh test         build and run every test
+#   tools/dev.sh build        build only
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="${BW_BUILD_DIR:-$here/build}"
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+          libbenchmark-dev libcurl4-openssl-dev fonts-dejavu-core xvfb xauth)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "Please install as root: apt-get install ${missing[*]}" >&2; exit 1; }
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j "$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    build
+    page="${2:-$here/examples/site/index.html}"
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "There is no graphical display here (DISPLAY is not set), so the window cannot be shown."
+        echo "The program is built. To run it on a virtual display, use:"
+        echo "    xvfb-run -a \"$build/brindlework\" \"$page\""
+        exit 1
+    fi
+    exec "$build/brindlework" "$page"
+    ;;
+test)
+    install_missing
+    build
+    cd "$build"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+    ;;
+build)
+    install_missing
+    build
+    ;;
+*)
+    echo "usage: tools/dev.sh run [PAGE] | test | build" >&2
+    exit 2
+    ;;
+esac
