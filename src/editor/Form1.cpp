@@ -176,6 +176,8 @@ void Form1::Toolbar1_ButtonClick(std::string_view key)
     } else if (text::equalsNoCase(key, "open")) {
         fileopen();
         platform_.host.setFocus("Text1");
+    } else if (text::equalsNoCase(key, "save")) {
+        fileSaveas();
     } else if (text::equalsNoCase(key, "preview")) {
         preview();
     }
@@ -360,10 +362,15 @@ void Form1::List1_Click()
         text1lång = 1;
         return;
     }
-    const size_t after = p + entry.size();
-    Text8.setText(text::mid(texten10, static_cast<long long>(after) + 10));
-    texten9 = text::mid(texten10, static_cast<long long>(after));
+    cutFollowingText(p, entry.size());
     readExistingAlt(p - 1, entry.size());
+}
+
+void Form1::cutFollowingText(size_t entryPosition, size_t entryLength)
+{
+    const auto after = static_cast<long long>(entryPosition + entryLength);
+    Text8.setText(text::mid(texten10, after + 10));
+    texten9 = text::mid(texten10, after);
 }
 
 void Form1::readExistingAlt(size_t entryStart, size_t entryLength)

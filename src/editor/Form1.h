@@ -102,6 +102,17 @@ public:
 
     // Image navigation.
     void List1_Click();
+    void Command3_Click(); // NEXT
+    void Command5_Click(); // BACK
+
+    // Writing ALT texts and saving.
+    // Writes the box's text into the current tag and re-reads the page; false when the
+    // page file could not be written (the user has been told, nothing changed).
+    bool tempspar();
+    void Command4_Click(); // "&Save": keep the edits
+    void s_Click();        // File > Save
+    void sa_Click() { fileSaveas(); }
+    void fileSaveas();
 
     bool pageOpen() const { return !Text6.empty(); }
 
@@ -109,6 +120,13 @@ public:
 
 private:
     void openChosen(bool useDialog);
+    void move(int step);
+    void lastImage();
+    // False only when the page file could not be written.
+    bool writeCurrentAlt(bool decorate);
+    bool writePage(const std::string& path, const std::string& text);
+    void reread(const std::string& written);
+    void cutFollowingText(size_t entryPosition, size_t entryLength);
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);
     std::string imagePath(const std::string& name) const { return sökvägbild + name; }

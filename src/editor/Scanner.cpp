@@ -289,7 +289,7 @@ private:
             const std::size_t last = it->second.last;
             // Keys are sorted by their end like the openings, so those reaching in are adjacent.
             for (auto left = it; left != openings_.begin() && std::prev(left)->second.last >= at; --left)
-                stale.push_back(std::prev(left)->first);
+                ;
             text_[at] = ' ';
             addHole(at + 1, last + 1);
             openings_.erase(it, openings_.upper_bound(last));

@@ -1,6 +1,7 @@
 #include "editor/Text.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace bw::text {
 
@@ -34,12 +35,16 @@ size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
 {
     if (start == 0 || start > hay.size() + 1)
         return 0;
+    if (needle.empty())
+        return start;
+    struct Hash {
+        size_t operator()(char c) const { return static_cast<unsigned char>(lowerAscii(c)); }
+    };
     auto same = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
     auto from = hay.begin() + static_cast<std::ptrdiff_t>(start - 1);
-    auto it = std::search(from, hay.end(), needle.begin(), needle.end(), same);
-    if (it == hay.end() && !needle.empty())
-        return 0;
-    return static_cast<size_t>(it - hay.begin()) + 1;
+    std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end(), Hash{}, same);
+    auto it = searcher(from, hay.end()).first;
+    return it == hay.end() ? 0 : static_cast<size_t>(it - hay.begin()) + 1;
 }
 
 std::string mid(std::string_view s, long long start, long long length)

@@ -92,6 +92,13 @@ bool RealFileSystem::isFile(const std::string& path)
     return found && fs::is_regular_file(*found, ec);
 }
 
+bool RealFileSystem::sameFile(const std::string& a, const std::string& b)
+{
+    auto x = resolve(a), y = resolve(b);
+    std::error_code ec;
+    return x && y && fs::equivalent(*x, *y, ec);
+}
+
 ReadResult RealFileSystem::readFile(const std::string& path)
 {
     ReadResult result;

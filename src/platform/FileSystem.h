@@ -26,6 +26,8 @@ public:
     virtual bool exists(const std::string& path) = 0;
     // A regular file (or a link to one) is there.
     virtual bool isFile(const std::string& path) = 0;
+    // Both paths name one file on disk (through links and letter case too).
+    virtual bool sameFile(const std::string& a, const std::string& b) = 0;
     virtual ReadResult readFile(const std::string& path) = 0;
     // Replaces the file atomically, keeping its permissions: never half written.
     virtual WriteResult writeFile(const std::string& path, const std::string& bytes) = 0;
@@ -36,6 +38,7 @@ public:
     std::optional<std::string> resolve(const std::string& path) override;
     bool exists(const std::string& path) override;
     bool isFile(const std::string& path) override;
+    bool sameFile(const std::string& a, const std::string& b) override;
     ReadResult readFile(const std::string& path) override;
     WriteResult writeFile(const std::string& path, const std::string& bytes) override;
 };

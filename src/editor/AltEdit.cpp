@@ -1,0 +1,101 @@
+#include "editor/AltEdit.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "editor/Tag.h"
+
+namespace bw {
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+struct Edit {
+    size_t from, to;
+    std::string with;
+};
+
+// The attribute with the white space before it, and one white-space character after it
+// where that glues nothing together: `SRC="a.gif" ALT="x" width=1` gives `SRC="a.gif"width=1`,
+// `<img ALT="x" SRC=...` keeps its space after "<img".
+Edit removal(std::string_view page, const TagSpan& tag, const TagAttribute& a)
+{
+    size_t from = a.nameStart, to = a.end;
+    if (from > tag.start + 1 && isSpace(page[from - 1]))
+        --from;
+    if (to < page.size() && isSpace(page[to]) && from > 0 && isQuote(page[from - 1]))
+        ++to;
+    return {from, to, {}};
+}
+
+} // namespace
+
+std::string altValue(std::string_view typed)
+{
+    std::string out;
+    out.reserve(typed.size());
+    for (char c : typed) {
+        if (c == '"')
+            out += "&quot;";
+        else if (c == '<')
+            out += "&lt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
+                    EmptyBox empty)
+{
+    const TagSpan tag = tagOfEntry(page, entryStart, entryLength);
+    std::vector<const TagAttribute*> alts;
+    const TagAttribute* src = nullptr;
+    for (const auto& a : tag.attributes) {
+        std::string_view name = page.substr(a.nameStart, a.nameEnd - a.nameStart);
+        auto is = [&](std::string_view want) {
+            return std::equal(name.begin(), name.end(), want.begin(), want.end(),
+                              [](char x, char y) { return (x | 0x20) == y; });
+        };
+        if (name.size() == 3 && is("alt"))
+            alts.push_back(&a);
+        else if (!src && name.size() == 3 && is("src"))
+            src = &a;
+    }
+
+    std::vector<Edit> edits;
+    const bool write = !typed.empty() || empty == EmptyBox::Decorate;
+    if (write) {
+        std::string attribute = "ALT=\"" + altValue(typed) + "\"";
+        if (alts.empty()) {
+            // Right after the SRC value, always inside the tag.
+            size_t at = src ? src->end : std::min(entryStart + entryLength, tag.end);
+            edits.push_back({at, at, " " + attribute});
+        } else {
+            edits.push_back({alts[0]->nameStart, alts[0]->end, attribute});
+            for (size_t i = 1; i < alts.size(); ++i)
+                edits.push_back(removal(page, tag, *alts[i]));
+        }
+    } else {
+        for (const TagAttribute* a : alts)
+            if (a->valueEnd > a->valueStart)
+                edits.push_back(removal(page, tag, *a));
+    }
+
+    std::string out;
+    out.reserve(page.size() + typed.size() * 2 + 16);
+    size_t at = 0;
+    for (const Edit& e : edits) {
+        if (e.to < at)
+            continue;
+        const size_t from = std::max(e.from, at); // neighbouring removals may share a space
+        out.append(page.substr(at, from - at));
+        out += e.with;
+        at = e.to;
+    }
+    out.append(page.substr(at));
+    return out;
+}
+
+} // namespace bw

@@ -1,0 +1,194 @@
+// NEXT and BACK, the write-back of the ALT text, "&Save", Save and Save As.
+#include "editor/AltEdit.h"
+#include "editor/Form1.h"
+#include "editor/Text.h"
+
+namespace bw {
+
+void Form1::lastImage() { platform_.dialogs.msgBox("Last Image", Buttons::OkCancel, kTitle); }
+
+void Form1::Command3_Click()
+{
+    platform_.host.setFocus("Text1");
+    if (!pageOpen())
+        return;
+    // The image being left is written first, the last one too.
+    if (!tempspar())
+        return;
+    const int count = List1.ListCount();
+    if (count == 0 || (bakgrund && bild == count - 2)) {
+        lastImage();
+        return;
+    }
+    if (bild == count - 1) {
+        lastImage();
+        if (Text1.empty())
+            tomt = true;
+        return;
+    }
+    move(+1);
+}
+
+void Form1::Command5_Click()
+{
+    platform_.host.setFocus("Text1");
+    if (!pageOpen())
+        return;
+    // On the first image nothing is written.
+    if (bild == 0 || List1.ListCount() == 0) {
+        lastImage();
+        if (!bakgrund && Text1.empty())
+            tomt = true;
+        return;
+    }
+    if (!tempspar())
+        return;
+    move(-1);
+}
+
+void Form1::move(int step)
+{
+    const int target = List1.ListIndex() + step;
+    if (target < 0 || target >= List1.ListCount())
+        return;
+    bild += step;
+    const std::string name = List2.List(target);
+    if (!imageExists(name)) {
+        visa = false;
+        List1.setListIndex(target); // the selection handler clears the picture
+        if (Text1.empty())
+            tomt = true;
+        Label5.Caption = List2.List(List1.ListIndex());
+    } else {
+        List1.setListIndex(target);
+        showPicture(List2.List(List1.ListIndex()));
+        Label5.Caption = List2.List(List1.ListIndex());
+        if (Text1.empty())
+            tomt = true;
+    }
+}
+
+bool Form1::writePage(const std::string& path, const std::string& text)
+{
+    WriteResult written = platform_.files.writeFile(path, text + "\r\n");
+    if (written.ok)
+        return true;
+    message("The page file\n" + path + "\ncould not be written: " + written.error +
+            ".\n\nThe file was left as it was.");
+    return false;
+}
+
+void Form1::reread(const std::string& written)
+{
+    ReadResult read = platform_.files.readFile(Text6.Text());
+    if (read.ok) {
+        texten10 = std::move(read.bytes);
+        return;
+    }
+    // What was just written is what the file holds.
+    texten10 = written + "\r\n";
+    message("The page file\n" + Text6.Text() + "\ncould not be read back: " + read.error +
+            ".\n\nWork goes on with the text that was written to it.");
+}
+
+bool Form1::tempspar()
+{
+    const int i = List1.ListIndex();
+    h.Enabled = !texten10.empty();
+    if (aa.empty())
+        aa = "1";
+    if (i < 0)
+        return true; // no image: the page is left alone
+    const std::string& entry = List1.List(i);
+    const size_t p = text::inStrNoCase(texten10, entry);
+    if (p == 0)
+        return true; // the entry is gone from the page: nothing to write into
+
+    const std::string& typed = Text1.Text();
+    std::string composed = withAlt(texten10, p - 1, entry.size(), typed, EmptyBox::Remove);
+    if (!writePage(Text6.Text(), composed))
+        return false;
+
+    if (!ingenalttext && !typed.empty() && text1lång != 1)
+        ingenalttext = true;
+    if (ingenalttext && typed.empty())
+        tomt = false;
+    text1lång = 0;
+    reread(composed);
+    return true;
+}
+
+bool Form1::writeCurrentAlt(bool decorate)
+{
+    h.Enabled = !texten10.empty();
+    const int i = List1.ListIndex();
+    if (i < 0)
+        return true; // nothing to write into, nothing failed
+    const std::string& entry = List1.List(i);
+    const size_t p = text::inStrNoCase(texten10, entry);
+    if (p == 0)
+        return true;
+    std::string composed = withAlt(texten10, p - 1, entry.size(), Text1.Text(),
+                                   decorate ? EmptyBox::Decorate : EmptyBox::Remove);
+    if (!writePage(Text6.Text(), composed))
+        return false;
+    reread(composed);
+    // The entry stands where it stood; only the text after it has changed.
+    const size_t again = text::inStrNoCase(texten10, entry);
+    if (again != 0)
+        cutFollowingText(again, entry.size());
+    return true;
+}
+
+void Form1::Command4_Click()
+{
+    if (!pageOpen())
+        return;
+    if (platform_.files.exists(Text6.Text()) &&
+        platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)
+        return;
+    if (writeCurrentAlt(true))
+        ändrat = true;
+}
+
+void Form1::s_Click()
+{
+    if (!pageOpen())
+        return;
+    writeCurrentAlt(true);
+}
+
+void Form1::fileSaveas()
+{
+    if (!pageOpen())
+        return;
+    ändrat = false;
+    CommonDialog1.Flags = FileDialog::HideReadOnly;
+    CommonDialog1.Filter = kHtmlFilter;
+    CommonDialog1.FilterIndex = 1;
+    platform_.dialogs.showSave(CommonDialog1);
+    const std::string chosen = CommonDialog1.FileName;
+    if (chosen.empty() || text::equalsNoCase(chosen, "*.html"))
+        return;
+    if (platform_.files.exists(chosen) &&
+        platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)
+        return;
+    if (!tempspar())
+        return;
+    if (!writePage(chosen, texten10))
+        return;
+    if (platform_.dialogs.msgBox("File saved, do u want to reset the app ?", Buttons::YesNo, "File Saved") !=
+        Answer::Yes)
+        return;
+    if (ändrat)
+        return;
+    // Saved over the page itself: the edits live in that very file, so it is not put back.
+    if (platform_.files.sameFile(chosen, Text6.Text())) {
+        nytt();
+        return;
+    }
+    if (writeBackUnedited())
+        nytt();
+}
+
+} // namespace bw
