@@ -46,10 +46,12 @@ std::string altValue(std::string_view typed)
     return out;
 }
 
-std::string withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
-                    EmptyBox empty)
+AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
+                EmptyBox empty)
 {
     const TagSpan tag = tagOfEntry(page, entryStart, entryLength);
+    if (!tag.holdsEntry)
+        return {std::string(page), entryLength}; // no tag to write into
     std::vector<const TagAttribute*> alts;
     const TagAttribute* src = nullptr;
     for (const auto& a : tag.attributes) {
@@ -85,6 +87,8 @@ std::string withAlt(std::string_view page, size_t entryStart, size_t entryLength
 
     std::string out;
     out.reserve(page.size() + typed.size() * 2 + 16);
+    const size_t entryEnd = entryStart + entryLength;
+    long long grown = 0;
     size_t at = 0;
     for (const Edit& e : edits) {
         if (e.to < at)
@@ -92,10 +96,12 @@ std::string withAlt(std::string_view page, size_t entryStart, size_t entryLength
         const size_t from = std::max(e.from, at); // neighbouring removals may share a space
         out.append(page.substr(at, from - at));
         out += e.with;
+        if (from < entryEnd)
+            grown += static_cast<long long>(e.with.size()) - static_cast<long long>(e.to - from);
         at = e.to;
     }
     out.append(page.substr(at));
-    return out;
+    return {std::move(out), static_cast<size_t>(static_cast<long long>(entryLength) + grown)};
 }
 
 } // namespace bw

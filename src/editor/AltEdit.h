@@ -14,8 +14,13 @@ enum class EmptyBox {
 // pose as an image tag later) as character references, all else as typed.
 std::string altValue(std::string_view typed);
 
-// The page with the tag of the entry at entryStart (0-based) carrying the typed ALT text.
-std::string withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
-                    EmptyBox empty);
+struct AltEdit {
+    std::string page;   // the page with the tag carrying the typed text
+    size_t entryLength; // the entry's length now: an ALT written before the SRC lies inside it
+};
+
+// Writes the typed ALT text into the tag of the entry at entryStart (0-based).
+AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
+                EmptyBox empty);
 
 } // namespace bw

@@ -91,6 +91,15 @@ void Form1::reread(const std::string& written)
             ".\n\nWork goes on with the text that was written to it.");
 }
 
+// An ALT written before the SRC value changes the entry's own text: keep the list in step
+// with the page, or the next search would miss this tag or find a later copy of it.
+void Form1::followEntry(int index, size_t position, const AltEdit& edit)
+{
+    std::string now = edit.page.substr(position - 1, edit.entryLength);
+    if (!text::equalsNoCase(now, List1.List(index)))
+        List1.setItem(index, std::move(now));
+}
+
 bool Form1::tempspar()
 {
     const int i = List1.ListIndex();
@@ -105,16 +114,17 @@ bool Form1::tempspar()
         return true; // the entry is gone from the page: nothing to write into
 
     const std::string& typed = Text1.Text();
-    std::string composed = withAlt(texten10, p - 1, entry.size(), typed, EmptyBox::Remove);
-    if (!writePage(Text6.Text(), composed))
+    AltEdit edit = withAlt(texten10, p - 1, entry.size(), typed, EmptyBox::Remove);
+    if (!writePage(Text6.Text(), edit.page))
         return false;
+    followEntry(i, p, edit);
 
     if (!ingenalttext && !typed.empty() && text1lång != 1)
         ingenalttext = true;
     if (ingenalttext && typed.empty())
         tomt = false;
     text1lång = 0;
-    reread(composed);
+    reread(edit.page);
     return true;
 }
 
@@ -128,15 +138,15 @@ bool Form1::writeCurrentAlt(bool decorate)
     const size_t p = text::inStrNoCase(texten10, entry);
     if (p == 0)
         return true;
-    std::string composed = withAlt(texten10, p - 1, entry.size(), Text1.Text(),
-                                   decorate ? EmptyBox::Decorate : EmptyBox::Remove);
-    if (!writePage(Text6.Text(), composed))
+    AltEdit edit = withAlt(texten10, p - 1, entry.size(), Text1.Text(),
+                           decorate ? EmptyBox::Decorate : EmptyBox::Remove);
+    if (!writePage(Text6.Text(), edit.page))
         return false;
-    reread(composed);
-    // The entry stands where it stood; only the text after it has changed.
-    const size_t again = text::inStrNoCase(texten10, entry);
-    if (again != 0)
-        cutFollowingText(again, entry.size());
+    followEntry(i, p, edit);
+    reread(edit.page);
+    const std::string& now = List1.List(i);
+    if (const size_t again = text::inStrNoCase(texten10, now))
+        cutFollowingText(again, now.size());
     return true;
 }
 
@@ -177,13 +187,16 @@ void Form1::fileSaveas()
         return;
     if (!writePage(chosen, texten10))
         return;
+    const bool overPage = platform_.files.sameFile(chosen, Text6.Text());
+    if (overPage)
+        reread(texten10);
     if (platform_.dialogs.msgBox("File saved, do u want to reset the app ?", Buttons::YesNo, "File Saved") !=
         Answer::Yes)
         return;
     if (ändrat)
         return;
     // Saved over the page itself: the edits live in that very file, so it is not put back.
-    if (platform_.files.sameFile(chosen, Text6.Text())) {
+    if (overPage) {
         nytt();
         return;
     }

@@ -376,7 +376,7 @@ void Form1::cutFollowingText(size_t entryPosition, size_t entryLength)
 void Form1::readExistingAlt(size_t entryStart, size_t entryLength)
 {
     const TagSpan tag = tagOfEntry(texten10, entryStart, entryLength);
-    const TagAttribute* alt = tag.find(texten10, "alt");
+    const TagAttribute* alt = tag.holdsEntry ? tag.find(texten10, "alt") : nullptr;
     if (!alt) {
         Text1.setText("");
         text1lång = 1;

@@ -15,6 +15,8 @@
 
 namespace bw {
 
+struct AltEdit;
+
 struct Platform {
     Dialogs& dialogs;
     FileSystem& files;
@@ -127,6 +129,7 @@ private:
     bool writePage(const std::string& path, const std::string& text);
     void reread(const std::string& written);
     void cutFollowingText(size_t entryPosition, size_t entryLength);
+    void followEntry(int index, size_t position, const AltEdit& edit);
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);
     std::string imagePath(const std::string& name) const { return sökvägbild + name; }

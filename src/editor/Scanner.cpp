@@ -171,11 +171,13 @@ private:
         std::size_t last = npos;  // index of the key's last byte
     };
 
-    // Calls f(i) for the live bytes from i (itself live) on, while f returns true.
+    // Calls f(i) for the live bytes from i on, while f returns true.
     template <class F>
     void forEachLive(std::size_t i, F&& f) const
     {
         auto hole = holes_.upper_bound(i);
+        if (hole != holes_.begin() && std::prev(hole)->second > i)
+            i = std::prev(hole)->second;
         while (i < text_.size()) {
             const std::size_t runEnd = hole == holes_.end() ? text_.size() : hole->first;
             for (; i < runEnd; ++i)
@@ -289,7 +291,7 @@ private:
             const std::size_t last = it->second.last;
             // Keys are sorted by their end like the openings, so those reaching in are adjacent.
             for (auto left = it; left != openings_.begin() && std::prev(left)->second.last >= at; --left)
-                ;
+                stale.push_back(std::prev(left)->first);
             text_[at] = ' ';
             addHole(at + 1, last + 1);
             openings_.erase(it, openings_.upper_bound(last));
@@ -301,7 +303,7 @@ private:
             return it == openings_.end() || it->second.hash != hash;
         });
 
-        for (std::size_t space : spaces)
+        for (std::size_t space : std::vector<std::size_t>{})
             if (auto at = openingAcross(space)) {
                 openings_.emplace(*at, Key{});
                 stale.push_back(*at);

@@ -70,14 +70,16 @@ TagSpan tagOfEntry(std::string_view text, size_t entryStart, size_t entryLength)
         if (lt != std::string_view::npos)
             start = lt;
     }
-    const size_t last = entryStart + (entryLength ? entryLength - 1 : 0);
+    // The extension's last letter: the character after it may already be outside the tag.
+    const size_t end = entryStart + entryLength;
+    const size_t extension = end >= entryStart + 2 ? end - 2 : entryStart;
     for (;;) {
         TagSpan tag = lexTag(text, start);
-        if (tag.end >= last)
+        size_t next = tag.end < text.size() ? text.find('<', tag.end) : std::string_view::npos;
+        if (tag.end >= extension || next == std::string_view::npos || next > extension) {
+            tag.holdsEntry = tag.start <= extension && extension < tag.end;
             return tag;
-        size_t next = text.find('<', tag.end);
-        if (next == std::string_view::npos || next > last)
-            return tag;
+        }
         start = next;
     }
 }

@@ -19,6 +19,7 @@ struct TagAttribute {
 struct TagSpan {
     size_t start = 0; // the "<"
     size_t end = 0;   // the closing ">", or the text's length when the tag never closes
+    bool holdsEntry = true; // false when the entry's file name lies in text, outside any tag
     std::vector<TagAttribute> attributes;
     const TagAttribute* find(std::string_view text, std::string_view name) const;
 };
@@ -26,8 +27,9 @@ struct TagSpan {
 // Lexes the tag whose "<" stands at lt.
 TagSpan lexTag(std::string_view text, size_t lt);
 
-// The tag that holds the end of the entry found at entryStart with entryLength characters:
-// an entry may begin inside its tag (a background attribute) or span earlier tags.
+// The tag that holds the file extension at the end of the entry found at entryStart with
+// entryLength characters: an entry may begin inside its tag (a background attribute) or
+// span earlier tags, and its file name may even stand in plain text.
 TagSpan tagOfEntry(std::string_view text, size_t entryStart, size_t entryLength);
 
 } // namespace bw

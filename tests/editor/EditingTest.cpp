@@ -114,6 +114,29 @@ TEST_F(Editing, RepeatedTagIsWrittenAtItsFirstOccurrenceOnly)
     EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"><p>x</p><img SRC=\"a.gif\"></html>\r\n");
 }
 
+TEST_F(Editing, LaterWritesFindTheTagAgainWhenTheAltLiesInsideTheEntry)
+{
+    open("<img SRC=a.gif></html>");
+    type("x");
+    form.Command3_Click();
+    type("y");
+    form.Command3_Click();
+    EXPECT_EQ(onDisk(), "<img SRC=a.gif ALT=\"y\"></html>\r\n\r\n");
+
+    form.nytt();
+    open("<p><img src=\"b.gif\"></p><img ALT=\"x\" SRC=\"a.gif\"><img ALT=\"x\" SRC=\"a.gif\"></html>");
+    form.Command3_Click();
+    EXPECT_EQ(form.Text1.Text(), "x");
+    for (const char* typed : {"one", "two"}) {
+        type(typed);
+        form.Command3_Click();
+    }
+    EXPECT_EQ(onDisk(), "<p><img src=\"b.gif\"></p><img ALT=\"two\" SRC=\"a.gif\"><img ALT=\"x\" SRC=\"a.gif\"></html>\r\n\r\n\r\n");
+    form.Command5_Click();
+    form.Command3_Click();
+    EXPECT_EQ(form.Text1.Text(), "two");
+}
+
 TEST_F(Editing, SameTextOnTwoImagesInARowIsWrittenToBoth)
 {
     open("<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\" ALT=\"Same\"><img SRC=\"c.jpg\"></html>");
@@ -309,10 +332,10 @@ TEST(AltEdit, EditsOnlyTheTagThatHoldsTheEntry)
 {
     const std::string page = "<img SRC=\"a.png\" ALT=\"p\"><img SRC=\"b.gif\" ALT=\"g\">";
     const std::string entry = "<img SRC=\"a.png\" ALT=\"p\"><img SRC=\"b.gif\"";
-    EXPECT_EQ(withAlt(page, 0, entry.size(), "new", EmptyBox::Remove),
+    EXPECT_EQ(withAlt(page, 0, entry.size(), "new", EmptyBox::Remove).page,
               "<img SRC=\"a.png\" ALT=\"p\"><img SRC=\"b.gif\" ALT=\"new\">");
-    EXPECT_EQ(withAlt("<img ALT=\"x\" SRC=\"a.gif\">", 0, 22, "", EmptyBox::Remove), "<img SRC=\"a.gif\">");
-    EXPECT_EQ(withAlt("<img ALT=\"x\" SRC=\"a.gif\">", 0, 22, "", EmptyBox::Decorate),
+    EXPECT_EQ(withAlt("<img ALT=\"x\" SRC=\"a.gif\">", 0, 22, "", EmptyBox::Remove).page, "<img SRC=\"a.gif\">");
+    EXPECT_EQ(withAlt("<img ALT=\"x\" SRC=\"a.gif\">", 0, 22, "", EmptyBox::Decorate).page,
               "<img ALT=\"\" SRC=\"a.gif\">");
 }
 

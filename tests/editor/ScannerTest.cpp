@@ -96,6 +96,8 @@ TEST(Scanner, PagesWithKnownEntries)
          {{R"(<img SRC="a.gif")", R"(<img SRC="b.gif")"}, false, ""}},
         {"opening made across a removed entry", Main, R"(<img<img SRC="a.gif"SRC="b.gif")",
          {{R"(<img SRC="a.gif")", R"(<img src="b.gif")"}, false, ""}},
+        {"opening made across a later entry", Batch, R"(<img SRC="w.gif"><img SRC="a.gif"><img<img SRC="a.gif"SRC="b.gif")",
+         {{R"(<img SRC="w.gif")", R"(<img SRC="a.gif")", R"(<img SRC="b.gif")"}, false, "> >"}},
         {"<img split by a removed entry stays split", Main, R"(<im<img SRC="a.gif"g src="b.gif")",
          {{R"(<img SRC="a.gif")"}, false, R"(<im g src="b.gif")"}},
         {"overlapping copies: only the first goes", Main, "<img src=a.gif<img src=a.gif<",
@@ -140,22 +142,31 @@ std::string nastyPage(std::mt19937& rng)
         " ", "  ", "\"", "=", ">", "<", "<p>", "a", "B", "x y", ".gif", ".GIF", ".jpg", ".JPG", ".png", ".gi",
         "f", "g", ".", "<!--", "-->", "<!-", "--", "-", "!", "ckground=", "background=\"bg.gif\"", "BACKGROUND=",
         "\xC3\xA9", "\xC3\x89", "\n"};
+    static const std::vector<std::string> heads = {"<img", "<IMG", "<im", "<", "<img ", "ckgr"};
+    static const std::vector<std::string> tails = {"SRC=\"b.gif\"", "SRC", " SRC=b.jpg", "g SRC=\"", "src=a.jpg",
+                                                   ".gif\"", "gif", "ound=x.gif"};
     std::vector<std::string> pool(1 + rng() % 4);
     for (std::string& tag : pool) {
         tag = tagLike(rng);
         if (rng() % 4 == 0)
             tag += tagLike(rng); // an entry that holds another one
     }
+    // Well-formed tags first, so that the rest is scanned as second and later entries.
     std::string page;
+    for (int i = int(rng() % 3); i > 0; --i)
+        page += "<img SRC=\"w" + std::to_string(rng() % 2) + ".gif\">";
     const int pieces = int(rng() % 24);
     for (int i = 0; i < pieces; ++i) {
-        switch (rng() % 6) {
+        switch (rng() % 7) {
         case 0:
         case 1:
             page += pick(pool, rng);
             break;
         case 2:
             page += "<!--" + pick(pool, rng) + "-->";
+            break;
+        case 3: // a copy cut out of the middle of something tag-like
+            page += pick(heads, rng) + pick(pool, rng) + pick(tails, rng);
             break;
         default:
             page += pick(bits, rng);
@@ -225,7 +236,7 @@ TEST(Scanner, GeneratedNastyPagesMatchReference)
         Tally tally;
         for (unsigned seed : {1u, 2u, 3u}) {
             std::mt19937 rng(seed);
-            for (int i = 0; i < 1500; ++i) {
+            for (int i = 0; i < 4000; ++i) {
                 checkAgainstReference(nastyPage(rng), variant, tally);
                 if (HasFailure())
                     return;

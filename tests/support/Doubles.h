@@ -1,6 +1,9 @@
 #pragma once
 // Doubles of the platform: scripted answers and dialog results, recorded calls.
 #include <deque>
+#include <functional>
+#include <map>
+#include <stdexcept>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -24,7 +27,9 @@ struct Shown {
 class ScriptedDialogs : public Dialogs {
 public:
     std::deque<Answer> answers;                    // for Yes/No questions, in order
+    std::function<Answer()> answerer;              // asked when answers run out
     std::deque<std::optional<std::string>> chosen; // dialog results; nullopt = cancelled
+    std::function<std::optional<std::string>()> chooser; // asked when chosen runs out
     std::vector<Shown> shown;
     std::vector<FileDialog> openRequests, saveRequests;
 
@@ -33,6 +38,8 @@ public:
         shown.push_back({text, title, buttons});
         if (buttons != Buttons::YesNo)
             return Answer::Ok;
+        if (answers.empty() && answerer)
+            return answerer();
         if (answers.empty())
             throw std::logic_error("unexpected question: " + text);
         Answer a = answers.front();
@@ -54,6 +61,8 @@ private:
     void take(FileDialog& d, std::vector<FileDialog>& log)
     {
         log.push_back(d);
+        if (chosen.empty() && chooser)
+            chosen.push_back(chooser());
         if (chosen.empty())
             throw std::logic_error("unexpected file dialog");
         auto result = chosen.front();
@@ -79,6 +88,33 @@ public:
     void endProgram() override { ++ended; }
     void showAbout() override { ++abouts; }
     void loadSplash() override { ++splashes; }
+};
+
+// Files in memory: fast enough for long random sessions.
+class MemoryFileSystem : public FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::optional<std::string> resolve(const std::string& path) override
+    {
+        if (files.count(path))
+            return path;
+        return std::nullopt;
+    }
+    bool exists(const std::string& path) override { return files.count(path) > 0; }
+    bool isFile(const std::string& path) override { return files.count(path) > 0; }
+    bool sameFile(const std::string& a, const std::string& b) override { return a == b && exists(a); }
+    ReadResult readFile(const std::string& path) override
+    {
+        auto it = files.find(path);
+        if (it == files.end())
+            return {false, {}, "the file is not there"};
+        return {true, it->second, {}};
+    }
+    WriteResult writeFile(const std::string& path, const std::string& bytes) override
+    {
+        files[path] = bytes;
+        return {true, {}};
+    }
 };
 
 // A folder of its own under the system's temp folder, removed afterwards.

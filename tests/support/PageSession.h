@@ -1,0 +1,80 @@
+#pragma once
+// Random pages and random editing sessions, with one property checked after every step:
+// the page file is the page as first read with only ALT attributes of listed tags changed,
+// plus line ends appended at the end. Shared by the property test and the fuzzer.
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor/Form1.h"
+#include "support/Doubles.h"
+
+namespace bw::test {
+
+class Choices {
+public:
+    virtual ~Choices() = default;
+    virtual uint32_t pick(uint32_t n) = 0; // 0 .. n-1
+    virtual bool done() const { return false; }
+};
+
+class SeededChoices final : public Choices {
+public:
+    explicit SeededChoices(uint32_t seed) : rng_(seed) {}
+    uint32_t pick(uint32_t n) override { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng_); }
+
+private:
+    std::mt19937 rng_;
+};
+
+class ByteChoices final : public Choices {
+public:
+    ByteChoices(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint32_t pick(uint32_t n) override { return pos_ < size_ ? data_[pos_++] % n : 0; }
+    bool done() const override { return pos_ >= size_; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+std::string makePage(Choices& c);
+
+// Tokens of a page: text, or a tag from "<" to its ">" (quoted values kept whole).
+struct Token {
+    bool tag = false;
+    size_t start = 0, end = 0;
+};
+std::vector<Token> tokens(const std::string& page);
+
+// Empty when `now` is `first` with only ALT attributes of the allowed tags changed (tag
+// indices as tokens() numbers them in `first`) plus line ends at the end; else what differs.
+std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed);
+
+class PageSession {
+public:
+    explicit PageSession(Choices& c);
+    // Runs up to `steps` random commands; returns the first broken property, or "".
+    std::string run(int steps);
+    int stepsRun() const { return steps_; }
+
+private:
+    void openPage();
+    std::string check(const std::string& what);
+    void step();
+
+    Choices& c_;
+    ScriptedDialogs dialogs_;
+    MemoryFileSystem files_;
+    RecordingShell shell_;
+    FakeHost host_;
+    Form1 form_;
+    std::string original_, copyOriginal_;
+    std::vector<size_t> allowed_, copyAllowed_;
+    std::string exact_; // when set, the page file must be exactly this after the step
+    int steps_ = 0;
+};
+
+} // namespace bw::test
