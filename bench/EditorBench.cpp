@@ -1,0 +1,82 @@
+// Opening a large page and moving on from an image, on real files.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "editor/Form1.h"
+#include "support/Doubles.h"
+
+namespace {
+
+using namespace bw;
+
+// A page of about `bytes` bytes with `tags` distinct image tags among paragraphs.
+std::string makePage(size_t bytes, int tags)
+{
+    std::string page = "<html><head><title>Large page</title></head><body>\r\n";
+    const std::string paragraph =
+        "<p>Brindlework writes alternative texts into image tags, so that people who use screen readers "
+        "hear what each picture shows. This paragraph is filler text of an ordinary web page.</p>\r\n";
+    const size_t perTag = bytes / static_cast<size_t>(tags);
+    for (int i = 0; i < tags; ++i) {
+        page += "<img SRC=\"images/picture" + std::to_string(i) + (i % 3 ? ".gif\"" : ".jpg\"") +
+                (i % 4 == 0 ? " ALT=\"Picture number " + std::to_string(i) + "\"" : "") + " width=120 height=80>\r\n";
+        while (page.size() < perTag * static_cast<size_t>(i + 1))
+            page += paragraph;
+    }
+    page += "</body></html>\r\n";
+    return page;
+}
+
+struct Program {
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::FakeHost host;
+    test::TempDir dir;
+    Form1 form{Platform{dialogs, files, shell, host}, Version{1, 0, 0}};
+    std::string path;
+
+    Program(size_t bytes, int tags)
+    {
+        dialogs.answerer = [] { return Answer::Yes; };
+        path = dir.write("large.html", makePage(bytes, tags));
+        dir.write("images/picture0.jpg", test::kGif);
+        dir.write("images/picture1.gif", test::kGif);
+        form.Form_Load();
+    }
+};
+
+void BM_OpenPage(benchmark::State& state)
+{
+    Program program(static_cast<size_t>(state.range(0)) << 20, static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        program.form.nytt();
+        program.form.openPath(program.path);
+        if (program.form.List1.ListCount() != state.range(1))
+            state.SkipWithError("the page's tags were not all found");
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+}
+BENCHMARK(BM_OpenPage)->Args({1, 1000})->Args({10, 10000})->Unit(benchmark::kMillisecond);
+
+// NEXT (or BACK at the last image): one atomic write of the page, one read, the next image shown.
+void BM_NextImage(benchmark::State& state)
+{
+    Program program(static_cast<size_t>(state.range(0)) << 20, static_cast<int>(state.range(1)));
+    program.form.openPath(program.path);
+    int n = 0;
+    for (auto _ : state) {
+        program.form.Text1.setText("Alt text " + std::to_string(n++));
+        if (program.form.bild + 1 < program.form.List1.ListCount())
+            program.form.Command3_Click();
+        else
+            program.form.Command5_Click();
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+}
+BENCHMARK(BM_NextImage)->Args({1, 1000})->Args({10, 10000})->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
