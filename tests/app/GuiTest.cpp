@@ -59,6 +59,54 @@ TEST_F(Gui, OpensASamplePageAndShowsItsFirstImage)
         app->window().grab().save(QString(shots) + "/main-window.png");
 }
 
+TEST_F(Gui, TypeNextThenSaveAsAndReset)
+{
+    const std::string page = dir.path("site/index.html");
+    const std::string original = test::readAll(page);
+    app->form().openPath(page);
+    app->window().refresh();
+
+    auto* text1 = child<QPlainTextEdit>("Text1");
+    QTest::mouseClick(child<QPushButton>("Command3"), Qt::LeftButton); // keeps the existing ALT
+    text1->selectAll();
+    QTest::keyClicks(text1, "A yellow sun");
+    QTest::mouseClick(child<QPushButton>("Command3"), Qt::LeftButton);
+    EXPECT_EQ(child<QLabel>("Label1")->text(), "Image 3 of 4");
+    const std::string edited = test::readAll(page);
+    EXPECT_NE(edited.find("<img SRC=\"sun.gif\" ALT=\"A yellow sun\" width=80 height=80>"), std::string::npos);
+
+    const std::string copy = dir.path("site/copy.html");
+    dialogs.chosen.push_back(copy);
+    dialogs.answers = {Answer::Yes};
+    child<QAction>("sa")->trigger();
+    EXPECT_NE(test::readAll(copy).find("ALT=\"A yellow sun\""), std::string::npos);
+    EXPECT_EQ(test::readAll(page), original + "\r\n");
+    EXPECT_EQ(child<QLabel>("Label1")->text(), "Image of");
+    EXPECT_TRUE(text1->toPlainText().isEmpty());
+    EXPECT_TRUE(child<QLabel>("Picture1")->pixmap().isNull());
+    EXPECT_EQ(app->window().windowTitle(), "BRINDLEWORK Beta");
+}
+
+TEST_F(Gui, AltSKeepsTheEdits)
+{
+    app->form().openPath(dir.path("site/news.html"));
+    app->window().refresh();
+    app->window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+    auto* text1 = child<QPlainTextEdit>("Text1");
+    text1->setFocus();
+    QTest::keyClicks(text1, "A bar chart");
+    dialogs.answers = {Answer::Yes};
+    auto* keep = child<QPushButton>("Command4");
+    EXPECT_EQ(keep->shortcut(), QKeySequence("Alt+S"));
+    QTest::keyClick(text1, Qt::Key_S, Qt::AltModifier);
+    for (int waited = 0; !app->form().ändrat && waited < 2000; waited += 20)
+        QTest::qWait(20); // a shortcut presses the button visibly, then clicks
+    EXPECT_TRUE(dialogs.saw("Are you sure you want to do this ?", "BRINDLEWORK"));
+    EXPECT_TRUE(app->form().ändrat);
+    EXPECT_NE(test::readAll(dir.path("site/news.html")).find("ALT=\"A bar chart\""), std::string::npos);
+}
+
 TEST_F(Gui, LargePicturesAreScaledDownKeepingTheirShape)
 {
     app->form().openPath(dir.path("site/products.html"));

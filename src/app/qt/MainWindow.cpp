@@ -49,11 +49,12 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     file->setObjectName("f");
     menuAction(file, form_.n, "n", &Form1::n_Click);
     menuAction(file, form_.o, "o", &Form1::fileopen);
-    menuAction(file, form_.s, "s", nullptr);
-    menuAction(file, form_.sa, "sa", nullptr);
+    menuAction(file, form_.s, "s", &Form1::s_Click);
+    menuAction(file, form_.sa, "sa", &Form1::sa_Click);
     file->addSeparator();
     menuAction(file, form_.e, "e", &Form1::e_Click);
-    auto* setup = menuBar()->addMenu("&Setup");
+    // Alt+S belongs to the "&Save" button, so the Setup menu answers to Alt+T.
+    auto* setup = menuBar()->addMenu("Se&tup");
     menuAction(setup, form_.pr, "pr", nullptr);
     auto* ftp = menuBar()->addMenu("&FTP");
     auto* ftpSetup = ftp->addMenu("Setup");
@@ -75,7 +76,6 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     submit->setObjectName("Command6");
     submit->setGeometry(8, px(480), 100, 24);
     buttons_[&form_.Command6] = submit;
-    connect(submit, &QPushButton::clicked, this, [this] { run([this] { form_.Command6_Click(); }); });
 
     text4_ = new QLineEdit(central_);
     text4_->setObjectName("Text4");
@@ -127,13 +127,19 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     reset->setObjectName("Command1");
     reset->setGeometry(kClientWidth - 88, px(3840), 80, 22);
     buttons_[&form_.Command1] = reset;
-    connect(reset, &QPushButton::clicked, this, [this] { run([this] { form_.Command1_Click(); }); });
 
     // Below the visible area: reached by Alt+S and as the tab stop after the ALT text box.
     auto* keep = new QPushButton(central_);
     keep->setObjectName("Command4");
     keep->setGeometry(272, kClientHeight + 20, 80, 22);
     buttons_[&form_.Command4] = keep;
+
+    const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
+        {submit, &Form1::Command6_Click}, {back, &Form1::Command5_Click}, {nextImage, &Form1::Command3_Click},
+        {reset, &Form1::Command1_Click},  {keep, &Form1::Command4_Click},
+    };
+    for (auto [button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this, [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });
 
     setTabOrder(text1_, keep);
     setTabOrder(keep, nextImage);
