@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -21,40 +22,78 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-std::string lowerCopy(std::string_view text)
+char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+void lowerInPlace(std::string& text)
 {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return out;
+    for (char& c : text)
+        c = lower(c);
 }
 
-// Every occurrence, left to right, never overlapping; what was put in is not searched again.
-std::string replaceAll(std::string_view text, std::string_view what, std::string_view with)
+// Position of the first `what` at or after `from`. glibc's memmem skips ahead far better than
+// std::string::find, which stops at every '<' of an HTML page.
+std::size_t find(std::string_view text, std::string_view what, std::size_t from = 0)
 {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    for (std::size_t at; (at = text.find(what, from)) != npos; from = at + what.size()) {
-        out.append(text.substr(from, at - from));
-        out.append(with);
+    if (from > text.size())
+        return npos;
+    const void* at = ::memmem(text.data() + from, text.size() - from, what.data(), what.size());
+    return at ? std::size_t(static_cast<const char*>(at) - text.data()) : npos;
+}
+
+// The first `what` without regard to case. `what` must hold a byte that is no letter: memchr finds
+// that byte, then the rest is compared.
+std::size_t findFolded(std::string_view text, std::string_view what)
+{
+    const std::size_t anchor =
+        what.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    for (std::size_t i = anchor; i < text.size(); ++i) {
+        const void* hit = std::memchr(text.data() + i, what[anchor], text.size() - i);
+        if (!hit)
+            break;
+        i = std::size_t(static_cast<const char*>(hit) - text.data());
+        const std::size_t start = i - anchor;
+        if (start + what.size() <= text.size()
+            && std::equal(what.begin(), what.end(), text.begin() + start,
+                          [](char w, char t) { return lower(w) == lower(t); }))
+            return start;
     }
-    out.append(text.substr(from));
-    return out;
+    return npos;
+}
+
+// Moves text[from, end) down to `to` (to <= from).
+std::size_t moveDown(std::string& text, std::size_t from, std::size_t end, std::size_t to)
+{
+    std::memmove(text.data() + to, text.data() + from, end - from);
+    return to + (end - from);
+}
+
+// Replaces every occurrence of `what` (never empty, never a view into `text`) with one space:
+// left to right, never overlapping, the spaces put in not searched again. Works in place, as
+// the text only shrinks; pages can be megabytes.
+void blankAll(std::string& text, std::string_view what)
+{
+    std::size_t at = find(text, what);
+    std::size_t out = at;
+    while (at != npos) {
+        text[out++] = ' ';
+        const std::size_t from = at + what.size();
+        at = find(text, what, from);
+        const std::size_t end = at == npos ? text.size() : at;
+        out = moveDown(text, from, end, out);
+    }
+    if (out != npos)
+        text.resize(out);
+}
+
+void trimSpaces(std::string& text)
+{
+    text.erase(text.find_last_not_of(' ') + 1);
+    text.erase(0, text.find_first_not_of(' '));
 }
 
 std::size_t firstExtension(std::string_view text)
 {
-    return std::min(text.find(".gif"), text.find(".jpg"));
-}
-
-std::string trimSpaces(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+    return std::min(find(text, ".gif"), find(text, ".jpg"));
 }
 
 // The first entry is the odd one: it may be a background attribute, and the main window finds it
@@ -72,22 +111,34 @@ FirstEntry scanFirstEntry(std::string_view page, ScanVariant variant)
     const bool mainWindow = variant == ScanVariant::Main;
     FirstEntry first;
     first.nextTag = mainWindow ? "<img" : "<img SRC";
-    std::string text = replaceAll(replaceAll(page, "<!--", " "), "-->", " ");
-    // Folding only changes letters, so positions in the folded copy are positions in the text.
-    std::string folded = mainWindow ? lowerCopy(text) : std::string();
-    const std::string& hay = mainWindow ? folded : text;
+    std::string text(page);
+    blankAll(text, "<!--");
+    blankAll(text, "-->");
 
-    std::size_t tag = hay.find("ckground=");
+    const auto search = [&](std::string_view what) {
+        return mainWindow ? findFolded(text, what) : find(text, what);
+    };
+    std::size_t tag = search("ckground=");
     first.result.background = tag != npos;
     if (tag == npos)
-        tag = hay.find(mainWindow ? "<img src=" : "<img SRC=");
-    const std::size_t ext = firstExtension(hay);
+        tag = search("<img SRC=");
+    const std::size_t ext = std::min(search(".gif"), search(".jpg"));
     if (tag == npos || ext == npos || ext <= tag) {
-        first.result.remainder = trimSpaces(text);
+        trimSpaces(text);
+        first.result.remainder = std::move(text);
         return first;
     }
     std::string entry = text.substr(tag, ext - tag + 5);
-    first.work = replaceAll(hay, mainWindow ? lowerCopy(entry) : entry, " ");
+    if (mainWindow) {
+        // Replacing without regard to case and then lower-casing is replacing in the lower-cased text.
+        lowerInPlace(text);
+        std::string lowered = entry;
+        lowerInPlace(lowered);
+        blankAll(text, lowered);
+    } else {
+        blankAll(text, entry);
+    }
+    first.work = std::move(text);
     first.result.entries.push_back(std::move(entry));
     first.found = true;
     return first;
@@ -97,15 +148,16 @@ FirstEntry scanFirstEntry(std::string_view page, ScanVariant variant)
 std::string plainLoop(std::string work, std::string_view nextTag, std::vector<std::string>& entries)
 {
     for (;;) {
-        const std::size_t tag = work.find(nextTag);
+        const std::size_t tag = find(work, nextTag);
         const std::size_t ext = firstExtension(work);
         if (tag == npos || ext == npos || ext <= tag)
             break;
         std::string entry = work.substr(tag, ext - tag + 5);
-        work = replaceAll(work, entry, " ");
+        blankAll(work, entry);
         entries.push_back(std::move(entry));
     }
-    return trimSpaces(work);
+    trimSpaces(work);
+    return work;
 }
 
 // The rest of the loop without whole-text passes.
@@ -131,10 +183,10 @@ public:
     // False when the work limit was reached.
     bool run(std::vector<std::string>& entries)
     {
-        for (std::size_t at = text_.find(opening_); at != npos; at = text_.find(opening_, at + 1))
+        for (std::size_t at = find(text_, opening_); at != npos; at = find(text_, opening_, at + 1))
             openings_.emplace_hint(openings_.end(), at, Key{});
         for (std::string_view ext : {".gif", ".jpg"})
-            for (std::size_t at = text_.find(ext); at != npos; at = text_.find(ext, at + 1))
+            for (std::size_t at = find(text_, ext); at != npos; at = find(text_, ext, at + 1))
                 extensions_.insert(at);
         for (auto& [at, key] : openings_) {
             updateKey(at, key);
@@ -147,21 +199,25 @@ public:
             std::string entry = liveBytes(tag, key.last);
             replaceAll(entry, key.hash);
             entries.push_back(std::move(entry));
-            if (work_ > limit_)
+            // The entry's own opening always goes; if it did not, stop rather than loop for ever.
+            if (work_ > limit_ || openings_.contains(tag))
                 return false;
         }
         return true;
     }
 
-    std::string text() const
+    // The working text, once the loop is done.
+    std::string takeText()
     {
-        std::string out;
-        out.reserve(text_.size());
-        forEachLive(0, [&](std::size_t i) {
-            out += text_[i];
-            return true;
-        });
-        return out;
+        std::size_t out = 0;
+        std::size_t from = 0;
+        for (const auto& [holeStart, holeEnd] : holes_) {
+            out = moveDown(text_, from, holeStart, out);
+            from = holeEnd;
+        }
+        text_.resize(moveDown(text_, from, text_.size(), out));
+        holes_.clear();
+        return std::move(text_);
     }
 
 private:
@@ -303,7 +359,7 @@ private:
             return it == openings_.end() || it->second.hash != hash;
         });
 
-        for (std::size_t space : std::vector<std::size_t>{})
+        for (std::size_t space : spaces)
             if (auto at = openingAcross(space)) {
                 openings_.emplace(*at, Key{});
                 stale.push_back(*at);
@@ -345,7 +401,8 @@ std::optional<ScanResult> indexedScan(std::string_view page, ScanVariant variant
     IndexedLoop loop(std::move(first.work), first.nextTag, workLimit);
     if (!loop.run(first.result.entries))
         return std::nullopt;
-    first.result.remainder = trimSpaces(loop.text());
+    first.result.remainder = loop.takeText();
+    trimSpaces(first.result.remainder);
     return std::move(first.result);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
@@ -17,7 +18,7 @@ std::size_t defaultWorkLimit(std::size_t pageSize);
 
 namespace bw {
 
-void PrintTo(const ScanResult& r, std::ostream* os)
+static void PrintTo(const ScanResult& r, std::ostream* os)
 {
     *os << "{entries:";
     for (const auto& e : r.entries)
@@ -25,7 +26,7 @@ void PrintTo(const ScanResult& r, std::ostream* os)
     *os << ", background: " << r.background << ", remainder: [" << r.remainder << "]}";
 }
 
-bool operator==(const ScanResult& a, const ScanResult& b)
+static bool operator==(const ScanResult& a, const ScanResult& b)
 {
     return a.entries == b.entries && a.background == b.background && a.remainder == b.remainder;
 }
@@ -222,7 +223,7 @@ void checkAgainstReference(const std::string& page, ScanVariant variant, Tally& 
     tally.gaveUp += !detail::indexedScan(page, variant, detail::defaultWorkLimit(page.size())).has_value();
     expectAllAgree(page, variant, expected);
 
-    // Giving up part way must leave nothing behind that a later scan could see.
+    // With a tight limit the indexed scan often gives up; whenever it finishes it must be right.
     const auto tight = detail::indexedScan(page, variant, page.size() / 2);
     if (tight)
         EXPECT_EQ(*tight, expected);
@@ -234,7 +235,7 @@ TEST(Scanner, GeneratedNastyPagesMatchReference)
 {
     for (ScanVariant variant : {Main, Batch}) {
         Tally tally;
-        for (unsigned seed : {1u, 2u, 3u}) {
+        for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
             std::mt19937 rng(seed);
             for (int i = 0; i < 4000; ++i) {
                 checkAgainstReference(nastyPage(rng), variant, tally);
