@@ -51,7 +51,7 @@ AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, st
 {
     const TagSpan tag = tagOfEntry(page, entryStart, entryLength);
     if (!tag.holdsEntry)
-        return {std::string(page), entryLength}; // no tag to write into
+        return {std::string(page), {}}; // no tag to write into
     std::vector<const TagAttribute*> alts;
     const TagAttribute* src = nullptr;
     for (const auto& a : tag.attributes) {
@@ -85,23 +85,20 @@ AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, st
                 edits.push_back(removal(page, tag, *a));
     }
 
-    std::string out;
-    out.reserve(page.size() + typed.size() * 2 + 16);
-    const size_t entryEnd = entryStart + entryLength;
-    long long grown = 0;
+    AltEdit result;
+    result.page.reserve(page.size() + typed.size() * 2 + 16);
     size_t at = 0;
     for (const Edit& e : edits) {
         if (e.to < at)
             continue;
         const size_t from = std::max(e.from, at); // neighbouring removals may share a space
-        out.append(page.substr(at, from - at));
-        out += e.with;
-        if (from < entryEnd)
-            grown += static_cast<long long>(e.with.size()) - static_cast<long long>(e.to - from);
+        result.page.append(page.substr(at, from - at));
+        result.page += e.with;
+        result.edits.push_back({from, e.to, e.with.size()});
         at = e.to;
     }
-    out.append(page.substr(at));
-    return {std::move(out), static_cast<size_t>(static_cast<long long>(entryLength) + grown)};
+    result.page.append(page.substr(at));
+    return result;
 }
 
 } // namespace bw

@@ -2,6 +2,7 @@
 // Writing an ALT text into the tag of an image tag entry, touching nothing else.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bw {
 
@@ -14,9 +15,23 @@ enum class EmptyBox {
 // pose as an image tag later) as character references, all else as typed.
 std::string altValue(std::string_view typed);
 
+// One replacement in a page: [from, to) of the old text became `length` characters.
+struct TextEdit {
+    size_t from = 0, to = 0, length = 0;
+    // Where a position of the old text stands in the new one.
+    size_t map(size_t x) const
+    {
+        if (x <= from)
+            return x;
+        if (x >= to)
+            return x + length - (to - from);
+        return from + length;
+    }
+};
+
 struct AltEdit {
-    std::string page;   // the page with the tag carrying the typed text
-    size_t entryLength; // the entry's length now: an ALT written before the SRC lies inside it
+    std::string page;             // the page with the tag carrying the typed text
+    std::vector<TextEdit> edits;  // what changed, in the old page's positions, in order
 };
 
 // Writes the typed ALT text into the tag of the entry at entryStart (0-based).

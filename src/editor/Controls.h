@@ -57,11 +57,6 @@ public:
     std::function<void()> Click;
 
     void AddItem(std::string item) { items_.push_back(std::move(item)); }
-    void setItem(int i, std::string item)
-    {
-        if (i >= 0 && i < ListCount())
-            items_[static_cast<size_t>(i)] = std::move(item);
-    }
     void Clear()
     {
         items_.clear();

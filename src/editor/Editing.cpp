@@ -91,13 +91,32 @@ void Form1::reread(const std::string& written)
             ".\n\nWork goes on with the text that was written to it.");
 }
 
-// An ALT written before the SRC value changes the entry's own text: keep the list in step
-// with the page, or the next search would miss this tag or find a later copy of it.
-void Form1::followEntry(int index, size_t position, const AltEdit& edit)
+std::optional<Form1::Span> Form1::entrySpan(int index) const
 {
-    std::string now = edit.page.substr(position - 1, edit.entryLength);
-    if (!text::equalsNoCase(now, List1.List(index)))
-        List1.setItem(index, std::move(now));
+    const std::string& entry = List1.List(index);
+    const size_t found = text::inStrNoCase(opened_, entry);
+    if (entry.empty() || found == 0)
+        return std::nullopt;
+    size_t start = found - 1, end = start + entry.size();
+    for (const TextEdit& e : edits_) {
+        start = e.map(start);
+        end = e.map(end);
+    }
+    if (end > texten10.size() || end <= start)
+        return std::nullopt;
+    return Span{start + 1, end - start};
+}
+
+void Form1::startTracking()
+{
+    opened_ = texten10;
+    edits_.clear();
+}
+
+void Form1::track(const AltEdit& edit)
+{
+    // Each write's edits are in the old page's positions: replay them from the back.
+    edits_.insert(edits_.end(), edit.edits.rbegin(), edit.edits.rend());
 }
 
 bool Form1::tempspar()
@@ -106,18 +125,15 @@ bool Form1::tempspar()
     h.Enabled = !texten10.empty();
     if (aa.empty())
         aa = "1";
-    if (i < 0)
-        return true; // no image: the page is left alone
-    const std::string& entry = List1.List(i);
-    const size_t p = text::inStrNoCase(texten10, entry);
-    if (p == 0)
-        return true; // the entry is gone from the page: nothing to write into
+    const auto span = entrySpan(i);
+    if (!span)
+        return true; // no image, or its entry is not in the page: the page is left alone
 
     const std::string& typed = Text1.Text();
-    AltEdit edit = withAlt(texten10, p - 1, entry.size(), typed, EmptyBox::Remove);
+    AltEdit edit = withAlt(texten10, span->position - 1, span->length, typed, EmptyBox::Remove);
     if (!writePage(Text6.Text(), edit.page))
         return false;
-    followEntry(i, p, edit);
+    track(edit);
 
     if (!ingenalttext && !typed.empty() && text1lång != 1)
         ingenalttext = true;
@@ -132,21 +148,17 @@ bool Form1::writeCurrentAlt(bool decorate)
 {
     h.Enabled = !texten10.empty();
     const int i = List1.ListIndex();
-    if (i < 0)
+    const auto span = entrySpan(i);
+    if (!span)
         return true; // nothing to write into, nothing failed
-    const std::string& entry = List1.List(i);
-    const size_t p = text::inStrNoCase(texten10, entry);
-    if (p == 0)
-        return true;
-    AltEdit edit = withAlt(texten10, p - 1, entry.size(), Text1.Text(),
+    AltEdit edit = withAlt(texten10, span->position - 1, span->length, Text1.Text(),
                            decorate ? EmptyBox::Decorate : EmptyBox::Remove);
     if (!writePage(Text6.Text(), edit.page))
         return false;
-    followEntry(i, p, edit);
+    track(edit);
     reread(edit.page);
-    const std::string& now = List1.List(i);
-    if (const size_t again = text::inStrNoCase(texten10, now))
-        cutFollowingText(again, now.size());
+    if (const auto now = entrySpan(i))
+        cutFollowingText(now->position, now->length);
     return true;
 }
 

@@ -248,6 +248,7 @@ void Form1::openChosen(bool useDialog)
     texten10 = std::move(read.bytes);
     ejspara = texten10;
     texten9 = texten10;
+    startTracking();
 
     Text2.setText(RipHTML(texten10));
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
@@ -353,17 +354,16 @@ void Form1::List1_Click()
     else
         Picture1.clear();
 
-    const std::string& entry = List1.List(i);
-    const size_t p = text::inStrNoCase(texten10, entry);
-    if (p == 0) {
-        // The entry is no longer in the page: nothing to read, nothing to cut.
+    const auto span = entrySpan(i);
+    if (!span) {
+        // The entry is not in the page: nothing to read, nothing to cut.
         Text8.setText("");
         Text1.setText("");
         text1lång = 1;
         return;
     }
-    cutFollowingText(p, entry.size());
-    readExistingAlt(p - 1, entry.size());
+    cutFollowingText(span->position, span->length);
+    readExistingAlt(span->position - 1, span->length);
 }
 
 void Form1::cutFollowingText(size_t entryPosition, size_t entryLength)

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/AltEdit.h"
 #include "editor/Controls.h"
 #include "editor/Scanner.h"
 #include "platform/Dialogs.h"
@@ -14,8 +15,6 @@
 #include "platform/Shell.h"
 
 namespace bw {
-
-struct AltEdit;
 
 struct Platform {
     Dialogs& dialogs;
@@ -129,7 +128,19 @@ private:
     bool writePage(const std::string& path, const std::string& text);
     void reread(const std::string& written);
     void cutFollowingText(size_t entryPosition, size_t entryLength);
-    void followEntry(int index, size_t position, const AltEdit& edit);
+
+    // Where entry `index` stands in texten10 now (1-based position and length), or nothing.
+    // An entry is looked for in the page as it was opened, at its first occurrence, and
+    // followed through every ALT written since: an ALT written inside an entry (before its
+    // SRC, or in an unquoted name's tag) changes the entry's own text.
+    struct Span {
+        size_t position = 0, length = 0;
+    };
+    std::optional<Span> entrySpan(int index) const;
+    void startTracking();              // the page has just been read whole
+    void track(const AltEdit& edit);   // an edit has been written
+    std::string opened_;
+    std::vector<TextEdit> edits_;
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);
     std::string imagePath(const std::string& name) const { return sökvägbild + name; }
