@@ -4,7 +4,7 @@
 
 #include "editor/AltEdit.h"
 #include "editor/Form1.h"
-#include "support/Doubles.h"
+#include "support/EditorFixture.h"
 
 namespace bw {
 namespace {
@@ -12,26 +12,14 @@ namespace {
 using test::kGif;
 using test::readAll;
 
-struct Editing : ::testing::Test {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::FakeHost host;
-    test::TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host}, Version{1, 0, 6}};
+struct Editing : test::EditorFixture {
     std::string path;
 
-    Editing()
-    {
-        form.Form_Load();
-        for (const char* name : {"a.gif", "b.gif", "c.jpg", "bg.gif"})
-            dir.write(name, kGif);
-    }
+    Editing() { images({"a.gif", "b.gif", "c.jpg", "bg.gif"}); }
     void open(const std::string& html)
     {
         path = dir.write("page.html", html);
-        dialogs.chosen.push_back(path);
-        form.fileopen();
+        openFile(path);
     }
     void type(const std::string& text) { form.Text1.setText(text); }
     std::string onDisk() { return readAll(path); }
@@ -213,8 +201,7 @@ TEST_F(Editing, FailedWriteStaysOnTheImageAndChangesNothing)
 {
     path = dir.write("sub/page.html", "<img SRC=\"a.gif\"><img SRC=\"b.gif\"></html>");
     dir.write("sub/a.gif", kGif);
-    dialogs.chosen.push_back(path);
-    form.fileopen();
+    openFile(path);
     type("A");
     std::filesystem::rename(dir.path("sub"), dir.path("gone"));
     form.Command3_Click();

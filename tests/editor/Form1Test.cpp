@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "editor/Form1.h"
-#include "support/Doubles.h"
+#include "support/EditorFixture.h"
 
 namespace bw {
 namespace {
@@ -11,27 +11,9 @@ namespace {
 using test::kGif;
 using test::readAll;
 
-struct Editor : ::testing::Test {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::FakeHost host;
-    test::TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host}, Version{1, 0, 6}};
-
-    Editor() { form.Form_Load(); }
-
-    void open(const std::string& path)
-    {
-        dialogs.chosen.push_back(path);
-        form.fileopen();
-    }
+struct Editor : test::EditorFixture {
+    void open(const std::string& path) { openFile(path); }
     std::string page(const std::string& name, const std::string& html) { return dir.write(name, html); }
-    void images(std::initializer_list<const char*> names)
-    {
-        for (const char* name : names)
-            dir.write(name, kGif);
-    }
 };
 
 TEST_F(Editor, StartsWithNoPageAndItsCaptions)
