@@ -290,10 +290,10 @@ void Form1::showFirstImage()
         visa = false;
         List1.setListIndex(next);
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
-        if (Text1.empty())
+        if (Text1.empty()) {
             ingenalttext = false;
-        if (Text1.empty())
             tomt = true;
+        }
     } else {
         List1.setListIndex(next);
         if (Text1.empty())
