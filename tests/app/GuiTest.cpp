@@ -1,12 +1,14 @@
 // The real windows, offscreen, with scripted dialogs.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <filesystem>
 
 #include "app/qt/Windows.h"
@@ -138,6 +140,24 @@ TEST_F(Gui, ControlsAreNamedAndTheHiddenSaveButtonFollowsTheAltBox)
     EXPECT_EQ(next, keep);
     EXPECT_FALSE(child<QPushButton>("Command7")->isVisible());
     EXPECT_EQ(child<QLabel>("Label2")->buddy(), child<QPlainTextEdit>("Text1"));
+    // Everything a user can reach has a name a screen reader can say.
+    int named = 0;
+    for (QWidget* widget : app->window().findChildren<QWidget*>()) {
+        const bool reachable = widget->focusPolicy() & Qt::TabFocus || qobject_cast<QLabel*>(widget) ||
+                               (qobject_cast<QToolButton*>(widget) && widget->objectName() != "qt_toolbar_ext_button");
+        if (!widget->isVisible() || !reachable)
+            continue;
+        // A label reads its own text; an empty one (no image name yet) is skipped by readers.
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (label && label->text().isEmpty() && widget->objectName() != "Picture1")
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << widget->metaObject()->className() << " "
+                                                                    << widget->objectName().toStdString();
+        ++named;
+    }
+    EXPECT_GE(named, 15);
     QSize fixed = app->window().size();
     EXPECT_EQ(app->window().minimumSize(), fixed);
     EXPECT_EQ(app->window().maximumSize(), fixed);
