@@ -52,20 +52,16 @@ void Form1::move(int step)
     if (target < 0 || target >= List1.ListCount())
         return;
     bild += step;
-    const std::string name = List2.List(target);
-    if (!imageExists(name)) {
+    const std::string& name = List2.List(target);
+    const bool present = imageExists(name);
+    if (!present)
         visa = false;
-        List1.setListIndex(target); // the selection handler clears the picture
-        if (Text1.empty())
-            tomt = true;
-        Label5.Caption = List2.List(List1.ListIndex());
-    } else {
-        List1.setListIndex(target);
-        showPicture(List2.List(List1.ListIndex()));
-        Label5.Caption = List2.List(List1.ListIndex());
-        if (Text1.empty())
-            tomt = true;
-    }
+    List1.setListIndex(target); // a missing picture is cleared by the selection handler
+    if (present)
+        showPicture(name);
+    Label5.Caption = name;
+    if (Text1.empty())
+        tomt = true;
 }
 
 bool Form1::writePage(const std::string& path, const std::string& text)
