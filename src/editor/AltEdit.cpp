@@ -47,11 +47,13 @@ std::string altValue(std::string_view typed)
 }
 
 AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
-                EmptyBox empty)
+                EmptyBox empty, std::string buffer)
 {
     const TagSpan tag = tagOfEntry(page, entryStart, entryLength);
-    if (!tag.holdsEntry)
-        return {std::string(page), {}}; // no tag to write into
+    if (!tag.holdsEntry) {
+        buffer.assign(page); // no tag to write into
+        return {std::move(buffer), {}};
+    }
     std::vector<const TagAttribute*> alts;
     const TagAttribute* src = nullptr;
     for (const auto& a : tag.attributes) {
@@ -86,6 +88,8 @@ AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, st
     }
 
     AltEdit result;
+    result.page = std::move(buffer);
+    result.page.clear();
     result.page.reserve(page.size() + typed.size() * 2 + 16);
     size_t at = 0;
     for (const Edit& e : edits) {

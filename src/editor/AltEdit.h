@@ -35,7 +35,8 @@ struct AltEdit {
 };
 
 // Writes the typed ALT text into the tag of the entry at entryStart (0-based).
+// buffer: storage to build the new page in (its content is discarded).
 AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
-                EmptyBox empty);
+                EmptyBox empty, std::string buffer = {});
 
 } // namespace bw

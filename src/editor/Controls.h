@@ -2,6 +2,7 @@
 // The state of a window's controls as plain data. Views draw it; handlers change it.
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bw {
@@ -42,6 +43,15 @@ public:
         if (text == text_)
             return;
         text_ = std::move(text);
+        if (Change)
+            Change();
+    }
+    // As setText, reusing the storage it has (for page-sized texts).
+    void assign(std::string_view text)
+    {
+        if (text == text_)
+            return;
+        text_.assign(text);
         if (Change)
             Change();
     }

@@ -64,9 +64,9 @@ void Form1::move(int step)
         tomt = true;
 }
 
-bool Form1::writePage(const std::string& path, const std::string& text)
+bool Form1::writePage(const std::string& path, std::string_view text)
 {
-    WriteResult written = platform_.files.writeFile(path, text + "\r\n");
+    WriteResult written = platform_.files.writeFile(path, text, "\r\n");
     if (written.ok)
         return true;
     message("The page file\n" + path + "\ncould not be written: " + written.error +
@@ -74,15 +74,17 @@ bool Form1::writePage(const std::string& path, const std::string& text)
     return false;
 }
 
-void Form1::reread(const std::string& written)
+void Form1::reread(std::string&& written)
 {
-    ReadResult read = platform_.files.readFile(Text6.Text());
+    ReadResult read = platform_.files.readFile(Text6.Text(), std::move(texten10));
     if (read.ok) {
         texten10 = std::move(read.bytes);
+        spare_ = std::move(written);
         return;
     }
     // What was just written is what the file holds.
-    texten10 = written + "\r\n";
+    texten10 = std::move(written);
+    texten10 += "\r\n";
     message("The page file\n" + Text6.Text() + "\ncould not be read back: " + read.error +
             ".\n\nWork goes on with the text that was written to it.");
 }
@@ -126,9 +128,11 @@ bool Form1::tempspar()
         return true; // no image, or its entry is not in the page: the page is left alone
 
     const std::string& typed = Text1.Text();
-    AltEdit edit = withAlt(texten10, span->position - 1, span->length, typed, EmptyBox::Remove);
-    if (!writePage(Text6.Text(), edit.page))
+    AltEdit edit = withAlt(texten10, span->position - 1, span->length, typed, EmptyBox::Remove, std::move(spare_));
+    if (!writePage(Text6.Text(), edit.page)) {
+        spare_ = std::move(edit.page);
         return false;
+    }
     track(edit);
 
     if (!ingenalttext && !typed.empty() && text1lång != 1)
@@ -136,7 +140,7 @@ bool Form1::tempspar()
     if (ingenalttext && typed.empty())
         tomt = false;
     text1lång = 0;
-    reread(edit.page);
+    reread(std::move(edit.page));
     return true;
 }
 
@@ -148,11 +152,13 @@ bool Form1::writeCurrentAlt(bool decorate)
     if (!span)
         return true; // nothing to write into, nothing failed
     AltEdit edit = withAlt(texten10, span->position - 1, span->length, Text1.Text(),
-                           decorate ? EmptyBox::Decorate : EmptyBox::Remove);
-    if (!writePage(Text6.Text(), edit.page))
+                           decorate ? EmptyBox::Decorate : EmptyBox::Remove, std::move(spare_));
+    if (!writePage(Text6.Text(), edit.page)) {
+        spare_ = std::move(edit.page);
         return false;
+    }
     track(edit);
-    reread(edit.page);
+    reread(std::move(edit.page));
     if (const auto now = entrySpan(i))
         cutFollowingText(now->position, now->length);
     return true;
@@ -197,7 +203,7 @@ void Form1::fileSaveas()
         return;
     const bool overPage = platform_.files.sameFile(chosen, Text6.Text());
     if (overPage)
-        reread(texten10);
+        reread(std::string(texten10));
     if (platform_.dialogs.msgBox("File saved, do u want to reset the app ?", Buttons::YesNo, "File Saved") !=
         Answer::Yes)
         return;

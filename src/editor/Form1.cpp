@@ -114,7 +114,7 @@ void Form1::message(const std::string& text) { platform_.dialogs.msgBox(text, Bu
 bool Form1::writeBackUnedited()
 {
     const std::string& path = Text6.Text();
-    WriteResult written = platform_.files.writeFile(path, ejspara + "\r\n");
+    WriteResult written = platform_.files.writeFile(path, ejspara, "\r\n");
     if (written.ok)
         return true;
     message("The page file\n" + path + "\ncould not be put back to its text as first read: " + written.error +
@@ -368,9 +368,11 @@ void Form1::List1_Click()
 
 void Form1::cutFollowingText(size_t entryPosition, size_t entryLength)
 {
-    const auto after = static_cast<long long>(entryPosition + entryLength);
-    Text8.setText(text::mid(texten10, after + 10));
-    texten9 = text::mid(texten10, after);
+    // The whole rest of the page, however long; storage is reused from image to image.
+    const size_t after = entryPosition + entryLength - 1; // 0-based
+    const std::string_view page = texten10;
+    Text8.assign(after + 10 <= page.size() ? page.substr(after + 10) : std::string_view());
+    texten9.assign(after <= page.size() ? page.substr(after) : std::string_view());
 }
 
 void Form1::readExistingAlt(size_t entryStart, size_t entryLength)

@@ -125,8 +125,10 @@ private:
     void lastImage();
     // False only when the page file could not be written.
     bool writeCurrentAlt(bool decorate);
-    bool writePage(const std::string& path, const std::string& text);
-    void reread(const std::string& written);
+    bool writePage(const std::string& path, std::string_view text);
+    // texten10 := the page file again; `written` (what was just written, without the line
+    // end) stands in if the file cannot be read back.
+    void reread(std::string&& written);
     void cutFollowingText(size_t entryPosition, size_t entryLength);
 
     // Where entry `index` stands in texten10 now (1-based position and length), or nothing.
@@ -141,6 +143,7 @@ private:
     void track(const AltEdit& edit);   // an edit has been written
     std::string opened_;
     std::vector<TextEdit> edits_;
+    std::string spare_; // storage handed between page-sized texts
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);
     std::string imagePath(const std::string& name) const { return sökvägbild + name; }

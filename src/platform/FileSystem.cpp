@@ -99,9 +99,11 @@ bool RealFileSystem::sameFile(const std::string& a, const std::string& b)
     return x && y && fs::equivalent(*x, *y, ec);
 }
 
-ReadResult RealFileSystem::readFile(const std::string& path)
+ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
 {
     ReadResult result;
+    result.bytes = std::move(buffer);
+    result.bytes.clear();
     auto found = resolve(path);
     if (!found) {
         result.error = "the file is not there";
@@ -120,9 +122,9 @@ ReadResult RealFileSystem::readFile(const std::string& path)
     }
     if (st.st_size > 0)
         result.bytes.reserve(static_cast<size_t>(st.st_size));
-    char buffer[1 << 16];
+    char chunk[1 << 16];
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -133,14 +135,14 @@ ReadResult RealFileSystem::readFile(const std::string& path)
         }
         if (n == 0)
             break;
-        result.bytes.append(buffer, static_cast<size_t>(n));
+        result.bytes.append(chunk, static_cast<size_t>(n));
     }
     ::close(fd);
     result.ok = true;
     return result;
 }
 
-WriteResult RealFileSystem::writeFile(const std::string& path, const std::string& bytes)
+WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view bytes, std::string_view suffix)
 {
     WriteResult result;
     if (path.empty()) {
@@ -183,17 +185,19 @@ WriteResult RealFileSystem::writeFile(const std::string& path, const std::string
         return result;
     };
 
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, data, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(errno);
+    for (std::string_view piece : {bytes, suffix}) {
+        const char* data = piece.data();
+        size_t left = piece.size();
+        while (left > 0) {
+            ssize_t n = ::write(fd, data, left);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return fail(errno);
+            }
+            data += n;
+            left -= static_cast<size_t>(n);
         }
-        data += n;
-        left -= static_cast<size_t>(n);
     }
     mode_t mode = 0666;
     if (hadFile) {

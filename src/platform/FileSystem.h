@@ -2,6 +2,7 @@
 // Files as the program sees them: pages are bytes, read whole and replaced whole.
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace bw {
 
@@ -28,9 +29,11 @@ public:
     virtual bool isFile(const std::string& path) = 0;
     // Both paths name one file on disk (through links and letter case too).
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;
-    virtual ReadResult readFile(const std::string& path) = 0;
+    // buffer: a string whose storage may be reused for the bytes (large pages, read often).
+    virtual ReadResult readFile(const std::string& path, std::string buffer = {}) = 0;
     // Replaces the file atomically, keeping its permissions: never half written.
-    virtual WriteResult writeFile(const std::string& path, const std::string& bytes) = 0;
+    // Writes bytes followed by suffix.
+    virtual WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) = 0;
 };
 
 class RealFileSystem final : public FileSystem {
@@ -39,8 +42,8 @@ public:
     bool exists(const std::string& path) override;
     bool isFile(const std::string& path) override;
     bool sameFile(const std::string& a, const std::string& b) override;
-    ReadResult readFile(const std::string& path) override;
-    WriteResult writeFile(const std::string& path, const std::string& bytes) override;
+    ReadResult readFile(const std::string& path, std::string buffer = {}) override;
+    WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override;
 };
 
 } // namespace bw

@@ -103,16 +103,16 @@ public:
     bool exists(const std::string& path) override { return files.count(path) > 0; }
     bool isFile(const std::string& path) override { return files.count(path) > 0; }
     bool sameFile(const std::string& a, const std::string& b) override { return a == b && exists(a); }
-    ReadResult readFile(const std::string& path) override
+    ReadResult readFile(const std::string& path, std::string = {}) override
     {
         auto it = files.find(path);
         if (it == files.end())
             return {false, {}, "the file is not there"};
         return {true, it->second, {}};
     }
-    WriteResult writeFile(const std::string& path, const std::string& bytes) override
+    WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override
     {
-        files[path] = bytes;
+        files[path] = std::string(bytes) + std::string(suffix);
         return {true, {}};
     }
 };
