@@ -1,5 +1,7 @@
 #include "editor/Scanner.h"
 
+#include "editor/Text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -22,12 +24,12 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+using text::lowerAscii;
 
 void lowerInPlace(std::string& text)
 {
     for (char& c : text)
-        c = lower(c);
+        c = lowerAscii(c);
 }
 
 // Position of the first `what` at or after `from`. glibc's memmem skips ahead far better than
@@ -54,7 +56,7 @@ std::size_t findFolded(std::string_view text, std::string_view what)
         const std::size_t start = i - anchor;
         if (start + what.size() <= text.size()
             && std::equal(what.begin(), what.end(), text.begin() + start,
-                          [](char w, char t) { return lower(w) == lower(t); }))
+                          [](char w, char t) { return lowerAscii(w) == lowerAscii(t); }))
             return start;
     }
     return npos;

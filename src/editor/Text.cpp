@@ -5,14 +5,6 @@
 
 namespace bw::text {
 
-std::string lowerCase(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = lowerAscii(c);
-    return out;
-}
-
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -59,15 +51,6 @@ std::string mid(std::string_view s, long long start)
     if (start < 1 || static_cast<unsigned long long>(start) > s.size())
         return {};
     return std::string(s.substr(static_cast<size_t>(start - 1)));
-}
-
-std::string trimSpaces(std::string_view s)
-{
-    size_t b = s.find_first_not_of(' ');
-    if (b == std::string_view::npos)
-        return {};
-    size_t e = s.find_last_not_of(' ');
-    return std::string(s.substr(b, e - b + 1));
 }
 
 std::string number(long long n) { return std::to_string(n); }

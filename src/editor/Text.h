@@ -8,7 +8,6 @@ namespace bw::text {
 
 inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-std::string lowerCase(std::string_view s);
 bool equalsNoCase(std::string_view a, std::string_view b);
 
 // First position of needle at or after start (1-based), or 0.
@@ -19,7 +18,6 @@ size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start =
 std::string mid(std::string_view s, long long start, long long length);
 std::string mid(std::string_view s, long long start);
 
-std::string trimSpaces(std::string_view s);
 std::string number(long long n);
 
 } // namespace bw::text
