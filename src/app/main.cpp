@@ -1,7 +1,5 @@
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,13 +74,6 @@ int main(int argc, char** argv)
     bw::RealFileSystem files;
     bw::QtShell shell;
     bw::App program(dialogs, files, shell, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH});
-    program.window().show();
-
-    const QStringList pages = parser.positionalArguments();
-    if (!pages.isEmpty()) {
-        QString page = QFileInfo(pages.constFirst()).absoluteFilePath();
-        program.form().openPath(bw::toPath(QDir::cleanPath(page)));
-        program.window().refresh();
-    }
+    program.start(parser.positionalArguments());
     return app.exec();
 }

@@ -1,6 +1,8 @@
 #include "app/qt/Windows.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -112,6 +114,15 @@ App::~App()
 {
     delete about_.data();
     delete splash_.data();
+}
+
+void App::start(const QStringList& pages)
+{
+    window_->show();
+    if (pages.isEmpty())
+        return;
+    form_.openPath(toPath(QDir::cleanPath(QFileInfo(pages.constFirst()).absoluteFilePath())));
+    window_->refresh();
 }
 
 void App::setFocus(std::string_view control) { window_->focusControl(control); }

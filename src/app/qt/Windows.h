@@ -1,6 +1,7 @@
 #pragma once
 // The splash and about windows, and the owner of every window of the program.
 #include <QDialog>
+#include <QStringList>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -38,6 +39,9 @@ public:
     MainWindow& window() { return *window_; }
     AboutWindow* about() const { return about_; }
     bool splashLoaded() const { return !splash_.isNull(); }
+
+    // Shows the main window and opens the page named on the command line, if any.
+    void start(const QStringList& pages);
 
     void setFocus(std::string_view control) override;
     void endProgram() override;
