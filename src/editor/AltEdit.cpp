@@ -8,7 +8,6 @@
 namespace bw {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool isQuote(char c) { return c == '"' || c == '\''; }
 
 struct Edit {
@@ -22,9 +21,9 @@ struct Edit {
 Edit removal(std::string_view page, const TagSpan& tag, const TagAttribute& a)
 {
     size_t from = a.nameStart, to = a.end;
-    if (from > tag.start + 1 && isSpace(page[from - 1]))
+    if (from > tag.start + 1 && isTagSpace(page[from - 1]))
         --from;
-    if (to < page.size() && isSpace(page[to]) && from > 0 && isQuote(page[from - 1]))
+    if (to < page.size() && isTagSpace(page[to]) && from > 0 && isQuote(page[from - 1]))
         ++to;
     return {from, to, {}};
 }
@@ -55,18 +54,10 @@ AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, st
         return {std::move(buffer), {}};
     }
     std::vector<const TagAttribute*> alts;
-    const TagAttribute* src = nullptr;
-    for (const auto& a : tag.attributes) {
-        std::string_view name = page.substr(a.nameStart, a.nameEnd - a.nameStart);
-        auto is = [&](std::string_view want) {
-            return std::equal(name.begin(), name.end(), want.begin(), want.end(),
-                              [](char x, char y) { return (x | 0x20) == y; });
-        };
-        if (name.size() == 3 && is("alt"))
+    for (const auto& a : tag.attributes)
+        if (a.named(page, "alt"))
             alts.push_back(&a);
-        else if (!src && name.size() == 3 && is("src"))
-            src = &a;
-    }
+    const TagAttribute* src = tag.find(page, "src");
 
     std::vector<Edit> edits;
     const bool write = !typed.empty() || empty == EmptyBox::Decorate;

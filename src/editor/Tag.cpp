@@ -3,14 +3,15 @@
 #include "editor/Text.h"
 
 namespace bw {
-namespace {
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-} // namespace
+bool TagAttribute::named(std::string_view text, std::string_view name) const
+{
+    return text::equalsNoCase(text.substr(nameStart, nameEnd - nameStart), name);
+}
 
 const TagAttribute* TagSpan::find(std::string_view text, std::string_view name) const
 {
     for (const auto& a : attributes)
-        if (text::equalsNoCase(text.substr(a.nameStart, a.nameEnd - a.nameStart), name))
+        if (a.named(text, name))
             return &a;
     return nullptr;
 }
@@ -21,25 +22,25 @@ TagSpan lexTag(std::string_view text, size_t lt)
     tag.start = lt;
     const size_t n = text.size();
     size_t i = lt + 1;
-    while (i < n && !isSpace(text[i]) && text[i] != '>')
+    while (i < n && !isTagSpace(text[i]) && text[i] != '>')
         ++i; // element name
     for (;;) {
-        while (i < n && (isSpace(text[i]) || text[i] == '/'))
+        while (i < n && (isTagSpace(text[i]) || text[i] == '/'))
             ++i;
         if (i >= n || text[i] == '>')
             break;
         TagAttribute a;
         a.nameStart = i;
-        while (i < n && !isSpace(text[i]) && text[i] != '=' && text[i] != '>')
+        while (i < n && !isTagSpace(text[i]) && text[i] != '=' && text[i] != '>')
             ++i;
         a.nameEnd = i;
         size_t j = i;
-        while (j < n && isSpace(text[j]))
+        while (j < n && isTagSpace(text[j]))
             ++j;
         if (j < n && text[j] == '=') {
             a.hasValue = true;
             j++;
-            while (j < n && isSpace(text[j]))
+            while (j < n && isTagSpace(text[j]))
                 ++j;
             if (j < n && (text[j] == '"' || text[j] == '\'')) {
                 a.quote = text[j];
@@ -49,7 +50,7 @@ TagSpan lexTag(std::string_view text, size_t lt)
                 i = close == std::string_view::npos ? n : close + 1;
             } else {
                 a.valueStart = j;
-                while (j < n && !isSpace(text[j]) && text[j] != '>')
+                while (j < n && !isTagSpace(text[j]) && text[j] != '>')
                     ++j;
                 a.valueEnd = j;
                 i = j;

@@ -14,7 +14,10 @@ struct TagAttribute {
     size_t valueStart = 0; // the value itself, without quotes
     size_t valueEnd = 0;
     size_t end = 0;        // one past the attribute's last character (closing quote included)
+    bool named(std::string_view text, std::string_view name) const;
 };
+
+inline bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 struct TagSpan {
     size_t start = 0; // the "<"
