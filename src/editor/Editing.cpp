@@ -53,12 +53,12 @@ void Form1::move(int step)
         return;
     bild += step;
     const std::string& name = List2.List(target);
-    const bool present = imageExists(name);
-    if (!present)
+    auto file = imageFile(name);
+    if (!file)
         visa = false;
     List1.setListIndex(target); // a missing picture is cleared by the selection handler
-    if (present)
-        showPicture(name);
+    if (file)
+        Picture1.Picture = std::move(*file);
     Label5.Caption = name;
     if (Text1.empty())
         tomt = true;
@@ -92,8 +92,15 @@ void Form1::reread(std::string&& written)
 std::optional<Form1::Span> Form1::entrySpan(int index) const
 {
     const std::string& entry = List1.List(index);
-    const size_t found = text::inStrNoCase(opened_, entry);
-    if (entry.empty() || found == 0)
+    if (entry.empty())
+        return std::nullopt;
+    // The opened page never changes, so each entry is searched in it once.
+    if (static_cast<size_t>(index) >= foundAt_.size())
+        foundAt_.resize(static_cast<size_t>(index) + 1, kNotSearched);
+    size_t& found = foundAt_[static_cast<size_t>(index)];
+    if (found == kNotSearched)
+        found = text::inStrNoCase(opened_, entry);
+    if (found == 0)
         return std::nullopt;
     size_t start = found - 1, end = start + entry.size();
     for (const TextEdit& e : edits_) {
@@ -109,6 +116,7 @@ void Form1::startTracking()
 {
     opened_ = texten10;
     edits_.clear();
+    foundAt_.clear();
 }
 
 void Form1::track(const AltEdit& edit)
@@ -117,51 +125,47 @@ void Form1::track(const AltEdit& edit)
     edits_.insert(edits_.end(), edit.edits.rbegin(), edit.edits.rend());
 }
 
+Form1::Written Form1::writeAlt(EmptyBox empty)
+{
+    const auto span = entrySpan(List1.ListIndex());
+    if (!span)
+        return Written::Nothing; // no image, or its entry is not in the page
+    AltEdit edit =
+        withAlt(texten10, span->position - 1, span->length, Text1.Text(), empty, std::move(spare_));
+    if (!writePage(Text6.Text(), edit.page)) {
+        spare_ = std::move(edit.page);
+        return Written::Failed;
+    }
+    track(edit);
+    reread(std::move(edit.page));
+    return Written::Done;
+}
+
 bool Form1::tempspar()
 {
-    const int i = List1.ListIndex();
     h.Enabled = !texten10.empty();
     if (aa.empty())
         aa = "1";
-    const auto span = entrySpan(i);
-    if (!span)
-        return true; // no image, or its entry is not in the page: the page is left alone
-
-    const std::string& typed = Text1.Text();
-    AltEdit edit = withAlt(texten10, span->position - 1, span->length, typed, EmptyBox::Remove, std::move(spare_));
-    if (!writePage(Text6.Text(), edit.page)) {
-        spare_ = std::move(edit.page);
-        return false;
-    }
-    track(edit);
-
-    if (!ingenalttext && !typed.empty() && text1lång != 1)
+    const Written written = writeAlt(EmptyBox::Remove);
+    if (written != Written::Done)
+        return written == Written::Nothing;
+    const bool typedNothing = Text1.empty();
+    if (!ingenalttext && !typedNothing && text1lång != 1)
         ingenalttext = true;
-    if (ingenalttext && typed.empty())
+    if (ingenalttext && typedNothing)
         tomt = false;
     text1lång = 0;
-    reread(std::move(edit.page));
     return true;
 }
 
 bool Form1::writeCurrentAlt(bool decorate)
 {
     h.Enabled = !texten10.empty();
-    const int i = List1.ListIndex();
-    const auto span = entrySpan(i);
-    if (!span)
-        return true; // nothing to write into, nothing failed
-    AltEdit edit = withAlt(texten10, span->position - 1, span->length, Text1.Text(),
-                           decorate ? EmptyBox::Decorate : EmptyBox::Remove, std::move(spare_));
-    if (!writePage(Text6.Text(), edit.page)) {
-        spare_ = std::move(edit.page);
-        return false;
-    }
-    track(edit);
-    reread(std::move(edit.page));
-    if (const auto now = entrySpan(i))
-        cutFollowingText(now->position, now->length);
-    return true;
+    const Written written = writeAlt(decorate ? EmptyBox::Decorate : EmptyBox::Remove);
+    if (written == Written::Done)
+        if (const auto now = entrySpan(List1.ListIndex()))
+            cutFollowingText(now->position, now->length);
+    return written != Written::Failed;
 }
 
 void Form1::Command4_Click()
@@ -187,12 +191,10 @@ void Form1::fileSaveas()
     if (!pageOpen())
         return;
     ändrat = false;
-    CommonDialog1.Flags = FileDialog::HideReadOnly;
-    CommonDialog1.Filter = kHtmlFilter;
-    CommonDialog1.FilterIndex = 1;
+    prepareHtmlDialog();
     platform_.dialogs.showSave(CommonDialog1);
     const std::string chosen = CommonDialog1.FileName;
-    if (chosen.empty() || text::equalsNoCase(chosen, "*.html"))
+    if (noFileChosen(chosen))
         return;
     if (platform_.files.exists(chosen) &&
         platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)

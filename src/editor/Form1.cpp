@@ -195,6 +195,16 @@ void Form1::ab_Click() { platform_.host.showAbout(); }
 
 // ---- Opening a page ----
 
+void Form1::prepareHtmlDialog()
+{
+    CommonDialog1.Flags = FileDialog::HideReadOnly;
+    CommonDialog1.Filter = kHtmlFilter;
+    CommonDialog1.FilterIndex = 1;
+}
+
+// An empty name, or the filter pattern itself, is what a dialog left unused reports.
+bool Form1::noFileChosen(const std::string& name) { return name.empty() || text::equalsNoCase(name, "*.html"); }
+
 void Form1::fileopen() { openChosen(true); }
 
 void Form1::openPath(const std::string& path)
@@ -217,15 +227,13 @@ void Form1::openChosen(bool useDialog)
     }
     Label1.Caption = "Image of";
     if (useDialog) {
-        CommonDialog1.Flags = FileDialog::HideReadOnly;
-        CommonDialog1.Filter = kHtmlFilter;
-        CommonDialog1.FilterIndex = 1;
+        prepareHtmlDialog();
         platform_.dialogs.showOpen(CommonDialog1);
     }
     const std::string chosen = CommonDialog1.FileName;
     Caption = "BRINDLEWORK Beta " + chosen;
     texten10.clear();
-    if (chosen.empty() || text::equalsNoCase(chosen, "*.html"))
+    if (noFileChosen(chosen))
         return;
     if (!platform_.files.exists(chosen)) {
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "File Not Found");
@@ -299,13 +307,12 @@ void Form1::showFirstImage()
         if (Text1.empty())
             tomt = true;
     }
-    const std::string name = List2.List(List1.ListIndex());
-    if (!imageExists(name)) {
-        visa = false;
-    } else {
-        showPicture(name);
+    if (auto file = imageFile(List2.List(List1.ListIndex()))) {
+        Picture1.Picture = std::move(*file);
         if (Text1.empty())
             ingenalttext = false;
+    } else {
+        visa = false;
     }
     Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
     Picture1.Visible = true;
@@ -332,11 +339,12 @@ std::string Form1::RipHTML(std::string_view strPage) { return ripInto(*this, str
 
 // ---- Image navigation ----
 
-bool Form1::imageExists(const std::string& name) { return platform_.files.isFile(imagePath(name)); }
-
-void Form1::showPicture(const std::string& name)
+std::optional<std::string> Form1::imageFile(const std::string& name)
 {
-    Picture1.Picture = platform_.files.resolve(imagePath(name)).value_or(std::string());
+    auto found = platform_.files.resolve(imagePath(name));
+    if (found && platform_.files.isFile(*found))
+        return found;
+    return std::nullopt;
 }
 
 void Form1::List1_Click()
@@ -349,10 +357,8 @@ void Form1::List1_Click()
     Label1.Caption = bakgrund ? "Image " + number(i) + " of " + number(count - 1)
                               : "Image " + number(i + 1) + " of " + number(count);
     const std::string& name = List2.List(i);
-    if (visa && imageExists(name))
-        showPicture(name);
-    else
-        Picture1.clear();
+    auto file = visa ? imageFile(name) : std::nullopt;
+    Picture1.Picture = file ? std::move(*file) : std::string();
 
     const auto span = entrySpan(i);
     if (!span) {

@@ -123,8 +123,13 @@ private:
     void openChosen(bool useDialog);
     void move(int step);
     void lastImage();
+    enum class Written { Nothing, Done, Failed };
+    // Writes the box's text into the current tag and re-reads the page.
+    Written writeAlt(EmptyBox empty);
     // False only when the page file could not be written.
     bool writeCurrentAlt(bool decorate);
+    void prepareHtmlDialog();
+    static bool noFileChosen(const std::string& name);
     bool writePage(const std::string& path, std::string_view text);
     // texten10 := the page file again; `written` (what was just written, without the line
     // end) stands in if the file cannot be read back.
@@ -143,12 +148,15 @@ private:
     void track(const AltEdit& edit);   // an edit has been written
     std::string opened_;
     std::vector<TextEdit> edits_;
+    static constexpr size_t kNotSearched = static_cast<size_t>(-1);
+    mutable std::vector<size_t> foundAt_; // 1-based position of each entry in opened_, 0 = absent
     std::string spare_; // storage handed between page-sized texts
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);
     std::string imagePath(const std::string& name) const { return sökvägbild + name; }
-    bool imageExists(const std::string& name);
-    void showPicture(const std::string& name);
+    // The image's file as it lies on disk, when it is there.
+    std::optional<std::string> imageFile(const std::string& name);
+    bool imageExists(const std::string& name) { return imageFile(name).has_value(); }
     void message(const std::string& text);
 
     Platform platform_;
