@@ -45,27 +45,26 @@ std::string altValue(std::string_view typed)
     return out;
 }
 
-AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
-                EmptyBox empty, std::string buffer)
+namespace {
+
+// The edits that put the value into the entry's tag, in page order.
+void addEdits(std::string_view page, EntryAt entry, std::string_view value, EmptyBox empty, std::vector<Edit>& edits)
 {
-    const TagSpan tag = tagOfEntry(page, entryStart, entryLength);
-    if (!tag.holdsEntry) {
-        buffer.assign(page); // no tag to write into
-        return {std::move(buffer), {}};
-    }
+    const TagSpan tag = tagOfEntry(page, entry.start, entry.length);
+    if (!tag.holdsEntry)
+        return; // no tag to write into
     std::vector<const TagAttribute*> alts;
     for (const auto& a : tag.attributes)
         if (a.named(page, "alt"))
             alts.push_back(&a);
     const TagAttribute* src = tag.find(page, "src");
 
-    std::vector<Edit> edits;
-    const bool write = !typed.empty() || empty == EmptyBox::Decorate;
+    const bool write = !value.empty() || empty == EmptyBox::Decorate;
     if (write) {
-        std::string attribute = "ALT=\"" + altValue(typed) + "\"";
+        std::string attribute = "ALT=\"" + std::string(value) + "\"";
         if (alts.empty()) {
             // Right after the SRC value, always inside the tag.
-            size_t at = src ? src->end : std::min(entryStart + entryLength, tag.end);
+            size_t at = src ? src->end : std::min(entry.start + entry.length, tag.end);
             edits.push_back({at, at, " " + attribute});
         } else {
             edits.push_back({alts[0]->nameStart, alts[0]->end, attribute});
@@ -77,11 +76,22 @@ AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, st
             if (a->valueEnd > a->valueStart)
                 edits.push_back(removal(page, tag, *a));
     }
+}
+
+} // namespace
+
+AltEdit withAltValue(std::string_view page, const std::vector<EntryAt>& entries, std::string_view value,
+                     EmptyBox empty, std::string buffer)
+{
+    std::vector<Edit> edits;
+    for (const EntryAt& entry : entries)
+        addEdits(page, entry, value, empty, edits);
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
 
     AltEdit result;
     result.page = std::move(buffer);
     result.page.clear();
-    result.page.reserve(page.size() + typed.size() * 2 + 16);
+    result.page.reserve(page.size() + (value.size() + 8) * entries.size());
     size_t at = 0;
     for (const Edit& e : edits) {
         if (e.to < at)

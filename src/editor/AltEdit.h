@@ -34,9 +34,20 @@ struct AltEdit {
     std::vector<TextEdit> edits;  // what changed, in the old page's positions, in order
 };
 
-// Writes the typed ALT text into the tag of the entry at entryStart (0-based).
+struct EntryAt {
+    size_t start = 0, length = 0; // 0-based
+};
+
+// Writes an ALT value, as it goes between the quotes, into the tag of each entry.
 // buffer: storage to build the new page in (its content is discarded).
-AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
-                EmptyBox empty, std::string buffer = {});
+AltEdit withAltValue(std::string_view page, const std::vector<EntryAt>& entries, std::string_view value,
+                     EmptyBox empty, std::string buffer = {});
+
+// Writes the typed ALT text into the tag of the entry at entryStart (0-based).
+inline AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLength, std::string_view typed,
+                       EmptyBox empty, std::string buffer = {})
+{
+    return withAltValue(page, {{entryStart, entryLength}}, altValue(typed), empty, std::move(buffer));
+}
 
 } // namespace bw

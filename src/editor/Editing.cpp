@@ -1,6 +1,10 @@
 // NEXT and BACK, the write-back of the ALT text, "&Save", Save and Save As.
+#include <algorithm>
+
 #include "editor/AltEdit.h"
+#include "editor/Encoding.h"
 #include "editor/Form1.h"
+#include "editor/Tag.h"
 #include "editor/Text.h"
 
 namespace bw {
@@ -64,14 +68,55 @@ void Form1::move(int step)
         tomt = true;
 }
 
+bool Form1::isPageFile(const std::string& path)
+{
+    return path == Text6.Text() || platform_.files.sameFile(path, Text6.Text());
+}
+
+bool Form1::mayOverwritePage()
+{
+    const std::string& path = Text6.Text();
+    const FileStamp now = platform_.files.stamp(path);
+    if (now.sameLook(pageStamp_) && !pageStamp_.racy)
+        return true;
+    // The look changed, or cannot tell: the bytes decide, so that a mere touch asks nothing.
+    if (now.exists) {
+        ReadResult read = platform_.files.readFile(path, std::move(spare_));
+        const std::string_view onDisk = read.bytes;
+        const bool same = disk_ == Disk::Text
+                              ? onDisk == texten10
+                              : onDisk.size() == ejspara.size() + 2 && onDisk.substr(0, ejspara.size()) == ejspara &&
+                                    onDisk.substr(ejspara.size()) == "\r\n";
+        spare_ = std::move(read.bytes);
+        if (read.ok && same) {
+            pageStamp_ = read.stamp;
+            return true;
+        }
+    }
+    return platform_.dialogs.msgBox(path + " was changed by another program since it was opened. Overwrite it with "
+                                           "this window's text?",
+                                    Buttons::YesNo, kTitle) == Answer::Yes;
+}
+
 bool Form1::writePage(const std::string& path, std::string_view text)
 {
+    const bool page = isPageFile(path);
+    if (page && !mayOverwritePage())
+        return false;
     WriteResult written = platform_.files.writeFile(path, text, "\r\n");
-    if (written.ok)
-        return true;
-    message("The page file\n" + path + "\ncould not be written: " + written.error +
-            ".\n\nThe file was left as it was.");
-    return false;
+    if (!written.ok) {
+        message("The page file\n" + path + "\ncould not be written: " + written.error +
+                ".\n\nThe file was left as it was.");
+        return false;
+    }
+    if (page) {
+        pageStamp_ = written.stamp;
+        written_ = true;
+        // Until it is read back the file holds text + CR LF, which is neither of the two
+        // known texts; the reread that follows every such write settles it.
+        disk_ = Disk::Text;
+    }
+    return true;
 }
 
 void Form1::reread(std::string&& written)
@@ -79,6 +124,8 @@ void Form1::reread(std::string&& written)
     ReadResult read = platform_.files.readFile(Text6.Text(), std::move(texten10));
     if (read.ok) {
         texten10 = std::move(read.bytes);
+        pageStamp_ = read.stamp;
+        disk_ = Disk::Text;
         spare_ = std::move(written);
         return;
     }
@@ -89,20 +136,9 @@ void Form1::reread(std::string&& written)
             ".\n\nWork goes on with the text that was written to it.");
 }
 
-std::optional<Form1::Span> Form1::entrySpan(int index) const
+std::optional<Form1::Span> Form1::follow(size_t opened, size_t length) const
 {
-    const std::string& entry = List1.List(index);
-    if (entry.empty())
-        return std::nullopt;
-    // The opened page never changes, so each entry is searched in it once.
-    if (static_cast<size_t>(index) >= foundAt_.size())
-        foundAt_.resize(static_cast<size_t>(index) + 1, kNotSearched);
-    size_t& found = foundAt_[static_cast<size_t>(index)];
-    if (found == kNotSearched)
-        found = text::inStrNoCase(opened_, entry);
-    if (found == 0)
-        return std::nullopt;
-    size_t start = found - 1, end = start + entry.size();
+    size_t start = opened, end = opened + length;
     for (const TextEdit& e : edits_) {
         start = e.map(start);
         end = e.map(end);
@@ -112,11 +148,67 @@ std::optional<Form1::Span> Form1::entrySpan(int index) const
     return Span{start + 1, end - start};
 }
 
+const std::vector<std::pair<size_t, size_t>>& Form1::copiesOf(int index) const
+{
+    static const std::vector<std::pair<size_t, size_t>> none;
+    const std::string& entry = List1.List(index);
+    if (entry.empty())
+        return none;
+    // The opened page never changes, so each entry is searched in it once.
+    if (static_cast<size_t>(index) >= copies_.size())
+        copies_.resize(static_cast<size_t>(index) + 1);
+    auto& known = copies_[static_cast<size_t>(index)];
+    if (known)
+        return *known;
+    known.emplace();
+    const size_t first = text::inStrNoCase(opened_, entry);
+    if (first == 0)
+        return *known;
+    known->emplace_back(first - 1, entry.size());
+    // A background entry gets no ALT; a tag entry's other copies are the identical tags.
+    if (!text::equalsNoCase(std::string_view(entry).substr(0, 4), "<img"))
+        return *known;
+    const TagSpan tag = tagOfEntry(opened_, first - 1, entry.size());
+    if (!tag.holdsEntry || tag.end >= opened_.size())
+        return *known;
+    if (!tagOpenings_) {
+        tagOpenings_.emplace();
+        for (size_t at = text::inStrNoCase(opened_, "<img"); at != 0; at = text::inStrNoCase(opened_, "<img", at + 4))
+            tagOpenings_->push_back(at - 1);
+    }
+    const std::string_view page = opened_;
+    const std::string_view tagText = page.substr(tag.start, tag.end + 1 - tag.start);
+    // Where the entry ends, counted from its tag's "<": the same in every copy.
+    const size_t end = first - 1 + entry.size() - tag.start;
+    for (size_t at : *tagOpenings_)
+        if (at != tag.start && page.substr(at, tagText.size()) == tagText && lexTag(page, at).end == at + tagText.size() - 1)
+            known->emplace_back(at, end);
+    return *known;
+}
+
+std::optional<Form1::Span> Form1::entrySpan(int index) const
+{
+    const auto& copies = copiesOf(index);
+    if (copies.empty())
+        return std::nullopt;
+    return follow(copies.front().first, copies.front().second);
+}
+
+std::vector<Form1::Span> Form1::copySpans(int index) const
+{
+    std::vector<Span> spans;
+    for (auto [at, length] : copiesOf(index))
+        if (auto span = follow(at, length))
+            spans.push_back(*span);
+    return spans;
+}
+
 void Form1::startTracking()
 {
     opened_ = texten10;
     edits_.clear();
-    foundAt_.clear();
+    copies_.clear();
+    tagOpenings_.reset();
 }
 
 void Form1::track(const AltEdit& edit)
@@ -125,13 +217,30 @@ void Form1::track(const AltEdit& edit)
     edits_.insert(edits_.end(), edit.edits.rbegin(), edit.edits.rend());
 }
 
+std::string Form1::shown(std::string_view value) const { return decodeReferences(fromPageEncoding(value, encoding_)); }
+
 Form1::Written Form1::writeAlt(EmptyBox empty)
 {
-    const auto span = entrySpan(List1.ListIndex());
-    if (!span)
-        return Written::Nothing; // no image, or its entry is not in the page
-    AltEdit edit =
-        withAlt(texten10, span->position - 1, span->length, Text1.Text(), empty, std::move(spare_));
+    const int index = List1.ListIndex();
+    const auto spans = copySpans(index);
+    if (spans.empty() || !text::equalsNoCase(std::string_view(List1.List(index)).substr(0, 4), "<img"))
+        return Written::Nothing; // no image, its entry is not in the page, or a background
+    // An ALT the box shows as it stands is left byte for byte as it is.
+    const Span first = spans.front();
+    const TagSpan tag = tagOfEntry(texten10, first.position - 1, first.length);
+    if (const TagAttribute* alt = tag.holdsEntry ? tag.find(texten10, "alt") : nullptr)
+        if (shown(std::string_view(texten10).substr(alt->valueStart, alt->valueEnd - alt->valueStart)) == Text1.Text())
+            return Written::Unchanged;
+
+    std::vector<EntryAt> entries;
+    for (const Span& span : spans)
+        entries.push_back({span.position - 1, span.length});
+    const std::string value = toPageEncoding(altValue(withoutControls(Text1.Text())), encoding_);
+    AltEdit edit = withAltValue(texten10, entries, value, empty, std::move(spare_));
+    if (edit.edits.empty()) {
+        spare_ = std::move(edit.page);
+        return Written::Unchanged;
+    }
     if (!writePage(Text6.Text(), edit.page)) {
         spare_ = std::move(edit.page);
         return Written::Failed;
@@ -147,7 +256,7 @@ bool Form1::tempspar()
     if (aa.empty())
         aa = "1";
     const Written written = writeAlt(EmptyBox::Remove);
-    if (written != Written::Done)
+    if (written == Written::Nothing || written == Written::Failed)
         return written == Written::Nothing;
     const bool typedNothing = Text1.empty();
     if (!ingenalttext && !typedNothing && text1lång != 1)
@@ -190,7 +299,7 @@ void Form1::fileSaveas()
 {
     if (!pageOpen())
         return;
-    ändrat = false;
+    // Edits kept with "&Save" stay kept: saving a copy does not take them back.
     prepareHtmlDialog();
     platform_.dialogs.showSave(CommonDialog1);
     const std::string chosen = CommonDialog1.FileName;
@@ -201,22 +310,19 @@ void Form1::fileSaveas()
         return;
     if (!tempspar())
         return;
+    const bool overPage = isPageFile(chosen);
     if (!writePage(chosen, texten10))
         return;
-    const bool overPage = platform_.files.sameFile(chosen, Text6.Text());
-    if (overPage)
+    if (overPage) {
+        // What was just saved is what the page is put back to from now on.
+        ejspara = texten10;
         reread(std::string(texten10));
+    }
     if (platform_.dialogs.msgBox("File saved, do u want to reset the app ?", Buttons::YesNo, "File Saved") !=
         Answer::Yes)
         return;
-    if (ändrat)
-        return;
-    // Saved over the page itself: the edits live in that very file, so it is not put back.
-    if (overPage) {
-        nytt();
-        return;
-    }
-    if (writeBackUnedited())
+    // Kept edits, or edits saved into the page itself, stay in the page file.
+    if (ändrat || overPage || writeBackUnedited())
         nytt();
 }
 

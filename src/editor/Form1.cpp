@@ -1,5 +1,8 @@
 #include "editor/Form1.h"
 
+#include <algorithm>
+
+#include "editor/Encoding.h"
 #include "editor/Tag.h"
 #include "editor/Text.h"
 
@@ -113,10 +116,19 @@ void Form1::message(const std::string& text) { platform_.dialogs.msgBox(text, Bu
 
 bool Form1::writeBackUnedited()
 {
-    const std::string& path = Text6.Text();
-    WriteResult written = platform_.files.writeFile(path, ejspara, "\r\n");
-    if (written.ok)
+    // Nothing written since the page was opened: nothing to put back (and a read-only page
+    // can still be closed).
+    if (!written_)
         return true;
+    const std::string& path = Text6.Text();
+    if (!mayOverwritePage())
+        return false;
+    WriteResult written = platform_.files.writeFile(path, ejspara, "\r\n");
+    if (written.ok) {
+        pageStamp_ = written.stamp;
+        disk_ = Disk::Unedited;
+        return true;
+    }
     message("The page file\n" + path + "\ncould not be put back to its text as first read: " + written.error +
             ".\n\nThe file was left as it was and the page stays open.");
     return false;
@@ -156,8 +168,8 @@ void Form1::e_Click()
         platform_.host.endProgram();
         return;
     }
-    // With kept edits Exit refuses to act; RESET or New must decide their fate first.
-    if (!ändrat && writeBackUnedited())
+    // Kept edits stay in the page file; otherwise it is put back first.
+    if (ändrat || writeBackUnedited())
         platform_.host.endProgram();
 }
 
@@ -235,12 +247,15 @@ void Form1::openChosen(bool useDialog)
     texten10.clear();
     if (noFileChosen(chosen))
         return;
-    if (!platform_.files.exists(chosen)) {
+    // Found without regard to letter case, as pages were named on older systems; from here
+    // on the page is the file as it lies on disk, and every write goes there.
+    const auto found = platform_.files.resolve(chosen);
+    if (!found) {
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "File Not Found");
         return;
     }
     // Read before taking the page on, so that a file we cannot read leaves no page open.
-    ReadResult read = platform_.files.readFile(chosen);
+    ReadResult read = platform_.files.readFile(*found);
     if (!read.ok) {
         message("The page\n" + chosen + "\ncould not be read: " + read.error + ".");
         return;
@@ -250,12 +265,18 @@ void Form1::openChosen(bool useDialog)
         return;
     }
 
-    Text6.setText(chosen);
+    // Copies left by a run that was killed while writing this page.
+    platform_.files.removeStaleCopies(*found);
+    Text6.setText(*found);
     size_t titleLength = CommonDialog1.FileTitle.size();
     sökvägbild = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
     texten10 = std::move(read.bytes);
     ejspara = texten10;
     texten9 = texten10;
+    pageStamp_ = read.stamp;
+    disk_ = Disk::Text;
+    written_ = false;
+    encoding_ = pageEncoding(texten10);
     startTracking();
 
     Text2.setText(RipHTML(texten10));
@@ -264,7 +285,7 @@ void Form1::openChosen(bool useDialog)
         const std::string entry = List1.List(i);
         if (entry.empty())
             break;
-        List2.AddItem(text::mid(entry, 11, static_cast<long long>(text::inStr(entry, ".")) - 7));
+        List2.AddItem(imageName(entry));
         List1.setListIndex(0);
     }
     showFirstImage();
@@ -335,6 +356,12 @@ std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, boo
     return std::move(result.remainder);
 }
 
+std::string imageName(std::string_view entry)
+{
+    const size_t gif = text::inStrNoCase(entry, ".gif"), jpg = text::inStrNoCase(entry, ".jpg");
+    return text::mid(entry, 11, static_cast<long long>(std::max(gif, jpg)) - 7);
+}
+
 std::string Form1::RipHTML(std::string_view strPage) { return ripInto(*this, strPage, ScanVariant::Main, bakgrund); }
 
 // ---- Image navigation ----
@@ -390,8 +417,9 @@ void Form1::readExistingAlt(size_t entryStart, size_t entryLength)
         text1lång = 1;
         return;
     }
-    std::string value = alt->hasValue ? texten10.substr(alt->valueStart, alt->valueEnd - alt->valueStart) : "";
-    Text1.setText(value);
+    const std::string_view value =
+        std::string_view(texten10).substr(alt->valueStart, alt->hasValue ? alt->valueEnd - alt->valueStart : 0);
+    Text1.setText(shown(value));
     if (Text1.empty()) {
         ingenalttext = true;
         aa = "1";

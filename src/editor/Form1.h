@@ -123,7 +123,7 @@ private:
     void openChosen(bool useDialog);
     void move(int step);
     void lastImage();
-    enum class Written { Nothing, Done, Failed };
+    enum class Written { Nothing, Unchanged, Done, Failed };
     // Writes the box's text into the current tag and re-reads the page.
     Written writeAlt(EmptyBox empty);
     // False only when the page file could not be written.
@@ -131,6 +131,18 @@ private:
     void prepareHtmlDialog();
     static bool noFileChosen(const std::string& name);
     bool writePage(const std::string& path, std::string_view text);
+    // The page file is still what this window last read or wrote there, or the user agrees
+    // to overwrite what another program put there.
+    bool mayOverwritePage();
+    bool isPageFile(const std::string& path);
+    // The page file's text as last read or written by this window.
+    enum class Disk { Text, Unedited }; // texten10, or ejspara + CR LF
+    Disk disk_ = Disk::Text;
+    FileStamp pageStamp_;
+    bool written_ = false; // the page file was written since it was opened
+    std::string encoding_ = "UTF-8";
+    // An ALT value of the page as the box shows it.
+    std::string shown(std::string_view value) const;
     // texten10 := the page file again; `written` (what was just written, without the line
     // end) stands in if the file cannot be read back.
     void reread(std::string&& written);
@@ -144,12 +156,19 @@ private:
         size_t position = 0, length = 0;
     };
     std::optional<Span> entrySpan(int index) const;
+    // The same for every copy of the entry's tag: the list holds a repeated tag once, and
+    // what is written for it goes into each copy.
+    std::vector<Span> copySpans(int index) const;
+    std::optional<Span> follow(size_t opened, size_t length) const;
     void startTracking();              // the page has just been read whole
     void track(const AltEdit& edit);   // an edit has been written
     std::string opened_;
     std::vector<TextEdit> edits_;
-    static constexpr size_t kNotSearched = static_cast<size_t>(-1);
-    mutable std::vector<size_t> foundAt_; // 1-based position of each entry in opened_, 0 = absent
+    // Each entry's copies in opened_ (0-based start, length), its first occurrence first:
+    // every other tag that is byte for byte the tag holding that occurrence.
+    const std::vector<std::pair<size_t, size_t>>& copiesOf(int index) const;
+    mutable std::vector<std::optional<std::vector<std::pair<size_t, size_t>>>> copies_;
+    mutable std::optional<std::vector<size_t>> tagOpenings_; // where an entry may begin in opened_
     std::string spare_; // storage handed between page-sized texts
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);
@@ -162,6 +181,9 @@ private:
     Platform platform_;
     Version version_;
 };
+
+// The image file name in an entry: from its 11th character through the image extension.
+std::string imageName(std::string_view entry);
 
 // Appends a scan's entries to the main window's tag list and log; shared by the main
 // window and the batch window, each with its own variant and background flag.

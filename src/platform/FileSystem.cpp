@@ -1,7 +1,9 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <algorithm>
 #include <filesystem>
@@ -35,6 +37,29 @@ bool present(const fs::path& p)
 }
 
 std::string describe(int err) { return std::strerror(err); }
+
+// Coarser file systems keep times to 2 s; a change that soon after another may not show.
+constexpr int64_t kGranularity = 2'000'000'000;
+
+FileStamp stampOf(const struct stat& st)
+{
+    FileStamp s;
+    s.exists = true;
+    s.size = static_cast<uint64_t>(st.st_size);
+    s.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t taken = static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    s.racy = taken - s.modified < kGranularity;
+    return s;
+}
+
+bool alive(long pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
 
 } // namespace
 
@@ -83,20 +108,50 @@ std::optional<std::string> RealFileSystem::resolve(const std::string& path)
     return current.string();
 }
 
-bool RealFileSystem::exists(const std::string& path) { return resolve(path).has_value(); }
+bool RealFileSystem::exists(const std::string& path) { return !path.empty() && present(path); }
 
 bool RealFileSystem::isFile(const std::string& path)
 {
-    auto found = resolve(path);
     std::error_code ec;
-    return found && fs::is_regular_file(*found, ec);
+    return !path.empty() && fs::is_regular_file(path, ec);
 }
 
 bool RealFileSystem::sameFile(const std::string& a, const std::string& b)
 {
-    auto x = resolve(a), y = resolve(b);
     std::error_code ec;
-    return x && y && fs::equivalent(*x, *y, ec);
+    return exists(a) && exists(b) && fs::equivalent(a, b, ec);
+}
+
+FileStamp RealFileSystem::stamp(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return {};
+    return stampOf(st);
+}
+
+std::string RealFileSystem::copyPrefix(const std::string& file, long pid)
+{
+    return "." + file + ".brindlework-" + std::to_string(pid) + "-";
+}
+
+void RealFileSystem::removeStaleCopies(const std::string& path)
+{
+    const fs::path page(path);
+    const std::string mine = "." + page.filename().string() + ".brindlework-";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(page.parent_path().empty() ? "." : page.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, mine.size(), mine) != 0 || !entry.is_regular_file(ec))
+            continue;
+        size_t digits = mine.size();
+        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')
+            ++digits;
+        if (digits == mine.size() || digits >= name.size() || name[digits] != '-')
+            continue;
+        if (!alive(std::stol(name.substr(mine.size(), digits - mine.size()))))
+            fs::remove(entry.path(), ec);
+    }
 }
 
 ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
@@ -104,12 +159,11 @@ ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
     ReadResult result;
     result.bytes = std::move(buffer);
     result.bytes.clear();
-    auto found = resolve(path);
-    if (!found) {
+    if (!exists(path)) {
         result.error = "the file is not there";
         return result;
     }
-    int fd = ::open(found->c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         result.error = describe(errno);
         return result;
@@ -120,6 +174,7 @@ ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
         result.error = "it is a folder, not a file";
         return result;
     }
+    result.stamp = stampOf(st);
     if (st.st_size > 0)
         result.bytes.reserve(static_cast<size_t>(st.st_size));
     char chunk[1 << 16];
@@ -149,7 +204,7 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         result.error = "no file name was given";
         return result;
     }
-    fs::path target = resolve(path).value_or(path);
+    fs::path target = path;
     std::error_code ec;
     if (fs::is_symlink(target, ec)) {
         fs::path real = fs::canonical(target, ec);
@@ -172,7 +227,8 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
     fs::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Named for this run, so that a later run can tell a copy left by a killed one.
+    std::string temp = (folder / (copyPrefix(target.filename().string(), ::getpid()) + "XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         result.error = describe(errno);
@@ -214,6 +270,10 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         return fail(errno);
     if (::fsync(fd) != 0)
         return fail(errno);
+    struct stat written {};
+    if (::fstat(fd, &written) != 0)
+        return fail(errno);
+    result.stamp = stampOf(written);
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(temp.c_str());

@@ -1,20 +1,39 @@
 #pragma once
 // Files as the program sees them: pages are bytes, read whole and replaced whole.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace bw {
 
+// What a file looked like when it was last read or written, to notice other programs' changes.
+struct FileStamp {
+    bool exists = false;
+    uint64_t size = 0;
+    int64_t modified = 0; // nanoseconds
+    uint64_t device = 0, inode = 0;
+    // Taken so soon after the last change that a change within the clock's granularity
+    // would not show: only the bytes can tell.
+    bool racy = true;
+    bool sameLook(const FileStamp& o) const
+    {
+        return exists == o.exists && size == o.size && modified == o.modified && device == o.device &&
+               inode == o.inode;
+    }
+};
+
 struct ReadResult {
     bool ok = false;
     std::string bytes;
     std::string error; // why it failed, in plain words
+    FileStamp stamp;   // of the file as read
 };
 
 struct WriteResult {
     bool ok = false;
     std::string error;
+    FileStamp stamp; // of the file as written
 };
 
 class FileSystem {
@@ -23,17 +42,21 @@ public:
     // The path as it lies on disk: exact first, else each component matched ignoring
     // ASCII letter case, "\" taken as a separator as well as "/".
     virtual std::optional<std::string> resolve(const std::string& path) = 0;
+    // The paths below are taken exactly as given: letter case matters.
     // Something (file or folder) is there.
     virtual bool exists(const std::string& path) = 0;
     // A regular file (or a link to one) is there.
     virtual bool isFile(const std::string& path) = 0;
-    // Both paths name one file on disk (through links and letter case too).
+    // Both paths name one existing file on disk (through links too).
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;
+    virtual FileStamp stamp(const std::string& path) = 0;
     // buffer: a string whose storage may be reused for the bytes (large pages, read often).
     virtual ReadResult readFile(const std::string& path, std::string buffer = {}) = 0;
     // Replaces the file atomically, keeping its permissions: never half written.
     // Writes bytes followed by suffix.
     virtual WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) = 0;
+    // Removes the temporary copies of the file that runs no longer alive left behind.
+    virtual void removeStaleCopies(const std::string& path) = 0;
 };
 
 class RealFileSystem final : public FileSystem {
@@ -42,8 +65,13 @@ public:
     bool exists(const std::string& path) override;
     bool isFile(const std::string& path) override;
     bool sameFile(const std::string& a, const std::string& b) override;
+    FileStamp stamp(const std::string& path) override;
     ReadResult readFile(const std::string& path, std::string buffer = {}) override;
     WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override;
+    void removeStaleCopies(const std::string& path) override;
+
+    // The name of a temporary copy of `file` made by the process `pid`, before its random part.
+    static std::string copyPrefix(const std::string& file, long pid);
 };
 
 } // namespace bw

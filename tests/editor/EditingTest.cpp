@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "editor/AltEdit.h"
 #include "editor/Form1.h"
@@ -9,6 +13,7 @@
 namespace bw {
 namespace {
 
+using namespace std::string_literals;
 using test::kGif;
 using test::readAll;
 
@@ -68,6 +73,11 @@ TEST_F(Editing, OddTagLayoutsStayWellFormed)
         {"<img SRC=\"a.gif\" ALT=\"\">", "", "<img SRC=\"a.gif\" ALT=\"\">"},
         {"<img SRC=\"a.gif\">", "say \"hi\" <b>", "<img SRC=\"a.gif\" ALT=\"say &quot;hi&quot; &lt;b>\">"},
         {"<img SRC=\"a.gif\">", "Brindlewörk", "<img SRC=\"a.gif\" ALT=\"Brindlewörk\">"},
+        // Pasted control characters: breaks and tabs are one space each, the rest go.
+        {"<img SRC=\"a.gif\">", "a\0b\r\nc\td\x7f\x01\xc2\x85" "e\xc2\x9f\n"s, "<img SRC=\"a.gif\" ALT=\"ab c d e \">"},
+        // An ALT the box shows as it stands is not touched, not even re-escaped.
+        {"<img SRC=\"a.gif\" ALT=\"x < y\" alt=dup>", "x < y", "<img SRC=\"a.gif\" ALT=\"x < y\" alt=dup>"},
+        {"<img SRC=\"a.gif\" ALT=\"&#8364; &quot;\">", "€ \"", "<img SRC=\"a.gif\" ALT=\"&#8364; &quot;\">"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
@@ -75,7 +85,8 @@ TEST_F(Editing, OddTagLayoutsStayWellFormed)
         open("<p>" + c.tag + "</p>");
         type(c.typed);
         form.Command3_Click(); // last image: written, then "Last Image"
-        EXPECT_EQ(onDisk(), "<p>" + c.expected + "</p>\r\n");
+        // A tag left as it was is not written at all.
+        EXPECT_EQ(onDisk(), "<p>" + c.expected + "</p>" + (c.tag == c.expected ? "" : "\r\n"));
     }
 }
 
@@ -93,13 +104,22 @@ TEST_F(Editing, PagesWithoutEndTagOrWithTextAfterItKeepEveryByte)
     EXPECT_EQ(onDisk(), "<html><img SRC=\"a.gif\" ALT=\"A\"></html>\n<!-- after the end -->\n\r\n");
 }
 
-TEST_F(Editing, RepeatedTagIsWrittenAtItsFirstOccurrenceOnly)
+TEST_F(Editing, RepeatedTagIsWrittenIntoEveryIdenticalCopy)
 {
-    open("<img SRC=\"a.gif\"><p>x</p><img SRC=\"a.gif\"></html>");
-    ASSERT_EQ(form.List1.ListCount(), 1);
-    type("A");
-    form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"><p>x</p><img SRC=\"a.gif\"></html>\r\n");
+    // Listed once; every identical copy changes as the first does, a different tag does not.
+    const std::string bullet = "<img SRC=\"a.gif\" ALT=\"*\">";
+    open(bullet + "<p>x</p>" + bullet + "<img SRC=\"a.gif\" width=1>" + bullet + "<img SRC=\"b.gif\"></html>");
+    ASSERT_EQ(form.List1.ListCount(), 2);
+    const std::string other = "<img SRC=\"a.gif\" width=1>";
+    for (auto [typed, tag] : {std::pair{"Dot", "<img SRC=\"a.gif\" ALT=\"Dot\">"}, {"", "<img SRC=\"a.gif\">"},
+                              {"Dot", "<img SRC=\"a.gif\" ALT=\"Dot\">"}}) {
+        type(typed);
+        form.Command3_Click();
+        form.Command5_Click();
+        const std::string t = tag;
+        EXPECT_EQ(onDisk().substr(0, onDisk().find("</html>")),
+                  t + "<p>x</p>" + t + other + t + "<img SRC=\"b.gif\">");
+    }
 }
 
 TEST_F(Editing, LaterWritesFindTheTagAgainWhenTheAltLiesInsideTheEntry)
@@ -119,7 +139,7 @@ TEST_F(Editing, LaterWritesFindTheTagAgainWhenTheAltLiesInsideTheEntry)
         type(typed);
         form.Command3_Click();
     }
-    EXPECT_EQ(onDisk(), "<p><img src=\"b.gif\"></p><img ALT=\"two\" SRC=\"a.gif\"><img ALT=\"x\" SRC=\"a.gif\"></html>\r\n\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<p><img src=\"b.gif\"></p><img ALT=\"two\" SRC=\"a.gif\"><img ALT=\"two\" SRC=\"a.gif\"></html>\r\n\r\n");
     form.Command5_Click();
     form.Command3_Click();
     EXPECT_EQ(form.Text1.Text(), "two");
@@ -127,10 +147,11 @@ TEST_F(Editing, LaterWritesFindTheTagAgainWhenTheAltLiesInsideTheEntry)
 
 TEST_F(Editing, SameTextOnTwoImagesInARowIsWrittenToBoth)
 {
-    open("<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\" ALT=\"Same\"><img SRC=\"c.jpg\"></html>");
+    open("<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\"><img SRC=\"c.jpg\"></html>");
     form.Command3_Click();
+    type("Same");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\" ALT=\"Same\"><img SRC=\"c.jpg\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\" ALT=\"Same\"><img SRC=\"c.jpg\"></html>\r\n");
     EXPECT_EQ(form.Label1.Caption, "Image 3 of 3");
 }
 
@@ -204,9 +225,11 @@ TEST_F(Editing, FailedWriteStaysOnTheImageAndChangesNothing)
     openFile(path);
     type("A");
     std::filesystem::rename(dir.path("sub"), dir.path("gone"));
+    dialogs.answers = {Answer::Yes}; // the page is gone: overwrite it anyway
     form.Command3_Click();
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].title, "BRINDLEWORK");
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].title, "BRINDLEWORK");
+    EXPECT_NE(dialogs.shown[1].text.find("could not be written"), std::string::npos);
     EXPECT_EQ(form.List1.ListIndex(), 0);
     EXPECT_EQ(form.texten10, "<img SRC=\"a.gif\"><img SRC=\"b.gif\"></html>");
     EXPECT_EQ(readAll(dir.path("gone/page.html")), form.texten10);
@@ -224,8 +247,8 @@ TEST_F(Editing, KeepButtonAsksMarksKeptAndWritesDecorativeAlt)
     dialogs.answers = {Answer::Yes};
     form.Command4_Click();
     EXPECT_TRUE(form.ändrat);
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"x\"><img SRC=\"b.gif\" ALT=\"\"><img SRC=\"c.jpg\"></html>\r\n\r\n");
-    EXPECT_EQ(form.texten9, " ALT=\"\"><img SRC=\"c.jpg\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"x\"><img SRC=\"b.gif\" ALT=\"\"><img SRC=\"c.jpg\"></html>\r\n");
+    EXPECT_EQ(form.texten9, " ALT=\"\"><img SRC=\"c.jpg\"></html>\r\n");
     // The decorative mark survives moving on with the box still empty.
     form.Command3_Click();
     EXPECT_NE(onDisk().find("<img SRC=\"b.gif\" ALT=\"\">"), std::string::npos);
@@ -286,7 +309,7 @@ TEST_F(Editing, SaveAsAnsweredNoOrCancelled)
     dialogs.chosen.push_back(std::nullopt);
     dialogs.answers = {Answer::Yes, Answer::No};
     form.fileSaveas();
-    EXPECT_FALSE(form.ändrat);
+    EXPECT_TRUE(form.ändrat) << "a keep survives Save As";
     EXPECT_EQ(readAll(copy), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
     EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n");
     EXPECT_TRUE(form.pageOpen());
@@ -313,6 +336,158 @@ TEST_F(Editing, SaveAsWithoutPageOrWithEmptyNameDoesNothing)
     form.fileSaveas();
     EXPECT_EQ(readAll(dir.path("x.html")), "<html></html>");
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Editing, AnotherProgramsChangeIsNeverOverwrittenUnasked)
+{
+    const std::string page = "<img SRC=\"a.gif\"><img SRC=\"b.gif\"></html>";
+    const std::string theirs = "<img SRC=\"a.gif\"><img SRC=\"b.gif\"></html><!-- from vi -->";
+    open(page);
+    type("A");
+    dir.write("page.html", theirs);
+    dialogs.answers = {Answer::No};
+    form.Command3_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, path + " was changed by another program since it was opened. Overwrite it "
+                                            "with this window's text?");
+    EXPECT_EQ(dialogs.shown[0].title, "BRINDLEWORK");
+    EXPECT_EQ(onDisk(), theirs);
+    EXPECT_EQ(form.List1.ListIndex(), 0);
+    EXPECT_EQ(form.Text1.Text(), "A");
+
+    dialogs.answers = {Answer::Yes};
+    form.Command3_Click();
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>\r\n");
+    EXPECT_EQ(form.List1.ListIndex(), 1);
+
+    // Touched, not changed: nothing to ask.
+    const timespec later[2] = {{::time(nullptr) + 60, 0}, {::time(nullptr) + 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+    dialogs.shown.clear();
+    type("B");
+    form.Command5_Click();
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // Every way of putting the page back asks as well; No leaves their bytes.
+    dialogs.answerer = [this] {
+        return dialogs.shown.back().text.find("changed by another program") == std::string::npos ? Answer::Yes
+                                                                                                 : Answer::No;
+    };
+    using Command = void (Form1::*)();
+    for (Command command : {&Form1::Command1_Click, &Form1::n_Click, &Form1::e_Click, &Form1::Form_Unload}) {
+        dir.write("page.html", theirs);
+        (form.*command)();
+        EXPECT_EQ(onDisk(), theirs);
+        EXPECT_TRUE(form.pageOpen());
+    }
+    EXPECT_EQ(host.ended, 0);
+}
+
+TEST_F(Editing, EightBitPagesGetAltsInTheirOwnEncoding)
+{
+    const struct {
+        std::string page, shown, typed, written;
+    } cases[] = {
+        {"<meta charset=\"iso-8859-1\"><img SRC=\"a.gif\" ALT=\"caf\xe9\"></html>", "caf\xc3\xa9",
+         "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e \xe2\x82\xac" "5", "Cr\xe8me br\xfbl\xe9" "e &#8364;5"},
+        {"<p>caf\xe9</p><img SRC=\"a.gif\" ALT=\"\x80\"></html>", "\xe2\x82\xac", "\xe2\x82\xac \xe4\xb8\xad",
+         "\x80 &#20013;"},
+        {"<p>caf\xc3\xa9</p><img SRC=\"a.gif\"></html>", "", "\xe2\x82\xac", "\xe2\x82\xac"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        form.nytt();
+        open(c.page);
+        EXPECT_EQ(form.Text1.Text(), c.shown);
+        type(c.typed);
+        form.Command3_Click();
+        EXPECT_NE(onDisk().find("ALT=\"" + c.written + "\""), std::string::npos) << onDisk();
+        form.Command5_Click(); // shown back as typed
+        EXPECT_EQ(form.Text1.Text(), c.typed);
+    }
+}
+
+TEST_F(Editing, SaveAsKeepsAKeepAndSavingOverThePageMovesWhatIsPutBack)
+{
+    const std::string original = "<img SRC=\"a.gif\"></html>";
+    open(original);
+    type("Kept");
+    dialogs.answers = {Answer::Yes};
+    form.Command4_Click();
+    const std::string kept = onDisk();
+    dialogs.chosen.push_back(dir.path("copy.html"));
+    dialogs.answers = {Answer::No}; // no reset
+    form.fileSaveas();
+    form.Form_Unload();
+    EXPECT_EQ(onDisk(), kept) << "closing keeps the kept edits";
+    EXPECT_EQ(readAll(dir.path("copy.html")), kept + "\r\n");
+
+    // Saved over the page itself, then not reset: that text is what is put back.
+    form.nytt();
+    open(original);
+    type("Saved");
+    dialogs.chosen.push_back(path);
+    dialogs.answers = {Answer::Yes, Answer::No};
+    form.fileSaveas();
+    const std::string saved = onDisk();
+    ASSERT_NE(saved.find("ALT=\"Saved\""), std::string::npos);
+    type("Later");
+    form.Command3_Click();
+    form.e_Click();
+    EXPECT_EQ(host.ended, 1);
+    EXPECT_EQ(onDisk(), saved);
+}
+
+TEST_F(Editing, WritesGoToExactlyTheFileNamed)
+{
+    open("<img SRC=\"a.gif\"></html>");
+    const std::string lower = dir.write("copy.html", "someone else's");
+    type("A");
+    dialogs.chosen.push_back(dir.path("Copy.html"));
+    dialogs.answers = {Answer::No};
+    form.fileSaveas();
+    EXPECT_FALSE(dialogs.saw("Are you sure you want to do this ?", "BRINDLEWORK"));
+    EXPECT_EQ(readAll(lower), "someone else's");
+    EXPECT_EQ(readAll(dir.path("Copy.html")), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
+
+    // Another letter case of the page's name is another file: the page is put back as usual.
+    dialogs.chosen.push_back(dir.path("PAGE.html"));
+    dialogs.answers = {Answer::Yes};
+    form.fileSaveas();
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"></html>\r\n");
+    EXPECT_EQ(readAll(dir.path("PAGE.html")), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
+}
+
+TEST_F(Editing, NamesWithDotsOrRelativeFoldersShowTheirPictures)
+{
+    images({"my.photo.gif", "sub/b.jpg"});
+    path = dir.write("sub/page.html", "<img SRC=\"../my.photo.gif\"><img SRC=\"./b.jpg\"><img SRC=\"v1.2/c.GIF\"></html>");
+    openFile(path);
+    EXPECT_EQ(form.List2.items(), (std::vector<std::string>{"../my.photo.gif", "./b.jpg", "v1.2/c.gif"}));
+    EXPECT_EQ(form.Picture1.Picture, dir.path("sub/../my.photo.gif"));
+    form.Command3_Click();
+    EXPECT_EQ(form.Picture1.Picture, dir.path("sub/./b.jpg"));
+}
+
+TEST_F(Editing, BackgroundEntriesNeverGetAnAlt)
+{
+    open("<body background=\"bg.gif\"><p>text</p></body>");
+    type("typed");
+    form.Command3_Click();
+    dialogs.answers = {Answer::Yes};
+    form.Command4_Click();
+    EXPECT_EQ(onDisk(), "<body background=\"bg.gif\"><p>text</p></body>");
+}
+
+TEST_F(Editing, OpeningRemovesCopiesThatKilledRunsLeft)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string left = dir.write(RealFileSystem::copyPrefix("page.html", child) + "Xy12z9", "35 MB of it");
+    open("<img SRC=\"a.gif\"></html>");
+    EXPECT_FALSE(std::filesystem::exists(left));
 }
 
 TEST(AltEdit, EditsOnlyTheTagThatHoldsTheEntry)

@@ -255,18 +255,22 @@ TEST_F(Editor, HugeEntryIsListedWithoutLimit)
 struct Closing : Editor {
     std::string path;
     const std::string original = "<html><img SRC=\"a.gif\"></html>";
+    const std::string edited = "<html><img SRC=\"a.gif\" ALT=\"edited\"></html>\r\n";
     Closing()
     {
         images({"p/a.gif"});
         path = page("p/p.html", original);
         open(path);
-        dir.write("p/p.html", "<html><img SRC=\"a.gif\" ALT=\"edited\"></html>\r\n"); // as a write-back leaves it
+        form.Text1.setText("edited");
+        form.Command3_Click(); // the last image: written, and "Last Image"
+        dialogs.shown.clear();
     }
     bool restored() { return readAll(path) == original + "\r\n"; }
 };
 
 TEST_F(Closing, ResetAsksThenRestoresAndClears)
 {
+    ASSERT_EQ(readAll(path), edited);
     dialogs.answers = {Answer::No};
     form.Command1_Click();
     EXPECT_TRUE(dialogs.saw("Do you want to reset ?", "BRINDLEWORK"));
@@ -297,11 +301,13 @@ TEST_F(Closing, NewFollowsItsAnswerAndTheKeptFlag)
     EXPECT_TRUE(restored());
     EXPECT_TRUE(form.pageOpen());
 
-    dir.write("p/p.html", "kept");
-    form.ändrat = true;
+    dialogs.answers = {Answer::Yes};
+    form.Command4_Click();
+    ASSERT_TRUE(form.ändrat);
+    const std::string kept = readAll(path);
     dialogs.answers = {Answer::No};
     form.n_Click();
-    EXPECT_EQ(readAll(path), "kept");
+    EXPECT_EQ(readAll(path), kept);
     EXPECT_FALSE(form.pageOpen());
 }
 
@@ -318,41 +324,59 @@ TEST_F(Closing, NewYesRestoresAndClearsEvenDuringABatch)
     EXPECT_EQ(form.nästa, 1);
 }
 
-TEST_F(Closing, ExitRestoresUnlessEditsAreKept)
+TEST_F(Closing, ExitAndClosingRestoreUnlessEditsAreKept)
 {
+    // Kept edits stay in the file, and Exit still ends the program.
     form.ändrat = true;
-    form.e_Click();
-    EXPECT_EQ(host.ended, 0);
-    EXPECT_FALSE(restored());
-
-    form.ändrat = false;
+    form.Form_Unload();
+    EXPECT_EQ(readAll(path), edited);
     form.e_Click();
     EXPECT_EQ(host.ended, 1);
-    EXPECT_TRUE(restored());
-}
+    EXPECT_EQ(readAll(path), edited);
 
-TEST_F(Closing, ClosingTheWindowRestoresUnlessEditsAreKept)
-{
-    form.ändrat = true;
-    form.Form_Unload();
-    EXPECT_FALSE(restored());
     form.ändrat = false;
     form.Form_Unload();
     EXPECT_TRUE(restored());
+    form.e_Click();
+    EXPECT_EQ(host.ended, 2);
+    EXPECT_TRUE(restored());
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Closing, NothingWrittenMeansNothingToPutBack)
+{
+    // A read-only page, opened and left: every way out leaves it untouched and works.
+    images({"a.gif"});
+    const std::string ro = page("ro.html", original);
+    std::filesystem::permissions(ro, std::filesystem::perms::owner_read);
+    dialogs.answers = {Answer::Yes};
+    form.Command1_Click();
+    dialogs.shown.clear();
+    using Command = void (Form1::*)();
+    for (Command command : {&Form1::Command1_Click, &Form1::n_Click, &Form1::e_Click, &Form1::Form_Unload}) {
+        open(ro);
+        dialogs.answers = {Answer::Yes};
+        (form.*command)();
+        EXPECT_EQ(readAll(ro), original);
+    }
+    EXPECT_TRUE(dialogs.shown.size() == 3 && dialogs.shown[0].text == "Do you want to reset ?") << dialogs.shown.size();
+    EXPECT_EQ(host.ended, 1);
 }
 
 TEST_F(Closing, FailedRestoreSaysSoAndChangesNothing)
 {
     std::filesystem::rename(dir.path("p"), dir.path("moved"));
-    dialogs.answers = {Answer::Yes};
+    dialogs.answers = {Answer::Yes, Answer::Yes};
     form.Command1_Click();
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_EQ(dialogs.shown[1].title, "BRINDLEWORK");
-    EXPECT_NE(dialogs.shown[1].text.find(path), std::string::npos);
+    // The page is gone: the change check asks first, then the write fails and says so.
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_NE(dialogs.shown[1].text.find("was changed by another program"), std::string::npos);
+    EXPECT_EQ(dialogs.shown[2].title, "BRINDLEWORK");
+    EXPECT_NE(dialogs.shown[2].text.find(path), std::string::npos);
     EXPECT_TRUE(form.pageOpen());
     EXPECT_EQ(form.List1.ListCount(), 1);
 
+    dialogs.answers = {Answer::Yes};
     form.e_Click();
     EXPECT_EQ(host.ended, 0);
     std::filesystem::rename(dir.path("moved"), dir.path("p"));

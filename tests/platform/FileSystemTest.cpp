@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/FileSystem.h"
 #include "support/Doubles.h"
@@ -12,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::readAll;
 
-TEST(FileSystem, ResolvesNamesIgnoringCaseAndBackslashes)
+TEST(FileSystem, ResolvesNamesIgnoringCaseButTakesEveryOtherPathExactly)
 {
     test::TempDir dir;
     RealFileSystem files;
@@ -23,9 +26,56 @@ TEST(FileSystem, ResolvesNamesIgnoringCaseAndBackslashes)
     EXPECT_EQ(files.resolve(dir.path("site/images/../Images/LOGO.gif")).value_or(""), dir.path("Site/Images/../Images/Logo.GIF"));
     EXPECT_FALSE(files.resolve(dir.path("site/images/none.gif")));
     EXPECT_FALSE(files.resolve(""));
-    EXPECT_TRUE(files.isFile(dir.path("SITE/images/logo.gif")));
-    EXPECT_FALSE(files.isFile(dir.path("site/images")));
-    EXPECT_TRUE(files.exists(dir.path("site/images")));
+    EXPECT_TRUE(files.isFile(real));
+    EXPECT_FALSE(files.isFile(dir.path("SITE/images/logo.gif")));
+    EXPECT_FALSE(files.isFile(dir.path("Site/Images")));
+    EXPECT_TRUE(files.exists(dir.path("Site/Images")));
+    EXPECT_FALSE(files.exists(dir.path("site/images")));
+
+    // A write goes to the file named: another letter case is another file.
+    const std::string lower = dir.write("copy.html", "lower");
+    ASSERT_TRUE(files.writeFile(dir.path("Copy.html"), "upper").ok);
+    EXPECT_EQ(readAll(lower), "lower");
+    EXPECT_FALSE(files.sameFile(lower, dir.path("Copy.html")));
+    EXPECT_TRUE(files.sameFile(lower, dir.path("./copy.html")));
+    EXPECT_FALSE(files.readFile(dir.path("COPY.html")).ok);
+}
+
+TEST(FileSystem, StampsShowWhatChangedAndWhenOnlyTheBytesCanTell)
+{
+    test::TempDir dir;
+    RealFileSystem files;
+    const std::string path = dir.write("p.html", "one");
+    const auto read = files.readFile(path);
+    EXPECT_TRUE(read.stamp.exists && read.stamp.size == 3 && read.stamp.racy);
+    EXPECT_TRUE(read.stamp.sameLook(files.stamp(path)));
+    const auto written = files.writeFile(path, "two");
+    EXPECT_TRUE(written.stamp.sameLook(files.stamp(path))) << "the stamp of the write is the file's";
+    EXPECT_FALSE(written.stamp.sameLook(read.stamp));
+    EXPECT_FALSE(files.stamp(dir.path("none.html")).exists);
+    // Long unchanged, a file's look is enough.
+    const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), hourAgo, 0), 0);
+    EXPECT_FALSE(files.stamp(path).racy);
+}
+
+TEST(FileSystem, RemovesTheCopiesOfRunsNoLongerAlive)
+{
+    test::TempDir dir;
+    RealFileSystem files;
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = dir.write(RealFileSystem::copyPrefix("p.html", child) + "a1B2c3", "half");
+    const std::string mine = dir.write(RealFileSystem::copyPrefix("p.html", ::getpid()) + "x", "in use");
+    const std::string other = dir.write(RealFileSystem::copyPrefix("q.html", child) + "y", "another page's");
+    const std::string user = dir.write(".p.html.brindlework-notes", "the user's");
+    files.removeStaleCopies(dir.path("p.html"));
+    EXPECT_FALSE(fs::exists(dead));
+    for (const auto& kept : {mine, other, user})
+        EXPECT_TRUE(fs::exists(kept)) << kept;
 }
 
 TEST(FileSystem, ReadsBytesExactlyAndExplainsFailures)

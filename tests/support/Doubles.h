@@ -90,10 +90,13 @@ public:
     void loadSplash() override { ++splashes; }
 };
 
-// Files in memory: fast enough for long random sessions.
+// Files in memory: fast enough for long random sessions. A file's look changes with every
+// write through this interface; changes made straight into `files` keep it, as a change
+// within the clock's granularity would, so only the bytes can tell.
 class MemoryFileSystem : public FileSystem {
 public:
     std::map<std::string, std::string> files;
+    std::map<std::string, int64_t> writes;
     std::optional<std::string> resolve(const std::string& path) override
     {
         if (files.count(path))
@@ -103,18 +106,31 @@ public:
     bool exists(const std::string& path) override { return files.count(path) > 0; }
     bool isFile(const std::string& path) override { return files.count(path) > 0; }
     bool sameFile(const std::string& a, const std::string& b) override { return a == b && exists(a); }
+    FileStamp stamp(const std::string& path) override
+    {
+        auto it = files.find(path);
+        if (it == files.end())
+            return {};
+        FileStamp s;
+        s.exists = true;
+        s.size = it->second.size();
+        s.modified = writes[path];
+        return s;
+    }
     ReadResult readFile(const std::string& path, std::string = {}) override
     {
         auto it = files.find(path);
         if (it == files.end())
-            return {false, {}, "the file is not there"};
-        return {true, it->second, {}};
+            return {false, {}, "the file is not there", {}};
+        return {true, it->second, {}, stamp(path)};
     }
     WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override
     {
         files[path] = std::string(bytes) + std::string(suffix);
-        return {true, {}};
+        ++writes[path];
+        return {true, {}, stamp(path)};
     }
+    void removeStaleCopies(const std::string&) override {}
 };
 
 // A folder of its own under the system's temp folder, removed afterwards.

@@ -1,6 +1,9 @@
 #include "support/PageSession.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "editor/Encoding.h"
 
 namespace bw::test {
 namespace {
@@ -19,8 +22,8 @@ std::string fill(std::string layout, const std::string& name, const std::string&
     return layout;
 }
 
-const char* const kNames[] = {"a.gif", "b.jpg", "pics/c.gif", "D.GIF", "e.JPG", "f.png", "g.gif.bak", "a.gif"};
-const char* const kValues[] = {"Logo", "", "A sun", "Brindlew\xc3\xb6rk", "x > y", "it's", "a  b"};
+const char* const kNames[] = {"a.gif", "b.jpg", "pics/c.gif", "D.GIF", "e.JPG", "f.png", "g.gif.bak", "a.gif", "../h.i.gif"};
+const char* const kValues[] = {"Logo", "", "A sun", "Brindlew\xc3\xb6rk", "x > y", "it's", "a  b", "caf\xe9 &#8364;", "x < y"};
 const char* const kLayouts[] = {
     "<img SRC=\"%N\">",
     "<img SRC=\"%N\" width=10 height=20>",
@@ -41,7 +44,28 @@ const char* const kText[] = {
     "<p>Hello world</p>\r\n", "Brindlew\xc3\xb6rk v\xc3\xa4gar ", " a < b and c > d ", "<a href=\"page.html\">link</a>",
     "\t", "<br>", "<!-- note -->", "\r\n", "<p>see x.jpg</p>", "<!-- <img SRC=\"a.gif\" ALT=\"c\"> -->",
 };
-const char* const kTyped[] = {"A", "b", " ", "\"", "<", ">", "\xc3\xb6", "'", "=", "&", "x.gif", "ALT=\"q\"", "\r\n"};
+const char* const kTyped[] = {"A", "b", " ", "\"", "<", ">", "\xc3\xb6", "'", "=", "&", "x.gif", "ALT=\"q\"", "\r\n",
+                              "\xe2\x82\xac", "\t", "\x01", "\x7f", "\xc2\x85", "&#233;"};
+const char* const kHeads[] = {"", "<meta charset=\"iso-8859-1\">", "<meta charset=utf-8>",
+                              "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"};
+const char* const kChange = "was changed by another program";
+
+// Bytes no page of ours holds and no typed text may bring in: NUL and the other controls.
+size_t controls(const std::string& s)
+{
+    return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return (c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c == 0x7f;
+    }));
+}
+
+size_t occurrences(const std::string& hay, const std::string& needle)
+{
+    size_t n = 0;
+    for (size_t at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1))
+        ++n;
+    return n;
+}
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
@@ -128,7 +152,7 @@ std::string makePage(Choices& c)
 {
     std::string page;
     if (c.pick(2))
-        page += "<html><head><title>T</title></head>\r\n";
+        page += std::string("<html><head>") + any(c, kHeads) + "<title>T</title></head>\r\n";
     page += c.pick(4) == 0 ? "<body background=\"bg.gif\">\r\n" : "<body>\n";
     std::string last;
     const uint32_t parts = 1 + c.pick(10);
@@ -224,10 +248,17 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
 PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_}, Version{1, 0, 0})
 {
     form_.Form_Load();
-    for (const char* image : {"/site/a.gif", "/site/b.jpg", "/site/pics/c.gif", "/site/bg.gif", "/site/f.png"})
+    for (const char* image : {"/site/a.gif", "/site/b.jpg", "/site/pics/c.gif", "/site/bg.gif", "/site/f.png", "/h.i.gif"})
         files_.files[image] = "GIF89a";
     files_.files[kPage] = makePage(c_);
-    dialogs_.answerer = [this] { return c_.pick(2) ? Answer::Yes : Answer::No; };
+    dialogs_.answerer = [this] {
+        const Answer answer = c_.pick(2) ? Answer::Yes : Answer::No;
+        if (dialogs_.shown.back().text.find(kChange) != std::string::npos) {
+            askedChange_ = true;
+            allowedChange_ = answer == Answer::Yes;
+        }
+        return answer;
+    };
     dialogs_.chooser = [this]() -> std::optional<std::string> {
         switch (c_.pick(3)) {
         case 0: return std::nullopt;
@@ -243,24 +274,75 @@ void PageSession::openPage()
     form_.nytt();
     dialogs_.chosen.push_back(std::string(kPage));
     form_.fileopen();
-    original_ = files_.files[kPage];
-    // The tags that may change: those that hold the first occurrence of a listed entry.
+    original_ = baseline_ = files_.files[kPage];
+    encoding_ = pageEncoding(original_);
+    writesAtOpen_ = pageWrites();
+    foreign_.clear();
+    // The tags that may change: those that hold a listed entry's first occurrence, and the
+    // identical copies of that tag, which must change alike.
     allowed_.clear();
+    copies_.clear();
     const auto all = tokens(original_);
+    auto text = [&](size_t k) { return original_.substr(all[k].start, all[k].end - all[k].start); };
     for (const auto& entry : form_.List1.items()) {
         size_t at = findNoCase(original_, entry);
-        if (at != std::string::npos)
-            allowed_.push_back(tokenAt(all, at + entry.size() - 1));
+        if (at == std::string::npos)
+            continue;
+        const size_t first = tokenAt(all, at + entry.size() - 1);
+        allowed_.push_back(first);
+        if (first == all.size() || !all[first].tag)
+            continue;
+        std::vector<size_t> group{first};
+        for (size_t k = first + 1; k < all.size(); ++k)
+            if (all[k].tag && text(k) == text(first)) {
+                group.push_back(k);
+                allowed_.push_back(k);
+            }
+        copies_.push_back(group);
     }
+}
+
+int64_t PageSession::pageWrites() const
+{
+    auto it = files_.writes.find(kPage);
+    return it == files_.writes.end() ? 0 : it->second;
+}
+
+std::string PageSession::restoredFrom(const std::string& before) const
+{
+    return pageWrites() == writesAtOpen_ ? before : baseline_ + "\r\n";
 }
 
 std::string PageSession::check(const std::string& what)
 {
     const std::string& now = files_.files[kPage];
+    const bool asked = std::exchange(askedChange_, false);
+    if (!foreign_.empty()) {
+        // Another program's bytes go only when the user said so.
+        if (now == foreign_)
+            return {};
+        if (!asked || !allowedChange_)
+            return what + ": another program's change was overwritten without asking";
+        foreign_.clear();
+    } else if (asked) {
+        return what + ": asked about another program's change, but there was none";
+    }
     if (!exact_.empty() && now != exact_)
         return what + ": the page file should be back to its first-read text";
     if (std::string problem = intactProblem(original_, now, allowed_); !problem.empty())
         return what + ": " + problem;
+    if (controls(now) != controls(original_))
+        return what + ": control characters reached the page";
+    if (encoding_ == "UTF-8" ? validUtf8(original_) && !validUtf8(now)
+                             : occurrences(now, "\xc3\xb6") > occurrences(original_, "\xc3\xb6"))
+        return what + ": typed text was not written in the page's encoding " + encoding_;
+    const auto all = tokens(now);
+    for (const auto& group : copies_)
+        for (size_t k : group)
+            if (all.size() > k && now.compare(all[k].start, all[k].end - all[k].start, now, all[group[0]].start,
+                                              all[group[0]].end - all[group[0]].start) != 0)
+                return what + ": copies of one tag differ: [" + now.substr(all[k].start, all[k].end - all[k].start) +
+                       "] [" + now.substr(all[group[0]].start, all[group[0]].end - all[group[0]].start) + "]";
     if (files_.files.count(kCopy) && !copyOriginal_.empty())
         if (std::string problem = intactProblem(copyOriginal_, files_.files[kCopy], copyAllowed_); !problem.empty())
             return what + " (the saved copy): " + problem;
@@ -273,7 +355,9 @@ std::string PageSession::run(int steps)
         ++steps_;
         exact_.clear();
         std::string what;
-        switch (c_.pick(13)) {
+        const std::string before = files_.files[kPage];
+        const bool wasOpen = form_.pageOpen();
+        switch (c_.pick(15)) {
         case 0:
         case 1:
         case 2: {
@@ -305,6 +389,12 @@ std::string PageSession::run(int steps)
             const std::string before = files_.files.count(kCopy) ? files_.files[kCopy] : "";
             form_.fileSaveas();
             what = "Save As";
+            // Saved over the page itself: that text is what closing puts back from now on.
+            if (wasOpen && form_.ejspara != baseline_) {
+                if (files_.files[kPage] != form_.ejspara + "\r\n")
+                    return what + ": the page is put back to a text it never held";
+                baseline_ = form_.ejspara;
+            }
             if (files_.files.count(kCopy) && files_.files[kCopy] != before) {
                 copyOriginal_ = original_;
                 copyAllowed_ = allowed_;
@@ -315,7 +405,7 @@ std::string PageSession::run(int steps)
             form_.Command1_Click();
             what = "RESET";
             if (!form_.pageOpen())
-                exact_ = original_ + "\r\n";
+                exact_ = restoredFrom(before);
             break;
         }
         case 10:
@@ -323,22 +413,39 @@ std::string PageSession::run(int steps)
             what = "New";
             break;
         case 11: {
-            bool kept = form_.ändrat;
+            const bool kept = form_.ändrat;
             form_.Form_Unload();
             what = "closing the window";
-            if (!kept)
-                exact_ = original_ + "\r\n";
+            if (!kept && (foreign_.empty() || allowedChange_))
+                exact_ = restoredFrom(before);
             if (std::string problem = check(what); !problem.empty())
                 return problem;
             openPage();
             continue;
         }
+        case 12:
+        case 13: {
+            // Another program changes the page: a letter, or an addition at the end. (Quotes
+            // and angle brackets stay: a page whose quotes do not pair is a page of another kind.)
+            std::string changed = before;
+            char* byte = changed.empty() ? nullptr : &changed[c_.pick(static_cast<uint32_t>(changed.size()))];
+            if (c_.pick(2) && byte && std::isalpha(static_cast<unsigned char>(*byte)))
+                *byte = *byte == 'Z' ? 'Y' : 'Z';
+            else
+                changed += "<!-- another editor -->";
+            if (changed != before)
+                foreign_ = files_.files[kPage] = changed;
+            what = "another program's change";
+            break;
+        }
         default: {
-            int before = host_.ended;
+            const int ended = host_.ended;
+            const bool kept = form_.ändrat;
             form_.e_Click();
             what = "Exit";
-            if (host_.ended != before) {
-                exact_ = original_ + "\r\n";
+            if (host_.ended != ended) {
+                if (!kept)
+                    exact_ = restoredFrom(before);
                 if (std::string problem = check(what); !problem.empty())
                     return problem;
                 openPage();

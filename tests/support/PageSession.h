@@ -63,7 +63,9 @@ public:
 private:
     void openPage();
     std::string check(const std::string& what);
-    void step();
+    // What closing the page must leave: untouched when nothing was written, else put back.
+    std::string restoredFrom(const std::string& before) const;
+    int64_t pageWrites() const;
 
     Choices& c_;
     ScriptedDialogs dialogs_;
@@ -72,8 +74,14 @@ private:
     FakeHost host_;
     Form1 form_;
     std::string original_, copyOriginal_;
+    std::string baseline_;  // what closing puts back: the first-read text, or what Save As saved over it
+    std::string encoding_;  // the page's, as a browser reads it
     std::vector<size_t> allowed_, copyAllowed_;
+    std::vector<std::vector<size_t>> copies_; // per listed tag: the identical copies' token numbers
     std::string exact_; // when set, the page file must be exactly this after the step
+    std::string foreign_; // when set, another program wrote this into the page file
+    int64_t writesAtOpen_ = 0;
+    bool askedChange_ = false, allowedChange_ = false;
     int steps_ = 0;
 };
 

@@ -1,0 +1,328 @@
+#include "editor/Encoding.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <iconv.h>
+
+#include "editor/Tag.h"
+#include "editor/Text.h"
+
+namespace bw {
+namespace {
+
+class Converter {
+public:
+    Converter(const std::string& to, const std::string& from) : cd_(::iconv_open(to.c_str(), from.c_str())) {}
+    ~Converter()
+    {
+        if (ok())
+            ::iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts as much as it can; stops at what does not convert (returns false).
+    bool run(const char*& in, size_t& inLeft, std::string& out)
+    {
+        while (inLeft > 0) {
+            char buffer[4096];
+            char* to = buffer;
+            size_t toLeft = sizeof buffer;
+            char* from = const_cast<char*>(in);
+            size_t r = ::iconv(cd_, &from, &inLeft, &to, &toLeft);
+            in = from;
+            out.append(buffer, sizeof buffer - toLeft);
+            if (r == static_cast<size_t>(-1) && errno != E2BIG)
+                return false;
+        }
+        return true;
+    }
+    // Back to the initial shift state, so that plain ASCII may follow.
+    void reset(std::string& out)
+    {
+        char buffer[64];
+        char* to = buffer;
+        size_t toLeft = sizeof buffer;
+        ::iconv(cd_, nullptr, nullptr, &to, &toLeft);
+        out.append(buffer, sizeof buffer - toLeft);
+    }
+
+private:
+    iconv_t cd_;
+};
+
+bool knownEncoding(const std::string& name) { return Converter(name, "UTF-8").ok(); }
+
+void appendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the valid UTF-8 sequence at the start of s (0 when it is not one) and its value.
+size_t utf8At(std::string_view s, uint32_t& cp)
+{
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    if (s.empty())
+        return 0;
+    const unsigned char c = b(0);
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    size_t n;
+    uint32_t min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() < n)
+        return 0;
+    for (size_t i = 1; i < n; ++i) {
+        if ((b(i) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b(i) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = text::lowerAscii(c);
+    return out;
+}
+
+std::string trimmed(std::string_view s)
+{
+    while (!s.empty() && (isTagSpace(s.front()) || s.front() == '"' || s.front() == '\''))
+        s.remove_prefix(1);
+    while (!s.empty() && (isTagSpace(s.back()) || s.back() == '"' || s.back() == '\''))
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
+// The charset a <meta> tag in the page's head declares, or "".
+std::string declaredCharset(std::string_view page)
+{
+    // Declarations stand in the head; browsers look no further than its first bytes either.
+    const std::string_view head = page.substr(0, 64 * 1024);
+    for (size_t at = text::inStrNoCase(head, "<meta"); at != 0; at = text::inStrNoCase(head, "<meta", at + 5)) {
+        const TagSpan tag = lexTag(head, at - 1);
+        auto value = [&](std::string_view name) -> std::string_view {
+            const TagAttribute* a = tag.find(head, name);
+            return a && a->hasValue ? head.substr(a->valueStart, a->valueEnd - a->valueStart) : std::string_view();
+        };
+        if (std::string_view charset = value("charset"); !charset.empty())
+            return trimmed(charset);
+        if (text::equalsNoCase(trimmed(value("http-equiv")), "content-type")) {
+            const std::string_view content = value("content");
+            if (size_t c = text::inStrNoCase(content, "charset="); c != 0) {
+                std::string_view rest = content.substr(c - 1 + 8);
+                size_t end = rest.find_first_of("; \t\r\n");
+                return trimmed(rest.substr(0, end));
+            }
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+bool validUtf8(std::string_view text)
+{
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        // Plain ASCII runs are the common case: eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        uint32_t cp;
+        size_t len = utf8At(text.substr(i), cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string pageEncoding(std::string_view page)
+{
+    if (page.substr(0, 3) == "\xEF\xBB\xBF")
+        return "UTF-8";
+    if (page.substr(0, 2) == "\xFF\xFE")
+        return "UTF-16LE";
+    if (page.substr(0, 2) == "\xFE\xFF")
+        return "UTF-16BE";
+    std::string declared = lower(declaredCharset(page));
+    // A page that says UTF-16 yet reads as ASCII is read as UTF-8 by browsers.
+    if (declared.rfind("utf-16", 0) == 0)
+        declared = "utf-8";
+    if (!declared.empty() && knownEncoding(declared)) {
+        if (declared == "utf-8" || declared == "utf8")
+            return "UTF-8";
+        return declared;
+    }
+    return validUtf8(page) ? "UTF-8" : "WINDOWS-1252";
+}
+
+std::string toPageEncoding(std::string_view utf8, const std::string& encoding)
+{
+    if (encoding == "UTF-8")
+        return std::string(utf8);
+    Converter convert(encoding, "UTF-8");
+    if (!convert.ok())
+        return std::string(utf8);
+    std::string out;
+    const char* in = utf8.data();
+    size_t left = utf8.size();
+    while (!convert.run(in, left, out)) {
+        // A character the page cannot hold: as a reference every browser reads.
+        convert.reset(out);
+        uint32_t cp = static_cast<unsigned char>(*in);
+        size_t len = utf8At(std::string_view(in, left), cp);
+        if (len == 0)
+            len = 1;
+        out += "&#" + std::to_string(cp) + ";";
+        in += len;
+        left -= len;
+    }
+    convert.reset(out);
+    return out;
+}
+
+std::string fromPageEncoding(std::string_view bytes, const std::string& encoding)
+{
+    std::string out;
+    if (encoding == "UTF-8") {
+        for (size_t i = 0; i < bytes.size();) {
+            uint32_t cp;
+            size_t len = utf8At(bytes.substr(i), cp);
+            if (len == 0) {
+                appendUtf8(out, static_cast<unsigned char>(bytes[i]));
+                ++i;
+            } else {
+                out.append(bytes.substr(i, len));
+                i += len;
+            }
+        }
+        return out;
+    }
+    Converter convert("UTF-8", encoding);
+    const char* in = bytes.data();
+    size_t left = bytes.size();
+    if (!convert.ok()) {
+        for (char c : bytes)
+            appendUtf8(out, static_cast<unsigned char>(c));
+        return out;
+    }
+    while (!convert.run(in, left, out)) {
+        appendUtf8(out, static_cast<unsigned char>(*in));
+        ++in;
+        --left;
+    }
+    return out;
+}
+
+std::string withoutControls(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c == '\r' || c == '\n' || c == '\t') {
+            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')
+                ++i;
+            out += ' ';
+        } else if (c < 0x20 || c == 0x7F) {
+            continue;
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            if (static_cast<unsigned char>(utf8[i + 1]) == 0x85) // NEXT LINE breaks a line too
+                out += ' ';
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string decodeReferences(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        if (s[i] != '&') {
+            out += s[i++];
+            continue;
+        }
+        const size_t semi = s.find(';', i);
+        const std::string_view name = semi == std::string_view::npos ? std::string_view() : s.substr(i + 1, semi - i - 1);
+        std::string decoded;
+        if (name == "quot") {
+            decoded = "\"";
+        } else if (name == "lt") {
+            decoded = "<";
+        } else if (name == "gt") {
+            decoded = ">";
+        } else if (name.size() > 1 && name[0] == '#' && name.size() <= 10) {
+            const bool hex = name[1] == 'x' || name[1] == 'X';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            uint32_t cp = 0;
+            bool ok = !digits.empty();
+            for (char d : digits) {
+                int v = d >= '0' && d <= '9' ? d - '0'
+                        : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                        : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                      : -1;
+                if (v < 0 || cp > 0x10FFFF) {
+                    ok = false;
+                    break;
+                }
+                cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
+            }
+            if (ok && cp > 0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
+                appendUtf8(decoded, cp);
+        }
+        if (decoded.empty()) {
+            out += s[i++];
+            continue;
+        }
+        out += decoded;
+        i = semi + 1;
+    }
+    return out;
+}
+
+} // namespace bw

@@ -1,0 +1,29 @@
+#pragma once
+// A page's character encoding, and the ALT box's UTF-8 text to and from it.
+#include <string>
+#include <string_view>
+
+namespace bw {
+
+// The encoding a browser would read the page in: a byte-order mark, else the page's own
+// <meta charset> or http-equiv Content-Type, else UTF-8 when every byte fits it, else
+// Windows-1252, the code page such pages were written in. A name iconv knows.
+std::string pageEncoding(std::string_view page);
+
+bool validUtf8(std::string_view text);
+
+// Typed text for the page: characters the encoding cannot hold become "&#N;".
+std::string toPageEncoding(std::string_view utf8, const std::string& encoding);
+
+// Page bytes for the box; bytes that do not decode are taken as Latin-1.
+std::string fromPageEncoding(std::string_view bytes, const std::string& encoding);
+
+// What the box may write: line breaks and tabs become one space, other control characters
+// (C0, DEL, C1) go; they would break the page, some of them for this very program.
+std::string withoutControls(std::string_view utf8);
+
+// An attribute value as a browser shows it: "&quot;", "&lt;" and numeric references decoded
+// (the ones this program writes); everything else as it stands.
+std::string decodeReferences(std::string_view utf8);
+
+} // namespace bw
