@@ -1,0 +1,113 @@
+// Editing pages in the real window, offscreen: other programs, 8-bit pages, repeated tags,
+// keeps, read-only pages. Clicks and keys go to the widgets; the files on disk are checked.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "app/qt/Windows.h"
+#include "support/Doubles.h"
+
+namespace bw {
+namespace {
+
+using test::readAll;
+
+struct EditingGui : ::testing::Test {
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::TempDir dir;
+    std::unique_ptr<App> app;
+    std::string path;
+
+    EditingGui()
+    {
+        dir.write("dot.gif", test::kGif);
+        dir.write("b.gif", test::kGif);
+        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app->window().show();
+    }
+    void open(const std::string& html)
+    {
+        path = dir.write("page.html", html);
+        app->form().openPath(path);
+        app->window().refresh();
+    }
+    template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
+    void type(const QString& text)
+    {
+        auto* box = child<QPlainTextEdit>("Text1");
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    }
+    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    QString counter() { return child<QLabel>("Label1")->text(); }
+};
+
+TEST_F(EditingGui, AnotherProgramsChangeIsKeptWhenTheUserSaysNo)
+{
+    open("<img SRC=\"dot.gif\"><img SRC=\"b.gif\"></html>");
+    type("A dot");
+    const std::string theirs = "<img SRC=\"dot.gif\"><img SRC=\"b.gif\"></html><p>their paragraph</p>";
+    dir.write("page.html", theirs);
+    dialogs.answers = {Answer::No};
+    click("Command3");
+    EXPECT_NE(dialogs.shown.at(0).text.find("was changed by another program"), std::string::npos);
+    EXPECT_EQ(readAll(path), theirs);
+    EXPECT_EQ(counter(), "Image 1 of 2");
+    EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(), "A dot");
+    // Closing asks too, and No leaves their text.
+    dialogs.answers = {Answer::No};
+    app->window().close();
+    EXPECT_EQ(readAll(path), theirs);
+}
+
+TEST_F(EditingGui, Latin1PageAndRepeatedBullets)
+{
+    const std::string bullet = "<img SRC=\"dot.gif\">";
+    open("<meta charset=\"iso-8859-1\"><p>Men\xfc</p>" + bullet + "<li>a" + bullet + "<li>b" + bullet +
+         "<img SRC=\"b.gif\"></html>");
+    EXPECT_EQ(counter(), "Image 1 of 2");
+    type(QString::fromUtf8("Crème brûlée €5"));
+    click("Command3");
+    const std::string tagged = "<img SRC=\"dot.gif\" ALT=\"Cr\xe8me br\xfbl\xe9" "e &#8364;5\">";
+    EXPECT_EQ(readAll(path), "<meta charset=\"iso-8859-1\"><p>Men\xfc</p>" + tagged + "<li>a" + tagged + "<li>b" +
+                                 tagged + "<img SRC=\"b.gif\"></html>\r\n");
+    click("Command5");
+    EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(), QString::fromUtf8("Crème brûlée €5"));
+}
+
+TEST_F(EditingGui, KeptEditsSurviveSaveAsAndExit)
+{
+    open("<img SRC=\"dot.gif\"></html>");
+    type("Kept");
+    dialogs.answers = {Answer::Yes};
+    click("Command4");
+    ASSERT_TRUE(app->form().ändrat);
+    const std::string kept = readAll(path);
+    dialogs.chosen.push_back(dir.path("copy.html"));
+    dialogs.answers = {Answer::No}; // no reset
+    child<QAction>("Toolbar1_save")->trigger();
+    child<QAction>("e")->trigger();
+    EXPECT_FALSE(app->window().isVisible()) << "Exit ends the program";
+    EXPECT_EQ(readAll(path), kept);
+}
+
+TEST_F(EditingGui, ReadOnlyPageCanBeLeftUntouched)
+{
+    open("<img SRC=\"dot.gif\"></html>");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    click("Command1");
+    dialogs.answers = {Answer::Yes};
+    click("Command1");
+    EXPECT_EQ(counter(), "Image of") << "RESET cleared the window";
+    EXPECT_EQ(readAll(path), "<img SRC=\"dot.gif\"></html>");
+}
+
+} // namespace
+} // namespace bw
