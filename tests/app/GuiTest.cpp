@@ -17,6 +17,7 @@
 
 #include "app/CommandLine.h"
 #include "app/qt/Windows.h"
+#include "app/RealBoxes.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -249,42 +250,8 @@ TEST(Layout, TheCounterHoldsTheLongestCountAndTheBottomRowLiesInsideTheWindow)
     QApplication::setFont(desktop);
 }
 
-// Real message boxes, answered by the test as they appear; file dialogs stay scripted.
-struct RealBoxes : Dialogs {
-    QtDialogs real;
-    test::ScriptedDialogs scripted;
-    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override
-    {
-        return real.msgBox(text, buttons, title);
-    }
-    void showOpen(FileDialog& d) override { scripted.showOpen(d); }
-    void showSave(FileDialog& d) override { scripted.showSave(d); }
-};
-
-// Each message box, as it appears, is handed to `look` and then answered Yes or OK.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(std::function<bool(QMessageBox&)> look) : look_(std::move(look))
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || !look_(*box))
-                return; // not yet
-            ++answered;
-            QAbstractButton* button = box->button(QMessageBox::Yes);
-            (button ? button : box->button(QMessageBox::Ok))->click();
-        });
-        timer_.start(5);
-    }
-    int answered = 0;
-
-private:
-    std::function<bool(QMessageBox&)> look_;
-    QTimer timer_;
-};
-
 struct Boxes : ::testing::Test {
-    RealBoxes dialogs;
+    test::RealBoxes dialogs;
     RealFileSystem files;
     test::RecordingShell shell;
     test::TempDir dir;
@@ -328,7 +295,7 @@ TEST_F(Boxes, TheWindowShowsItsNewStateBeforeABoxSpeaksOfItAndTheBoxSitsOverIt)
             QPoint boxCentre, windowCentre;
         };
         std::vector<Seen> seen;
-        BoxAnswerer answerer([&](QMessageBox& box) {
+        test::BoxAnswerer answerer([&](QMessageBox& box) {
             seen.push_back({app->window().windowTitle(), box.windowTitle(), child<QLabel>("Label1")->text(),
                             fromPath(app->form().Picture1.Picture), child<QLabel>("Picture1")->toolTip(),
                             box.parentWidget(), box.frameGeometry().center(),
@@ -372,7 +339,7 @@ TEST_F(Boxes, TheSplashLeavesAnOpenBoxOnTop)
             return false;
         }
     } watch(raised);
-    BoxAnswerer answerer([&](QMessageBox& box) {
+    test::BoxAnswerer answerer([&](QMessageBox& box) {
         if (raised == 0 && app->splashLoaded()) {
             app->window().installEventFilter(&watch);
             return false; // keep the question open until the splash has gone

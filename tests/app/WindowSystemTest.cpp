@@ -1,0 +1,206 @@
+// What the X server is told: the titles of the real windows and boxes, read back from a
+// virtual display of the test's own.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <csignal>
+#include <cstring>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include "app/RealBoxes.h"
+#include "app/qt/Windows.h"
+
+namespace bw {
+namespace {
+
+// An Xvfb on a display number it picks itself, stopped at the end.
+class VirtualDisplay {
+public:
+    VirtualDisplay()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, STDOUT_FILENO);
+            dup2(quiet, STDERR_FILENO);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        if (pid_ < 0) {
+            close(fds[0]);
+            return;
+        }
+        // The server writes its display number once it is ready for clients.
+        std::string number;
+        pollfd ready{fds[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty())
+            name_ = ":" + number;
+    }
+    ~VirtualDisplay()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& name() const { return name_; } // empty: none could be started
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+VirtualDisplay* display = nullptr;
+
+// Reads _NET_WM_NAME, the title a window manager shows, over a connection of its own.
+class TitleReader {
+public:
+    TitleReader() : connection_(xcb_connect(display->name().c_str(), nullptr))
+    {
+        netWmName_ = atom("_NET_WM_NAME");
+        utf8_ = atom("UTF8_STRING");
+    }
+    ~TitleReader() { xcb_disconnect(connection_); }
+
+    QString title(WId window) const
+    {
+        auto cookie = xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), netWmName_, utf8_, 0, 4096);
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(connection_, cookie, nullptr);
+        if (!reply)
+            return {};
+        QString text = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply)),
+                                         xcb_get_property_value_length(reply));
+        free(reply);
+        return text;
+    }
+    // The title once the program's requests have reached the server.
+    QString settled(QWidget& window, const QString& expected) const
+    {
+        QElapsedTimer waited;
+        waited.start();
+        QString seen = title(window.winId());
+        while (seen != expected && waited.elapsed() < 3000) {
+            QTest::qWait(10);
+            seen = title(window.winId());
+        }
+        return seen;
+    }
+
+private:
+    xcb_atom_t atom(const char* name) const
+    {
+        auto cookie = xcb_intern_atom(connection_, 0, static_cast<uint16_t>(strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection_, cookie, nullptr);
+        xcb_atom_t found = reply ? reply->atom : XCB_ATOM_NONE;
+        free(reply);
+        return found;
+    }
+    xcb_connection_t* connection_;
+    xcb_atom_t netWmName_ = XCB_ATOM_NONE, utf8_ = XCB_ATOM_NONE;
+};
+
+struct Titles : ::testing::Test {
+    test::RealBoxes dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::TempDir dir;
+    std::unique_ptr<App> app;
+
+    void SetUp() override
+    {
+        if (display->name().empty())
+            GTEST_SKIP() << "no X server could be started (is Xvfb installed?); titles are not checked";
+        dir.write("site/sun.gif", test::kGif);
+        dir.write("a[*]b/sun.gif", test::kGif);
+        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app->window().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->window()));
+    }
+};
+
+TEST_F(Titles, TheWindowSystemGetsExactlyTheProgramsTitles)
+{
+    TitleReader reader;
+    const std::string page = dir.write("site/page.html", "<img SRC=\"sun.gif\">");
+    const std::string odd = dir.write("a[*]b/page[*].html", "<img SRC=\"sun.gif\">");
+    const std::string savedCopy = dir.path("site/copy.html");
+    struct Row {
+        const char* name;
+        std::function<void()> action;
+        QString window;                // the main window's title afterwards
+        std::vector<std::string> boxes; // the titles of the boxes shown, in order
+    };
+    Form1& form = app->form();
+    const Row rows[] = {
+        {"at start", [] {}, "BRINDLEWORK", {}},
+        {"a page opened", [&] { form.openPath(page); }, QString::fromStdString("BRINDLEWORK Beta " + page), {}},
+        {"RESET asks", [&] { form.Command1_Click(); }, "BRINDLEWORK Beta", {"BRINDLEWORK"}},
+        {"a name with Qt's modified mark", [&] { form.openPath(odd); },
+         QString::fromStdString("BRINDLEWORK Beta " + odd), {}},
+        {"a page that is not there", [&] { form.nytt(); form.openPath(dir.path("gone.html")); },
+         QString::fromStdString("BRINDLEWORK Beta " + dir.path("gone.html")), {"File Not Found"}},
+        {"a picture that is not there",
+         [&] { form.openPath(dir.write("site/bg.html", "<body background=\"sun.gif\"><img SRC=\"gone.gif\">")); },
+         QString::fromStdString("BRINDLEWORK Beta " + dir.path("site/bg.html")), {"Pic Not Found"}},
+        {"Save As", [&] { dialogs.scripted.chosen.push_back(savedCopy); form.fileSaveas(); }, "BRINDLEWORK Beta",
+         {"File Saved"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> boxes;
+        test::BoxAnswerer answerer([&](QMessageBox& box) {
+            QString seen = reader.title(box.winId());
+            if (seen.isEmpty())
+                return false; // not told yet
+            boxes.push_back(seen.toStdString());
+            return true;
+        });
+        app->window().run(row.action);
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(reader.settled(app->window(), row.window).toStdString(), row.window.toStdString());
+    }
+
+    app->window().findChild<QAction*>("ab")->trigger();
+    ASSERT_NE(app->about(), nullptr);
+    EXPECT_EQ(reader.settled(*app->about(), "BRINDLEWORK").toStdString(), "BRINDLEWORK");
+}
+
+} // namespace
+} // namespace bw
+
+int main(int argc, char** argv)
+{
+    bw::VirtualDisplay virtualDisplay;
+    bw::display = &virtualDisplay;
+    if (virtualDisplay.name().empty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        qputenv("DISPLAY", QByteArray::fromStdString(virtualDisplay.name()));
+    }
+    QApplication app(argc, argv);
+    bw::nameProgram(); // as the program names itself
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
