@@ -238,6 +238,15 @@ TEST(Layout, TheCounterHoldsTheLongestCountAndTheBottomRowLiesInsideTheWindow)
         EXPECT_LE(QFontMetrics(counter->font()).height(), counter->contentsRect().height());
         for (const char* neighbour : {"Label5", "Label2", "Label3", "Command7"})
             EXPECT_FALSE(counter->geometry().intersects(client->findChild<QWidget*>(neighbour)->geometry())) << neighbour;
+        // Every caption in sight is shown whole.
+        for (const char* name : {"Label1", "Label2", "Label4", "Command6", "Command5", "Command3", "Command1"}) {
+            const QWidget* control = client->findChild<QWidget*>(name);
+            const auto* label = qobject_cast<const QLabel*>(control);
+            const auto* button = qobject_cast<const QPushButton*>(control);
+            const QString caption = label ? label->text() : button->text();
+            const int room = label ? label->contentsRect().width() : button->width() - 8;
+            EXPECT_LE(QFontMetrics(control->font()).horizontalAdvance(caption), room) << name;
+        }
         for (const char* name : {"Command5", "Command3", "Command1"}) {
             const QRect button = client->findChild<QPushButton*>(name)->geometry();
             EXPECT_TRUE(client->rect().contains(button)) << name << " bottom row " << button.bottom();

@@ -69,14 +69,19 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 
     auto* submit = new QPushButton(central_);
     submit->setObjectName("Command6");
-    submit->setGeometry(8, px(480), 100, 24);
+    // Captions are known now; a larger desktop font widens the controls that show them.
+    auto widthOf = [this](const std::string& caption, int least) {
+        return std::max(least, fontMetrics().horizontalAdvance(QString::fromStdString(caption)) + 16);
+    };
+    const int submitWidth = widthOf(form_.Command6.Caption, 100);
+    submit->setGeometry(8, px(480), submitWidth, 24);
     buttons_[&form_.Command6] = submit;
 
     text4_ = new QLineEdit(central_);
     text4_->setObjectName("Text4");
     text4_->setReadOnly(true);
     text4_->setAccessibleName("Search engine information");
-    text4_->setGeometry(114, px(480), 330, 24);
+    text4_->setGeometry(14 + submitWidth, px(480), 444 - (14 + submitWidth), 24);
     label4_ = makeLabel(central_, "Label4", "Version", QRect(452, px(480) + 4, 86, 16));
     label4_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -89,8 +94,10 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     label5_ = makeLabel(central_, "Label5", "Image name",
                         QRect(nameLeft, px(960), std::max(0, 8 + px(3735) - nameLeft), rowHeight));
     label5_->setTextFormat(Qt::PlainText);
-    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), 60, rowHeight));
-    label3_ = makeLabel(central_, "Label3", "Batch progress", QRect(336, px(960), 70, rowHeight));
+    const int captionWidth = widthOf(form_.Label2.Caption, 60) - 12;
+    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), captionWidth, rowHeight));
+    label3_ = makeLabel(central_, "Label3", "Batch progress",
+                        QRect(std::max(336, 276 + captionWidth), px(960), 70, rowHeight));
     auto* next = new QPushButton(central_);
     next->setObjectName("Command7");
     next->setGeometry(412, px(960) - 4, 125, 20);
