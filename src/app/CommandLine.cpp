@@ -12,12 +12,45 @@ void describe(QCommandLineParser& parser)
     parser.addPositionalArgument("PAGE", "An HTML page to open at start, as File > Open would.", "[PAGE]");
 }
 
+namespace {
+
+// The toolkit's own options, with or without a value: the toolkit takes them itself.
+QStringList withoutToolkitOptions(const QStringList& arguments)
+{
+    static const QStringList valued = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                       "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                       "display", "geometry", "style", "stylesheet", "qmljsdebugger"};
+    static const QStringList flags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    QStringList kept{arguments.value(0)}; // the program's own name
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == "--") {
+            kept += arguments.mid(i); // only names follow
+            break;
+        }
+        QString name = argument.startsWith("--") ? argument.mid(2) : argument.startsWith('-') ? argument.mid(1) : "";
+        const qsizetype equals = name.indexOf('=');
+        const QString bare = equals < 0 ? name : name.left(equals);
+        if (!name.isEmpty() && valued.contains(bare)) {
+            if (equals < 0)
+                ++i; // its value follows
+            continue;
+        }
+        if (!name.isEmpty() && flags.contains(name))
+            continue;
+        kept << argument;
+    }
+    return kept;
+}
+
+} // namespace
+
 CommandLine readCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
     describe(parser);
     CommandLine line;
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(withoutToolkitOptions(arguments))) {
         line.ask = CommandLine::Ask::Wrong;
         line.error = parser.errorText();
         return line;

@@ -383,6 +383,10 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         {{"brindlework", "a.html", "b.html", "c.html"}, Ask::Wrong, "", "3 were given"},
         {{"brindlework", "--bogus", "a.html"}, Ask::Wrong, "", "bogus"},
         {{"brindlework", ""}, Ask::Wrong, "", "empty"},
+        {{"brindlework", "-platform", "offscreen", "a.html"}, Ask::Run, "a.html", ""},
+        {{"brindlework", "--style=fusion", "-reverse", "a.html"}, Ask::Run, "a.html", ""},
+        {{"brindlework", "-style", "fusion", "a.html", "b.html"}, Ask::Wrong, "", "2 were given"},
+        {{"brindlework", "--", "-style", "a.html"}, Ask::Wrong, "", "-style, a.html"},
         {{"brindlework", "--help"}, Ask::Help, "", ""},
         {{"brindlework", "a.html", "b.html", "--version"}, Ask::Version, "", ""},
     };

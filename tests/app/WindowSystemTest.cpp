@@ -94,6 +94,18 @@ public:
         free(reply);
         return text;
     }
+    // The window a box stands over (WM_TRANSIENT_FOR): managers keep it above that one.
+    WId transientFor(WId window) const
+    {
+        auto cookie = xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), XCB_ATOM_WM_TRANSIENT_FOR,
+                                       XCB_ATOM_WINDOW, 0, 1);
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(connection_, cookie, nullptr);
+        WId owner = 0;
+        if (reply && xcb_get_property_value_length(reply) == sizeof(xcb_window_t))
+            owner = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+        free(reply);
+        return owner;
+    }
     // The title once the program's requests have reached the server.
     QString settled(QWidget& window, const QString& expected) const
     {
@@ -174,6 +186,7 @@ TEST_F(Titles, TheWindowSystemGetsExactlyTheProgramsTitles)
             if (seen.isEmpty())
                 return false; // not told yet
             boxes.push_back(seen.toStdString());
+            EXPECT_EQ(reader.transientFor(box.winId()), app->window().winId()) << seen.toStdString();
             return true;
         });
         app->window().run(row.action);
