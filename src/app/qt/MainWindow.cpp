@@ -70,10 +70,8 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     auto* submit = new QPushButton(central_);
     submit->setObjectName("Command6");
     // Captions are known now; a larger desktop font widens the controls that show them.
-    auto widthOf = [this](const std::string& caption, int least) {
-        return std::max(least, fontMetrics().horizontalAdvance(QString::fromStdString(caption)) + 16);
-    };
-    const int submitWidth = widthOf(form_.Command6.Caption, 100);
+    auto textWidth = [this](const std::string& text) { return fontMetrics().horizontalAdvance(fromBytes(text)); };
+    const int submitWidth = std::max(100, textWidth(form_.Command6.Caption) + 16);
     submit->setGeometry(8, px(480), submitWidth, 24);
     buttons_[&form_.Command6] = submit;
 
@@ -88,13 +86,13 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     // The counter holds the longest count in the desktop's font; the image name takes
     // what is left of the room over the image view.
     const int rowHeight = fontMetrics().height() + 2;
-    const int counterWidth = fontMetrics().horizontalAdvance(kWidestCounter) + 4;
+    const int counterWidth = textWidth(kWidestCounter) + 4;
     const int nameLeft = 8 + counterWidth + 6;
     label1_ = makeLabel(central_, "Label1", "Image counter", QRect(8, px(960), counterWidth, rowHeight));
     label5_ = makeLabel(central_, "Label5", "Image name",
                         QRect(nameLeft, px(960), std::max(0, 8 + px(3735) - nameLeft), rowHeight));
     label5_->setTextFormat(Qt::PlainText);
-    const int captionWidth = widthOf(form_.Label2.Caption, 60) - 12;
+    const int captionWidth = std::max(60, textWidth(form_.Label2.Caption) + 4);
     label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), captionWidth, rowHeight));
     label3_ = makeLabel(central_, "Label3", "Batch progress",
                         QRect(std::max(336, 276 + captionWidth), px(960), 70, rowHeight));
