@@ -2,32 +2,13 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "Version.h"
+#include "app/CommandLine.h"
 #include "app/qt/Windows.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace {
-
-void describe(QCommandLineParser& parser)
-{
-    parser.setApplicationDescription("BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument("PAGE", "An HTML page to open at start, as File > Open would.", "[PAGE]");
-}
-
-bool wantsInfoOnly(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (!std::strcmp(a, "-h") || !std::strcmp(a, "--help") || !std::strcmp(a, "-?") ||
-            !std::strcmp(a, "-v") || !std::strcmp(a, "--version") || !std::strcmp(a, "--help-all"))
-            return true;
-    }
-    return false;
-}
 
 bool haveDisplay()
 {
@@ -38,19 +19,37 @@ bool haveDisplay()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+QStringList argumentsOf(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // Help and version work without a display.
-    if (wantsInfoOnly(argc, argv)) {
+    // The command line is read before any display is needed, so that a mistake in it
+    // is told as such wherever the program is started.
+    const bw::CommandLine line = bw::readCommandLine(argumentsOf(argc, argv));
+    switch (line.ask) {
+    case bw::CommandLine::Ask::Wrong:
+        std::fprintf(stderr, "brindlework: %s\n%s\nTry 'brindlework --help' for more.\n",
+                     line.error.toLocal8Bit().constData(), bw::kUsage);
+        return 2;
+    case bw::CommandLine::Ask::Help:
+    case bw::CommandLine::Ask::Version: {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName("brindlework");
-        QCoreApplication::setApplicationVersion(BW_VERSION_STRING);
+        bw::nameProgram();
         QCommandLineParser parser;
-        describe(parser);
-        parser.process(app);
+        bw::describe(parser);
+        parser.process(app); // prints and exits
         return 0;
+    }
+    case bw::CommandLine::Ask::Run:
+        break;
     }
     if (!haveDisplay()) {
         std::fprintf(stderr,
@@ -62,18 +61,12 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName("brindlework");
-    QCoreApplication::setApplicationVersion(BW_VERSION_STRING);
-    QGuiApplication::setApplicationDisplayName("BRINDLEWORK");
-    QGuiApplication::setDesktopFileName("brindlework");
-    QCommandLineParser parser;
-    describe(parser);
-    parser.process(app);
+    bw::nameProgram();
 
     bw::QtDialogs dialogs;
     bw::RealFileSystem files;
     bw::QtShell shell;
     bw::App program(dialogs, files, shell, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH});
-    program.start(parser.positionalArguments());
+    program.start(line.page.isEmpty() ? QStringList{} : QStringList{line.page});
     return app.exec();
 }

@@ -6,13 +6,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 
+#include "app/CommandLine.h"
 #include "app/qt/Windows.h"
+#include "app/RealBoxes.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -207,6 +212,225 @@ TEST_F(Gui, SplashIsLoadedAndGoesAway)
     for (int waited = 0; app->splashLoaded() && waited < 5000; waited += 50)
         QTest::qWait(50);
     EXPECT_FALSE(app->splashLoaded());
+}
+
+TEST(Layout, TheCounterHoldsTheLongestCountAndTheBottomRowLiesInsideTheWindow)
+{
+    // The desktop's font decides; a larger one must not cut the counter or push a button out.
+    const QFont desktop = QApplication::font();
+    for (int points : {0, 11, 13}) {
+        QFont font = desktop;
+        if (points)
+            font.setPointSize(points);
+        QApplication::setFont(font);
+        test::ScriptedDialogs dialogs;
+        RealFileSystem files;
+        test::RecordingShell shell;
+        App app(dialogs, files, shell, Version{1, 0, 6});
+        app.window().show();
+        app.form().Label1.Caption = "Image 1234 of 12345";
+        app.window().refresh();
+        SCOPED_TRACE(points);
+
+        const QWidget* client = app.window().centralWidget();
+        const auto* counter = client->findChild<QLabel*>("Label1");
+        EXPECT_EQ(counter->text(), "Image 1234 of 12345");
+        EXPECT_LE(QFontMetrics(counter->font()).horizontalAdvance(counter->text()), counter->contentsRect().width());
+        EXPECT_GE(QFontMetrics(counter->font()).height(), 1);
+        EXPECT_LE(QFontMetrics(counter->font()).height(), counter->contentsRect().height());
+        for (const char* neighbour : {"Label5", "Label2", "Label3", "Command7"})
+            EXPECT_FALSE(counter->geometry().intersects(client->findChild<QWidget*>(neighbour)->geometry())) << neighbour;
+        // Every caption in sight is shown whole.
+        for (const char* name : {"Label1", "Label2", "Label4", "Command6", "Command5", "Command3", "Command1"}) {
+            const QWidget* control = client->findChild<QWidget*>(name);
+            const auto* label = qobject_cast<const QLabel*>(control);
+            const auto* button = qobject_cast<const QPushButton*>(control);
+            const QString caption = label ? label->text() : button->text();
+            const int room = label ? label->contentsRect().width() : button->width() - 8;
+            EXPECT_LE(QFontMetrics(control->font()).horizontalAdvance(caption), room) << name;
+        }
+        for (const char* name : {"Command5", "Command3", "Command1"}) {
+            const QRect button = client->findChild<QPushButton*>(name)->geometry();
+            EXPECT_TRUE(client->rect().contains(button)) << name << " bottom row " << button.bottom();
+            EXPECT_FALSE(button.intersects(client->findChild<QWidget*>("Picture1")->geometry())) << name;
+        }
+        EXPECT_EQ(client->size(), QSize(542, 277));
+        if (const char* shots = std::getenv("BW_SCREENSHOTS"))
+            app.window().grab().save(QString(shots) + QString("/main-window-%1pt.png").arg(font.pointSize()));
+    }
+    QApplication::setFont(desktop);
+}
+
+struct Boxes : ::testing::Test {
+    test::RealBoxes dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::TempDir dir;
+    std::unique_ptr<App> app;
+
+    Boxes()
+    {
+        dir.write("bg.gif", test::kGif);
+        dir.write("sun.gif", test::kGif);
+        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app->window().move(200, 150);
+        app->window().show();
+    }
+    template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
+};
+
+TEST_F(Boxes, TheWindowShowsItsNewStateBeforeABoxSpeaksOfItAndTheBoxSitsOverIt)
+{
+    struct Row {
+        const char* name;
+        const char* page; // written as page.html; nullptr = no such file
+        int nexts;        // NEXT clicks after opening
+        const char* boxTitle;
+        const char* counter; // at the moment the last box appears
+    };
+    const Row rows[] = {
+        {"first picture missing", "<img SRC=\"gone.gif\"><img SRC=\"sun.gif\">", 0, "BRINDLEWORK", "Image 1 of 2"},
+        {"picture after the background missing", "<body background=\"bg.gif\"><img SRC=\"gone.gif\">", 0,
+         "Pic Not Found", "Image 1 of 1"},
+        {"no such page", nullptr, 0, "File Not Found", "Image of"},
+        {"past the last image", "<img SRC=\"sun.gif\" ALT=\"a\"><img SRC=\"bg.gif\" ALT=\"b\">", 2, "BRINDLEWORK",
+         "Image 2 of 2"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        app->window().run([&] { app->form().nytt(); });
+        const std::string page = row.page ? dir.write("page.html", row.page) : dir.path("nothing-here.html");
+        struct Seen {
+            QString title, boxTitle, counter, picture, shownPicture;
+            QWidget* parent = nullptr;
+            QPoint boxCentre, windowCentre;
+        };
+        std::vector<Seen> seen;
+        test::BoxAnswerer answerer([&](QMessageBox& box) {
+            seen.push_back({app->window().windowTitle(), box.windowTitle(), child<QLabel>("Label1")->text(),
+                            fromPath(app->form().Picture1.Picture), child<QLabel>("Picture1")->toolTip(),
+                            box.parentWidget(), box.frameGeometry().center(),
+                            app->window().frameGeometry().center()});
+            // What the core holds at this moment is what the window must already show.
+            EXPECT_EQ(seen.back().title.toStdString(), titleText(app->form().Caption).toStdString());
+            EXPECT_EQ(seen.back().counter.toStdString(), fromBytes(app->form().Label1.Caption).toStdString());
+            return true;
+        });
+        app->start({QString::fromStdString(page)});
+        for (int i = 0; i < row.nexts; ++i)
+            child<QPushButton>("Command3")->click();
+        ASSERT_FALSE(seen.empty());
+        const Seen& last = seen.back();
+        EXPECT_EQ(last.boxTitle.toStdString(), row.boxTitle);
+        EXPECT_EQ(last.title.toStdString(), "BRINDLEWORK Beta " + page);
+        EXPECT_EQ(last.counter.toStdString(), row.counter);
+        EXPECT_EQ(last.shownPicture, last.picture);
+        EXPECT_EQ(last.parent, &app->window());
+        EXPECT_LE((last.boxCentre - last.windowCentre).manhattanLength(), 4)
+            << "box centre " << last.boxCentre.x() << "," << last.boxCentre.y() << " window centre "
+            << last.windowCentre.x() << "," << last.windowCentre.y();
+    }
+}
+
+TEST_F(Boxes, TheSplashLeavesAnOpenBoxOnTop)
+{
+    ASSERT_TRUE(app->splashLoaded());
+    app->window().run([&] { app->form().openPath(dir.write("page.html", "<img SRC=\"sun.gif\">")); });
+    app->window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+    int raised = 0, raisedWhileOpen = -1;
+    QWidget* activeAfterSplash = nullptr;
+    struct Watch : QObject {
+        int& raised;
+        explicit Watch(int& r) : raised(r) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::ZOrderChange || event->type() == QEvent::WindowActivate)
+                ++raised;
+            return false;
+        }
+    } watch(raised);
+    app->window().installEventFilter(&watch);
+    test::BoxAnswerer answerer([&](QMessageBox& box) {
+        if (app->splashLoaded())
+            return false; // the question stays open until the splash has gone
+        raisedWhileOpen = raised;
+        activeAfterSplash = QApplication::activeWindow();
+        EXPECT_TRUE(box.isVisible());
+        return true;
+    });
+    child<QPushButton>("Command1")->click(); // "Do you want to reset ?"
+    app->window().removeEventFilter(&watch);
+    EXPECT_EQ(answerer.answered, 1);
+    EXPECT_EQ(raisedWhileOpen, 0) << "the main window was raised or activated over the open box";
+    EXPECT_NE(activeAfterSplash, &app->window());
+    EXPECT_FALSE(app->form().pageOpen()) << "the answer still reached the question";
+}
+
+TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
+{
+    using Ask = CommandLine::Ask;
+    struct Row {
+        QStringList arguments;
+        Ask ask;
+        QString page;
+        QString errorHas;
+    } rows[] = {
+        {{"brindlework"}, Ask::Run, "", ""},
+        {{"brindlework", "a.html"}, Ask::Run, "a.html", ""},
+        {{"brindlework", "--", "-odd.html"}, Ask::Run, "-odd.html", ""},
+        {{"brindlework", "a.html", "b.html"}, Ask::Wrong, "", "Only one PAGE"},
+        {{"brindlework", "a.html", "b.html", "c.html"}, Ask::Wrong, "", "3 were given"},
+        {{"brindlework", "--bogus", "a.html"}, Ask::Wrong, "", "bogus"},
+        {{"brindlework", ""}, Ask::Wrong, "", "empty"},
+        {{"brindlework", "-platform", "offscreen", "a.html"}, Ask::Run, "a.html", ""},
+        {{"brindlework", "--style=fusion", "-reverse", "a.html"}, Ask::Run, "a.html", ""},
+        {{"brindlework", "-style", "fusion", "a.html", "b.html"}, Ask::Wrong, "", "2 were given"},
+        {{"brindlework", "--", "-style", "a.html"}, Ask::Wrong, "", "-style, a.html"},
+        {{"brindlework", "--help"}, Ask::Help, "", ""},
+        {{"brindlework", "a.html", "b.html", "--version"}, Ask::Version, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        CommandLine line = readCommandLine(row.arguments);
+        EXPECT_EQ(line.ask, row.ask);
+        EXPECT_EQ(line.page, row.page);
+        if (row.errorHas.isEmpty())
+            EXPECT_TRUE(line.error.isEmpty()) << line.error.toStdString();
+        else
+            EXPECT_TRUE(line.error.contains(row.errorHas)) << line.error.toStdString();
+    }
+}
+
+TEST(CommandLineTest, TheProgramRefusesTwoPagesWithoutNeedingADisplay)
+{
+    struct Row {
+        QStringList arguments;
+        int exitCode;
+        QString stderrHas, stdoutHas;
+    } rows[] = {
+        {{"a.html", "b.html"}, 2, "Only one PAGE can be opened at a time", ""},
+        {{"--nonsense"}, 2, "Usage: brindlework [options] [PAGE]", ""},
+        {{"--help"}, 0, "", "Usage:"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        program.setProcessEnvironment(env);
+        program.start(BW_PROGRAM, row.arguments);
+        ASSERT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), row.exitCode);
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        EXPECT_TRUE(err.contains(row.stderrHas)) << err.toStdString();
+        EXPECT_TRUE(out.contains(row.stdoutHas)) << out.toStdString();
+        if (row.exitCode == 2)
+            EXPECT_TRUE(err.contains(kUsage)) << err.toStdString();
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolBar>
+#include <algorithm>
 
 #include "platform/qt/QtPlatform.h"
 
@@ -27,12 +28,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* role, QRect geo
     return label;
 }
 } // namespace
-
-template <class Handler> void MainWindow::run(Handler handler)
-{
-    handler();
-    refresh();
-}
 
 MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form)
 {
@@ -74,22 +69,33 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 
     auto* submit = new QPushButton(central_);
     submit->setObjectName("Command6");
-    submit->setGeometry(8, px(480), 100, 24);
+    // Captions are known now; a larger desktop font widens the controls that show them.
+    auto textWidth = [this](const std::string& text) { return fontMetrics().horizontalAdvance(fromBytes(text)); };
+    const int submitWidth = std::max(100, textWidth(form_.Command6.Caption) + 16);
+    submit->setGeometry(8, px(480), submitWidth, 24);
     buttons_[&form_.Command6] = submit;
 
     text4_ = new QLineEdit(central_);
     text4_->setObjectName("Text4");
     text4_->setReadOnly(true);
     text4_->setAccessibleName("Search engine information");
-    text4_->setGeometry(114, px(480), 330, 24);
+    text4_->setGeometry(14 + submitWidth, px(480), 444 - (14 + submitWidth), 24);
     label4_ = makeLabel(central_, "Label4", "Version", QRect(452, px(480) + 4, 86, 16));
     label4_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    label1_ = makeLabel(central_, "Label1", "Image counter", QRect(8, px(960), 90, 16));
-    label5_ = makeLabel(central_, "Label5", "Image name", QRect(100, px(960), 160, 16));
+    // The counter holds the longest count in the desktop's font; the image name takes
+    // what is left of the room over the image view.
+    const int rowHeight = fontMetrics().height() + 2;
+    const int counterWidth = textWidth(kWidestCounter) + 4;
+    const int nameLeft = 8 + counterWidth + 6;
+    label1_ = makeLabel(central_, "Label1", "Image counter", QRect(8, px(960), counterWidth, rowHeight));
+    label5_ = makeLabel(central_, "Label5", "Image name",
+                        QRect(nameLeft, px(960), std::max(0, 8 + px(3735) - nameLeft), rowHeight));
     label5_->setTextFormat(Qt::PlainText);
-    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), 60, 16));
-    label3_ = makeLabel(central_, "Label3", "Batch progress", QRect(336, px(960), 70, 16));
+    const int captionWidth = std::max(60, textWidth(form_.Label2.Caption) + 4);
+    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), captionWidth, rowHeight));
+    label3_ = makeLabel(central_, "Label3", "Batch progress",
+                        QRect(std::max(336, 276 + captionWidth), px(960), 70, rowHeight));
     auto* next = new QPushButton(central_);
     next->setObjectName("Command7");
     next->setGeometry(412, px(960) - 4, 125, 20);
@@ -115,17 +121,22 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
             form_.Text1.setText(toBytes(text1_->toPlainText()));
     });
 
+    // The bottom row sits in the strip under the image view, wholly inside the window: as
+    // tall as the desktop's font asks, up to the room there is.
     auto* back = new QPushButton(central_);
+    const int stripTop = px(1200) + px(2535) + 2;
+    const int buttonHeight = std::min(back->sizeHint().height(), kClientHeight - 2 - stripTop);
+    const int buttonTop = std::min(px(3840), kClientHeight - 2 - buttonHeight);
     back->setObjectName("Command5");
-    back->setGeometry(8, px(3840), 80, 22);
+    back->setGeometry(8, buttonTop, 80, buttonHeight);
     buttons_[&form_.Command5] = back;
     auto* nextImage = new QPushButton(central_);
     nextImage->setObjectName("Command3");
-    nextImage->setGeometry(94, px(3840), 80, 22);
+    nextImage->setGeometry(94, buttonTop, 80, buttonHeight);
     buttons_[&form_.Command3] = nextImage;
     auto* reset = new QPushButton(central_);
     reset->setObjectName("Command1");
-    reset->setGeometry(kClientWidth - 88, px(3840), 80, 22);
+    reset->setGeometry(kClientWidth - 88, buttonTop, 80, buttonHeight);
     buttons_[&form_.Command1] = reset;
 
     // Below the visible area: reached by Alt+S and as the tab stop after the ALT text box.
@@ -186,7 +197,7 @@ void MainWindow::buildToolbar()
 void MainWindow::refresh()
 {
     updating_ = true;
-    setWindowTitle(fromBytes(form_.Caption));
+    setWindowTitle(titleText(form_.Caption));
     for (auto& [state, button] : buttons_) {
         button->setText(QString::fromStdString(state->Caption));
         button->setVisible(state->Visible);
@@ -243,6 +254,7 @@ void MainWindow::focusControl(std::string_view control)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!ending_) {
+        SpeakingFor speaking(this);
         form_.Form_Unload();
         ending_ = true; // the write-back runs once, however the window goes away
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor/Form1.h"
+#include "platform/qt/QtPlatform.h"
 
 class QAction;
 class QLabel;
@@ -16,25 +17,33 @@ class QToolBar;
 
 namespace bw {
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public StateView {
     Q_OBJECT
 public:
     explicit MainWindow(Form1& form, QWidget* parent = nullptr);
 
     // Redraws every control from the window's state.
-    void refresh();
+    void refresh() override;
+    // Runs one of the window's handlers; the boxes it shows belong to this window.
+    template <class Handler> void run(Handler handler)
+    {
+        SpeakingFor speaking(this);
+        handler();
+        refresh();
+    }
     void focusControl(std::string_view control);
     // Set when the program ends at once: closing then skips the page write-back.
     void setEnding(bool ending) { ending_ = ending; }
 
     static constexpr int kClientWidth = 8130 / 15;
     static constexpr int kClientHeight = 4155 / 15;
+    // The widest text the image counter must hold whole.
+    static constexpr const char* kWidestCounter = "Image 1234 of 12345";
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    template <class Handler> void run(Handler handler);
     QAction* menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)());
     void buildToolbar();
     void showPicture();

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "Version.h"
 #include "platform/qt/QtPlatform.h"
 
 // Icons live in a static library, so their registration must be pulled in by hand.
@@ -102,6 +103,14 @@ AboutWindow::AboutWindow(Shell& shell, QWidget* parent) : QDialog(parent), about
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void nameProgram()
+{
+    QCoreApplication::setApplicationName("brindlework");
+    QCoreApplication::setApplicationVersion(BW_VERSION_STRING);
+    // No display name: Qt would append it to every title the window system gets.
+    QGuiApplication::setDesktopFileName("brindlework");
+}
+
 App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, Version version)
     : shell_(shell), version_(version), form_(Platform{dialogs, files, shell, *this}, version)
 {
@@ -121,8 +130,8 @@ void App::start(const QStringList& pages)
     window_->show();
     if (pages.isEmpty())
         return;
-    form_.openPath(toPath(QDir::cleanPath(QFileInfo(pages.constFirst()).absoluteFilePath())));
-    window_->refresh();
+    const std::string page = toPath(QDir::cleanPath(QFileInfo(pages.constFirst()).absoluteFilePath()));
+    window_->run([&] { form_.openPath(page); });
 }
 
 void App::setFocus(std::string_view control) { window_->focusControl(control); }
@@ -152,8 +161,9 @@ void App::loadSplash()
     frmSplash state(version_);
     splash_ = new SplashWindow(state);
     // Loaded but never shown; after its time it brings the main window forward and goes.
+    // An open box stays on top: raising its window now would hide the question.
     QTimer::singleShot(frmSplash::TimerInterval, splash_, [this] {
-        if (window_) {
+        if (window_ && !QApplication::activeModalWidget()) {
             window_->raise();
             window_->activateWindow();
         }

@@ -29,6 +29,9 @@ private:
     frmAbout about_;
 };
 
+// The program's names for Qt, set once before any window is made.
+void nameProgram();
+
 class App final : public QObject, public Host {
     Q_OBJECT
 public:

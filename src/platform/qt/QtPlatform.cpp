@@ -50,10 +50,46 @@ QStringList nameFilters(const std::string& filter)
     return filters;
 }
 
+QString titleText(const std::string& title)
+{
+    // Qt turns "[*][*]" back into "[*]" and hides a single one.
+    return fromBytes(title).replace("[*]", "[*][*]");
+}
+
+namespace {
+QPointer<QWidget> speaker;
+
+void redrawViews()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* view = dynamic_cast<StateView*>(window); view && window->isVisible())
+            view->refresh();
+}
+} // namespace
+
+SpeakingFor::SpeakingFor(QWidget* window) : previous_(speaker) { speaker = window ? window->window() : nullptr; }
+SpeakingFor::~SpeakingFor() { speaker = previous_; }
+
+QWidget* dialogOwner()
+{
+    // A box asked for while another box is open belongs to that box.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (speaker)
+        return speaker;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (dynamic_cast<StateView*>(window) && window->isVisible())
+            return window;
+    return nullptr;
+}
+
 Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::string& title)
 {
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(QString::fromStdString(title));
+    redrawViews();
+    QMessageBox box(dialogOwner());
+    box.setWindowTitle(titleText(title));
     box.setText(fromBytes(text));
     box.setIcon(buttons == Buttons::YesNo ? QMessageBox::Question : QMessageBox::Information);
     switch (buttons) {
@@ -81,7 +117,8 @@ void QtDialogs::showSave(FileDialog& dialog) { show(dialog, true); }
 
 void QtDialogs::show(FileDialog& dialog, bool save)
 {
-    QFileDialog box(QApplication::activeWindow());
+    redrawViews();
+    QFileDialog box(dialogOwner());
     box.setWindowTitle(save ? "Save As" : "Open");
     box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

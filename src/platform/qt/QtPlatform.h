@@ -1,5 +1,6 @@
 #pragma once
 // The real dialogs and desktop opener, on Qt.
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -19,6 +20,33 @@ std::string toPath(const QString& path);
 
 // "desc|pattern|desc|pattern" to Qt's name filters.
 QStringList nameFilters(const std::string& filter);
+
+// A title as the window system must show it: Qt would take "[*]" for its modified mark.
+QString titleText(const std::string& title);
+
+// A window that draws a core window's state. Message boxes redraw every open one first,
+// so that a box never speaks of a change the window does not show yet.
+class StateView {
+public:
+    virtual ~StateView() = default;
+    virtual void refresh() = 0;
+};
+
+// While one lives, message boxes and file dialogs belong to `window`: they are its
+// children, centred over it and kept above it.
+class SpeakingFor {
+public:
+    explicit SpeakingFor(QWidget* window);
+    ~SpeakingFor();
+    SpeakingFor(const SpeakingFor&) = delete;
+    SpeakingFor& operator=(const SpeakingFor&) = delete;
+
+private:
+    QPointer<QWidget> previous_;
+};
+
+// The window a box shown now belongs to.
+QWidget* dialogOwner();
 
 class QtDialogs final : public Dialogs {
 public:

@@ -1,0 +1,25 @@
+#pragma once
+// What the command line asks for: a page to open at start, help, the version, or nothing
+// it can do (a usage error, told before any window is made).
+#include <QString>
+#include <QStringList>
+
+class QCommandLineParser;
+
+namespace bw {
+
+struct CommandLine {
+    enum class Ask { Run, Help, Version, Wrong };
+    Ask ask = Ask::Run;
+    QString page;  // the page to open at start; empty = none
+    QString error; // with Wrong: what is wrong, as a sentence
+};
+
+inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]";
+
+// The options and arguments the program takes, for parsing and for --help.
+void describe(QCommandLineParser& parser);
+// `arguments` as main gets them, the program's own name first.
+CommandLine readCommandLine(const QStringList& arguments);
+
+} // namespace bw

@@ -1,0 +1,48 @@
+#pragma once
+// Real message boxes for the GUI tests: shown by the Qt dialogs, answered by the test.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <functional>
+
+#include "platform/qt/QtPlatform.h"
+#include "support/Doubles.h"
+
+namespace bw::test {
+
+// Real message boxes, answered by the test as they appear; file dialogs stay scripted.
+struct RealBoxes : Dialogs {
+    QtDialogs real;
+    ScriptedDialogs scripted;
+    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override
+    {
+        return real.msgBox(text, buttons, title);
+    }
+    void showOpen(FileDialog& d) override { scripted.showOpen(d); }
+    void showSave(FileDialog& d) override { scripted.showSave(d); }
+};
+
+// Each message box, as it appears, is handed to `look` and then answered Yes or OK.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(std::function<bool(QMessageBox&)> look) : look_(std::move(look))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || !look_(*box))
+                return; // not yet
+            ++answered;
+            QAbstractButton* button = box->button(QMessageBox::Yes);
+            (button ? button : box->button(QMessageBox::Ok))->click();
+        });
+        timer_.start(5);
+    }
+    int answered = 0;
+
+private:
+    std::function<bool(QMessageBox&)> look_;
+    QTimer timer_;
+};
+
+} // namespace bw::test

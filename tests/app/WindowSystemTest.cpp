@@ -1,0 +1,155 @@
+// What the X server is told: the titles of the real windows and boxes, read back from it.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstring>
+#include <string>
+#include <xcb/xcb.h>
+
+#include "app/RealBoxes.h"
+#include "app/qt/Windows.h"
+
+namespace bw {
+namespace {
+
+// Reads _NET_WM_NAME, the title a window manager shows, over a connection of its own.
+class TitleReader {
+public:
+    TitleReader() : connection_(xcb_connect(nullptr, nullptr))
+    {
+        netWmName_ = atom("_NET_WM_NAME");
+        utf8_ = atom("UTF8_STRING");
+    }
+    ~TitleReader() { xcb_disconnect(connection_); }
+
+    QString title(WId window) const
+    {
+        auto cookie = xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), netWmName_, utf8_, 0, 4096);
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(connection_, cookie, nullptr);
+        if (!reply)
+            return {};
+        QString text = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply)),
+                                         xcb_get_property_value_length(reply));
+        free(reply);
+        return text;
+    }
+    // The window a box stands over (WM_TRANSIENT_FOR): managers keep it above that one.
+    WId transientFor(WId window) const
+    {
+        auto cookie = xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), XCB_ATOM_WM_TRANSIENT_FOR,
+                                       XCB_ATOM_WINDOW, 0, 1);
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(connection_, cookie, nullptr);
+        WId owner = 0;
+        if (reply && xcb_get_property_value_length(reply) == sizeof(xcb_window_t))
+            owner = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+        free(reply);
+        return owner;
+    }
+    // The title once the program's requests have reached the server.
+    QString settled(QWidget& window, const QString& expected) const
+    {
+        QElapsedTimer waited;
+        waited.start();
+        QString seen = title(window.winId());
+        while (seen != expected && waited.elapsed() < 3000) {
+            QTest::qWait(10);
+            seen = title(window.winId());
+        }
+        return seen;
+    }
+
+private:
+    xcb_atom_t atom(const char* name) const
+    {
+        auto cookie = xcb_intern_atom(connection_, 0, static_cast<uint16_t>(strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection_, cookie, nullptr);
+        xcb_atom_t found = reply ? reply->atom : XCB_ATOM_NONE;
+        free(reply);
+        return found;
+    }
+    xcb_connection_t* connection_;
+    xcb_atom_t netWmName_ = XCB_ATOM_NONE, utf8_ = XCB_ATOM_NONE;
+};
+
+struct Titles : ::testing::Test {
+    test::RealBoxes dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::TempDir dir;
+    std::unique_ptr<App> app;
+
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != "xcb")
+            GTEST_SKIP() << "no X server (DISPLAY is not set); run under xvfb-run -a to check the titles";
+        dir.write("site/sun.gif", test::kGif);
+        dir.write("a[*]b/sun.gif", test::kGif);
+        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app->window().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->window()));
+    }
+};
+
+TEST_F(Titles, TheWindowSystemGetsExactlyTheProgramsTitles)
+{
+    TitleReader reader;
+    const std::string page = dir.write("site/page.html", "<img SRC=\"sun.gif\">");
+    const std::string odd = dir.write("a[*]b/page[*].html", "<img SRC=\"sun.gif\">");
+    const std::string savedCopy = dir.path("site/copy.html");
+    struct Row {
+        const char* name;
+        std::function<void()> action;
+        QString window;                // the main window's title afterwards
+        std::vector<std::string> boxes; // the titles of the boxes shown, in order
+    };
+    Form1& form = app->form();
+    const Row rows[] = {
+        {"at start", [] {}, "BRINDLEWORK", {}},
+        {"a page opened", [&] { form.openPath(page); }, QString::fromStdString("BRINDLEWORK Beta " + page), {}},
+        {"RESET asks", [&] { form.Command1_Click(); }, "BRINDLEWORK Beta", {"BRINDLEWORK"}},
+        {"a name with Qt's modified mark", [&] { form.openPath(odd); },
+         QString::fromStdString("BRINDLEWORK Beta " + odd), {}},
+        {"a page that is not there", [&] { form.nytt(); form.openPath(dir.path("gone.html")); },
+         QString::fromStdString("BRINDLEWORK Beta " + dir.path("gone.html")), {"File Not Found"}},
+        {"a picture that is not there",
+         [&] { form.openPath(dir.write("site/bg.html", "<body background=\"sun.gif\"><img SRC=\"gone.gif\">")); },
+         QString::fromStdString("BRINDLEWORK Beta " + dir.path("site/bg.html")), {"Pic Not Found"}},
+        {"Save As", [&] { dialogs.scripted.chosen.push_back(savedCopy); form.fileSaveas(); }, "BRINDLEWORK Beta",
+         {"File Saved"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> boxes;
+        test::BoxAnswerer answerer([&](QMessageBox& box) {
+            QString seen = reader.title(box.winId());
+            if (seen.isEmpty())
+                return false; // not told yet
+            boxes.push_back(seen.toStdString());
+            EXPECT_EQ(reader.transientFor(box.winId()), app->window().winId()) << seen.toStdString();
+            return true;
+        });
+        app->window().run(row.action);
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(reader.settled(app->window(), row.window).toStdString(), row.window.toStdString());
+    }
+
+    app->window().findChild<QAction*>("ab")->trigger();
+    ASSERT_NE(app->about(), nullptr);
+    EXPECT_EQ(reader.settled(*app->about(), "BRINDLEWORK").toStdString(), "BRINDLEWORK");
+}
+
+} // namespace
+} // namespace bw
+
+int main(int argc, char** argv)
+{
+    // ctest starts this under its own Xvfb (xvfb-run -a); without one there is nothing to read.
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    QApplication app(argc, argv);
+    bw::nameProgram(); // as the program names itself
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
