@@ -24,13 +24,14 @@ struct Gui : ::testing::Test {
     test::ScriptedDialogs dialogs;
     RealFileSystem files;
     test::RecordingShell shell;
+    test::MemorySettings settings;
     test::TempDir dir;
     std::unique_ptr<App> app;
 
     Gui()
     {
         fs::copy(BW_SAMPLE_SITE, dir.path("site"), fs::copy_options::recursive);
-        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
         app->window().show();
     }
     template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }

@@ -70,6 +70,7 @@ private:
     MemoryFileSystem files_;
     RecordingShell shell_;
     FakeHost host_;
+    MemorySettings settings_;
     Form1 form_;
     std::string original_, copyOriginal_;
     std::vector<size_t> allowed_, copyAllowed_;
