@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -362,34 +363,64 @@ SettingPairs IniSettingsStore::getAllSettings(const std::string& app, const std:
 namespace {
 
 // Reads the application's file, lets change edit it, and writes it back when change says so.
+// Holds an exclusive lock on a file beside the store while a rewrite reads, changes and
+// replaces it, so that two programs saving at once do not drop each other's settings.
+class RewriteLock {
+public:
+    explicit RewriteLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateFile))
+    {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~RewriteLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    RewriteLock(const RewriteLock&) = delete;
+    RewriteLock& operator=(const RewriteLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Reads the application's file, lets change edit it, and writes it back when change says so.
 template <class Change> WriteResult rewrite(const std::string& folder, const std::string& path, Change change)
 {
     WriteResult result;
-    Loaded loaded = load(path);
-    if (loaded.found == Found::Unreadable) {
-        // Replacing a file we cannot read would lose what it holds.
-        result.error = "the settings file " + path + " cannot be read (" + loaded.error + "), so it is left as it is";
-        return result;
-    }
-    Document doc = parse(loaded.bytes);
-    if (!change(doc))
-        return {true, {}};
-    if (!makeFolders(folder.substr(0, folder.size() - 1), result.error)) {
-        result.error = "the folder " + folder + " cannot be made: " + result.error;
-        return result;
-    }
-    if (doc.skipped > 0) {
-        // Lines we could not read are dropped by the rewrite; keep the file as it was beside it.
-        WriteResult kept = replaceFile(path + ".damaged", loaded.bytes);
-        if (!kept.ok) {
-            result.error = "a copy of the damaged settings file cannot be kept beside it: " + kept.error;
+    for (int attempt = 0;; ++attempt) {
+        RewriteLock lock(path + ".lock");
+        Loaded loaded = load(path);
+        if (loaded.found == Found::Unreadable) {
+            // Replacing a file we cannot read would lose what it holds.
+            result.error = "the settings file " + path + " cannot be read (" + loaded.error + "), so it is left as it is";
             return result;
         }
+        Document doc = parse(loaded.bytes);
+        if (!change(doc))
+            return {true, {}};
+        if (!lock.held() && attempt == 0) {
+            // The first save: make the folder, then read and change again under the lock.
+            if (!makeFolders(folder.substr(0, folder.size() - 1), result.error)) {
+                result.error = "the folder " + folder + " cannot be made: " + result.error;
+                return result;
+            }
+            continue;
+        }
+        if (doc.skipped > 0) {
+            // Lines we could not read are dropped by the rewrite; keep the file as it was beside it.
+            WriteResult kept = replaceFile(path + ".damaged", loaded.bytes);
+            if (!kept.ok) {
+                result.error = "a copy of the damaged settings file cannot be kept beside it: " + kept.error;
+                return result;
+            }
+        }
+        result = replaceFile(path, serialize(doc));
+        if (!result.ok)
+            result.error = "the settings file " + path + " cannot be written: " + result.error;
+        return result;
     }
-    result = replaceFile(path, serialize(doc));
-    if (!result.ok)
-        result.error = "the settings file " + path + " cannot be written: " + result.error;
-    return result;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/Folders.h"
@@ -51,13 +52,21 @@ std::vector<std::string> generatedNames()
         names.push_back("ftp" + p + ".example");
     }
     std::mt19937 random(2024);
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 80; ++i) {
         std::string name(random() % 24, ' ');
         for (char& c : name)
             c = static_cast<char>(random() % 256);
         names.push_back(name);
     }
     return names;
+}
+
+void expectOnlyTheStoreIn(const std::string& folder)
+{
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "bw.ini" || name == "bw.ini.lock") << name << ": no temporary file left behind";
+    }
 }
 
 struct Store : ::testing::Test {
@@ -168,8 +177,7 @@ TEST_F(Store, FileIsPrivateAfterCreateAndEveryRewrite)
         ASSERT_TRUE(store.deleteSetting("bw", "brindlepad", "Password").ok);
         EXPECT_EQ(modeOf(file()), 0600u) << std::oct << widened;
     }
-    for (const auto& entry : fs::directory_iterator(folder))
-        EXPECT_EQ(entry.path().filename(), "bw.ini") << "no temporary file left behind";
+    expectOnlyTheStoreIn(folder);
 }
 
 TEST_F(Store, DamagedFileIsReadAsFarAsItCanBe)
@@ -235,8 +243,22 @@ TEST_F(Store, AStoreThatCannotBeWrittenFailsAndLosesNothing)
     EXPECT_FALSE(notAFolder.ok);
     EXPECT_EQ(underAFile.getSetting("bw", "brindlepad", "Url", "default"), "default");
 
-    for (const auto& entry : fs::directory_iterator(folder))
-        EXPECT_EQ(entry.path().filename(), "bw.ini") << "no temporary file left behind";
+    expectOnlyTheStoreIn(folder);
+}
+
+TEST_F(Store, TwoProgramsSavingAtOnceKeepEverySetting)
+{
+    ASSERT_TRUE(store.saveSetting("bw", "brindlepad", "Url", "first").ok);
+    auto saveMany = [this](const std::string& prefix) {
+        IniSettingsStore own(folder); // as another running program would have
+        for (int i = 0; i < 40; ++i)
+            own.saveSetting("bw", "brindlepad\\hosts", prefix + std::to_string(i) + "HostName", prefix);
+    };
+    std::thread a(saveMany, "a"), b(saveMany, "b");
+    a.join();
+    b.join();
+    EXPECT_EQ(store.getAllSettings("bw", "brindlepad\\hosts").size(), 80u);
+    EXPECT_EQ(store.getSetting("bw", "brindlepad", "Url"), "first");
 }
 
 TEST_F(Store, AnUnreadableFileIsNeverReplaced)
