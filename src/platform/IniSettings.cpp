@@ -16,6 +16,9 @@ namespace {
 constexpr mode_t kPrivateFile = 0600;
 constexpr mode_t kPrivateFolder = 0700;
 
+std::string iniEscape(const std::string& text);
+std::string iniUnescape(const std::string& text);
+
 std::string describe(int err) { return std::strerror(err); }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -292,8 +295,8 @@ WriteResult replaceFile(const std::string& path, const std::string& bytes)
     return result;
 }
 
-} // namespace
-
+// Key, value and section text as written in the file: every byte that the file's syntax
+// would read differently is written as %XX, so any text reads back as it was.
 std::string iniEscape(const std::string& text)
 {
     std::string out;
@@ -325,6 +328,8 @@ std::string iniUnescape(const std::string& text)
     }
     return out;
 }
+
+} // namespace
 
 IniSettingsStore::IniSettingsStore(std::string folder) : folder_(std::move(folder))
 {

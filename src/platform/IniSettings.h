@@ -33,9 +33,4 @@ private:
     std::string folder_;
 };
 
-// Key, value and section text as written in the file: every byte that the file's syntax
-// would read differently is written as %XX, so any text reads back as it was.
-std::string iniEscape(const std::string& text);
-std::string iniUnescape(const std::string& text);
-
 } // namespace bw
