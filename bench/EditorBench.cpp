@@ -33,8 +33,9 @@ struct Program {
     RealFileSystem files;
     test::RecordingShell shell;
     test::FakeHost host;
+    test::MemorySettings settings;
     test::TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host}, Version{1, 0, 0}};
+    Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
     std::string path;
 
     Program(size_t bytes, int tags)

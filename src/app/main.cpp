@@ -6,6 +6,8 @@
 #include "Version.h"
 #include "app/CommandLine.h"
 #include "app/qt/Windows.h"
+#include "platform/Folders.h"
+#include "platform/IniSettings.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace {
@@ -66,7 +68,9 @@ int main(int argc, char** argv)
     bw::QtDialogs dialogs;
     bw::RealFileSystem files;
     bw::QtShell shell;
-    bw::App program(dialogs, files, shell, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH});
+    bw::IniSettingsStore settings(bw::userConfigFolder());
+    bw::App program(dialogs, files, shell, settings, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH},
+                    bw::userFtpTempFolder());
     program.start(line.page.isEmpty() ? QStringList{} : QStringList{line.page});
     return app.exec();
 }

@@ -9,19 +9,9 @@
 #include "editor/AltEdit.h"
 #include "editor/Controls.h"
 #include "editor/Scanner.h"
-#include "platform/Dialogs.h"
-#include "platform/FileSystem.h"
-#include "platform/Host.h"
-#include "platform/Shell.h"
+#include "platform/Platform.h"
 
 namespace bw {
-
-struct Platform {
-    Dialogs& dialogs;
-    FileSystem& files;
-    Shell& shell;
-    Host& host;
-};
 
 struct Version {
     int major = 0, minor = 0, revision = 0;
@@ -94,6 +84,11 @@ public:
     void Command6_Click(); // SUBMIT PAGE
     void su_Click();       // Help > Support
     void ab_Click();       // Help > About
+
+    // FTP > Setup: each asks for one setting and stores the answer as typed.
+    void url_Click();
+    void na_Click();
+    void pass_Click();
 
     // Opening a page.
     void fileopen();
@@ -177,6 +172,7 @@ private:
     std::optional<std::string> imageFile(const std::string& name);
     bool imageExists(const std::string& name) { return imageFile(name).has_value(); }
     void message(const std::string& text);
+    void promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key);
 
     Platform platform_;
     Version version_;

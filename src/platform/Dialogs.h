@@ -25,6 +25,8 @@ public:
     virtual Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) = 0;
     virtual void showOpen(FileDialog& dialog) = 0;
     virtual void showSave(FileDialog& dialog) = 0;
+    // A text prompt with OK and Cancel; Cancel gives "".
+    virtual std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) = 0;
 };
 
 } // namespace bw

@@ -21,6 +21,7 @@ struct EditingGui : ::testing::Test {
     test::ScriptedDialogs dialogs;
     RealFileSystem files;
     test::RecordingShell shell;
+    test::MemorySettings settings;
     test::TempDir dir;
     std::unique_ptr<App> app;
     std::string path;
@@ -29,7 +30,7 @@ struct EditingGui : ::testing::Test {
     {
         dir.write("dot.gif", test::kGif);
         dir.write("b.gif", test::kGif);
-        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
         app->window().show();
     }
     void open(const std::string& html)

@@ -29,13 +29,14 @@ struct Gui : ::testing::Test {
     test::ScriptedDialogs dialogs;
     RealFileSystem files;
     test::RecordingShell shell;
+    test::MemorySettings settings;
     test::TempDir dir;
     std::unique_ptr<App> app;
 
     Gui()
     {
         fs::copy(BW_SAMPLE_SITE, dir.path("site"), fs::copy_options::recursive);
-        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
         app->window().show();
     }
     template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
@@ -226,7 +227,8 @@ TEST(Layout, TheCounterHoldsTheLongestCountAndTheBottomRowLiesInsideTheWindow)
         test::ScriptedDialogs dialogs;
         RealFileSystem files;
         test::RecordingShell shell;
-        App app(dialogs, files, shell, Version{1, 0, 6});
+        test::MemorySettings settings;
+        App app(dialogs, files, shell, settings, Version{1, 0, 6}, "/tmp/");
         app.window().show();
         app.form().Label1.Caption = "Image 1234 of 12345";
         app.window().refresh();
@@ -265,6 +267,7 @@ struct Boxes : ::testing::Test {
     test::RealBoxes dialogs;
     RealFileSystem files;
     test::RecordingShell shell;
+    test::MemorySettings settings;
     test::TempDir dir;
     std::unique_ptr<App> app;
 
@@ -272,7 +275,7 @@ struct Boxes : ::testing::Test {
     {
         dir.write("bg.gif", test::kGif);
         dir.write("sun.gif", test::kGif);
-        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
         app->window().move(200, 150);
         app->window().show();
     }

@@ -19,6 +19,10 @@ struct RealBoxes : Dialogs {
     {
         return real.msgBox(text, buttons, title);
     }
+    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& answer) override
+    {
+        return scripted.inputBox(prompt, title, answer);
+    }
     void showOpen(FileDialog& d) override { scripted.showOpen(d); }
     void showSave(FileDialog& d) override { scripted.showSave(d); }
 };

@@ -78,6 +78,7 @@ struct Titles : ::testing::Test {
     test::RealBoxes dialogs;
     RealFileSystem files;
     test::RecordingShell shell;
+    test::MemorySettings settings;
     test::TempDir dir;
     std::unique_ptr<App> app;
 
@@ -87,7 +88,7 @@ struct Titles : ::testing::Test {
             GTEST_SKIP() << "no X server (DISPLAY is not set); run under xvfb-run -a to check the titles";
         dir.write("site/sun.gif", test::kGif);
         dir.write("a[*]b/sun.gif", test::kGif);
-        app = std::make_unique<App>(dialogs, files, shell, Version{1, 0, 6});
+        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
         app->window().show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->window()));
     }

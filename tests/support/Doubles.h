@@ -1,6 +1,8 @@
 #pragma once
 // Doubles of the platform: scripted answers and dialog results, recorded calls.
+#include <csignal>
 #include <deque>
+#include <sys/resource.h>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -15,6 +17,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "platform/Settings.h"
 #include "platform/Shell.h"
 
 namespace bw::test {
@@ -22,6 +25,10 @@ namespace bw::test {
 struct Shown {
     std::string text, title;
     Buttons buttons;
+};
+
+struct Prompted {
+    std::string prompt, title, defaultAnswer;
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -32,6 +39,8 @@ public:
     std::function<std::optional<std::string>()> chooser; // asked when chosen runs out
     std::vector<Shown> shown;
     std::vector<FileDialog> openRequests, saveRequests;
+    std::deque<std::optional<std::string>> typed; // prompt answers; nullopt = Cancel
+    std::vector<Prompted> prompts;
 
     Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override
     {
@@ -48,6 +57,15 @@ public:
     }
     void showOpen(FileDialog& d) override { take(d, openRequests); }
     void showSave(FileDialog& d) override { take(d, saveRequests); }
+    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) override
+    {
+        prompts.push_back({prompt, title, defaultAnswer});
+        if (typed.empty())
+            throw std::logic_error("unexpected prompt: " + prompt);
+        auto answer = typed.front();
+        typed.pop_front();
+        return answer.value_or("");
+    }
 
     bool saw(const std::string& text, const std::string& title) const
     {
@@ -133,6 +151,84 @@ public:
     void removeStaleCopies(const std::string&) override {}
 };
 
+// The settings store in memory: sections in order of creation, keys in order of first
+// save, matched without regard to ASCII letter case. failure, when set, makes every save
+// and delete fail with that text and change nothing.
+class MemorySettings : public SettingsStore {
+public:
+    std::optional<std::string> failure;
+    int writes = 0;
+
+    WriteResult saveSetting(const std::string& app, const std::string& section, const std::string& key,
+                            const std::string& value) override
+    {
+        if (failure)
+            return {false, *failure};
+        ++writes;
+        SettingPairs& pairs = sectionOf(app, section, true);
+        auto it = find(pairs, key);
+        if (it != pairs.end())
+            it->second = value;
+        else
+            pairs.emplace_back(key, value);
+        return {true, {}};
+    }
+    std::string getSetting(const std::string& app, const std::string& section, const std::string& key,
+                           const std::string& defaultValue = {}) override
+    {
+        SettingPairs& pairs = sectionOf(app, section, false);
+        auto it = find(pairs, key);
+        return it == pairs.end() ? defaultValue : it->second;
+    }
+    SettingPairs getAllSettings(const std::string& app, const std::string& section) override
+    {
+        return sectionOf(app, section, false);
+    }
+    WriteResult deleteSetting(const std::string& app, const std::string& section, const std::string& key) override
+    {
+        if (failure)
+            return {false, *failure};
+        ++writes;
+        SettingPairs& pairs = sectionOf(app, section, false);
+        auto it = find(pairs, key);
+        if (it != pairs.end())
+            pairs.erase(it);
+        return {true, {}};
+    }
+    std::string folder() const override { return "/config/brindlework/"; }
+
+private:
+    static std::string folded(std::string s)
+    {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    }
+    static SettingPairs::iterator find(SettingPairs& pairs, const std::string& key)
+    {
+        for (auto it = pairs.begin(); it != pairs.end(); ++it)
+            if (folded(it->first) == folded(key))
+                return it;
+        return pairs.end();
+    }
+    SettingPairs& sectionOf(const std::string& app, const std::string& section, bool create)
+    {
+        std::string name = folded(app) + '\0' + folded(section);
+        for (auto& [n, pairs] : sections_)
+            if (n == name)
+                return pairs;
+        if (!create) {
+            none_.clear();
+            return none_;
+        }
+        sections_.emplace_back(name, SettingPairs{});
+        return sections_.back().second;
+    }
+    std::vector<std::pair<std::string, SettingPairs>> sections_;
+    SettingPairs none_;
+};
+
 // A folder of its own under the system's temp folder, removed afterwards.
 class TempDir {
 public:
@@ -159,6 +255,26 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// While it lives, no file of this process may grow past a few bytes, as on a full disk;
+// root is held to this too.
+class DiskFull {
+public:
+    DiskFull()
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit tiny = old_;
+        tiny.rlim_cur = 8;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~DiskFull() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+    DiskFull(const DiskFull&) = delete;
+    DiskFull& operator=(const DiskFull&) = delete;
+
+private:
+    rlimit old_ {};
 };
 
 inline std::string readAll(const std::string& path)

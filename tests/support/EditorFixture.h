@@ -12,8 +12,9 @@ struct EditorFixture : ::testing::Test {
     RealFileSystem files;
     RecordingShell shell;
     FakeHost host;
+    MemorySettings settings;
     TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host}, Version{1, 0, 6}};
+    Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
 
     EditorFixture() { form.Form_Load(); }
 

@@ -245,7 +245,7 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
     }
 }
 
-PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_}, Version{1, 0, 0})
+PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
 {
     form_.Form_Load();
     for (const char* image : {"/site/a.gif", "/site/b.jpg", "/site/pics/c.gif", "/site/bg.gif", "/site/f.png", "/h.i.gif"})

@@ -72,6 +72,7 @@ private:
     MemoryFileSystem files_;
     RecordingShell shell_;
     FakeHost host_;
+    MemorySettings settings_;
     Form1 form_;
     std::string original_, copyOriginal_;
     std::string baseline_;  // what closing puts back: the first-read text, or what Save As saved over it

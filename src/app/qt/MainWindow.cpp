@@ -53,9 +53,9 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     menuAction(setup, form_.pr, "pr", nullptr);
     auto* ftp = menuBar()->addMenu("&FTP");
     auto* ftpSetup = ftp->addMenu("Setup");
-    menuAction(ftpSetup, form_.url, "url", nullptr);
-    menuAction(ftpSetup, form_.na, "na", nullptr);
-    menuAction(ftpSetup, form_.pass, "pass", nullptr);
+    menuAction(ftpSetup, form_.url, "url", &Form1::url_Click);
+    menuAction(ftpSetup, form_.na, "na", &Form1::na_Click);
+    menuAction(ftpSetup, form_.pass, "pass", &Form1::pass_Click);
     auto* batch = menuBar()->addMenu("&Batch");
     auto* batchNew = batch->addMenu("New");
     menuAction(batchNew, form_.l, "l", nullptr);

@@ -111,8 +111,10 @@ void nameProgram()
     QGuiApplication::setDesktopFileName("brindlework");
 }
 
-App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, Version version)
-    : shell_(shell), version_(version), form_(Platform{dialogs, files, shell, *this}, version)
+App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
+         std::string ftpTempPath)
+    : shell_(shell), version_(version), platform_{dialogs, files, shell, *this, settings},
+      ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version)
 {
     initResources();
     form_.Form_Load();
@@ -121,6 +123,7 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, Version version)
 
 App::~App()
 {
+    delete setup_.data();
     delete about_.data();
     delete splash_.data();
 }
@@ -141,6 +144,8 @@ void App::endProgram()
     window_->setEnding(true);
     if (about_)
         about_->close();
+    if (setup_)
+        setup_->close();
     window_->close();
     QApplication::quit();
 }
@@ -154,6 +159,17 @@ void App::showAbout()
     about_->show();
     about_->raise();
     about_->activateWindow();
+}
+
+void App::showSetup(FtpHostList* ftp)
+{
+    if (!setup_) {
+        setup_ = new SetupWindow(platform_, ftpTempPath_, ftp, window_.get());
+        setup_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    setup_->show();
+    setup_->raise();
+    setup_->activateWindow();
 }
 
 void App::loadSplash()

@@ -10,6 +10,8 @@
 #include "app/qt/MainWindow.h"
 #include "editor/Form1.h"
 #include "platform/Host.h"
+#include "platform/Platform.h"
+#include "settings/qt/SetupWindow.h"
 
 namespace bw {
 
@@ -35,13 +37,21 @@ void nameProgram();
 class App final : public QObject, public Host {
     Q_OBJECT
 public:
-    App(Dialogs& dialogs, FileSystem& files, Shell& shell, Version version);
+    // ftpTempPath: the temp path boxes' first text, a folder that exists, ending in "/".
+    App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
+        std::string ftpTempPath);
     ~App() override;
 
     Form1& form() { return form_; }
     MainWindow& window() { return *window_; }
     AboutWindow* about() const { return about_; }
     bool splashLoaded() const { return !splash_.isNull(); }
+    SetupWindow* setupWindow() const { return setup_; }
+    const std::string& ftpTempPath() const { return ftpTempPath_; }
+
+    // Opens the "Ftp Setup" window beside the others; ftp: the FTP window whose host list
+    // its Back refills, or none.
+    void showSetup(FtpHostList* ftp);
 
     // Shows the main window and opens the page named on the command line, if any.
     void start(const QStringList& pages);
@@ -54,10 +64,13 @@ public:
 private:
     Shell& shell_;
     Version version_;
+    Platform platform_;
+    std::string ftpTempPath_;
     Form1 form_;
     std::unique_ptr<MainWindow> window_;
     QPointer<SplashWindow> splash_;
     QPointer<AboutWindow> about_;
+    QPointer<SetupWindow> setup_;
 };
 
 } // namespace bw

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -147,6 +148,18 @@ void QtDialogs::show(FileDialog& dialog, bool save)
     int chosenFilter = static_cast<int>(filters.indexOf(box.selectedNameFilter()));
     if (chosenFilter >= 0)
         dialog.FilterIndex = chosenFilter + 1;
+}
+
+std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer)
+{
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(fromBytes(title));
+    box.setLabelText(fromBytes(prompt));
+    box.setTextValue(fromBytes(defaultAnswer));
+    box.setInputMode(QInputDialog::TextInput);
+    if (box.exec() != QDialog::Accepted)
+        return {};
+    return toBytes(box.textValue());
 }
 
 void QtShell::open(const std::string& target)

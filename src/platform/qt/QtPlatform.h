@@ -53,6 +53,7 @@ public:
     Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override;
     void showOpen(FileDialog& dialog) override;
     void showSave(FileDialog& dialog) override;
+    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) override;
 
 private:
     void show(FileDialog& dialog, bool save);

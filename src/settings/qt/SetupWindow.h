@@ -1,0 +1,40 @@
+#pragma once
+// Draws the "Ftp Setup" window's state and forwards the user's events to its handlers.
+#include <QWidget>
+#include <string>
+
+#include "settings/Setup.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace bw {
+
+class SetupWindow : public QWidget {
+    Q_OBJECT
+public:
+    SetupWindow(Platform platform, std::string tempPath, FtpHostList* ftp, QWidget* parent = nullptr);
+
+    setup& state() { return setup_; }
+    // Redraws every control from the window's state.
+    void refresh();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class Handler> void run(Handler handler);
+    void rowClicked(int row);
+
+    setup setup_;
+    bool updating_ = false;
+    QLabel* labels_[4] = {};
+    QLineEdit* texts_[4] = {};
+    QListWidget* list1_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QPushButton* command2_ = nullptr;
+};
+
+} // namespace bw
