@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/AtomicFile.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -204,6 +206,23 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         result.error = "no file name was given";
         return result;
     }
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        result.error = "it is a folder, not a file";
+        return result;
+    }
+    // Renaming over a read-only file would succeed; refuse as a plain write would.
+    if (exists(path) && ::access(path.c_str(), W_OK) != 0) {
+        result.error = describe(errno);
+        return result;
+    }
+    // Named for this run, so that a later run can tell a copy left by a killed one.
+    return replaceFile(path, {bytes, suffix}, {copyPrefix(fs::path(path).filename().string(), ::getpid()), {}});
+}
+
+WriteResult replaceFile(const std::string& path, std::initializer_list<std::string_view> pieces, const Replacement& how)
+{
+    WriteResult result;
     fs::path target = path;
     std::error_code ec;
     if (fs::is_symlink(target, ec)) {
@@ -211,24 +230,13 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         if (!ec)
             target = real;
     }
-    if (fs::is_directory(target, ec)) {
-        result.error = "it is a folder, not a file";
-        return result;
-    }
-
     struct stat old {};
-    bool hadFile = ::stat(target.c_str(), &old) == 0;
-    // Renaming over a read-only file would succeed; refuse as a plain write would.
-    if (hadFile && ::access(target.c_str(), W_OK) != 0) {
-        result.error = describe(errno);
-        return result;
-    }
+    const bool hadFile = ::stat(target.c_str(), &old) == 0;
 
     fs::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
-    // Named for this run, so that a later run can tell a copy left by a killed one.
-    std::string temp = (folder / (copyPrefix(target.filename().string(), ::getpid()) + "XXXXXX")).string();
+    std::string temp = (folder / (how.tempName + "XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         result.error = describe(errno);
@@ -241,7 +249,7 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         return result;
     };
 
-    for (std::string_view piece : {bytes, suffix}) {
+    for (std::string_view piece : pieces) {
         const char* data = piece.data();
         size_t left = piece.size();
         while (left > 0) {
@@ -256,7 +264,9 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         }
     }
     mode_t mode = 0666;
-    if (hadFile) {
+    if (how.mode) {
+        mode = static_cast<mode_t>(*how.mode);
+    } else if (hadFile) {
         mode = old.st_mode & 07777;
         if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
             // Not the owner: the file simply becomes ours, as any editor's save would.
@@ -285,6 +295,12 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
         ::unlink(temp.c_str());
         result.error = describe(err);
         return result;
+    }
+    // The rename itself survives a crash only once the folder is on disk too.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     result.ok = true;
     return result;

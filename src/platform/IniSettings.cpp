@@ -5,12 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/AtomicFile.h"
+
 namespace bw {
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr mode_t kPrivateFile = 0600;
@@ -232,67 +237,10 @@ bool makeFolders(const std::string& path, std::string& error)
     return true;
 }
 
-// Replaces the file whole: a private temporary file beside it, flushed, renamed over it.
-// A full disk or a crash leaves the old file as it was.
-WriteResult replaceFile(const std::string& path, const std::string& bytes)
+WriteResult replacePrivately(const std::string& path, const std::string& bytes)
 {
-    WriteResult result;
-    std::string target = path;
-    // A store kept elsewhere through a link stays there.
-    char real[PATH_MAX];
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && ::realpath(path.c_str(), real))
-        target = real;
-
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        result.error = describe(errno);
-        return result;
-    }
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        result.error = describe(err);
-        return result;
-    };
-    if (::fchmod(fd, kPrivateFile) != 0)
-        return fail(errno);
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(errno);
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        return fail(errno);
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        result.error = describe(err);
-        return result;
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        result.error = describe(err);
-        return result;
-    }
-    // The rename itself survives a crash only once the folder is on disk too.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    result.ok = true;
-    return result;
+    // Created private, so that no other user ever reads a password, not even for a moment.
+    return replaceFile(path, {bytes}, {fs::path(path).filename().string() + ".", kPrivateFile});
 }
 
 // Key, value and section text as written in the file: every byte that the file's syntax
@@ -415,13 +363,13 @@ template <class Change> WriteResult rewrite(const std::string& folder, const std
         }
         if (doc.skipped > 0) {
             // Lines we could not read are dropped by the rewrite; keep the file as it was beside it.
-            WriteResult kept = replaceFile(path + ".damaged", loaded.bytes);
+            WriteResult kept = replacePrivately(path + ".damaged", loaded.bytes);
             if (!kept.ok) {
                 result.error = "a copy of the damaged settings file cannot be kept beside it: " + kept.error;
                 return result;
             }
         }
-        result = replaceFile(path, serialize(doc));
+        result = replacePrivately(path, serialize(doc));
         if (!result.ok)
             result.error = "the settings file " + path + " cannot be written: " + result.error;
         return result;
