@@ -278,6 +278,7 @@ void PageSession::openPage()
     encoding_ = pageEncoding(original_);
     writesAtOpen_ = pageWrites();
     foreign_.clear();
+    known_ = original_;
     // The tags that may change: those that hold a listed entry's first occurrence, and the
     // identical copies of that tag, which must change alike.
     allowed_.clear();
@@ -327,6 +328,7 @@ std::string PageSession::check(const std::string& what)
     } else if (asked) {
         return what + ": asked about another program's change, but there was none";
     }
+    known_ = now;
     if (!exact_.empty() && now != exact_)
         return what + ": the page file should be back to its first-read text";
     if (std::string problem = intactProblem(original_, now, allowed_); !problem.empty())
@@ -433,8 +435,9 @@ std::string PageSession::run(int steps)
                 *byte = *byte == 'Z' ? 'Y' : 'Z';
             else
                 changed += "<!-- another editor -->";
-            if (changed != before)
-                foreign_ = files_.files[kPage] = changed;
+            // Changed back to what this program knows, it is no change at all.
+            files_.files[kPage] = changed;
+            foreign_ = changed == known_ ? std::string() : changed;
             what = "another program's change";
             break;
         }

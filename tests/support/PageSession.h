@@ -81,6 +81,7 @@ private:
     std::vector<std::vector<size_t>> copies_; // per listed tag: the identical copies' token numbers
     std::string exact_; // when set, the page file must be exactly this after the step
     std::string foreign_; // when set, another program wrote this into the page file
+    std::string known_;   // the page file as this program last left it
     int64_t writesAtOpen_ = 0;
     bool askedChange_ = false, allowedChange_ = false;
     int steps_ = 0;
