@@ -18,6 +18,7 @@ namespace bw {
 
 struct CurlFtpClient::Handle {
     CURL* easy = nullptr;
+    CURLM* multi = nullptr; // holds the session's connection between actions
     char error[CURL_ERROR_SIZE] = {};
     // What the action in progress needs from the callbacks.
     const FtpClient::Lines* lines = nullptr;
@@ -28,11 +29,13 @@ struct CurlFtpClient::Handle {
     bool cancelled = false;
     std::exception_ptr thrown; // from a caller's callback; carried across libcurl
 
-    Handle() : easy(curl_easy_init()) {}
+    Handle() : easy(curl_easy_init()), multi(curl_multi_init()) {}
     ~Handle()
     {
         if (easy)
-            curl_easy_cleanup(easy); // says QUIT and closes the connection
+            curl_easy_cleanup(easy);
+        if (multi)
+            curl_multi_cleanup(multi); // says QUIT and closes the connection
     }
 };
 
@@ -218,6 +221,35 @@ std::vector<std::string> splitPath(const std::string& path)
     return out;
 }
 
+// curl_easy_perform, with a shorter nap: libcurl 7.88 at times gives no socket to wait on
+// right after the server names its data port, and its own loop then sleeps a whole
+// second before every such transfer.
+CURLcode run(CurlFtpClient::Handle& h)
+{
+    constexpr long kNapMs = 5;
+    CURLMcode mc = curl_multi_add_handle(h.multi, h.easy);
+    if (mc != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    int running = 1;
+    while (mc == CURLM_OK) {
+        mc = curl_multi_perform(h.multi, &running);
+        if (mc != CURLM_OK || !running)
+            break;
+        long wait = -1;
+        curl_multi_timeout(h.multi, &wait);
+        if (wait < 0 || wait > kNapMs)
+            wait = kNapMs;
+        mc = curl_multi_poll(h.multi, nullptr, 0, static_cast<int>(wait), nullptr);
+    }
+    CURLcode rc = mc == CURLM_OK ? CURLE_OK : CURLE_FAILED_INIT;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(h.multi, &left))
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == h.easy)
+            rc = msg->data.result;
+    curl_multi_remove_handle(h.multi, h.easy);
+    return rc;
+}
+
 } // namespace
 
 CurlFtpClient::CurlFtpClient(FtpTimeouts timeouts) : timeouts_(timeouts) {}
@@ -258,7 +290,7 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     if (!globalInit())
         return fail(CURLE_FAILED_INIT, "The network library could not start.");
     auto h = std::make_unique<Handle>();
-    if (!h->easy)
+    if (!h->easy || !h->multi)
         return fail(CURLE_FAILED_INIT, "The network library could not start.");
 
     CURL* e = h->easy;
@@ -320,7 +352,7 @@ FtpResult CurlFtpClient::perform(const std::string& url)
     h.progress = &progress_;
     CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str());
     if (rc == CURLE_OK)
-        rc = curl_easy_perform(h.easy);
+        rc = run(h);
     if (h.thrown)
         std::rethrow_exception(h.thrown);
     if (rc == CURLE_OK)
