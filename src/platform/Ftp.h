@@ -32,7 +32,9 @@ public:
 
     virtual ~FtpClient() = default;
 
-    // host is "name" or "name:port"; logs in and makes the login folder current.
+    // host is "name" or "name:port"; logs in (an empty user as anonymous) and makes the
+    // login folder current. A session whose connection drops logs in again by itself at
+    // the next action.
     virtual FtpResult connect(const std::string& host, const std::string& user, const std::string& password) = 0;
     // Lists the current folder in the long (ls -l) format; every line reaches received
     // before list returns.

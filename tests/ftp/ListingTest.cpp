@@ -50,20 +50,6 @@ TEST(Listing, NameFollowsTheDateOnEveryServersLayout)
     }
 }
 
-TEST(Listing, DirectoriesAreLowercaseDLinesOnly)
-{
-    const std::vector<std::pair<std::string, bool>> rows = {
-        {"drwxr-xr-x   3 root     root         4096 Dec 06 21:38 my dir", true},
-        {"Drwxr-xr-x   3 root     root         4096 Dec 06 21:38 my dir", false},
-        {"-rw-r--r--   1 root     root            6 Dec 06 21:38 d.html", false},
-        {"lrwxrwxrwx   1 root     root            6 Dec 06 21:38 dir -> d", false},
-        {"d", true},
-        {"", false},
-    };
-    for (const auto& [line, dir] : rows)
-        EXPECT_EQ(isDirectoryLine(line), dir) << line;
-}
-
 TEST(Listing, RefusesNamesThatWouldLeaveTheFolder)
 {
     const std::vector<std::pair<std::string, bool>> rows = {

@@ -244,7 +244,7 @@ TEST_F(FtpServerTest, LocalFolderThatCannotTakeTheFileIsNamed)
     EXPECT_TRUE(fs::is_directory(local.path("a folder.html")));
 }
 
-TEST_F(FtpServerTest, ServerThatStopsAnsweringTimesOut)
+TEST_F(FtpServerTest, ServerThatStopsAnsweringTimesOutAndTheSessionRecovers)
 {
     CurlFtpClient ftp(quick);
     ASSERT_TRUE(login(ftp).ok);
@@ -252,6 +252,11 @@ TEST_F(FtpServerTest, ServerThatStopsAnsweringTimesOut)
     FtpResult r = ftp.list({});
     server->resume();
     EXPECT_EQ(r.number, CURLE_OPERATION_TIMEDOUT) << r.error;
+
+    // The dropped session logs in again by itself at the next action.
+    r = ftp.list({});
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(loginsIn(logins()), 2u);
 
     server->stop();
     r = ftp.download("index.html", local.path("index.html"));
