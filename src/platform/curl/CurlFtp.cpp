@@ -1,0 +1,510 @@
+#include "platform/curl/CurlFtp.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <curl/curl.h>
+
+#include "ftp/Listing.h"
+
+namespace bw {
+
+struct CurlFtpClient::Handle {
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr; // holds the session's connection between actions
+    char error[CURL_ERROR_SIZE] = {};
+    // What the action in progress needs from the callbacks.
+    const FtpClient::Lines* lines = nullptr;
+    std::string pending; // listing text not yet ended by a line end
+    int fd = -1;
+    int writeErrno = 0;
+    const FtpClient::Progress* progress = nullptr;
+    bool cancelled = false;
+    std::exception_ptr thrown; // from a caller's callback; carried across libcurl
+
+    Handle() : easy(curl_easy_init()), multi(curl_multi_init()) {}
+    ~Handle()
+    {
+        if (easy)
+            curl_easy_cleanup(easy);
+        if (multi)
+            curl_multi_cleanup(multi); // says QUIT and closes the connection
+    }
+};
+
+namespace {
+
+bool globalInit()
+{
+    static const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+    return code == CURLE_OK;
+}
+
+long wholeSeconds(std::chrono::milliseconds ms)
+{
+    long s = static_cast<long>((ms.count() + 999) / 1000);
+    return s < 1 ? 1 : s;
+}
+
+bool hostChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+}
+
+// "name", "name:port", "[v6]:port", "ftp://name/" -> "ftp://name:port"; nullopt when
+// something else would slip into the address.
+std::optional<std::string> serverUrl(std::string host)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!host.empty() && blank(host.back()))
+        host.pop_back();
+    std::size_t lead = 0;
+    while (lead < host.size() && blank(host[lead]))
+        ++lead;
+    host.erase(0, lead);
+    if (host.size() > 6 && (host.compare(0, 6, "ftp://") == 0 || host.compare(0, 6, "FTP://") == 0))
+        host.erase(0, 6);
+    while (!host.empty() && host.back() == '/')
+        host.pop_back();
+
+    std::string name, port;
+    if (!host.empty() && host.front() == '[') {
+        std::size_t close = host.find(']');
+        if (close == std::string::npos)
+            return std::nullopt;
+        for (char c : host.substr(1, close - 1))
+            if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.')
+                return std::nullopt;
+        name = host.substr(0, close + 1);
+        std::string rest = host.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':')
+                return std::nullopt;
+            port = rest.substr(1);
+        }
+    } else {
+        std::size_t colon = host.find(':');
+        name = host.substr(0, colon);
+        if (colon != std::string::npos)
+            port = host.substr(colon + 1);
+        for (char c : name)
+            if (!hostChar(c))
+                return std::nullopt;
+    }
+    if (name.empty() || name == "[]")
+        return std::nullopt;
+    if (!port.empty() || host.find(':') != std::string::npos) {
+        if (port.empty() || port.size() > 5)
+            return std::nullopt;
+        for (char c : port)
+            if (c < '0' || c > '9')
+                return std::nullopt;
+        long n = std::stol(port);
+        if (n < 1 || n > 65535)
+            return std::nullopt;
+        return "ftp://" + name + ":" + std::to_string(n);
+    }
+    return "ftp://" + name;
+}
+
+// Listing text goes out in whole lines, each ended by CR LF whatever the server used.
+void deliverLines(CurlFtpClient::Handle& h, std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out.push_back('\r');
+        out.push_back(text[i]);
+    }
+    (*h.lines)(out);
+}
+
+size_t listWrite(char* data, size_t size, size_t count, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    size_t n = size * count;
+    try {
+        h.pending.append(data, n);
+        std::size_t lastEnd = h.pending.rfind('\n');
+        if (lastEnd != std::string::npos) {
+            deliverLines(h, std::string_view(h.pending).substr(0, lastEnd + 1));
+            h.pending.erase(0, lastEnd + 1);
+        }
+    } catch (...) {
+        h.thrown = std::current_exception();
+        return 0;
+    }
+    return n;
+}
+
+size_t fileWrite(char* data, size_t size, size_t count, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    size_t n = size * count, done = 0;
+    while (done < n) {
+        ssize_t w = ::write(h.fd, data + done, n - done);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            h.writeErrno = errno;
+            return 0;
+        }
+        done += static_cast<size_t>(w);
+    }
+    return n;
+}
+
+int progressCall(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    if (!h.progress || !*h.progress)
+        return 0;
+    try {
+        if (!(*h.progress)(static_cast<std::uint64_t>(dlnow), static_cast<std::uint64_t>(dltotal))) {
+            h.cancelled = true;
+            return 1;
+        }
+    } catch (...) {
+        h.thrown = std::current_exception();
+        return 1;
+    }
+    return 0;
+}
+
+std::string plainWords(CURLcode code)
+{
+    switch (code) {
+    case CURLE_LOGIN_DENIED: return "The server refused the user name or password.";
+    case CURLE_COULDNT_RESOLVE_HOST: return "The host name could not be found.";
+    case CURLE_COULDNT_CONNECT: return "Could not connect to the server.";
+    case CURLE_OPERATION_TIMEDOUT: return "The server did not answer in time.";
+    case CURLE_REMOTE_FILE_NOT_FOUND: return "The file is not on the server.";
+    case CURLE_REMOTE_ACCESS_DENIED: return "The server refused access to that folder or file.";
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_GOT_NOTHING: return "The server's answer made no sense.";
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR: return "The connection to the server was lost.";
+    default: return std::string(curl_easy_strerror(code)) + ".";
+    }
+}
+
+std::string escaped(CURL* easy, const std::string& s)
+{
+    char* e = curl_easy_escape(easy, s.c_str(), static_cast<int>(s.size()));
+    if (!e)
+        throw std::bad_alloc();
+    std::string out(e);
+    curl_free(e);
+    return out;
+}
+
+std::vector<std::string> splitPath(const std::string& path)
+{
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        std::size_t slash = path.find('/', pos);
+        if (slash == std::string::npos)
+            slash = path.size();
+        if (slash > pos)
+            out.push_back(path.substr(pos, slash - pos));
+        pos = slash + 1;
+    }
+    return out;
+}
+
+// curl_easy_perform, with a shorter nap: libcurl 7.88 at times gives no socket to wait on
+// right after the server names its data port, and its own loop then sleeps a whole
+// second before every such transfer.
+CURLcode run(CurlFtpClient::Handle& h)
+{
+    constexpr long kNapMs = 5;
+    CURLMcode mc = curl_multi_add_handle(h.multi, h.easy);
+    if (mc != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    int running = 1;
+    while (mc == CURLM_OK) {
+        mc = curl_multi_perform(h.multi, &running);
+        if (mc != CURLM_OK || !running)
+            break;
+        long wait = -1;
+        curl_multi_timeout(h.multi, &wait);
+        if (wait < 0 || wait > kNapMs)
+            wait = kNapMs;
+        mc = curl_multi_poll(h.multi, nullptr, 0, static_cast<int>(wait), nullptr);
+    }
+    CURLcode rc = mc == CURLM_OK ? CURLE_OK : CURLE_FAILED_INIT;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(h.multi, &left))
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == h.easy)
+            rc = msg->data.result;
+    curl_multi_remove_handle(h.multi, h.easy);
+    return rc;
+}
+
+} // namespace
+
+CurlFtpClient::CurlFtpClient(FtpTimeouts timeouts) : timeouts_(timeouts) {}
+
+CurlFtpClient::~CurlFtpClient() = default;
+
+bool CurlFtpClient::connected() const { return connected_; }
+
+void CurlFtpClient::setProgress(Progress progress) { progress_ = std::move(progress); }
+
+FtpResult CurlFtpClient::fail(int number, std::string text) { return {false, number, std::move(text)}; }
+
+std::string CurlFtpClient::currentDir() const
+{
+    std::string out = absolute_ ? "/" : "";
+    for (std::size_t i = 0; i < path_.size(); ++i)
+        out += (i ? "/" : "") + path_[i];
+    return out;
+}
+
+std::string CurlFtpClient::folderUrl() const
+{
+    // "%2F" makes curl start from the server's root instead of the login folder.
+    std::string url = base_ + (absolute_ ? "/%2F" : "/");
+    for (std::size_t i = 0; i < path_.size(); ++i)
+        url += (i && absolute_ ? "/" : "") + escaped(handle_->easy, path_[i]) + (absolute_ ? "" : "/");
+    if (absolute_ && !path_.empty())
+        url += "/";
+    return url;
+}
+
+FtpResult CurlFtpClient::connect(const std::string& host, const std::string& user, const std::string& password)
+{
+    disconnect();
+    auto url = serverUrl(host);
+    if (!url)
+        return fail(ftp_error::badName, "\"" + host + "\" is not a host name (write it as name or name:port).");
+    if (!globalInit())
+        return fail(CURLE_FAILED_INIT, "The network library could not start.");
+    auto h = std::make_unique<Handle>();
+    if (!h->easy || !h->multi)
+        return fail(CURLE_FAILED_INIT, "The network library could not start.");
+
+    CURL* e = h->easy;
+    CURLcode rc = CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+        if (rc == CURLE_OK)
+            rc = curl_easy_setopt(e, option, value);
+    };
+    set(CURLOPT_ERRORBUFFER, h->error);
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_PROTOCOLS_STR, "ftp");
+    set(CURLOPT_MAXCONNECTS, 1L);
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
+    set(CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(timeouts_.answer));
+    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(CURLOPT_LOW_SPEED_TIME, wholeSeconds(timeouts_.stalled));
+    set(CURLOPT_TCP_KEEPALIVE, 1L);
+    // One CWD per folder change, and none while the folder stays the same.
+    set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    set(CURLOPT_XFERINFOFUNCTION, &progressCall);
+    set(CURLOPT_XFERINFODATA, static_cast<void*>(h.get()));
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(h.get()));
+    set(CURLOPT_WRITEFUNCTION, &listWrite);
+    if (!user.empty()) {
+        set(CURLOPT_USERNAME, user.c_str());
+        set(CURLOPT_PASSWORD, password.c_str());
+    }
+    set(CURLOPT_NOBODY, 1L);
+    if (rc != CURLE_OK)
+        return fail(rc, plainWords(rc));
+
+    handle_ = std::move(h);
+    base_ = *url;
+    absolute_ = false;
+    path_.clear();
+    FtpResult result = perform(base_ + "/");
+    if (!result.ok) {
+        handle_.reset();
+        return result;
+    }
+    // Keep track of folders from the root when the server tells where login put us.
+    char* entry = nullptr;
+    if (curl_easy_getinfo(handle_->easy, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry && entry[0] == '/') {
+        absolute_ = true;
+        path_ = splitPath(entry);
+    }
+    connected_ = true;
+    return result;
+}
+
+FtpResult CurlFtpClient::perform(const std::string& url)
+{
+    Handle& h = *handle_;
+    h.error[0] = '\0';
+    h.cancelled = false;
+    h.writeErrno = 0;
+    h.thrown = nullptr;
+    h.progress = &progress_;
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str());
+    if (rc == CURLE_OK)
+        rc = run(h);
+    if (h.thrown)
+        std::rethrow_exception(h.thrown);
+    if (rc == CURLE_OK)
+        return {true, 0, {}};
+    if (h.cancelled)
+        return fail(ftp_error::cancelled, "The action was cancelled.");
+    if (h.writeErrno)
+        return fail(ftp_error::localFile, std::string("The downloaded file could not be written: ") + std::strerror(h.writeErrno) + ".");
+    std::string text = plainWords(rc);
+    if (h.error[0])
+        text += std::string(" (") + h.error + ")";
+    return fail(rc, text);
+}
+
+FtpResult CurlFtpClient::list(const Lines& received)
+{
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    Handle& h = *handle_;
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 0L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_WRITEFUNCTION, &listWrite);
+    if (rc != CURLE_OK)
+        return fail(rc, plainWords(rc));
+    Lines ignore = [](std::string_view) {};
+    h.lines = received ? &received : &ignore;
+    h.pending.clear();
+    FtpResult result = perform(folderUrl());
+    if (result.ok && !h.pending.empty()) {
+        h.pending += "\r\n";
+        deliverLines(h, h.pending);
+    }
+    h.pending.clear();
+    h.lines = nullptr;
+    return result;
+}
+
+FtpResult CurlFtpClient::changeDir(const std::string& name)
+{
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    if (name == ".")
+        return {true, 0, {}};
+    if (name == "..")
+        return parentDir();
+    if (!isSafeName(name))
+        return fail(ftp_error::badName, "\"" + name + "\" is not a folder name this program can use.");
+    std::vector<std::string> old = path_;
+    path_.push_back(name);
+    if (curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
+        path_ = std::move(old);
+        return fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
+    }
+    FtpResult result = perform(folderUrl());
+    if (!result.ok)
+        path_ = std::move(old);
+    return result;
+}
+
+FtpResult CurlFtpClient::parentDir()
+{
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    std::vector<std::string> old = path_;
+    if (!path_.empty() && path_.back() != "..")
+        path_.pop_back();
+    else if (!absolute_)
+        path_.push_back(".."); // above the login folder, which has no known name
+    else
+        return {true, 0, {}}; // the root has no parent
+    if (curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
+        path_ = std::move(old);
+        return fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
+    }
+    FtpResult result = perform(folderUrl());
+    if (!result.ok)
+        path_ = std::move(old);
+    return result;
+}
+
+FtpResult CurlFtpClient::download(const std::string& remoteName, const std::string& localPath)
+{
+    namespace fs = std::filesystem;
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    if (!isSafeName(remoteName))
+        return fail(ftp_error::badName, "The server's file name \"" + remoteName + "\" cannot be used: its download would be written outside the temp path.");
+    fs::path target(localPath);
+    if (localPath.empty() || !target.has_filename())
+        return fail(ftp_error::localFile, "No local file name was given for \"" + remoteName + "\".");
+    std::error_code ec;
+    if (fs::is_directory(target, ec))
+        return fail(ftp_error::localFile, "\"" + localPath + "\" is a folder, not a file.");
+    bool replacing = fs::exists(target, ec);
+
+    // The transfer goes to a file of its own beside the target and takes the target's
+    // name only when complete, so nothing half-fetched ever stands under that name.
+    fs::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::string temp = (folder / ("." + target.filename().string() + ".part-XXXXXX")).string();
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail(ftp_error::localFile, "Cannot write in the folder \"" + folder.string() + "\": " + std::strerror(errno) + ".");
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    Handle& h = *handle_;
+    auto abandon = [&](FtpResult r) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temp.c_str());
+        h.fd = -1;
+        return r;
+    };
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 0L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_WRITEFUNCTION, &fileWrite);
+    if (rc != CURLE_OK)
+        return abandon(fail(rc, plainWords(rc)));
+    h.fd = fd;
+    FtpResult result;
+    try {
+        result = perform(folderUrl() + escaped(h.easy, remoteName));
+    } catch (...) {
+        abandon({});
+        throw;
+    }
+    h.fd = -1;
+    if (!result.ok)
+        return abandon(result);
+    // Replacing a copy the user may have worked on: make sure the new bytes are on disk
+    // before the old ones go.
+    if (replacing && ::fsync(fd) != 0)
+        return abandon(fail(ftp_error::localFile, "\"" + localPath + "\" could not be written: " + std::strerror(errno) + "."));
+    int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        return abandon(fail(ftp_error::localFile, "\"" + localPath + "\" could not be written: " + std::strerror(errno) + "."));
+    if (::rename(temp.c_str(), localPath.c_str()) != 0)
+        return abandon(fail(ftp_error::localFile, "\"" + localPath + "\" could not be written: " + std::strerror(errno) + "."));
+    return result;
+}
+
+FtpResult CurlFtpClient::disconnect()
+{
+    handle_.reset();
+    connected_ = false;
+    path_.clear();
+    absolute_ = false;
+    return {true, 0, {}};
+}
+
+} // namespace bw

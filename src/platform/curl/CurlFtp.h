@@ -1,0 +1,55 @@
+#pragma once
+// The FTP component on libcurl: one easy handle, and so one logged-in connection, for
+// the whole session.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Ftp.h"
+
+namespace bw {
+
+struct FtpTimeouts {
+    std::chrono::milliseconds connect{15000}; // to connect, log in and get the greeting
+    std::chrono::milliseconds answer{15000};  // for each answer later on (whole seconds)
+    std::chrono::milliseconds stalled{30000}; // a transfer that moves nothing (whole seconds)
+};
+
+class CurlFtpClient final : public FtpClient {
+public:
+    explicit CurlFtpClient(FtpTimeouts timeouts = {});
+    ~CurlFtpClient() override;
+    CurlFtpClient(const CurlFtpClient&) = delete;
+    CurlFtpClient& operator=(const CurlFtpClient&) = delete;
+
+    FtpResult connect(const std::string& host, const std::string& user, const std::string& password) override;
+    FtpResult list(const Lines& received) override;
+    FtpResult changeDir(const std::string& name) override;
+    FtpResult parentDir() override;
+    FtpResult download(const std::string& remoteName, const std::string& localPath) override;
+    FtpResult disconnect() override;
+    bool connected() const override;
+    void setProgress(Progress progress) override;
+
+    // The server folder the actions work in, "/" separated.
+    std::string currentDir() const;
+
+    struct Handle; // the easy handle with its error buffer
+
+private:
+    FtpResult perform(const std::string& url);
+    FtpResult fail(int number, std::string text);
+    std::string folderUrl() const;
+
+    FtpTimeouts timeouts_;
+    std::unique_ptr<Handle> handle_;
+    Progress progress_;
+    std::string base_;                 // "ftp://host:port"
+    std::vector<std::string> path_;    // folders below the root (or the login folder)
+    bool absolute_ = false;            // path_ starts at "/" rather than the login folder
+    bool connected_ = false;
+};
+
+} // namespace bw

@@ -1,0 +1,120 @@
+#pragma once
+// Real FTP servers for the tests, on 127.0.0.1 and a free port, gone with the object.
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace bw::test {
+
+// pyftpdlib serving a folder to one user (tests/support/ftp_server.py).
+class LocalFtpServer {
+public:
+    LocalFtpServer(const std::string& root, const std::string& user, const std::string& password,
+                   const std::string& loginLog)
+    {
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+            failure = "no pipes";
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::execl(BW_PYTHON, BW_PYTHON, BW_FTP_SERVER_SCRIPT, root.c_str(), user.c_str(), password.c_str(),
+                    loginLog.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        stdin_ = in[1];
+        std::string line;
+        pollfd p{out[0], POLLIN, 0};
+        while (line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0) {
+            char buf[64];
+            ssize_t n = ::read(out[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            line.append(buf, static_cast<size_t>(n));
+        }
+        ::close(out[0]);
+        if (line.rfind("port ", 0) == 0)
+            port_ = std::stoi(line.substr(5));
+        else {
+            failure = "python3-pyftpdlib did not start (" + std::string(BW_PYTHON) + " " + BW_FTP_SERVER_SCRIPT + ")";
+            stop();
+        }
+    }
+    ~LocalFtpServer() { stop(); }
+
+    bool running() const { return port_ > 0; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+    void pause() { ::kill(pid_, SIGSTOP); }
+    void resume() { ::kill(pid_, SIGCONT); }
+
+    // Closing its stdin ends the server; a stuck one is killed.
+    void stop()
+    {
+        if (stdin_ >= 0)
+            ::close(stdin_);
+        stdin_ = -1;
+        port_ = 0;
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGCONT);
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                return;
+            }
+            ::usleep(20000);
+        }
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+    std::string failure;
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    int port_ = 0;
+};
+
+// A port that takes connections and never says a word.
+class SilentListener {
+public:
+    SilentListener()
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), len) == 0 && ::listen(fd_, 8) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port_ = ntohs(a.sin_port);
+    }
+    ~SilentListener() { close(); }
+    void close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+} // namespace bw::test
