@@ -152,8 +152,9 @@ void QtDialogs::show(FileDialog& dialog, bool save)
 
 std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer)
 {
-    QInputDialog box(QApplication::activeWindow());
-    box.setWindowTitle(fromBytes(title));
+    redrawViews();
+    QInputDialog box(dialogOwner());
+    box.setWindowTitle(titleText(title));
     box.setLabelText(fromBytes(prompt));
     box.setTextValue(fromBytes(defaultAnswer));
     box.setInputMode(QInputDialog::TextInput);
