@@ -63,8 +63,14 @@ void addEdits(std::string_view page, EntryAt entry, std::string_view value, Empt
     if (write) {
         std::string attribute = "ALT=\"" + std::string(value) + "\"";
         if (alts.empty()) {
-            // Right after the SRC value, always inside the tag.
-            size_t at = src ? src->end : std::min(entry.start + entry.length, tag.end);
+            // Right after the SRC value, else after whatever attribute holds the file name,
+            // always inside the tag and never inside a value.
+            const TagAttribute* holder = src;
+            const size_t extension = entry.start + entry.length - 2;
+            for (size_t i = 0; !holder && i < tag.attributes.size(); ++i)
+                if (tag.attributes[i].nameStart <= extension && extension < tag.attributes[i].end)
+                    holder = &tag.attributes[i];
+            const size_t at = holder ? holder->end : tag.end;
             edits.push_back({at, at, " " + attribute});
         } else {
             edits.push_back({alts[0]->nameStart, alts[0]->end, attribute});

@@ -73,6 +73,9 @@ TEST_F(Editing, OddTagLayoutsStayWellFormed)
         {"<img SRC=\"a.gif\" ALT=\"\">", "", "<img SRC=\"a.gif\" ALT=\"\">"},
         {"<img SRC=\"a.gif\">", "say \"hi\" <b>", "<img SRC=\"a.gif\" ALT=\"say &quot;hi&quot; &lt;b>\">"},
         {"<img SRC=\"a.gif\">", "Brindlewörk", "<img SRC=\"a.gif\" ALT=\"Brindlewörk\">"},
+        // An entry that runs on into a tag without SRC: after the attribute that names the
+        // file, never inside its value.
+        {"<img SRC=\"x.png\"><img SZC=\"a.gif.bak\" width=1>", "x", "<img SRC=\"x.png\"><img SZC=\"a.gif.bak\" ALT=\"x\" width=1>"},
         // Pasted control characters: breaks and tabs are one space each, the rest go.
         {"<img SRC=\"a.gif\">", "a\0b\r\nc\td\x7f\x01\xc2\x85" "e\xc2\x9f\n"s, "<img SRC=\"a.gif\" ALT=\"ab c d e \">"},
         // An ALT the box shows as it stands is not touched, not even re-escaped.

@@ -159,10 +159,15 @@ std::string makePage(Choices& c)
     for (uint32_t i = 0; i < parts; ++i) {
         switch (c.pick(5)) {
         case 0:
-        case 1:
-            last = fill(any(c, kLayouts), any(c, kNames), any(c, kValues));
+        case 1: {
+            // One pick after the other: argument order differs between compilers, and a
+            // finding must replay the same page everywhere.
+            const char* layout = any(c, kLayouts);
+            const char* name = any(c, kNames);
+            last = fill(layout, name, any(c, kValues));
             page += last;
             break;
+        }
         case 2:
             page += last; // the same tag written again
             break;
