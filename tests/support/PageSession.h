@@ -54,7 +54,7 @@ std::vector<Token> tokens(const std::string& page);
 std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed);
 
 // The tags of `page` (token numbers) that the listed entries may give ALT attributes: each
-// entry's first occurrence and the identical copies of its tag.
+// entry's first occurrence and the identical copies of its tag, in comments too.
 std::vector<size_t> listedTags(const std::string& page, const std::vector<std::string>& entries);
 
 class PageSession {
