@@ -250,6 +250,35 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
     }
 }
 
+std::vector<size_t> listedTags(const std::string& page, const std::vector<std::string>& entries)
+{
+    std::vector<size_t> allowed;
+    const auto all = tokens(page);
+    auto text = [&](size_t k) { return page.substr(all[k].start, all[k].end - all[k].start); };
+    for (const auto& entry : entries) {
+        const size_t at = findNoCase(page, entry);
+        if (at == std::string::npos)
+            continue;
+        const size_t first = tokenAt(all, at + entry.size() - 1);
+        allowed.push_back(first);
+        if (first == all.size() || !all[first].tag || findNoCase(entry.substr(0, 4), "<img") != 0)
+            continue;
+        // The tag as the editor sees it, from its "<img" on: a copy inside a comment counts.
+        const std::string whole = text(first);
+        size_t from = 0;
+        for (size_t next; (next = findNoCase(whole.substr(from + 1), "<img")) != std::string::npos;)
+            from += next + 1;
+        const std::string tag = whole.substr(from);
+        for (size_t k = first + 1; k < all.size(); ++k) {
+            const std::string other = text(k);
+            if (all[k].tag && (other == whole || (other.size() >= tag.size() &&
+                                                  other.compare(other.size() - tag.size(), tag.size(), tag) == 0)))
+                allowed.push_back(k);
+        }
+    }
+    return allowed;
+}
+
 PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
 {
     form_.Form_Load();
