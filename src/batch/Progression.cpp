@@ -25,7 +25,6 @@ std::string batchImageName(std::string_view entry)
     return text::mid(entry, 11, static_cast<long long>(std::max(gif, jpg)) - 7);
 }
 
-void pictureNotFound(Dialogs& dialogs) { dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found"); }
 
 } // namespace
 
@@ -63,28 +62,6 @@ bool Form1::takeBatchPage(const std::string& path)
     return true;
 }
 
-void Form1::batchBackgroundEnding(const std::string& folder, bool setFlag, bool noteEmptyBox)
-{
-    if (setFlag)
-        bakgrund = true;
-    const int next = List1.ListIndex() + 1;
-    if (!fileIn(folder, List2.List(next))) {
-        visa = false;
-        List1.setListIndex(next);
-        pictureNotFound(platform_.dialogs);
-    } else {
-        List1.setListIndex(next);
-    }
-    if (auto file = fileIn(folder, List2.List(List1.ListIndex())))
-        Picture1.Picture = std::move(*file);
-    else
-        visa = false;
-    Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
-    Picture1.Visible = true;
-    if (noteEmptyBox && Text1.empty())
-        ingenalttext = true;
-}
-
 void Form1::startBatch(const ListBox& paths, const ListBox& names, bool& background)
 {
     List1.Clear();
@@ -115,15 +92,12 @@ void Form1::startBatch(const ListBox& paths, const ListBox& names, bool& backgro
     background = false;
     Text2.setText(ripInto(*this, texten10, ScanVariant::Batch, background));
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount() - 1);
-    for (int j = 0; j <= List1.ListCount(); ++j) {
-        const std::string& entry = List1.List(j);
-        if (entry.empty())
-            break;
-        List2.AddItem(batchImageName(entry));
-        List1.setListIndex(0);
-    }
+    listImageNames(batchImageName);
     if (background) {
-        batchBackgroundEnding(folder, true, true);
+        bakgrund = true;
+        backgroundEnding(folder);
+        if (Text1.empty())
+            ingenalttext = true;
         return;
     }
     if (!fileIn(folder, List2.List(List1.ListIndex() + 1)))
@@ -160,15 +134,9 @@ void Form1::Command7_Click()
 
     Text2.setText(RipHTML(texten10));
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
-    for (int j = 0; j <= List1.ListCount(); ++j) {
-        const std::string& entry = List1.List(j);
-        if (entry.empty())
-            break;
-        List2.AddItem(imageName(entry));
-        List1.setListIndex(0);
-    }
+    listImageNames(imageName);
     if (bakgrund) {
-        batchBackgroundEnding(sökvägbild, false, false);
+        backgroundEnding(sökvägbild);
         return;
     }
     auto file = firstImage.empty() ? std::nullopt : imageFile(firstImage);
@@ -189,42 +157,18 @@ void Form1::batchopen(const FtpBatchSource& ftp)
         return;
     Text2.setText(RipHTML(texten10));
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
-    for (int j = 0; j <= List1.ListCount(); ++j) {
-        const std::string& entry = List1.List(j);
-        if (entry.empty())
-            break;
-        List2.AddItem(imageName(entry));
-        List1.setListIndex(0);
-    }
+    listImageNames(imageName);
     if (!bakgrund) {
         // A page without image tags has no picture to miss.
         if (List1.ListCount() > 0 && !imageExists(List2.List(List1.ListIndex()))) {
             visa = false;
-            pictureNotFound(platform_.dialogs);
+            platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
         }
         if (Text1.empty())
             ingenalttext = false;
         return;
     }
-    const int next = List1.ListIndex() + 1;
-    if (!imageExists(List2.List(next))) {
-        visa = false;
-        List1.setListIndex(next);
-        pictureNotFound(platform_.dialogs);
-        if (Text1.empty())
-            ingenalttext = false;
-    } else {
-        List1.setListIndex(next);
-    }
-    if (auto file = imageFile(List2.List(List1.ListIndex()))) {
-        Picture1.Picture = std::move(*file);
-        if (Text1.empty())
-            ingenalttext = false;
-    } else {
-        visa = false;
-    }
-    Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
-    Picture1.Visible = true;
+    backgroundEnding(sökvägbild);
     if (Text1.empty())
         ingenalttext = false;
 }

@@ -264,13 +264,7 @@ void Form1::openChosen(bool useDialog)
 
     Text2.setText(RipHTML(texten10));
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
-    for (int i = 0; i <= List1.ListCount(); ++i) {
-        const std::string entry = List1.List(i);
-        if (entry.empty())
-            break;
-        List2.AddItem(imageName(entry));
-        List1.setListIndex(0);
-    }
+    listImageNames(imageName);
     showFirstImage();
 }
 
@@ -317,40 +311,35 @@ void Form1::showFirstImage()
         return;
     }
 
+    if (backgroundEnding(sökvägbild) && Text1.empty())
+        tomt = true;
+    if (Text1.empty())
+        ingenalttext = false;
+}
+
+bool Form1::backgroundEnding(const std::string& folder)
+{
     const int next = List1.ListIndex() + 1;
     if (next >= List1.ListCount()) {
         // Only the background image (or nothing at all) was found: stay where we are.
         Picture1.clear();
         Label1.Caption = "Image 0 of 0";
         Picture1.Visible = true;
-        if (Text1.empty())
-            ingenalttext = false;
-        return;
+        return false;
     }
-    if (!imageExists(List2.List(next))) {
-        visa = false;
-        List1.setListIndex(next);
+    const bool found = fileIn(folder, List2.List(next)).has_value();
+    if (!found)
+        visa = false; // before the selection, so that its handler does not look either
+    List1.setListIndex(next);
+    if (!found)
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
-        if (Text1.empty()) {
-            ingenalttext = false;
-            tomt = true;
-        }
-    } else {
-        List1.setListIndex(next);
-        if (Text1.empty())
-            tomt = true;
-    }
-    if (auto file = imageFile(List2.List(List1.ListIndex()))) {
+    if (auto file = fileIn(folder, List2.List(List1.ListIndex())))
         Picture1.Picture = std::move(*file);
-        if (Text1.empty())
-            ingenalttext = false;
-    } else {
+    else
         visa = false;
-    }
     Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
     Picture1.Visible = true;
-    if (Text1.empty())
-        ingenalttext = false;
+    return true;
 }
 
 std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, bool& background)
@@ -366,6 +355,17 @@ std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, boo
     if (result.background)
         background = true;
     return std::move(result.remainder);
+}
+
+void Form1::listImageNames(std::string (*cut)(std::string_view))
+{
+    for (int i = 0; i <= List1.ListCount(); ++i) {
+        const std::string entry = List1.List(i);
+        if (entry.empty())
+            break;
+        List2.AddItem(cut(entry));
+        List1.setListIndex(0);
+    }
 }
 
 std::string imageName(std::string_view entry)

@@ -139,7 +139,12 @@ private:
     // counters and flags as a freshly opened page has them; false (the user told, no page
     // open) when it cannot be read.
     bool takeBatchPage(const std::string& path);
-    void batchBackgroundEnding(const std::string& folder, bool setFlag, bool noteEmptyBox);
+    // A page whose first entry is its background: show the image after it, looked up in
+    // `folder`. False when there is none (only the background, or nothing, was found).
+    bool backgroundEnding(const std::string& folder);
+    // The name pass of every opener: each entry's image name, cut by `cut`, selecting the
+    // first entry (whose selection handler shows it).
+    void listImageNames(std::string (*cut)(std::string_view));
     void move(int step);
     void lastImage();
     enum class Written { Nothing, Unchanged, Done, Failed };
