@@ -161,29 +161,55 @@ const std::vector<std::pair<size_t, size_t>>& Form1::copiesOf(int index) const
     if (known)
         return *known;
     known.emplace();
-    const size_t first = text::inStrNoCase(opened_, entry);
+    size_t first = text::inStrNoCase(opened_, entry);
     if (first == 0)
         return *known;
-    known->emplace_back(first - 1, entry.size());
-    // A background entry gets no ALT; a tag entry's other copies are the identical tags.
-    if (!text::equalsNoCase(std::string_view(entry).substr(0, 4), "<img"))
+    // A background entry gets no ALT; a tag entry's copies are the identical tags.
+    if (!text::equalsNoCase(std::string_view(entry).substr(0, 4), "<img")) {
+        known->emplace_back(first - 1, entry.size());
         return *known;
+    }
+    const std::string_view page = opened_;
+    const auto& openings = tagOpenings();
+    // The first occurrence a browser shows: a tag in a comment is no tag.
+    for (auto it = std::lower_bound(openings.begin(), openings.end(), first - 1); it != openings.end(); ++it)
+        if (text::equalsNoCase(page.substr(*it, entry.size()), entry)) {
+            first = *it + 1;
+            break;
+        }
+    known->emplace_back(first - 1, entry.size());
     const TagSpan tag = tagOfEntry(opened_, first - 1, entry.size());
     if (!tag.holdsEntry || tag.end >= opened_.size())
         return *known;
-    if (!tagOpenings_) {
-        tagOpenings_.emplace();
-        for (size_t at = text::inStrNoCase(opened_, "<img"); at != 0; at = text::inStrNoCase(opened_, "<img", at + 4))
-            tagOpenings_->push_back(at - 1);
-    }
-    const std::string_view page = opened_;
     const std::string_view tagText = page.substr(tag.start, tag.end + 1 - tag.start);
     // Where the entry ends, counted from its tag's "<": the same in every copy.
     const size_t end = first - 1 + entry.size() - tag.start;
-    for (size_t at : *tagOpenings_)
+    for (size_t at : openings)
         if (at != tag.start && page.substr(at, tagText.size()) == tagText && lexTag(page, at).end == at + tagText.size() - 1)
             known->emplace_back(at, end);
     return *known;
+}
+
+const std::vector<size_t>& Form1::tagOpenings() const
+{
+    if (tagOpenings_)
+        return *tagOpenings_;
+    tagOpenings_.emplace();
+    const std::string_view page = opened_;
+    size_t comment = page.find("<!--"), commentEnd = 0;
+    for (size_t at = text::inStrNoCase(page, "<img"); at != 0; at = text::inStrNoCase(page, "<img", at + 4)) {
+        while (comment != std::string_view::npos && comment < at - 1) {
+            const size_t close = page.find("-->", comment + 4);
+            commentEnd = close == std::string_view::npos ? page.size() : close + 3;
+            if (commentEnd > at - 1)
+                break;
+            comment = page.find("<!--", commentEnd);
+        }
+        const bool commented = comment != std::string_view::npos && comment < at - 1 && at - 1 < commentEnd;
+        if (!commented)
+            tagOpenings_->push_back(at - 1);
+    }
+    return *tagOpenings_;
 }
 
 std::optional<Form1::Span> Form1::entrySpan(int index) const

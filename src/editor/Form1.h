@@ -192,7 +192,9 @@ private:
     // every other tag that is byte for byte the tag holding that occurrence.
     const std::vector<std::pair<size_t, size_t>>& copiesOf(int index) const;
     mutable std::vector<std::optional<std::vector<std::pair<size_t, size_t>>>> copies_;
-    mutable std::optional<std::vector<size_t>> tagOpenings_; // where an entry may begin in opened_
+    // Where an image tag begins in opened_, outside comments.
+    const std::vector<size_t>& tagOpenings() const;
+    mutable std::optional<std::vector<size_t>> tagOpenings_;
     std::string spare_; // storage handed between page-sized texts
     void showFirstImage();
     void readExistingAlt(size_t entryStart, size_t entryLength);

@@ -109,9 +109,11 @@ TEST_F(Editing, PagesWithoutEndTagOrWithTextAfterItKeepEveryByte)
 
 TEST_F(Editing, RepeatedTagIsWrittenIntoEveryIdenticalCopy)
 {
-    // Listed once; every identical copy changes as the first does, a different tag does not.
+    // Listed once; every identical copy changes as the first does, a different tag does not,
+    // and a copy in a comment is no image at all.
     const std::string bullet = "<img SRC=\"a.gif\" ALT=\"*\">";
-    open(bullet + "<p>x</p>" + bullet + "<img SRC=\"a.gif\" width=1>" + bullet + "<img SRC=\"b.gif\"></html>");
+    const std::string commented = "<!-- " + bullet + " -->";
+    open(commented + bullet + "<p>x</p>" + bullet + "<img SRC=\"a.gif\" width=1>" + bullet + "<img SRC=\"b.gif\"></html>");
     ASSERT_EQ(form.List1.ListCount(), 2);
     const std::string other = "<img SRC=\"a.gif\" width=1>";
     for (auto [typed, tag] : {std::pair{"Dot", "<img SRC=\"a.gif\" ALT=\"Dot\">"}, {"", "<img SRC=\"a.gif\">"},
@@ -121,7 +123,7 @@ TEST_F(Editing, RepeatedTagIsWrittenIntoEveryIdenticalCopy)
         form.Command5_Click();
         const std::string t = tag;
         EXPECT_EQ(onDisk().substr(0, onDisk().find("</html>")),
-                  t + "<p>x</p>" + t + other + t + "<img SRC=\"b.gif\">");
+                  commented + t + "<p>x</p>" + t + other + t + "<img SRC=\"b.gif\">");
     }
 }
 

@@ -46,7 +46,7 @@ void BatchSession::noteVisit()
     visitText_ = form_.ejspara;
     visitWrites_ = writes(visitPath_);
     auto& allowed = allowed_[visitPath_];
-    for (size_t k : listedTags(visitText_, form_.List1.items()))
+    for (size_t k : listedTags(visitText_, form_.List1.items()).allowed)
         allowed.push_back(k);
 }
 

@@ -250,33 +250,38 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
     }
 }
 
-std::vector<size_t> listedTags(const std::string& page, const std::vector<std::string>& entries)
+ListedTags listedTags(const std::string& page, const std::vector<std::string>& entries)
 {
-    std::vector<size_t> allowed;
+    ListedTags listed;
     const auto all = tokens(page);
     auto text = [&](size_t k) { return page.substr(all[k].start, all[k].end - all[k].start); };
+    auto commented = [&](size_t k) { return k < all.size() && text(k).compare(0, 4, "<!--") == 0; };
     for (const auto& entry : entries) {
-        const size_t at = findNoCase(page, entry);
+        size_t at = findNoCase(page, entry);
         if (at == std::string::npos)
             continue;
+        // A tag in a comment is no tag: the first one outside comments is the one written.
+        for (size_t next = at; commented(tokenAt(all, next + entry.size() - 1));) {
+            const size_t later = findNoCase(page.substr(next + 1), entry);
+            if (later == std::string::npos)
+                break;
+            next += later + 1;
+            if (!commented(tokenAt(all, next + entry.size() - 1)))
+                at = next;
+        }
         const size_t first = tokenAt(all, at + entry.size() - 1);
-        allowed.push_back(first);
+        listed.allowed.push_back(first);
         if (first == all.size() || !all[first].tag || findNoCase(entry.substr(0, 4), "<img") != 0)
             continue;
-        // The tag as the editor sees it, from its "<img" on: a copy inside a comment counts.
-        const std::string whole = text(first);
-        size_t from = 0;
-        for (size_t next; (next = findNoCase(whole.substr(from + 1), "<img")) != std::string::npos;)
-            from += next + 1;
-        const std::string tag = whole.substr(from);
-        for (size_t k = first + 1; k < all.size(); ++k) {
-            const std::string other = text(k);
-            if (all[k].tag && (other == whole || (other.size() >= tag.size() &&
-                                                  other.compare(other.size() - tag.size(), tag.size(), tag) == 0)))
-                allowed.push_back(k);
-        }
+        std::vector<size_t> group{first};
+        for (size_t k = 0; k < all.size(); ++k)
+            if (k != first && all[k].tag && !commented(k) && text(k) == text(first)) {
+                group.push_back(k);
+                listed.allowed.push_back(k);
+            }
+        listed.copies.push_back(group);
     }
-    return allowed;
+    return listed;
 }
 
 PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
@@ -313,28 +318,10 @@ void PageSession::openPage()
     writesAtOpen_ = pageWrites();
     foreign_.clear();
     known_ = original_;
-    // The tags that may change: those that hold a listed entry's first occurrence, and the
-    // identical copies of that tag, which must change alike.
-    allowed_.clear();
-    copies_.clear();
-    const auto all = tokens(original_);
-    auto text = [&](size_t k) { return original_.substr(all[k].start, all[k].end - all[k].start); };
-    for (const auto& entry : form_.List1.items()) {
-        size_t at = findNoCase(original_, entry);
-        if (at == std::string::npos)
-            continue;
-        const size_t first = tokenAt(all, at + entry.size() - 1);
-        allowed_.push_back(first);
-        if (first == all.size() || !all[first].tag)
-            continue;
-        std::vector<size_t> group{first};
-        for (size_t k = first + 1; k < all.size(); ++k)
-            if (all[k].tag && text(k) == text(first)) {
-                group.push_back(k);
-                allowed_.push_back(k);
-            }
-        copies_.push_back(group);
-    }
+    // The tags that may change, and the copies that must change alike.
+    ListedTags listed = listedTags(original_, form_.List1.items());
+    allowed_ = std::move(listed.allowed);
+    copies_ = std::move(listed.copies);
 }
 
 int64_t PageSession::pageWrites() const

@@ -54,8 +54,13 @@ std::vector<Token> tokens(const std::string& page);
 std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed);
 
 // The tags of `page` (token numbers) that the listed entries may give ALT attributes: each
-// entry's first occurrence and the identical copies of its tag, in comments too.
-std::vector<size_t> listedTags(const std::string& page, const std::vector<std::string>& entries);
+// entry's first occurrence outside comments (else its first at all), and the identical
+// copies of that tag, which must change alike (one group per entry).
+struct ListedTags {
+    std::vector<size_t> allowed;
+    std::vector<std::vector<size_t>> copies;
+};
+ListedTags listedTags(const std::string& page, const std::vector<std::string>& entries);
 
 class PageSession {
 public:
