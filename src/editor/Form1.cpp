@@ -255,29 +255,12 @@ void Form1::openChosen(bool useDialog)
         return;
     }
     // Read before taking the page on, so that a file we cannot read leaves no page open.
-    ReadResult read = platform_.files.readFile(*found);
-    if (!read.ok) {
-        message("The page\n" + chosen + "\ncould not be read: " + read.error + ".");
+    auto read = readPage(*found, chosen);
+    if (!read)
         return;
-    }
-    if (read.bytes.find('\0') != std::string::npos) {
-        message("The file\n" + chosen + "\nis not an HTML page: it holds binary data. It was not opened.");
-        return;
-    }
-
-    // Copies left by a run that was killed while writing this page.
-    platform_.files.removeStaleCopies(*found);
-    Text6.setText(*found);
+    takePage(*found, std::move(*read));
     size_t titleLength = CommonDialog1.FileTitle.size();
     sökvägbild = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
-    texten10 = std::move(read.bytes);
-    ejspara = texten10;
-    texten9 = texten10;
-    pageStamp_ = read.stamp;
-    disk_ = Disk::Text;
-    written_ = false;
-    encoding_ = pageEncoding(texten10);
-    startTracking();
 
     Text2.setText(RipHTML(texten10));
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
@@ -289,6 +272,35 @@ void Form1::openChosen(bool useDialog)
         List1.setListIndex(0);
     }
     showFirstImage();
+}
+
+std::optional<ReadResult> Form1::readPage(const std::string& path, const std::string& shownAs)
+{
+    ReadResult read = platform_.files.readFile(path);
+    if (!read.ok) {
+        message("The page\n" + shownAs + "\ncould not be read: " + read.error + ".");
+        return std::nullopt;
+    }
+    if (read.bytes.find('\0') != std::string::npos) {
+        message("The file\n" + shownAs + "\nis not an HTML page: it holds binary data. It was not opened.");
+        return std::nullopt;
+    }
+    return read;
+}
+
+void Form1::takePage(const std::string& path, ReadResult&& read)
+{
+    // Copies left by a run that was killed while writing this page.
+    platform_.files.removeStaleCopies(path);
+    Text6.setText(path);
+    texten10 = std::move(read.bytes);
+    ejspara = texten10;
+    texten9 = texten10;
+    pageStamp_ = read.stamp;
+    disk_ = Disk::Text;
+    written_ = false;
+    encoding_ = pageEncoding(texten10);
+    startTracking();
 }
 
 void Form1::showFirstImage()
@@ -366,9 +378,11 @@ std::string Form1::RipHTML(std::string_view strPage) { return ripInto(*this, str
 
 // ---- Image navigation ----
 
-std::optional<std::string> Form1::imageFile(const std::string& name)
+std::optional<std::string> Form1::imageFile(const std::string& name) { return fileIn(sökvägbild, name); }
+
+std::optional<std::string> Form1::fileIn(const std::string& folder, const std::string& name)
 {
-    auto found = platform_.files.resolve(imagePath(name));
+    auto found = platform_.files.resolve(folder + name);
     if (found && platform_.files.isFile(*found))
         return found;
     return std::nullopt;

@@ -13,6 +13,8 @@
 
 namespace bw {
 
+class FtpBatchSource;
+
 struct Version {
     int major = 0, minor = 0, revision = 0;
 };
@@ -96,6 +98,17 @@ public:
     void openPath(const std::string& path);
     std::string RipHTML(std::string_view strPage);
 
+    // Batches.
+    void l_Click();        // Batch > New > Local
+    void Command7_Click(); // "Move to next file"
+    // "OK" of the batch window: its chosen pages (full paths, file names) become the batch
+    // and the first one opens, scanned with the batch window's scanner; `background` is the
+    // batch window's own flag, which that scanner sets.
+    void startBatch(const ListBox& paths, const ListBox& names, bool& background);
+    // The first page of a batch fetched by the FTP window: the page path field holds the
+    // page's name, the page lies in the source's temp path.
+    void batchopen(const FtpBatchSource& ftp);
+
     // Image navigation.
     void List1_Click();
     void Command3_Click(); // NEXT
@@ -116,6 +129,17 @@ public:
 
 private:
     void openChosen(bool useDialog);
+    // The page file's bytes, or nothing when it cannot be read or is no page (the user has
+    // been told, naming it as shownAs).
+    std::optional<ReadResult> readPage(const std::string& path, const std::string& shownAs);
+    // Makes the page just read the open page: its path, its texts as read, the check for
+    // other programs' changes, its encoding and the tracking of its entries.
+    void takePage(const std::string& path, ReadResult&& read);
+    // A batch page: read and taken as the open page, its image lists emptied and its
+    // counters and flags as a freshly opened page has them; false (the user told, no page
+    // open) when it cannot be read.
+    bool takeBatchPage(const std::string& path);
+    void batchBackgroundEnding(const std::string& folder, bool setFlag, bool noteEmptyBox);
     void move(int step);
     void lastImage();
     enum class Written { Nothing, Unchanged, Done, Failed };
@@ -170,6 +194,7 @@ private:
     std::string imagePath(const std::string& name) const { return sökvägbild + name; }
     // The image's file as it lies on disk, when it is there.
     std::optional<std::string> imageFile(const std::string& name);
+    std::optional<std::string> fileIn(const std::string& folder, const std::string& name);
     bool imageExists(const std::string& name) { return imageFile(name).has_value(); }
     void message(const std::string& text);
     void promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key);

@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes, prompts and file dialogs, as the windows ask for them.
 #include <string>
+#include <vector>
 
 namespace bw {
 
@@ -25,6 +26,9 @@ public:
     virtual Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) = 0;
     virtual void showOpen(FileDialog& dialog) = 0;
     virtual void showSave(FileDialog& dialog) = 0;
+    // An open dialog that lets the user pick several files: their full paths, in the order
+    // the dialog gives them; none when cancelled. FileName and FileTitle become the last one.
+    virtual std::vector<std::string> showOpenMany(FileDialog& dialog) = 0;
     // A text prompt with OK and Cancel; Cancel gives "".
     virtual std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) = 0;
 };

@@ -11,6 +11,9 @@ public:
     // Closes every window at once, without any window's closing handling.
     virtual void endProgram() = 0;
     virtual void showAbout() = 0;
+    // The local batch window: opened beside the main window, or closed when it is open.
+    virtual void showLocalBatch() = 0;
+    virtual void unloadLocalBatch() = 0;
     // Loads the splash window without showing it; it closes itself.
     virtual void loadSplash() = 0;
 };

@@ -25,6 +25,7 @@ struct RealBoxes : Dialogs {
     }
     void showOpen(FileDialog& d) override { scripted.showOpen(d); }
     void showSave(FileDialog& d) override { scripted.showSave(d); }
+    std::vector<std::string> showOpenMany(FileDialog& d) override { return scripted.showOpenMany(d); }
 };
 
 // Each message box, as it appears, is handed to `look` and then answered Yes or OK.

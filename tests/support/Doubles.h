@@ -39,6 +39,8 @@ public:
     std::function<std::optional<std::string>()> chooser; // asked when chosen runs out
     std::vector<Shown> shown;
     std::vector<FileDialog> openRequests, saveRequests;
+    std::deque<std::vector<std::string>> chosenMany; // several-file dialog results; empty = cancelled
+    std::vector<FileDialog> openManyRequests;
     std::deque<std::optional<std::string>> typed; // prompt answers; nullopt = Cancel
     std::vector<Prompted> prompts;
 
@@ -57,6 +59,19 @@ public:
     }
     void showOpen(FileDialog& d) override { take(d, openRequests); }
     void showSave(FileDialog& d) override { take(d, saveRequests); }
+    std::vector<std::string> showOpenMany(FileDialog& d) override
+    {
+        openManyRequests.push_back(d);
+        if (chosenMany.empty())
+            throw std::logic_error("unexpected several-file dialog");
+        std::vector<std::string> result = std::move(chosenMany.front());
+        chosenMany.pop_front();
+        if (!result.empty()) {
+            d.FileName = result.back();
+            d.FileTitle = std::filesystem::path(result.back()).filename().string();
+        }
+        return result;
+    }
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) override
     {
         prompts.push_back({prompt, title, defaultAnswer});
@@ -101,10 +116,12 @@ public:
 class FakeHost : public Host {
 public:
     std::vector<std::string> focus;
-    int ended = 0, abouts = 0, splashes = 0;
+    int ended = 0, abouts = 0, splashes = 0, batchWindows = 0, batchUnloads = 0;
     void setFocus(std::string_view control) override { focus.emplace_back(control); }
     void endProgram() override { ++ended; }
     void showAbout() override { ++abouts; }
+    void showLocalBatch() override { ++batchWindows; }
+    void unloadLocalBatch() override { ++batchUnloads; }
     void loadSplash() override { ++splashes; }
 };
 

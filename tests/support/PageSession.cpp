@@ -245,6 +245,26 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
     }
 }
 
+std::vector<size_t> listedTags(const std::string& page, const std::vector<std::string>& entries)
+{
+    std::vector<size_t> allowed;
+    const auto all = tokens(page);
+    auto text = [&](size_t k) { return page.substr(all[k].start, all[k].end - all[k].start); };
+    for (const auto& entry : entries) {
+        const size_t at = findNoCase(page, entry);
+        if (at == std::string::npos)
+            continue;
+        const size_t first = tokenAt(all, at + entry.size() - 1);
+        allowed.push_back(first);
+        if (first == all.size() || !all[first].tag)
+            continue;
+        for (size_t k = first + 1; k < all.size(); ++k)
+            if (all[k].tag && text(k) == text(first))
+                allowed.push_back(k);
+    }
+    return allowed;
+}
+
 PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
 {
     form_.Form_Load();

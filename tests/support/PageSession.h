@@ -53,6 +53,10 @@ std::vector<Token> tokens(const std::string& page);
 // indices as tokens() numbers them in `first`) plus line ends at the end; else what differs.
 std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed);
 
+// The tags of `page` (token numbers) that the listed entries may give ALT attributes: each
+// entry's first occurrence and the identical copies of its tag.
+std::vector<size_t> listedTags(const std::string& page, const std::vector<std::string>& entries);
+
 class PageSession {
 public:
     explicit PageSession(Choices& c);

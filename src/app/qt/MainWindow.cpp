@@ -58,7 +58,8 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     menuAction(ftpSetup, form_.pass, "pass", &Form1::pass_Click);
     auto* batch = menuBar()->addMenu("&Batch");
     auto* batchNew = batch->addMenu("New");
-    menuAction(batchNew, form_.l, "l", nullptr);
+    menuAction(batchNew, form_.l, "l", &Form1::l_Click);
+    // The FTP window comes with its own change.
     menuAction(batchNew, form_.ftpa, "ftpa", nullptr);
     helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
     helpMenu_->setObjectName("h");
@@ -147,7 +148,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 
     const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
         {submit, &Form1::Command6_Click}, {back, &Form1::Command5_Click}, {nextImage, &Form1::Command3_Click},
-        {reset, &Form1::Command1_Click},  {keep, &Form1::Command4_Click},
+        {reset, &Form1::Command1_Click},  {keep, &Form1::Command4_Click}, {next, &Form1::Command7_Click},
     };
     for (auto [button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });

@@ -124,6 +124,7 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
 App::~App()
 {
     delete setup_.data();
+    delete batch_.data();
     delete about_.data();
     delete splash_.data();
 }
@@ -146,6 +147,8 @@ void App::endProgram()
         about_->close();
     if (setup_)
         setup_->close();
+    if (batch_)
+        batch_->close();
     window_->close();
     QApplication::quit();
 }
@@ -170,6 +173,27 @@ void App::showSetup(FtpHostList* ftp)
     setup_->show();
     setup_->raise();
     setup_->activateWindow();
+}
+
+void App::showLocalBatch()
+{
+    if (!batch_) {
+        batch_ = new BatchWindow(platform_, form_, window_.get());
+        batch_->setAttribute(Qt::WA_DeleteOnClose);
+        // Beside the main window, not over it: both stay in use.
+        batch_->adjustSize();
+        const QRect main = window_->frameGeometry();
+        batch_->move(main.right() + 8, main.top());
+    }
+    batch_->show();
+    batch_->raise();
+    batch_->activateWindow();
+}
+
+void App::unloadLocalBatch()
+{
+    if (batch_)
+        batch_->close();
 }
 
 void App::loadSplash()

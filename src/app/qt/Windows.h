@@ -8,6 +8,7 @@
 
 #include "app/Splash.h"
 #include "app/qt/MainWindow.h"
+#include "batch/qt/BatchWindow.h"
 #include "editor/Form1.h"
 #include "platform/Host.h"
 #include "platform/Platform.h"
@@ -47,6 +48,7 @@ public:
     AboutWindow* about() const { return about_; }
     bool splashLoaded() const { return !splash_.isNull(); }
     SetupWindow* setupWindow() const { return setup_; }
+    BatchWindow* batchWindow() const { return batch_; }
     const std::string& ftpTempPath() const { return ftpTempPath_; }
 
     // Opens the "Ftp Setup" window beside the others; ftp: the FTP window whose host list
@@ -59,6 +61,8 @@ public:
     void setFocus(std::string_view control) override;
     void endProgram() override;
     void showAbout() override;
+    void showLocalBatch() override;
+    void unloadLocalBatch() override;
     void loadSplash() override;
 
 private:
@@ -71,6 +75,7 @@ private:
     QPointer<SplashWindow> splash_;
     QPointer<AboutWindow> about_;
     QPointer<SetupWindow> setup_;
+    QPointer<BatchWindow> batch_;
 };
 
 } // namespace bw

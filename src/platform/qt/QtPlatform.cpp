@@ -59,6 +59,7 @@ QString titleText(const std::string& title)
 
 namespace {
 QPointer<QWidget> speaker;
+} // namespace
 
 void redrawViews()
 {
@@ -66,7 +67,6 @@ void redrawViews()
         if (auto* view = dynamic_cast<StateView*>(window); view && window->isVisible())
             view->refresh();
 }
-} // namespace
 
 SpeakingFor::SpeakingFor(QWidget* window) : previous_(speaker) { speaker = window ? window->window() : nullptr; }
 SpeakingFor::~SpeakingFor() { speaker = previous_; }
@@ -148,6 +148,40 @@ void QtDialogs::show(FileDialog& dialog, bool save)
     int chosenFilter = static_cast<int>(filters.indexOf(box.selectedNameFilter()));
     if (chosenFilter >= 0)
         dialog.FilterIndex = chosenFilter + 1;
+}
+
+std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
+{
+    redrawViews();
+    QFileDialog box(dialogOwner());
+    box.setWindowTitle("Add files");
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::ExistingFiles);
+    QStringList filters = nameFilters(dialog.Filter);
+    const QString name = fromPath(dialog.FileName);
+    // A bare description with a pattern for a name: the pattern is the filter.
+    if (filters.isEmpty() && name.contains('*'))
+        filters << fromBytes(dialog.Filter) + " (" + name + ")";
+    if (!filters.isEmpty()) {
+        box.setNameFilters(filters);
+        int index = std::clamp(dialog.FilterIndex, 1, static_cast<int>(filters.size())) - 1;
+        box.selectNameFilter(filters[index]);
+    }
+    if (!name.isEmpty() && !name.contains('*')) {
+        QFileInfo last(name);
+        if (last.dir().exists())
+            box.setDirectory(last.dir());
+    }
+    std::vector<std::string> chosen;
+    if (box.exec() != QDialog::Accepted)
+        return chosen;
+    for (const QString& file : box.selectedFiles())
+        chosen.push_back(toPath(file));
+    if (!chosen.empty()) {
+        dialog.FileName = chosen.back();
+        dialog.FileTitle = toPath(QFileInfo(box.selectedFiles().constLast()).fileName());
+    }
+    return chosen;
 }
 
 std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer)

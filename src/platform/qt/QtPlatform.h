@@ -48,11 +48,15 @@ private:
 // The window a box shown now belongs to.
 QWidget* dialogOwner();
 
+// Redraws every open window from its state (after one window's handler changed another's).
+void redrawViews();
+
 class QtDialogs final : public Dialogs {
 public:
     Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override;
     void showOpen(FileDialog& dialog) override;
     void showSave(FileDialog& dialog) override;
+    std::vector<std::string> showOpenMany(FileDialog& dialog) override;
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) override;
 
 private:

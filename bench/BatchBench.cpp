@@ -1,0 +1,103 @@
+// Starting a batch and moving on to its next page, on real files.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "batch/Form3.h"
+#include "support/Doubles.h"
+
+namespace {
+
+using namespace bw;
+
+// A page of about `bytes` bytes with `tags` distinct image tags among paragraphs.
+std::string makePage(size_t bytes, int tags)
+{
+    std::string page = "<html><head><title>A page of the batch</title></head><body>\r\n";
+    const std::string paragraph =
+        "<p>Brindlework writes alternative texts into image tags, so that people who use screen readers "
+        "hear what each picture shows. This paragraph is filler text of an ordinary web page.</p>\r\n";
+    const size_t perTag = bytes / static_cast<size_t>(tags);
+    for (int i = 0; i < tags; ++i) {
+        page += "<img SRC=\"images/picture" + std::to_string(i) + (i % 3 ? ".gif\"" : ".jpg\"") +
+                " width=120 height=80>\r\n";
+        while (page.size() < perTag * static_cast<size_t>(i + 1))
+            page += paragraph;
+    }
+    page += "</body></html>\r\n";
+    return page;
+}
+
+struct Program {
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::FakeHost host;
+    test::MemorySettings settings;
+    test::TempDir dir;
+    Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
+
+    Program()
+    {
+        dialogs.answerer = [] { return Answer::Yes; };
+        for (int i = 0; i < 40; ++i)
+            dir.write("images/picture" + std::to_string(i) + (i % 3 ? ".gif" : ".jpg"), test::kGif);
+        form.Form_Load();
+    }
+    void ok(const std::vector<std::string>& pages)
+    {
+        form3 window(Platform{dialogs, files, shell, host, settings}, form);
+        dialogs.chosenMany.push_back(pages);
+        window.Command1_Click();
+        window.OKButton_Click();
+    }
+};
+
+// "OK" with 1,000 chosen pages, the first a typical page of 50 KB with 40 images.
+void BM_OkThousandPages(benchmark::State& state)
+{
+    Program program;
+    std::vector<std::string> pages{program.dir.write("first.html", makePage(50 << 10, 40))};
+    for (int i = 1; i < 1000; ++i)
+        pages.push_back(program.dir.path("page" + std::to_string(i) + ".html"));
+    for (auto _ : state) {
+        program.ok(pages);
+        if (program.form.List3.ListCount() != 1001 || program.form.List1.ListCount() != 40)
+            state.SkipWithError("the batch was not started");
+    }
+}
+BENCHMARK(BM_OkThousandPages)->Unit(benchmark::kMillisecond);
+
+// The first page's open alone, to tell it from the batch's own cost.
+void BM_OkOnePage(benchmark::State& state)
+{
+    Program program;
+    const std::vector<std::string> pages{program.dir.write("first.html", makePage(50 << 10, 40))};
+    for (auto _ : state)
+        program.ok(pages);
+}
+BENCHMARK(BM_OkOnePage)->Unit(benchmark::kMillisecond);
+
+// "Move to next file" onto a page of `range(0)` KB with `range(1)` images.
+void BM_MoveToNextFile(benchmark::State& state)
+{
+    Program program;
+    const std::string small = program.dir.write("small.html", "<img SRC=\"images/picture0.jpg\">");
+    const std::string next =
+        program.dir.write("next.html", makePage(static_cast<size_t>(state.range(0)) << 10, static_cast<int>(state.range(1))));
+    program.ok({small, next});
+    for (auto _ : state) {
+        state.PauseTiming();
+        program.form.nästa = 1;
+        state.ResumeTiming();
+        program.form.Command7_Click();
+        if (program.form.List1.ListCount() != state.range(1))
+            state.SkipWithError("the page's tags were not all found");
+    }
+    state.SetBytesProcessed(state.iterations() * (state.range(0) << 10));
+}
+BENCHMARK(BM_MoveToNextFile)->Args({50, 40})->Args({10 << 10, 10000})->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,17 @@
+// libFuzzer: the fuzzer's bytes choose the pages, the batches and every command.
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/BatchSession.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    bw::test::ByteChoices choices(data, size);
+    bw::test::BatchSession session(choices);
+    std::string problem = session.run(1000);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        std::abort();
+    }
+    return 0;
+}

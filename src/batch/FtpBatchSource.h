@@ -1,0 +1,14 @@
+#pragma once
+// What the main window reads from the FTP window when that window hands it a batch.
+#include <string>
+
+namespace bw {
+
+class FtpBatchSource {
+public:
+    virtual ~FtpBatchSource() = default;
+    // The folder the pages were downloaded into, ending in a folder separator.
+    virtual std::string tempPath() const = 0;
+};
+
+} // namespace bw
