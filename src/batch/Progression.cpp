@@ -30,6 +30,7 @@ void pictureNotFound(Dialogs& dialogs) { dialogs.msgBox(kTitle, Buttons::OkCance
 } // namespace
 
 void Form1::l_Click() { platform_.host.showLocalBatch(); }
+void Form1::ftpa_Click() { platform_.host.showFtp(); }
 
 bool Form1::takeBatchPage(const std::string& path)
 {
