@@ -9,7 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${BW_BUILD_DIR:-$here/build}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcurl4-openssl-dev python3-pyftpdlib fonts-dejavu-core xvfb xauth libxcb1-dev)
+          libbenchmark-dev libcurl4-openssl-dev python3-pyftpdlib vsftpd fonts-dejavu-core xvfb xauth libxcb1-dev)
 
 install_missing() {
     local missing=()
