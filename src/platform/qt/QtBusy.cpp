@@ -65,6 +65,8 @@ bool QtBusy::progress(std::uint64_t done, std::uint64_t total)
     }
     // Until the dialog shows, the user's clicks wait: the window is in the middle of a handler.
     QApplication::processEvents(dialog_ ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    if (dialog_ && dialog_->wasCanceled())
+        cancelled_ = true;
     return !cancelled_;
 }
 
