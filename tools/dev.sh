@@ -9,7 +9,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${BW_BUILD_DIR:-$here/build}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcurl4-openssl-dev python3-pyftpdlib fonts-dejavu-core xvfb xauth libxcb1-dev)
+          libbenchmark-dev libcurl4-openssl-dev fonts-dejavu-core xvfb xauth libxcb1-dev)
+# Only the tests need FTP servers; running the program does not install them.
+test_packages=(python3-pyftpdlib vsftpd)
 
 install_missing() {
     local missing=()
@@ -46,6 +48,7 @@ run)
     exec "$build/brindlework" "$page"
     ;;
 test)
+    packages+=("${test_packages[@]}")
     install_missing
     build
     cd "$build"

@@ -8,6 +8,7 @@
 #include "app/qt/Windows.h"
 #include "platform/Folders.h"
 #include "platform/IniSettings.h"
+#include "platform/curl/CurlFtp.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace {
@@ -69,8 +70,9 @@ int main(int argc, char** argv)
     bw::RealFileSystem files;
     bw::QtShell shell;
     bw::IniSettingsStore settings(bw::userConfigFolder());
+    bw::CurlFtpClient ftp;
     bw::App program(dialogs, files, shell, settings, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH},
-                    bw::userFtpTempFolder());
+                    bw::userFtpTempFolder(), &ftp);
     program.start(line.page.isEmpty() ? QStringList{} : QStringList{line.page});
     return app.exec();
 }

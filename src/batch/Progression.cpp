@@ -29,6 +29,7 @@ std::string batchImageName(std::string_view entry)
 } // namespace
 
 void Form1::l_Click() { platform_.host.showLocalBatch(); }
+void Form1::ftpa_Click() { platform_.host.showFtp(); }
 
 bool Form1::takeBatchPage(const std::string& path)
 {

@@ -100,6 +100,7 @@ public:
 
     // Batches.
     void l_Click();        // Batch > New > Local
+    void ftpa_Click();     // Batch > New > FTP
     void Command7_Click(); // "Move to next file"
     // "OK" of the batch window: its chosen pages (full paths, file names) become the batch
     // and the first one opens, scanned with the batch window's scanner; `background` is the

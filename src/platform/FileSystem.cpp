@@ -110,6 +110,19 @@ std::optional<std::string> RealFileSystem::resolve(const std::string& path)
     return current.string();
 }
 
+WriteResult RealFileSystem::makeFolders(const std::string& path)
+{
+    std::error_code ec;
+    if (path.empty())
+        return {false, "no folder was named", {}};
+    fs::create_directories(path, ec);
+    if (ec)
+        return {false, ec.message(), {}};
+    if (!fs::is_directory(path, ec))
+        return {false, "it is a file, not a folder", {}};
+    return {true, {}, {}};
+}
+
 bool RealFileSystem::exists(const std::string& path) { return !path.empty() && present(path); }
 
 bool RealFileSystem::isFile(const std::string& path)

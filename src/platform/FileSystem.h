@@ -57,6 +57,8 @@ public:
     virtual WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) = 0;
     // Removes the temporary copies of the file that runs no longer alive left behind.
     virtual void removeStaleCopies(const std::string& path) = 0;
+    // Makes the folder and any missing folders above it; a folder already there is fine.
+    virtual WriteResult makeFolders(const std::string& path) = 0;
 };
 
 class RealFileSystem final : public FileSystem {
@@ -69,6 +71,7 @@ public:
     ReadResult readFile(const std::string& path, std::string buffer = {}) override;
     WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override;
     void removeStaleCopies(const std::string& path) override;
+    WriteResult makeFolders(const std::string& path) override;
 
     // The name of a temporary copy of `file` made by the process `pid`, before its random part.
     static std::string copyPrefix(const std::string& file, long pid);

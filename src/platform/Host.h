@@ -14,6 +14,8 @@ public:
     // The local batch window: opened beside the main window, or closed when it is open.
     virtual void showLocalBatch() = 0;
     virtual void unloadLocalBatch() = 0;
+    // The FTP window, opened beside the main window.
+    virtual void showFtp() = 0;
     // Loads the splash window without showing it; it closes itself.
     virtual void loadSplash() = 0;
 };

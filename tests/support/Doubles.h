@@ -116,12 +116,13 @@ public:
 class FakeHost : public Host {
 public:
     std::vector<std::string> focus;
-    int ended = 0, abouts = 0, splashes = 0, batchWindows = 0, batchUnloads = 0;
+    int ended = 0, abouts = 0, splashes = 0, batchWindows = 0, batchUnloads = 0, ftpWindows = 0;
     void setFocus(std::string_view control) override { focus.emplace_back(control); }
     void endProgram() override { ++ended; }
     void showAbout() override { ++abouts; }
     void showLocalBatch() override { ++batchWindows; }
     void unloadLocalBatch() override { ++batchUnloads; }
+    void showFtp() override { ++ftpWindows; }
     void loadSplash() override { ++splashes; }
 };
 
@@ -166,6 +167,15 @@ public:
         return {true, {}, stamp(path)};
     }
     void removeStaleCopies(const std::string&) override {}
+    std::vector<std::string> folders;            // made through makeFolders, in order
+    std::optional<std::string> folderFailure;    // when set, makeFolders fails with it
+    WriteResult makeFolders(const std::string& path) override
+    {
+        if (folderFailure)
+            return {false, *folderFailure, {}};
+        folders.push_back(path);
+        return {true, {}, {}};
+    }
 };
 
 // The settings store in memory: sections in order of creation, keys in order of first

@@ -3,11 +3,13 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -86,6 +88,92 @@ public:
 private:
     pid_t pid_ = -1;
     int stdin_ = -1;
+    int port_ = 0;
+};
+
+// vsftpd serving a folder to its anonymous user ("ftp", any password): its other users
+// would need accounts on this machine. Names in its listings stand at column 57.
+class VsftpdServer {
+public:
+    // work: an empty folder of the test's own for the configuration.
+    VsftpdServer(const std::string& vsftpd, const std::string& root, const std::string& work)
+    {
+        if (vsftpd.empty() || ::access(vsftpd.c_str(), X_OK) != 0) {
+            failure = "vsftpd is not installed";
+            return;
+        }
+        int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (probe < 0 || ::bind(probe, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
+            ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+            failure = "no free port";
+            if (probe >= 0)
+                ::close(probe);
+            return;
+        }
+        const int port = ntohs(a.sin_port);
+        ::close(probe);
+        const std::string empty = work + "/empty", conf = work + "/vsftpd.conf";
+        ::mkdir(empty.c_str(), 0755);
+        std::ofstream(conf) << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port
+                            << "\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nwrite_enable=NO\n"
+                               "anon_root="
+                            << root << "\nsecure_chroot_dir=" << empty
+                            << "\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nhide_ids=NO\n"
+                               "xferlog_enable=NO\nsyslog_enable=NO\nvsftpd_log_file=/dev/null\n";
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::setpgid(0, 0); // its sessions go with it
+            int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(vsftpd.c_str(), vsftpd.c_str(), conf.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::setpgid(pid_, pid_);
+        // Ready once it greets.
+        for (int i = 0; i < 250 && port_ == 0; ++i) {
+            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            a.sin_port = htons(static_cast<uint16_t>(port));
+            char greeting[4] = {};
+            pollfd p{fd, POLLIN, 0};
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::poll(&p, 1, 1000) > 0 &&
+                ::read(fd, greeting, 3) == 3 && std::string(greeting) == "220")
+                port_ = port;
+            ::close(fd);
+            if (port_ == 0)
+                ::usleep(20000);
+        }
+        if (port_ == 0) {
+            failure = "vsftpd did not start (" + vsftpd + " " + conf + ")";
+            stop();
+        }
+    }
+    ~VsftpdServer() { stop(); }
+    VsftpdServer(const VsftpdServer&) = delete;
+    VsftpdServer& operator=(const VsftpdServer&) = delete;
+
+    bool running() const { return port_ > 0; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+    void stop()
+    {
+        port_ = 0;
+        if (pid_ <= 0)
+            return;
+        ::kill(-pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        ::kill(-pid_, SIGKILL);
+        pid_ = -1;
+    }
+
+    std::string failure;
+
+private:
+    pid_t pid_ = -1;
     int port_ = 0;
 };
 

@@ -60,7 +60,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     auto* batchNew = batch->addMenu("New");
     menuAction(batchNew, form_.l, "l", &Form1::l_Click);
     // The FTP window comes with its own change.
-    menuAction(batchNew, form_.ftpa, "ftpa", nullptr);
+    menuAction(batchNew, form_.ftpa, "ftpa", &Form1::ftpa_Click);
     helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
     helpMenu_->setObjectName("h");
     menuAction(helpMenu_, form_.su, "su", &Form1::su_Click);

@@ -112,9 +112,9 @@ void nameProgram()
 }
 
 App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
-         std::string ftpTempPath)
+         std::string ftpTempPath, FtpClient* ftp)
     : shell_(shell), version_(version), platform_{dialogs, files, shell, *this, settings},
-      ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version)
+      ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version), ftpClient_(ftp)
 {
     initResources();
     form_.Form_Load();
@@ -123,6 +123,7 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
 
 App::~App()
 {
+    delete ftp_.data();
     delete setup_.data();
     delete batch_.data();
     delete about_.data();
@@ -149,6 +150,8 @@ void App::endProgram()
         setup_->close();
     if (batch_)
         batch_->close();
+    if (ftp_)
+        ftp_->close();
     window_->close();
     QApplication::quit();
 }
@@ -188,6 +191,27 @@ void App::showLocalBatch()
     batch_->show();
     batch_->raise();
     batch_->activateWindow();
+}
+
+void App::showFtp()
+{
+    if (!ftpClient_) {
+        window_->run([this] { platform_.dialogs.msgBox("This build has no FTP component.", Buttons::Ok, kTitle); });
+        return;
+    }
+    if (!ftp_) {
+        ftp_ = new FtpWindow(platform_, form_, *ftpClient_, ftpBusy_, ftpTempPath_, window_.get());
+        ftp_->setAttribute(Qt::WA_DeleteOnClose);
+        ftp_->state().ShowSetup = [this] { showSetup(&ftpHosts_); };
+        ftpHosts_.window = ftp_;
+        // Beside the main window, not over it: both stay in use.
+        ftp_->adjustSize();
+        const QRect main = window_->frameGeometry();
+        ftp_->move(main.right() + 8, main.top());
+    }
+    ftp_->show();
+    ftp_->raise();
+    ftp_->activateWindow();
 }
 
 void App::unloadLocalBatch()

@@ -10,8 +10,10 @@
 #include "app/qt/MainWindow.h"
 #include "batch/qt/BatchWindow.h"
 #include "editor/Form1.h"
+#include "ftp/qt/FtpWindow.h"
 #include "platform/Host.h"
 #include "platform/Platform.h"
+#include "platform/qt/QtBusy.h"
 #include "settings/qt/SetupWindow.h"
 
 namespace bw {
@@ -39,8 +41,9 @@ class App final : public QObject, public Host {
     Q_OBJECT
 public:
     // ftpTempPath: the temp path boxes' first text, a folder that exists, ending in "/".
+    // ftp: the FTP component the FTP window works through; none: that window cannot open.
     App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
-        std::string ftpTempPath);
+        std::string ftpTempPath, FtpClient* ftp = nullptr);
     ~App() override;
 
     Form1& form() { return form_; }
@@ -49,6 +52,8 @@ public:
     bool splashLoaded() const { return !splash_.isNull(); }
     SetupWindow* setupWindow() const { return setup_; }
     BatchWindow* batchWindow() const { return batch_; }
+    FtpWindow* ftpWindow() const { return ftp_; }
+    QtBusy& ftpBusy() { return ftpBusy_; }
     const std::string& ftpTempPath() const { return ftpTempPath_; }
 
     // Opens the "Ftp Setup" window beside the others; ftp: the FTP window whose host list
@@ -63,6 +68,7 @@ public:
     void showAbout() override;
     void showLocalBatch() override;
     void unloadLocalBatch() override;
+    void showFtp() override;
     void loadSplash() override;
 
 private:
@@ -76,6 +82,19 @@ private:
     QPointer<AboutWindow> about_;
     QPointer<SetupWindow> setup_;
     QPointer<BatchWindow> batch_;
+    FtpClient* ftpClient_;
+    QtBusy ftpBusy_;
+    QPointer<FtpWindow> ftp_;
+    // What the "Ftp Setup" window refills: the FTP window while it is open. It may close
+    // before the setup window does.
+    struct FtpHosts final : FtpHostList {
+        QPointer<FtpWindow> window;
+        void refillHosts(const std::vector<std::string>& hosts) override
+        {
+            if (window)
+                window->refillHosts(hosts);
+        }
+    } ftpHosts_;
 };
 
 } // namespace bw

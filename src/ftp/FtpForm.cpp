@@ -1,0 +1,331 @@
+#include "ftp/FtpForm.h"
+
+#include "editor/Text.h"
+
+namespace bw {
+
+ftp::ftp(Platform platform, Form1& main, FtpClient& client, Busy& busy, std::string defaultTempPath)
+    : platform_(platform), main_(main), client_(client), busy_(busy), profiles_(platform.settings, platform.files),
+      defaultTempPath_(std::move(defaultTempPath))
+{
+    Label1.Caption = "Host Name";
+    Label2.Caption = "User Name";
+    Label3.Caption = "Password";
+    Label4.Caption = "Temp path:";
+    Label5.Caption = "Directories";
+    Label6.Caption = "Files";
+    Label7.Caption = "Files downloaded to Batch";
+    Combo1.Text = "Select Host";
+    Text1.Visible = false;
+    Text8.setText(defaultTempPath_);
+    Command1.Caption = "Connect";
+    Command6.Caption = "Disconnect";
+    Command5.Caption = "<- Parent Dir";
+    Command7.Caption = "Start Batching";
+    Command8.Caption = "Exit ";
+    for (TextBox* box : {&Text5, &Text6, &Text7}) {
+        box->setText("Connecting");
+        box->Visible = false;
+    }
+    f.Caption = "&File";
+    s.Caption = "Setup";
+    end.Caption = "End";
+    List2.Click = [this] { List2_Click(); };
+    List3.Click = [this] { List3_Click(); };
+}
+
+void ftp::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
+
+void ftp::Form_Load()
+{
+    Command6.Enabled = false;
+    connect = false;
+    Text1.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kHostName, ""));
+    Text2.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kUsername, ""));
+    Text3.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kPassword, ""));
+    Combo1.Clear();
+    for (std::string& host : profiles_.list())
+        Combo1.AddItem(std::move(host));
+}
+
+void ftp::Combo1_Click()
+{
+    Text1.setText(Combo1.Text);
+    HostProfile profile = profiles_.load(Combo1.Text);
+    Text2.setText(std::move(profile.user));
+    Text3.setText(std::move(profile.password));
+    Text8.setText(std::move(profile.path));
+}
+
+void ftp::Combo1_Change()
+{
+    Text1.setText(Combo1.Text);
+    HostProfile profile = profiles_.load(Combo1.Text);
+    Text2.setText(std::move(profile.user));
+    Text3.setText(std::move(profile.password));
+}
+
+void ftp::refillHosts(const std::vector<std::string>& hosts)
+{
+    Combo1.Clear();
+    for (const std::string& host : hosts)
+        Combo1.AddItem(host);
+}
+
+std::string ftp::describe(int action) const
+{
+    switch (action) {
+    case ftp_action::connect: return "Connecting to " + Text1.Text();
+    case ftp_action::list: return "Reading the folder's list";
+    case ftp_action::changeDir: return "Opening the folder " + dirName_;
+    case ftp_action::parentDir: return "Going up to the parent folder";
+    case ftp_action::download: return "Downloading " + remoteName_;
+    case ftp_action::disconnect: return "Disconnecting";
+    default: return "Working";
+    }
+}
+
+FtpResult ftp::perform(int action)
+{
+    // The user sees what runs and may stop it; the action is still one call.
+    struct Showing {
+        Busy& busy;
+        FtpClient& client;
+        Showing(Busy& b, FtpClient& c, const std::string& what) : busy(b), client(c)
+        {
+            busy.begin(what);
+            client.setProgress([this](std::uint64_t done, std::uint64_t total) { return busy.progress(done, total); });
+        }
+        ~Showing()
+        {
+            client.setProgress({});
+            busy.end();
+        }
+    } showing(busy_, client_, describe(action));
+
+    switch (action) {
+    case ftp_action::connect: return client_.connect(Text1.Text(), Text2.Text(), Text3.Text());
+    case ftp_action::list:
+        return client_.list([this](std::string_view text) { AppendLines(listDir, text); });
+    case ftp_action::changeDir: return client_.changeDir(dirName_);
+    case ftp_action::parentDir: return client_.parentDir();
+    case ftp_action::download: return client_.download(remoteName_, localPath_);
+    case ftp_action::disconnect: return client_.disconnect();
+    default: return {false, ftp_error::badName, "The FTP component has no action " + std::to_string(action) + "."};
+    }
+}
+
+int ftp::ExecuteCommand(int action)
+{
+    FtpResult result = perform(action);
+    if (result.ok)
+        return 0;
+    message(result.error);
+    return result.number ? result.number : -1;
+}
+
+void ftp::AppendLines(RawListing& list, std::string_view text) { list.append(text); }
+
+void ftp::listParse(bool enableParent)
+{
+    const std::size_t n = listDir.count();
+    for (std::size_t i = 0; i <= n; ++i) {
+        const std::string_view line = listDir.line(i);
+        if (isDirectoryLine(line)) {
+            List2.AddItem(listingName(line));
+            continue;
+        }
+        if (enableParent)
+            Command5.Enabled = true;
+        if (line.empty())
+            return;
+        List3.AddItem(listingName(line));
+    }
+}
+
+bool ftp::relist(bool enableParent)
+{
+    ClearListing();
+    FtpResult listed = perform(ftp_action::list);
+    listDir.finish();
+    if (!listed.ok) {
+        message(listed.error);
+        // The lists stay as they are; Parent Dir stays at hand to try again.
+        Command5.Enabled = true;
+        return false;
+    }
+    listParse(enableParent);
+    return true;
+}
+
+void ftp::Command1_Click()
+{
+    if (Text1.empty())
+        return;
+    Command1.Enabled = false;
+    Command5.Enabled = false;
+    for (TextBox* box : {&Text5, &Text6, &Text7})
+        box->Visible = true;
+    connect = true;
+
+    FtpResult result = perform(ftp_action::connect);
+    if (result.ok) {
+        ClearListing();
+        result = perform(ftp_action::list);
+        listDir.finish();
+    }
+    if (!result.ok) {
+        message(result.error);
+        Command1.Enabled = true;
+        return;
+    }
+    listParse(false);
+    Command6.Enabled = true;
+    Command5.Enabled = true;
+    for (TextBox* box : {&Text5, &Text6, &Text7})
+        box->Visible = false;
+}
+
+void ftp::changeFolder(int action)
+{
+    const FtpResult moved = perform(action);
+    if (!moved.ok) {
+        // The server stays in the folder it was in: show that one again.
+        message(moved.error);
+        List2.Clear();
+        List3.Clear();
+        ClearListing();
+        FtpResult listed = perform(ftp_action::list);
+        listDir.finish();
+        if (listed.ok)
+            listParse(true);
+        Command5.Enabled = true;
+        return;
+    }
+    relist(true);
+}
+
+void ftp::Command5_Click()
+{
+    Command5.Enabled = false;
+    ClearListing();
+    if (!connect)
+        return;
+    List3.Clear();
+    List2.Clear();
+    changeFolder(ftp_action::parentDir);
+}
+
+void ftp::List2_Click()
+{
+    Command5.Enabled = false;
+    if (!connect)
+        return;
+    const std::string name = List2.List(List2.ListIndex());
+    if (name.empty()) {
+        relist(true);
+        return;
+    }
+    List2.Clear();
+    List3.Clear();
+    ClearListing();
+    dirName_ = name;
+    changeFolder(ftp_action::changeDir);
+}
+
+void ftp::Command6_Click()
+{
+    ExecuteCommand(ftp_action::disconnect);
+    Command1.Enabled = true;
+    connect = false;
+    Command6.Enabled = false;
+    ClearListing();
+}
+
+std::string ftp::tempPath() const
+{
+    std::string path = Text8.empty() ? defaultTempPath_ : Text8.Text();
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    return path;
+}
+
+void ftp::List3_Click()
+{
+    if (!connect)
+        return;
+    const std::string name = List3.List(List3.ListIndex());
+    if (!isSafeName(name)) {
+        // Not listed either: the batch would open it from outside the temp path.
+        message("The server's file name \"" + name +
+                "\" cannot be used: its download would be written outside the temp path.");
+        return;
+    }
+    remoteName_ = name;
+    if (Text8.empty())
+        Text8.setText(defaultTempPath_);
+    const std::string folder = tempPath();
+    localPath_ = folder + name;
+    List1.AddItem(name);
+
+    WriteResult made = platform_.files.makeFolders(folder);
+    if (!made.ok) {
+        message("The temp path \"" + Text8.Text() + "\" cannot be used: " + made.error + ".\n\"" + name +
+                "\" was not downloaded.");
+        return;
+    }
+    // The program never uploads: a copy the user has worked on may be the only one.
+    if (platform_.files.exists(localPath_) &&
+        platform_.dialogs.msgBox(name + " already exists in the temp path. Replace it?", Buttons::YesNo, kTitle) !=
+            Answer::Yes)
+        return;
+    ExecuteCommand(ftp_action::download);
+}
+
+void ftp::Command7_Click()
+{
+    const int n = List1.ListCount();
+    main_.List1.Clear();
+    main_.Text6.setText(List1.List(0));
+    // A fresh batch: rows and position of an earlier one must not count.
+    main_.List3.Clear();
+    main_.List4.Clear();
+    main_.nästa = 1;
+    main_.batchopen(*this);
+    const std::string folder = tempPath();
+    for (const std::string& name : List1.items()) {
+        main_.List3.AddItem(folder + name);
+        main_.List4.AddItem(name);
+    }
+    main_.List3.AddItem("");
+    main_.List4.AddItem("");
+    main_.Label3.Visible = true;
+    main_.Command7.Visible = true;
+    main_.Label3.Caption = "1 / " + text::number(n);
+    if (Unload)
+        Unload();
+}
+
+void ftp::Command8_Click()
+{
+    if (Unload)
+        Unload();
+}
+
+void ftp::end_Click() { Command8_Click(); }
+
+void ftp::s_Click()
+{
+    if (ShowSetup)
+        ShowSetup();
+}
+
+void ftp::Form_Unload()
+{
+    if (!client_.connected())
+        return;
+    ExecuteCommand(ftp_action::disconnect);
+    connect = false;
+}
+
+} // namespace bw

@@ -1,0 +1,335 @@
+#include "ftp/qt/FtpWindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace bw {
+
+template <class Handler> void FtpWindow::run(Handler handler)
+{
+    // The component's progress lets paints through; a second handler must wait its turn.
+    if (running_)
+        return;
+    running_ = true;
+    {
+        SpeakingFor speaking(this);
+        handler();
+    }
+    running_ = false;
+    refresh();
+}
+
+namespace {
+
+QLabel* caption(const Label& label, const char* name, const char* role, QWidget* parent)
+{
+    auto* l = new QLabel(QString::fromStdString(label.Caption), parent);
+    l->setObjectName(name);
+    l->setAccessibleDescription(role);
+    return l;
+}
+
+QListWidget* list(const char* name, const Label& label, const char* role, QWidget* parent)
+{
+    auto* l = new QListWidget(parent);
+    l->setObjectName(name);
+    l->setAccessibleName(QString::fromStdString(label.Caption));
+    l->setAccessibleDescription(role);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    l->setMinimumSize(190, 220);
+    return l;
+}
+
+// "Connecting", laid over a list while Connect runs.
+QLabel* indicator(const TextBox& box, const char* name, QListWidget* over)
+{
+    auto* l = new QLabel(fromBytes(box.Text()), over);
+    l->setObjectName(name);
+    l->setAccessibleName(fromBytes(box.Text()));
+    l->setAccessibleDescription("Shown while the window connects to the server");
+    l->setAutoFillBackground(true);
+    l->setFrameShape(QFrame::Box);
+    l->setMargin(4);
+    l->move(6, 6);
+    l->adjustSize();
+    return l;
+}
+
+bool sameItems(QListWidget* view, const std::vector<std::string>& items)
+{
+    if (view->count() != static_cast<int>(items.size()))
+        return false;
+    for (int i = 0; i < view->count(); ++i)
+        if (toBytes(view->item(i)->text()) != items[static_cast<size_t>(i)])
+            return false;
+    return true;
+}
+
+void fill(QListWidget* view, const ListBox& box)
+{
+    if (!sameItems(view, box.items())) {
+        view->clear();
+        for (const std::string& item : box.items())
+            view->addItem(fromBytes(item));
+    }
+    view->setCurrentRow(box.ListIndex());
+    if (box.ListIndex() < 0)
+        view->clearSelection();
+}
+
+} // namespace
+
+FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& busy, std::string tempPath, QWidget* main)
+    : QWidget(main, Qt::Window), ftp_(platform, form, client, busy, std::move(tempPath)), main_(main)
+{
+    setObjectName("ftp");
+    setWindowTitle(titleText(ftp_.Caption));
+    ftp_.Unload = [this] { close(); };
+
+    menu_ = new QMenuBar(this);
+    auto* file = menu_->addMenu(QString::fromStdString(ftp_.f.Caption));
+    file->setObjectName("f");
+    QAction* setup = file->addAction(QString::fromStdString(ftp_.s.Caption));
+    setup->setObjectName("s");
+    QAction* end = file->addAction(QString::fromStdString(ftp_.end.Caption));
+    end->setObjectName("end");
+    connect(setup, &QAction::triggered, this, [this] { run([this] { ftp_.s_Click(); }); });
+    connect(end, &QAction::triggered, this, [this] { run([this] { ftp_.end_Click(); }); });
+
+    auto* grid = new QGridLayout;
+    auto* label1 = caption(ftp_.Label1, "Label1", "Caption of the host list", this);
+    combo1_ = new QComboBox(this);
+    combo1_->setObjectName("Combo1");
+    combo1_->setEditable(true);
+    combo1_->setInsertPolicy(QComboBox::NoInsert);
+    combo1_->setAccessibleName(QString::fromStdString(ftp_.Label1.Caption));
+    combo1_->setAccessibleDescription("Stored hosts; type a host name, with :port if it needs one");
+    combo1_->setMinimumWidth(240);
+    label1->setBuddy(combo1_);
+    auto box = [this](const Label& label, const char* name, const char* role) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(name);
+        e->setAccessibleName(QString::fromStdString(label.Caption));
+        e->setAccessibleDescription(role);
+        return e;
+    };
+    auto* label2 = caption(ftp_.Label2, "Label2", "Caption of the user name box", this);
+    text2_ = box(ftp_.Label2, "Text2", "Your user name on the server");
+    auto* label3 = caption(ftp_.Label3, "Label3", "Caption of the password box", this);
+    text3_ = box(ftp_.Label3, "Text3", "Your password on the server");
+    text3_->setEchoMode(QLineEdit::Password);
+    auto* label4 = caption(ftp_.Label4, "Label4", "Caption of the temp path box", this);
+    text8_ = box(ftp_.Label4, "Text8", "The folder downloaded pages go to");
+    label2->setBuddy(text2_);
+    label3->setBuddy(text3_);
+    label4->setBuddy(text8_);
+    QLabel* labels[] = {label1, label2, label3, label4};
+    QWidget* fields[] = {combo1_, text2_, text3_, text8_};
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(labels[i], i, 0);
+        grid->addWidget(fields[i], i, 1);
+    }
+    auto bind = [this](QLineEdit* edit, TextBox& state) {
+        connect(edit, &QLineEdit::textEdited, this, [this, &state](const QString& text) {
+            if (!updating_)
+                state.setText(toBytes(text));
+        });
+    };
+    bind(text2_, ftp_.Text2);
+    bind(text3_, ftp_.Text3);
+    bind(text8_, ftp_.Text8);
+    connect(combo1_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (updating_)
+            return;
+        run([this, text] {
+            ftp_.Combo1.Text = toBytes(text);
+            ftp_.Combo1_Change();
+        });
+    });
+    connect(combo1_, &QComboBox::activated, this, [this](int index) {
+        if (updating_)
+            return;
+        run([this, index] {
+            ftp_.Combo1.Text = toBytes(combo1_->itemText(index));
+            ftp_.Combo1_Click();
+        });
+    });
+
+    auto button = [this](const Button& state, const char* name) {
+        auto* b = new QPushButton(QString::fromStdString(state.Caption), this);
+        b->setObjectName(name);
+        return b;
+    };
+    command1_ = button(ftp_.Command1, "Command1");
+    command6_ = button(ftp_.Command6, "Command6");
+    command5_ = button(ftp_.Command5, "Command5");
+    command7_ = button(ftp_.Command7, "Command7");
+    command8_ = button(ftp_.Command8, "Command8");
+    command1_->setDefault(true);
+    connect(command1_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command1_Click(); }); });
+    connect(command6_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command6_Click(); }); });
+    connect(command5_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command5_Click(); }); });
+    connect(command8_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command8_Click(); }); });
+    connect(command7_, &QPushButton::clicked, this, [this] { startBatching(); });
+    auto* connection = new QVBoxLayout;
+    connection->addWidget(command1_);
+    connection->addWidget(command6_);
+    connection->addWidget(command5_);
+    connection->addStretch(1);
+    grid->addLayout(connection, 0, 2, 4, 1);
+
+    list2_ = list("List2", ftp_.Label5, "Folders of the server's current folder; choose one to open it", this);
+    list3_ = list("List3", ftp_.Label6, "Files of the server's current folder; choose one to download it", this);
+    list1_ = list("List1", ftp_.Label7, "Files downloaded to the temp path, for the batch", this);
+    list1_->setSelectionMode(QAbstractItemView::NoSelection);
+    auto* label5 = caption(ftp_.Label5, "Label5", "Caption of the folder list", this);
+    auto* label6 = caption(ftp_.Label6, "Label6", "Caption of the file list", this);
+    auto* label7 = caption(ftp_.Label7, "Label7", "Caption of the list of downloaded files", this);
+    label5->setBuddy(list2_);
+    label6->setBuddy(list3_);
+    label7->setBuddy(list1_);
+    text5_ = indicator(ftp_.Text5, "Text5", list2_);
+    text6_ = indicator(ftp_.Text6, "Text6", list1_);
+    text7_ = indicator(ftp_.Text7, "Text7", list3_);
+    auto* lists = new QGridLayout;
+    lists->addWidget(label5, 0, 0);
+    lists->addWidget(label6, 0, 1);
+    lists->addWidget(label7, 0, 2);
+    lists->addWidget(list2_, 1, 0);
+    lists->addWidget(list3_, 1, 1);
+    lists->addWidget(list1_, 1, 2);
+    for (auto [view, state] : {std::pair{list2_, &ftp_.List2}, std::pair{list3_, &ftp_.List3}}) {
+        ListBox* box = state;
+        QListWidget* v = view;
+        connect(v, &QListWidget::itemClicked, this, [this, v, box](QListWidgetItem* item) { rowClicked(*box, v->row(item)); });
+        v->installEventFilter(this);
+    }
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(command7_);
+    bottom->addWidget(command8_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menu_);
+    layout->addLayout(grid);
+    layout->addLayout(lists, 1);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    ftp_.Form_Load();
+    refresh();
+}
+
+void FtpWindow::rowClicked(ListBox& box, int row)
+{
+    run([&box, row] {
+        // A click on the row already chosen is a click all the same (the same file twice).
+        if (row == box.ListIndex())
+            box.Click();
+        else
+            box.setListIndex(row);
+    });
+}
+
+bool FtpWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Keyboard users open a folder or fetch a file with Enter or Space.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool press = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+        if (press && watched == list2_ && list2_->currentRow() >= 0) {
+            rowClicked(ftp_.List2, list2_->currentRow());
+            return true;
+        }
+        if (press && watched == list3_ && list3_->currentRow() >= 0) {
+            rowClicked(ftp_.List3, list3_->currentRow());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FtpWindow::startBatching()
+{
+    if (running_)
+        return;
+    // The window goes first: what the main window says about the batch belongs to it.
+    hide();
+    running_ = true;
+    {
+        SpeakingFor speaking(main_);
+        ftp_.Command7_Click();
+    }
+    running_ = false;
+    redrawViews();
+    if (main_)
+        main_->activateWindow();
+}
+
+void FtpWindow::refillHosts(const std::vector<std::string>& hosts)
+{
+    ftp_.refillHosts(hosts);
+    refresh();
+}
+
+void FtpWindow::closeEvent(QCloseEvent* event)
+{
+    if (running_ && isVisible()) {
+        event->ignore();
+        return;
+    }
+    {
+        SpeakingFor speaking(this);
+        ftp_.Form_Unload();
+    }
+    QWidget::closeEvent(event);
+}
+
+void FtpWindow::refresh()
+{
+    updating_ = true;
+    QStringList hosts;
+    for (const std::string& host : ftp_.Combo1.items())
+        hosts << fromBytes(host);
+    QStringList shown;
+    for (int i = 0; i < combo1_->count(); ++i)
+        shown << combo1_->itemText(i);
+    if (hosts != shown) {
+        combo1_->clear();
+        combo1_->addItems(hosts);
+    }
+    if (toBytes(combo1_->currentText()) != ftp_.Combo1.Text)
+        combo1_->setEditText(fromBytes(ftp_.Combo1.Text));
+    const std::pair<QLineEdit*, const TextBox*> boxes[] = {{text2_, &ftp_.Text2}, {text3_, &ftp_.Text3}, {text8_, &ftp_.Text8}};
+    for (auto [edit, state] : boxes)
+        if (toBytes(edit->text()) != state->Text())
+            edit->setText(fromBytes(state->Text()));
+    fill(list2_, ftp_.List2);
+    fill(list3_, ftp_.List3);
+    fill(list1_, ftp_.List1);
+    if (!sameItems(list1_, {}))
+        list1_->scrollToBottom();
+    text5_->setVisible(ftp_.Text5.Visible);
+    text6_->setVisible(ftp_.Text6.Visible);
+    text7_->setVisible(ftp_.Text7.Visible);
+    const std::pair<QPushButton*, const Button*> buttons[] = {{command1_, &ftp_.Command1}, {command5_, &ftp_.Command5},
+                                                              {command6_, &ftp_.Command6}, {command7_, &ftp_.Command7},
+                                                              {command8_, &ftp_.Command8}};
+    for (auto [view, state] : buttons) {
+        view->setEnabled(state->Enabled);
+        view->setVisible(state->Visible);
+    }
+    updating_ = false;
+}
+
+} // namespace bw

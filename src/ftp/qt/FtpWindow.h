@@ -1,0 +1,50 @@
+#pragma once
+// Draws the FTP window's state and forwards the user's events to its handlers.
+#include <QWidget>
+
+#include "ftp/FtpForm.h"
+#include "platform/qt/QtPlatform.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenuBar;
+class QPushButton;
+
+namespace bw {
+
+class FtpWindow : public QWidget, public StateView, public FtpHostList {
+    Q_OBJECT
+public:
+    // main: the main window, which "Start Batching" fills and whose boxes then speak.
+    FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& busy, std::string tempPath, QWidget* main);
+
+    ftp& state() { return ftp_; }
+    void refresh() override;
+    // The "Ftp Setup" window's Back.
+    void refillHosts(const std::vector<std::string>& hosts) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class Handler> void run(Handler handler);
+    void rowClicked(ListBox& list, int row);
+    void startBatching();
+
+    ftp ftp_;
+    QWidget* main_;
+    bool running_ = false;  // a handler is under way (its action may process events)
+    bool updating_ = false; // the view is being redrawn: its signals are not the user's
+    QMenuBar* menu_ = nullptr;
+    QComboBox* combo1_ = nullptr;
+    QLineEdit *text2_ = nullptr, *text3_ = nullptr, *text8_ = nullptr;
+    QListWidget *list1_ = nullptr, *list2_ = nullptr, *list3_ = nullptr;
+    QLabel *text5_ = nullptr, *text6_ = nullptr, *text7_ = nullptr;
+    QPushButton *command1_ = nullptr, *command5_ = nullptr, *command6_ = nullptr, *command7_ = nullptr,
+                *command8_ = nullptr;
+};
+
+} // namespace bw
