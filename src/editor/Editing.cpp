@@ -280,7 +280,7 @@ bool Form1::tempspar()
 {
     h.Enabled = !texten10.empty();
     if (aa.empty())
-        aa = "1";
+        aa.assign(1, '1');
     const Written written = writeAlt(EmptyBox::Remove);
     if (written == Written::Nothing || written == Written::Failed)
         return written == Written::Nothing;

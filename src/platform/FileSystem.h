@@ -27,13 +27,13 @@ struct ReadResult {
     bool ok = false;
     std::string bytes;
     std::string error; // why it failed, in plain words
-    FileStamp stamp;   // of the file as read
+    FileStamp stamp{}; // of the file as read
 };
 
 struct WriteResult {
     bool ok = false;
     std::string error;
-    FileStamp stamp; // of the file as written
+    FileStamp stamp{}; // of the file as written
 };
 
 class FileSystem {

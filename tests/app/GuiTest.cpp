@@ -431,8 +431,9 @@ TEST(CommandLineTest, TheProgramRefusesTwoPagesWithoutNeedingADisplay)
         const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
         EXPECT_TRUE(err.contains(row.stderrHas)) << err.toStdString();
         EXPECT_TRUE(out.contains(row.stdoutHas)) << out.toStdString();
-        if (row.exitCode == 2)
+        if (row.exitCode == 2) {
             EXPECT_TRUE(err.contains(kUsage)) << err.toStdString();
+        }
     }
 }
 

@@ -66,7 +66,7 @@ private:
     {
         auto cookie = xcb_intern_atom(connection_, 0, static_cast<uint16_t>(strlen(name)), name);
         xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection_, cookie, nullptr);
-        xcb_atom_t found = reply ? reply->atom : XCB_ATOM_NONE;
+        xcb_atom_t found = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
         free(reply);
         return found;
     }

@@ -338,8 +338,9 @@ TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
         click(f.List3, row.file);
         EXPECT_EQ(f.List1.items(), row.listed);
         EXPECT_EQ(texts(), row.messages);
-        if (!row.local.empty())
+        if (!row.local.empty()) {
             EXPECT_EQ(readAll(row.local), row.bytes);
+        }
         EXPECT_TRUE(f.Command5.Enabled);
         EXPECT_FALSE(server.hasProgress()); // handed back after each action
     }

@@ -98,9 +98,11 @@ TEST_F(FtpGui, DownloadsTwoPagesAndWorksThemAsABatch)
         {"List2", "Directories"}, {"List3", "Files"}, {"List1", "Files downloaded to Batch"}};
     for (auto [name, accessible] : named)
         EXPECT_EQ(ftpw<QWidget>(name)->accessibleName(), accessible) << name;
-    for (QLabel* label : window.findChildren<QLabel*>())
-        if (label->isVisible())
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->isVisible()) {
             EXPECT_FALSE(label->accessibleDescription().isEmpty()) << label->objectName().toStdString();
+        }
+    }
     ASSERT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
     EXPECT_EQ(rows(ftpw<QListWidget>("List2")), QStringList{"my pages"});
     EXPECT_FALSE(ftpw<QLabel>("Text5")->isVisible());
