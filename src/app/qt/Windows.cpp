@@ -173,9 +173,22 @@ void App::showSetup(FtpHostList* ftp)
         setup_ = new SetupWindow(platform_, ftpTempPath_, ftp, window_.get());
         setup_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    setup_->show();
-    setup_->raise();
-    setup_->activateWindow();
+    bringUp(setup_);
+}
+
+void App::placeBeside(QWidget* window)
+{
+    // Beside the main window, not over it: both stay in use.
+    window->adjustSize();
+    const QRect main = window_->frameGeometry();
+    window->move(main.right() + 8, main.top());
+}
+
+void App::bringUp(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void App::showLocalBatch()
@@ -183,14 +196,9 @@ void App::showLocalBatch()
     if (!batch_) {
         batch_ = new BatchWindow(platform_, form_, window_.get());
         batch_->setAttribute(Qt::WA_DeleteOnClose);
-        // Beside the main window, not over it: both stay in use.
-        batch_->adjustSize();
-        const QRect main = window_->frameGeometry();
-        batch_->move(main.right() + 8, main.top());
+        placeBeside(batch_);
     }
-    batch_->show();
-    batch_->raise();
-    batch_->activateWindow();
+    bringUp(batch_);
 }
 
 void App::showFtp()
@@ -204,14 +212,9 @@ void App::showFtp()
         ftp_->setAttribute(Qt::WA_DeleteOnClose);
         ftp_->state().ShowSetup = [this] { showSetup(&ftpHosts_); };
         ftpHosts_.window = ftp_;
-        // Beside the main window, not over it: both stay in use.
-        ftp_->adjustSize();
-        const QRect main = window_->frameGeometry();
-        ftp_->move(main.right() + 8, main.top());
+        placeBeside(ftp_);
     }
-    ftp_->show();
-    ftp_->raise();
-    ftp_->activateWindow();
+    bringUp(ftp_);
 }
 
 void App::unloadLocalBatch()

@@ -72,6 +72,9 @@ public:
     void loadSplash() override;
 
 private:
+    void placeBeside(QWidget* window);
+    static void bringUp(QWidget* window);
+
     Shell& shell_;
     Version version_;
     Platform platform_;

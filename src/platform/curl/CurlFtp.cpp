@@ -9,6 +9,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include <curl/curl.h>
 
@@ -400,8 +401,15 @@ FtpResult CurlFtpClient::changeDir(const std::string& name)
         return parentDir();
     if (!isSafeName(name))
         return fail(ftp_error::badName, "\"" + name + "\" is not a folder name this program can use.");
-    std::vector<std::string> old = path_;
-    path_.push_back(name);
+    std::vector<std::string> folder = path_;
+    folder.push_back(name);
+    return enter(std::move(folder));
+}
+
+FtpResult CurlFtpClient::enter(std::vector<std::string> folder)
+{
+    // The server is asked for the folder before it becomes current: a failed change stays put.
+    std::vector<std::string> old = std::exchange(path_, std::move(folder));
     if (curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
         path_ = std::move(old);
         return fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
@@ -416,21 +424,14 @@ FtpResult CurlFtpClient::parentDir()
 {
     if (!connected_)
         return fail(ftp_error::notConnected, "Not connected to a server.");
-    std::vector<std::string> old = path_;
-    if (!path_.empty() && path_.back() != "..")
-        path_.pop_back();
+    std::vector<std::string> folder = path_;
+    if (!folder.empty() && folder.back() != "..")
+        folder.pop_back();
     else if (!absolute_)
-        path_.push_back(".."); // above the login folder, which has no known name
+        folder.push_back(".."); // above the login folder, which has no known name
     else
         return {true, 0, {}}; // the root has no parent
-    if (curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
-        path_ = std::move(old);
-        return fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
-    }
-    FtpResult result = perform(folderUrl());
-    if (!result.ok)
-        path_ = std::move(old);
-    return result;
+    return enter(std::move(folder));
 }
 
 FtpResult CurlFtpClient::download(const std::string& remoteName, const std::string& localPath)

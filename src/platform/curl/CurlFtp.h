@@ -40,6 +40,7 @@ public:
 
 private:
     FtpResult perform(const std::string& url);
+    FtpResult enter(std::vector<std::string> folder);
     FtpResult fail(int number, std::string text);
     std::string folderUrl() const;
 
