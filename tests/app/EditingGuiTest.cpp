@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/qt/Windows.h"
+#include "support/AppFixture.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -17,21 +18,14 @@ namespace {
 
 using test::readAll;
 
-struct EditingGui : ::testing::Test {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::MemorySettings settings;
-    test::TempDir dir;
-    std::unique_ptr<App> app;
+struct EditingGui : test::AppFixture<> {
     std::string path;
 
     EditingGui()
     {
         dir.write("dot.gif", test::kGif);
         dir.write("b.gif", test::kGif);
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
-        app->window().show();
+        startApp();
     }
     void open(const std::string& html)
     {
@@ -39,7 +33,6 @@ struct EditingGui : ::testing::Test {
         app->form().openPath(path);
         app->window().refresh();
     }
-    template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
     void type(const QString& text)
     {
         auto* box = child<QPlainTextEdit>("Text1");

@@ -18,6 +18,7 @@
 #include "app/CommandLine.h"
 #include "app/qt/Windows.h"
 #include "app/RealBoxes.h"
+#include "support/AppFixture.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -25,21 +26,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Gui : ::testing::Test {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::MemorySettings settings;
-    test::TempDir dir;
-    std::unique_ptr<App> app;
-
+struct Gui : test::AppFixture<> {
     Gui()
     {
         fs::copy(BW_SAMPLE_SITE, dir.path("site"), fs::copy_options::recursive);
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
-        app->window().show();
+        startApp();
     }
-    template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
 };
 
 TEST_F(Gui, OpensASamplePageAndShowsItsFirstImage)
@@ -263,23 +255,14 @@ TEST(Layout, TheCounterHoldsTheLongestCountAndTheBottomRowLiesInsideTheWindow)
     QApplication::setFont(desktop);
 }
 
-struct Boxes : ::testing::Test {
-    test::RealBoxes dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::MemorySettings settings;
-    test::TempDir dir;
-    std::unique_ptr<App> app;
-
+struct Boxes : test::AppFixture<test::RealBoxes> {
     Boxes()
     {
         dir.write("bg.gif", test::kGif);
         dir.write("sun.gif", test::kGif);
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
+        startApp();
         app->window().move(200, 150);
-        app->window().show();
     }
-    template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
 };
 
 TEST_F(Boxes, TheWindowShowsItsNewStateBeforeABoxSpeaksOfItAndTheBoxSitsOverIt)

@@ -11,6 +11,7 @@
 
 #include "app/RealBoxes.h"
 #include "app/qt/Windows.h"
+#include "support/AppFixture.h"
 
 namespace bw {
 namespace {
@@ -74,22 +75,14 @@ private:
     xcb_atom_t netWmName_ = XCB_ATOM_NONE, utf8_ = XCB_ATOM_NONE;
 };
 
-struct Titles : ::testing::Test {
-    test::RealBoxes dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::MemorySettings settings;
-    test::TempDir dir;
-    std::unique_ptr<App> app;
-
+struct Titles : test::AppFixture<test::RealBoxes> {
     void SetUp() override
     {
         if (QGuiApplication::platformName() != "xcb")
             GTEST_SKIP() << "no X server (DISPLAY is not set); run under xvfb-run -a to check the titles";
         dir.write("site/sun.gif", test::kGif);
         dir.write("a[*]b/sun.gif", test::kGif);
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
-        app->window().show();
+        startApp();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&app->window()));
     }
 };

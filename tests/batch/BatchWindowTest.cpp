@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "app/qt/Windows.h"
+#include "support/AppFixture.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -21,21 +22,13 @@ namespace {
 namespace fs = std::filesystem;
 using test::readAll;
 
-struct BatchGui : ::testing::Test {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::MemorySettings settings;
-    test::TempDir dir;
-    std::unique_ptr<App> app;
-
+struct BatchGui : test::AppFixture<> {
     BatchGui()
     {
         fs::copy(BW_SAMPLE_SITE, dir.path("site"), fs::copy_options::recursive);
         fs::copy(BW_SAMPLE_SITE, dir.path("other"), fs::copy_options::recursive);
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"));
+        startApp();
         app->window().move(40, 40);
-        app->window().show();
     }
     template <class T> T* main(const char* name) { return app->window().findChild<T*>(name); }
     template <class T> T* batch(const char* name) { return app->batchWindow()->findChild<T*>(name); }

@@ -19,6 +19,7 @@
 
 #include "app/qt/Windows.h"
 #include "platform/curl/CurlFtp.h"
+#include "support/AppFixture.h"
 #include "support/Doubles.h"
 #include "support/FtpServer.h"
 
@@ -31,15 +32,10 @@ using test::readAll;
 
 const std::string kUser = "tester", kPassword = "s3cret word";
 
-struct FtpGui : ::testing::Test {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::MemorySettings settings;
-    test::TempDir site, dir;
+struct FtpGui : test::AppFixture<> {
+    test::TempDir site;
     CurlFtpClient client{FtpTimeouts{3000ms, 2000ms, 3000ms}};
     std::unique_ptr<test::LocalFtpServer> server;
-    std::unique_ptr<App> app;
 
     void SetUp() override
     {
@@ -48,9 +44,8 @@ struct FtpGui : ::testing::Test {
         server = std::make_unique<test::LocalFtpServer>(site.path(), kUser, kPassword, dir.path("logins"));
         if (!server->running())
             GTEST_SKIP() << server->failure << ". Install Debian's python3-pyftpdlib (tools/dev.sh does).";
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"), &client);
+        startApp(&client);
         app->window().move(40, 40);
-        app->window().show();
     }
     template <class T> T* main(const char* name) { return app->window().findChild<T*>(name); }
     template <class T> T* ftpw(const char* name) { return app->ftpWindow()->findChild<T*>(name); }
