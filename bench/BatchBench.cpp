@@ -4,29 +4,13 @@
 #include <string>
 
 #include "batch/Form3.h"
+#include "Pages.h"
 #include "support/Doubles.h"
 
 namespace {
 
 using namespace bw;
-
-// A page of about `bytes` bytes with `tags` distinct image tags among paragraphs.
-std::string makePage(size_t bytes, int tags)
-{
-    std::string page = "<html><head><title>A page of the batch</title></head><body>\r\n";
-    const std::string paragraph =
-        "<p>Brindlework writes alternative texts into image tags, so that people who use screen readers "
-        "hear what each picture shows. This paragraph is filler text of an ordinary web page.</p>\r\n";
-    const size_t perTag = bytes / static_cast<size_t>(tags);
-    for (int i = 0; i < tags; ++i) {
-        page += "<img SRC=\"images/picture" + std::to_string(i) + (i % 3 ? ".gif\"" : ".jpg\"") +
-                " width=120 height=80>\r\n";
-        while (page.size() < perTag * static_cast<size_t>(i + 1))
-            page += paragraph;
-    }
-    page += "</body></html>\r\n";
-    return page;
-}
+using bench::makePage;
 
 struct Program {
     test::ScriptedDialogs dialogs;

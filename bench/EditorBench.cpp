@@ -4,29 +4,13 @@
 #include <string>
 
 #include "editor/Form1.h"
+#include "Pages.h"
 #include "support/Doubles.h"
 
 namespace {
 
 using namespace bw;
-
-// A page of about `bytes` bytes with `tags` distinct image tags among paragraphs.
-std::string makePage(size_t bytes, int tags)
-{
-    std::string page = "<html><head><title>Large page</title></head><body>\r\n";
-    const std::string paragraph =
-        "<p>Brindlework writes alternative texts into image tags, so that people who use screen readers "
-        "hear what each picture shows. This paragraph is filler text of an ordinary web page.</p>\r\n";
-    const size_t perTag = bytes / static_cast<size_t>(tags);
-    for (int i = 0; i < tags; ++i) {
-        page += "<img SRC=\"images/picture" + std::to_string(i) + (i % 3 ? ".gif\"" : ".jpg\"") +
-                (i % 4 == 0 ? " ALT=\"Picture number " + std::to_string(i) + "\"" : "") + " width=120 height=80>\r\n";
-        while (page.size() < perTag * static_cast<size_t>(i + 1))
-            page += paragraph;
-    }
-    page += "</body></html>\r\n";
-    return page;
-}
+using bench::makePage;
 
 struct Program {
     test::ScriptedDialogs dialogs;
@@ -41,7 +25,7 @@ struct Program {
     Program(size_t bytes, int tags)
     {
         dialogs.answerer = [] { return Answer::Yes; };
-        path = dir.write("large.html", makePage(bytes, tags));
+        path = dir.write("large.html", makePage(bytes, tags, 4));
         dir.write("images/picture0.jpg", test::kGif);
         dir.write("images/picture1.gif", test::kGif);
         form.Form_Load();

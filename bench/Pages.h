@@ -1,0 +1,27 @@
+#pragma once
+// Large ordinary pages for the benchmarks.
+#include <string>
+
+namespace bw::bench {
+
+// A page of about `bytes` bytes with `tags` distinct image tags among paragraphs; every
+// `altEvery`-th tag (none when 0) already has an ALT.
+inline std::string makePage(size_t bytes, int tags, int altEvery = 0)
+{
+    std::string page = "<html><head><title>Large page</title></head><body>\r\n";
+    const std::string paragraph =
+        "<p>Brindlework writes alternative texts into image tags, so that people who use screen readers "
+        "hear what each picture shows. This paragraph is filler text of an ordinary web page.</p>\r\n";
+    const size_t perTag = bytes / static_cast<size_t>(tags);
+    for (int i = 0; i < tags; ++i) {
+        page += "<img SRC=\"images/picture" + std::to_string(i) + (i % 3 ? ".gif\"" : ".jpg\"") +
+                (altEvery && i % altEvery == 0 ? " ALT=\"Picture number " + std::to_string(i) + "\"" : "") +
+                " width=120 height=80>\r\n";
+        while (page.size() < perTag * static_cast<size_t>(i + 1))
+            page += paragraph;
+    }
+    page += "</body></html>\r\n";
+    return page;
+}
+
+} // namespace bw::bench
