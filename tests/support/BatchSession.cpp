@@ -6,7 +6,6 @@ namespace bw::test {
 namespace {
 
 const char* const kPages[] = {"/site/p0.html", "/site/p1.html", "/other/p2.html", "/ftp/f.html"};
-const char* const kTyped[] = {"A", "b c", "", "\"q\"", "x.gif", "\xc3\xb6", "<>"};
 
 } // namespace
 
@@ -95,27 +94,21 @@ std::string BatchSession::run(int steps)
         bool closing = false;
         switch (c_.pick(15)) {
         case 0:
-        case 1: {
-            form_.Text1.setText(kTyped[c_.pick(std::size(kTyped))]);
-            what = "typing";
+        case 1:
+            what = runEdit(form_, c_, Edit::Type);
             break;
-        }
         case 2:
         case 3:
-            form_.Command3_Click();
-            what = "NEXT";
+            what = runEdit(form_, c_, Edit::Next);
             break;
         case 4:
-            form_.Command5_Click();
-            what = "BACK";
+            what = runEdit(form_, c_, Edit::Back);
             break;
         case 5:
-            form_.Command4_Click();
-            what = "&Save";
+            what = runEdit(form_, c_, Edit::Keep);
             break;
         case 6:
-            form_.s_Click();
-            what = "File > Save";
+            what = runEdit(form_, c_, Edit::Save);
             break;
         case 7:
         case 8: {

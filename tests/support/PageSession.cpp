@@ -284,6 +284,32 @@ ListedTags listedTags(const std::string& page, const std::vector<std::string>& e
     return listed;
 }
 
+std::string runEdit(Form1& form, Choices& c, Edit edit)
+{
+    switch (edit) {
+    case Edit::Type: {
+        std::string typed;
+        for (uint32_t k = c.pick(4); k > 0; --k)
+            typed += any(c, kTyped);
+        form.Text1.setText(typed);
+        return "typing";
+    }
+    case Edit::Next:
+        form.Command3_Click();
+        return "NEXT";
+    case Edit::Back:
+        form.Command5_Click();
+        return "BACK";
+    case Edit::Keep:
+        form.Command4_Click();
+        return "&Save";
+    case Edit::Save:
+        form.s_Click();
+        return "File > Save";
+    }
+    return {};
+}
+
 PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
 {
     form_.Form_Load();
@@ -383,30 +409,21 @@ std::string PageSession::run(int steps)
         switch (c_.pick(15)) {
         case 0:
         case 1:
-        case 2: {
-            std::string typed;
-            for (uint32_t k = c_.pick(4); k > 0; --k)
-                typed += any(c_, kTyped);
-            form_.Text1.setText(typed);
-            what = "typing";
+        case 2:
+            what = runEdit(form_, c_, Edit::Type);
             break;
-        }
         case 3:
         case 4:
-            form_.Command3_Click();
-            what = "NEXT";
+            what = runEdit(form_, c_, Edit::Next);
             break;
         case 5:
-            form_.Command5_Click();
-            what = "BACK";
+            what = runEdit(form_, c_, Edit::Back);
             break;
         case 6:
-            form_.Command4_Click();
-            what = "&Save";
+            what = runEdit(form_, c_, Edit::Keep);
             break;
         case 7:
-            form_.s_Click();
-            what = "File > Save";
+            what = runEdit(form_, c_, Edit::Save);
             break;
         case 8: {
             const std::string before = files_.files.count(kCopy) ? files_.files[kCopy] : "";

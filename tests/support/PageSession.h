@@ -62,6 +62,10 @@ struct ListedTags {
 };
 ListedTags listedTags(const std::string& page, const std::vector<std::string>& entries);
 
+// The editing commands every session mixes in; runs one and says which.
+enum class Edit { Type, Next, Back, Keep, Save };
+std::string runEdit(Form1& form, Choices& c, Edit edit);
+
 class PageSession {
 public:
     explicit PageSession(Choices& c);
