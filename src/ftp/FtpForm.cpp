@@ -48,21 +48,17 @@ void ftp::Form_Load()
         Combo1.AddItem(std::move(host));
 }
 
-void ftp::Combo1_Click()
-{
-    Text1.setText(Combo1.Text);
-    HostProfile profile = profiles_.load(Combo1.Text);
-    Text2.setText(std::move(profile.user));
-    Text3.setText(std::move(profile.password));
-    Text8.setText(std::move(profile.path));
-}
+void ftp::Combo1_Click() { Text8.setText(takeHost().path); }
 
-void ftp::Combo1_Change()
+void ftp::Combo1_Change() { takeHost(); }
+
+HostProfile ftp::takeHost()
 {
     Text1.setText(Combo1.Text);
     HostProfile profile = profiles_.load(Combo1.Text);
-    Text2.setText(std::move(profile.user));
-    Text3.setText(std::move(profile.password));
+    Text2.setText(profile.user);
+    Text3.setText(profile.password);
+    return profile;
 }
 
 void ftp::refillHosts(const std::vector<std::string>& hosts)

@@ -102,6 +102,8 @@ public:
     std::string localPath() const { return localPath_; }
 
 private:
+    // The host list's text becomes the host, with its stored user name and password.
+    HostProfile takeHost();
     FtpResult perform(int action);
     void message(const std::string& text);
     // Appends the raw listing's directories and files to the two lists, up to its first

@@ -80,18 +80,6 @@ struct Window : ::testing::Test {
         w->Command1_Click();
         return *w;
     }
-    void click(ListBox& list, const std::string& item)
-    {
-        const auto& items = list.items();
-        auto at = std::find(items.begin(), items.end(), item);
-        ASSERT_NE(at, items.end()) << item;
-        const int row = static_cast<int>(at - items.begin());
-        // A click on the row already chosen is a click all the same.
-        if (row == list.ListIndex())
-            list.Click();
-        else
-            list.setListIndex(row);
-    }
     std::vector<std::string> texts() const
     {
         std::vector<std::string> out;
@@ -237,7 +225,7 @@ TEST_F(Window, ListParseTakesNamesAfterTheDateAndKeepsEveryLine)
 TEST_F(Window, WalksFoldersAndStaysUsableWhenTheServerRefuses)
 {
     ftp& f = connected();
-    click(f.List2, "my folder");
+    test::clickRow(f.List2, "my folder");
     EXPECT_EQ(server.cwd, "/my folder/");
     EXPECT_EQ(f.List3.items(), (Items{"a.html", "b.html"}));
     EXPECT_TRUE(f.Command5.Enabled);
@@ -249,14 +237,14 @@ TEST_F(Window, WalksFoldersAndStaysUsableWhenTheServerRefuses)
     // A folder the server refuses: told, and the folder we are in is shown again.
     server.listings["/"].push_back(line('d', "locked"));
     f.Command5_Click();
-    click(f.List2, "locked");
+    test::clickRow(f.List2, "locked");
     EXPECT_EQ(texts(), (Items{"BRINDLEWORK: The server refused access to that folder or file."}));
     EXPECT_EQ(f.List2.items(), (Items{"pages", "my folder", "locked"}));
     EXPECT_TRUE(f.Command5.Enabled);
 
     // An empty entry lists the folder again without emptying the lists.
     f.List2.AddItem("");
-    click(f.List2, "");
+    test::clickRow(f.List2, "");
     EXPECT_EQ(f.List3.items(), (Items{"index.html", "index.html"}));
 
     // A server gone in mid-session: told once, Parent Dir still there to try again.
@@ -271,15 +259,15 @@ TEST_F(Window, WalksFoldersAndStaysUsableWhenTheServerRefuses)
 TEST_F(Window, DisconnectKeepsTheListsAndClicksThenDoNothing)
 {
     ftp& f = connected();
-    click(f.List3, "index.html"); // not on the server: told, still listed
+    test::clickRow(f.List3, "index.html"); // not on the server: told, still listed
     f.Command6_Click();
     EXPECT_EQ(server.calls.back(), "disconnect");
     EXPECT_TRUE(f.Command1.Enabled);
     EXPECT_FALSE(f.Command6.Enabled);
     EXPECT_FALSE(f.connect);
     server.calls.clear();
-    click(f.List2, "my folder");
-    click(f.List3, "index.html");
+    test::clickRow(f.List2, "my folder");
+    test::clickRow(f.List3, "index.html");
     f.Command5_Click();
     EXPECT_TRUE(server.calls.empty());
     EXPECT_EQ(f.List2.items(), (Items{"pages", "my folder"}));
@@ -332,10 +320,10 @@ TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
         busy.stop = row.cancel;
         server.steps = {{100, 200}, {200, 200}};
         ftp& f = connected();
-        click(f.List2, "my folder");
+        test::clickRow(f.List2, "my folder");
         f.List3.AddItem("..");
         f.Text8.setText(row.tempBox);
-        click(f.List3, row.file);
+        test::clickRow(f.List3, row.file);
         EXPECT_EQ(f.List1.items(), row.listed);
         EXPECT_EQ(texts(), row.messages);
         if (!row.local.empty()) {
@@ -354,9 +342,9 @@ TEST_F(Window, StartBatchingHandsTheDownloadsToTheMainWindowAsAFreshBatch)
     form.nästa = 3;
     dir.write("dl/a.gif", test::kGif);
     ftp& f = connected();
-    click(f.List2, "my folder");
-    click(f.List3, "a.html");
-    click(f.List3, "b.html");
+    test::clickRow(f.List2, "my folder");
+    test::clickRow(f.List3, "a.html");
+    test::clickRow(f.List3, "b.html");
     f.Command7_Click();
     EXPECT_EQ(unloads, 1);
     EXPECT_EQ(form.List3.items(), (Items{temp("a.html"), temp("b.html"), ""}));

@@ -58,17 +58,6 @@ struct ServerWindow : ::testing::Test {
         w->Text3.setText(password);
         return *w;
     }
-    static void click(ListBox& list, const std::string& item)
-    {
-        const auto& items = list.items();
-        auto at = std::find(items.begin(), items.end(), item);
-        ASSERT_NE(at, items.end()) << item;
-        const int row = static_cast<int>(at - items.begin());
-        if (row == list.ListIndex())
-            list.Click();
-        else
-            list.setListIndex(row);
-    }
     static bool has(const ListBox& list, const std::string& item)
     {
         return std::find(list.items().begin(), list.items().end(), item) != list.items().end();
@@ -83,10 +72,10 @@ struct ServerWindow : ::testing::Test {
         ASSERT_TRUE(dialogs.shown.empty()) << lastMessage();
         EXPECT_TRUE(has(f.List2, "my folder"));
         EXPECT_TRUE(has(f.List3, "index.html"));
-        click(f.List2, "my folder");
+        test::clickRow(f.List2, "my folder");
         EXPECT_TRUE(has(f.List3, "inner page.html"));
-        click(f.List3, "inner page.html");
-        click(f.List3, "cup.gif");
+        test::clickRow(f.List3, "inner page.html");
+        test::clickRow(f.List3, "cup.gif");
         EXPECT_EQ(readAll(local.path("dl/inner page.html")), kInner);
         f.Command5_Click();
         EXPECT_TRUE(has(f.List3, "index.html"));
@@ -135,7 +124,7 @@ TEST_F(ServerWindow, FaultsAreToldAndTheWindowStaysUsable)
     };
     auto downloadsIndex = [](ServerWindow& t, test::LocalFtpServer&) {
         t.dialogs.shown.clear();
-        click(t.w->List3, "index.html");
+        test::clickRow(t.w->List3, "index.html");
         EXPECT_TRUE(t.dialogs.shown.empty()) << t.lastMessage();
         EXPECT_EQ(readAll(t.w->tempPath() + "index.html"), "<html>top</html>");
     };
@@ -162,7 +151,7 @@ TEST_F(ServerWindow, FaultsAreToldAndTheWindowStaysUsable)
          [&](ServerWindow& t, test::LocalFtpServer& s) {
              connected(t, s);
              t.w->List3.AddItem("gone.html");
-             click(t.w->List3, "gone.html");
+             test::clickRow(t.w->List3, "gone.html");
          },
          "not on the server", downloadsIndex},
         {"a temp path that cannot be written",
@@ -170,7 +159,7 @@ TEST_F(ServerWindow, FaultsAreToldAndTheWindowStaysUsable)
              connected(t, s);
              t.local.write("file", "x");
              t.w->Text8.setText(t.local.path("file/dl"));
-             click(t.w->List3, "index.html");
+             test::clickRow(t.w->List3, "index.html");
          },
          "file/dl", [&](ServerWindow& t, test::LocalFtpServer& s) {
              t.w->Text8.setText(t.local.path("dl2"));
@@ -180,7 +169,7 @@ TEST_F(ServerWindow, FaultsAreToldAndTheWindowStaysUsable)
          [&](ServerWindow& t, test::LocalFtpServer& s) {
              connected(t, s);
              t.busy.stop = true;
-             click(t.w->List3, "big.bin");
+             test::clickRow(t.w->List3, "big.bin");
              t.busy.stop = false;
              EXPECT_FALSE(fs::exists(t.w->tempPath() + "big.bin"));
              for (const auto& e : fs::directory_iterator(t.w->tempPath()))
@@ -191,7 +180,7 @@ TEST_F(ServerWindow, FaultsAreToldAndTheWindowStaysUsable)
          [&](ServerWindow& t, test::LocalFtpServer& s) {
              connected(t, s);
              s.stop();
-             click(t.w->List2, "my folder");
+             test::clickRow(t.w->List2, "my folder");
          },
          "", [&](ServerWindow& t, test::LocalFtpServer&) {
              EXPECT_TRUE(t.w->Command5.Enabled);

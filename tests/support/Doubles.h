@@ -1,5 +1,6 @@
 #pragma once
 // Doubles of the platform: scripted answers and dialog results, recorded calls.
+#include <algorithm>
 #include <csignal>
 #include <deque>
 #include <sys/resource.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
@@ -255,6 +257,20 @@ private:
     std::vector<std::pair<std::string, SettingPairs>> sections_;
     SettingPairs none_;
 };
+
+// A user's click on the row showing `item`; a click on the row already chosen counts too.
+inline void clickRow(ListBox& list, const std::string& item)
+{
+    const auto& items = list.items();
+    auto at = std::find(items.begin(), items.end(), item);
+    if (at == items.end())
+        throw std::logic_error("no row " + item);
+    const int row = static_cast<int>(at - items.begin());
+    if (row == list.ListIndex())
+        list.Click();
+    else
+        list.setListIndex(row);
+}
 
 // A folder of its own under the system's temp folder, removed afterwards.
 class TempDir {
