@@ -24,11 +24,20 @@ struct MenuItem {
     bool Visible = true;
 };
 
-// The picture shown: the file on disk, or none.
+// The picture shown: a file on disk, bytes the page carries itself (a data: URL), or a
+// note in its place (an image that lives on the web, an area of an image map).
 struct PictureBox {
-    std::string Picture;
+    std::string Picture; // path of the file
+    std::string Data;    // the picture's bytes, when it is not a file
+    std::string Note;    // said in the view when there is no picture to show
     bool Visible = true;
-    void clear() { Picture.clear(); }
+    void clear()
+    {
+        Picture.clear();
+        Data.clear();
+        Note.clear();
+    }
+    bool empty() const { return Picture.empty() && Data.empty() && Note.empty(); }
 };
 
 // A text box; Change runs whenever its text really changes, from code or from the user.
