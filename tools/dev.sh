@@ -9,7 +9,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${BW_BUILD_DIR:-$here/build}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcurl4-openssl-dev fonts-dejavu-core xvfb xauth libxcb1-dev)
+          libbenchmark-dev libcurl4-openssl-dev fonts-dejavu-core xvfb xauth libxcb1-dev
+          libqt6svg6 qt6-image-formats-plugins libgumbo-dev)
+# libqt6svg6 and qt6-image-formats-plugins let the view show SVG and WebP pictures; libgumbo-dev
+# is the tests' HTML parser, which the program itself never links.
 # Only the tests need FTP servers; running the program does not install them.
 test_packages=(python3-pyftpdlib vsftpd)
 
