@@ -26,8 +26,8 @@ void form3::Command1_Click()
 void form3::OKButton_Click()
 {
     // The window goes once the main window has the batch; its lists go with it.
-    const ListBox paths = List1, names = List2;
-    main_.startBatch(paths, names, bakgrund);
+    const std::vector<std::string> pages = List1.items();
+    main_.startBatch(pages);
     if (Unload)
         Unload();
 }

@@ -23,7 +23,6 @@ public:
     Button OKButton;
     Button CancelButton;
     FileDialog CommonDialog1;
-    bool bakgrund = false; // set by this window's scanner
 
     // Set by the owner: closes the window.
     std::function<void()> Unload;

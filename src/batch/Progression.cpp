@@ -12,19 +12,7 @@ using text::number;
 
 namespace {
 
-// The folder part of a batch row: its path without the row's file name.
-std::string folderOf(const std::string& path, const std::string& name)
-{
-    return text::mid(path, 1, static_cast<long long>(path.size()) - static_cast<long long>(name.size()));
-}
-
-// The batch window's cut of an image name: its scanner knows only lower-case extensions.
-std::string batchImageName(std::string_view entry)
-{
-    const size_t gif = text::inStr(entry, ".gif"), jpg = text::inStr(entry, ".jpg");
-    return text::mid(entry, 11, static_cast<long long>(std::max(gif, jpg)) - 7);
-}
-
+std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
 
 } // namespace
 
@@ -63,53 +51,66 @@ bool Form1::takeBatchPage(const std::string& path)
     return true;
 }
 
-void Form1::startBatch(const ListBox& paths, const ListBox& names, bool& background)
+void Form1::startBatch(const std::vector<std::string>& pages)
 {
     List1.Clear();
     Label3.Visible = true;
     Command7.Visible = true;
-    Label3.Caption = "1 / " + number(paths.ListCount());
+    Label3.Caption = "1 / " + number(static_cast<long long>(pages.size()));
     // A fresh batch: an earlier one's rows must neither count nor give the folder.
     List3.Clear();
     List4.Clear();
     nästa = 1;
-    for (int i = 0; i <= paths.ListCount(); ++i) {
-        List3.AddItem(paths.List(i));
-        List4.AddItem(names.List(i));
+    for (const std::string& page : pages) {
+        List3.AddItem(page);
+        List4.AddItem(page.substr(page.find_last_of('/') + 1));
     }
     Label1.Caption = "Image of";
-    texten10.clear();
-    const std::string first = List3.List(0);
-    const std::string folder = folderOf(first, List4.List(0));
-    if (first.empty()) {
+    doc_.close();
+    if (pages.empty()) {
         Text6.setText("");
         return;
     }
-    if (!takeBatchPage(first))
+    sökvägbild = folderOf(pages.front());
+    if (!takeBatchPage(pages.front()))
         return;
-    if (text::inStr(texten10, "img SRC=") != 0)
-        sökvägbild = folder;
-    // Each page's own scan decides whether it has a background.
-    background = false;
-    Text2.setText(ripInto(*this, texten10, ScanVariant::Batch, background));
-    Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount() - 1);
-    listImageNames(batchImageName);
-    if (background) {
-        bakgrund = true;
-        backgroundEnding(folder);
+    RipHTML();
+    listImageNames();
+    if (List1.ListCount() == 0)
+        Label1.Caption = "Image 0 of 0";
+    if (bakgrund) {
+        backgroundEnding();
         if (Text1.empty())
             ingenalttext = true;
         return;
     }
-    if (!fileIn(folder, List2.List(List1.ListIndex() + 1)))
+    if (!imageExists(List1.ListIndex() + 1))
         visa = false;
     if (Text1.empty())
         ingenalttext = true;
 }
 
+void Form1::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names)
+{
+    List1.Clear();
+    List3.Clear();
+    List4.Clear();
+    nästa = 1;
+    Text6.setText(names.empty() ? std::string() : names.front());
+    batchopen(ftp);
+    const std::string folder = ftp.tempPath();
+    for (const std::string& name : names) {
+        List3.AddItem(folder + name);
+        List4.AddItem(name);
+    }
+    Label3.Visible = true;
+    Command7.Visible = true;
+    Label3.Caption = "1 / " + number(static_cast<long long>(names.size()));
+}
+
 void Form1::Command7_Click()
 {
-    const int pages = List3.ListCount() - 1;
+    const int pages = List3.ListCount();
     // On the last page (or with no batch) nothing moves, and the page keeps its folder.
     if (nästa >= pages)
         return;
@@ -120,30 +121,19 @@ void Form1::Command7_Click()
     Picture1.Visible = true;
     const std::string path = List3.List(k);
     platform_.host.unloadLocalBatch();
-    sökvägbild = folderOf(path, List4.List(k));
+    sökvägbild = folderOf(path);
     if (!takeBatchPage(path))
         return;
-
-    // The picture of the first "img SRC=", up to a three-letter extension after its dot.
-    std::string firstImage;
-    if (const size_t p = text::inStrNoCase(texten10, "img SRC=")) {
-        const size_t q = text::inStr(texten10, ".", p);
-        if (q != 0)
-            firstImage = text::mid(texten10, static_cast<long long>(p) + 9,
-                                   static_cast<long long>(q) + 3 - (static_cast<long long>(p) + 9) + 1);
-    }
-
-    Text2.setText(RipHTML(texten10));
+    RipHTML();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
-    listImageNames(imageName);
+    listImageNames();
     if (bakgrund) {
-        backgroundEnding(sökvägbild);
+        backgroundEnding();
         return;
     }
-    auto file = firstImage.empty() ? std::nullopt : imageFile(firstImage);
-    Picture1.Picture = file ? std::move(*file) : std::string();
+    showPicture(List1.ListIndex());
     Picture1.Visible = true;
-    if (!imageExists(List2.List(List1.ListIndex() + 1)))
+    if (!imageExists(List1.ListIndex() + 1))
         visa = false;
 }
 
@@ -153,15 +143,15 @@ void Form1::batchopen(const FtpBatchSource& ftp)
         return;
     // The page is read from the temp path, and its pictures were downloaded beside it.
     const std::string path = ftp.tempPath() + Text6.Text();
-    sökvägbild = path.substr(0, path.find_last_of("/\\") + 1);
+    sökvägbild = folderOf(path);
     if (!takeBatchPage(path))
         return;
-    Text2.setText(RipHTML(texten10));
+    RipHTML();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
-    listImageNames(imageName);
+    listImageNames();
     if (!bakgrund) {
         // A page without image tags has no picture to miss.
-        if (List1.ListCount() > 0 && !imageExists(List2.List(List1.ListIndex()))) {
+        if (List1.ListCount() > 0 && !imageExists(List1.ListIndex())) {
             visa = false;
             platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
         }
@@ -169,7 +159,7 @@ void Form1::batchopen(const FtpBatchSource& ftp)
             ingenalttext = false;
         return;
     }
-    backgroundEnding(sökvägbild);
+    backgroundEnding();
     if (Text1.empty())
         ingenalttext = false;
 }

@@ -3,15 +3,19 @@
 #include <algorithm>
 
 #include "editor/Encoding.h"
-#include "editor/Tag.h"
 #include "editor/Text.h"
 
 namespace bw {
 
 using text::number;
 
-Form1::Form1(Platform platform, Version version) : platform_(platform), version_(version)
+Form1::Form1(Platform platform, Version version) : platform_(platform), version_(version), doc_(platform.files)
 {
+    doc_.confirmOverwrite = [this](const std::string& path) {
+        return platform_.dialogs.msgBox(path + " was changed by another program since it was opened. Overwrite it "
+                                               "with this window's text?",
+                                        Buttons::YesNo, kTitle) == Answer::Yes;
+    };
     Text1.Change = [this] { Text1_Change(); };
     List1.Click = [this] { List1_Click(); };
 
@@ -74,13 +78,10 @@ void Form1::Form_Load()
 void Form1::nytt()
 {
     Text1.setText("");
-    Text2.setText("");
     Text3.setText("");
-    texten9.clear();
     Text6.setText("");
     Text7.setText("");
-    Text8.setText("");
-    texten10.clear();
+    doc_.close();
     List1.Clear();
     List2.Clear();
     List3.Clear();
@@ -101,12 +102,9 @@ void Form1::nytt()
 void Form1::nytt1()
 {
     Text1.setText("");
-    Text2.setText("");
     Text3.setText("");
-    texten9.clear();
     Text7.setText("");
-    Text8.setText("");
-    texten10.clear();
+    doc_.close();
     List1.Clear();
     List2.Clear();
     Picture1.Visible = false;
@@ -118,20 +116,11 @@ bool Form1::writeBackUnedited()
 {
     // Nothing written since the page was opened: nothing to put back (and a read-only page
     // can still be closed).
-    if (!written_)
-        return true;
-    const std::string& path = Text6.Text();
-    if (!mayOverwritePage())
-        return false;
-    WriteResult written = platform_.files.writeFile(path, ejspara, "\r\n");
-    if (written.ok) {
-        pageStamp_ = written.stamp;
-        disk_ = Disk::Unedited;
-        return true;
-    }
-    message("The page file\n" + path + "\ncould not be put back to its text as first read: " + written.error +
-            ".\n\nThe file was left as it was and the page stays open.");
-    return false;
+    const PageDocument::Outcome put = doc_.putBack();
+    if (put.kind == PageDocument::Outcome::Failed)
+        message("The page file\n" + Text6.Text() + "\ncould not be put back to its text as first read: " + put.error +
+                ".\n\nThe file was left as it was and the page stays open.");
+    return put.ok();
 }
 
 void Form1::Command1_Click()
@@ -244,7 +233,7 @@ void Form1::openChosen(bool useDialog)
     }
     const std::string chosen = CommonDialog1.FileName;
     Caption = "BRINDLEWORK Beta " + chosen;
-    texten10.clear();
+    doc_.close();
     if (noFileChosen(chosen))
         return;
     // Found without regard to letter case, as pages were named on older systems; from here
@@ -262,9 +251,9 @@ void Form1::openChosen(bool useDialog)
     size_t titleLength = CommonDialog1.FileTitle.size();
     sökvägbild = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
 
-    Text2.setText(RipHTML(texten10));
+    RipHTML();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
-    listImageNames(imageName);
+    listImageNames();
     showFirstImage();
 }
 
@@ -287,22 +276,14 @@ void Form1::takePage(const std::string& path, ReadResult&& read)
     // Copies left by a run that was killed while writing this page.
     platform_.files.removeStaleCopies(path);
     Text6.setText(path);
-    texten10 = std::move(read.bytes);
-    ejspara = texten10;
-    texten9 = texten10;
-    pageStamp_ = read.stamp;
-    disk_ = Disk::Text;
-    written_ = false;
-    encoding_ = pageEncoding(texten10);
-    startTracking();
+    doc_.open(path, std::move(read));
 }
 
 void Form1::showFirstImage()
 {
     if (!bakgrund) {
-        const std::string name = List2.List(List1.ListIndex());
         // A page without image tags has nothing to look for.
-        if (List1.ListCount() > 0 && !imageExists(name)) {
+        if (List1.ListCount() > 0 && !imageExists(List1.ListIndex())) {
             visa = false;
             platform_.dialogs.msgBox("UNABLE TO DISPLAY IMAGES, IMAGES NOT FOUND", Buttons::OkCancel, kTitle);
         }
@@ -311,13 +292,13 @@ void Form1::showFirstImage()
         return;
     }
 
-    if (backgroundEnding(sökvägbild) && Text1.empty())
+    if (backgroundEnding() && Text1.empty())
         tomt = true;
     if (Text1.empty())
         ingenalttext = false;
 }
 
-bool Form1::backgroundEnding(const std::string& folder)
+bool Form1::backgroundEnding()
 {
     const int next = List1.ListIndex() + 1;
     if (next >= List1.ListCount()) {
@@ -327,14 +308,14 @@ bool Form1::backgroundEnding(const std::string& folder)
         Picture1.Visible = true;
         return false;
     }
-    const bool found = fileIn(folder, List2.List(next)).has_value();
+    const bool found = imageExists(next);
     if (!found)
         visa = false; // before the selection, so that its handler does not look either
     List1.setListIndex(next);
     if (!found)
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
-    if (auto file = fileIn(folder, List2.List(List1.ListIndex())))
-        Picture1.Picture = std::move(*file);
+    if (found)
+        showPicture(next);
     else
         visa = false;
     Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
@@ -342,50 +323,72 @@ bool Form1::backgroundEnding(const std::string& folder)
     return true;
 }
 
-std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, bool& background)
+void Form1::RipHTML()
 {
-    ScanResult result = scanImageTags(page, variant);
-    std::string log = form.Text3.Text();
-    for (auto& entry : result.entries) {
+    const std::string_view page = doc_.text();
+    std::string log = Text3.Text();
+    for (size_t i = 0; i < doc_.images().size(); ++i) {
+        const FoundImage& image = doc_.tagOf(i);
+        // The tag up to the end of the name of its picture, as pages have always listed it.
+        const TagAttribute* naming = namingAttribute(page, image);
+        const size_t end = naming ? naming->whole.end : image.tag.whole.end;
+        std::string entry(page.substr(image.tag.whole.begin, end - image.tag.whole.begin));
         log += entry;
         log += "\r\n";
-        form.List1.AddItem(std::move(entry));
+        List1.AddItem(std::move(entry));
+        if (image.kind == ImageKind::Background)
+            bakgrund = true;
     }
-    form.Text3.setText(std::move(log));
-    if (result.background)
-        background = true;
-    return std::move(result.remainder);
+    Text3.setText(std::move(log));
 }
 
-void Form1::listImageNames(std::string (*cut)(std::string_view))
+void Form1::listImageNames()
 {
-    for (int i = 0; i <= List1.ListCount(); ++i) {
-        const std::string entry = List1.List(i);
-        if (entry.empty())
-            break;
-        List2.AddItem(cut(entry));
+    for (int i = 0; i < List1.ListCount(); ++i) {
+        List2.AddItem(std::string(doc_.writtenName(static_cast<size_t>(i))));
         List1.setListIndex(0);
     }
 }
 
-std::string imageName(std::string_view entry)
-{
-    const size_t gif = text::inStrNoCase(entry, ".gif"), jpg = text::inStrNoCase(entry, ".jpg");
-    return text::mid(entry, 11, static_cast<long long>(std::max(gif, jpg)) - 7);
-}
-
-std::string Form1::RipHTML(std::string_view strPage) { return ripInto(*this, strPage, ScanVariant::Main, bakgrund); }
-
 // ---- Image navigation ----
 
-std::optional<std::string> Form1::imageFile(const std::string& name) { return fileIn(sökvägbild, name); }
-
-std::optional<std::string> Form1::fileIn(const std::string& folder, const std::string& name)
+std::optional<PictureBox> Form1::picture(int index)
 {
-    auto found = platform_.files.resolve(folder + name);
-    if (found && platform_.files.isFile(*found))
-        return found;
+    if (index < 0 || index >= List1.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
+        return std::nullopt;
+    const auto i = static_cast<size_t>(index);
+    PictureBox box;
+    if (doc_.images()[i].kind == ImageKind::Area) {
+        box.Note = "An area of an image map, linking to " + std::string(doc_.writtenName(i));
+        return box;
+    }
+    ImageSource source = doc_.source(i);
+    switch (source.kind) {
+    case ImageSource::Kind::None:
+        box.Note = "This tag names no picture.";
+        return box;
+    case ImageSource::Kind::Remote:
+        box.Note = "This picture is not on this computer. It lives at\n" + source.path;
+        return box;
+    case ImageSource::Kind::Data:
+        box.Data = std::move(source.data);
+        return box;
+    case ImageSource::Kind::File:
+        break;
+    }
+    for (const std::string& candidate : candidatePaths(sökvägbild, source))
+        if (auto found = platform_.files.resolve(candidate); found && platform_.files.isFile(*found)) {
+            box.Picture = std::move(*found);
+            return box;
+        }
     return std::nullopt;
+}
+
+void Form1::showPicture(int index)
+{
+    const bool visible = Picture1.Visible;
+    Picture1 = picture(index).value_or(PictureBox{});
+    Picture1.Visible = visible;
 }
 
 void Form1::List1_Click()
@@ -394,52 +397,32 @@ void Form1::List1_Click()
     if (i == -1)
         return;
     const int count = List1.ListCount();
-    texten9.clear();
     Label1.Caption = bakgrund ? "Image " + number(i) + " of " + number(count - 1)
                               : "Image " + number(i + 1) + " of " + number(count);
-    const std::string& name = List2.List(i);
-    auto file = visa ? imageFile(name) : std::nullopt;
-    Picture1.Picture = file ? std::move(*file) : std::string();
+    if (visa)
+        showPicture(i);
+    else
+        Picture1.clear();
+    readExistingAlt(i);
+}
 
-    const auto span = entrySpan(i);
-    if (!span) {
-        // The entry is not in the page: nothing to read, nothing to cut.
-        Text8.setText("");
+void Form1::readExistingAlt(int index)
+{
+    const auto i = static_cast<size_t>(index);
+    const auto shown = i < doc_.images().size() ? doc_.altShown(i) : std::nullopt;
+    if (!shown) {
         Text1.setText("");
         text1lång = 1;
         return;
     }
-    cutFollowingText(span->position, span->length);
-    readExistingAlt(span->position - 1, span->length);
-}
-
-void Form1::cutFollowingText(size_t entryPosition, size_t entryLength)
-{
-    // The whole rest of the page, however long; storage is reused from image to image.
-    const size_t after = entryPosition + entryLength - 1; // 0-based
-    const std::string_view page = texten10;
-    Text8.assign(after + 10 <= page.size() ? page.substr(after + 10) : std::string_view());
-    texten9.assign(after <= page.size() ? page.substr(after) : std::string_view());
-}
-
-void Form1::readExistingAlt(size_t entryStart, size_t entryLength)
-{
-    const TagSpan tag = tagOfEntry(texten10, entryStart, entryLength);
-    const TagAttribute* alt = tag.holdsEntry ? tag.find(texten10, "alt") : nullptr;
-    if (!alt) {
-        Text1.setText("");
-        text1lång = 1;
-        return;
-    }
-    const std::string_view value =
-        std::string_view(texten10).substr(alt->valueStart, alt->hasValue ? alt->valueEnd - alt->valueStart : 0);
-    Text1.setText(shown(value));
+    Text1.setText(*shown);
     if (Text1.empty()) {
         ingenalttext = true;
         aa = "1";
         text1lång = 1;
     } else {
-        aa = number(static_cast<long long>(value.size()) + 8);
+        const TagAttribute* alt = doc_.tagOf(i).tag.find(doc_.text(), "alt");
+        aa = number(static_cast<long long>(alt->value.size()) + 8);
     }
     visa = true;
 }

@@ -6,9 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/AltEdit.h"
 #include "editor/Controls.h"
-#include "editor/Scanner.h"
+#include "page/PageDocument.h"
 #include "platform/Platform.h"
 
 namespace bw {
@@ -26,20 +25,25 @@ inline constexpr const char* kHtmlFilter =
 class Form1 {
 public:
     Form1(Platform platform, Version version);
+
+private:
+    Platform platform_;
+    Version version_;
+    PageDocument doc_; // the open page; declared first, as the page fields below refer to it
+
+public:
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
     // Window and controls, by their control names.
     std::string Caption = "BRINDLEWORK";
     TextBox Text1;           // ALT text box
-    TextBox Text2;           // scanner result (hidden)
     TextBox Text3;           // tag log (hidden)
     TextBox Text4;           // search-engine note
     TextBox Text6;           // page path (hidden); empty = no page open
     TextBox Text7;           // spare (hidden)
-    TextBox Text8;           // text from ten characters after the current entry (hidden)
-    ListBox List1;           // image tag entries; its index is the current image
-    ListBox List2;           // image file names, parallel to List1
+    ListBox List1;           // image tags, up to the name of the picture; its index is the current image
+    ListBox List2;           // image names as the tags write them, parallel to List1
     ListBox List3;           // batch page paths
     ListBox List4;           // batch page names
     PictureBox Picture1;     // image view
@@ -55,9 +59,8 @@ public:
 
     // Page variables.
     std::string sökvägbild;   // page folder, ending in "/"
-    std::string texten10;     // page text as last read
-    std::string texten9;      // first the page text, then the text after the current entry
-    std::string ejspara;      // page text exactly as first read
+    const std::string& texten10 = doc_.text();     // page text as last read or written
+    const std::string& ejspara = doc_.firstRead(); // page text exactly as first read
     std::string aa;           // length marker of the current tag's ALT attribute
     int bild = 0;
     int nästa = 1;
@@ -96,16 +99,19 @@ public:
     void fileopen();
     // Opens path as if the open dialog had returned it.
     void openPath(const std::string& path);
-    std::string RipHTML(std::string_view strPage);
+    // Lists the open page's images: their tags, the tag log and the background flag.
+    void RipHTML();
+    const PageDocument& document() const { return doc_; }
 
     // Batches.
     void l_Click();        // Batch > New > Local
     void ftpa_Click();     // Batch > New > FTP
     void Command7_Click(); // "Move to next file"
-    // "OK" of the batch window: its chosen pages (full paths, file names) become the batch
-    // and the first one opens, scanned with the batch window's scanner; `background` is the
-    // batch window's own flag, which that scanner sets.
-    void startBatch(const ListBox& paths, const ListBox& names, bool& background);
+    // "OK" of the batch window: these pages (full paths) become the batch and the first opens.
+    void startBatch(const std::vector<std::string>& pages);
+    // "Start Batching" of the FTP window: these pages, downloaded into the source's temp
+    // path, become the batch and the first opens.
+    void startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names);
     // The first page of a batch fetched by the FTP window: the page path field holds the
     // page's name, the page lies in the source's temp path.
     void batchopen(const FtpBatchSource& ftp);
@@ -133,90 +139,34 @@ private:
     // The page file's bytes, or nothing when it cannot be read or is no page (the user has
     // been told, naming it as shownAs).
     std::optional<ReadResult> readPage(const std::string& path, const std::string& shownAs);
-    // Makes the page just read the open page: its path, its texts as read, the check for
-    // other programs' changes, its encoding and the tracking of its entries.
+    // Makes the page just read the open page.
     void takePage(const std::string& path, ReadResult&& read);
     // A batch page: read and taken as the open page, its image lists emptied and its
     // counters and flags as a freshly opened page has them; false (the user told, no page
     // open) when it cannot be read.
     bool takeBatchPage(const std::string& path);
-    // A page whose first entry is its background: show the image after it, looked up in
-    // `folder`. False when there is none (only the background, or nothing, was found).
-    bool backgroundEnding(const std::string& folder);
-    // The name pass of every opener: each entry's image name, cut by `cut`, selecting the
-    // first entry (whose selection handler shows it).
-    void listImageNames(std::string (*cut)(std::string_view));
+    // A page whose first entry is its background: show the image after it. False when there
+    // is none (only the background, or nothing, was found).
+    bool backgroundEnding();
+    // The name pass of every opener: each image's name, selecting the first image (whose
+    // selection handler shows it).
+    void listImageNames();
     void move(int step);
     void lastImage();
-    enum class Written { Nothing, Unchanged, Done, Failed };
-    // Writes the box's text into the current tag and re-reads the page.
-    Written writeAlt(EmptyBox empty);
-    // False only when the page file could not be written.
-    bool writeCurrentAlt(bool decorate);
+    // Writes the box's text into the current image's tags; false when nothing may be written
+    // on (the user has been told, or said No).
+    bool writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind = nullptr);
     void prepareHtmlDialog();
     static bool noFileChosen(const std::string& name);
-    bool writePage(const std::string& path, std::string_view text);
-    // The page file is still what this window last read or wrote there, or the user agrees
-    // to overwrite what another program put there.
-    bool mayOverwritePage();
-    bool isPageFile(const std::string& path);
-    // The page file's text as last read or written by this window.
-    enum class Disk { Text, Unedited }; // texten10, or ejspara + CR LF
-    Disk disk_ = Disk::Text;
-    FileStamp pageStamp_;
-    bool written_ = false; // the page file was written since it was opened
-    std::string encoding_ = "UTF-8";
-    // An ALT value of the page as the box shows it.
-    std::string shown(std::string_view value) const;
-    // texten10 := the page file again; `written` (what was just written, without the line
-    // end) stands in if the file cannot be read back.
-    void reread(std::string&& written);
-    void cutFollowingText(size_t entryPosition, size_t entryLength);
-
-    // Where entry `index` stands in texten10 now (1-based position and length), or nothing.
-    // An entry is looked for in the page as it was opened, at its first occurrence, and
-    // followed through every ALT written since: an ALT written inside an entry (before its
-    // SRC, or in an unquoted name's tag) changes the entry's own text.
-    struct Span {
-        size_t position = 0, length = 0;
-    };
-    std::optional<Span> entrySpan(int index) const;
-    // The same for every copy of the entry's tag: the list holds a repeated tag once, and
-    // what is written for it goes into each copy.
-    std::vector<Span> copySpans(int index) const;
-    std::optional<Span> follow(size_t opened, size_t length) const;
-    void startTracking();              // the page has just been read whole
-    void track(const AltEdit& edit);   // an edit has been written
-    std::string opened_;
-    std::vector<TextEdit> edits_;
-    // Each entry's copies in opened_ (0-based start, length), its first occurrence first:
-    // every other tag that is byte for byte the tag holding that occurrence.
-    const std::vector<std::pair<size_t, size_t>>& copiesOf(int index) const;
-    mutable std::vector<std::optional<std::vector<std::pair<size_t, size_t>>>> copies_;
-    // Where an image tag begins in opened_, outside comments.
-    const std::vector<size_t>& tagOpenings() const;
-    mutable std::optional<std::vector<size_t>> tagOpenings_;
-    std::string spare_; // storage handed between page-sized texts
     void showFirstImage();
-    void readExistingAlt(size_t entryStart, size_t entryLength);
-    std::string imagePath(const std::string& name) const { return sökvägbild + name; }
-    // The image's file as it lies on disk, when it is there.
-    std::optional<std::string> imageFile(const std::string& name);
-    std::optional<std::string> fileIn(const std::string& folder, const std::string& name);
-    bool imageExists(const std::string& name) { return imageFile(name).has_value(); }
+    void readExistingAlt(int index);
+    // What the view shows for image `index`; nothing when its file is missing.
+    std::optional<PictureBox> picture(int index);
+    bool imageExists(int index) { return picture(index).has_value(); }
+    void showPicture(int index);
     void message(const std::string& text);
     void promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key);
-
-    Platform platform_;
-    Version version_;
 };
-
-// The image file name in an entry: from its 11th character through the image extension.
-std::string imageName(std::string_view entry);
-
-// Appends a scan's entries to the main window's tag list and log; shared by the main
-// window and the batch window, each with its own variant and background flag.
-std::string ripInto(Form1& form, std::string_view page, ScanVariant variant, bool& background);
 
 // Addresses of the product's web site.
 namespace site {

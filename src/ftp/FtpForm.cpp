@@ -280,24 +280,7 @@ void ftp::List3_Click()
 
 void ftp::Command7_Click()
 {
-    const int n = List1.ListCount();
-    main_.List1.Clear();
-    main_.Text6.setText(List1.List(0));
-    // A fresh batch: rows and position of an earlier one must not count.
-    main_.List3.Clear();
-    main_.List4.Clear();
-    main_.nästa = 1;
-    main_.batchopen(*this);
-    const std::string folder = tempPath();
-    for (const std::string& name : List1.items()) {
-        main_.List3.AddItem(folder + name);
-        main_.List4.AddItem(name);
-    }
-    main_.List3.AddItem("");
-    main_.List4.AddItem("");
-    main_.Label3.Visible = true;
-    main_.Command7.Visible = true;
-    main_.Label3.Caption = "1 / " + text::number(n);
+    main_.startFtpBatch(*this, List1.items());
     if (Unload)
         Unload();
 }

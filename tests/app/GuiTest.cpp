@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -124,6 +125,86 @@ TEST_F(Gui, LargePicturesAreScaledDownKeepingTheirShape)
     EXPECT_LE(shown.width(), picture->contentsRect().width());
     EXPECT_LE(shown.height(), picture->contentsRect().height());
     EXPECT_NEAR(double(shown.width()) / shown.height(), 800.0 / 600.0, 0.02);
+}
+
+TEST_F(Gui, EveryKindOfPictureIsShownFittedWithItsSizeBesideItsName)
+{
+    // Left half red, a yellow disc on blue: a turned or stretched picture looks wrong.
+    QImage drawn(300, 150, QImage::Format_RGB32);
+    drawn.fill(QColor("#1b4f9c"));
+    {
+        QPainter painter(&drawn);
+        painter.fillRect(0, 0, 150, 150, QColor("#c0392b"));
+        painter.setBrush(QColor("#f1c40f"));
+        painter.drawEllipse(QPoint(225, 75), 50, 50);
+    }
+    for (const char* format : {"png", "jpg", "bmp", "webp"})
+        ASSERT_TRUE(drawn.save(QString::fromStdString(dir.path("pic.")) + format)) << format;
+    ASSERT_TRUE(drawn.scaled(48, 24).save(QString::fromStdString(dir.path("pic.ico"))));
+    fs::copy(dir.path("pic.png"), dir.path("a picture whose name is longer than its label.png"));
+    dir.write("pic.gif", test::kGif);
+    dir.write("pic.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><rect width="40" height="20" )"
+                         R"(fill="#2a6"/><circle cx="30" cy="10" r="8" fill="#fd0"/></svg>)");
+    dir.write("broken.png", "\x89PNG\r\n\x1a\nthis is no picture");
+    const std::string pngBytes = test::readAll(dir.path("pic.png"));
+
+    struct Row {
+        std::string file, data, note;
+        QSize own;       // invalid: no picture
+        QString viewHas; // the view's text
+    } rows[] = {
+        {"pic.png", "", "", {300, 150}, ""},
+        {"pic.jpg", "", "", {300, 150}, ""},
+        {"a picture whose name is longer than its label.png", "", "", {300, 150}, ""},
+        {"pic.bmp", "", "", {300, 150}, ""},
+        {"pic.webp", "", "", {300, 150}, ""},
+        {"pic.ico", "", "", {48, 24}, ""},
+        {"pic.gif", "", "", {1, 1}, ""},
+        {"pic.svg", "", "", {40, 20}, ""},
+        {"", pngBytes, "", {300, 150}, ""},
+        {"broken.png", "", "", {}, "This picture cannot be shown: "},
+        {"", "", "This image lives on the web: https://x.example/a.png", {}, "lives on the web"},
+        {"", "", "", {}, ""},
+    };
+    auto* view = child<QLabel>("Picture1");
+    auto* name = child<QLabel>("Label5");
+    const QSize room = view->contentsRect().size();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file + " " + row.note + (row.data.empty() ? "" : " data"));
+        PictureBox& box = app->form().Picture1;
+        box.clear();
+        box.Picture = row.file.empty() ? "" : dir.path(row.file);
+        box.Data = row.data;
+        box.Note = row.note;
+        app->form().Label5.Caption = row.file.empty() ? "inline" : row.file;
+        app->window().refresh();
+        if (const char* shots = std::getenv("BW_SCREENSHOTS"))
+            app->window().grab().save(QString(shots) + "/view-" + QString::number(&row - rows) + ".png");
+
+        EXPECT_TRUE(view->text().contains(row.viewHas)) << view->text().toStdString();
+        EXPECT_EQ(view->text().isEmpty(), row.viewHas.isEmpty()) << view->text().toStdString();
+        const QString caption = QString::fromStdString(app->form().Label5.Caption);
+        const QString real = row.own.isValid() ? QString("  %1 \u00D7 %2").arg(row.own.width()).arg(row.own.height()) : "";
+        // Said whole in the tooltip; in the narrow label the name gives way, never the size.
+        EXPECT_EQ(name->toolTip(), caption + real);
+        EXPECT_TRUE(name->text().startsWith(caption.left(1)) && name->text().endsWith(caption.right(1) + real))
+            << name->text().toStdString();
+        EXPECT_LE(name->fontMetrics().horizontalAdvance(name->text()), name->contentsRect().width());
+        const QPixmap shown = view->pixmap();
+        ASSERT_EQ(shown.isNull(), !row.own.isValid());
+        if (shown.isNull())
+            continue;
+        // Drawings fill the view; pixels only ever shrink to it.
+        const bool drawing = row.file.ends_with(".svg");
+        const bool large = row.own.width() > room.width() || row.own.height() > room.height();
+        const QSize fitted = drawing || large ? row.own.scaled(room, Qt::KeepAspectRatio) : row.own;
+        const QSize size = shown.deviceIndependentSize().toSize();
+        EXPECT_LE(std::abs(size.width() - fitted.width()) + std::abs(size.height() - fitted.height()), 1)
+            << size.width() << "x" << size.height();
+        const qint64 decoded = shown.cacheKey();
+        app->window().refresh();
+        EXPECT_EQ(view->pixmap().cacheKey(), decoded) << "decoded again with nothing changed";
+    }
 }
 
 TEST_F(Gui, ControlsAreNamedAndTheHiddenSaveButtonFollowsTheAltBox)

@@ -347,8 +347,8 @@ TEST_F(Window, StartBatchingHandsTheDownloadsToTheMainWindowAsAFreshBatch)
     test::clickRow(f.List3, "b.html");
     f.Command7_Click();
     EXPECT_EQ(unloads, 1);
-    EXPECT_EQ(form.List3.items(), (Items{temp("a.html"), temp("b.html"), ""}));
-    EXPECT_EQ(form.List4.items(), (Items{"a.html", "b.html", ""}));
+    EXPECT_EQ(form.List3.items(), (Items{temp("a.html"), temp("b.html")}));
+    EXPECT_EQ(form.List4.items(), (Items{"a.html", "b.html"}));
     EXPECT_EQ(form.Label3.Caption, "1 / 2");
     EXPECT_TRUE(form.Label3.Visible && form.Command7.Visible);
     EXPECT_EQ(form.Text6.Text(), temp("a.html"));
@@ -368,7 +368,7 @@ TEST_F(Window, StartBatchingWithNothingDownloadedAndClosingUnconnected)
     ftp& f = open();
     f.Command7_Click();
     EXPECT_EQ(form.Label3.Caption, "1 / 0");
-    EXPECT_EQ(form.List3.items(), (Items{""}));
+    EXPECT_TRUE(form.List3.items().empty());
     EXPECT_EQ(form.Text6.Text(), "");
     f.Form_Unload();
     EXPECT_TRUE(server.calls.empty());

@@ -45,7 +45,7 @@ void BatchSession::noteVisit()
     visitText_ = form_.ejspara;
     visitWrites_ = writes(visitPath_);
     auto& allowed = allowed_[visitPath_];
-    for (size_t k : listedTags(visitText_, form_.List1.items()).allowed)
+    for (size_t k : listedTags(form_.document()).allowed)
         allowed.push_back(k);
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "editor/Encoding.h"
+#include "page/ImageFinder.h"
 
 namespace bw::test {
 namespace {
@@ -22,7 +23,9 @@ std::string fill(std::string layout, const std::string& name, const std::string&
     return layout;
 }
 
-const char* const kNames[] = {"a.gif", "b.jpg", "pics/c.gif", "D.GIF", "e.JPG", "f.png", "g.gif.bak", "a.gif", "../h.i.gif"};
+const char* const kNames[] = {"a.gif",     "b.jpg",   "pics/c.gif", "D.GIF",          "e.JPG",
+                              "f.png",     "g.svg",   "a.gif",      "../h.i.gif",     "x.webp?v=2",
+                              "a&amp;b.png", "/f.png", "https://e.example/z.png", "data:image/gif;base64,R0lGODlhAQABAAAAACw="};
 const char* const kValues[] = {"Logo", "", "A sun", "Brindlew\xc3\xb6rk", "x > y", "it's", "a  b", "caf\xe9 &#8364;", "x < y"};
 const char* const kLayouts[] = {
     "<img SRC=\"%N\">",
@@ -39,10 +42,25 @@ const char* const kLayouts[] = {
     "<img SRC=\"%N\" ALT=\"%V\" ALT=\"%V\">",
     "<img SRC=\"%N\"ALT=\"%V\">",
     "<img SRC=\"%N\" ALT=\"%V\"/>",
+    "<img src=%N/>",
+    "<img/src=\"%N\"/alt=\"%V\">",
+    "<img alt src=\"%N\">",
+    "<img data-src=\"%N\" class=lazy>",
+    "<img srcset=\"%N 1x, big.png 2x\" />",
+    "<picture><source srcset=\"%N\"><img src=\"%N\" alt=\"%V\"></picture>",
+    "<input type=image src=\"%N\" alt=\"%V\">",
+    "<INPUT TYPE=\"IMAGE\" SRC=%N>",
+    "<map><area shape=rect href=\"%N\" alt=\"%V\"><area nohref></map>",
+    "<img title='a > b' src=\"%N\" alt='%V'>",
+    "<img src=\"%N\" alt=\"%V\" alt=\"%V\">",
+    "<img>",
 };
 const char* const kText[] = {
     "<p>Hello world</p>\r\n", "Brindlew\xc3\xb6rk v\xc3\xa4gar ", " a < b and c > d ", "<a href=\"page.html\">link</a>",
     "\t", "<br>", "<!-- note -->", "\r\n", "<p>see x.jpg</p>", "<!-- <img SRC=\"a.gif\" ALT=\"c\"> -->",
+    "<script>var s = \"<img src=a.gif>\";</script >", "<style>img{}</style>", "<textarea><img src=a.gif></textarea>",
+    "<!--><img src=\"b.jpg\">", "<svg><![CDATA[<img src=a.gif>]]></svg>", "<?php echo '<img src=a.gif>'; ?>",
+    "<a href=\"x.html\" title=\"<img src=a.gif>\">t</a>", "<title>a <img src=a.gif></title>",
 };
 const char* const kTyped[] = {"A", "b", " ", "\"", "<", ">", "\xc3\xb6", "'", "=", "&", "x.gif", "ALT=\"q\"", "\r\n",
                               "\xe2\x82\xac", "\t", "\x01", "\x7f", "\xc2\x85", "&#233;"};
@@ -70,55 +88,17 @@ size_t occurrences(const std::string& hay, const std::string& needle)
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 // A tag's text without white space and without its ALT attributes.
-std::string stripped(const std::string& tag)
+std::string stripped(std::string_view tag)
 {
-    std::string out;
-    size_t i = 0;
-    const size_t n = tag.size();
-    while (i < n) {
-        if (isSpace(tag[i])) {
-            ++i;
-            continue;
-        }
-        // An attribute (or the element name): its name, then perhaps "=" and a value.
-        size_t nameStart = i;
-        while (i < n && !isSpace(tag[i]) && tag[i] != '=' && tag[i] != '>')
-            ++i;
-        std::string name = tag.substr(nameStart, i - nameStart);
-        std::string lower = name;
-        for (char& ch : lower)
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        std::string piece = name;
-        size_t j = i;
-        while (j < n && isSpace(tag[j]))
-            ++j;
-        if (j < n && tag[j] == '=' && !name.empty()) {
-            ++j;
-            while (j < n && isSpace(tag[j]))
-                ++j;
-            size_t valueStart = j;
-            if (j < n && (tag[j] == '"' || tag[j] == '\'')) {
-                size_t close = tag.find(tag[j], j + 1);
-                j = close == std::string::npos ? n : close + 1;
-            } else {
-                while (j < n && !isSpace(tag[j]) && tag[j] != '>')
-                    ++j;
-            }
-            piece += "=" + tag.substr(valueStart, j - valueStart);
-            i = j;
-        } else if (i < n && tag[i] == '>') {
-            if (name.empty()) {
-                out += '>';
-                ++i;
-                continue;
-            }
-        }
-        if (lower == "alt")
-            continue;
-        out += piece;
-        if (name.empty() && i < n) // a stray "=" on its own
-            out += tag[i++];
+    std::string out(tag);
+    const FoundImages found = findImages(tag);
+    if (!found.images.empty() && found.images.front().tag.whole.begin == 0) {
+        const auto& attributes = found.images.front().tag.attributes;
+        for (auto a = attributes.rbegin(); a != attributes.rend(); ++a)
+            if (a->named(tag, "alt"))
+                out.erase(a->whole.begin, a->whole.size());
     }
+    std::erase_if(out, isSpace);
     return out;
 }
 
@@ -128,22 +108,6 @@ std::string visible(const std::string& s)
     for (char ch : s)
         out += ch == '\r' ? std::string("\\r") : ch == '\n' ? std::string("\\n") : std::string(1, ch);
     return out;
-}
-
-size_t tokenAt(const std::vector<Token>& all, size_t pos)
-{
-    for (size_t k = 0; k < all.size(); ++k)
-        if (pos >= all[k].start && pos < all[k].end)
-            return k;
-    return all.size();
-}
-
-size_t findNoCase(const std::string& hay, const std::string& needle)
-{
-    auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
-    return it == hay.end() ? std::string::npos : static_cast<size_t>(it - hay.begin());
 }
 
 } // namespace
@@ -179,66 +143,54 @@ std::string makePage(Choices& c)
         page += "</body></html>";
     if (c.pick(4) == 0)
         page += "\r\n<!-- after the end -->";
+    else if (c.pick(8) == 0)
+        page += "\r\n<!-- never closed <img src=a.gif>";
     if (c.pick(2))
         page += "\r\n";
     return page;
 }
 
-std::vector<Token> tokens(const std::string& page)
+std::vector<ByteRange> imageTags(const std::string& page)
 {
-    std::vector<Token> out;
-    size_t i = 0, textStart = 0;
-    const size_t n = page.size();
-    while (i < n) {
-        if (page[i] == '<' && i + 1 < n && (std::isalpha(static_cast<unsigned char>(page[i + 1])) || page[i + 1] == '/' || page[i + 1] == '!')) {
-            if (i > textStart)
-                out.push_back({false, textStart, i});
-            size_t j = i + 1;
-            bool afterEquals = false;
-            while (j < n && page[j] != '>') {
-                if ((page[j] == '"' || page[j] == '\'') && afterEquals) {
-                    size_t close = page.find(page[j], j + 1);
-                    j = close == std::string::npos ? n : close + 1;
-                    afterEquals = false;
-                    continue;
-                }
-                if (page[j] == '=')
-                    afterEquals = true;
-                else if (!isSpace(page[j]))
-                    afterEquals = false;
-                ++j;
-            }
-            size_t end = j < n ? j + 1 : n;
-            out.push_back({true, i, end});
-            i = textStart = end;
-            continue;
-        }
-        ++i;
-    }
-    if (textStart < n)
-        out.push_back({false, textStart, n});
-    return out;
+    std::vector<ByteRange> tags;
+    for (const FoundImage& image : findImages(page).images)
+        tags.push_back(image.tag.whole);
+    std::sort(tags.begin(), tags.end(), [](ByteRange a, ByteRange b) { return a.begin < b.begin; });
+    return tags;
 }
 
 std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed)
 {
-    const auto before = tokens(first);
+    const auto before = imageTags(first);
     std::string why = "the page file is not the page as first read";
     for (std::string candidate = now;;) {
-        const auto after = tokens(candidate);
+        const auto after = imageTags(candidate);
         bool same = after.size() == before.size();
         if (!same)
-            why = "the page's pieces changed:\n  was [" + visible(first) + "]\n  now [" + visible(candidate) + "]";
-        for (size_t k = 0; same && k < before.size(); ++k) {
-            const std::string a = first.substr(before[k].start, before[k].end - before[k].start);
-            const std::string b = candidate.substr(after[k].start, after[k].end - after[k].start);
-            if (a == b)
-                continue;
-            const bool editable = before[k].tag && after[k].tag &&
-                                  std::find(allowed.begin(), allowed.end(), k) != allowed.end();
-            if (!editable || stripped(a) != stripped(b)) {
+            why = "the page's image tags changed:\n  was [" + visible(first) + "]\n  now [" + visible(candidate) + "]";
+        // The bytes between image tags stay; an allowed tag changes in its ALT attributes only.
+        for (size_t k = 0; same && k <= before.size(); ++k) {
+            const size_t from = k == 0 ? 0 : before[k - 1].end, to = k < before.size() ? before[k].begin : first.size();
+            const size_t nowFrom = k == 0 ? 0 : after[k - 1].end;
+            const size_t nowTo = k < after.size() ? after[k].begin : candidate.size();
+            const std::string_view a = std::string_view(first).substr(from, to - from);
+            const std::string_view b = std::string_view(candidate).substr(nowFrom, nowTo - nowFrom);
+            if (a != b) {
                 same = false;
-                why = "piece " + std::to_string(k) + " changed:\n  was [" + visible(a) + "]\n  now [" + visible(b) + "]";
+                why = "text before image tag " + std::to_string(k) + " changed:\n  was [" + visible(std::string(a)) +
+                      "]\n  now [" + visible(std::string(b)) + "]";
+                break;
+            }
+            if (k == before.size())
+                break;
+            const std::string_view tagA = before[k].of(first), tagB = after[k].of(candidate);
+            if (tagA == tagB)
+                continue;
+            const bool editable = std::find(allowed.begin(), allowed.end(), k) != allowed.end();
+            if (!editable || stripped(tagA) != stripped(tagB)) {
+                same = false;
+                why = "image tag " + std::to_string(k) + " changed:\n  was [" + visible(std::string(tagA)) +
+                      "]\n  now [" + visible(std::string(tagB)) + "]";
             }
         }
         if (same)
@@ -250,36 +202,25 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
     }
 }
 
-ListedTags listedTags(const std::string& page, const std::vector<std::string>& entries)
+ListedTags listedTags(const PageDocument& page)
 {
     ListedTags listed;
-    const auto all = tokens(page);
-    auto text = [&](size_t k) { return page.substr(all[k].start, all[k].end - all[k].start); };
-    auto commented = [&](size_t k) { return k < all.size() && text(k).compare(0, 4, "<!--") == 0; };
-    for (const auto& entry : entries) {
-        size_t at = findNoCase(page, entry);
-        if (at == std::string::npos)
+    // Places in page order of the document's tags.
+    std::vector<size_t> order(page.tags().size()), place(page.tags().size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return page.tags()[a].tag.whole.begin < page.tags()[b].tag.whole.begin; });
+    for (size_t k = 0; k < order.size(); ++k)
+        place[order[k]] = k;
+    for (const PageDocument::Image& image : page.images()) {
+        if (image.kind == ImageKind::Background)
             continue;
-        // A tag in a comment is no tag: the first one outside comments is the one written.
-        for (size_t next = at; commented(tokenAt(all, next + entry.size() - 1));) {
-            const size_t later = findNoCase(page.substr(next + 1), entry);
-            if (later == std::string::npos)
-                break;
-            next += later + 1;
-            if (!commented(tokenAt(all, next + entry.size() - 1)))
-                at = next;
-        }
-        const size_t first = tokenAt(all, at + entry.size() - 1);
-        listed.allowed.push_back(first);
-        if (first == all.size() || !all[first].tag || findNoCase(entry.substr(0, 4), "<img") != 0)
-            continue;
-        std::vector<size_t> group{first};
-        for (size_t k = 0; k < all.size(); ++k)
-            if (k != first && all[k].tag && !commented(k) && text(k) == text(first)) {
-                group.push_back(k);
-                listed.allowed.push_back(k);
-            }
-        listed.copies.push_back(group);
+        std::vector<size_t> group;
+        for (size_t k : image.copies)
+            group.push_back(place[k]);
+        listed.allowed.insert(listed.allowed.end(), group.begin(), group.end());
+        listed.copies.push_back(std::move(group));
     }
     return listed;
 }
@@ -345,7 +286,7 @@ void PageSession::openPage()
     foreign_.clear();
     known_ = original_;
     // The tags that may change, and the copies that must change alike.
-    ListedTags listed = listedTags(original_, form_.List1.items());
+    ListedTags listed = listedTags(form_.document());
     allowed_ = std::move(listed.allowed);
     copies_ = std::move(listed.copies);
 }
@@ -385,13 +326,12 @@ std::string PageSession::check(const std::string& what)
     if (encoding_ == "UTF-8" ? validUtf8(original_) && !validUtf8(now)
                              : occurrences(now, "\xc3\xb6") > occurrences(original_, "\xc3\xb6"))
         return what + ": typed text was not written in the page's encoding " + encoding_;
-    const auto all = tokens(now);
+    const auto all = imageTags(now);
     for (const auto& group : copies_)
         for (size_t k : group)
-            if (all.size() > k && now.compare(all[k].start, all[k].end - all[k].start, now, all[group[0]].start,
-                                              all[group[0]].end - all[group[0]].start) != 0)
-                return what + ": copies of one tag differ: [" + now.substr(all[k].start, all[k].end - all[k].start) +
-                       "] [" + now.substr(all[group[0]].start, all[group[0]].end - all[group[0]].start) + "]";
+            if (all.size() > k && all[k].of(now) != all[group[0]].of(now))
+                return what + ": copies of one tag differ: [" + std::string(all[k].of(now)) + "] [" +
+                       std::string(all[group[0]].of(now)) + "]";
     if (files_.files.count(kCopy) && !copyOriginal_.empty())
         if (std::string problem = intactProblem(copyOriginal_, files_.files[kCopy], copyAllowed_); !problem.empty())
             return what + " (the saved copy): " + problem;
@@ -430,7 +370,7 @@ std::string PageSession::run(int steps)
             form_.fileSaveas();
             what = "Save As";
             // Saved over the page itself: that text is what closing puts back from now on.
-            if (wasOpen && form_.ejspara != baseline_) {
+            if (wasOpen && form_.pageOpen() && form_.ejspara != baseline_) {
                 if (files_.files[kPage] != form_.ejspara + "\r\n")
                     return what + ": the page is put back to a text it never held";
                 baseline_ = form_.ejspara;

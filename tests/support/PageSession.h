@@ -42,25 +42,20 @@ private:
 
 std::string makePage(Choices& c);
 
-// Tokens of a page: text, or a tag from "<" to its ">" (quoted values kept whole).
-struct Token {
-    bool tag = false;
-    size_t start = 0, end = 0;
-};
-std::vector<Token> tokens(const std::string& page);
+// The image tags of a page in page order, as the finder sees them.
+std::vector<ByteRange> imageTags(const std::string& page);
 
-// Empty when `now` is `first` with only ALT attributes of the allowed tags changed (tag
-// indices as tokens() numbers them in `first`) plus line ends at the end; else what differs.
+// Empty when `now` is `first` with only ALT attributes of the allowed image tags changed (their
+// places in imageTags(first)) plus line ends at the end; else what differs.
 std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed);
 
-// The tags of `page` (token numbers) that the listed entries may give ALT attributes: each
-// entry's first occurrence outside comments (else its first at all), and the identical
-// copies of that tag, which must change alike (one group per entry).
+// The image tags of the open page (places in imageTags) that may get ALT attributes, and the
+// copies of one tag, which must change alike (one group per listed image).
 struct ListedTags {
     std::vector<size_t> allowed;
     std::vector<std::vector<size_t>> copies;
 };
-ListedTags listedTags(const std::string& page, const std::vector<std::string>& entries);
+ListedTags listedTags(const PageDocument& page);
 
 // The editing commands every session mixes in; runs one and says which.
 enum class Edit { Type, Next, Back, Keep, Save };

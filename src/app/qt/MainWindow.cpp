@@ -1,8 +1,10 @@
 #include "app/qt/MainWindow.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -109,6 +111,9 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     picture1_->setGeometry(8, px(1200), px(3735), px(2535));
     picture1_->setFrameShape(QFrame::StyledPanel);
     picture1_->setAlignment(Qt::AlignCenter);
+    // A note or the reason a picture cannot be shown; names from a page are never markup.
+    picture1_->setTextFormat(Qt::PlainText);
+    picture1_->setWordWrap(true);
 
     text1_ = new QPlainTextEdit(central_);
     text1_->setObjectName("Text1");
@@ -216,7 +221,8 @@ void MainWindow::refresh()
     QLabel* labels[] = {label1_, label2_, label3_, label4_, label5_};
     const Label* states[] = {&form_.Label1, &form_.Label2, &form_.Label3, &form_.Label4, &form_.Label5};
     for (int i = 0; i < 5; ++i) {
-        labels[i]->setText(fromBytes(states[i]->Caption));
+        if (labels[i] != label5_) // showPicture() adds the picture's size to the name
+            labels[i]->setText(fromBytes(states[i]->Caption));
         labels[i]->setVisible(states[i]->Visible);
     }
     QString alt = fromBytes(form_.Text1.Text());
@@ -228,22 +234,75 @@ void MainWindow::refresh()
 
 void MainWindow::showPicture()
 {
-    picture1_->setVisible(form_.Picture1.Visible);
-    if (form_.Picture1.Picture != shownPicture_) {
-        shownPicture_ = form_.Picture1.Picture;
-        pixmap_ = shownPicture_.empty() ? QPixmap() : QPixmap(fromPath(shownPicture_));
-        picture1_->setToolTip(fromPath(shownPicture_));
+    const PictureBox& box = form_.Picture1;
+    picture1_->setVisible(box.Visible);
+    const QSize room = picture1_->contentsRect().size();
+    if (!pictureDecoded_ || box.Picture != shownPicture_ || box.Data != shownData_ || box.Note != shownNote_ ||
+        room != shownRoom_) {
+        shownPicture_ = box.Picture;
+        shownData_ = box.Data;
+        shownNote_ = box.Note;
+        shownRoom_ = room;
+        pictureDecoded_ = true;
+        decodePicture(room);
     }
-    if (pixmap_.isNull()) {
-        picture1_->clear();
+    // The label is only as wide as the view: a long name gives way in its middle so that
+    // its extension and the size stay in sight; the tooltip has it whole.
+    const QString name = fromBytes(form_.Label5.Caption);
+    const QString size = pictureSize_.isValid()
+                             ? QString(name.isEmpty() ? "%1 \u00D7 %2" : "  %1 \u00D7 %2")
+                                   .arg(pictureSize_.width())
+                                   .arg(pictureSize_.height())
+                             : QString();
+    const QFontMetrics metrics(label5_->font());
+    const int width = label5_->contentsRect().width();
+    QString shown = name + size;
+    if (metrics.horizontalAdvance(shown) > width)
+        shown = metrics.elidedText(name, Qt::ElideMiddle, std::max(0, width - metrics.horizontalAdvance(size))) + size;
+    label5_->setText(shown);
+    label5_->setToolTip(name + size);
+}
+
+void MainWindow::decodePicture(QSize room)
+{
+    picture1_->setToolTip(fromPath(shownPicture_));
+    picture1_->clear();
+    pictureSize_ = QSize();
+    if (shownPicture_.empty() && shownData_.empty()) {
+        picture1_->setText(fromBytes(shownNote_));
         return;
     }
-    // Only ever scaled down, never up, and never distorted.
-    QSize room = picture1_->contentsRect().size();
-    if (pixmap_.width() > room.width() || pixmap_.height() > room.height())
-        picture1_->setPixmap(pixmap_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    else
-        picture1_->setPixmap(pixmap_);
+    QBuffer buffer;
+    QImageReader reader;
+    if (!shownPicture_.empty()) {
+        reader.setFileName(fromPath(shownPicture_));
+    } else {
+        buffer.setData(QByteArray::fromRawData(shownData_.data(), static_cast<qsizetype>(shownData_.size())));
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    }
+    reader.setAutoTransform(true); // a photo turned as its camera says
+    const qreal ratio = devicePixelRatioF();
+    const QSize own = reader.size();
+    const QByteArray format = reader.format();
+    // A drawing is rendered at the size it is shown at, so it stays sharp.
+    const bool drawing = (format == "svg" || format == "svgz") && own.isValid() && !own.isEmpty();
+    if (drawing)
+        reader.setScaledSize((own.scaled(room, Qt::KeepAspectRatio) * ratio).expandedTo(QSize(1, 1)));
+    QImage image = reader.read();
+    if (image.isNull()) {
+        picture1_->setText("This picture cannot be shown: " + reader.errorString());
+        return;
+    }
+    pictureSize_ = drawing ? own : image.size();
+    if (drawing) {
+        image.setDevicePixelRatio(ratio);
+    } else if (image.width() > room.width() || image.height() > room.height()) {
+        // Pixels are only ever scaled down, never up, and never distorted.
+        image = image.scaled(room * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image.setDevicePixelRatio(ratio);
+    }
+    picture1_->setPixmap(QPixmap::fromImage(std::move(image)));
 }
 
 void MainWindow::focusControl(std::string_view control)

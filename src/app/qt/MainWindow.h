@@ -1,7 +1,7 @@
 #pragma once
 // Draws Form1's state and forwards the user's events to its handlers.
 #include <QMainWindow>
-#include <QPixmap>
+#include <QSize>
 #include <map>
 #include <string>
 
@@ -47,6 +47,7 @@ private:
     QAction* menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)());
     void buildToolbar();
     void showPicture();
+    void decodePicture(QSize room);
 
     Form1& form_;
     bool ending_ = false;
@@ -61,8 +62,11 @@ private:
     std::map<const Button*, QPushButton*> buttons_;
     std::map<const MenuItem*, QAction*> actions_;
     QMenu* helpMenu_ = nullptr;
-    std::string shownPicture_;
-    QPixmap pixmap_;
+    // What the view last decoded, so a refresh with nothing new does not decode again.
+    bool pictureDecoded_ = false;
+    std::string shownPicture_, shownData_, shownNote_;
+    QSize shownRoom_;
+    QSize pictureSize_; // the decoded picture's own size; invalid when none was decoded
 };
 
 } // namespace bw

@@ -1,10 +1,11 @@
 #pragma once
-// Finds the image tags of a page (see ripHtml in Form1).
+// The finder pages were worked with before the tokenizer: kept as the oracle that shows the
+// new finder and writing behave as before on classic pages. Transcribed step by step, slow.
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace bw {
+namespace bw::oracle {
 
 // Main window: case-insensitive, lower-cases its working text after the first entry.
 // Batch window: exact case throughout.
@@ -16,6 +17,6 @@ struct ScanResult {
     std::string remainder;            // working text after the scan, spaces trimmed at both ends
 };
 
-ScanResult scanImageTags(std::string_view page, ScanVariant variant);
+ScanResult literalScan(std::string_view page, ScanVariant variant);
 
-} // namespace bw
+} // namespace bw::oracle

@@ -1,8 +1,8 @@
-#include "editor/Tag.h"
+#include "oracle/OldTag.h"
 
 #include "editor/Text.h"
 
-namespace bw {
+namespace bw::oracle {
 bool TagAttribute::named(std::string_view text, std::string_view name) const
 {
     return text::equalsNoCase(text.substr(nameStart, nameEnd - nameStart), name);
@@ -85,4 +85,4 @@ TagSpan tagOfEntry(std::string_view text, size_t entryStart, size_t entryLength)
     }
 }
 
-} // namespace bw
+} // namespace bw::oracle

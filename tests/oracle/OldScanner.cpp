@@ -1,8 +1,8 @@
-#include "editor/LiteralScanner.h"
+#include "oracle/OldScanner.h"
 
 #include <string>
 
-namespace bw {
+namespace bw::oracle {
 namespace {
 
 // The two comparison modes of the original: exact, or letters without regard to case.
@@ -142,4 +142,4 @@ ScanResult literalScan(std::string_view page, ScanVariant variant)
     return result;
 }
 
-} // namespace bw
+} // namespace bw::oracle

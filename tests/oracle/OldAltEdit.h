@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace bw {
+namespace bw::oracle {
 
 enum class EmptyBox {
     Remove,   // an empty box removes an old non-empty ALT; ALT="" and no ALT stay as they are
@@ -50,4 +50,4 @@ inline AltEdit withAlt(std::string_view page, size_t entryStart, size_t entryLen
     return withAltValue(page, {{entryStart, entryLength}}, altValue(typed), empty, std::move(buffer));
 }
 
-} // namespace bw
+} // namespace bw::oracle

@@ -1,11 +1,11 @@
-#include "editor/AltEdit.h"
+#include "oracle/OldAltEdit.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "editor/Tag.h"
+#include "oracle/OldTag.h"
 
-namespace bw {
+namespace bw::oracle {
 namespace {
 
 bool isQuote(char c) { return c == '"' || c == '\''; }
@@ -112,4 +112,4 @@ AltEdit withAltValue(std::string_view page, const std::vector<EntryAt>& entries,
     return result;
 }
 
-} // namespace bw
+} // namespace bw::oracle

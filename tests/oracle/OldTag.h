@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace bw {
+namespace bw::oracle {
 
 struct TagAttribute {
     size_t nameStart = 0;  // 0-based offsets into the page text
@@ -35,4 +35,4 @@ TagSpan lexTag(std::string_view text, size_t lt);
 // span earlier tags, and its file name may even stand in plain text.
 TagSpan tagOfEntry(std::string_view text, size_t entryStart, size_t entryLength);
 
-} // namespace bw
+} // namespace bw::oracle

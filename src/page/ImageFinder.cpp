@@ -1,0 +1,566 @@
+#include "page/ImageFinder.h"
+
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+namespace bw {
+namespace {
+
+constexpr uint8_t kSpace = 1, kSlash = 2, kGreater = 4, kEquals = 8;
+
+struct CharClasses {
+    uint8_t of[256] = {};
+    constexpr CharClasses()
+    {
+        for (unsigned char c : {'\t', '\n', '\f', '\r', ' '})
+            of[c] = kSpace;
+        of[static_cast<unsigned char>('/')] = kSlash;
+        of[static_cast<unsigned char>('>')] = kGreater;
+        of[static_cast<unsigned char>('=')] = kEquals;
+    }
+};
+constexpr CharClasses kClasses;
+
+inline uint8_t classOf(char c) { return kClasses.of[static_cast<unsigned char>(c)]; }
+inline bool isAlpha(char c) { return static_cast<unsigned char>((c | 0x20) - 'a') < 26; }
+inline char toLower(char c) { return static_cast<unsigned char>(c - 'A') < 26 ? static_cast<char>(c | 0x20) : c; }
+
+bool equalsLower(std::string_view text, std::string_view lower)
+{
+    if (text.size() != lower.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (toLower(text[i]) != lower[i])
+            return false;
+    return true;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (toLower(a[i]) != toLower(b[i]))
+            return false;
+    return true;
+}
+
+// Tag names we act on, looked up by their lower-case bytes packed into one word.
+enum class Name : uint8_t {
+    Other, Img, Image, Input, Area, Body, Base, Svg, Math, Template, Font, Plaintext,
+    RawText,   // script, style, textarea, title, xmp, iframe, noembed, noframes
+    Breakout,  // leaves svg/math content
+    SvgPoint,  // foreignObject, desc, title: HTML again inside svg
+    MathText,  // mi, mo, mn, ms, mtext
+    AnnotationXml, MathGlyph,
+};
+
+constexpr uint64_t pack(std::string_view s)
+{
+    uint64_t key = 0;
+    for (size_t i = 0; i < s.size(); ++i)
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(s[i])) << (8 * i);
+    return key;
+}
+
+struct NameInfo {
+    Name name = Name::Other;
+    bool svgTitle = false; // "title": raw text in HTML, an integration point in svg
+    bool isVoid = false;   // an HTML element without content
+};
+
+NameInfo lookUp(std::string_view raw)
+{
+    if (raw.size() > 14)
+        return {};
+    char buf[16];
+    bool nul = false; // would pack like a shorter name
+    for (size_t i = 0; i < raw.size(); ++i) {
+        buf[i] = toLower(raw[i]);
+        nul |= buf[i] == 0;
+    }
+    if (nul)
+        return {};
+    std::string_view lower(buf, raw.size());
+    if (lower.size() > 8) {
+        if (lower == "plaintext")
+            return {Name::Plaintext};
+        if (lower == "blockquote")
+            return {Name::Breakout};
+        if (lower == "foreignobject")
+            return {Name::SvgPoint};
+        if (lower == "annotation-xml")
+            return {Name::AnnotationXml};
+        if (lower == "malignmark")
+            return {Name::MathGlyph};
+        return {};
+    }
+    switch (pack(lower)) {
+    case pack("img"): return {Name::Img, false, true};
+    case pack("image"): return {Name::Image, false, true};
+    case pack("input"): return {Name::Input, false, true};
+    case pack("area"): return {Name::Area, false, true};
+    case pack("body"): return {Name::Body};
+    case pack("base"): return {Name::Base, false, true};
+    case pack("br"): case pack("hr"): case pack("meta"): case pack("embed"):
+        return {Name::Breakout, false, true};
+    case pack("link"): case pack("col"): case pack("source"): case pack("track"): case pack("wbr"):
+    case pack("param"): case pack("keygen"): case pack("frame"): case pack("basefont"): case pack("bgsound"):
+        return {Name::Other, false, true};
+    case pack("svg"): return {Name::Svg};
+    case pack("math"): return {Name::Math};
+    case pack("template"): return {Name::Template};
+    case pack("font"): return {Name::Font};
+    case pack("title"): return {Name::RawText, true};
+    case pack("script"): case pack("style"): case pack("textarea"): case pack("xmp"):
+    case pack("iframe"): case pack("noembed"): case pack("noframes"):
+        return {Name::RawText};
+    case pack("desc"): return {Name::SvgPoint};
+    case pack("mi"): case pack("mo"): case pack("mn"): case pack("ms"): case pack("mtext"):
+        return {Name::MathText};
+    case pack("mglyph"): return {Name::MathGlyph};
+    case pack("b"): case pack("big"): case pack("center"):
+    case pack("code"): case pack("dd"): case pack("div"): case pack("dl"): case pack("dt"): case pack("em"):
+    case pack("h1"): case pack("h2"): case pack("h3"): case pack("h4"): case pack("h5"):
+    case pack("h6"): case pack("head"): case pack("i"): case pack("li"):
+    case pack("listing"): case pack("menu"): case pack("nobr"): case pack("ol"):
+    case pack("p"): case pack("pre"): case pack("ruby"): case pack("s"): case pack("small"):
+    case pack("span"): case pack("strong"): case pack("strike"): case pack("sub"): case pack("sup"):
+    case pack("table"): case pack("tt"): case pack("u"): case pack("ul"): case pack("var"):
+        return {Name::Breakout};
+    default: return {};
+    }
+}
+
+struct Lexed {
+    size_t end = 0; // one past ">"
+    ByteRange name;
+    bool selfClosing = false;
+};
+
+// Lexes a start or end tag whose name begins at `at`, as the tokenizer's tag states do.
+// False when the page ends inside it: the tokenizer drops such a tag.
+bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribute>& attributes)
+{
+    const char* s = page.data();
+    const size_t n = page.size();
+    size_t i = at;
+    while (i < n && !(classOf(s[i]) & (kSpace | kSlash | kGreater)))
+        ++i;
+    tag.name = {at, i};
+    tag.selfClosing = false;
+    attributes.clear();
+    while (i < n) {
+        const char c = s[i];
+        const uint8_t cls = classOf(c);
+        if (cls & kSpace) {
+            ++i;
+            continue;
+        }
+        if (cls & kGreater) {
+            tag.end = i + 1;
+            return true;
+        }
+        if (cls & kSlash) {
+            if (i + 1 < n && s[i + 1] == '>') {
+                tag.selfClosing = true;
+                tag.end = i + 2;
+                return true;
+            }
+            ++i;
+            continue;
+        }
+        // An attribute name; its first byte may even be "=".
+        TagAttribute attribute;
+        const size_t nameBegin = i++;
+        while (i < n && !(classOf(s[i]) & (kSpace | kSlash | kGreater | kEquals)))
+            ++i;
+        attribute.name = {nameBegin, i};
+        attribute.value = {i, i};
+        attribute.whole = attribute.name;
+        size_t after = i;
+        while (after < n && (classOf(s[after]) & kSpace))
+            ++after;
+        if (after >= n)
+            return false;
+        if (s[after] == '=') {
+            i = after + 1;
+            while (i < n && (classOf(s[i]) & kSpace))
+                ++i;
+            if (i >= n)
+                return false;
+            attribute.hasValue = true;
+            const char q = s[i];
+            if (q == '"' || q == '\'') {
+                const void* close = std::memchr(s + i + 1, q, n - i - 1);
+                if (!close)
+                    return false;
+                const size_t closeAt = static_cast<const char*>(close) - s;
+                attribute.quote = q;
+                attribute.value = {i + 1, closeAt};
+                i = closeAt + 1;
+            } else {
+                const size_t valueBegin = i;
+                while (i < n && !(classOf(s[i]) & (kSpace | kGreater)))
+                    ++i;
+                attribute.value = {valueBegin, i};
+            }
+            attribute.whole = {nameBegin, i};
+        } else {
+            i = after;
+        }
+        attributes.push_back(attribute);
+    }
+    return false;
+}
+
+const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttribute>& attributes,
+                               std::string_view lower)
+{
+    for (const TagAttribute& attribute : attributes)
+        if (attribute.named(page, lower))
+            return &attribute;
+    return nullptr;
+}
+
+bool startsWithLower(std::string_view page, size_t at, std::string_view lower)
+{
+    return at + lower.size() <= page.size() && equalsLower(page.substr(at, lower.size()), lower);
+}
+
+size_t findByte(std::string_view page, size_t from, char c)
+{
+    if (from >= page.size())
+        return std::string_view::npos;
+    const void* hit = std::memchr(page.data() + from, c, page.size() - from);
+    return hit ? static_cast<const char*>(hit) - page.data() : std::string_view::npos;
+}
+
+// Where a comment whose "<!--" ends at `from` closes, one past its ">".
+size_t commentEnd(std::string_view page, size_t from)
+{
+    const size_t n = page.size();
+    if (from < n && page[from] == '>')
+        return from + 1; // <!-->
+    if (from + 1 < n && page[from] == '-' && page[from + 1] == '>')
+        return from + 2; // <!--->
+    for (size_t at = from;; at += 2) {
+        at = page.find("--", at);
+        if (at == std::string_view::npos)
+            return at;
+        while (at + 2 < n && page[at + 2] == '-')
+            ++at; // "--->" closes as well
+        if (at + 2 < n && page[at + 2] == '>')
+            return at + 3;
+        if (at + 3 < n && page[at + 2] == '!' && page[at + 3] == '>')
+            return at + 4;
+    }
+}
+
+// One open element inside svg or math content. HTML elements within integration points
+// are not kept: only the foreign ones decide how the following tags are read.
+struct ForeignElement {
+    ByteRange name;
+    bool math = false;
+    bool htmlPoint = false; // foreignObject, desc, title, annotation-xml as HTML
+    bool mathText = false;  // mi, mo, mn, ms, mtext
+    ByteRange enclosing;    // for svg and math: the HTML start tag just before, likely their parent
+    bool html = false;      // an HTML element inside an integration point
+};
+
+class Finder {
+public:
+    explicit Finder(std::string_view page) : page_(page) {}
+
+    FoundImages run()
+    {
+        size_t pos = 0;
+        while (pos < page_.size()) {
+            const size_t lt = findByte(page_, pos, '<');
+            if (lt == std::string_view::npos || lt + 1 >= page_.size())
+                break;
+            const size_t next = markup(lt);
+            if (next == std::string_view::npos)
+                break;
+            pos = next;
+        }
+        if (background_) {
+            found_.images.insert(found_.images.begin(), std::move(*background_));
+        }
+        return std::move(found_);
+    }
+
+private:
+    // Reads what starts at the "<" at `lt`; gives where text resumes, npos when nothing
+    // after it can hold a tag.
+    size_t markup(size_t lt)
+    {
+        const char c = page_[lt + 1];
+        if (isAlpha(c))
+            return startTag(lt);
+        if (c == '/') {
+            if (lt + 2 >= page_.size())
+                return std::string_view::npos;
+            const char d = page_[lt + 2];
+            if (isAlpha(d))
+                return endTag(lt + 2);
+            if (d == '>')
+                return lt + 3;
+            return skipTo(lt + 2, '>'); // bogus comment
+        }
+        if (c == '?')
+            return skipTo(lt + 2, '>');
+        if (c == '!') {
+            const size_t at = lt + 2;
+            if (page_.compare(at, 2, "--") == 0)
+                return commentEnd(page_, at + 2);
+            if (startsWithLower(page_, at, "doctype"))
+                return skipTo(at + 7, '>');
+            if (inForeignElement() && page_.compare(at, 7, "[CDATA[") == 0) {
+                const size_t close = page_.find("]]>", at + 7);
+                return close == std::string_view::npos ? close : close + 3;
+            }
+            return skipTo(at, '>');
+        }
+        return lt + 1;
+    }
+
+    size_t skipTo(size_t from, char c)
+    {
+        const size_t at = findByte(page_, from, c);
+        return at == std::string_view::npos ? at : at + 1;
+    }
+
+    bool inForeignElement() const { return !foreign_.empty() && !foreign_.back().html; }
+
+    // Whether the tree builder takes a start tag by its HTML rules here.
+    bool htmlRules(Name name) const
+    {
+        if (foreign_.empty())
+            return true;
+        const ForeignElement& top = foreign_.back();
+        if (top.html)
+            return true;
+        if (top.mathText)
+            return name != Name::MathGlyph;
+        return top.htmlPoint;
+    }
+
+    size_t startTag(size_t lt)
+    {
+        Lexed tag;
+        if (!lexTag(page_, lt + 1, tag, attributes_))
+            return std::string_view::npos;
+        const NameInfo info = lookUp(tag.name.of(page_));
+        Name name = info.name;
+        if (!htmlRules(name)) {
+            const bool breakout = name == Name::Breakout || name == Name::Img || name == Name::Body ||
+                                  (name == Name::Font && (attr("color") || attr("face") || attr("size")));
+            if (!breakout) {
+                if (!tag.selfClosing)
+                    pushForeign(tag.name, info);
+                return tag.end;
+            }
+            while (!foreign_.empty() && !foreign_.back().htmlPoint && !foreign_.back().mathText && !foreign_.back().html)
+                foreign_.pop_back();
+        }
+        const ByteRange before = std::exchange(lastHtml_, tag.name);
+        switch (name) {
+        // <image> outside svg and math: the tree builder makes it an img, as gumbo and browsers do.
+        case Name::Img:
+        case Name::Image:
+            addImage(ImageKind::Img, lt, tag);
+            break;
+        case Name::Input:
+            if (const TagAttribute* type = attr("type"); type && equalsLower(type->value.of(page_), "image"))
+                addImage(ImageKind::InputImage, lt, tag);
+            break;
+        case Name::Area:
+            if (attr("href"))
+                addImage(ImageKind::Area, lt, tag);
+            break;
+        case Name::Body:
+            // A body tag within a template is dropped; later ones add their attributes.
+            if (!background_ && templates_ == 0 && attr("background")) {
+                background_.emplace();
+                background_->kind = ImageKind::Background;
+                background_->tag = makeTag(lt, tag);
+            }
+            break;
+        case Name::Base:
+            if (!found_.baseHref && templates_ == 0)
+                if (const TagAttribute* href = attr("href"))
+                    found_.baseHref = href->value;
+            break;
+        case Name::Svg:
+        case Name::Math:
+            if (!tag.selfClosing)
+                foreign_.push_back({tag.name, name == Name::Math, false, false, before});
+            return tag.end;
+        case Name::Template:
+            ++templates_;
+            break;
+        case Name::RawText:
+            return rawTextEnd(tag.end, tag.name);
+        case Name::Plaintext:
+            return std::string_view::npos;
+        default:
+            break;
+        }
+        if (!foreign_.empty() && !info.isVoid && name != Name::Body)
+            foreign_.push_back({tag.name, false, false, false, {}, true});
+        return tag.end;
+    }
+
+    void pushForeign(ByteRange name, const NameInfo& info)
+    {
+        ForeignElement element{name, foreign_.back().math, false, false, {}};
+        if (!element.math) {
+            element.htmlPoint = info.name == Name::SvgPoint || info.svgTitle;
+        } else if (info.name == Name::MathText) {
+            element.mathText = true;
+        } else if (info.name == Name::AnnotationXml) {
+            const TagAttribute* encoding = attr("encoding");
+            element.htmlPoint = encoding && (equalsLower(encoding->value.of(page_), "text/html") ||
+                                             equalsLower(encoding->value.of(page_), "application/xhtml+xml"));
+        } else if (info.name == Name::Svg && equalsLower(foreign_.back().name.of(page_), "annotation-xml")) {
+            element.math = false;
+        }
+        foreign_.push_back(element);
+    }
+
+    size_t endTag(size_t nameAt)
+    {
+        Lexed tag;
+        if (!lexTag(page_, nameAt, tag, attributes_))
+            return std::string_view::npos;
+        const std::string_view name = tag.name.of(page_);
+        if (!foreign_.empty()) {
+            closeForeign(name, foreign_.back().html);
+            return tag.end;
+        }
+        if (templates_ > 0 && equalsLower(name, "template"))
+            --templates_;
+        return tag.end;
+    }
+
+    // An end tag in or under svg or math. A foreign current element is closed by its name;
+    // from an HTML one only HTML elements are looked for, up to the integration point.
+    void closeForeign(std::string_view name, bool fromHtml)
+    {
+        for (size_t i = foreign_.size(); i-- > 0 && foreign_[i].html == fromHtml;) {
+            if (equalsIgnoringCase(name, foreign_[i].name.of(page_))) {
+                foreign_.resize(i);
+                return;
+            }
+        }
+        if (fromHtml)
+            return;
+        // Unmatched: it closes the svg or math when it names their HTML parent, which we take
+        // to be the start tag before them; an integration point stops it first.
+        for (size_t i = foreign_.size(); i-- > 0;) {
+            const ForeignElement& open = foreign_[i];
+            if (open.htmlPoint || open.mathText)
+                return;
+            const ByteRange parent = open.html ? open.name : open.enclosing;
+            if (!parent.empty() && equalsIgnoringCase(name, parent.of(page_))) {
+                foreign_.resize(i);
+                return;
+            }
+        }
+    }
+
+    // Whether "<" + `slash` + the name at `lt` is followed by whitespace, "/" or ">".
+    bool namedTagAt(size_t lt, bool slash, std::string_view name) const
+    {
+        const size_t at = lt + 1 + slash, after = at + name.size();
+        return after < page_.size() && (!slash || page_[lt + 1] == '/') &&
+               (classOf(page_[after]) & (kSpace | kSlash | kGreater)) && equalsIgnoringCase(page_.substr(at, name.size()), name);
+    }
+
+    // Skips the text of a raw text or RCDATA element up to its end tag, which it lexes too.
+    // In a script, "<!--" hides a "<script>" whose "</script>" then does not end it.
+    size_t rawTextEnd(size_t from, ByteRange nameRange)
+    {
+        const std::string_view name = nameRange.of(page_);
+        const bool script = equalsLower(name, "script");
+        enum { Text, Escaped, DoubleEscaped } state = Text;
+        size_t close = 0;
+        bool closeKnown = false;
+        for (size_t at = from;;) {
+            const size_t lt = findByte(page_, at, '<');
+            if (state != Text) {
+                if (!closeKnown || close < at) // kept while ahead: a script may hold many "<"
+                    close = page_.find("-->", at);
+                closeKnown = true;
+                if (close != std::string_view::npos && close < lt) {
+                    state = Text;
+                    at = close + 3;
+                    continue;
+                }
+            }
+            if (lt == std::string_view::npos)
+                return lt;
+            at = lt + 1;
+            if (state == DoubleEscaped) {
+                if (namedTagAt(lt, true, name)) {
+                    state = Escaped;
+                    at = lt + 3 + name.size();
+                }
+            } else if (namedTagAt(lt, true, name)) {
+                return endTag(lt + 2);
+            } else if (script && state == Text && page_.compare(lt + 1, 3, "!--") == 0) {
+                state = Escaped;
+                at = lt + 2; // its dashes may close it again: <!-->
+            } else if (state == Escaped && namedTagAt(lt, false, name)) {
+                state = DoubleEscaped;
+                at = lt + 2 + name.size();
+            }
+        }
+    }
+
+    const TagAttribute* attr(std::string_view lower) const { return firstNamed(page_, attributes_, lower); }
+
+    StartTag makeTag(size_t lt, const Lexed& tag) const
+    {
+        StartTag made;
+        made.whole = {lt, tag.end};
+        made.name = tag.name;
+        made.attributes = attributes_;
+        made.selfClosing = tag.selfClosing;
+        return made;
+    }
+
+    void addImage(ImageKind kind, size_t lt, const Lexed& tag)
+    {
+        found_.images.push_back({kind, makeTag(lt, tag)});
+    }
+
+    std::string_view page_;
+    FoundImages found_;
+    std::optional<FoundImage> background_;
+    std::vector<TagAttribute> attributes_; // of the tag being read, reused
+    std::vector<ForeignElement> foreign_;
+    ByteRange lastHtml_; // name of the latest start tag read by HTML rules
+    size_t templates_ = 0;
+};
+
+} // namespace
+
+bool TagAttribute::named(std::string_view page, std::string_view lower) const
+{
+    return equalsLower(name.of(page), lower);
+}
+
+const TagAttribute* StartTag::find(std::string_view page, std::string_view lower) const
+{
+    return firstNamed(page, attributes, lower);
+}
+
+FoundImages findImages(std::string_view page)
+{
+    return Finder(page).run();
+}
+
+} // namespace bw

@@ -1,0 +1,323 @@
+#include "page/PageDocument.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "editor/Encoding.h"
+
+namespace bw {
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+struct Edit {
+    size_t from, to;
+    std::string with;
+};
+
+// The attribute and the white space before it. `SRC="a.gif" ALT="x" width=1` gives
+// `SRC="a.gif"width=1` as pages have always had it; a space is kept wherever taking it would
+// glue a name onto the element name or onto an unquoted value.
+Edit removal(std::string_view page, const TagAttribute& a)
+{
+    size_t from = a.whole.begin, to = a.whole.end;
+    const char next = to < page.size() ? page[to] : '>';
+    const bool afterQuote = from > 1 && isQuote(page[from - 2]);
+    if (from > 0 && isSpace(page[from - 1]) && (isSpace(next) || next == '>' || next == '/' || afterQuote)) {
+        --from;
+        if (isSpace(next) && isQuote(page[from - 1]))
+            ++to;
+    }
+    return {from, to, {}};
+}
+
+// "alt" in the letter case of the name beside it: SRC gives ALT, src gives alt, Src gives Alt.
+std::string altNamedLike(std::string_view name)
+{
+    auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    std::string alt = "alt";
+    if (!name.empty() && upper(name[0]))
+        alt[0] = 'A';
+    if (name.size() > 1 && upper(name[1])) {
+        alt[1] = 'L';
+        alt[2] = 'T';
+    }
+    return alt;
+}
+
+void addEdits(std::string_view page, const FoundImage& image, std::string_view value, EmptyBox empty,
+              std::vector<Edit>& edits)
+{
+    const StartTag& tag = image.tag;
+    std::vector<const TagAttribute*> alts;
+    for (const TagAttribute& a : tag.attributes)
+        if (a.named(page, "alt"))
+            alts.push_back(&a);
+
+    if (value.empty() && empty == EmptyBox::Remove) {
+        for (const TagAttribute* a : alts)
+            if (!a->value.empty())
+                edits.push_back(removal(page, *a));
+        return;
+    }
+    const std::string quoted = "=\"" + std::string(value) + "\"";
+    if (!alts.empty()) {
+        // The name stays as written; the value is replaced, written in double quotes.
+        edits.push_back({alts[0]->name.end, alts[0]->whole.end, quoted});
+        for (size_t k = 1; k < alts.size(); ++k)
+            edits.push_back(removal(page, *alts[k]));
+        return;
+    }
+    const TagAttribute* naming = namingAttribute(page, image);
+    size_t at = naming ? naming->whole.end : tag.whole.end - 1; // else before the ">"
+    // Never after the "/" that closes a tag.
+    if (at > tag.whole.begin && page[at - 1] == '/' && page[at] == '>')
+        --at;
+    const std::string alt = altNamedLike((naming ? naming->name : tag.name).of(page)) + quoted;
+    if (isSpace(page[at - 1]))
+        edits.push_back({at, at, alt + " "});
+    else
+        edits.push_back({at, at, " " + alt});
+}
+
+void shift(StartTag& tag, std::ptrdiff_t by)
+{
+    tag.whole = tag.whole.shifted(by);
+    tag.name = tag.name.shifted(by);
+    for (TagAttribute& a : tag.attributes) {
+        a.whole = a.whole.shifted(by);
+        a.name = a.name.shifted(by);
+        a.value = a.value.shifted(by);
+    }
+}
+
+} // namespace
+
+const TagAttribute* namingAttribute(std::string_view page, const FoundImage& image)
+{
+    const std::string_view name = writtenName(page, image);
+    if (name.empty())
+        return nullptr;
+    const size_t at = static_cast<size_t>(name.data() - page.data());
+    for (const TagAttribute& a : image.tag.attributes)
+        if (a.value.begin <= at && at + name.size() <= a.value.end)
+            return &a;
+    return nullptr;
+}
+
+std::string altValue(std::string_view typed)
+{
+    std::string out;
+    out.reserve(typed.size());
+    for (char c : typed) {
+        if (c == '"')
+            out += "&quot;";
+        else if (c == '<')
+            out += "&lt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+void PageDocument::notify(Change change)
+{
+    for (const Listener& listener : listeners_)
+        listener(change);
+}
+
+void PageDocument::findIn(const std::string& page)
+{
+    found_ = findImages(page);
+    images_.clear();
+    std::unordered_map<std::string_view, size_t> byText;
+    for (size_t k = 0; k < found_.images.size(); ++k) {
+        const std::string_view whole = found_.images[k].tag.whole.of(page);
+        auto [it, fresh] = byText.try_emplace(whole, images_.size());
+        if (fresh)
+            images_.push_back({found_.images[k].kind, {k}});
+        else
+            images_[it->second].copies.push_back(k);
+    }
+}
+
+void PageDocument::open(const std::string& path, ReadResult&& read)
+{
+    path_ = path;
+    firstRead_ = std::move(read.bytes);
+    text_ = firstRead_;
+    spare_.clear();
+    spare_.shrink_to_fit();
+    stamp_ = read.stamp;
+    disk_ = Disk::Text;
+    written_ = false;
+    encoding_ = pageEncoding(text_);
+    findIn(text_);
+    notify(Change::Opened);
+}
+
+void PageDocument::close()
+{
+    path_.clear();
+    for (std::string* s : {&text_, &firstRead_, &spare_}) {
+        s->clear();
+        s->shrink_to_fit();
+    }
+    found_ = {};
+    images_.clear();
+    written_ = false;
+    notify(Change::Closed);
+}
+
+ImageSource PageDocument::source(size_t i) const
+{
+    const std::string_view base = found_.baseHref ? found_.baseHref->of(text_) : std::string_view();
+    return imageSource(writtenName(i), base);
+}
+
+std::optional<std::string> PageDocument::altShown(size_t i) const
+{
+    if (i >= images_.size())
+        return std::nullopt;
+    const TagAttribute* alt = tagOf(i).tag.find(text_, "alt");
+    if (!alt)
+        return std::nullopt;
+    return decodeReferences(fromPageEncoding(alt->value.of(text_), encoding_));
+}
+
+bool PageDocument::mayOverwrite()
+{
+    const FileStamp now = files_.stamp(path_);
+    if (now.sameLook(stamp_) && !stamp_.racy)
+        return true;
+    // The look changed, or cannot tell: the bytes decide, so that a mere touch asks nothing.
+    if (now.exists) {
+        ReadResult read = files_.readFile(path_, std::move(spare_));
+        const std::string_view onDisk = read.bytes;
+        const bool same = disk_ == Disk::Text
+                              ? onDisk == text_
+                              : onDisk.size() == firstRead_.size() + 2 && onDisk.starts_with(firstRead_) &&
+                                    onDisk.ends_with("\r\n");
+        spare_ = std::move(read.bytes);
+        if (read.ok && same) {
+            stamp_ = read.stamp;
+            return true;
+        }
+    }
+    return confirmOverwrite && confirmOverwrite(path_);
+}
+
+PageDocument::Outcome PageDocument::writeFile(std::string_view bytes, std::string_view suffix)
+{
+    WriteResult w = files_.writeFile(path_, bytes, suffix);
+    if (!w.ok)
+        return {Outcome::Failed, w.error};
+    stamp_ = w.stamp;
+    written_ = true;
+    return {Outcome::Written, {}};
+}
+
+PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, EmptyBox empty)
+{
+    if (!isOpen() || i >= images_.size() || images_[i].kind == ImageKind::Background)
+        return {};
+    // An ALT the box shows as it stands is left byte for byte as it is.
+    if (const auto shown = altShown(i); shown && *shown == typed)
+        return {Outcome::Unchanged, {}};
+    const std::string value = toPageEncoding(altValue(withoutControls(typed)), encoding_);
+    std::vector<Edit> edits;
+    for (size_t k : images_[i].copies)
+        addEdits(text_, found_.images[k], value, empty, edits);
+    if (edits.empty())
+        return {Outcome::Unchanged, {}};
+    if (!mayOverwrite())
+        return {Outcome::Declined, {}};
+
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
+    std::string& page = spare_;
+    page.clear();
+    page.reserve(text_.size() + 2 + (value.size() + 8) * images_[i].copies.size());
+    // Where each edit starts in the new page and how far it moves what follows it.
+    std::vector<std::pair<size_t, std::ptrdiff_t>> moved;
+    size_t at = 0;
+    std::ptrdiff_t by = 0;
+    for (const Edit& e : edits) {
+        if (e.to < at)
+            continue;
+        const size_t from = std::max(e.from, at); // neighbouring removals may share a space
+        page.append(text_, at, from - at);
+        page += e.with;
+        by += static_cast<std::ptrdiff_t>(e.with.size()) - static_cast<std::ptrdiff_t>(e.to - from);
+        moved.emplace_back(e.to, by);
+        at = e.to;
+    }
+    page.append(text_, at);
+    page += "\r\n";
+    Outcome outcome = writeFile(page);
+    if (outcome.kind != Outcome::Written)
+        return outcome;
+    text_.swap(page);
+    disk_ = Disk::Text;
+
+    // Tags after an edit move by what it added; a tag holding one is read again.
+    auto upTo = [&](size_t x) { // the edits ending at or before x
+        return std::upper_bound(moved.begin(), moved.end(), x, [](size_t v, const auto& m) { return v < m.first; });
+    };
+    auto shiftAt = [&](auto it) { return it == moved.begin() ? std::ptrdiff_t(0) : std::prev(it)->second; };
+    for (FoundImage& image : found_.images) {
+        const ByteRange old = image.tag.whole;
+        const auto before = upTo(old.begin), inside = upTo(old.end - 1);
+        if (inside == before) {
+            shift(image.tag, shiftAt(before));
+            continue;
+        }
+        const size_t begin = old.begin + shiftAt(before), end = old.end + shiftAt(inside);
+        FoundImages again = findImages(std::string_view(text_).substr(begin, end - begin));
+        if (!again.images.empty()) {
+            image.tag = std::move(again.images.front().tag);
+            shift(image.tag, static_cast<std::ptrdiff_t>(begin));
+        }
+    }
+    notify(Change::Written);
+    return outcome;
+}
+
+PageDocument::Outcome PageDocument::putBack()
+{
+    // Nothing written since the page was opened: nothing to put back (and a read-only page
+    // can still be closed).
+    if (!written_)
+        return {};
+    if (!mayOverwrite())
+        return {Outcome::Declined, {}};
+    Outcome outcome = writeFile(firstRead_, "\r\n");
+    if (outcome.kind != Outcome::Written)
+        return outcome;
+    disk_ = Disk::FirstRead;
+    notify(Change::PutBack);
+    return outcome;
+}
+
+bool PageDocument::isPageFile(const std::string& path) { return path == path_ || files_.sameFile(path, path_); }
+
+PageDocument::Outcome PageDocument::saveAs(const std::string& path)
+{
+    if (!isPageFile(path)) {
+        WriteResult w = files_.writeFile(path, text_, "\r\n");
+        return w.ok ? Outcome{Outcome::Written, {}} : Outcome{Outcome::Failed, w.error};
+    }
+    if (!mayOverwrite())
+        return {Outcome::Declined, {}};
+    // Saved over itself: what was saved is what the page is put back to from now on.
+    Outcome outcome = writeFile(text_, "\r\n");
+    if (outcome.kind != Outcome::Written)
+        return outcome;
+    firstRead_ = text_;
+    text_ += "\r\n";
+    disk_ = Disk::Text;
+    notify(Change::Written);
+    return outcome;
+}
+
+} // namespace bw

@@ -1,0 +1,112 @@
+#pragma once
+// One open page: its bytes as first read and as last written, its file stamp and encoding,
+// the images found in it, and every write to its file. It knows nothing of windows: views
+// and the window that drives it hear of its changes through listeners.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "page/ByteRange.h"
+#include "page/ImageFinder.h"
+#include "page/ImageName.h"
+#include "platform/FileSystem.h"
+
+namespace bw {
+
+enum class EmptyBox {
+    Remove,   // an empty box removes an old non-empty ALT; ALT="" and no ALT stay as they are
+    Decorate, // an empty box writes ALT="", marking the image as decorative
+};
+
+// The value as it goes between double quotes: a quote (and "<", so that no typed text can
+// pose as a tag) as character references, all else as typed.
+std::string altValue(std::string_view typed);
+
+// The attribute whose value names the image's picture (a new ALT follows it), if any.
+const TagAttribute* namingAttribute(std::string_view page, const FoundImage& image);
+
+class PageDocument {
+public:
+    enum class Change { Opened, Written, PutBack, Closed };
+    using Listener = std::function<void(Change)>;
+
+    // One listed image: a tag written identically several times is one image, and what is
+    // written for it goes into every copy.
+    struct Image {
+        ImageKind kind = ImageKind::Img;
+        std::vector<size_t> copies; // indexes into tags(), the first copy first
+    };
+
+    struct Outcome {
+        enum Kind {
+            Nothing,   // nothing to write to (no page, no such image, a background)
+            Unchanged, // the page already says it: nothing written
+            Written,
+            Declined,  // another program changed the file and the user kept its change
+            Failed,    // the file could not be written; error says why
+        } kind = Nothing;
+        std::string error;
+        bool ok() const { return kind != Declined && kind != Failed; }
+    };
+
+    explicit PageDocument(FileSystem& files) : files_(files) {}
+    PageDocument(const PageDocument&) = delete;
+    PageDocument& operator=(const PageDocument&) = delete;
+
+    void subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+    // Asked before a write would overwrite what another program put into the page file.
+    std::function<bool(const std::string& path)> confirmOverwrite;
+
+    // Takes the page just read from path as the open page.
+    void open(const std::string& path, ReadResult&& read);
+    void close();
+    bool isOpen() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+    // The page as last read or written (a write leaves a line end after the page).
+    const std::string& text() const { return text_; }
+    // The page exactly as first read; what putting it back writes.
+    const std::string& firstRead() const { return firstRead_; }
+    const std::string& encoding() const { return encoding_; }
+    // The page file was written since it was opened.
+    bool written() const { return written_; }
+
+    const std::vector<FoundImage>& tags() const { return found_.images; }
+    const std::vector<Image>& images() const { return images_; }
+    // The tag of image i that is shown and read: its first copy.
+    const FoundImage& tagOf(size_t i) const { return found_.images[images_[i].copies.front()]; }
+    std::string_view writtenName(size_t i) const { return bw::writtenName(text_, tagOf(i)); }
+    ImageSource source(size_t i) const;
+    // The image's ALT as the box shows it; nothing when the tag has no alt attribute.
+    std::optional<std::string> altShown(size_t i) const;
+
+    // Writes the typed text as the ALT of image i, into every copy of its tag.
+    Outcome writeAlt(size_t i, std::string_view typed, EmptyBox empty);
+    // Puts the first-read text back into the page file (with its line end), when anything
+    // was written since the page was opened.
+    Outcome putBack();
+    // Writes the page as it is now (with its line end) to another file, or over the page file.
+    // Over the page file itself, what was saved is what putting the page back writes.
+    Outcome saveAs(const std::string& path);
+    bool isPageFile(const std::string& path);
+
+private:
+    Outcome writeFile(std::string_view bytes, std::string_view suffix = {});
+    bool mayOverwrite();
+    void findIn(const std::string& page);
+    void notify(Change change);
+
+    FileSystem& files_;
+    std::vector<Listener> listeners_;
+    std::string path_, text_, firstRead_, spare_;
+    std::string encoding_ = "UTF-8";
+    FileStamp stamp_;
+    // What the file holds as far as this document knows: text_, or firstRead_ + CR LF.
+    enum class Disk { Text, FirstRead } disk_ = Disk::Text;
+    bool written_ = false;
+    FoundImages found_;
+    std::vector<Image> images_;
+};
+
+} // namespace bw
