@@ -102,6 +102,8 @@ public:
     // Lists the open page's images: their tags, the tag log and the background flag.
     void RipHTML();
     const PageDocument& document() const { return doc_; }
+    // Views hear when the page was opened, written, put back or closed, whoever caused it.
+    void subscribe(PageDocument::Listener listener) { doc_.subscribe(std::move(listener)); }
 
     // Batches.
     void l_Click();        // Batch > New > Local

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <algorithm>
+#include <utility>
 
 #include "platform/qt/QtPlatform.h"
 
@@ -166,6 +167,16 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     setTabOrder(submit, text4_);
     text1_->setFocus();
 
+    // The page may change from another window (a batch, the FTP window): redraw once the
+    // handler that changed it is done.
+    form_.subscribe([this](PageDocument::Change) {
+        if (std::exchange(refreshPending_, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            refreshPending_ = false;
+            refresh();
+        }, Qt::QueuedConnection);
+    });
     refresh();
 }
 

@@ -52,6 +52,7 @@ private:
     Form1& form_;
     bool ending_ = false;
     bool updating_ = false;
+    bool refreshPending_ = false;
 
     QWidget* central_ = nullptr;
     QToolBar* toolbar_ = nullptr;

@@ -50,7 +50,6 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
             SpeakingFor speaking(main_);
             form3_.OKButton_Click();
         }
-        redrawViews();
         if (main_)
             main_->activateWindow();
     });

@@ -271,7 +271,6 @@ void FtpWindow::startBatching()
         ftp_.Command7_Click();
     }
     running_ = false;
-    redrawViews();
     if (main_)
         main_->activateWindow();
 }
