@@ -107,5 +107,46 @@ TEST_F(EditingGui, ReadOnlyPageCanBeLeftUntouched)
     EXPECT_EQ(readAll(path), "<img SRC=\"dot.gif\"></html>");
 }
 
+// The sample site's page written today, worked from first image to last in the window.
+TEST_F(EditingGui, APageWrittenTodayGetsEveryAltInTheTagShown)
+{
+    std::filesystem::copy(BW_SAMPLE_SITE, dir.path("site"), std::filesystem::copy_options::recursive);
+    const std::string page = dir.path("site/garden.html");
+    const std::string before = readAll(page);
+    app->form().openPath(page);
+    app->window().refresh();
+    struct Step {
+        const char *counter, *name, *alt;
+    };
+    const Step steps[] = {{"Image 1 of 5", "img/leaf.svg", "Brindle Garden Shop, home"},
+                          {"Image 2 of 5", "img/seedlings.jpg", "Seedlings on a window sill"},
+                          {"Image 3 of 5", "img/can.png", "A green watering can"},
+                          {"Image 4 of 5", "sun.gif", "Sun"},
+                          {"Image 5 of 5", "img/go.png", "Search"}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.counter);
+        EXPECT_EQ(counter(), step.counter);
+        EXPECT_EQ(app->form().List2.List(app->form().List1.ListIndex()), step.name);
+        EXPECT_FALSE(child<QLabel>("Picture1")->pixmap().isNull());
+        if (const char* shots = std::getenv("BW_SCREENSHOTS"))
+            app->window().grab().save(QString(shots) + "/garden-" + QString::number(&step - steps) + ".png");
+        type(QString::fromUtf8(step.alt));
+        click("Command3");
+    }
+    std::string expected = before;
+    for (auto [from, to] : {std::pair{"alt='Brindle Garden Shop'", "alt=\"Brindle Garden Shop, home\""},
+                            {"src=\"img/seedlings.jpg\"", "src=\"img/seedlings.jpg\" alt=\"Seedlings on a window sill\""},
+                            {"data-src=\"img/can.png\"", "data-src=\"img/can.png\" alt=\"A green watering can\""},
+                            {"src=sun.gif", "src=sun.gif alt=\"Sun\""},
+                            {"src=\"img/go.png\"", "src=\"img/go.png\" alt=\"Search\""}}) {
+        const size_t at = expected.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        expected.replace(at, std::string(from).size(), to);
+    }
+    EXPECT_EQ(readAll(page).substr(0, expected.size()), expected);
+    if (const char* shots = std::getenv("BW_SCREENSHOTS"))
+        app->window().grab().save(QString(shots) + "/garden.png");
+}
+
 } // namespace
 } // namespace bw

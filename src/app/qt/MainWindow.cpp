@@ -88,7 +88,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     label4_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // The counter holds the longest count in the desktop's font; the image name takes
-    // what is left of the room over the image view.
+    // what is left of the room over the image view (refresh() fits both to their text).
     const int rowHeight = fontMetrics().height() + 2;
     const int counterWidth = textWidth(kWidestCounter) + 4;
     const int nameLeft = 8 + counterWidth + 6;
@@ -236,6 +236,13 @@ void MainWindow::refresh()
             labels[i]->setText(fromBytes(states[i]->Caption));
         labels[i]->setVisible(states[i]->Visible);
     }
+    // The counter is as wide as its count; the image name and size take the rest of the room
+    // over the image view.
+    const QRect counter = label1_->geometry();
+    const int counterWidth = label1_->fontMetrics().horizontalAdvance(label1_->text()) + 4;
+    label1_->setGeometry(counter.x(), counter.y(), counterWidth, counter.height());
+    const int nameLeft = counter.x() + counterWidth + 8;
+    label5_->setGeometry(nameLeft, counter.y(), std::max(0, picture1_->geometry().right() - nameLeft), counter.height());
     QString alt = fromBytes(form_.Text1.Text());
     if (toBytes(text1_->toPlainText()) != form_.Text1.Text())
         text1_->setPlainText(alt);
