@@ -7,6 +7,7 @@
 #include <iconv.h>
 
 #include "editor/Text.h"
+#include "page/ImageFinder.h"
 
 namespace bw {
 namespace {
@@ -118,46 +119,6 @@ std::string lower(std::string_view s)
 
 bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
-// The value of attribute `name` (lower case) in the tag whose "<" stands at lt; "" when absent.
-std::string_view attributeValue(std::string_view text, size_t lt, std::string_view name)
-{
-    const size_t n = text.size();
-    size_t i = lt + 1;
-    while (i < n && !isTagSpace(text[i]) && text[i] != '>')
-        ++i; // element name
-    for (;;) {
-        while (i < n && (isTagSpace(text[i]) || text[i] == '/'))
-            ++i;
-        if (i >= n || text[i] == '>')
-            return {};
-        const size_t nameStart = i;
-        while (i < n && !isTagSpace(text[i]) && text[i] != '=' && text[i] != '>')
-            ++i;
-        const std::string_view attribute = text.substr(nameStart, i - nameStart);
-        size_t j = i;
-        while (j < n && isTagSpace(text[j]))
-            ++j;
-        std::string_view value;
-        if (j < n && text[j] == '=') {
-            for (++j; j < n && isTagSpace(text[j]); ++j) {
-            }
-            if (j < n && (text[j] == '"' || text[j] == '\'')) {
-                const size_t close = std::min(text.find(text[j], j + 1), n);
-                value = text.substr(j + 1, close - j - 1);
-                i = close + 1;
-            } else {
-                const size_t start = j;
-                while (j < n && !isTagSpace(text[j]) && text[j] != '>')
-                    ++j;
-                value = text.substr(start, j - start);
-                i = j;
-            }
-        }
-        if (text::equalsNoCase(attribute, name))
-            return value;
-    }
-}
-
 std::string trimmed(std::string_view s)
 {
     while (!s.empty() && (isTagSpace(s.front()) || s.front() == '"' || s.front() == '\''))
@@ -173,7 +134,13 @@ std::string declaredCharset(std::string_view page)
     // Declarations stand in the head; browsers look no further than its first bytes either.
     const std::string_view head = page.substr(0, 64 * 1024);
     for (size_t at = text::inStrNoCase(head, "<meta"); at != 0; at = text::inStrNoCase(head, "<meta", at + 5)) {
-        auto value = [&](std::string_view name) { return attributeValue(head, at - 1, name); };
+        const std::optional<StartTag> tag = startTagAt(head, at - 1);
+        if (!tag)
+            break;
+        auto value = [&](std::string_view name) {
+            const TagAttribute* a = tag->find(head, name);
+            return a ? a->value.of(head) : std::string_view();
+        };
         if (std::string_view charset = value("charset"); !charset.empty())
             return trimmed(charset);
         if (text::equalsNoCase(trimmed(value("http-equiv")), "content-type")) {

@@ -1,5 +1,7 @@
 #include "page/ImageFinder.h"
 
+#include "editor/Text.h"
+
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -32,16 +34,6 @@ bool equalsLower(std::string_view text, std::string_view lower)
         return false;
     for (size_t i = 0; i < text.size(); ++i)
         if (toLower(text[i]) != lower[i])
-            return false;
-    return true;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (toLower(a[i]) != toLower(b[i]))
             return false;
     return true;
 }
@@ -450,7 +442,7 @@ private:
     void closeForeign(std::string_view name, bool fromHtml)
     {
         for (size_t i = foreign_.size(); i-- > 0 && foreign_[i].html == fromHtml;) {
-            if (equalsIgnoringCase(name, foreign_[i].name.of(page_))) {
+            if (text::equalsNoCase(name, foreign_[i].name.of(page_))) {
                 foreign_.resize(i);
                 return;
             }
@@ -464,7 +456,7 @@ private:
             if (open.htmlPoint || open.mathText)
                 return;
             const ByteRange parent = open.html ? open.name : open.enclosing;
-            if (!parent.empty() && equalsIgnoringCase(name, parent.of(page_))) {
+            if (!parent.empty() && text::equalsNoCase(name, parent.of(page_))) {
                 foreign_.resize(i);
                 return;
             }
@@ -476,7 +468,7 @@ private:
     {
         const size_t at = lt + 1 + slash, after = at + name.size();
         return after < page_.size() && (!slash || page_[lt + 1] == '/') &&
-               (classOf(page_[after]) & (kSpace | kSlash | kGreater)) && equalsIgnoringCase(page_.substr(at, name.size()), name);
+               (classOf(page_[after]) & (kSpace | kSlash | kGreater)) && text::equalsNoCase(page_.substr(at, name.size()), name);
     }
 
     // Skips the text of a raw text or RCDATA element up to its end tag, which it lexes too.
@@ -556,6 +548,18 @@ bool TagAttribute::named(std::string_view page, std::string_view lower) const
 const TagAttribute* StartTag::find(std::string_view page, std::string_view lower) const
 {
     return firstNamed(page, attributes, lower);
+}
+
+std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
+{
+    StartTag tag;
+    Lexed lexed;
+    if (lt + 1 >= page.size() || !lexTag(page, lt + 1, lexed, tag.attributes))
+        return std::nullopt;
+    tag.whole = {lt, lexed.end};
+    tag.name = lexed.name;
+    tag.selfClosing = lexed.selfClosing;
+    return tag;
 }
 
 FoundImages findImages(std::string_view page)

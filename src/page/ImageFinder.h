@@ -48,4 +48,8 @@ struct FoundImages {
 
 FoundImages findImages(std::string_view page);
 
+// The start tag whose "<" stands at lt, read as the tokenizer reads tags; nothing when the page
+// ends inside it.
+std::optional<StartTag> startTagAt(std::string_view page, size_t lt);
+
 } // namespace bw

@@ -272,12 +272,8 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
             shift(image.tag, shiftAt(before));
             continue;
         }
-        const size_t begin = old.begin + shiftAt(before), end = old.end + shiftAt(inside);
-        FoundImages again = findImages(std::string_view(text_).substr(begin, end - begin));
-        if (!again.images.empty()) {
-            image.tag = std::move(again.images.front().tag);
-            shift(image.tag, static_cast<std::ptrdiff_t>(begin));
-        }
+        if (std::optional<StartTag> again = startTagAt(text_, old.begin + shiftAt(before)))
+            image.tag = std::move(*again);
     }
     notify(Change::Written);
     return outcome;

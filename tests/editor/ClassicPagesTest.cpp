@@ -133,8 +133,9 @@ TEST(ClassicPages, ListTheSameImagesAndWriteTheSameBytesAsBefore)
         for (size_t i = 0; i < old.entries().size(); ++i) {
             const bool background = doc.images()[i].kind == ImageKind::Background;
             EXPECT_EQ(background, old.tagStart(i) == std::string::npos);
-            if (!background)
+            if (!background) {
                 EXPECT_EQ(doc.tagOf(i).tag.whole.begin, old.tagStart(i)) << "image " << i;
+            }
         }
         for (int step = 0; step < 6 && !old.entries().empty(); ++step) {
             const size_t i = std::uniform_int_distribution<size_t>(0, old.entries().size() - 1)(rng);

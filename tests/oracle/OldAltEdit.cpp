@@ -30,21 +30,6 @@ Edit removal(std::string_view page, const TagSpan& tag, const TagAttribute& a)
 
 } // namespace
 
-std::string altValue(std::string_view typed)
-{
-    std::string out;
-    out.reserve(typed.size());
-    for (char c : typed) {
-        if (c == '"')
-            out += "&quot;";
-        else if (c == '<')
-            out += "&lt;";
-        else
-            out += c;
-    }
-    return out;
-}
-
 namespace {
 
 // The edits that put the value into the entry's tag, in page order.

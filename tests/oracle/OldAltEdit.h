@@ -1,8 +1,11 @@
 #pragma once
-// Writing an ALT text into the tag of an image tag entry, touching nothing else.
+// How ALTs were written before the page document: into the tag of a substring entry, kept as
+// the oracle for classic pages.
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "page/PageDocument.h"
 
 namespace bw::oracle {
 
@@ -11,9 +14,8 @@ enum class EmptyBox {
     Decorate, // an empty box writes ALT="", marking the image as decorative
 };
 
-// The value as it goes between double quotes: a quote (and "<", so that no typed text can
-// pose as an image tag later) as character references, all else as typed.
-std::string altValue(std::string_view typed);
+// The value is escaped as the program escapes it.
+using bw::altValue;
 
 // One replacement in a page: [from, to) of the old text became `length` characters.
 struct TextEdit {
