@@ -126,7 +126,7 @@ void Form1::fileSaveas()
     if (noFileChosen(chosen))
         return;
     if (platform_.files.exists(chosen) &&
-        platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)
+        platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle, Answer::No) == Answer::No)
         return;
     if (!tempspar())
         return;

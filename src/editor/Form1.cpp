@@ -14,7 +14,7 @@ Form1::Form1(Platform platform, Version version) : platform_(platform), version_
     doc_.confirmOverwrite = [this](const std::string& path) {
         return platform_.dialogs.msgBox(path + " was changed by another program since it was opened. Overwrite it "
                                                "with this window's text?",
-                                        Buttons::YesNo, kTitle) == Answer::Yes;
+                                        Buttons::YesNo, kTitle, Answer::No) == Answer::Yes;
     };
     Text1.Change = [this] { Text1_Change(); };
     List1.Click = [this] { List1_Click(); };
@@ -129,7 +129,7 @@ void Form1::Command1_Click()
         nytt();
         return;
     }
-    if (platform_.dialogs.msgBox("Do you want to reset ?", Buttons::YesNo, kTitle) == Answer::Yes &&
+    if (platform_.dialogs.msgBox("Do you want to reset ?", Buttons::YesNo, kTitle, Answer::No) == Answer::Yes &&
         writeBackUnedited())
         nytt();
 }
@@ -140,7 +140,7 @@ void Form1::n_Click()
         nytt();
         return;
     }
-    Answer answer = platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle);
+    Answer answer = platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle, Answer::No);
     if (answer == Answer::Yes) {
         if (writeBackUnedited())
             nytt();

@@ -167,7 +167,8 @@ private:
     bool imageExists(int index) { return picture(index).has_value(); }
     void showPicture(int index);
     void message(const std::string& text);
-    void promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key);
+    void promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key,
+                       bool masked = false);
 };
 
 // Addresses of the product's web site.

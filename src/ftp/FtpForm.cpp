@@ -272,7 +272,7 @@ void ftp::List3_Click()
     }
     // The program never uploads: a copy the user has worked on may be the only one.
     if (platform_.files.exists(localPath_) &&
-        platform_.dialogs.msgBox(name + " already exists in the temp path. Replace it?", Buttons::YesNo, kTitle) !=
+        platform_.dialogs.msgBox(name + " already exists in the temp path. Replace it?", Buttons::YesNo, kTitle, Answer::No) !=
             Answer::Yes)
         return;
     ExecuteCommand(ftp_action::download);

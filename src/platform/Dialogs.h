@@ -1,5 +1,6 @@
 #pragma once
 // Message boxes, prompts and file dialogs, as the windows ask for them.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,14 +24,22 @@ struct FileDialog {
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) = 0;
+    // A question whose Yes destroys something takes No as its default (Return answers it).
+    virtual Answer msgBox(const std::string& text, Buttons buttons, const std::string& title,
+                          Answer defaultAnswer = Answer::Yes) = 0;
+    // A question with buttons of its own captions: the index of the one chosen. Escape and the
+    // close box choose `cancelChoice`.
+    virtual int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
+                       int defaultChoice, int cancelChoice) = 0;
     virtual void showOpen(FileDialog& dialog) = 0;
     virtual void showSave(FileDialog& dialog) = 0;
     // An open dialog that lets the user pick several files: their full paths, in the order
     // the dialog gives them; none when cancelled. FileName and FileTitle become the last one.
     virtual std::vector<std::string> showOpenMany(FileDialog& dialog) = 0;
-    // A text prompt with OK and Cancel; Cancel gives "".
-    virtual std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) = 0;
+    // A text prompt with OK and Cancel, opening with `initial`; nothing when cancelled. A masked
+    // prompt shows no typed character.
+    virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                                const std::string& initial, bool masked = false) = 0;
 };
 
 } // namespace bw

@@ -50,7 +50,7 @@ void setup::List1_Click()
     if (index < 0)
         return;
     const std::string host = List1.List(index);
-    if (platform_.dialogs.msgBox("Do you want to delete this ftp ?", Buttons::YesNo, kTitle) != Answer::Yes)
+    if (platform_.dialogs.msgBox("Do you want to delete this ftp ?", Buttons::YesNo, kTitle, Answer::No) != Answer::Yes)
         return;
     WriteResult removed = profiles_.remove(host);
     if (!removed.ok) {

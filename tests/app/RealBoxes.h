@@ -15,13 +15,19 @@ namespace bw::test {
 struct RealBoxes : Dialogs {
     QtDialogs real;
     ScriptedDialogs scripted;
-    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override
+    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title, Answer defaultAnswer) override
     {
-        return real.msgBox(text, buttons, title);
+        return real.msgBox(text, buttons, title, defaultAnswer);
     }
-    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& answer) override
+    int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
+               int defaultChoice, int cancelChoice) override
     {
-        return scripted.inputBox(prompt, title, answer);
+        return real.choose(text, title, choices, defaultChoice, cancelChoice);
+    }
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title, const std::string& initial,
+                                        bool masked) override
+    {
+        return scripted.inputBox(prompt, title, initial, masked);
     }
     void showOpen(FileDialog& d) override { scripted.showOpen(d); }
     void showSave(FileDialog& d) override { scripted.showSave(d); }

@@ -246,31 +246,37 @@ struct Prompts : ::testing::Test {
     Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
 };
 
-TEST_F(Prompts, EachPromptStoresItsAnswerAsTyped)
+TEST_F(Prompts, EachPromptOpensWithTheStoredValueAndCancelKeepsIt)
 {
     struct Row {
         void (Form1::*handler)();
-        const char *prompt, *title, *defaultAnswer, *key, *readAs;
+        const char *prompt, *title, *key, *readAs;
+        const char* before; // nullptr: nothing stored yet
+        const char* shown;
         std::optional<std::string> typed;
         std::string stored;
+        bool masked;
     };
     const Row rows[] = {
-        {&Form1::url_Click, "where is the site", "Url", "ftp.brindlework.example", "Url", "URL", "ftp.x.example", "ftp.x.example"},
-        {&Form1::na_Click, "What is the username ?", "UserNamne", "UserNamne", "UserName", "Username", " anna ", " anna "},
-        {&Form1::pass_Click, "What is the password ?", "Password", "Wren", "Password", "password", "p=;#[x]%", "p=;#[x]%"},
-        {&Form1::na_Click, "What is the username ?", "UserNamne", "UserNamne", "UserName", "Username", std::nullopt, ""},
-        {&Form1::pass_Click, "What is the password ?", "Password", "Wren", "Password", "Password", std::nullopt, ""},
+        {&Form1::url_Click, "where is the site", "Url", "Url", "URL", nullptr, "ftp.brindlework.example", "ftp.x.example", "ftp.x.example", false},
+        {&Form1::na_Click, "What is the username ?", "UserNamne", "UserName", "Username", "anna", "anna", " anna ", " anna ", false},
+        {&Form1::pass_Click, "What is the password ?", "Password", "Password", "password", "old", "old", "p=;#[x]%", "p=;#[x]%", true},
+        {&Form1::na_Click, "What is the username ?", "UserNamne", "UserName", "Username", "anna", "anna", std::nullopt, "anna", false},
+        {&Form1::pass_Click, "What is the password ?", "Password", "Password", "Password", "secret", "secret", std::nullopt, "secret", true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.key);
-        settings.saveSetting("bw", "brindlepad", r.key, "before");
+        settings.deleteSetting("bw", "brindlepad", r.key);
+        if (r.before)
+            settings.saveSetting("bw", "brindlepad", r.key, r.before);
         dialogs.typed = {r.typed};
         dialogs.prompts.clear();
         (form.*r.handler)();
         ASSERT_EQ(dialogs.prompts.size(), 1u);
         EXPECT_EQ(dialogs.prompts[0].prompt, r.prompt);
         EXPECT_EQ(dialogs.prompts[0].title, r.title);
-        EXPECT_EQ(dialogs.prompts[0].defaultAnswer, r.defaultAnswer);
+        EXPECT_EQ(dialogs.prompts[0].defaultAnswer, r.shown);
+        EXPECT_EQ(dialogs.prompts[0].masked, r.masked);
         EXPECT_EQ(settings.getSetting("bw", "brindlepad", r.readAs, "absent"), r.stored);
         EXPECT_TRUE(dialogs.shown.empty());
     }

@@ -131,7 +131,7 @@ TEST_F(SetupGui, MainWindowPromptsStoreTheirAnswers)
         app->window().findChild<QAction*>(item)->trigger();
     IniSettingsStore nextRun(dir.path("config/brindlework/"));
     EXPECT_EQ(nextRun.getSetting("bw", "brindlepad", "Url"), "ftp.site.example");
-    EXPECT_EQ(nextRun.getSetting("bw", "brindlepad", "Username", "absent"), "");
+    EXPECT_EQ(nextRun.getSetting("bw", "brindlepad", "Username", "absent"), "absent");
     EXPECT_EQ(nextRun.getSetting("bw", "brindlepad", "Password"), "Wren");
 }
 

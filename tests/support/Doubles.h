@@ -27,10 +27,13 @@ namespace bw::test {
 struct Shown {
     std::string text, title;
     Buttons buttons;
+    Answer defaultAnswer = Answer::Yes;
+    std::vector<std::string> choices; // a choice's buttons
 };
 
 struct Prompted {
     std::string prompt, title, defaultAnswer;
+    bool masked = false;
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -45,10 +48,12 @@ public:
     std::vector<FileDialog> openManyRequests;
     std::deque<std::optional<std::string>> typed; // prompt answers; nullopt = Cancel
     std::vector<Prompted> prompts;
+    std::deque<int> chosenButtons; // answers to choices, by index
 
-    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override
+    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title,
+                  Answer defaultAnswer = Answer::Yes) override
     {
-        shown.push_back({text, title, buttons});
+        shown.push_back({text, title, buttons, defaultAnswer, {}});
         if (buttons != Buttons::YesNo)
             return Answer::Ok;
         if (answers.empty() && answerer)
@@ -74,14 +79,25 @@ public:
         }
         return result;
     }
-    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) override
+    int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
+               int defaultChoice, int) override
     {
-        prompts.push_back({prompt, title, defaultAnswer});
+        shown.push_back({text, title, Buttons::YesNo, Answer::Yes, choices});
+        if (chosenButtons.empty())
+            throw std::logic_error("unexpected choice: " + text);
+        const int answer = chosenButtons.front() < 0 ? defaultChoice : chosenButtons.front();
+        chosenButtons.pop_front();
+        return answer;
+    }
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title, const std::string& initial,
+                                        bool masked = false) override
+    {
+        prompts.push_back({prompt, title, initial, masked});
         if (typed.empty())
             throw std::logic_error("unexpected prompt: " + prompt);
         auto answer = typed.front();
         typed.pop_front();
-        return answer.value_or("");
+        return answer;
     }
 
     bool saw(const std::string& text, const std::string& title) const

@@ -1,5 +1,7 @@
 #include "platform/qt/QtPlatform.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace bw {
@@ -86,7 +89,7 @@ QWidget* dialogOwner()
     return nullptr;
 }
 
-Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::string& title)
+Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::string& title, Answer defaultAnswer)
 {
     redrawViews();
     QMessageBox box(dialogOwner());
@@ -102,7 +105,8 @@ Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::st
         break;
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
         break;
     }
     switch (box.exec()) {
@@ -184,16 +188,40 @@ std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
     return chosen;
 }
 
-std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer)
+int QtDialogs::choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
+                      int defaultChoice, int cancelChoice)
+{
+    redrawViews();
+    QMessageBox box(dialogOwner());
+    box.setWindowTitle(titleText(title));
+    box.setText(fromBytes(text));
+    box.setIcon(QMessageBox::Question);
+    std::vector<QPushButton*> buttons;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        const auto role = static_cast<int>(i) == cancelChoice ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        buttons.push_back(box.addButton(fromBytes(choices[i]), role));
+    }
+    if (defaultChoice >= 0 && static_cast<size_t>(defaultChoice) < buttons.size())
+        box.setDefaultButton(buttons[static_cast<size_t>(defaultChoice)]);
+    if (cancelChoice >= 0 && static_cast<size_t>(cancelChoice) < buttons.size())
+        box.setEscapeButton(buttons[static_cast<size_t>(cancelChoice)]);
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? cancelChoice : static_cast<int>(chosen - buttons.begin());
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
+                                               const std::string& initial, bool masked)
 {
     redrawViews();
     QInputDialog box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setLabelText(fromBytes(prompt));
-    box.setTextValue(fromBytes(defaultAnswer));
     box.setInputMode(QInputDialog::TextInput);
+    box.setTextEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+    box.setTextValue(fromBytes(initial));
     if (box.exec() != QDialog::Accepted)
-        return {};
+        return std::nullopt;
     return toBytes(box.textValue());
 }
 

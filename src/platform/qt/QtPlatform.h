@@ -53,11 +53,15 @@ void redrawViews();
 
 class QtDialogs final : public Dialogs {
 public:
-    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title) override;
+    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title,
+                  Answer defaultAnswer = Answer::Yes) override;
+    int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
+               int defaultChoice, int cancelChoice) override;
     void showOpen(FileDialog& dialog) override;
     void showSave(FileDialog& dialog) override;
     std::vector<std::string> showOpenMany(FileDialog& dialog) override;
-    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultAnswer) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title, const std::string& initial,
+                                        bool masked = false) override;
 
 private:
     void show(FileDialog& dialog, bool save);
