@@ -68,7 +68,7 @@ int main(int argc, char** argv)
 
     bw::QtDialogs dialogs;
     bw::RealFileSystem files;
-    bw::QtShell shell;
+    bw::QtShell shell(dialogs);
     bw::IniSettingsStore settings(bw::userConfigFolder());
     bw::CurlFtpClient ftp;
     bw::App program(dialogs, files, shell, settings, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH},

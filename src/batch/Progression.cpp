@@ -21,12 +21,12 @@ void Form1::ftpa_Click() { platform_.host.showFtp(); }
 
 bool Form1::takeBatchPage(const std::string& path)
 {
-    const auto found = path.empty() ? std::nullopt : platform_.files.resolve(path);
+    // Batch pages are named exactly: another file that differs in letter case is not it.
     std::optional<ReadResult> read;
-    if (!found)
+    if (path.empty() || !platform_.files.exists(path))
         message("The page\n" + path + "\nof the batch could not be found. It was left out.");
     else
-        read = readPage(*found, path);
+        read = readPage(path, path);
     // What was on screen is not this page: nothing of it may be written under this path.
     List1.Clear();
     List2.Clear();
@@ -46,7 +46,7 @@ bool Form1::takeBatchPage(const std::string& path)
     bakgrund = false;
     tomt = false;
     aa.clear();
-    takePage(*found, std::move(*read));
+    takePage(path, std::move(*read));
     Caption = "BRINDLEWORK Beta " + path;
     return true;
 }
@@ -71,9 +71,14 @@ void Form1::startBatch(const std::vector<std::string>& pages)
         Text6.setText("");
         return;
     }
-    sökvägbild = folderOf(pages.front());
-    if (!takeBatchPage(pages.front()))
+    // A page that cannot be opened is told and skipped.
+    size_t k = 0;
+    while (k < pages.size() && (sökvägbild = folderOf(pages[k]), !takeBatchPage(pages[k])))
+        ++k;
+    if (k == pages.size())
         return;
+    nästa = static_cast<int>(k) + 1;
+    Label3.Caption = number(nästa) + " / " + number(static_cast<long long>(pages.size()));
     RipHTML();
     listImageNames();
     if (List1.ListCount() == 0)
@@ -111,19 +116,29 @@ void Form1::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::stri
 void Form1::Command7_Click()
 {
     const int pages = List3.ListCount();
-    // On the last page (or with no batch) nothing moves, and the page keeps its folder.
-    if (nästa >= pages)
+    // What was typed for the image shown is written first, as NEXT writes it.
+    if (pageOpen() && !tempspar())
         return;
+    if (nästa >= pages) {
+        // The page stays, with its folder.
+        if (pages > 0)
+            message("The batch is done: all " + number(pages) + (pages == 1 ? " page" : " pages") + " of it were opened.");
+        return;
+    }
     nytt1();
-    ++nästa;
-    const int k = nästa - 1;
-    Label3.Caption = number(nästa) + " / " + number(pages);
-    Picture1.Visible = true;
-    const std::string path = List3.List(k);
     platform_.host.unloadLocalBatch();
-    sökvägbild = folderOf(path);
-    if (!takeBatchPage(path))
-        return;
+    Picture1.Visible = true;
+    // A page that cannot be opened is told and skipped.
+    for (;;) {
+        ++nästa;
+        const std::string path = List3.List(nästa - 1);
+        Label3.Caption = number(nästa) + " / " + number(pages);
+        sökvägbild = folderOf(path);
+        if (takeBatchPage(path))
+            break;
+        if (nästa >= pages)
+            return;
+    }
     RipHTML();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
     listImageNames();

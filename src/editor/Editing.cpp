@@ -58,7 +58,6 @@ void Form1::move(int step)
     List1.setListIndex(target); // a missing picture is cleared by the selection handler
     if (found)
         showPicture(target);
-    Label5.Caption = List2.List(target);
     if (Text1.empty())
         tomt = true;
 }
@@ -112,7 +111,9 @@ void Form1::s_Click()
     if (!pageOpen())
         return;
     h.Enabled = !texten10.empty();
-    writeAlt(EmptyBox::Decorate);
+    // Saved means kept: closing afterwards leaves the page as it is.
+    if (writeAlt(EmptyBox::Decorate))
+        ändrat = true;
 }
 
 void Form1::fileSaveas()
@@ -121,7 +122,8 @@ void Form1::fileSaveas()
         return;
     // Edits kept with "&Save" stay kept: saving a copy does not take them back.
     prepareHtmlDialog();
-    platform_.dialogs.showSave(CommonDialog1);
+    if (!platform_.dialogs.showSave(CommonDialog1))
+        return; // Cancel: nothing asked, nothing written
     const std::string chosen = CommonDialog1.FileName;
     if (noFileChosen(chosen))
         return;

@@ -140,33 +140,39 @@ void Form1::n_Click()
         nytt();
         return;
     }
-    Answer answer = platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle, Answer::No);
-    if (answer == Answer::Yes) {
-        if (writeBackUnedited())
-            nytt();
-    } else if (!ändrat) {
-        writeBackUnedited();
-    } else {
+    // No changes nothing: the page stays open and its file as it is.
+    if (platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle, Answer::No) == Answer::Yes &&
+        writeBackUnedited())
         nytt();
+}
+
+bool Form1::mayClosePage()
+{
+    // Kept edits stay in the page file, and a page never written has nothing to take out.
+    if (!pageOpen() || ändrat || !doc_.holdsEdits())
+        return true;
+    const std::string& path = Text6.Text();
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    enum { Keep, TakeOut, Cancel };
+    switch (platform_.dialogs.choose("The ALT texts written to " + name + " since you opened it will be taken out again.",
+                                     kTitle, {"Keep", "Take Out", "Cancel"}, Keep, Cancel)) {
+    case Keep:
+        ändrat = true;
+        return true;
+    case TakeOut:
+        return writeBackUnedited();
+    default:
+        return false;
     }
 }
 
 void Form1::e_Click()
 {
-    if (!pageOpen()) {
-        platform_.host.endProgram();
-        return;
-    }
-    // Kept edits stay in the page file; otherwise it is put back first.
-    if (ändrat || writeBackUnedited())
+    if (mayClosePage())
         platform_.host.endProgram();
 }
 
-void Form1::Form_Unload()
-{
-    if (!ändrat && pageOpen())
-        writeBackUnedited();
-}
+bool Form1::Form_Unload() { return mayClosePage(); }
 
 void Form1::Text1_Change() { ingenalttext = Text1.empty(); }
 
@@ -229,7 +235,8 @@ void Form1::openChosen(bool useDialog)
     Label1.Caption = "Image of";
     if (useDialog) {
         prepareHtmlDialog();
-        platform_.dialogs.showOpen(CommonDialog1);
+        if (!platform_.dialogs.showOpen(CommonDialog1))
+            return; // Cancel cancels: not even the last file is opened again
     }
     const std::string chosen = CommonDialog1.FileName;
     Caption = "BRINDLEWORK Beta " + chosen;
@@ -399,6 +406,7 @@ void Form1::List1_Click()
     const int count = List1.ListCount();
     Label1.Caption = bakgrund ? "Image " + number(i) + " of " + number(count - 1)
                               : "Image " + number(i + 1) + " of " + number(count);
+    Label5.Caption = List2.List(i);
     if (visa)
         showPicture(i);
     else

@@ -82,7 +82,7 @@ public:
     void Command1_Click(); // RESET
     void n_Click();        // File > New, toolbar "new"
     void e_Click();        // File > Exit
-    void Form_Unload();    // the window is being closed
+    bool Form_Unload();    // the window is being closed; false: the user cancelled
     void Text1_Change();
     void Toolbar1_ButtonClick(std::string_view key);
     void preview();
@@ -138,6 +138,9 @@ public:
 
 private:
     void openChosen(bool useDialog);
+    // Before Exit or closing: asks whether ALTs written since the page was opened are kept or
+    // taken out; false when the user cancelled (or taking them out failed).
+    bool mayClosePage();
     // The page file's bytes, or nothing when it cannot be read or is no page (the user has
     // been told, naming it as shownAs).
     std::optional<ReadResult> readPage(const std::string& path, const std::string& shownAs);

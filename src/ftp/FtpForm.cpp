@@ -1,8 +1,26 @@
 #include "ftp/FtpForm.h"
 
+#include <algorithm>
+
 #include "editor/Text.h"
 
 namespace bw {
+
+namespace {
+
+// Only pages go to the batch; pictures are fetched for the page's view.
+bool isPageName(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string ext(name.substr(dot + 1));
+    for (char& c : ext)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return ext == "html" || ext == "htm" || ext == "shtml" || ext == "xhtml";
+}
+
+} // namespace
 
 ftp::ftp(Platform platform, Form1& main, FtpClient& client, Busy& busy, std::string defaultTempPath)
     : platform_(platform), main_(main), client_(client), busy_(busy), profiles_(platform.settings, platform.files),
@@ -139,18 +157,31 @@ void ftp::listParse(bool enableParent)
     }
 }
 
-bool ftp::relist(bool enableParent)
+FtpResult ftp::listFolder(bool enableParent)
 {
     ClearListing();
     FtpResult listed = perform(ftp_action::list);
     listDir.finish();
+    if (!listed.ok)
+        return listed;
+    List2.Clear();
+    List3.Clear();
+    listParse(enableParent);
+    if (const std::size_t cut = listDir.cut())
+        message(cut == 1 ? "A line of the folder's listing was longer than 64 KB and was cut off."
+                         : std::to_string(cut) + " lines of the folder's listing were longer than 64 KB and were cut off.");
+    return listed;
+}
+
+bool ftp::relist(bool enableParent)
+{
+    FtpResult listed = listFolder(enableParent);
     if (!listed.ok) {
         message(listed.error);
         // The lists stay as they are; Parent Dir stays at hand to try again.
         Command5.Enabled = true;
         return false;
     }
-    listParse(enableParent);
     return true;
 }
 
@@ -158,28 +189,35 @@ void ftp::Command1_Click()
 {
     if (Text1.empty())
         return;
+    // Typed, pasted or stored: a line end would reach the server as a command of its own.
+    for (auto [what, box] : {std::pair{"host name", &Text1}, {"user name", &Text2}, {"password", &Text3}})
+        if (hasControlCharacter(box->Text())) {
+            message(std::string("The ") + what + " holds a line break or another control character; nothing was sent.");
+            return;
+        }
     Command1.Enabled = false;
     Command5.Enabled = false;
+    // The old folder's rows belong to a connection that is going.
+    List2.Clear();
+    List3.Clear();
     for (TextBox* box : {&Text5, &Text6, &Text7})
         box->Visible = true;
     connect = true;
+    if (Repaint)
+        Repaint();
 
     FtpResult result = perform(ftp_action::connect);
-    if (result.ok) {
-        ClearListing();
-        result = perform(ftp_action::list);
-        listDir.finish();
-    }
+    if (result.ok)
+        result = listFolder(false);
+    for (TextBox* box : {&Text5, &Text6, &Text7})
+        box->Visible = false;
     if (!result.ok) {
         message(result.error);
         Command1.Enabled = true;
         return;
     }
-    listParse(false);
     Command6.Enabled = true;
     Command5.Enabled = true;
-    for (TextBox* box : {&Text5, &Text6, &Text7})
-        box->Visible = false;
 }
 
 void ftp::changeFolder(int action)
@@ -190,11 +228,7 @@ void ftp::changeFolder(int action)
         message(moved.error);
         List2.Clear();
         List3.Clear();
-        ClearListing();
-        FtpResult listed = perform(ftp_action::list);
-        listDir.finish();
-        if (listed.ok)
-            listParse(true);
+        listFolder(true);
         Command5.Enabled = true;
         return;
     }
@@ -262,7 +296,8 @@ void ftp::List3_Click()
         Text8.setText(defaultTempPath_);
     const std::string folder = tempPath();
     localPath_ = folder + name;
-    List1.AddItem(name);
+    if (isPageName(name) && std::find(List1.items().begin(), List1.items().end(), name) == List1.items().end())
+        List1.AddItem(name);
 
     WriteResult made = platform_.files.makeFolders(folder);
     if (!made.ok) {

@@ -69,9 +69,11 @@ public:
     MenuItem f, s, end;          // File, Setup, End
     bool connect = false;
 
-    // Set by the owner: closes the window, and opens the "Ftp Setup" window.
+    // Set by the owner: closes the window, opens the "Ftp Setup" window, and draws the
+    // window at once (before an action that blocks).
     std::function<void()> Unload;
     std::function<void()> ShowSetup;
+    std::function<void()> Repaint;
 
     void Form_Load();
     void Combo1_Click();  // a host chosen from the list
@@ -109,6 +111,9 @@ private:
     // Appends the raw listing's directories and files to the two lists, up to its first
     // empty line; enableParent: Parent Dir comes back at the first line that is no directory.
     void listParse(bool enableParent);
+    // Lists the current folder into the two lists, emptied first; a failure leaves them
+    // as they were and is not told here.
+    FtpResult listFolder(bool enableParent);
     // Lists the current folder into the two lists; false when it failed (and was told).
     bool relist(bool enableParent);
     void changeFolder(int action);

@@ -1,5 +1,6 @@
 #include "ftp/Listing.h"
 
+#include <algorithm>
 #include <array>
 
 namespace bw {
@@ -115,14 +116,45 @@ std::string listingName(std::string_view line)
     return std::string(name);
 }
 
+bool hasControlCharacter(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return true;
+    return false;
+}
+
 bool isSafeName(std::string_view name)
 {
-    if (name.empty() || name == "." || name == "..")
+    if (name.empty() || name == "." || name == ".." || hasControlCharacter(name))
         return false;
     for (char c : name)
-        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+        if (c == '/' || c == '\\')
             return false;
     return true;
+}
+
+void RawListing::hold(std::string_view piece)
+{
+    // Only what can still be kept is copied: the rest of an overlong line is dropped as it comes.
+    const std::size_t room = kMaxListingLine + 1 - std::min(held_.size(), kMaxListingLine + 1);
+    if (piece.size() > room)
+        heldTooLong_ = true;
+    held_.append(piece.substr(0, room));
+}
+
+void RawListing::endLine()
+{
+    std::string line = std::move(held_);
+    held_.clear();
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (heldTooLong_ || line.size() > kMaxListingLine) {
+        line.resize(kMaxListingLine);
+        ++cut_;
+    }
+    heldTooLong_ = false;
+    lines_.push_back(std::move(line));
 }
 
 void RawListing::append(std::string_view text)
@@ -132,32 +164,25 @@ void RawListing::append(std::string_view text)
         std::size_t lf = text.find('\n', from);
         if (lf == std::string_view::npos)
             break;
-        std::string_view piece = text.substr(from, lf - from);
-        std::string line = std::move(held_);
-        held_.clear();
-        line.append(piece);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines_.push_back(std::move(line));
+        hold(text.substr(from, lf - from));
+        endLine();
         from = lf + 1;
     }
-    held_.append(text.substr(from));
+    hold(text.substr(from));
 }
 
 void RawListing::finish()
 {
-    if (held_.empty())
-        return;
-    if (held_.back() == '\r')
-        held_.pop_back();
-    lines_.push_back(std::move(held_));
-    held_.clear();
+    if (!held_.empty())
+        endLine();
 }
 
 void RawListing::clear()
 {
     lines_.clear();
     held_.clear();
+    heldTooLong_ = false;
+    cut_ = 0;
 }
 
 std::string_view RawListing::line(std::size_t i) const

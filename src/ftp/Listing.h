@@ -19,9 +19,17 @@ std::string listingName(std::string_view line);
 // "." or "..", no "/" or "\" and no control characters.
 bool isSafeName(std::string_view name);
 
-// The lines of a listing as they arrive in pieces. Every line is kept. Lines end with
-// CR LF or a bare LF (some servers send those); a last line without its end is held
-// until the rest arrives.
+// CR, LF and the other control characters: text holding one must never reach a server
+// command, where a line end would start a command of its own.
+bool hasControlCharacter(std::string_view text);
+
+// Longer listing lines are cut to this length: no real name comes near it, and a longer
+// one would only stall the window.
+inline constexpr std::size_t kMaxListingLine = 64 * 1024;
+
+// The lines of a listing as they arrive in pieces. Every line is kept, cut to
+// kMaxListingLine. Lines end with CR LF or a bare LF (some servers send those); a last
+// line without its end is held until the rest arrives.
 class RawListing {
 public:
     void append(std::string_view text);
@@ -32,10 +40,17 @@ public:
     std::size_t count() const { return lines_.size(); }
     // Reading past the end gives an empty line, as a list box does.
     std::string_view line(std::size_t i) const;
+    // How many lines were cut to kMaxListingLine.
+    std::size_t cut() const { return cut_; }
 
 private:
+    void hold(std::string_view piece);
+    void endLine();
+
     std::vector<std::string> lines_;
     std::string held_;
+    bool heldTooLong_ = false;
+    std::size_t cut_ = 0;
 };
 
 } // namespace bw

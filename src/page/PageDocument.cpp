@@ -195,10 +195,7 @@ bool PageDocument::mayOverwrite()
     if (now.exists) {
         ReadResult read = files_.readFile(path_, std::move(spare_));
         const std::string_view onDisk = read.bytes;
-        const bool same = disk_ == Disk::Text
-                              ? onDisk == text_
-                              : onDisk.size() == firstRead_.size() + 2 && onDisk.starts_with(firstRead_) &&
-                                    onDisk.ends_with("\r\n");
+        const bool same = onDisk == (disk_ == Disk::Text ? text_ : firstRead_);
         spare_ = std::move(read.bytes);
         if (read.ok && same) {
             stamp_ = read.stamp;
@@ -237,7 +234,7 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
     std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
     std::string& page = spare_;
     page.clear();
-    page.reserve(text_.size() + 2 + (value.size() + 8) * images_[i].copies.size());
+    page.reserve(text_.size() + (value.size() + 8) * images_[i].copies.size());
     // Where each edit starts in the new page and how far it moves what follows it.
     std::vector<std::pair<size_t, std::ptrdiff_t>> moved;
     size_t at = 0;
@@ -253,7 +250,6 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
         at = e.to;
     }
     page.append(text_, at);
-    page += "\r\n";
     Outcome outcome = writeFile(page);
     if (outcome.kind != Outcome::Written)
         return outcome;
@@ -287,7 +283,7 @@ PageDocument::Outcome PageDocument::putBack()
         return {};
     if (!mayOverwrite())
         return {Outcome::Declined, {}};
-    Outcome outcome = writeFile(firstRead_, "\r\n");
+    Outcome outcome = writeFile(firstRead_);
     if (outcome.kind != Outcome::Written)
         return outcome;
     disk_ = Disk::FirstRead;
@@ -295,22 +291,23 @@ PageDocument::Outcome PageDocument::putBack()
     return outcome;
 }
 
+bool PageDocument::holdsEdits() const { return written_ && disk_ == Disk::Text && text_ != firstRead_; }
+
 bool PageDocument::isPageFile(const std::string& path) { return path == path_ || files_.sameFile(path, path_); }
 
 PageDocument::Outcome PageDocument::saveAs(const std::string& path)
 {
     if (!isPageFile(path)) {
-        WriteResult w = files_.writeFile(path, text_, "\r\n");
+        WriteResult w = files_.writeFile(path, text_);
         return w.ok ? Outcome{Outcome::Written, {}} : Outcome{Outcome::Failed, w.error};
     }
     if (!mayOverwrite())
         return {Outcome::Declined, {}};
     // Saved over itself: what was saved is what the page is put back to from now on.
-    Outcome outcome = writeFile(text_, "\r\n");
+    Outcome outcome = writeFile(text_);
     if (outcome.kind != Outcome::Written)
         return outcome;
     firstRead_ = text_;
-    text_ += "\r\n";
     disk_ = Disk::Text;
     notify(Change::Written);
     return outcome;

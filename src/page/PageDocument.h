@@ -64,13 +64,15 @@ public:
     void close();
     bool isOpen() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
-    // The page as last read or written (a write leaves a line end after the page).
+    // The page as last read or written.
     const std::string& text() const { return text_; }
     // The page exactly as first read; what putting it back writes.
     const std::string& firstRead() const { return firstRead_; }
     const std::string& encoding() const { return encoding_; }
     // The page file was written since it was opened.
     bool written() const { return written_; }
+    // The page file holds ALTs written since it was opened, which putting it back takes out.
+    bool holdsEdits() const;
 
     const std::vector<FoundImage>& tags() const { return found_.images; }
     const std::vector<Image>& images() const { return images_; }
@@ -83,10 +85,10 @@ public:
 
     // Writes the typed text as the ALT of image i, into every copy of its tag.
     Outcome writeAlt(size_t i, std::string_view typed, EmptyBox empty);
-    // Puts the first-read text back into the page file (with its line end), when anything
-    // was written since the page was opened.
+    // Puts the first-read text back into the page file, byte for byte, when anything was
+    // written since the page was opened.
     Outcome putBack();
-    // Writes the page as it is now (with its line end) to another file, or over the page file.
+    // Writes the page as it is now to another file, or over the page file.
     // Over the page file itself, what was saved is what putting the page back writes.
     Outcome saveAs(const std::string& path);
     bool isPageFile(const std::string& path);
@@ -102,7 +104,7 @@ private:
     std::string path_, text_, firstRead_, spare_;
     std::string encoding_ = "UTF-8";
     FileStamp stamp_;
-    // What the file holds as far as this document knows: text_, or firstRead_ + CR LF.
+    // What the file holds as far as this document knows.
     enum class Disk { Text, FirstRead } disk_ = Disk::Text;
     bool written_ = false;
     FoundImages found_;

@@ -31,8 +31,9 @@ public:
     // close box choose `cancelChoice`.
     virtual int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                        int defaultChoice, int cancelChoice) = 0;
-    virtual void showOpen(FileDialog& dialog) = 0;
-    virtual void showSave(FileDialog& dialog) = 0;
+    // False when the user cancelled: the dialog's fields are then as they were.
+    virtual bool showOpen(FileDialog& dialog) = 0;
+    virtual bool showSave(FileDialog& dialog) = 0;
     // An open dialog that lets the user pick several files: their full paths, in the order
     // the dialog gives them; none when cancelled. FileName and FileTitle become the last one.
     virtual std::vector<std::string> showOpenMany(FileDialog& dialog) = 0;

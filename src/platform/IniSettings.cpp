@@ -2,14 +2,17 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 #include "platform/AtomicFile.h"
 
@@ -96,10 +99,23 @@ struct Document {
     }
 };
 
+std::string lowered(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
 Document parse(std::string_view text)
 {
     Document doc;
-    Section* current = nullptr;
+    // Where each section's keys stand, by their lower-case spelling: a read stays linear in
+    // the size of the store.
+    std::vector<std::unordered_map<std::string, size_t>> keys;
+    size_t current = SIZE_MAX;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3); // a byte-order mark some editors write
     while (!text.empty()) {
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -110,21 +126,23 @@ Document parse(std::string_view text)
         if (line.empty() || line.front() == ';' || line.front() == '#')
             continue;
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-            current = &doc.get(iniUnescape(std::string(line.substr(1, line.size() - 2))));
+            current = static_cast<size_t>(&doc.get(iniUnescape(std::string(line.substr(1, line.size() - 2)))) - doc.sections.data());
+            keys.resize(doc.sections.size());
             continue;
         }
         size_t equals = line.find('=');
-        if (equals == std::string_view::npos || !current) {
+        if (equals == std::string_view::npos || current == SIZE_MAX) {
             ++doc.skipped;
             continue;
         }
         std::string key = iniUnescape(std::string(trim(line.substr(0, equals))));
         std::string value = iniUnescape(std::string(trim(line.substr(equals + 1))));
-        auto it = current->find(key);
-        if (it != current->entries.end())
-            it->second = std::move(value); // the later line of a repeated key wins
+        SettingPairs& entries = doc.sections[current].entries;
+        auto [at, added] = keys[current].try_emplace(lowered(key), entries.size());
+        if (!added)
+            entries[at->second].second = std::move(value); // the later line of a repeated key wins
         else
-            current->entries.emplace_back(std::move(key), std::move(value));
+            entries.emplace_back(std::move(key), std::move(value));
     }
     return doc;
 }
@@ -235,6 +253,47 @@ bool makeFolders(const std::string& path, std::string& error)
         return false;
     }
     return true;
+}
+
+// A copy of a damaged file under a name of its own, "bw.ini.damaged-20240307-123456-1":
+// an earlier copy is never replaced.
+WriteResult keepDamaged(const std::string& path, const std::string& bytes)
+{
+    char stamp[32];
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    for (int n = 1; n < 10000; ++n) {
+        const std::string name = path + ".damaged-" + stamp + "-" + std::to_string(n);
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFile);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return {false, describe(errno)};
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                break;
+            done += static_cast<size_t>(w);
+        }
+        bool written = done == bytes.size();
+        int err = written ? 0 : errno;
+        if (written && ::fsync(fd) != 0) {
+            written = false;
+            err = errno;
+        }
+        ::close(fd);
+        if (!written) {
+            ::unlink(name.c_str());
+            return {false, describe(err ? err : EIO)};
+        }
+        return {true, {}};
+    }
+    return {false, "too many copies are kept already"};
 }
 
 WriteResult replacePrivately(const std::string& path, const std::string& bytes)
@@ -363,7 +422,7 @@ template <class Change> WriteResult rewrite(const std::string& folder, const std
         }
         if (doc.skipped > 0) {
             // Lines we could not read are dropped by the rewrite; keep the file as it was beside it.
-            WriteResult kept = replacePrivately(path + ".damaged", loaded.bytes);
+            WriteResult kept = keepDamaged(path, loaded.bytes);
             if (!kept.ok) {
                 result.error = "a copy of the damaged settings file cannot be kept beside it: " + kept.error;
                 return result;

@@ -55,7 +55,16 @@ HostProfile HostProfiles::load(const std::string& host)
 
 WriteResult HostProfiles::remove(const std::string& host)
 {
-    return store_.deleteSetting(store::kApp, store::kHosts, host + store::kHostName);
+    using namespace store;
+    // The password goes first: a host still listed after a failure can be deleted again.
+    const std::pair<const char*, const char*> keys[] = {
+        {kMain, kPassword}, {kMain, kUsername}, {kMain, kPath}, {kHosts, kHostName}};
+    for (auto [section, key] : keys) {
+        WriteResult removed = store_.deleteSetting(kApp, section, host + key);
+        if (!removed.ok)
+            return removed;
+    }
+    return {true, {}};
 }
 
 } // namespace bw

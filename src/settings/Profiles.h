@@ -48,7 +48,8 @@ public:
     std::vector<std::string> stored();
     // Each value "" when absent.
     HostProfile load(const std::string& host);
-    // Removes the host from the host list only; its values stay in the store.
+    // Removes the host's user name, password and temp path, then its entry in the host
+    // list; stops at the first removal that fails and says why.
     WriteResult remove(const std::string& host);
 
 private:

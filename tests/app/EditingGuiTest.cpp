@@ -73,7 +73,7 @@ TEST_F(EditingGui, Latin1PageAndRepeatedBullets)
     click("Command3");
     const std::string tagged = "<img SRC=\"dot.gif\" ALT=\"Cr\xe8me br\xfbl\xe9" "e &#8364;5\">";
     EXPECT_EQ(readAll(path), "<meta charset=\"iso-8859-1\"><p>Men\xfc</p>" + tagged + "<li>a" + tagged + "<li>b" +
-                                 tagged + "<img SRC=\"b.gif\"></html>\r\n");
+                                 tagged + "<img SRC=\"b.gif\"></html>");
     click("Command5");
     EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(), QString::fromUtf8("Crème brûlée €5"));
 }
@@ -92,6 +92,35 @@ TEST_F(EditingGui, KeptEditsSurviveSaveAsAndExit)
     child<QAction>("e")->trigger();
     EXPECT_FALSE(app->window().isVisible()) << "Exit ends the program";
     EXPECT_EQ(readAll(path), kept);
+}
+
+TEST_F(EditingGui, EnterIsNextShiftEnterIsBackAndAShownAltIsSelected)
+{
+    open("<img SRC=\"dot.gif\" ALT=\"first\"><img SRC=\"b.gif\" ALT=\"second\"></html>");
+    auto* box = child<QPlainTextEdit>("Text1");
+    box->setFocus();
+    struct Row {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* typed; // after the key
+        QString counter, text, selected;
+    } rows[] = {
+        {Qt::Key_unknown, {}, "", "Image 1 of 2", "first", "first"},
+        {Qt::Key_Right, {}, "", "Image 1 of 2", "first", ""}, // the cursor moves, nothing is lost
+        {Qt::Key_Return, {}, "", "Image 2 of 2", "second", "second"},
+        {Qt::Key_Enter, Qt::ShiftModifier, "", "Image 1 of 2", "first", "first"},
+        {Qt::Key_Return, {}, "Two", "Image 2 of 2", "Two", ""}, // typing replaces the shown ALT
+        {Qt::Key_Return, Qt::ShiftModifier, "", "Image 1 of 2", "first", "first"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.counter.toStdString() + " " + row.text.toStdString());
+        if (row.key != Qt::Key_unknown)
+            QTest::keyClick(box, row.key, row.modifiers);
+        QTest::keyClicks(box, row.typed);
+        EXPECT_EQ(counter(), row.counter);
+        EXPECT_EQ(box->toPlainText(), row.text);
+        EXPECT_EQ(box->textCursor().selectedText(), row.selected);
+    }
 }
 
 TEST_F(EditingGui, ReadOnlyPageCanBeLeftUntouched)

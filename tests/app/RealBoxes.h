@@ -29,8 +29,8 @@ struct RealBoxes : Dialogs {
     {
         return scripted.inputBox(prompt, title, initial, masked);
     }
-    void showOpen(FileDialog& d) override { scripted.showOpen(d); }
-    void showSave(FileDialog& d) override { scripted.showSave(d); }
+    bool showOpen(FileDialog& d) override { return scripted.showOpen(d); }
+    bool showSave(FileDialog& d) override { return scripted.showSave(d); }
     std::vector<std::string> showOpenMany(FileDialog& d) override { return scripted.showOpenMany(d); }
 };
 

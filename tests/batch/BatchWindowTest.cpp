@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <filesystem>
 
@@ -61,7 +62,7 @@ TEST_F(BatchGui, PagesFromTwoFoldersEachKeepTheirOwnEdits)
     QWidget& window = *app->batchWindow();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), "Local Batch");
-    EXPECT_GE(window.frameGeometry().left(), app->window().frameGeometry().right()) << "beside the main window";
+    EXPECT_TRUE(window.screen()->availableGeometry().contains(window.frameGeometry())) << "wholly on the screen";
     main<QAction>("l")->trigger();
     EXPECT_EQ(app->window().findChildren<BatchWindow*>().size(), 1);
 
@@ -115,9 +116,9 @@ TEST_F(BatchGui, PagesFromTwoFoldersEachKeepTheirOwnEdits)
     EXPECT_EQ(main<QLabel>("Label3")->text(), "3 / 3");
     main<QAction>("e")->trigger();
 
-    EXPECT_EQ(readAll(index), replaced(indexText, "ALT=\"BRINDLEWORK logo\"", "ALT=\"Logo one\"") + "\r\n");
-    EXPECT_EQ(readAll(news), replaced(newsText, "SRC=\"chart.gif\"", "SRC=\"chart.gif\" ALT=\"A chart\"") + "\r\n");
-    EXPECT_EQ(readAll(about), replaced(aboutText, "SRC=\"logo.gif\"", "SRC=\"logo.gif\" ALT=\"Our logo\"") + "\r\n");
+    EXPECT_EQ(readAll(index), replaced(indexText, "ALT=\"BRINDLEWORK logo\"", "ALT=\"Logo one\""));
+    EXPECT_EQ(readAll(news), replaced(newsText, "SRC=\"chart.gif\"", "SRC=\"chart.gif\" ALT=\"A chart\""));
+    EXPECT_EQ(readAll(about), replaced(aboutText, "SRC=\"logo.gif\"", "SRC=\"logo.gif\" ALT=\"Our logo\""));
     EXPECT_EQ(readAll(products), productsText);
     EXPECT_EQ(readAll(dir.path("other/index.html")), indexText);
     EXPECT_EQ(readAll(dir.path("site/news.html")), newsText);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -34,7 +36,7 @@ TEST_F(Editing, NextWritesTheTypedTextIntoTheTagAndNothingElse)
     open("<html><img SRC=\"a.gif\" width=10><img SRC=\"b.gif\"></html>");
     type("Logo");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<html><img SRC=\"a.gif\" ALT=\"Logo\" width=10><img SRC=\"b.gif\"></html>\r\n");
+    EXPECT_EQ(onDisk(), "<html><img SRC=\"a.gif\" ALT=\"Logo\" width=10><img SRC=\"b.gif\"></html>");
     EXPECT_EQ(form.texten10, onDisk());
     EXPECT_EQ(form.Label1.Caption, "Image 2 of 2");
     EXPECT_EQ(form.Label5.Caption, "b.gif");
@@ -48,14 +50,14 @@ TEST_F(Editing, ReplacingAndRemovingAnExistingAlt)
     EXPECT_EQ(form.aa, "11");
     type("New");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"New\" width=10><img SRC=\"b.gif\" ALT=\"Old2\"></html>\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"New\" width=10><img SRC=\"b.gif\" ALT=\"Old2\"></html>");
 
     type("");
     form.Command5_Click(); // the tag's closing ">" stays
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"New\" width=10><img SRC=\"b.gif\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"New\" width=10><img SRC=\"b.gif\"></html>");
     type("");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"width=10><img SRC=\"b.gif\"></html>\r\n\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"width=10><img SRC=\"b.gif\"></html>");
 }
 
 TEST_F(Editing, OddTagLayoutsStayWellFormed)
@@ -99,7 +101,7 @@ TEST_F(Editing, OddTagLayoutsStayWellFormed)
         type(c.typed);
         form.Command3_Click(); // last image: written, then "Last Image"
         // A tag left as it was is not written at all.
-        EXPECT_EQ(onDisk(), "<p>" + c.expected + "</p>" + (c.tag == c.expected ? "" : "\r\n"));
+        EXPECT_EQ(onDisk(), "<p>" + c.expected + "</p>");
     }
 }
 
@@ -108,13 +110,13 @@ TEST_F(Editing, PagesWithoutEndTagOrWithTextAfterItKeepEveryByte)
     open("<img SRC=\"a.gif\"> no end tag here");
     type("A");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"> no end tag here\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"> no end tag here");
 
     form.nytt();
     open("<html><img SRC=\"a.gif\"></html>\n<!-- after the end -->\n");
     type("A");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<html><img SRC=\"a.gif\" ALT=\"A\"></html>\n<!-- after the end -->\n\r\n");
+    EXPECT_EQ(onDisk(), "<html><img SRC=\"a.gif\" ALT=\"A\"></html>\n<!-- after the end -->\n");
 }
 
 TEST_F(Editing, RepeatedTagIsWrittenIntoEveryIdenticalCopy)
@@ -144,7 +146,7 @@ TEST_F(Editing, LaterWritesFindTheTagAgainWhenTheAltLiesInsideTheEntry)
     form.Command3_Click();
     type("y");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=a.gif ALT=\"y\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=a.gif ALT=\"y\"></html>");
 
     form.nytt();
     open("<p><img src=\"b.gif\"></p><img ALT=\"x\" SRC=\"a.gif\"><img ALT=\"x\" SRC=\"a.gif\"></html>");
@@ -154,7 +156,7 @@ TEST_F(Editing, LaterWritesFindTheTagAgainWhenTheAltLiesInsideTheEntry)
         type(typed);
         form.Command3_Click();
     }
-    EXPECT_EQ(onDisk(), "<p><img src=\"b.gif\"></p><img ALT=\"two\" SRC=\"a.gif\"><img ALT=\"two\" SRC=\"a.gif\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<p><img src=\"b.gif\"></p><img ALT=\"two\" SRC=\"a.gif\"><img ALT=\"two\" SRC=\"a.gif\"></html>");
     form.Command5_Click();
     form.Command3_Click();
     EXPECT_EQ(form.Text1.Text(), "two");
@@ -166,7 +168,7 @@ TEST_F(Editing, SameTextOnTwoImagesInARowIsWrittenToBoth)
     form.Command3_Click();
     type("Same");
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\" ALT=\"Same\"><img SRC=\"c.jpg\"></html>\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"Same\"><img SRC=\"b.gif\" ALT=\"Same\"><img SRC=\"c.jpg\"></html>");
     EXPECT_EQ(form.Label1.Caption, "Image 3 of 3");
 }
 
@@ -183,7 +185,7 @@ TEST_F(Editing, WalkingToBothEnds)
     type("T2");
     form.Command3_Click();
     EXPECT_TRUE(dialogs.saw("Last Image", "BRINDLEWORK"));
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"T0\"><img SRC=\"b.gif\" ALT=\"T1\"><img SRC=\"c.jpg\" ALT=\"T2\"></html>\r\n\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"T0\"><img SRC=\"b.gif\" ALT=\"T1\"><img SRC=\"c.jpg\" ALT=\"T2\"></html>");
     EXPECT_EQ(form.bild, 2);
 
     form.Command5_Click();
@@ -262,7 +264,7 @@ TEST_F(Editing, KeepButtonAsksMarksKeptAndWritesDecorativeAlt)
     dialogs.answers = {Answer::Yes};
     form.Command4_Click();
     EXPECT_TRUE(form.ändrat);
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"x\"><img SRC=\"b.gif\" ALT=\"\"><img SRC=\"c.jpg\"></html>\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"x\"><img SRC=\"b.gif\" ALT=\"\"><img SRC=\"c.jpg\"></html>");
     // The decorative mark survives moving on with the box still empty.
     form.Command3_Click();
     EXPECT_NE(onDisk().find("<img SRC=\"b.gif\" ALT=\"\">"), std::string::npos);
@@ -271,19 +273,20 @@ TEST_F(Editing, KeepButtonAsksMarksKeptAndWritesDecorativeAlt)
     EXPECT_NE(onDisk().find("ALT=\"\""), std::string::npos);
 }
 
-TEST_F(Editing, FileSaveWritesWithoutAskingOrKeeping)
+TEST_F(Editing, FileSaveWritesAndKeepsWithoutAsking)
 {
     form.s_Click();
     EXPECT_TRUE(dialogs.shown.empty());
     open("<img SRC=\"a.gif\"></html>");
     type("A");
     form.s_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n");
-    EXPECT_FALSE(form.ändrat);
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>");
+    EXPECT_TRUE(form.ändrat);
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_TRUE(form.h.Enabled);
-    form.Form_Unload(); // not kept: the first-read text comes back
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"></html>\r\n");
+    EXPECT_TRUE(form.Form_Unload()); // saved means kept: closing asks nothing and leaves it
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>");
 }
 
 TEST_F(Editing, SaveAsToANewNameThenReset)
@@ -298,8 +301,8 @@ TEST_F(Editing, SaveAsToANewNameThenReset)
     dialogs.answers = {Answer::Yes};
     form.Toolbar1_ButtonClick("save");
     EXPECT_TRUE(dialogs.saw("File saved, do u want to reset the app ?", "File Saved"));
-    EXPECT_EQ(readAll(copy), "<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\" ALT=\"B\"></html>\r\n\r\n\r\n");
-    EXPECT_EQ(onDisk(), original + "\r\n");
+    EXPECT_EQ(readAll(copy), "<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\" ALT=\"B\"></html>");
+    EXPECT_EQ(onDisk(), original);
     EXPECT_FALSE(form.pageOpen());
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].FileName, path) << "the dialog offers the page's own name";
@@ -318,14 +321,15 @@ TEST_F(Editing, SaveAsAnsweredNoOrCancelled)
     EXPECT_EQ(readAll(copy), "keep me");
     EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"></html>");
 
-    // Cancelled: the dialog returns its last name (the copy), which is asked about again.
-    form.ändrat = true;
+    EXPECT_EQ(dialogs.shown.back().defaultAnswer, Answer::No);
+
+    // Cancelled: nothing is asked or written.
+    dialogs.shown.clear();
     dialogs.chosen.push_back(std::nullopt);
-    dialogs.answers = {Answer::Yes, Answer::No};
     form.fileSaveas();
-    EXPECT_TRUE(form.ändrat) << "a keep survives Save As";
-    EXPECT_EQ(readAll(copy), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n");
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(readAll(copy), "keep me");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"></html>");
     EXPECT_TRUE(form.pageOpen());
 }
 
@@ -333,10 +337,10 @@ TEST_F(Editing, SaveAsOverThePageItselfKeepsTheEdits)
 {
     open("<img SRC=\"a.gif\"></html>");
     type("A");
-    dialogs.chosen.push_back(std::nullopt); // offers the page's own name
+    dialogs.chosen.push_back(path); // the page's own name, which the dialog offers
     dialogs.answers = {Answer::Yes, Answer::Yes};
     form.fileSaveas();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"></html>");
     EXPECT_FALSE(form.pageOpen());
 }
 
@@ -365,13 +369,14 @@ TEST_F(Editing, AnotherProgramsChangeIsNeverOverwrittenUnasked)
     EXPECT_EQ(dialogs.shown[0].text, path + " was changed by another program since it was opened. Overwrite it "
                                             "with this window's text?");
     EXPECT_EQ(dialogs.shown[0].title, "BRINDLEWORK");
+    EXPECT_EQ(dialogs.shown[0].defaultAnswer, Answer::No);
     EXPECT_EQ(onDisk(), theirs);
     EXPECT_EQ(form.List1.ListIndex(), 0);
     EXPECT_EQ(form.Text1.Text(), "A");
 
     dialogs.answers = {Answer::Yes};
     form.Command3_Click();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>");
     EXPECT_EQ(form.List1.ListIndex(), 1);
 
     // Touched, not changed: nothing to ask.
@@ -387,10 +392,12 @@ TEST_F(Editing, AnotherProgramsChangeIsNeverOverwrittenUnasked)
         return dialogs.shown.back().text.find("changed by another program") == std::string::npos ? Answer::Yes
                                                                                                  : Answer::No;
     };
-    using Command = void (Form1::*)();
-    for (Command command : {&Form1::Command1_Click, &Form1::n_Click, &Form1::e_Click, &Form1::Form_Unload}) {
+    for (const std::function<void()>& command : std::initializer_list<std::function<void()>>{
+             [this] { form.Command1_Click(); }, [this] { form.n_Click(); }, [this] { form.e_Click(); },
+             [this] { form.Form_Unload(); }}) {
         dir.write("page.html", theirs);
-        (form.*command)();
+        dialogs.chosenButtons = {1}; // Take Out, where closing asks
+        command();
         EXPECT_EQ(onDisk(), theirs);
         EXPECT_TRUE(form.pageOpen());
     }
@@ -434,7 +441,7 @@ TEST_F(Editing, SaveAsKeepsAKeepAndSavingOverThePageMovesWhatIsPutBack)
     form.fileSaveas();
     form.Form_Unload();
     EXPECT_EQ(onDisk(), kept) << "closing keeps the kept edits";
-    EXPECT_EQ(readAll(dir.path("copy.html")), kept + "\r\n");
+    EXPECT_EQ(readAll(dir.path("copy.html")), kept);
 
     // Saved over the page itself, then not reset: that text is what is put back.
     form.nytt();
@@ -447,6 +454,7 @@ TEST_F(Editing, SaveAsKeepsAKeepAndSavingOverThePageMovesWhatIsPutBack)
     ASSERT_NE(saved.find("ALT=\"Saved\""), std::string::npos);
     type("Later");
     form.Command3_Click();
+    dialogs.chosenButtons = {1}; // Take Out
     form.e_Click();
     EXPECT_EQ(host.ended, 1);
     EXPECT_EQ(onDisk(), saved);
@@ -462,14 +470,14 @@ TEST_F(Editing, WritesGoToExactlyTheFileNamed)
     form.fileSaveas();
     EXPECT_FALSE(dialogs.saw("Are you sure you want to do this ?", "BRINDLEWORK"));
     EXPECT_EQ(readAll(lower), "someone else's");
-    EXPECT_EQ(readAll(dir.path("Copy.html")), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
+    EXPECT_EQ(readAll(dir.path("Copy.html")), "<img SRC=\"a.gif\" ALT=\"A\"></html>");
 
     // Another letter case of the page's name is another file: the page is put back as usual.
     dialogs.chosen.push_back(dir.path("PAGE.html"));
     dialogs.answers = {Answer::Yes};
     form.fileSaveas();
-    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"></html>\r\n");
-    EXPECT_EQ(readAll(dir.path("PAGE.html")), "<img SRC=\"a.gif\" ALT=\"A\"></html>\r\n\r\n");
+    EXPECT_EQ(onDisk(), "<img SRC=\"a.gif\"></html>");
+    EXPECT_EQ(readAll(dir.path("PAGE.html")), "<img SRC=\"a.gif\" ALT=\"A\"></html>");
 }
 
 TEST_F(Editing, NamesWithDotsOrRelativeFoldersShowTheirPictures)

@@ -53,6 +53,7 @@ TEST_F(Editor, OpeningShowsFirstImageCounterAndExistingAlt)
     EXPECT_EQ(form.Text3.Text(), "<img SRC=\"logo.gif\"\r\n<img SRC=\"b.gif\"\r\n<IMG SRC=\"pics/c.jpg\"\r\n");
     EXPECT_EQ(form.List1.ListIndex(), 0);
     EXPECT_EQ(form.Label1.Caption, "Image 1 of 3");
+    EXPECT_EQ(form.Label5.Caption, "logo.gif");
     EXPECT_EQ(form.Picture1.Picture, dir.path("site/logo.gif"));
     EXPECT_EQ(form.Text1.Text(), "Logo");
     EXPECT_EQ(form.aa, "12");
@@ -159,11 +160,11 @@ TEST_F(Editor, BackgroundPageStartsAtItsFirstImage)
 
 TEST_F(Editor, OpenDialogCancelAndBadFilesLeaveNoPageOpen)
 {
-    // Cancelled the first time: nothing happens.
+    // Cancelled: nothing happens.
     dialogs.chosen.push_back(std::nullopt);
     form.fileopen();
     EXPECT_FALSE(form.pageOpen());
-    EXPECT_EQ(form.Caption, "BRINDLEWORK Beta ");
+    EXPECT_EQ(form.Caption, "BRINDLEWORK");
     EXPECT_TRUE(dialogs.shown.empty());
 
     open("*.HTML");
@@ -189,7 +190,7 @@ TEST_F(Editor, OpenDialogCancelAndBadFilesLeaveNoPageOpen)
     EXPECT_TRUE(form.texten10.empty());
 }
 
-TEST_F(Editor, CancelledDialogReopensTheFileItLastReturned)
+TEST_F(Editor, CancelInTheOpenDialogCancels)
 {
     std::string path = page("a.html", "<html></html>");
     open(path);
@@ -197,9 +198,10 @@ TEST_F(Editor, CancelledDialogReopensTheFileItLastReturned)
     dialogs.chosen.push_back(std::nullopt);
     form.fileopen();
     EXPECT_TRUE(dialogs.saw("Load New Page ?", "BRINDLEWORK"));
-    EXPECT_EQ(form.Text6.Text(), path);
+    EXPECT_FALSE(form.pageOpen()) << "the file the dialog returned last is not opened again";
 
     // No keeps everything as it was, without showing the dialog.
+    open(path);
     dialogs.answers = {Answer::No};
     size_t before = dialogs.openRequests.size();
     form.fileopen();
@@ -244,7 +246,7 @@ TEST_F(Editor, HugeEntryIsListedWithoutLimit)
 struct Closing : Editor {
     std::string path;
     const std::string original = "<html><img SRC=\"a.gif\"></html>";
-    const std::string edited = "<html><img SRC=\"a.gif\" ALT=\"edited\"></html>\r\n";
+    const std::string edited = "<html><img SRC=\"a.gif\" ALT=\"edited\"></html>";
     Closing()
     {
         images({"p/a.gif"});
@@ -254,50 +256,78 @@ struct Closing : Editor {
         form.Command3_Click(); // the last image: written, and "Last Image"
         dialogs.shown.clear();
     }
-    bool restored() { return readAll(path) == original + "\r\n"; }
 };
 
-TEST_F(Closing, ResetAsksThenRestoresAndClears)
+// Every way out of an edited page: what is asked, with which default, and what the file holds.
+TEST_F(Closing, EveryWayOutAsksBeforeTakingWrittenAltsOut)
 {
-    ASSERT_EQ(readAll(path), edited);
-    dialogs.answers = {Answer::No};
-    form.Command1_Click();
-    EXPECT_TRUE(dialogs.saw("Do you want to reset ?", "BRINDLEWORK"));
-    EXPECT_TRUE(form.pageOpen());
-    EXPECT_FALSE(restored());
-
-    dialogs.answers = {Answer::Yes};
-    form.ändrat = true; // even kept edits go
-    form.Command1_Click();
-    EXPECT_TRUE(restored());
-    EXPECT_FALSE(form.pageOpen());
-    EXPECT_EQ(form.Caption, "BRINDLEWORK Beta");
-    EXPECT_EQ(form.Label1.Caption, "Image of");
-    EXPECT_EQ(form.List1.ListCount(), 0);
-    EXPECT_TRUE(form.Picture1.Picture.empty());
-
-    // With no page, RESET clears without a question.
+    const std::string takeOut = "The ALT texts written to p.html since you opened it will be taken out again.";
+    struct Row {
+        const char* name;
+        void (Form1::*command)();
+        bool kept;                   // "&Save" kept the edits first
+        std::optional<Answer> yesNo; // the answer to a Yes/No question, if one is asked
+        std::optional<int> choice;   // Keep, Take Out, Cancel (or -1: Return, the default)
+        bool putBack, open, ended;
+    };
+    const Row rows[] = {
+        {"RESET, No", &Form1::Command1_Click, false, Answer::No, {}, false, true, false},
+        {"RESET, Yes", &Form1::Command1_Click, false, Answer::Yes, {}, true, false, false},
+        {"RESET, Yes, kept", &Form1::Command1_Click, true, Answer::Yes, {}, true, false, false},
+        {"New, No", &Form1::n_Click, false, Answer::No, {}, false, true, false},
+        {"New, No, kept", &Form1::n_Click, true, Answer::No, {}, false, true, false},
+        {"New, Yes", &Form1::n_Click, false, Answer::Yes, {}, true, false, false},
+        {"Exit, Return", &Form1::e_Click, false, {}, -1, false, true, true},
+        {"Exit, Keep", &Form1::e_Click, false, {}, 0, false, true, true},
+        {"Exit, Take Out", &Form1::e_Click, false, {}, 1, true, true, true},
+        {"Exit, Cancel", &Form1::e_Click, false, {}, 2, false, true, false},
+        {"Exit, kept", &Form1::e_Click, true, {}, {}, false, true, true},
+        {"closing, Take Out", nullptr, false, {}, 1, true, true, false},
+        {"closing, Cancel", nullptr, false, {}, 2, false, true, false},
+        {"closing, kept", nullptr, true, {}, {}, false, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        form.nytt();
+        dir.write("p/p.html", original);
+        open(path);
+        form.Text1.setText("edited");
+        form.Command3_Click();
+        if (row.kept) {
+            dialogs.answers = {Answer::Yes};
+            form.Command4_Click();
+        }
+        ASSERT_EQ(readAll(path), edited);
+        dialogs.shown.clear();
+        if (row.yesNo)
+            dialogs.answers = {*row.yesNo};
+        if (row.choice)
+            dialogs.chosenButtons = {*row.choice};
+        const int ended = host.ended;
+        bool closed = true;
+        if (row.command)
+            (form.*row.command)();
+        else
+            closed = form.Form_Unload();
+        EXPECT_EQ(readAll(path), row.putBack ? original : edited);
+        EXPECT_EQ(form.pageOpen(), row.open);
+        EXPECT_EQ(host.ended != ended, row.ended);
+        if (!row.command)
+            EXPECT_EQ(closed, row.choice != 2);
+        ASSERT_EQ(dialogs.shown.size(), row.yesNo || row.choice ? 1u : 0u);
+        if (row.choice) {
+            EXPECT_EQ(dialogs.shown[0].text, takeOut);
+            EXPECT_EQ(dialogs.shown[0].choices, (std::vector<std::string>{"Keep", "Take Out", "Cancel"}));
+        } else if (row.yesNo) {
+            EXPECT_EQ(dialogs.shown[0].defaultAnswer, Answer::No); // Return destroys nothing
+        }
+    }
+    // After Keep, closing asks no more and leaves the page.
+    dialogs.chosenButtons = {0};
+    form.e_Click();
     dialogs.shown.clear();
-    form.Command1_Click();
+    EXPECT_TRUE(form.Form_Unload());
     EXPECT_TRUE(dialogs.shown.empty());
-}
-
-TEST_F(Closing, NewFollowsItsAnswerAndTheKeptFlag)
-{
-    dialogs.answers = {Answer::No};
-    form.n_Click();
-    EXPECT_TRUE(dialogs.saw("Do you want to Load New Page ?", "BRINDLEWORK"));
-    EXPECT_TRUE(restored());
-    EXPECT_TRUE(form.pageOpen());
-
-    dialogs.answers = {Answer::Yes};
-    form.Command4_Click();
-    ASSERT_TRUE(form.ändrat);
-    const std::string kept = readAll(path);
-    dialogs.answers = {Answer::No};
-    form.n_Click();
-    EXPECT_EQ(readAll(path), kept);
-    EXPECT_FALSE(form.pageOpen());
 }
 
 TEST_F(Closing, NewYesRestoresAndClearsEvenDuringABatch)
@@ -307,29 +337,10 @@ TEST_F(Closing, NewYesRestoresAndClearsEvenDuringABatch)
     form.nästa = 3;
     dialogs.answers = {Answer::Yes};
     form.Toolbar1_ButtonClick("NEW");
-    EXPECT_TRUE(restored());
+    EXPECT_EQ(readAll(path), original);
     EXPECT_FALSE(form.pageOpen());
     EXPECT_EQ(form.List3.ListCount(), 0);
     EXPECT_EQ(form.nästa, 1);
-}
-
-TEST_F(Closing, ExitAndClosingRestoreUnlessEditsAreKept)
-{
-    // Kept edits stay in the file, and Exit still ends the program.
-    form.ändrat = true;
-    form.Form_Unload();
-    EXPECT_EQ(readAll(path), edited);
-    form.e_Click();
-    EXPECT_EQ(host.ended, 1);
-    EXPECT_EQ(readAll(path), edited);
-
-    form.ändrat = false;
-    form.Form_Unload();
-    EXPECT_TRUE(restored());
-    form.e_Click();
-    EXPECT_EQ(host.ended, 2);
-    EXPECT_TRUE(restored());
-    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(Closing, NothingWrittenMeansNothingToPutBack)
@@ -342,13 +353,16 @@ TEST_F(Closing, NothingWrittenMeansNothingToPutBack)
     form.Command1_Click();
     dialogs.shown.clear();
     using Command = void (Form1::*)();
-    for (Command command : {&Form1::Command1_Click, &Form1::n_Click, &Form1::e_Click, &Form1::Form_Unload}) {
+    for (Command command : {&Form1::Command1_Click, &Form1::n_Click, &Form1::e_Click, &Form1::Command1_Click}) {
         open(ro);
         dialogs.answers = {Answer::Yes};
         (form.*command)();
         EXPECT_EQ(readAll(ro), original);
     }
-    EXPECT_TRUE(dialogs.shown.size() == 3 && dialogs.shown[0].text == "Do you want to reset ?") << dialogs.shown.size();
+    open(ro);
+    EXPECT_TRUE(form.Form_Unload());
+    EXPECT_EQ(readAll(ro), original);
+    EXPECT_TRUE(dialogs.shown.size() == 4 && dialogs.shown[0].text == "Do you want to reset ?") << dialogs.shown.size();
     EXPECT_EQ(host.ended, 1);
 }
 
@@ -365,6 +379,7 @@ TEST_F(Closing, FailedRestoreSaysSoAndChangesNothing)
     EXPECT_TRUE(form.pageOpen());
     EXPECT_EQ(form.List1.ListCount(), 1);
 
+    dialogs.chosenButtons = {1};
     dialogs.answers = {Answer::Yes};
     form.e_Click();
     EXPECT_EQ(host.ended, 0);

@@ -50,7 +50,8 @@ TEST(PageIntact, CheckerNoticesLostAndChangedBytes)
 {
     const std::string page = "<p>x</p><img SRC=\"a.gif\" width=1><img SRC=\"b.gif\"></html>";
     const std::vector<size_t> first = {0}; // the image tags: a, b
-    EXPECT_EQ(intactProblem(page, "<p>x</p><img SRC=\"a.gif\" ALT=\"new\" width=1><img SRC=\"b.gif\"></html>\r\n", first), "");
+    EXPECT_EQ(intactProblem(page, "<p>x</p><img SRC=\"a.gif\" ALT=\"new\" width=1><img SRC=\"b.gif\"></html>", first), "");
+    EXPECT_NE(intactProblem(page, "<p>x</p><img SRC=\"a.gif\" ALT=\"new\" width=1><img SRC=\"b.gif\"></html>\r\n", first), "");
     EXPECT_NE(intactProblem(page, "<p>x</p><img SRC=\"a.gif\" ALT=\"new\" width=1><img SRC=\"b.gif\"></html", first), "");
     EXPECT_NE(intactProblem(page, "<p>y</p><img SRC=\"a.gif\" width=1><img SRC=\"b.gif\"></html>", first), "");
     EXPECT_NE(intactProblem(page, "<p>x</p><img SRC=\"a.gif\" width=1><img SRC=\"b.gif\" ALT=\"x\"></html>", first), "");

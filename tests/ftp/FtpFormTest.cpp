@@ -63,6 +63,8 @@ struct Window : ::testing::Test {
         server.listings["/pages/"] = {};
         server.remote["/my folder/a.html"] = "<html><img SRC=\"a.gif\"></html>";
         server.remote["/my folder/b.html"] = "<html><img SRC=\"b.gif\"></html>";
+        server.remote["/my folder/C.XHTML"] = "<html></html>";
+        server.remote["/my folder/a.gif"] = test::kGif;
     }
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
     ftp& open()
@@ -159,12 +161,19 @@ TEST_F(Window, ConnectListsTheStartFolderOrSaysWhyNot)
         const char* host;
         const char* failing; // action that fails, or none
         Items calls, dirs, files, messages;
-        bool connectEnabled, disconnectEnabled, parentEnabled, connecting;
+        bool connectEnabled, disconnectEnabled, parentEnabled;
+        std::string user = "u", password = "p";
     } rows[] = {
-        {"empty host", "", nullptr, {}, {}, {}, {}, true, false, true, false},
-        {"success", "site:2121", nullptr, {"connect site:2121 u p", "list /"}, {"pages", "my folder"}, {"index.html"}, {}, false, true, true, false},
-        {"refused", "site", "connect", {"connect site u p"}, {}, {}, {"BRINDLEWORK: The server refused the user name or password."}, true, false, false, true},
-        {"listing lost", "site", "list", {"connect site u p", "list /"}, {}, {}, {"BRINDLEWORK: The server refused the user name or password."}, true, false, false, true},
+        {"empty host", "", nullptr, {}, {"stale"}, {"stale.html"}, {}, true, false, true},
+        {"success", "site:2121", nullptr, {"connect site:2121 u p", "list /"}, {"pages", "my folder"}, {"index.html"}, {}, false, true, true},
+        {"refused", "site", "connect", {"connect site u p"}, {}, {}, {"BRINDLEWORK: The server refused the user name or password."}, true, false, false},
+        {"listing lost", "site", "list", {"connect site u p", "list /"}, {}, {}, {"BRINDLEWORK: The server refused the user name or password."}, true, false, false},
+        {"pasted password with a command", "site", nullptr, {}, {"stale"}, {"stale.html"},
+         {"BRINDLEWORK: The password holds a line break or another control character; nothing was sent."}, true, false, true, "u", "wonder\r\nDELE index.html"},
+        {"user name with a tab", "site", nullptr, {}, {"stale"}, {"stale.html"},
+         {"BRINDLEWORK: The user name holds a line break or another control character; nothing was sent."}, true, false, true, "u\t"},
+        {"host with a line end", "site\nDELE x", nullptr, {}, {"stale"}, {"stale.html"},
+         {"BRINDLEWORK: The host name holds a line break or another control character; nothing was sent."}, true, false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -173,9 +182,13 @@ TEST_F(Window, ConnectListsTheStartFolderOrSaysWhyNot)
         if (row.failing)
             server.failures[row.failing] = {{false, 67, "The server refused the user name or password."}};
         ftp& f = open();
+        f.List2.AddItem("stale"); // a listing from before
+        f.List3.AddItem("stale.html");
+        bool shownWhileConnecting = false;
+        f.Repaint = [&] { shownWhileConnecting = f.Text5.Visible && f.Text6.Visible && f.Text7.Visible && f.List2.ListCount() == 0; };
         f.Text1.setText(row.host);
-        f.Text2.setText("u");
-        f.Text3.setText("p");
+        f.Text2.setText(row.user);
+        f.Text3.setText(row.password);
         f.Command1_Click();
         EXPECT_EQ(server.calls, row.calls);
         EXPECT_EQ(f.List2.items(), row.dirs);
@@ -184,8 +197,9 @@ TEST_F(Window, ConnectListsTheStartFolderOrSaysWhyNot)
         EXPECT_EQ(f.Command1.Enabled, row.connectEnabled);
         EXPECT_EQ(f.Command6.Enabled, row.disconnectEnabled);
         EXPECT_EQ(f.Command5.Enabled, row.parentEnabled);
-        EXPECT_EQ(f.Text5.Visible && f.Text6.Visible && f.Text7.Visible, row.connecting);
-        EXPECT_EQ(f.connect, row.host[0] != '\0');
+        EXPECT_FALSE(f.Text5.Visible || f.Text6.Visible || f.Text7.Visible);
+        EXPECT_EQ(shownWhileConnecting, !row.calls.empty()) << "drawn before the connect blocks, on emptied lists";
+        EXPECT_EQ(f.connect, !row.calls.empty());
         EXPECT_EQ(busy.begun.size(), static_cast<size_t>(busy.ends));
     }
 }
@@ -203,7 +217,11 @@ TEST_F(Window, ListParseTakesNamesAfterTheDateAndKeepsEveryLine)
         const char* name;
         std::vector<std::string> pieces;
         Items dirs, files;
+        Items messages = {};
     } rows[] = {
+        {"a 100 KB name is cut and told",
+         {line('-', "n").insert(55, std::string(100000, 'n')) + line('-', "after")}, {}, {std::string(kMaxListingLine - 55, 'n'), "after"},
+         {"BRINDLEWORK: A line of the folder's listing was longer than 64 KB and was cut off."}},
         {"two dirs, three files, upper-case D is a file",
          {line('d', "a") + line('-', "x") + line('d', "b c"), line('l', "y") + line('D', "z")}, {"a", "b c"}, {"x", "y", "z"}},
         {"vsftpd's column 57", {line('d', "sub", true) + line('-', "page one.html", true)}, {"sub"}, {"page one.html"}},
@@ -215,9 +233,11 @@ TEST_F(Window, ListParseTakesNamesAfterTheDateAndKeepsEveryLine)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         server.listings["/"] = row.pieces;
+        dialogs.shown.clear();
         ftp& f = connected();
         EXPECT_EQ(f.List2.items(), row.dirs);
         EXPECT_EQ(f.List3.items(), row.files);
+        EXPECT_EQ(texts(), row.messages);
         EXPECT_TRUE(f.Command6.Enabled);
     }
 }
@@ -242,10 +262,10 @@ TEST_F(Window, WalksFoldersAndStaysUsableWhenTheServerRefuses)
     EXPECT_EQ(f.List2.items(), (Items{"pages", "my folder", "locked"}));
     EXPECT_TRUE(f.Command5.Enabled);
 
-    // An empty entry lists the folder again without emptying the lists.
+    // An empty entry lists the folder again, in place of the rows shown.
     f.List2.AddItem("");
     test::clickRow(f.List2, "");
-    EXPECT_EQ(f.List3.items(), (Items{"index.html", "index.html"}));
+    EXPECT_EQ(f.List3.items(), (Items{"index.html"}));
 
     // A server gone in mid-session: told once, Parent Dir still there to try again.
     server.failures["parentDir"] = {{false, 56, "The connection to the server was lost."}};
@@ -273,6 +293,11 @@ TEST_F(Window, DisconnectKeepsTheListsAndClicksThenDoNothing)
     EXPECT_EQ(f.List2.items(), (Items{"pages", "my folder"}));
     EXPECT_EQ(f.List1.items(), (Items{"index.html"}));
     EXPECT_FALSE(f.Command5.Enabled);
+
+    // Connecting again shows the new listing alone.
+    f.Command1_Click();
+    EXPECT_EQ(f.List2.items(), (Items{"pages", "my folder"}));
+    EXPECT_EQ(f.List3.items(), (Items{"index.html"}));
 }
 
 TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
@@ -299,6 +324,8 @@ TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
          {"BRINDLEWORK: The file is not on the server."}},
         {"cancelled", temp(), "a.html", Answer::Yes, nullptr, true, {"a.html"}, temp("a.html"), "edited",
          {"BRINDLEWORK: a.html already exists in the temp path. Replace it?", "BRINDLEWORK: The action was cancelled."}},
+        {"a page in capitals", temp(), "C.XHTML", {}, nullptr, false, {"C.XHTML"}, temp("C.XHTML"), "<html></html>", {}},
+        {"a picture is fetched but not batched", temp(), "a.gif", {}, nullptr, false, {}, temp("a.gif"), test::kGif, {}},
         {"unsafe name", temp(), "..", {}, nullptr, false, {}, "", "",
          {"BRINDLEWORK: The server's file name \"..\" cannot be used: its download would be written outside the temp path."}},
         {"temp path under a file", dir.path("plain.txt/dl/"), "a.html", {}, nullptr, false, {"a.html"}, "", "",
@@ -321,11 +348,15 @@ TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
         server.steps = {{100, 200}, {200, 200}};
         ftp& f = connected();
         test::clickRow(f.List2, "my folder");
-        f.List3.AddItem("..");
+        for (const char* extra : {"..", "C.XHTML", "a.gif"})
+            f.List3.AddItem(extra);
         f.Text8.setText(row.tempBox);
         test::clickRow(f.List3, row.file);
         EXPECT_EQ(f.List1.items(), row.listed);
         EXPECT_EQ(texts(), row.messages);
+        if (row.replace) {
+            EXPECT_EQ(dialogs.shown.at(0).defaultAnswer, Answer::No); // Return keeps the copy
+        }
         if (!row.local.empty()) {
             EXPECT_EQ(readAll(row.local), row.bytes);
         }
@@ -343,7 +374,11 @@ TEST_F(Window, StartBatchingHandsTheDownloadsToTheMainWindowAsAFreshBatch)
     dir.write("dl/a.gif", test::kGif);
     ftp& f = connected();
     test::clickRow(f.List2, "my folder");
+    f.List3.AddItem("a.gif");
     test::clickRow(f.List3, "a.html");
+    dialogs.answers = {Answer::No, Answer::No};
+    test::clickRow(f.List3, "a.html"); // kept as it is: listed once all the same
+    test::clickRow(f.List3, "a.gif");  // for the view, not the batch (already there)
     test::clickRow(f.List3, "b.html");
     f.Command7_Click();
     EXPECT_EQ(unloads, 1);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <sys/wait.h>
 
 #include "ftp/Listing.h"
 #include "platform/curl/CurlFtp.h"
@@ -263,6 +264,92 @@ TEST_F(FtpServerTest, ServerThatStopsAnsweringTimesOutAndTheSessionRecovers)
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.empty());
     EXPECT_FALSE(fs::exists(local.path("index.html")));
+}
+
+// A long-format line as pyftpdlib writes it, the name at column 56.
+std::string entry(char type, const std::string& name) { return std::string(1, type) + "rw-r--r--   1 owner    group        1234 Mar 07 12:00 " + name + "\r\n"; }
+
+TEST(HostileServer, ListingsThatWouldHideOrStallAreReadWhole)
+{
+    const std::string huge(5 << 20, 'n');
+    struct Row {
+        const char* what;
+        test::HostileFtpServer::Script script;
+        std::vector<std::string> files; // names listed, in order
+        size_t cut;
+        std::string error; // a part of the failure, or none
+    };
+    const std::vector<Row> rows = {
+        {"a name ending in CR", {entry('-', "x\r") + entry('-', "after.html"), {}, false, {}}, {"x\r", "after.html"}, 0, ""},
+        {"a lone CR", {entry('-', "a\rb") + entry('-', "after.html"), {}, false, {}}, {"a\rb", "after.html"}, 0, ""},
+        {"a 5 MB name", {entry('-', huge) + entry('-', "after.html"), {}, false, {}}, {huge.substr(0, kMaxListingLine - 55), "after.html"}, 1, ""},
+        {"20 MB without a line end", {entry('-', "first.html") + std::string(20 << 20, 'z'), {}, false, {}}, {"first.html", std::string(kMaxListingLine - 55, 'z')}, 1, ""},
+        {"a refused listing", {{}, {}, true, {}}, {}, 0, "The server refused to list the folder (its answer: 550)."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::HostileFtpServer server(row.script);
+        ASSERT_TRUE(server.running());
+        CurlFtpClient ftp({2000ms, 2000ms, 2000ms});
+        ASSERT_TRUE(ftp.connect(server.host(), "u", "p").ok);
+        RawListing raw;
+        const auto start = std::chrono::steady_clock::now();
+        FtpResult r = ftp.list([&](std::string_view text) { raw.append(text); });
+        raw.finish();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        EXPECT_EQ(r.error, row.error);
+        std::vector<std::string> files;
+        for (const auto& line : raw.lines())
+            files.push_back(listingName(line));
+        EXPECT_EQ(files.size(), row.files.size());
+        EXPECT_TRUE(files == row.files);
+        EXPECT_EQ(raw.cut(), row.cut);
+    }
+}
+
+TEST(HostileServer, ControlCharactersInALoginSendNothing)
+{
+    test::HostileFtpServer server({});
+    ASSERT_TRUE(server.running());
+    const std::vector<std::vector<std::string>> rows = {
+        {"", "u", "wonder\r\nDELE index.html"}, {"", "u\nDELE index.html", "p"}, {"", "u", "p\x7f"}, {"\r\nDELE x", "u", "p"}};
+    for (const auto& row : rows) {
+        CurlFtpClient ftp({500ms, 500ms, 500ms});
+        FtpResult r = ftp.connect(server.host() + row[0], row[1], row[2]);
+        EXPECT_EQ(r.number, ftp_error::badName) << r.error;
+        EXPECT_NE(r.error.find("control character"), std::string::npos) << r.error;
+    }
+    EXPECT_EQ(server.sessions(), 0);
+    EXPECT_TRUE(server.commands().empty());
+}
+
+TEST(HostileServer, ATrickleEndsAsStalledAndHalfDownloadsOfEndedRunsGo)
+{
+    test::HostileFtpServer server({{}, std::string(4000, 't'), false, 20ms});
+    ASSERT_TRUE(server.running());
+    CurlFtpClient ftp({2000ms, 2000ms, 1000ms});
+    ASSERT_TRUE(ftp.connect(server.host(), "u", "p").ok);
+    test::TempDir into;
+    into.write("page.html", "older");
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string stale = ".page.html.part-" + std::to_string(ended) + "-AbC123";
+    const std::string running = ".news.html.part-" + std::to_string(::getpid()) + "-XyZ789";
+    into.write(stale, "half");
+    into.write(running, "still coming");
+    const auto start = std::chrono::steady_clock::now();
+    ftp.setProgress([&](std::uint64_t, std::uint64_t) { return std::chrono::steady_clock::now() - start < 8s; });
+    FtpResult r = ftp.download("page.html", into.path("page.html"));
+    EXPECT_EQ(r.number, CURLE_OPERATION_TIMEDOUT) << r.error;
+    EXPECT_NE(r.error.find("stalled"), std::string::npos) << r.error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_EQ(readAll(into.path("page.html")), "older");
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(into.path()))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"page.html", running}));
 }
 
 TEST(FtpClient, UnreachableServersAndOddHostNamesGiveErrors)

@@ -1,6 +1,8 @@
 // The real settings store, on files in a temp folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -166,6 +168,7 @@ TEST_F(Store, DamagedFileIsReadAsFarAsItCanBe)
         {"bad escapes", "[brindlepad]\nUrl=100%\nPassword=%zz%4\n", {{"Url", "100%"}, {"Password", "%zz%4"}}},
         {"a section twice", "[brindlepad]\nUrl=a\n[other]\nx=1\n[BRINDLEPAD]\nUrl=b\nPassword=p\n",
          {{"Url", "b"}, {"Password", "p"}}},
+        {"a byte-order mark", "\xEF\xBB\xBF[brindlepad]\r\nUrl=a\r\n", {{"Url", "a"}}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -176,14 +179,39 @@ TEST_F(Store, DamagedFileIsReadAsFarAsItCanBe)
         SettingPairs after = r.readable;
         after.emplace_back("HostName", "h");
         EXPECT_EQ(IniSettingsStore(folder).getAllSettings("bw", "brindlepad"), after);
-        fs::remove(file());
-        fs::remove(file() + ".damaged");
+        fs::remove_all(folder);
     }
-    // What the rewrite drops is kept beside it.
-    dir.write("config/brindlework/bw.ini", "garbage\n[brindlepad]\nUrl=a\n");
-    ASSERT_TRUE(store.saveSetting("bw", "brindlepad", "Url", "b").ok);
-    EXPECT_EQ(test::readAll(file() + ".damaged"), "garbage\n[brindlepad]\nUrl=a\n");
-    EXPECT_EQ(modeOf(file() + ".damaged"), 0600u);
+    // What a rewrite drops is kept beside it, each damaged version under a name of its own.
+    std::vector<std::string> versions = {"garbage\n[brindlepad]\nUrl=a\n", "more garbage\n"};
+    for (const std::string& damaged : versions) {
+        fs::create_directories(folder);
+        dir.write("config/brindlework/bw.ini", damaged);
+        ASSERT_TRUE(store.saveSetting("bw", "brindlepad", "Url", "b").ok);
+    }
+    std::vector<std::string> kept;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("bw.ini.damaged-", 0) != 0)
+            continue;
+        EXPECT_EQ(name.size(), std::string("bw.ini.damaged-20240307-123456-1").size()) << name;
+        EXPECT_EQ(modeOf(entry.path().string()), 0600u);
+        kept.push_back(test::readAll(entry.path().string()));
+    }
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, versions);
+}
+
+TEST_F(Store, AReadTakesTimeInProportionToTheStore)
+{
+    // 50,000 keys: a read that compared each key with those before it took over ten seconds.
+    std::string text = "[brindlepad\\hosts]\n";
+    for (int i = 0; i < 50000; ++i)
+        text += "host" + std::to_string(i) + "HostName=host" + std::to_string(i) + "\n";
+    fs::create_directories(folder);
+    dir.write("config/brindlework/bw.ini", text);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(store.getAllSettings("bw", "brindlepad\\hosts").size(), 50000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST_F(Store, AStoreThatCannotBeWrittenFailsAndLosesNothing)

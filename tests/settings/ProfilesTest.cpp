@@ -103,12 +103,14 @@ TEST_F(FtpSetup, ClickingAHostAsksAndDeletesOnlyOnYes)
         EXPECT_EQ(dialogs.shown[0].text, "Do you want to delete this ftp ?");
         EXPECT_EQ(dialogs.shown[0].title, "BRINDLEWORK");
         EXPECT_EQ(dialogs.shown[0].buttons, Buttons::YesNo);
+        EXPECT_EQ(dialogs.shown[0].defaultAnswer, Answer::No); // Return deletes nothing
         EXPECT_EQ(w->List1.items(), r.listed);
         EXPECT_EQ(hosts(), r.stored);
-        // The host's values stay: typing its name in the FTP window still finds them.
+        // A deleted host's values go too: typing its name again finds nothing.
         const std::string clicked(1, static_cast<char>('a' + r.clicked));
-        EXPECT_EQ(profiles.load(clicked), (HostProfile{"user " + clicked, "pw", "/t/"}));
-        EXPECT_EQ(main().size(), 9u);
+        const bool deleted = r.answer == Answer::Yes;
+        EXPECT_EQ(profiles.load(clicked), (deleted ? HostProfile{} : HostProfile{"user " + clicked, "pw", "/t/"}));
+        EXPECT_EQ(main().size(), deleted ? 6u : 9u);
     }
 }
 

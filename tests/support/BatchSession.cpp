@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "editor/Encoding.h"
+
 namespace bw::test {
 namespace {
 
@@ -23,6 +25,7 @@ BatchSession::BatchSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_,
         files_.files[page] = original_[page] = makePage(c_);
         pages_.push_back(page);
     }
+    dialogs_.chooseAnswerer = [this] { return closingChoice_ = static_cast<int>(c_.pick(3)); };
     dialogs_.answerer = [this] {
         if (dialogs_.shown.back().text.find("changed by another program") != std::string::npos)
             askedChange_ = true;
@@ -91,7 +94,8 @@ std::string BatchSession::run(int steps)
         const std::string onScreen = form_.Text6.Text();
         const std::string before = onScreen.empty() ? "" : files_.files[onScreen];
         const int64_t writtenBefore = onScreen.empty() ? 0 : writes(onScreen);
-        bool closing = false;
+        bool closing = false, unchanged = false;
+        closingChoice_ = -1;
         switch (c_.pick(15)) {
         case 0:
         case 1:
@@ -112,9 +116,21 @@ std::string BatchSession::run(int steps)
             break;
         case 7:
         case 8: {
+            // What was typed for the image shown is written before the batch moves on.
+            std::string expected;
+            const int image = form_.List1.ListIndex();
+            const PageDocument& page = form_.document();
+            if (image >= 0 && page.images()[static_cast<size_t>(image)].kind != ImageKind::Background &&
+                !form_.Text1.empty() && page.altShown(static_cast<size_t>(image)) != form_.Text1.Text()) {
+                const std::string clean = withoutControls(form_.Text1.Text());
+                if (!clean.empty() && clean.find_first_of("<\"&") == std::string::npos)
+                    expected = "=\"" + toPageEncoding(clean, page.encoding()) + "\"";
+            }
             const int at = form_.nästa;
             form_.Command7_Click();
             what = "Move to next file";
+            if (!expected.empty() && !askedChange_ && files_.files[onScreen].find(expected) == std::string::npos)
+                return what + ": the ALT typed on " + onScreen + " was not written";
             if (form_.nästa != at)
                 noteVisit();
             break;
@@ -132,33 +148,39 @@ std::string BatchSession::run(int steps)
             what = "RESET";
             closing = !form_.pageOpen();
             break;
-        case 12: {
-            const bool kept = form_.ändrat;
+        case 12:
             form_.n_Click();
             what = "New";
-            closing = !kept && !form_.pageOpen();
+            closing = !form_.pageOpen();
+            unchanged = !closing; // No changes nothing
             break;
-        }
         case 13: {
-            const bool kept = form_.ändrat;
-            form_.Form_Unload();
+            const bool closed = form_.Form_Unload();
             what = "closing the window";
-            closing = !kept;
+            if (closed == (closingChoice_ == 2))
+                return what + ": Cancel did not cancel, or Keep did not close";
+            closing = closingChoice_ == 1;
+            unchanged = !closing;
             break;
         }
         default: {
             const int ended = host_.ended;
-            const bool kept = form_.ändrat;
             form_.e_Click();
             what = "Exit";
-            closing = host_.ended != ended && !kept;
+            if ((host_.ended != ended) == (closingChoice_ == 2))
+                return what + ": Cancel did not cancel, or Keep did not end the program";
+            closing = closingChoice_ == 1;
+            unchanged = !closing;
         }
         }
+        // Written ALTs are taken out only when the user chose so.
+        if (unchanged && !onScreen.empty() && !askedChange_ && files_.files[onScreen] != before)
+            return what + ": " + onScreen + " changed though nothing was to be taken out";
         if (std::string problem = check(what); !problem.empty())
             return problem;
         // Closing leaves the page at this visit's first-read text, or untouched.
         if (closing && !onScreen.empty()) {
-            const std::string expected = writtenBefore == visitWrites_ ? before : visitText_ + "\r\n";
+            const std::string expected = writtenBefore == visitWrites_ ? before : visitText_;
             if (onScreen != visitPath_)
                 return what + ": the page on screen was not the page the visit opened";
             if (files_.files[onScreen] != expected)

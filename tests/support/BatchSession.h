@@ -42,6 +42,7 @@ private:
     std::string visitPath_, visitText_; // the page on screen and its text as this visit read it
     int64_t visitWrites_ = 0;
     bool askedChange_ = false;
+    int closingChoice_ = -1; // the answer to the last "taken out again" question
     int steps_ = 0;
 };
 

@@ -48,7 +48,8 @@ public:
     std::vector<FileDialog> openManyRequests;
     std::deque<std::optional<std::string>> typed; // prompt answers; nullopt = Cancel
     std::vector<Prompted> prompts;
-    std::deque<int> chosenButtons; // answers to choices, by index
+    std::deque<int> chosenButtons;  // answers to choices, by index (-1: the default)
+    std::function<int()> chooseAnswerer; // asked when chosenButtons run out
 
     Answer msgBox(const std::string& text, Buttons buttons, const std::string& title,
                   Answer defaultAnswer = Answer::Yes) override
@@ -64,8 +65,8 @@ public:
         answers.pop_front();
         return a;
     }
-    void showOpen(FileDialog& d) override { take(d, openRequests); }
-    void showSave(FileDialog& d) override { take(d, saveRequests); }
+    bool showOpen(FileDialog& d) override { return take(d, openRequests); }
+    bool showSave(FileDialog& d) override { return take(d, saveRequests); }
     std::vector<std::string> showOpenMany(FileDialog& d) override
     {
         openManyRequests.push_back(d);
@@ -83,6 +84,8 @@ public:
                int defaultChoice, int) override
     {
         shown.push_back({text, title, Buttons::YesNo, Answer::Yes, choices});
+        if (chosenButtons.empty() && chooseAnswerer)
+            chosenButtons.push_back(chooseAnswerer());
         if (chosenButtons.empty())
             throw std::logic_error("unexpected choice: " + text);
         const int answer = chosenButtons.front() < 0 ? defaultChoice : chosenButtons.front();
@@ -109,7 +112,7 @@ public:
     }
 
 private:
-    void take(FileDialog& d, std::vector<FileDialog>& log)
+    bool take(FileDialog& d, std::vector<FileDialog>& log)
     {
         log.push_back(d);
         if (chosen.empty() && chooser)
@@ -119,9 +122,10 @@ private:
         auto result = chosen.front();
         chosen.pop_front();
         if (!result)
-            return;
+            return false;
         d.FileName = *result;
         d.FileTitle = std::filesystem::path(*result).filename().string();
+        return true;
     }
 };
 

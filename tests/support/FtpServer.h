@@ -1,7 +1,12 @@
 #pragma once
 // Real FTP servers for the tests, on 127.0.0.1 and a free port, gone with the object.
 #include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <fcntl.h>
 #include <fstream>
 #include <cstring>
@@ -203,6 +208,160 @@ public:
 private:
     int fd_ = -1;
     int port_ = 0;
+};
+
+// A server that misbehaves on purpose: its listing, the bytes of every file and how slowly
+// they come are the test's to choose. One session at a time; records every command line.
+class HostileFtpServer {
+public:
+    struct Script {
+        std::string listing;                  // the bytes LIST sends
+        std::string file;                     // the bytes every RETR sends
+        bool refuseList = false;              // LIST is answered 550
+        std::chrono::milliseconds trickle{0}; // the pause after each byte of a RETR
+    };
+
+    explicit HostileFtpServer(Script script) : script_(std::move(script))
+    {
+        listen_ = listenOn(port_);
+        if (listen_ >= 0)
+            thread_ = std::thread([this] { serve(); });
+    }
+    ~HostileFtpServer()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (listen_ >= 0)
+            ::close(listen_);
+    }
+    HostileFtpServer(const HostileFtpServer&) = delete;
+    HostileFtpServer& operator=(const HostileFtpServer&) = delete;
+
+    bool running() const { return listen_ >= 0; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+    int sessions() const { return sessions_; }
+    std::vector<std::string> commands() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return commands_;
+    }
+
+private:
+    static int listenOn(int& port)
+    {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 4) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            return -1;
+        }
+        port = ntohs(a.sin_port);
+        return fd;
+    }
+    // Waits for a connection, giving up when the server stops or after 5 s.
+    int acceptOn(int fd)
+    {
+        for (int i = 0; i < 500 && !stop_; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 10) > 0)
+                return ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+        }
+        return -1;
+    }
+    static bool say(int fd, const std::string& text)
+    {
+        return ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+    }
+    void serve()
+    {
+        while (!stop_) {
+            int fd = acceptOn(listen_);
+            if (fd < 0)
+                continue;
+            ++sessions_;
+            session(fd);
+            ::close(fd);
+        }
+    }
+    void session(int fd)
+    {
+        std::string in;
+        int data = -1;
+        say(fd, "220 hostile\r\n");
+        while (!stop_) {
+            std::size_t end = in.find("\r\n");
+            if (end == std::string::npos) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, 10) <= 0)
+                    continue;
+                char buf[4096];
+                ssize_t n = ::read(fd, buf, sizeof buf);
+                if (n <= 0)
+                    break;
+                in.append(buf, static_cast<size_t>(n));
+                continue;
+            }
+            const std::string line = in.substr(0, end);
+            in.erase(0, end + 2);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                commands_.push_back(line);
+            }
+            const std::string verb = line.substr(0, line.find(' '));
+            if (verb == "USER") say(fd, "331 password\r\n");
+            else if (verb == "PASS") say(fd, "230 in\r\n");
+            else if (verb == "PWD") say(fd, "257 \"/\"\r\n");
+            else if (verb == "CWD" || verb == "DELE") say(fd, "250 ok\r\n");
+            else if (verb == "TYPE") say(fd, "200 ok\r\n");
+            else if (verb == "SIZE") say(fd, "213 " + std::to_string(script_.file.size()) + "\r\n");
+            else if (verb == "EPSV") {
+                int port = 0;
+                if (data >= 0)
+                    ::close(data);
+                data = listenOn(port);
+                say(fd, "229 passive (|||" + std::to_string(port) + "|)\r\n");
+            } else if (verb == "LIST" || verb == "RETR") {
+                const bool list = verb == "LIST";
+                if (list && script_.refuseList) {
+                    say(fd, "550 not for you\r\n");
+                    continue;
+                }
+                say(fd, "150 here\r\n");
+                int conn = data >= 0 ? acceptOn(data) : -1;
+                const std::string& bytes = list ? script_.listing : script_.file;
+                bool sent = conn >= 0;
+                if (sent && (list || script_.trickle.count() == 0))
+                    sent = say(conn, bytes);
+                for (std::size_t i = 0; sent && !list && script_.trickle.count() > 0 && i < bytes.size() && !stop_; ++i) {
+                    sent = say(conn, bytes.substr(i, 1));
+                    std::this_thread::sleep_for(script_.trickle);
+                }
+                if (conn >= 0)
+                    ::close(conn);
+                say(fd, sent ? "226 done\r\n" : "426 aborted\r\n");
+            } else if (verb == "QUIT") {
+                say(fd, "221 bye\r\n");
+                break;
+            } else
+                say(fd, "502 no\r\n");
+        }
+        if (data >= 0)
+            ::close(data);
+    }
+
+    Script script_;
+    int listen_ = -1, port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> sessions_{0};
+    mutable std::mutex mutex_;
+    std::vector<std::string> commands_;
+    std::thread thread_;
 };
 
 } // namespace bw::test

@@ -163,7 +163,8 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
 {
     const auto before = imageTags(first);
     std::string why = "the page file is not the page as first read";
-    for (std::string candidate = now;;) {
+    {
+        const std::string& candidate = now;
         const auto after = imageTags(candidate);
         bool same = after.size() == before.size();
         if (!same)
@@ -195,11 +196,8 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
         }
         if (same)
             return {};
-        // Each write appends a line end; try without one more.
-        if (candidate.size() < 2 || candidate.compare(candidate.size() - 2, 2, "\r\n") != 0)
-            return why;
-        candidate.resize(candidate.size() - 2);
     }
+    return why;
 }
 
 ListedTags listedTags(const PageDocument& page)
@@ -265,6 +263,7 @@ PageSession::PageSession(Choices& c) : c_(c), form_(Platform{dialogs_, files_, s
         }
         return answer;
     };
+    dialogs_.chooseAnswerer = [this] { return closingChoice_ = static_cast<int>(c_.pick(3)); };
     dialogs_.chooser = [this]() -> std::optional<std::string> {
         switch (c_.pick(3)) {
         case 0: return std::nullopt;
@@ -299,7 +298,7 @@ int64_t PageSession::pageWrites() const
 
 std::string PageSession::restoredFrom(const std::string& before) const
 {
-    return pageWrites() == writesAtOpen_ ? before : baseline_ + "\r\n";
+    return pageWrites() == writesAtOpen_ ? before : baseline_;
 }
 
 std::string PageSession::check(const std::string& what)
@@ -371,7 +370,7 @@ std::string PageSession::run(int steps)
             what = "Save As";
             // Saved over the page itself: that text is what closing puts back from now on.
             if (wasOpen && form_.pageOpen() && form_.ejspara != baseline_) {
-                if (files_.files[kPage] != form_.ejspara + "\r\n")
+                if (files_.files[kPage] != form_.ejspara)
                     return what + ": the page is put back to a text it never held";
                 baseline_ = form_.ejspara;
             }
@@ -391,16 +390,24 @@ std::string PageSession::run(int steps)
         case 10:
             form_.n_Click();
             what = "New";
+            // No changes nothing; Yes puts the page back.
+            exact_ = form_.pageOpen() ? before : restoredFrom(before);
             break;
         case 11: {
-            const bool kept = form_.ändrat;
-            form_.Form_Unload();
+            closingChoice_ = -1;
+            const bool closed = form_.Form_Unload();
             what = "closing the window";
-            if (!kept && (foreign_.empty() || allowedChange_))
+            // Written ALTs are taken out only when the user says so.
+            if (closingChoice_ != 1)
+                exact_ = before;
+            else if (foreign_.empty() || allowedChange_)
                 exact_ = restoredFrom(before);
+            if (closed ? closingChoice_ == 2 : closingChoice_ < 1)
+                return what + ": Cancel did not cancel, or the window would not close";
             if (std::string problem = check(what); !problem.empty())
                 return problem;
-            openPage();
+            if (closed)
+                openPage();
             continue;
         }
         case 12:
@@ -421,11 +428,15 @@ std::string PageSession::run(int steps)
         }
         default: {
             const int ended = host_.ended;
-            const bool kept = form_.ändrat;
+            closingChoice_ = -1;
             form_.e_Click();
             what = "Exit";
+            if (closingChoice_ != 1)
+                exact_ = before;
             if (host_.ended != ended) {
-                if (!kept)
+                if (closingChoice_ == 2)
+                    return what + ": Cancel ended the program";
+                if (closingChoice_ == 1)
                     exact_ = restoredFrom(before);
                 if (std::string problem = check(what); !problem.empty())
                     return problem;

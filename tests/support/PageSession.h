@@ -92,6 +92,7 @@ private:
     std::string known_;   // the page file as this program last left it
     int64_t writesAtOpen_ = 0;
     bool askedChange_ = false, allowedChange_ = false;
+    int closingChoice_ = -1; // the answer to the last "taken out again" question: Keep, Take Out, Cancel
     int steps_ = 0;
 };
 

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QBuffer>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
@@ -11,10 +13,13 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolBar>
 #include <algorithm>
+#include <sstream>
 #include <utility>
 
+#include "platform/Settings.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace bw {
@@ -38,23 +43,28 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     setWindowIcon(QIcon(":/icons/brindlework.png"));
 
     central_ = new QWidget(this);
-    central_->setFixedSize(kClientWidth, kClientHeight);
+    central_->setMinimumSize(kClientWidth, kClientHeight);
     setCentralWidget(central_);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     // Menus.
     auto* file = menuBar()->addMenu("&File");
     file->setObjectName("f");
-    menuAction(file, form_.n, "n", &Form1::n_Click);
-    menuAction(file, form_.o, "o", &Form1::fileopen);
-    menuAction(file, form_.s, "s", &Form1::s_Click);
-    menuAction(file, form_.sa, "sa", &Form1::sa_Click);
+    menuAction(file, form_.n, "n", &Form1::n_Click)->setShortcut(QKeySequence("Ctrl+N"));
+    menuAction(file, form_.o, "o", &Form1::fileopen)->setShortcut(QKeySequence("Ctrl+O"));
+    menuAction(file, form_.s, "s", &Form1::s_Click)->setShortcut(QKeySequence("Ctrl+S"));
+    menuAction(file, form_.sa, "sa", &Form1::sa_Click)->setShortcut(QKeySequence("Ctrl+Shift+S"));
+    // The toolbar's Preview, for the keyboard.
+    preview_ = file->addAction("Pre&view in Browser");
+    preview_->setObjectName("preview");
+    preview_->setShortcut(QKeySequence("F12"));
+    connect(preview_, &QAction::triggered, this, [this] { run([this] { form_.preview(); }); });
     file->addSeparator();
-    menuAction(file, form_.e, "e", &Form1::e_Click);
+    menuAction(file, form_.e, "e", &Form1::e_Click)->setShortcut(QKeySequence("Ctrl+Q"));
     // Alt+S belongs to the "&Save" button, so the Setup menu answers to Alt+T.
     auto* setup = menuBar()->addMenu("Se&tup");
     menuAction(setup, form_.pr, "pr", nullptr);
-    auto* ftp = menuBar()->addMenu("&FTP");
+    // Alt+F is File's.
+    auto* ftp = menuBar()->addMenu("FT&P");
     auto* ftpSetup = ftp->addMenu("Setup");
     menuAction(ftpSetup, form_.url, "url", &Form1::url_Click);
     menuAction(ftpSetup, form_.na, "na", &Form1::na_Click);
@@ -66,7 +76,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     menuAction(batchNew, form_.ftpa, "ftpa", &Form1::ftpa_Click);
     helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
     helpMenu_->setObjectName("h");
-    menuAction(helpMenu_, form_.su, "su", &Form1::su_Click);
+    menuAction(helpMenu_, form_.su, "su", &Form1::su_Click)->setShortcut(QKeySequence("F1"));
     menuAction(helpMenu_, form_.ab, "ab", &Form1::ab_Click);
 
     buildToolbar();
@@ -120,6 +130,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     text1_->setObjectName("Text1");
     text1_->setGeometry(272, px(1200), px(3975), px(2535));
     text1_->setTabChangesFocus(true);
+    text1_->installEventFilter(this); // Enter is NEXT, Shift+Enter BACK
     text1_->setAccessibleName("Alt text");
     text1_->setAccessibleDescription("The alternative text of the current image");
     label2_->setBuddy(text1_);
@@ -146,11 +157,18 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     reset->setGeometry(kClientWidth - 88, buttonTop, 80, buttonHeight);
     buttons_[&form_.Command1] = reset;
 
-    // Below the visible area: reached by Alt+S and as the tab stop after the ALT text box.
+    // Never shown and never focused: it answers to Alt+S only.
     auto* keep = new QPushButton(central_);
     keep->setObjectName("Command4");
-    keep->setGeometry(272, kClientHeight + 20, 80, 22);
+    keep->setFocusPolicy(Qt::NoFocus);
+    keep->hide();
+    keep_ = keep;
     buttons_[&form_.Command4] = keep;
+    auto* keepKey = new QAction(this);
+    keepKey->setObjectName("keepKey");
+    keepKey->setShortcut(QKeySequence("Alt+S"));
+    addAction(keepKey);
+    connect(keepKey, &QAction::triggered, keep, &QPushButton::click);
 
     const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
         {submit, &Form1::Command6_Click}, {back, &Form1::Command5_Click}, {nextImage, &Form1::Command3_Click},
@@ -159,13 +177,32 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     for (auto [button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });
 
-    setTabOrder(text1_, keep);
-    setTabOrder(keep, nextImage);
+    setTabOrder(text1_, nextImage);
     setTabOrder(nextImage, back);
     setTabOrder(back, reset);
     setTabOrder(reset, submit);
     setTabOrder(submit, text4_);
     text1_->setFocus();
+
+    using F = Follow;
+    for (Anchor anchor : std::initializer_list<Anchor>{
+             {toolbar_, {}, F::None, F::Whole, false, false},
+             {text4_, {}, F::None, F::Whole, false, false},
+             {label4_, {}, F::Whole, F::None, false, false},
+             {label2_, {}, F::Picture, F::None, false, false},
+             {label3_, {}, F::Picture, F::None, false, false},
+             {next, {}, F::Whole, F::None, false, false},
+             {picture1_, {}, F::None, F::Picture, false, true},
+             {text1_, {}, F::Picture, F::Text, false, true},
+             {back, {}, F::None, F::None, true, false},
+             {nextImage, {}, F::None, F::None, true, false},
+             {reset, {}, F::Whole, F::None, true, false},
+         }) {
+        anchor.base = anchor.widget->geometry();
+        anchors_.push_back(anchor);
+    }
+    central_->installEventFilter(this);
+    resize(sizeHint());
 
     // The page may change from another window (a batch, the FTP window): redraw once the
     // handler that changed it is done.
@@ -217,9 +254,10 @@ void MainWindow::refresh()
     setWindowTitle(titleText(form_.Caption));
     for (auto& [state, button] : buttons_) {
         button->setText(QString::fromStdString(state->Caption));
-        button->setVisible(state->Visible);
+        button->setVisible(state->Visible && button != keep_);
         button->setEnabled(state->Enabled);
     }
+    preview_->setEnabled(form_.pageOpen());
     for (auto& [state, action] : actions_) {
         action->setEnabled(state->Enabled);
         action->setVisible(state->Visible);
@@ -236,6 +274,23 @@ void MainWindow::refresh()
             labels[i]->setText(fromBytes(states[i]->Caption));
         labels[i]->setVisible(states[i]->Visible);
     }
+    fitCaptions();
+    // The ALT of an image just shown is selected, so that typing replaces it.
+    std::pair<std::string, int> image{form_.Text6.Text(), form_.List1.ListIndex()};
+    bool select = image != shownImage_;
+    shownImage_ = std::move(image);
+    if (toBytes(text1_->toPlainText()) != form_.Text1.Text()) {
+        text1_->setPlainText(fromBytes(form_.Text1.Text()));
+        select = true;
+    }
+    if (select)
+        text1_->selectAll();
+    showPicture();
+    updating_ = false;
+}
+
+void MainWindow::fitCaptions()
+{
     // The counter is as wide as its count; the image name and size take the rest of the room
     // over the image view.
     const QRect counter = label1_->geometry();
@@ -243,11 +298,87 @@ void MainWindow::refresh()
     label1_->setGeometry(counter.x(), counter.y(), counterWidth, counter.height());
     const int nameLeft = counter.x() + counterWidth + 8;
     label5_->setGeometry(nameLeft, counter.y(), std::max(0, picture1_->geometry().right() - nameLeft), counter.height());
-    QString alt = fromBytes(form_.Text1.Text());
-    if (toBytes(text1_->toPlainText()) != form_.Text1.Text())
-        text1_->setPlainText(alt);
+}
+
+void MainWindow::placeControls()
+{
+    const int dx = std::max(0, central_->width() - kClientWidth);
+    const int dy = std::max(0, central_->height() - kClientHeight);
+    // The image view takes the larger share of the width; an ALT is a line or two of text.
+    const int picture = dx * 3 / 5;
+    auto share = [&](Follow follow) {
+        switch (follow) {
+        case Follow::None: return 0;
+        case Follow::Picture: return picture;
+        case Follow::Text: return dx - picture;
+        case Follow::Whole: return dx;
+        }
+        return 0;
+    };
+    for (const Anchor& a : anchors_)
+        a.widget->setGeometry(a.base.x() + share(a.moveX), a.base.y() + (a.moveY ? dy : 0), a.base.width() + share(a.growX),
+                              a.base.height() + (a.growY ? dy : 0));
+    fitCaptions();
     showPicture();
-    updating_ = false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == central_ && event->type() == QEvent::Resize && !anchors_.empty())
+        placeControls();
+    if (watched == text1_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // An ALT is one line: Enter goes on to the next image, Shift+Enter back.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            QPushButton* button = buttons_[key->modifiers() & Qt::ShiftModifier ? &form_.Command5 : &form_.Command3];
+            if (button->isVisible())
+                button->click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+namespace {
+constexpr const char* kPlaceKey = "MainWindowPlace";
+} // namespace
+
+void MainWindow::savePlace()
+{
+    if (!places_)
+        return;
+    const QRect normal = isMaximized() ? normalGeometry() : QRect(pos(), size());
+    std::ostringstream place;
+    place << normal.x() << ' ' << normal.y() << ' ' << normal.width() << ' ' << normal.height() << ' '
+          << (isMaximized() ? 1 : 0);
+    places_->saveSetting("bw", "brindlepad", kPlaceKey, place.str());
+}
+
+void MainWindow::restorePlace()
+{
+    if (!places_)
+        return;
+    std::istringstream place(places_->getSetting("bw", "brindlepad", kPlaceKey));
+    int x = 0, y = 0, width = 0, height = 0, maximized = 0;
+    if (!(place >> x >> y >> width >> height))
+        return;
+    place >> maximized;
+    // Wholly on the screen it was on, or on the main screen when that one is gone.
+    const QRect stored(x, y, width, height);
+    QScreen* screen = QGuiApplication::screenAt(stored.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect room = screen->availableGeometry();
+    winId(); // the frame the platform gives the window, where it knows it before showing
+    const QMargins margins = windowHandle()->frameMargins();
+    const QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
+    const QSize size = QSize(width, height).boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
+    resize(size);
+    const QSize outer = size + frame;
+    move(std::max(room.left(), std::min(x, room.right() + 1 - outer.width())),
+         std::max(room.top(), std::min(y, room.bottom() + 1 - outer.height())));
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::showPicture()
@@ -279,6 +410,8 @@ void MainWindow::showPicture()
         shown = metrics.elidedText(name, Qt::ElideMiddle, std::max(0, width - metrics.horizontalAdvance(size))) + size;
     label5_->setText(shown);
     label5_->setToolTip(name + size);
+    // A screen reader says which image is shown.
+    picture1_->setAccessibleName(name.isEmpty() ? QString("No image") : name);
 }
 
 void MainWindow::decodePicture(QSize room)
@@ -333,9 +466,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!ending_) {
         SpeakingFor speaking(this);
-        form_.Form_Unload();
-        ending_ = true; // the write-back runs once, however the window goes away
+        const bool close = form_.Form_Unload();
+        refresh();
+        if (!close) {
+            event->ignore(); // Cancel: the program goes on
+            return;
+        }
+        ending_ = true; // the question is asked once, however the window goes away
     }
+    savePlace();
     event->accept();
 }
 

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "editor/Form1.h"
 #include "platform/qt/QtPlatform.h"
@@ -16,6 +17,8 @@ class QPushButton;
 class QToolBar;
 
 namespace bw {
+
+class SettingsStore;
 
 class MainWindow : public QMainWindow, public StateView {
     Q_OBJECT
@@ -34,6 +37,10 @@ public:
     void focusControl(std::string_view control);
     // Set when the program ends at once: closing then skips the page write-back.
     void setEnding(bool ending) { ending_ = ending; }
+    // The window's place is kept in `store` when it closes; restorePlace() takes it back,
+    // wholly on a screen.
+    void keepPlaceIn(SettingsStore* store) { places_ = store; }
+    void restorePlace();
 
     static constexpr int kClientWidth = 8130 / 15;
     static constexpr int kClientHeight = 4155 / 15;
@@ -42,12 +49,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)());
     void buildToolbar();
     void showPicture();
     void decodePicture(QSize room);
+    // Lays the controls out for the client area's size: the image view and ALT box take
+    // the extra room, the bottom row stays at the bottom.
+    void placeControls();
+    void fitCaptions();
+    void savePlace();
 
     Form1& form_;
     bool ending_ = false;
@@ -68,6 +81,20 @@ private:
     std::string shownPicture_, shownData_, shownNote_;
     QSize shownRoom_;
     QSize pictureSize_; // the decoded picture's own size; invalid when none was decoded
+    // The image whose ALT the box shows: a new one gets its ALT selected.
+    std::pair<std::string, int> shownImage_{{}, -1};
+    QAction* preview_ = nullptr;
+    QPushButton* keep_ = nullptr;
+    SettingsStore* places_ = nullptr;
+    // How a control follows the client area's extra width and height.
+    enum class Follow { None, Picture, Text, Whole };
+    struct Anchor {
+        QWidget* widget;
+        QRect base; // at the default size
+        Follow moveX, growX;
+        bool moveY, growY;
+    };
+    std::vector<Anchor> anchors_;
 };
 
 } // namespace bw

@@ -119,6 +119,7 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
     initResources();
     form_.Form_Load();
     window_ = std::make_unique<MainWindow>(form_);
+    window_->keepPlaceIn(&settings);
 }
 
 App::~App()
@@ -132,6 +133,7 @@ App::~App()
 
 void App::start(const QStringList& pages)
 {
+    window_->restorePlace();
     window_->show();
     if (pages.isEmpty())
         return;
@@ -172,17 +174,12 @@ void App::showSetup(FtpHostList* ftp)
     if (!setup_) {
         setup_ = new SetupWindow(platform_, ftpTempPath_, ftp, window_.get());
         setup_->setAttribute(Qt::WA_DeleteOnClose);
+        placeBeside(setup_);
     }
     bringUp(setup_);
 }
 
-void App::placeBeside(QWidget* window)
-{
-    // Beside the main window, not over it: both stay in use.
-    window->adjustSize();
-    const QRect main = window_->frameGeometry();
-    window->move(main.right() + 8, main.top());
-}
+void App::placeBeside(QWidget* window) { bw::placeBeside(window, window_.get()); }
 
 void App::bringUp(QWidget* window)
 {

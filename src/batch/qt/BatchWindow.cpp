@@ -19,6 +19,7 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
     : QWidget(main, Qt::Window), form3_(platform, form), main_(main)
 {
     setObjectName("form3");
+    announceAs(this, QAccessible::Dialog);
     setWindowTitle(QString::fromStdString(form3_.Caption));
     form3_.Unload = [this] { close(); };
 

@@ -92,8 +92,14 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& bu
     : QWidget(main, Qt::Window), ftp_(platform, form, client, busy, std::move(tempPath)), main_(main)
 {
     setObjectName("ftp");
+    announceAs(this, QAccessible::Window);
     setWindowTitle(titleText(ftp_.Caption));
     ftp_.Unload = [this] { close(); };
+    // "Connecting" must be on screen before the connect blocks.
+    ftp_.Repaint = [this] {
+        refresh();
+        repaint();
+    };
 
     menu_ = new QMenuBar(this);
     auto* file = menu_->addMenu(QString::fromStdString(ftp_.f.Caption));
@@ -107,7 +113,7 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& bu
 
     auto* grid = new QGridLayout;
     auto* label1 = caption(ftp_.Label1, "Label1", "Caption of the host list", this);
-    combo1_ = new QComboBox(this);
+    combo1_ = new LabelledComboBox(this);
     combo1_->setObjectName("Combo1");
     combo1_->setEditable(true);
     combo1_->setInsertPolicy(QComboBox::NoInsert);

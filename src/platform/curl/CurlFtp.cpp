@@ -1,7 +1,9 @@
 #include "platform/curl/CurlFtp.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
@@ -24,6 +26,7 @@ struct CurlFtpClient::Handle {
     // What the action in progress needs from the callbacks.
     const FtpClient::Lines* lines = nullptr;
     std::string pending; // listing text not yet ended by a line end
+    bool listing = false; // a listing's bytes are being taken, as they came
     int fd = -1;
     int writeErrno = 0;
     const FtpClient::Progress* progress = nullptr;
@@ -128,22 +131,51 @@ void deliverLines(CurlFtpClient::Handle& h, std::string_view text)
     (*h.lines)(out);
 }
 
-size_t listWrite(char* data, size_t size, size_t count, void* user)
+// The unfinished line is kept only a little past what RawListing keeps, so that it still
+// sees the line as too long, and a line without end costs no more than its length.
+constexpr std::size_t kHeldLine = kMaxListingLine + 2;
+
+void holdLine(CurlFtpClient::Handle& h, std::string_view text)
 {
-    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
-    size_t n = size * count;
+    h.pending.append(text.substr(0, kHeldLine - std::min(h.pending.size(), kHeldLine)));
+}
+
+void takeListing(CurlFtpClient::Handle& h, const char* data, size_t n)
+{
     try {
-        h.pending.append(data, n);
-        std::size_t lastEnd = h.pending.rfind('\n');
-        if (lastEnd != std::string::npos) {
-            deliverLines(h, std::string_view(h.pending).substr(0, lastEnd + 1));
-            h.pending.erase(0, lastEnd + 1);
+        // Only the new bytes are searched: what is pending holds no line end.
+        const std::string_view in(data, n);
+        const std::size_t first = in.find('\n');
+        if (first == std::string_view::npos) {
+            holdLine(h, in);
+            return;
         }
+        holdLine(h, in.substr(0, first));
+        const std::size_t last = in.rfind('\n');
+        h.pending.append(in.substr(first, last + 1 - first));
+        deliverLines(h, h.pending);
+        h.pending.clear();
+        holdLine(h, in.substr(last + 1));
     } catch (...) {
         h.thrown = std::current_exception();
-        return 0;
     }
-    return n;
+}
+
+// libcurl reads a listing as text and turns a lone CR into a line end, so that a name
+// holding a CR would end its line, or make an empty one. The bytes are taken as they
+// came, before that, from the debug callback; the converted copy is dropped.
+int listDebug(CURL*, curl_infotype type, char* data, size_t n, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    if (type == CURLINFO_DATA_IN && h.listing && !h.thrown)
+        takeListing(h, data, n);
+    return 0;
+}
+
+size_t listWrite(char*, size_t size, size_t count, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    return h.thrown ? 0 : size * count;
 }
 
 size_t fileWrite(char* data, size_t size, size_t count, void* user)
@@ -222,6 +254,29 @@ std::vector<std::string> splitPath(const std::string& path)
     return out;
 }
 
+constexpr const char* kPart = ".part-";
+
+// Removes the half downloads of runs that have ended: ".NAME.part-PID-XXXXXX" whose PID
+// is no longer running. The files of a run still going on are left alone.
+void removeStaleParts(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        const std::size_t at = name.rfind(kPart);
+        if (name.empty() || name[0] != '.' || at == std::string::npos || !entry.is_regular_file(ec))
+            continue;
+        std::size_t digits = at + std::strlen(kPart), end = digits;
+        while (end < name.size() && end - digits < 10 && std::isdigit(static_cast<unsigned char>(name[end])))
+            ++end;
+        if (end == digits || end >= name.size() || name[end] != '-')
+            continue;
+        const long pid = std::stol(name.substr(digits, end - digits));
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            std::filesystem::remove(entry.path(), ec);
+    }
+}
+
 // curl_easy_perform, with a shorter nap: libcurl 7.88 at times gives no socket to wait on
 // right after the server names its data port, and its own loop then sleeps a whole
 // second before every such transfer.
@@ -285,6 +340,11 @@ std::string CurlFtpClient::folderUrl() const
 FtpResult CurlFtpClient::connect(const std::string& host, const std::string& user, const std::string& password)
 {
     disconnect();
+    // A line end would end the command and start one of the server's choosing.
+    for (auto [what, text] : {std::pair{"host name", &host}, {"user name", &user}, {"password", &password}})
+        if (hasControlCharacter(*text))
+            return fail(ftp_error::badName, std::string("The ") + what +
+                                                " holds a line break or another control character; nothing was sent.");
     auto url = serverUrl(host);
     if (!url)
         return fail(ftp_error::badName, "\"" + host + "\" is not a host name (write it as name or name:port).");
@@ -306,7 +366,7 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_MAXCONNECTS, 1L);
     set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
     set(CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(timeouts_.answer));
-    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(CURLOPT_LOW_SPEED_LIMIT, timeouts_.slowest);
     set(CURLOPT_LOW_SPEED_TIME, wholeSeconds(timeouts_.stalled));
     set(CURLOPT_TCP_KEEPALIVE, 1L);
     // One CWD per folder change, and none while the folder stays the same.
@@ -316,6 +376,9 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_NOPROGRESS, 0L);
     set(CURLOPT_WRITEDATA, static_cast<void*>(h.get()));
     set(CURLOPT_WRITEFUNCTION, &listWrite);
+    set(CURLOPT_DEBUGFUNCTION, &listDebug);
+    set(CURLOPT_DEBUGDATA, static_cast<void*>(h.get()));
+    set(CURLOPT_VERBOSE, 1L);
     if (!user.empty()) {
         set(CURLOPT_USERNAME, user.c_str());
         set(CURLOPT_PASSWORD, password.c_str());
@@ -362,6 +425,9 @@ FtpResult CurlFtpClient::perform(const std::string& url)
         return fail(ftp_error::cancelled, "The action was cancelled.");
     if (h.writeErrno)
         return fail(ftp_error::localFile, std::string("The downloaded file could not be written: ") + std::strerror(h.writeErrno) + ".");
+    if (rc == CURLE_OPERATION_TIMEDOUT && std::strncmp(h.error, "Operation too slow", 18) == 0)
+        return fail(rc, "The transfer stalled (less than " + std::to_string(timeouts_.slowest) + " bytes a second for " +
+                            std::to_string(wholeSeconds(timeouts_.stalled)) + " seconds) and was stopped.");
     std::string text = plainWords(rc);
     if (h.error[0])
         text += std::string(" (") + h.error + ")";
@@ -381,7 +447,21 @@ FtpResult CurlFtpClient::list(const Lines& received)
     Lines ignore = [](std::string_view) {};
     h.lines = received ? &received : &ignore;
     h.pending.clear();
-    FtpResult result = perform(folderUrl());
+    h.listing = true;
+    FtpResult result;
+    try {
+        result = perform(folderUrl());
+    } catch (...) {
+        h.listing = false;
+        throw;
+    }
+    h.listing = false;
+    if (result.number == CURLE_FTP_COULDNT_RETR_FILE) {
+        // libcurl words a refused LIST as a refused RETR.
+        long code = 0;
+        curl_easy_getinfo(h.easy, CURLINFO_RESPONSE_CODE, &code);
+        result.error = "The server refused to list the folder" + (code ? " (its answer: " + std::to_string(code) + ")" : std::string()) + ".";
+    }
     if (result.ok && !h.pending.empty()) {
         h.pending += "\r\n";
         deliverLines(h, h.pending);
@@ -454,7 +534,9 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
     fs::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
-    std::string temp = (folder / ("." + target.filename().string() + ".part-XXXXXX")).string();
+    removeStaleParts(folder);
+    std::string temp =
+        (folder / ("." + target.filename().string() + kPart + std::to_string(::getpid()) + "-XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(ftp_error::localFile, "Cannot write in the folder \"" + folder.string() + "\": " + std::strerror(errno) + ".");

@@ -14,7 +14,8 @@ namespace bw {
 struct FtpTimeouts {
     std::chrono::milliseconds connect{15000}; // to connect, log in and get the greeting
     std::chrono::milliseconds answer{15000};  // for each answer later on (whole seconds)
-    std::chrono::milliseconds stalled{30000}; // a transfer that moves nothing (whole seconds)
+    std::chrono::milliseconds stalled{30000}; // a transfer slower than `slowest` (whole seconds)
+    long slowest = 100;                       // bytes a second
 };
 
 class CurlFtpClient final : public FtpClient {

@@ -40,7 +40,6 @@ bool QtBusy::progress(std::uint64_t done, std::uint64_t total)
         dialog_->setObjectName("FtpProgress");
         dialog_->setWindowTitle("BRINDLEWORK");
         dialog_->setCancelButtonText("Cancel");
-        dialog_->setAccessibleName("Progress");
         // Nothing else may be clicked while the action runs: the window's logic waits for it.
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setAutoClose(false);

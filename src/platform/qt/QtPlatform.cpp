@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 
 namespace bw {
@@ -117,10 +119,10 @@ Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::st
     }
 }
 
-void QtDialogs::showOpen(FileDialog& dialog) { show(dialog, false); }
-void QtDialogs::showSave(FileDialog& dialog) { show(dialog, true); }
+bool QtDialogs::showOpen(FileDialog& dialog) { return show(dialog, false); }
+bool QtDialogs::showSave(FileDialog& dialog) { return show(dialog, true); }
 
-void QtDialogs::show(FileDialog& dialog, bool save)
+bool QtDialogs::show(FileDialog& dialog, bool save)
 {
     redrawViews();
     QFileDialog box(dialogOwner());
@@ -145,13 +147,14 @@ void QtDialogs::show(FileDialog& dialog, bool save)
         box.selectFile(last.fileName());
     }
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
-        return;
+        return false;
     QString chosen = box.selectedFiles().constFirst();
     dialog.FileName = toPath(chosen);
     dialog.FileTitle = toPath(QFileInfo(chosen).fileName());
     int chosenFilter = static_cast<int>(filters.indexOf(box.selectedNameFilter()));
     if (chosenFilter >= 0)
         dialog.FilterIndex = chosenFilter + 1;
+    return true;
 }
 
 std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
@@ -229,7 +232,67 @@ void QtShell::open(const std::string& target)
 {
     QString text = fromPath(target);
     QUrl url = text.contains("://") ? QUrl(text) : QUrl::fromLocalFile(text);
-    QDesktopServices::openUrl(url);
+    if (!QDesktopServices::openUrl(url))
+        dialogs_.msgBox("No web browser could be started to show\n" + target +
+                            "\n\nOpen it in your browser yourself, or set a default browser on your desktop.",
+                        Buttons::Ok, "BRINDLEWORK");
 }
+
+void placeBeside(QWidget* window, const QWidget* main)
+{
+    window->adjustSize();
+    const QRect mainFrame = main->frameGeometry();
+    const QRect room = main->screen()->availableGeometry();
+    // A window not yet shown has no frame: it gets the main window's.
+    const QRect inner = main->geometry();
+    const QMargins frame(inner.left() - mainFrame.left(), inner.top() - mainFrame.top(),
+                         mainFrame.right() - inner.right(), mainFrame.bottom() - inner.bottom());
+    const QSize size = window->size().grownBy(frame);
+    constexpr int gap = 8;
+    QPoint at(mainFrame.center().x() - size.width() / 2, mainFrame.top());
+    if (mainFrame.right() + gap + size.width() <= room.right())
+        at.setX(mainFrame.right() + gap);
+    else if (mainFrame.left() - gap - size.width() >= room.left())
+        at.setX(mainFrame.left() - gap - size.width());
+    at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - size.width())));
+    at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - size.height())));
+    window->move(at);
+}
+
+namespace {
+constexpr const char* kRoleProperty = "bwAccessibleRole";
+
+class LabelledComboAccessible final : public QAccessibleWidget {
+public:
+    explicit LabelledComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return static_cast<QComboBox*>(widget())->currentText();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* ownWidgets(const QString& className, QObject* object)
+{
+    // Asked for each class up the chain: answer for the object's own class only.
+    if (!object || !object->isWidgetType() || className != QLatin1String(object->metaObject()->className()))
+        return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
+    if (auto* box = qobject_cast<LabelledComboBox*>(widget))
+        return new LabelledComboAccessible(box);
+    const QVariant role = widget->property(kRoleProperty);
+    if (!role.isValid())
+        return nullptr;
+    return new QAccessibleWidget(widget, static_cast<QAccessible::Role>(role.toInt()));
+}
+
+[[maybe_unused]] const bool installed = [] {
+    QAccessible::installFactory(ownWidgets);
+    return true;
+}();
+} // namespace
+
+void announceAs(QWidget* window, QAccessible::Role role) { window->setProperty(kRoleProperty, static_cast<int>(role)); }
 
 } // namespace bw

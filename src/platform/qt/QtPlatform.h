@@ -1,5 +1,7 @@
 #pragma once
 // The real dialogs and desktop opener, on Qt.
+#include <QAccessible>
+#include <QComboBox>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -51,25 +53,45 @@ QWidget* dialogOwner();
 // Redraws every open window from its state (after one window's handler changed another's).
 void redrawViews();
 
+// Puts a window wholly on the screen that holds `main`: beside it when there is room on
+// either side, else over it.
+void placeBeside(QWidget* window, const QWidget* main);
+
+// A window made from a plain QWidget is announced to screen readers as a window of this role
+// (Qt's own says "filler"); its name is its title.
+void announceAs(QWidget* window, QAccessible::Role role);
+// An editable combo box that screen readers name by its accessible name (its label); Qt's
+// own names it by the text in it.
+class LabelledComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+};
+
 class QtDialogs final : public Dialogs {
 public:
     Answer msgBox(const std::string& text, Buttons buttons, const std::string& title,
                   Answer defaultAnswer = Answer::Yes) override;
     int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                int defaultChoice, int cancelChoice) override;
-    void showOpen(FileDialog& dialog) override;
-    void showSave(FileDialog& dialog) override;
+    bool showOpen(FileDialog& dialog) override;
+    bool showSave(FileDialog& dialog) override;
     std::vector<std::string> showOpenMany(FileDialog& dialog) override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title, const std::string& initial,
                                         bool masked = false) override;
 
 private:
-    void show(FileDialog& dialog, bool save);
+    bool show(FileDialog& dialog, bool save);
 };
 
+// Opens through the desktop; when nothing could be started, says so in a box.
 class QtShell final : public Shell {
 public:
+    explicit QtShell(Dialogs& dialogs) : dialogs_(dialogs) {}
     void open(const std::string& target) override;
+
+private:
+    Dialogs& dialogs_;
 };
 
 } // namespace bw

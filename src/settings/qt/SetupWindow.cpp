@@ -14,6 +14,7 @@ namespace bw {
 
 template <class Handler> void SetupWindow::run(Handler handler)
 {
+    SpeakingFor speaking(this); // its questions stand over this window
     handler();
     refresh();
 }
@@ -22,6 +23,7 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     : QWidget(parent, Qt::Window), setup_(platform, std::move(tempPath), ftp)
 {
     setObjectName("setup");
+    announceAs(this, QAccessible::Dialog);
     setup_.Unload = [this] { close(); };
 
     auto* grid = new QGridLayout(this);
