@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -199,19 +198,6 @@ TEST_F(Store, DamagedFileIsReadAsFarAsItCanBe)
     }
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, versions);
-}
-
-TEST_F(Store, AReadTakesTimeInProportionToTheStore)
-{
-    // 50,000 keys: a read that compared each key with those before it took over ten seconds.
-    std::string text = "[brindlepad\\hosts]\n";
-    for (int i = 0; i < 50000; ++i)
-        text += "host" + std::to_string(i) + "HostName=host" + std::to_string(i) + "\n";
-    fs::create_directories(folder);
-    dir.write("config/brindlework/bw.ini", text);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(store.getAllSettings("bw", "brindlepad\\hosts").size(), 50000u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST_F(Store, AStoreThatCannotBeWrittenFailsAndLosesNothing)
