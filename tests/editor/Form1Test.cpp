@@ -312,8 +312,9 @@ TEST_F(Closing, EveryWayOutAsksBeforeTakingWrittenAltsOut)
         EXPECT_EQ(readAll(path), row.putBack ? original : edited);
         EXPECT_EQ(form.pageOpen(), row.open);
         EXPECT_EQ(host.ended != ended, row.ended);
-        if (!row.command)
+        if (!row.command) {
             EXPECT_EQ(closed, row.choice != 2);
+        }
         ASSERT_EQ(dialogs.shown.size(), row.yesNo || row.choice ? 1u : 0u);
         if (row.choice) {
             EXPECT_EQ(dialogs.shown[0].text, takeOut);
