@@ -117,13 +117,11 @@ std::string lower(std::string_view s)
     return out;
 }
 
-bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
 std::string trimmed(std::string_view s)
 {
-    while (!s.empty() && (isTagSpace(s.front()) || s.front() == '"' || s.front() == '\''))
+    while (!s.empty() && (text::isHtmlSpace(s.front()) || s.front() == '"' || s.front() == '\''))
         s.remove_prefix(1);
-    while (!s.empty() && (isTagSpace(s.back()) || s.back() == '"' || s.back() == '\''))
+    while (!s.empty() && (text::isHtmlSpace(s.back()) || s.back() == '"' || s.back() == '\''))
         s.remove_suffix(1);
     return std::string(s);
 }

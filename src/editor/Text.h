@@ -8,6 +8,9 @@ namespace bw::text {
 
 inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
+// White space as HTML knows it between attributes.
+inline bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
 bool equalsNoCase(std::string_view a, std::string_view b);
 
 // First position of needle at or after start (1-based), or 0.

@@ -2,27 +2,27 @@
 
 #include <cstdint>
 
+#include "editor/Text.h"
+
 namespace bw {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 int hexValue(char c)
 {
     if (isDigit(c))
         return c - '0';
-    c = lower(c);
+    c = text::lowerAscii(c);
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
 std::string_view trim(std::string_view text)
 {
-    while (!text.empty() && isSpace(text.front()))
+    while (!text.empty() && text::isHtmlSpace(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
+    while (!text.empty() && text::isHtmlSpace(text.back()))
         text.remove_suffix(1);
     return text;
 }
@@ -32,7 +32,7 @@ bool startsWithNoCase(std::string_view text, std::string_view lowerPrefix)
     if (text.size() < lowerPrefix.size())
         return false;
     for (size_t i = 0; i < lowerPrefix.size(); ++i)
-        if (lower(text[i]) != lowerPrefix[i])
+        if (text::lowerAscii(text[i]) != lowerPrefix[i])
             return false;
     return true;
 }
@@ -135,7 +135,7 @@ bool base64Decoded(std::string_view text, std::string& out)
     int count = 0;
     size_t padding = 0;
     for (char c : text) {
-        if (isSpace(c))
+        if (text::isHtmlSpace(c))
             continue;
         if (c == '=') {
             ++padding;
@@ -237,10 +237,10 @@ std::string_view writtenName(std::string_view page, const FoundImage& image)
         return lazy;
     std::string_view set = value("srcset");
     size_t begin = 0;
-    while (begin < set.size() && (isSpace(set[begin]) || set[begin] == ','))
+    while (begin < set.size() && (text::isHtmlSpace(set[begin]) || set[begin] == ','))
         ++begin;
     size_t end = begin;
-    while (end < set.size() && !isSpace(set[end]))
+    while (end < set.size() && !text::isHtmlSpace(set[end]))
         ++end;
     while (end > begin && set[end - 1] == ',') // "a.png, b.png 2x": the comma ends the first
         --end;

@@ -4,11 +4,11 @@
 #include <unordered_map>
 
 #include "editor/Encoding.h"
+#include "editor/Text.h"
 
 namespace bw {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool isQuote(char c) { return c == '"' || c == '\''; }
 
 struct Edit {
@@ -24,9 +24,9 @@ Edit removal(std::string_view page, const TagAttribute& a)
     size_t from = a.whole.begin, to = a.whole.end;
     const char next = to < page.size() ? page[to] : '>';
     const bool afterQuote = from > 1 && isQuote(page[from - 2]);
-    if (from > 0 && isSpace(page[from - 1]) && (isSpace(next) || next == '>' || next == '/' || afterQuote)) {
+    if (from > 0 && text::isHtmlSpace(page[from - 1]) && (text::isHtmlSpace(next) || next == '>' || next == '/' || afterQuote)) {
         --from;
-        if (isSpace(next) && isQuote(page[from - 1]))
+        if (text::isHtmlSpace(next) && isQuote(page[from - 1]))
             ++to;
     }
     return {from, to, {}};
@@ -75,7 +75,7 @@ void addEdits(std::string_view page, const FoundImage& image, std::string_view v
     if (at > tag.whole.begin && page[at - 1] == '/' && page[at] == '>')
         --at;
     const std::string alt = altNamedLike((naming ? naming->name : tag.name).of(page)) + quoted;
-    if (isSpace(page[at - 1]))
+    if (text::isHtmlSpace(page[at - 1]))
         edits.push_back({at, at, alt + " "});
     else
         edits.push_back({at, at, " " + alt});

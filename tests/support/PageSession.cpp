@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "editor/Encoding.h"
+#include "editor/Text.h"
 #include "page/ImageFinder.h"
 
 namespace bw::test {
@@ -85,7 +86,6 @@ size_t occurrences(const std::string& hay, const std::string& needle)
     return n;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 // A tag's text without white space and without its ALT attributes.
 std::string stripped(std::string_view tag)
@@ -98,7 +98,7 @@ std::string stripped(std::string_view tag)
             if (a->named(tag, "alt"))
                 out.erase(a->whole.begin, a->whole.size());
     }
-    std::erase_if(out, isSpace);
+    std::erase_if(out, text::isHtmlSpace);
     return out;
 }
 
