@@ -148,5 +148,22 @@ TEST(ClassicPages, ListTheSameImagesAndWriteTheSameBytesAsBefore)
     }
 }
 
+// Views redraw from these notices, whichever window changed the page.
+TEST(PageDocument, TellsItsListenersWhatHappened)
+{
+    test::MemoryFileSystem files;
+    files.files["/p.html"] = "<img src=a.png>";
+    PageDocument doc(files);
+    std::vector<PageDocument::Change> heard;
+    doc.subscribe([&](PageDocument::Change change) { heard.push_back(change); });
+    doc.open("/p.html", files.readFile("/p.html"));
+    doc.writeAlt(0, "A", EmptyBox::Remove);
+    doc.writeAlt(0, "A", EmptyBox::Remove); // unchanged: nothing to tell
+    doc.putBack();
+    doc.close();
+    using C = PageDocument::Change;
+    EXPECT_EQ(heard, (std::vector<C>{C::Opened, C::Written, C::PutBack, C::Closed}));
+}
+
 } // namespace
 } // namespace bw
