@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -449,6 +450,37 @@ TEST(Layout, TheCounterHoldsTheLongestCountAndTheBottomRowLiesInsideTheWindow)
             app.window().grab().save(QString(shots) + QString("/main-window-large-%1pt.png").arg(font.pointSize()));
     }
     QApplication::setFont(desktop);
+}
+
+// The real dialogs, answered from the keyboard: Return takes the default a question asks for,
+// Escape cancels, and a password prompt shows no typed character.
+TEST(RealDialogs, ReturnAndEscapeAnswerAsTheQuestionIntends)
+{
+    QtDialogs dialogs;
+    Qt::Key key = Qt::Key_Return;
+    bool masked = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto* line = modal->findChild<QLineEdit*>())
+            masked = line->echoMode() == QLineEdit::Password;
+        QTest::keyClick(modal, key);
+    });
+    timer.start(5);
+    EXPECT_EQ(dialogs.msgBox("Delete it?", Buttons::YesNo, "BRINDLEWORK", Answer::No), Answer::No);
+    EXPECT_EQ(dialogs.msgBox("Go on?", Buttons::YesNo, "BRINDLEWORK"), Answer::Yes);
+    const std::vector<std::string> closing{"Keep", "Take Out", "Cancel"};
+    EXPECT_EQ(dialogs.choose("Closing?", "BRINDLEWORK", closing, 0, 2), 0);
+    EXPECT_EQ(dialogs.inputBox("Password?", "Password", "old", true), std::optional<std::string>("old"));
+    EXPECT_TRUE(masked);
+    EXPECT_EQ(dialogs.inputBox("User?", "User", "anna"), std::optional<std::string>("anna"));
+    EXPECT_FALSE(masked);
+    key = Qt::Key_Escape;
+    EXPECT_EQ(dialogs.choose("Closing?", "BRINDLEWORK", closing, 0, 2), 2);
+    EXPECT_EQ(dialogs.msgBox("Go on?", Buttons::YesNo, "BRINDLEWORK"), Answer::No);
+    EXPECT_EQ(dialogs.inputBox("User?", "User", "anna"), std::nullopt);
 }
 
 struct Boxes : test::AppFixture<test::RealBoxes> {
