@@ -63,7 +63,7 @@ struct Window : ::testing::Test {
         server.listings["/pages/"] = {};
         server.remote["/my folder/a.html"] = "<html><img SRC=\"a.gif\"></html>";
         server.remote["/my folder/b.html"] = "<html><img SRC=\"b.gif\"></html>";
-        server.remote["/my folder/C.XHTML"] = "<html></html>";
+        server.remote["/my folder/C.XHTML"] = server.remote["/my folder/d.htm"] = "<html></html>";
         server.remote["/my folder/a.gif"] = test::kGif;
     }
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
@@ -170,6 +170,8 @@ TEST_F(Window, ConnectListsTheStartFolderOrSaysWhyNot)
         {"listing lost", "site", "list", {"connect site u p", "list /"}, {}, {}, {"BRINDLEWORK: The server refused the user name or password."}, true, false, false},
         {"pasted password with a command", "site", nullptr, {}, {"stale"}, {"stale.html"},
          {"BRINDLEWORK: The password holds a line break or another control character; nothing was sent."}, true, false, true, "u", "wonder\r\nDELE index.html"},
+        {"password with a lone CR", "site", nullptr, {}, {"stale"}, {"stale.html"},
+         {"BRINDLEWORK: The password holds a line break or another control character; nothing was sent."}, true, false, true, "u", "p\rDELE x"},
         {"user name with a tab", "site", nullptr, {}, {"stale"}, {"stale.html"},
          {"BRINDLEWORK: The user name holds a line break or another control character; nothing was sent."}, true, false, true, "u\t"},
         {"host with a line end", "site\nDELE x", nullptr, {}, {"stale"}, {"stale.html"},
@@ -325,6 +327,7 @@ TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
         {"cancelled", temp(), "a.html", Answer::Yes, nullptr, true, {"a.html"}, temp("a.html"), "edited",
          {"BRINDLEWORK: a.html already exists in the temp path. Replace it?", "BRINDLEWORK: The action was cancelled."}},
         {"a page in capitals", temp(), "C.XHTML", {}, nullptr, false, {"C.XHTML"}, temp("C.XHTML"), "<html></html>", {}},
+        {"an .htm page", temp(), "d.htm", {}, nullptr, false, {"d.htm"}, temp("d.htm"), "<html></html>", {}},
         {"a picture is fetched but not batched", temp(), "a.gif", {}, nullptr, false, {}, temp("a.gif"), test::kGif, {}},
         {"unsafe name", temp(), "..", {}, nullptr, false, {}, "", "",
          {"BRINDLEWORK: The server's file name \"..\" cannot be used: its download would be written outside the temp path."}},
@@ -348,7 +351,7 @@ TEST_F(Window, DownloadsIntoTheTempPathAskingBeforeReplacingACopy)
         server.steps = {{100, 200}, {200, 200}};
         ftp& f = connected();
         test::clickRow(f.List2, "my folder");
-        for (const char* extra : {"..", "C.XHTML", "a.gif"})
+        for (const char* extra : {"..", "C.XHTML", "d.htm", "a.gif"})
             f.List3.AddItem(extra);
         f.Text8.setText(row.tempBox);
         test::clickRow(f.List3, row.file);
