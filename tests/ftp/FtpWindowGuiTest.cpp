@@ -96,6 +96,7 @@ TEST_F(FtpGui, DownloadsTwoPagesAndWorksThemAsABatch)
         {"List2", "Directories"}, {"List3", "Files"}, {"List1", "Files downloaded to Batch"}};
     for (auto [name, accessible] : named)
         EXPECT_EQ(QAccessible::queryAccessibleInterface(ftpw<QWidget>(name))->text(QAccessible::Name), accessible) << name;
+    EXPECT_EQ(ftpw<QLineEdit>("Text3")->echoMode(), QLineEdit::Password);
     for (QLabel* label : window.findChildren<QLabel*>()) {
         if (label->isVisible()) {
             EXPECT_FALSE(label->accessibleDescription().isEmpty()) << label->objectName().toStdString();

@@ -81,11 +81,14 @@ TEST_F(SetupGui, SavesListsAndDeletesAfterYesOnly)
     dialogs.answers = {Answer::No};
     clickRow(0);
     EXPECT_EQ(rows(), QStringList{"ftp.harbour.example"});
+    dialogs.answers = {Answer::No};
+    QTest::keyClick(child<QListWidget>("List1"), Qt::Key_Delete); // the keyboard's way to the question
+    EXPECT_EQ(dialogs.shown.size(), 2u);
     dialogs.answers = {Answer::Yes};
     clickRow(0); // the same row again asks again
     EXPECT_TRUE(rows().isEmpty());
     EXPECT_TRUE(settings.getAllSettings("bw", "brindlepad\\hosts").empty());
-    EXPECT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown.size(), 3u);
 
     // Back with nothing stored keeps the window open.
     QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
