@@ -75,7 +75,7 @@ public:
     void Form_Load();
     void nytt();
     void nytt1();
-    // Writes ejspara + CR LF into the page file; says so in a message when it cannot.
+    // Puts ejspara back into the page file, byte for byte; says so in a message when it cannot.
     bool writeBackUnedited();
 
     // Commands.
