@@ -346,10 +346,12 @@ TEST_F(Closing, NewYesRestoresAndClearsEvenDuringABatch)
 
 TEST_F(Closing, NothingWrittenMeansNothingToPutBack)
 {
-    // A read-only page, opened and left: every way out leaves it untouched and works.
+    // A read-only page, opened and left: every way out leaves it untouched (not even replaced by
+    // the same bytes) and works.
     images({"a.gif"});
     const std::string ro = page("ro.html", original);
     std::filesystem::permissions(ro, std::filesystem::perms::owner_read);
+    const FileStamp before = files.stamp(ro);
     dialogs.answers = {Answer::Yes};
     form.Command1_Click();
     dialogs.shown.clear();
@@ -365,6 +367,7 @@ TEST_F(Closing, NothingWrittenMeansNothingToPutBack)
     EXPECT_EQ(readAll(ro), original);
     EXPECT_TRUE(dialogs.shown.size() == 4 && dialogs.shown[0].text == "Do you want to reset ?") << dialogs.shown.size();
     EXPECT_EQ(host.ended, 1);
+    EXPECT_TRUE(files.stamp(ro).sameLook(before));
 }
 
 TEST_F(Closing, FailedRestoreSaysSoAndChangesNothing)
