@@ -6,7 +6,8 @@ of them the test suite catches.
     tools/faults.py --only 'ftp-*' page-comment-bang
     tools/faults.py --folder src/ftp --folder src/app/qt
     tools/faults.py --markdown tools/faults-baseline.md
-    tools/faults.py --check              only checks that every fault still applies
+    tools/faults.py --rev cb7f726        the faults against that commit's files
+    tools/faults.py --check --compile    only checks that every fault applies and compiles
     tools/faults.py --list
 
 The tree (the working tree's files, or a commit's with --rev) is copied once into
@@ -18,6 +19,7 @@ tested with ctest, then taken out again. A fault is "caught" when any test fails
 
 import argparse
 import datetime
+import fcntl
 import fnmatch
 import io
 import json
@@ -198,6 +200,37 @@ def sync(files, dest):
     return written
 
 
+MARKER = ".brindlework-faults"
+
+
+def usable_scratch(scratch):
+    """The copy's folder is emptied of what the tree does not hold: only a folder of its own
+    may be used, never one in or around the repository."""
+    scratch = scratch.resolve()
+    if scratch == REPO or REPO in scratch.parents or scratch in REPO.parents:
+        print(f"The scratch folder {scratch} must lie outside the repository.", file=sys.stderr)
+        return False
+    if scratch.exists() and any(scratch.iterdir()) and not (scratch / MARKER).exists():
+        print(f"{scratch} holds files that are not a scratch copy of this script's; name another folder.",
+              file=sys.stderr)
+        return False
+    scratch.mkdir(parents=True, exist_ok=True)
+    (scratch / MARKER).touch()
+    return True
+
+
+def lock_scratch(scratch):
+    """Two runs in one scratch folder would apply faults over each other's: the second waits
+    for no one and stops. The lock goes with the process."""
+    handle = open(scratch / MARKER, "a")
+    try:
+        fcntl.flock(handle, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except OSError:
+        print(f"Another run is using {scratch}; name another folder with --scratch.", file=sys.stderr)
+        return None
+    return handle
+
+
 def describe_tree(rev):
     commit = git("rev-parse", "--short", rev or "HEAD").decode().strip()
     subject = git("log", "-1", "--format=%s", rev or "HEAD").decode().strip()
@@ -293,8 +326,15 @@ def try_fault(fault, args):
 def compile_each(faults, args):
     """Compiles each faulted file alone (syntax only) with its command from the scratch
     build; the faults that do not compile."""
+    database = args.scratch / "build" / "compile_commands.json"
+    if not database.exists() or not (args.scratch / MARKER).exists():
+        print(f"There is no scratch build in {args.scratch} yet: run some fault first (--only ID).", file=sys.stderr)
+        return list(faults)
+    lock = lock_scratch(args.scratch)
+    if not lock:
+        return list(faults)
     commands = {}
-    for entry in json.loads((args.scratch / "build" / "compile_commands.json").read_text()):
+    for entry in json.loads(database.read_text()):
         commands.setdefault(Path(entry["file"]).resolve(), entry)
     src = (args.scratch / "src").resolve()
     sync(tree_files(args.rev), src)
@@ -452,6 +492,11 @@ def main():
         return 1 if bad else 0
 
     started = time.monotonic()
+    if not usable_scratch(args.scratch):
+        return 2
+    lock = lock_scratch(args.scratch)
+    if not lock:
+        return 2
     src, logs = args.scratch / "src", args.scratch / "logs"
     src.mkdir(parents=True, exist_ok=True)
     logs.mkdir(parents=True, exist_ok=True)
@@ -519,7 +564,7 @@ def main():
     if left:
         print(f"Not run ({len(left)}): " + ", ".join(f.id for f in left))
     print(f"Took {minutes(time.monotonic() - started)}; logs in {logs}.")
-    if args.markdown:
+    if args.markdown and outcomes:
         args.markdown.write_text(markdown(outcomes, left, info), encoding="utf-8")
         print(f"Table written to {args.markdown}.")
     return 0 if not left and all(o.result != ERROR for o in outcomes) else 1
