@@ -52,12 +52,14 @@ void Form1::move(int step)
     if (target < 0 || target >= List1.ListCount())
         return;
     bild += step;
-    const bool found = imageExists(target);
+    std::optional<PictureBox> found = picture(target);
     if (!found)
         visa = false;
     List1.setListIndex(target); // a missing picture is cleared by the selection handler
-    if (found)
-        showPicture(target);
+    if (found) {
+        found->Visible = Picture1.Visible;
+        Picture1 = std::move(*found);
+    }
     if (Text1.empty())
         tomt = true;
 }
