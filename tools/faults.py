@@ -430,6 +430,11 @@ def markdown(outcomes, left, info):
         out += ["Survived: " + ", ".join(survived) + ".", ""]
     if left:
         out += [f"Not run ({len(left)}): " + ", ".join(f.id for f in left) + ".", ""]
+    many = [o for o in outcomes if o.result == CAUGHT and len(o.failed) > 3]
+    if many:
+        # Which tests alone catch a fault is what a change to the suite must know.
+        out += ["## Every failing test, where the table shows only the first", ""]
+        out += [f"- {o.fault.id}: " + ", ".join(o.failed) for o in many] + [""]
     return "\n".join(out)
 
 
