@@ -272,7 +272,7 @@ def configure(args):
 
 
 def build(args, log):
-    cmd = ["ninja", "-C", str(args.scratch / "build"), f"-j{args.jobs}"]
+    cmd = ["ninja", "-C", str(args.scratch / "build"), f"-j{args.jobs}"] + args.target
     rc, _ = run(cmd, log, args.build_timeout)
     return rc == 0
 
@@ -287,6 +287,8 @@ def test(args, log):
            "--no-tests=error"]
     if args.fast:
         cmd.append("--stop-on-failure")
+    if args.target:
+        cmd += ["-L", "^(" + "|".join(map(re.escape, args.target)) + ")$"]
     rc, output = run(cmd, log, args.suite_timeout, env)
     failed = []
     if "The following tests FAILED:" in output:
@@ -457,6 +459,8 @@ def main():
     p.add_argument("--no-clean-run", action="store_true",
                    help="skip the run of the suite without faults (it must pass, or every fault would look caught)")
     p.add_argument("--fast", action="store_true", help="stop the suite at its first failure (fewer names in the table)")
+    p.add_argument("--target", action="append", default=[], metavar="EXE",
+                   help="build only this test program and run only its tests (repeatable)")
     p.add_argument("--jobs", type=int, default=2, help="for ninja and ctest (default: %(default)s)")
     p.add_argument("--timeout", type=int, default=120, help="seconds for each test (default: %(default)s)")
     p.add_argument("--build-timeout", type=int, default=1800, help="seconds for one build (default: %(default)s)")
