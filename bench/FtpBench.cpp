@@ -127,7 +127,9 @@ BENCHMARK(CurlCommandLine200Pages)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond
 // A listing line that never ends, of 20 and 40 MB: each piece must cost only its own length.
 void ListingLineWithoutEnd(benchmark::State& state)
 {
-    test::HostileFtpServer server({std::string(static_cast<size_t>(state.range(0)) << 20, 'z'), {}, false, {}});
+    test::TempDir dir;
+    test::LocalFtpServer server(dir.path(), "u", "p", dir.path("log"),
+                                dir.write("listing", std::string(static_cast<size_t>(state.range(0)) << 20, 'z')));
     CurlFtpClient ftp;
     if (!server.running() || !ftp.connect(server.host(), "u", "p").ok) {
         state.SkipWithError("cannot connect");

@@ -2,13 +2,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "support/BatchSession.h"
+#include "support/Session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     bw::test::ByteChoices choices(data, size);
-    bw::test::BatchSession session(choices);
-    std::string problem = session.run(1000);
+    const std::string problem = bw::test::runSession(choices, true, 1000);
     if (!problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         std::abort();

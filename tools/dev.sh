@@ -13,8 +13,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev l
           libqt6svg6 qt6-image-formats-plugins libgumbo-dev)
 # libqt6svg6 and qt6-image-formats-plugins let the view show SVG and WebP pictures; libgumbo-dev
 # is the tests' HTML parser, which the program itself never links.
-# Only the tests need FTP servers; running the program does not install them.
-test_packages=(python3-pyftpdlib vsftpd)
+# Only the tests need an FTP server; running the program does not install it.
+test_packages=(python3-pyftpdlib)
 
 install_missing() {
     local missing=()

@@ -26,41 +26,33 @@ TEST(Encoding, PageEncodingAsABrowserWouldReadIt)
         EXPECT_EQ(pageEncoding(c.page), c.expected) << c.page;
 }
 
+// Typed text as written into a page of that encoding, and as the box shows it back; bytes
+// that do not decode are shown as Latin-1 rather than lost.
 TEST(Encoding, TypedTextIsWrittenInThePagesEncodingAndShownBack)
 {
     const struct {
         std::string encoding, typed, bytes, shownBack;
     } cases[] = {
-        {"iso-8859-1", "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e \xe2\x82\xac" "5", "Cr\xe8me br\xfbl\xe9" "e &#8364;5",
-         "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e &#8364;5"},
-        {"WINDOWS-1252", "\xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d \xe4\xb8\xad", "\x80 \x93q\x94 &#20013;",
-         "\xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d &#20013;"},
-        {"UTF-8", "\xe4\xb8\xad \xf0\x9f\x98\x80", "\xe4\xb8\xad \xf0\x9f\x98\x80", "\xe4\xb8\xad \xf0\x9f\x98\x80"},
+        {"WINDOWS-1252", "\xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d \xe4\xb8\xad", "\x80 \x93q\x94 &#20013;", "\xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d &#20013;"},
         {"koi8-r", "\xd0\xbc\xd0\xb8\xd1\x80 \xc3\xa9", "\xcd\xc9\xd2 &#233;", "\xd0\xbc\xd0\xb8\xd1\x80 &#233;"},
+        {"UTF-8", "", "a\xff" "b", "a\xc3\xbf" "b"},
+        {"WINDOWS-1252", "", "\x81", "\xc2\x81"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.encoding);
-        EXPECT_EQ(toPageEncoding(c.typed, c.encoding), c.bytes);
+        SCOPED_TRACE(c.encoding + " " + c.bytes);
+        if (!c.typed.empty()) {
+            EXPECT_EQ(toPageEncoding(c.typed, c.encoding), c.bytes);
+        }
         EXPECT_EQ(fromPageEncoding(c.bytes, c.encoding), c.shownBack);
     }
-    // Bytes that do not decode are shown as Latin-1 rather than lost.
-    EXPECT_EQ(fromPageEncoding("a\xff" "b", "UTF-8"), "a\xc3\xbf" "b");
-    EXPECT_EQ(fromPageEncoding("\x81", "WINDOWS-1252"), "\xc2\x81");
 }
 
 TEST(Encoding, ControlCharactersAndReferences)
 {
-    EXPECT_EQ(withoutControls(std::string("a\0b\r\n\r\nc\td\x1b\x7f\xc2\x80\xc2\x85\xc2\xa0\xc3\xa9", 20)),
-              "ab  c d \xc2\xa0\xc3\xa9");
-    const struct {
-        std::string raw, shown;
-    } refs[] = {
-        {"&quot;x&quot; &lt;b&gt;", "\"x\" <b>"},
-        {"&#8364; &#x20AC; &#X20ac;", "\xe2\x82\xac \xe2\x82\xac \xe2\x82\xac"},
-        {"&amp;lt; &copy; & &#; &#xD800; &#1114112; &#0; &#99999999999;", "&amp;lt; &copy; & &#; &#xD800; &#1114112; &#0; &#99999999999;"},
-    };
-    for (const auto& r : refs)
-        EXPECT_EQ(decodeReferences(r.raw), r.shown) << r.raw;
+    EXPECT_EQ(withoutControls(std::string("a\0b\r\n\r\nc\td\x1b\x7f\xc2\x80\xc2\x85\xc2\xa0\xc3\xa9", 20)), "ab  c d \xc2\xa0\xc3\xa9");
+    EXPECT_EQ(decodeReferences("&quot;x&quot; &lt;b&gt; &#8364; &#x20AC; &#X20ac;"), "\"x\" <b> \xe2\x82\xac \xe2\x82\xac \xe2\x82\xac");
+    const std::string kept = "&amp;lt; &copy; & &#; &#xD800; &#1114112; &#0; &#99999999999;"; // not or not safely characters
+    EXPECT_EQ(decodeReferences(kept), kept);
 }
 
 } // namespace

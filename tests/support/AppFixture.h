@@ -3,12 +3,40 @@
 // scripted message boxes (or real ones, answered by the test).
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/qt/Windows.h"
+#include "platform/qt/QtPlatform.h"
 #include "support/Doubles.h"
 
 namespace bw::test {
+
+inline QStringList rows(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+inline void clickRow(QListWidget* list, const QString& text)
+{
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << text.toStdString();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found[0]).center());
+}
 
 template <class Boxes = ScriptedDialogs> struct AppFixture : ::testing::Test {
     Boxes dialogs;
@@ -24,6 +52,13 @@ template <class Boxes = ScriptedDialogs> struct AppFixture : ::testing::Test {
         app->window().show();
     }
     template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
+    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    // Deletes what closed windows left to be deleted later.
+    static void settle()
+    {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 };
 
 } // namespace bw::test

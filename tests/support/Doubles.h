@@ -43,7 +43,6 @@ public:
     std::deque<std::optional<std::string>> chosen; // dialog results; nullopt = cancelled
     std::function<std::optional<std::string>()> chooser; // asked when chosen runs out
     std::vector<Shown> shown;
-    std::vector<FileDialog> openRequests, saveRequests;
     std::deque<std::vector<std::string>> chosenMany; // several-file dialog results; empty = cancelled
     std::vector<FileDialog> openManyRequests;
     std::deque<std::optional<std::string>> typed; // prompt answers; nullopt = Cancel
@@ -65,8 +64,8 @@ public:
         answers.pop_front();
         return a;
     }
-    bool showOpen(FileDialog& d) override { return take(d, openRequests); }
-    bool showSave(FileDialog& d) override { return take(d, saveRequests); }
+    bool showOpen(FileDialog& d) override { return take(d); }
+    bool showSave(FileDialog& d) override { return take(d); }
     std::vector<std::string> showOpenMany(FileDialog& d) override
     {
         openManyRequests.push_back(d);
@@ -103,18 +102,9 @@ public:
         return answer;
     }
 
-    bool saw(const std::string& text, const std::string& title) const
-    {
-        for (const auto& s : shown)
-            if (s.text == text && s.title == title)
-                return true;
-        return false;
-    }
-
 private:
-    bool take(FileDialog& d, std::vector<FileDialog>& log)
+    bool take(FileDialog& d)
     {
-        log.push_back(d);
         if (chosen.empty() && chooser)
             chosen.push_back(chooser());
         if (chosen.empty())
@@ -137,15 +127,14 @@ public:
 
 class FakeHost : public Host {
 public:
-    std::vector<std::string> focus;
-    int ended = 0, abouts = 0, splashes = 0, batchWindows = 0, batchUnloads = 0, ftpWindows = 0;
-    void setFocus(std::string_view control) override { focus.emplace_back(control); }
+    int ended = 0;
+    void setFocus(std::string_view) override {}
     void endProgram() override { ++ended; }
-    void showAbout() override { ++abouts; }
-    void showLocalBatch() override { ++batchWindows; }
-    void unloadLocalBatch() override { ++batchUnloads; }
-    void showFtp() override { ++ftpWindows; }
-    void loadSplash() override { ++splashes; }
+    void showAbout() override {}
+    void showLocalBatch() override {}
+    void unloadLocalBatch() override {}
+    void showFtp() override {}
+    void loadSplash() override {}
 };
 
 // Files in memory: fast enough for long random sessions. A file's look changes with every
@@ -189,31 +178,16 @@ public:
         return {true, {}, stamp(path)};
     }
     void removeStaleCopies(const std::string&) override {}
-    std::vector<std::string> folders;            // made through makeFolders, in order
-    std::optional<std::string> folderFailure;    // when set, makeFolders fails with it
-    WriteResult makeFolders(const std::string& path) override
-    {
-        if (folderFailure)
-            return {false, *folderFailure, {}};
-        folders.push_back(path);
-        return {true, {}, {}};
-    }
+    WriteResult makeFolders(const std::string&) override { return {true, {}, {}}; }
 };
 
 // The settings store in memory: sections in order of creation, keys in order of first
-// save, matched without regard to ASCII letter case. failure, when set, makes every save
-// and delete fail with that text and change nothing.
+// save, matched without regard to ASCII letter case.
 class MemorySettings : public SettingsStore {
 public:
-    std::optional<std::string> failure;
-    int writes = 0;
-
     WriteResult saveSetting(const std::string& app, const std::string& section, const std::string& key,
                             const std::string& value) override
     {
-        if (failure)
-            return {false, *failure};
-        ++writes;
         SettingPairs& pairs = sectionOf(app, section, true);
         auto it = find(pairs, key);
         if (it != pairs.end())
@@ -235,9 +209,6 @@ public:
     }
     WriteResult deleteSetting(const std::string& app, const std::string& section, const std::string& key) override
     {
-        if (failure)
-            return {false, *failure};
-        ++writes;
         SettingPairs& pairs = sectionOf(app, section, false);
         auto it = find(pairs, key);
         if (it != pairs.end())

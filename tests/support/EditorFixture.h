@@ -1,13 +1,17 @@
 #pragma once
-// A main window on real files in a temp folder, with scripted dialogs.
+// A main window on real files in a temp folder, driven by short scripts whose every box,
+// end and view lands in one log, so that a table row states a whole session.
 #include <gtest/gtest.h>
 
-#include "editor/Form1.h"
+#include <memory>
+
+#include "batch/Form3.h"
+#include "batch/FtpBatchSource.h"
 #include "support/Doubles.h"
 
 namespace bw::test {
 
-struct EditorFixture : ::testing::Test {
+struct EditorFixture : ::testing::Test, FtpBatchSource {
     ScriptedDialogs dialogs;
     RealFileSystem files;
     RecordingShell shell;
@@ -15,20 +19,123 @@ struct EditorFixture : ::testing::Test {
     MemorySettings settings;
     TempDir dir;
     Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
+    std::unique_ptr<form3> batchWindow;
+    std::vector<std::string> log;
 
     EditorFixture() { form.Form_Load(); }
+    std::string tempPath() const override { return dir.path("ftp/"); }
 
-    // File > Open, the dialog answering with path.
-    void openFile(const std::string& path)
+    // One session: page.html (when given) opened, the steps run, then the view logged.
+    struct Row {
+        const char* name;
+        std::string page;
+        std::vector<std::string> steps;
+        std::vector<std::string> log; // each entry a part of the logged line
+        std::vector<std::string> files = {}; // "name=bytes", or "name" for a file that must not be
+    };
+    void play(const Row& row)
     {
-        dialogs.chosen.push_back(path);
-        form.fileopen();
+        SCOPED_TRACE(row.name);
+        form.nytt();
+        log.clear();
+        std::filesystem::remove_all(dir.path("page.html")); // a row may have left a folder there
+        if (!row.page.empty())
+            run("O:" + dir.write("page.html", row.page).substr(dir.path().size()));
+        for (const std::string& step : row.steps)
+            run(step);
+        run("?");
+        // A logged line matches when it holds its row entry; one that does not shows in full.
+        std::vector<std::string> seen = log;
+        for (size_t i = 0; i < seen.size() && i < row.log.size(); ++i)
+            if (seen[i].find(row.log[i]) != std::string::npos)
+                seen[i] = row.log[i];
+        EXPECT_EQ(seen, row.log);
+        for (const std::string& file : row.files) {
+            const std::string name = file.substr(0, file.find('='));
+            EXPECT_EQ(std::filesystem::exists(dir.path(name)) ? name + "=" + readAll(dir.path(name)) : name, file);
+        }
     }
-    void images(std::initializer_list<const char*> names)
+
+    // "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
+    // cancelled), "O:name" File > Open ("O" cancelled, "o" no dialog wanted), "R" RESET, "N"
+    // New, "X" Exit, "C" closing the window; "y"/"n" answer the next question, "0"/"1"/"2"/"d"
+    // the next choice (d: its default); "w:name=bytes" writes a file, "~bytes" another program
+    // writes the page, "t" touches it, "/" turns it into a folder, "f" logs its bytes, "?" logs
+    // the view; batches: "B:a,b" Add files then OK, "M" Move to next file, "F:name" a page the
+    // FTP window fetched into tempPath().
+    void run(const std::string& step)
     {
-        for (const char* name : names)
-            dir.write(name, kGif);
+        const std::string arg = step.size() > 2 ? step.substr(2) : "";
+        const std::string page = form.Text6.Text();
+        const int ended = host.ended;
+        bool stays = false;
+        switch (step.empty() ? ' ' : step[0]) {
+        case 'y': case 'n': dialogs.answers.push_back(step == "y" ? Answer::Yes : Answer::No); return;
+        case '0': case '1': case '2': dialogs.chosenButtons.push_back(step[0] - '0'); return;
+        case 'd': dialogs.chosenButtons.push_back(-1); return;
+        case 'w': dir.write(arg.substr(0, arg.find('=')), arg.substr(arg.find('=') + 1)); return;
+        case '~': std::ofstream(page, std::ios::binary) << step.substr(1); return;
+        case '/': std::filesystem::remove(page); std::filesystem::create_directory(page); return;
+        case 't': std::filesystem::last_write_time(page, std::filesystem::last_write_time(page) + std::chrono::minutes(1)); return;
+        case 'f': log.push_back("file " + readAll(page)); return;
+        case '?': log.push_back(view()); return;
+        case '=': form.Text1.setText(step.substr(1)); break;
+        case '>': form.Command3_Click(); break;
+        case '<': form.Command5_Click(); break;
+        case 'K': form.Command4_Click(); break;
+        case 'S': form.s_Click(); break;
+        case 'R': form.Command1_Click(); break;
+        case 'N': form.n_Click(); break;
+        case 'X': form.e_Click(); break;
+        case 'C': stays = !form.Form_Unload(); break;
+        case 'M': form.Command7_Click(); break;
+        case 'o': form.fileopen(); break;
+        case 'A': case 'O':
+            // "*.html" is what the dialog gives back when nothing was chosen.
+            dialogs.chosen.push_back(step.size() < 2 ? std::nullopt : std::optional(arg[0] == '*' ? arg : dir.path(arg)));
+            step[0] == 'A' ? form.fileSaveas() : form.fileopen();
+            break;
+        case 'F':
+            form.Text6.setText(arg);
+            form.batchopen(*this);
+            break;
+        case 'B': {
+            batchWindow = std::make_unique<form3>(Platform{dialogs, files, shell, host, settings}, form);
+            batchWindow->Unload = [this] { log.push_back("(batch window closed)"); };
+            std::istringstream names(arg);
+            dialogs.chosenMany.emplace_back();
+            for (std::string name; std::getline(names, name, ',');)
+                dialogs.chosenMany.back().push_back(dir.path(name));
+            batchWindow->Command1_Click();
+            batchWindow->OKButton_Click();
+            break;
+        }
+        default: throw std::logic_error("no such step: " + step);
+        }
+        for (const Shown& box : dialogs.shown)
+            log.push_back(box.title + ": " + box.text +
+                          (!box.choices.empty() ? " [" + box.choices[0] + "/" + box.choices[1] + "/" + box.choices[2] + "]"
+                           : box.buttons != Buttons::YesNo ? "" : box.defaultAnswer == Answer::No ? " [No]" : " [Yes]"));
+        dialogs.shown.clear();
+        if (!dialogs.answers.empty() || !dialogs.chosen.empty() || !dialogs.chosenButtons.empty())
+            log.push_back("(not asked)");
+        dialogs.answers.clear();
+        dialogs.chosen.clear();
+        dialogs.chosenButtons.clear();
+        if (stays)
+            log.push_back("(stays)");
+        if (host.ended != ended)
+            log.push_back("(ended)");
     }
+
+    // Batch progress, the page, counter, box, picture name and the picture file shown.
+    std::string view() const
+    {
+        auto local = [this](const std::string& path) { return path.starts_with(dir.path()) ? path.substr(dir.path().size()) : path; };
+        return (form.Label3.Visible ? form.Label3.Caption + "|" : "") + local(form.Text6.Text()) + "|" +
+               form.Label1.Caption + "|" + form.Text1.Text() + "|" + form.Label5.Caption + "|" + local(form.Picture1.Picture);
+    }
+    void images(std::initializer_list<const char*> names) { for (const char* name : names) dir.write(name, kGif); }
 };
 
 } // namespace bw::test

@@ -1,68 +1,52 @@
 #!/usr/bin/env python3
-"""A throw-away FTP server for the tests.
-
-usage: ftp_server.py ROOT USER PASSWORD [LOGIN_LOG]
-
-Serves ROOT on 127.0.0.1 at a free port, prints "port N" on the first line of
-stdout, and stops when stdin closes or on SIGTERM/SIGINT. Every successful login
-adds a line to LOGIN_LOG, so a test can count how often the client logged in.
-"""
+# A throw-away FTP server for the tests:
+#   ftp_server.py ROOT USER PASSWORD LOG LISTING
+# Serves ROOT to USER on 127.0.0.1 and a free port until killed, printing "port N" once it
+# listens, and writes the user's name to LOG at each login. Given a LISTING file (not "")
+# it misbehaves on purpose: LIST sends that file's bytes as they are (or is refused when
+# the file is empty), PWD is refused, so the client never learns the login folder's name,
+# and LOG gets every command line as well.
 import logging
 import os
-import signal
 import sys
-import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-
-def main():
-    if len(sys.argv) < 4:
-        sys.stderr.write(__doc__)
-        return 2
-    root, user, password = sys.argv[1:4]
-    login_log = sys.argv[4] if len(sys.argv) > 4 else None
-
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elr")
-
-    class Handler(FTPHandler):
-        def on_login(self, username):
-            if login_log:
-                with open(login_log, "a") as log:
-                    log.write(username + "\n")
-
-    logging.basicConfig(level=logging.WARNING)
-    Handler.authorizer = authorizer
-    # Answer a wrong password at once, so tests with short timeouts see the refusal.
-    Handler.auth_failed_timeout = 0.05
-    Handler.banner = "test server ready"
-    Handler.passive_ports = None
-    server = FTPServer(("127.0.0.1", 0), Handler)
-    server.max_cons = 64
-
-    def stop(*_):
-        server.close_all()
-        os._exit(0)
-
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
-
-    def watch_stdin():
-        try:
-            while sys.stdin.buffer.read(4096):
-                pass
-        finally:
-            os._exit(0)
-
-    threading.Thread(target=watch_stdin, daemon=True).start()
-    sys.stdout.write("port %d\n" % server.address[1])
-    sys.stdout.flush()
-    server.serve_forever(timeout=0.2, handle_exit=False)
-    return 0
+root, user, password, log, listing = sys.argv[1:6]
+listing = listing or None
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+class Handler(FTPHandler):
+    auth_failed_timeout = 0.05  # tests with short timeouts must see a refusal
+
+    def note(self, text):
+        with open(log, "a") as f:
+            f.write(text + "\n")
+
+    def pre_process_command(self, line, cmd, arg):
+        if listing is not None:
+            self.note(line)
+        super().pre_process_command(line, cmd, arg)
+
+    def on_login(self, username):
+        self.note(username)
+
+    def ftp_PWD(self, line):
+        return super().ftp_PWD(line) if listing is None else self.respond("502 no")
+
+    def ftp_LIST(self, path):
+        if listing is None:
+            return super().ftp_LIST(path)
+        with open(listing, "rb") as f:  # read anew each time: the test may change it
+            data = f.read()
+        return self.push_dtp_data(data, cmd="LIST") if data else self.respond("550 not for you")
+
+
+Handler.authorizer = DummyAuthorizer()
+Handler.authorizer.add_user(user, password, root, perm="elr")
+logging.basicConfig(level=logging.WARNING)
+server = FTPServer(("127.0.0.1", 0), Handler)
+os.write(1, b"port %d\n" % server.address[1])  # in one piece: the test reads it once
+server.serve_forever(timeout=0.2, handle_exit=False)

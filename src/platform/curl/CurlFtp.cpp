@@ -371,6 +371,8 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_TCP_KEEPALIVE, 1L);
     // One CWD per folder change, and none while the folder stays the same.
     set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    // Above a login folder of unknown name the path is "../..": libcurl would drop those.
+    set(CURLOPT_PATH_AS_IS, 1L);
     set(CURLOPT_XFERINFOFUNCTION, &progressCall);
     set(CURLOPT_XFERINFODATA, static_cast<void*>(h.get()));
     set(CURLOPT_NOPROGRESS, 0L);
