@@ -31,10 +31,11 @@ bool Form1::takeBatchPage(const std::string& path)
     List1.Clear();
     List2.Clear();
     Text3.setText("");
+    Label5.Caption = "";
+    Picture1.clear();
     if (!read) {
         nytt1();
         Text6.setText("");
-        Picture1.clear();
         Label1.Caption = "Image of";
         return false;
     }

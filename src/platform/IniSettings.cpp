@@ -374,7 +374,6 @@ SettingPairs IniSettingsStore::getAllSettings(const std::string& app, const std:
 
 namespace {
 
-// Reads the application's file, lets change edit it, and writes it back when change says so.
 // Holds an exclusive lock on a file beside the store while a rewrite reads, changes and
 // replaces it, so that two programs saving at once do not drop each other's settings.
 class RewriteLock {

@@ -66,6 +66,8 @@ TEST_F(Gui, MainWindowWalk)
     dialogs.answers = {Answer::Yes}; // load a new page
     QTest::keySequence(&app->window(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(counter(), "Image 1 of 5");
+    for (int i = 0; i < 5; ++i, click("Command3")) // SVG, JPEG, PNG, GIF, and PNG again: each decoded and fitted
+        EXPECT_TRUE(!picture->pixmap().isNull() && picture->pixmap().width() <= picture->contentsRect().width()) << i;
     const std::string mapText = "<img src=\"sun.gif\"><map><area href=\"<br><br><br><br><br><br><br><br>x.html\"></map>";
     dialogs.chosen = {dir.write("site/map.html", mapText)};
     dialogs.answers = {Answer::Yes};

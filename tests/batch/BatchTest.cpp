@@ -35,7 +35,7 @@ TEST_F(Batch, Sessions)
         {"fetched: odd pictures", "", {ftp + "<img SRC=\"v1.2/x.gif\">"s, "F:page.html", "?", ftp + "<img SRC=\"gone.gif\">"s, "F:page.html", "?",
                                        ftp + "<body background=\"x.gif\"><img SRC=\"pics/y.jpg\">"s, "F:page.html", "?", ftp + "<p>none</p>"s, "F:page.html"},
          {"ftp/page.html|Image 1 of 1||v1.2/x.gif|ftp/v1.2/x.gif", "Pic Not Found: BRINDLEWORK", "ftp/page.html|Image 1 of 1||gone.gif|",
-          "ftp/page.html|Image 1 of 1||pics/y.jpg|ftp/pics/y.jpg", "ftp/page.html|Image 0 of 0|"}},
+          "ftp/page.html|Image 1 of 1||pics/y.jpg|ftp/pics/y.jpg", "ftp/page.html|Image 0 of 0|||"}},
         {"fetched: none named", "", {"F:"}, {"|Image of|||"}},
         // What is typed goes into the page before the batch moves on; past the last page it stays.
         {"three pages in two folders", "", {"B:a/one.html,b/two.html,a/three.html", "?", "=T1", "M", "?", "=T2", "M", "?", "=T3", "M"},

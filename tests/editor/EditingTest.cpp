@@ -1,9 +1,6 @@
 // The main window on one page: what each session shows, asks and leaves in the files.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "support/EditorFixture.h"
 
 namespace bw {
@@ -186,17 +183,6 @@ TEST_F(Editing, NothingWrittenMeansNothingToPutBack)
                                              "(not asked)"}));
     EXPECT_EQ(readAll(ro), page);
     EXPECT_TRUE(files.stamp(ro).sameLook(before));
-}
-
-TEST_F(Editing, OpeningRemovesCopiesThatKilledRunsLeft)
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    const std::string left = dir.write(RealFileSystem::copyPrefix("page.html", child) + "Xy12z9", "35 MB of it");
-    run("O:" + dir.write("page.html", "<img SRC=\"a.gif\">").substr(dir.path().size()));
-    EXPECT_FALSE(std::filesystem::exists(left));
 }
 
 // Views redraw from these notices, whichever window changed the page.

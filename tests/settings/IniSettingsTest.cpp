@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "platform/IniSettings.h"
 #include "support/Doubles.h"
@@ -113,6 +114,22 @@ TEST_F(Store, DamagedFilesAreReadAsFarAsTheyCanBeAndWhatCannotBeReadIsLeftAlone)
     std::sort(kept.begin(), kept.end());
     std::sort(damaged.begin(), damaged.end());
     EXPECT_EQ(kept, damaged);
+}
+
+// Two running programs saving at once: the file lock keeps every setting of both.
+TEST_F(Store, TwoProgramsSavingAtOnceKeepEverySetting)
+{
+    ASSERT_TRUE(store.saveSetting("bw", "brindlepad", "Url", "first").ok);
+    auto saveMany = [this](const std::string& prefix) {
+        IniSettingsStore own(folder);
+        for (int i = 0; i < 40; ++i)
+            own.saveSetting("bw", "brindlepad\\hosts", prefix + std::to_string(i) + "HostName", prefix);
+    };
+    std::thread a(saveMany, "a"), b(saveMany, "b");
+    a.join();
+    b.join();
+    EXPECT_EQ(store.getAllSettings("bw", "brindlepad\\hosts").size(), 80u);
+    EXPECT_EQ(store.getSetting("bw", "brindlepad", "Url"), "first");
 }
 
 } // namespace

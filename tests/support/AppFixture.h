@@ -15,7 +15,6 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 #include "app/qt/Windows.h"

@@ -73,10 +73,6 @@ public:
             throw std::logic_error("unexpected several-file dialog");
         std::vector<std::string> result = std::move(chosenMany.front());
         chosenMany.pop_front();
-        if (!result.empty()) {
-            d.FileName = result.back();
-            d.FileTitle = std::filesystem::path(result.back()).filename().string();
-        }
         return result;
     }
     int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,

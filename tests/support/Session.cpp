@@ -97,6 +97,30 @@ std::string stripped(std::string_view tag)
     return out;
 }
 
+// Empty when `now` is `first` with only ALT attributes of the allowed image tags changed (their
+// places in page order); else what differs.
+std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed)
+{
+    const auto before = imageTags(first), after = imageTags(now);
+    if (after.size() != before.size())
+        return "the page's image tags changed:\n  was [" + first + "]\n  now [" + now + "]";
+    // The bytes between image tags stay; an allowed tag changes in its ALT attributes only.
+    for (size_t k = 0; k <= before.size(); ++k) {
+        const size_t from = k == 0 ? 0 : before[k - 1].end, to = k < before.size() ? before[k].begin : first.size();
+        const size_t nowFrom = k == 0 ? 0 : after[k - 1].end, nowTo = k < after.size() ? after[k].begin : now.size();
+        const std::string a = first.substr(from, to - from), b = now.substr(nowFrom, nowTo - nowFrom);
+        if (a != b)
+            return "text before image tag " + std::to_string(k) + " changed:\n  was [" + a + "]\n  now [" + b + "]";
+        if (k == before.size())
+            break;
+        const std::string_view tagA = before[k].of(first), tagB = after[k].of(now);
+        const bool editable = std::find(allowed.begin(), allowed.end(), k) != allowed.end();
+        if (tagA != tagB && (!editable || stripped(tagA) != stripped(tagB)))
+            return "image tag " + std::to_string(k) + " changed:\n  was [" + std::string(tagA) + "]\n  now [" + std::string(tagB) + "]";
+    }
+    return {};
+}
+
 class Session {
 public:
     Session(Choices& c, bool batch)
@@ -290,28 +314,6 @@ private:
 };
 
 } // namespace
-
-std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed)
-{
-    const auto before = imageTags(first), after = imageTags(now);
-    if (after.size() != before.size())
-        return "the page's image tags changed:\n  was [" + first + "]\n  now [" + now + "]";
-    // The bytes between image tags stay; an allowed tag changes in its ALT attributes only.
-    for (size_t k = 0; k <= before.size(); ++k) {
-        const size_t from = k == 0 ? 0 : before[k - 1].end, to = k < before.size() ? before[k].begin : first.size();
-        const size_t nowFrom = k == 0 ? 0 : after[k - 1].end, nowTo = k < after.size() ? after[k].begin : now.size();
-        const std::string a = first.substr(from, to - from), b = now.substr(nowFrom, nowTo - nowFrom);
-        if (a != b)
-            return "text before image tag " + std::to_string(k) + " changed:\n  was [" + a + "]\n  now [" + b + "]";
-        if (k == before.size())
-            break;
-        const std::string_view tagA = before[k].of(first), tagB = after[k].of(now);
-        const bool editable = std::find(allowed.begin(), allowed.end(), k) != allowed.end();
-        if (tagA != tagB && (!editable || stripped(tagA) != stripped(tagB)))
-            return "image tag " + std::to_string(k) + " changed:\n  was [" + std::string(tagA) + "]\n  now [" + std::string(tagB) + "]";
-    }
-    return {};
-}
 
 std::string runSession(Choices& c, bool batch, int steps) { return Session(c, batch).run(steps); }
 

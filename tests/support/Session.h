@@ -7,7 +7,6 @@
 #include <random>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace bw::test {
 
@@ -31,10 +30,6 @@ struct ByteChoices final : Choices {
     std::span<const uint8_t> bytes;
     size_t at = 0;
 };
-
-// Empty when `now` is `first` with only ALT attributes of the allowed image tags changed (their
-// places in page order) plus line ends at the end; else what differs.
-std::string intactProblem(const std::string& first, const std::string& now, const std::vector<size_t>& allowed);
 
 // Runs up to `steps` random commands on one page (or walking batches); returns the first
 // broken property, or "".
