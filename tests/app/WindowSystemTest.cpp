@@ -125,6 +125,12 @@ TEST_F(WindowSystem, TitlesPlacesAndNamesAsTheServerAndReadersHaveThem)
             QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(window);
             EXPECT_TRUE(reader->role() == QAccessible::Window || reader->role() == QAccessible::Dialog);
             EXPECT_EQ(reader->text(QAccessible::Name).toStdString(), title);
+            const QList<QWidget*> controls = window->findChildren<QWidget*>() + app->window().findChildren<QWidget*>();
+            for (QWidget* control : controls) {
+                const bool reached = control->isVisible() && control->focusPolicy() != Qt::NoFocus;
+                EXPECT_TRUE(!reached || !QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty())
+                    << control->metaObject()->className() << " " << control->objectName().toStdString();
+            }
             EXPECT_TRUE(screen.contains(placed));
             const bool room = main.left() - 8 >= placed.width() || screen.right() - main.right() - 8 >= placed.width();
             EXPECT_EQ(placed.intersects(main), !room);

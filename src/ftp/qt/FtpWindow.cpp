@@ -118,6 +118,7 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& bu
     combo1_->setEditable(true);
     combo1_->setInsertPolicy(QComboBox::NoInsert);
     combo1_->setAccessibleName(QString::fromStdString(ftp_.Label1.Caption));
+    combo1_->lineEdit()->setAccessibleName(combo1_->accessibleName()); // the text box a reader lands in
     combo1_->setAccessibleDescription("Stored hosts; type a host name, with :port if it needs one");
     combo1_->setMinimumWidth(240);
     label1->setBuddy(combo1_);
