@@ -1,0 +1,36 @@
+#pragma once
+// What makes an ALT text a poor one: one table of rules, read by the hints under the ALT box
+// and by the site check alike, so both always say the same.
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace bw {
+
+enum class Severity { Error, Warning, Note };
+
+struct AltRule {
+    const char* id;
+    Severity severity;
+    const char* message;
+};
+
+// Every rule, in the order findings are reported.
+const std::vector<AltRule>& altRules();
+const AltRule* altRule(std::string_view id);
+
+// What stands around an image: the picture's file name as written, the text of the link it
+// sits in, and its figure's caption (empty when there is none).
+struct AltContext {
+    std::string_view fileName, linkText, caption;
+};
+
+// The rules an image breaks, given its ALT as the box shows it (nullopt: the tag has no alt at
+// all). An empty ALT marks a decorative image and breaks none. alt-conflict is a site rule and
+// never comes from here.
+std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, const AltContext& context);
+
+// ALT length as a reader counts it: characters, not bytes.
+size_t altLength(std::string_view alt);
+
+} // namespace bw
