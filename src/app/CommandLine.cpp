@@ -6,7 +6,11 @@ namespace bw {
 
 void describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription("BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.");
+    parser.setApplicationDescription(
+        "BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.\n\n"
+        "brindlework check PATH... checks the images of pages, and of the pages in folders and their\n"
+        "subfolders, without a window: one line for each finding, then exit status 0 (nothing to\n"
+        "fix), 1 (findings) or 2 (a path could not be checked).");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("PAGE", "An HTML page to open at start, as File > Open would.", "[PAGE]");
@@ -45,8 +49,34 @@ QStringList withoutToolkitOptions(const QStringList& arguments)
 
 } // namespace
 
+namespace {
+
+CommandLine readCheck(const QStringList& arguments)
+{
+    CommandLine line;
+    line.ask = CommandLine::Ask::Check;
+    bool names = false; // after "--" only names follow
+    for (const QString& argument : arguments) {
+        if (!names && argument == "--")
+            names = true;
+        else if (!names && argument.startsWith('-') && argument != "-")
+            return {CommandLine::Ask::Wrong, {}, {}, "check has no option " + argument + "."};
+        else if (argument.isEmpty())
+            return {CommandLine::Ask::Wrong, {}, {}, "A PATH to check is empty."};
+        else
+            line.paths << argument;
+    }
+    if (line.paths.isEmpty())
+        return {CommandLine::Ask::Wrong, {}, {}, "check needs at least one PATH: a page or a folder."};
+    return line;
+}
+
+} // namespace
+
 CommandLine readCommandLine(const QStringList& arguments)
 {
+    if (arguments.value(1) == "check")
+        return readCheck(arguments.mid(2));
     QCommandLineParser parser;
     describe(parser);
     CommandLine line;

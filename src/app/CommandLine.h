@@ -9,13 +9,14 @@ class QCommandLineParser;
 namespace bw {
 
 struct CommandLine {
-    enum class Ask { Run, Help, Version, Wrong };
+    enum class Ask { Run, Help, Version, Wrong, Check };
     Ask ask = Ask::Run;
     QString page;  // the page to open at start; empty = none
+    QStringList paths; // with Check: the pages and folders to check
     QString error; // with Wrong: what is wrong, as a sentence
 };
 
-inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]";
+inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check PATH...";
 
 // The options and arguments the program takes, for parsing and for --help.
 void describe(QCommandLineParser& parser);

@@ -5,6 +5,7 @@
 
 #include "Version.h"
 #include "app/CommandLine.h"
+#include "check/SiteCheck.h"
 #include "app/qt/Windows.h"
 #include "platform/Folders.h"
 #include "platform/IniSettings.h"
@@ -50,6 +51,18 @@ int main(int argc, char** argv)
         bw::describe(parser);
         parser.process(app); // prints and exits
         return 0;
+    }
+    case bw::CommandLine::Ask::Check: {
+        std::vector<std::string> paths;
+        for (const QString& path : line.paths)
+            paths.push_back(path.toLocal8Bit().toStdString());
+        const bw::CheckReport report = bw::checkSite(paths);
+        const std::string text = bw::textReport(report);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        for (const std::string& error : report.errors)
+            std::fprintf(stderr, "brindlework: %s\n", error.c_str());
+        std::fflush(stdout);
+        return bw::checkStatus(report);
     }
     case bw::CommandLine::Ask::Run:
         break;

@@ -202,6 +202,9 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         {{""}, Ask::Wrong, "", "empty"},
         {{"--help"}, Ask::Help, "", ""},
         {{"a.html", "b.html", "--version"}, Ask::Version, "", ""},
+        {{"check", "--", "-gone.html"}, Ask::Check, "", ""}, // checked without a display: 2, as it is not there
+        {{"check"}, Ask::Wrong, "", "at least one PATH"},
+        {{"check", "--format", "text", "a.html"}, Ask::Wrong, "", "no option --format"},
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -219,7 +222,7 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         program.setProcessEnvironment(env);
         program.start(BW_PROGRAM, row.arguments);
         ASSERT_TRUE(program.waitForFinished(20000));
-        EXPECT_EQ(program.exitCode(), row.ask == Ask::Wrong ? 2 : 0);
+        EXPECT_EQ(program.exitCode(), row.ask == Ask::Wrong || row.ask == Ask::Check ? 2 : 0);
         const QString err = QString::fromLocal8Bit(program.readAllStandardError());
         EXPECT_TRUE(err.contains(row.errorHas) && err.contains(row.ask == Ask::Wrong ? kUsage : "")) << err.toStdString();
     }
