@@ -56,11 +56,14 @@ int main(int argc, char** argv)
         std::vector<std::string> paths;
         for (const QString& path : line.paths)
             paths.push_back(path.toLocal8Bit().toStdString());
-        const bw::CheckReport report = bw::checkSite(paths);
-        const std::string text = bw::textReport(report);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        for (const std::string& error : report.errors)
-            std::fprintf(stderr, "brindlework: %s\n", error.c_str());
+        const bw::CheckReport report = bw::checkSite(paths, [](const bw::PageCheck& page) {
+            const std::string text = bw::textLines(page.findings);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            if (!page.error.empty()) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "brindlework: %s\n", page.error.c_str());
+            }
+        });
         std::fflush(stdout);
         return bw::checkStatus(report);
     }

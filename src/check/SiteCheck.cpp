@@ -1,9 +1,11 @@
 #include "check/SiteCheck.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "editor/Encoding.h"
 #include "page/ImageFinder.h"
@@ -21,22 +23,22 @@ bool isPageName(const fs::path& path)
     return extension == ".html" || extension == ".htm" || extension == ".shtml" || extension == ".xhtml";
 }
 
-void checkPage(const std::string& path, CheckReport& report)
+PageCheck checkPage(const std::string& path)
 {
+    PageCheck report{path, {}, 0, {}};
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     if (in)
         bytes << in.rdbuf();
     if (!in || in.bad()) {
-        report.errors.push_back(path + ": cannot be read");
-        return;
+        report.error = path + ": cannot be read";
+        return report;
     }
     const std::string page = bytes.str();
     if (page.find('\0') != std::string::npos) {
-        report.errors.push_back(path + ": is not an HTML page: it holds binary data");
-        return;
+        report.error = path + ": is not an HTML page: it holds binary data";
+        return report;
     }
-    ++report.pages;
     const std::string encoding = pageEncoding(page);
     size_t line = 1, lineStart = 0, counted = 0; // lines are counted up to each tag in turn
     for (const FoundImage& image : findImages(page).images) {
@@ -54,13 +56,15 @@ void checkPage(const std::string& path, CheckReport& report)
         for (const AltRule* rule : altFindings(alt, {src, {}, {}}))
             report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt});
     }
+    return report;
 }
 
 } // namespace
 
-CheckReport checkSite(const std::vector<std::string>& paths)
+CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each)
 {
-    CheckReport report;
+    // What to check, in order: a page's path, or a path that cannot be checked with why.
+    std::vector<PageCheck> items;
     for (const std::string& path : paths) {
         std::error_code error;
         if (fs::is_directory(path, error)) {
@@ -69,26 +73,60 @@ CheckReport checkSite(const std::vector<std::string>& paths)
             for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error))
                 if (walk->is_regular_file(error) && isPageName(walk->path()))
                     pages.push_back(walk->path().string());
-            if (error)
-                report.errors.push_back(path + ": the folder cannot be read to its end (" + error.message() + ")");
             std::sort(pages.begin(), pages.end());
-            for (const std::string& page : pages)
-                checkPage(page, report);
+            for (std::string& page : pages)
+                items.push_back({std::move(page), {}, 0, {}});
+            if (error)
+                items.push_back({path, path + ": the folder cannot be read to its end (" + error.message() + ")", 0, {}});
         } else if (fs::is_regular_file(path, error)) {
-            checkPage(path, report);
+            items.push_back({path, {}, 0, {}});
         } else {
             // A pipe or a device could feed it forever.
-            report.errors.push_back(path + (fs::exists(path, error) ? ": is neither a page file nor a folder" : ": no such file or folder"));
+            items.push_back({path, path + (fs::exists(path, error) ? ": is neither a page file nor a folder" : ": no such file or folder"), 0, {}});
+        }
+    }
+    CheckReport report;
+    const unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    constexpr size_t kBatch = 64; // pages held at once, whatever the size of the site
+    for (size_t first = 0; first < items.size(); first += kBatch) {
+        const size_t end = std::min(items.size(), first + kBatch);
+        std::atomic<size_t> next = first;
+        auto work = [&] {
+            for (size_t i; (i = next++) < end;)
+                if (items[i].error.empty())
+                    items[i] = checkPage(items[i].path);
+        };
+        std::vector<std::thread> threads;
+        for (unsigned t = 1; t < workers; ++t)
+            threads.emplace_back(work);
+        work();
+        for (std::thread& thread : threads)
+            thread.join();
+        for (size_t i = first; i < end; ++i) {
+            PageCheck& page = items[i];
+            if (!page.error.empty()) {
+                report.errors.push_back(page.error);
+            } else {
+                ++report.pages;
+                report.images += page.images;
+            }
+            report.errorsAndWarnings += static_cast<size_t>(std::count_if(page.findings.begin(), page.findings.end(),
+                                                                          [](const CheckFinding& f) { return f.rule->severity != Severity::Note; }));
+            if (each)
+                each(page);
+            else
+                report.findings.insert(report.findings.end(), page.findings.begin(), page.findings.end());
+            page = {};
         }
     }
     return report;
 }
 
-std::string textReport(const CheckReport& report)
+std::string textLines(const std::vector<CheckFinding>& findings)
 {
     static const char* const kSeverities[] = {"error", "warning", "note"};
     std::string out;
-    for (const CheckFinding& f : report.findings)
+    for (const CheckFinding& f : findings)
         out += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
                kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + f.src + ") [" + f.rule->id + "]\n";
     return out;
@@ -98,10 +136,7 @@ int checkStatus(const CheckReport& report)
 {
     if (!report.errors.empty())
         return 2;
-    return std::any_of(report.findings.begin(), report.findings.end(),
-                       [](const CheckFinding& f) { return f.rule->severity != Severity::Note; })
-               ? 1
-               : 0;
+    return report.errorsAndWarnings > 0 ? 1 : 0;
 }
 
 } // namespace bw

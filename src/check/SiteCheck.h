@@ -1,5 +1,6 @@
 #pragma once
 // The site check: every image of the pages given, against the ALT rules, with no window.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,18 +17,26 @@ struct CheckFinding {
     std::optional<std::string> alt; // as a reader gets it; nullopt: the tag has none
 };
 
-struct CheckReport {
-    size_t pages = 0, images = 0;
+// One page's findings, or why a path could not be checked.
+struct PageCheck {
+    std::string path, error;
+    size_t images = 0;
     std::vector<CheckFinding> findings;
-    std::vector<std::string> errors; // paths that could not be checked, each with why
+};
+
+struct CheckReport {
+    size_t pages = 0, images = 0, errorsAndWarnings = 0;
+    std::vector<CheckFinding> findings; // kept only when no one takes the pages as they come
+    std::vector<std::string> errors;    // paths that could not be checked, each with why
 };
 
 // Files are checked as named; folders are walked, with their subfolders, for .html, .htm,
-// .shtml and .xhtml pages, in name order.
-CheckReport checkSite(const std::vector<std::string>& paths);
+// .shtml and .xhtml pages, in name order. Pages are read and searched on every core, a few
+// at a time, and handed to `each` in that order, so that a large site never has to be held.
+CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each = {});
 
 // One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message [rule].
-std::string textReport(const CheckReport& report);
+std::string textLines(const std::vector<CheckFinding>& findings);
 
 // 0: nothing to fix, 1: findings of error or warning severity, 2: a path could not be checked.
 int checkStatus(const CheckReport& report);
