@@ -2,15 +2,17 @@
 
 #include <QCommandLineParser>
 
+#include "check/SiteCheck.h"
+
 namespace bw {
 
 void describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
         "BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.\n\n"
-        "brindlework check PATH... checks the images of pages, and of the pages in folders and their\n"
-        "subfolders, without a window: one line for each finding, then exit status 0 (nothing to\n"
-        "fix), 1 (findings) or 2 (a path could not be checked).");
+        "brindlework check [--format text|json] PATH... checks the images of pages, and of the pages\n"
+        "in folders and their subfolders, without a window: one line for each finding (or one JSON\n"
+        "object), then exit status 0 (nothing to fix), 1 (findings) or 2 (a path could not be checked).");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("PAGE", "An HTML page to open at start, as File > Open would.", "[PAGE]");
@@ -56,10 +58,15 @@ CommandLine readCheck(const QStringList& arguments)
     CommandLine line;
     line.ask = CommandLine::Ask::Check;
     bool names = false; // after "--" only names follow
-    for (const QString& argument : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
         if (!names && argument == "--")
             names = true;
-        else if (!names && argument.startsWith('-') && argument != "-")
+        else if (!names && (argument == "--format" || argument.startsWith("--format="))) {
+            line.format = argument == "--format" ? arguments.value(++i) : argument.mid(9);
+            if (!CheckPrinter::knows(line.format.toStdString()))
+                return {CommandLine::Ask::Wrong, {}, {}, "check writes text or json, not \"" + line.format + "\"."};
+        } else if (!names && argument.startsWith('-') && argument != "-")
             return {CommandLine::Ask::Wrong, {}, {}, "check has no option " + argument + "."};
         else if (argument.isEmpty())
             return {CommandLine::Ask::Wrong, {}, {}, "A PATH to check is empty."};

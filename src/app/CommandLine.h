@@ -14,9 +14,10 @@ struct CommandLine {
     QString page;  // the page to open at start; empty = none
     QStringList paths; // with Check: the pages and folders to check
     QString error; // with Wrong: what is wrong, as a sentence
+    QString format = "text"; // with Check: text or json
 };
 
-inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check PATH...";
+inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json] PATH...";
 
 // The options and arguments the program takes, for parsing and for --help.
 void describe(QCommandLineParser& parser);

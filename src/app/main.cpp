@@ -56,14 +56,15 @@ int main(int argc, char** argv)
         std::vector<std::string> paths;
         for (const QString& path : line.paths)
             paths.push_back(path.toLocal8Bit().toStdString());
-        const bw::CheckReport report = bw::checkSite(paths, [](const bw::PageCheck& page) {
-            const std::string text = bw::textLines(page.findings);
-            std::fwrite(text.data(), 1, text.size(), stdout);
+        bw::CheckPrinter printer(line.format.toStdString(), [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+        const bw::CheckReport report = bw::checkSite(paths, [&](const bw::PageCheck& page) {
+            printer.page(page);
             if (!page.error.empty()) {
                 std::fflush(stdout);
                 std::fprintf(stderr, "brindlework: %s\n", page.error.c_str());
             }
         });
+        printer.end(report);
         std::fflush(stdout);
         return bw::checkStatus(report);
     }

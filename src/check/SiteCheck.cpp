@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,8 @@ namespace bw {
 namespace {
 
 namespace fs = std::filesystem;
+
+const char* const kSeverities[] = {"error", "warning", "note"};
 
 bool isPageName(const fs::path& path)
 {
@@ -124,12 +127,73 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
 
 std::string textLines(const std::vector<CheckFinding>& findings)
 {
-    static const char* const kSeverities[] = {"error", "warning", "note"};
     std::string out;
     for (const CheckFinding& f : findings)
         out += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
                kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + f.src + ") [" + f.rule->id + "]\n";
     return out;
+}
+
+namespace {
+
+// A JSON string of any bytes: what is not UTF-8 becomes U+FFFD rather than a broken document.
+std::string jsonString(std::string_view s)
+{
+    std::string out = "\"";
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool valid = length > 0 && i + length <= s.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (!valid) {
+            out += "\\ufffd";
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out.append(s.substr(i, length));
+        }
+        i += length;
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+CheckPrinter::CheckPrinter(std::string_view format, std::function<void(std::string_view)> write)
+    : json_(format == "json"), write_(std::move(write))
+{
+    if (json_)
+        write_("{\"findings\": [");
+}
+
+void CheckPrinter::page(const PageCheck& page)
+{
+    if (!json_) {
+        write_(textLines(page.findings));
+        return;
+    }
+    for (const CheckFinding& f : page.findings) {
+        write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
+               ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " +
+               jsonString(kSeverities[static_cast<int>(f.rule->severity)]) + ", \"message\": " + jsonString(f.rule->message) +
+               ", \"src\": " + jsonString(f.src) + ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
+        first_ = false;
+    }
+}
+
+void CheckPrinter::end(const CheckReport& report)
+{
+    if (json_)
+        write_("\n], \"pages\": " + std::to_string(report.pages) + ", \"images\": " + std::to_string(report.images) + "}\n");
 }
 
 int checkStatus(const CheckReport& report)

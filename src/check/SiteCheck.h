@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "page/AltRules.h"
@@ -37,6 +38,22 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
 
 // One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message [rule].
 std::string textLines(const std::vector<CheckFinding>& findings);
+
+// Writes the findings as they come, as text lines or as one JSON object:
+// {"findings": [{"file", "line", "column", "rule", "severity", "message", "src", "alt"}, ...],
+//  "pages": N, "images": M}, where alt is null for an image without one.
+class CheckPrinter {
+public:
+    static bool knows(std::string_view format) { return format == "text" || format == "json"; }
+    CheckPrinter(std::string_view format, std::function<void(std::string_view)> write);
+    void page(const PageCheck& page);
+    void end(const CheckReport& report);
+
+private:
+    bool json_;
+    bool first_ = true;
+    std::function<void(std::string_view)> write_;
+};
 
 // 0: nothing to fix, 1: findings of error or warning severity, 2: a path could not be checked.
 int checkStatus(const CheckReport& report);

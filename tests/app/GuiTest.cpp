@@ -202,9 +202,10 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         {{""}, Ask::Wrong, "", "empty"},
         {{"--help"}, Ask::Help, "", ""},
         {{"a.html", "b.html", "--version"}, Ask::Version, "", ""},
-        {{"check", "--", "-gone.html"}, Ask::Check, "", ""}, // checked without a display: 2, as it is not there
+        {{"check", "--format", "json", "--", "-gone.html"}, Ask::Check, "", ""}, // checked without a display: 2, as it is not there
         {{"check"}, Ask::Wrong, "", "at least one PATH"},
-        {{"check", "--format", "text", "a.html"}, Ask::Wrong, "", "no option --format"},
+        {{"check", "--format=sarif", "a.html"}, Ask::Wrong, "", "text or json, not \"sarif\""},
+        {{"check", "-x", "a.html"}, Ask::Wrong, "", "no option -x"},
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})

@@ -48,5 +48,21 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     }
 }
 
+// JSON of any bytes stays a JSON document: quotes, controls and what is not UTF-8 escaped.
+TEST(SiteCheck, JsonHoldsEveryFindingAndTheTotals)
+{
+    test::TempDir site;
+    const std::string page = site.write("a\"\xff.html", "<img src=\"t\\ab.png\"><img src=x.png alt=\"Image of \x01 \xe9\">");
+    std::string json;
+    CheckPrinter printer("json", [&](std::string_view text) { json += text; });
+    printer.end(checkSite({page}, [&](const PageCheck& p) { printer.page(p); }));
+    const std::string file = "\"" + site.path("a\\\"\\ufffd.html") + "\"";
+    EXPECT_EQ(json, "{\"findings\": [\n{\"file\": " + file + ", \"line\": 1, \"column\": 1, \"rule\": \"missing-alt\", \"severity\": \"error\", "
+                    "\"message\": \"The image has no ALT text; give it one, or alt=\\\"\\\" if it is decorative.\", \"src\": \"t\\\\ab.png\", \"alt\": null},\n"
+                    "{\"file\": " + file + ", \"line\": 1, \"column\": 21, \"rule\": \"alt-image-of\", \"severity\": \"error\", \"message\": "
+                    "\"Screen readers already say it is an image; leave out \\\"image of\\\".\", \"src\": \"x.png\", \"alt\": \"Image of \\u0001 \xc3\xa9\"}\n"
+                    "], \"pages\": 1, \"images\": 2}\n");
+}
+
 } // namespace
 } // namespace bw
