@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QMap>
 
 #include "check/SiteCheck.h"
 
@@ -53,28 +54,44 @@ QStringList withoutToolkitOptions(const QStringList& arguments)
 
 namespace {
 
+CommandLine wrong(const QString& error)
+{
+    CommandLine line;
+    line.ask = CommandLine::Ask::Wrong;
+    line.error = error;
+    return line;
+}
+
 CommandLine readCheck(const QStringList& arguments)
 {
     CommandLine line;
     line.ask = CommandLine::Ask::Check;
     bool names = false; // after "--" only names follow
+    const QMap<QString, QString*> valued = {
+        {"--format", &line.format}, {"--baseline", &line.baseline}, {"--write-baseline", &line.writeBaseline}};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (!names && argument == "--")
             names = true;
-        else if (!names && (argument == "--format" || argument.startsWith("--format="))) {
-            line.format = argument == "--format" ? arguments.value(++i) : argument.mid(9);
-            if (!CheckPrinter::knows(line.format.toStdString()))
-                return {CommandLine::Ask::Wrong, {}, {}, "check writes text or json, not \"" + line.format + "\"."};
+        else if (!names && valued.contains(argument.section('=', 0, 0))) {
+            const QString name = argument.section('=', 0, 0);
+            const QString value = argument.contains('=') ? argument.section('=', 1) : arguments.value(++i);
+            *valued[name] = value;
+            if (value.isEmpty())
+                return wrong(name + " needs a value.");
+            if (name == "--format" && !CheckPrinter::knows(value.toStdString()))
+                return wrong("check writes text or json, not \"" + value + "\".");
         } else if (!names && argument.startsWith('-') && argument != "-")
-            return {CommandLine::Ask::Wrong, {}, {}, "check has no option " + argument + "."};
+            return wrong("check has no option " + argument + ".");
         else if (argument.isEmpty())
-            return {CommandLine::Ask::Wrong, {}, {}, "A PATH to check is empty."};
+            return wrong("A PATH to check is empty.");
         else
             line.paths << argument;
     }
     if (line.paths.isEmpty())
-        return {CommandLine::Ask::Wrong, {}, {}, "check needs at least one PATH: a page or a folder."};
+        return wrong("check needs at least one PATH: a page or a folder.");
+    if (!line.baseline.isEmpty() && !line.writeBaseline.isEmpty())
+        return wrong("check takes --baseline or --write-baseline, not both.");
     return line;
 }
 

@@ -15,9 +15,10 @@ struct CommandLine {
     QStringList paths; // with Check: the pages and folders to check
     QString error; // with Wrong: what is wrong, as a sentence
     QString format = "text"; // with Check: text or json
+    QString baseline, writeBaseline; // with Check: findings to accept; where to write today's
 };
 
-inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json] PATH...";
+inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json] [--baseline FILE] [--write-baseline FILE] PATH...";
 
 // The options and arguments the program takes, for parsing and for --help.
 void describe(QCommandLineParser& parser);

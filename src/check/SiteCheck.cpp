@@ -64,7 +64,43 @@ PageCheck checkPage(const std::string& path)
 
 } // namespace
 
-CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each)
+std::string CheckBaseline::lineOf(const CheckFinding& f)
+{
+    std::string line;
+    for (const std::string_view part : {std::string_view(f.file), std::string_view(f.rule->id), std::string_view(f.src),
+                                        f.alt ? std::string_view(*f.alt) : std::string_view("\x01")}) {
+        for (const char c : part)
+            line += c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        line += '\t';
+    }
+    line.back() = '\n';
+    return line;
+}
+
+std::optional<CheckBaseline> CheckBaseline::read(const std::string& path, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !fs::is_regular_file(path)) {
+        error = path + ": the baseline cannot be read";
+        return std::nullopt;
+    }
+    CheckBaseline baseline;
+    for (std::string line; std::getline(in, line);)
+        baseline.lines_.insert(line + "\n");
+    return baseline;
+}
+
+bool CheckBaseline::accepts(const CheckFinding& finding)
+{
+    const auto held = lines_.find(lineOf(finding));
+    if (held == lines_.end())
+        return false;
+    lines_.erase(held);
+    return true;
+}
+
+CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each,
+                      CheckBaseline* baseline)
 {
     // What to check, in order: a page's path, or a path that cannot be checked with why.
     std::vector<PageCheck> items;
@@ -113,6 +149,12 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 ++report.pages;
                 report.images += page.images;
             }
+            if (baseline)
+                std::erase_if(page.findings, [&](const CheckFinding& f) {
+                    const bool accepted = f.rule->severity != Severity::Note && baseline->accepts(f);
+                    report.accepted += accepted;
+                    return accepted;
+                });
             report.errorsAndWarnings += static_cast<size_t>(std::count_if(page.findings.begin(), page.findings.end(),
                                                                           [](const CheckFinding& f) { return f.rule->severity != Severity::Note; }));
             if (each)

@@ -2,6 +2,7 @@
 // The site check: every image of the pages given, against the ALT rules, with no window.
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,22 @@ struct PageCheck {
     std::vector<CheckFinding> findings;
 };
 
+// Findings a team has accepted, so that only new ones fail: one line each of file, rule,
+// picture and ALT (not line and column, which move as the page is edited).
+class CheckBaseline {
+public:
+    static std::string lineOf(const CheckFinding& finding);
+    // nullopt, with why in `error`, when the file cannot be read.
+    static std::optional<CheckBaseline> read(const std::string& path, std::string& error);
+    // True, once for each time the baseline holds it, for a finding it holds.
+    bool accepts(const CheckFinding& finding);
+
+private:
+    std::multiset<std::string> lines_;
+};
+
 struct CheckReport {
-    size_t pages = 0, images = 0, errorsAndWarnings = 0;
+    size_t pages = 0, images = 0, errorsAndWarnings = 0, accepted = 0;
     std::vector<CheckFinding> findings; // kept only when no one takes the pages as they come
     std::vector<std::string> errors;    // paths that could not be checked, each with why
 };
@@ -34,7 +49,9 @@ struct CheckReport {
 // Files are checked as named; folders are walked, with their subfolders, for .html, .htm,
 // .shtml and .xhtml pages, in name order. Pages are read and searched on every core, a few
 // at a time, and handed to `each` in that order, so that a large site never has to be held.
-CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each = {});
+// Errors and warnings the baseline accepts are left out of what `each` gets and of the count.
+CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each = {},
+                      CheckBaseline* baseline = nullptr);
 
 // One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message [rule].
 std::string textLines(const std::vector<CheckFinding>& findings);

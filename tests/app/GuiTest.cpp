@@ -206,6 +206,8 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         {{"check"}, Ask::Wrong, "", "at least one PATH"},
         {{"check", "--format=sarif", "a.html"}, Ask::Wrong, "", "text or json, not \"sarif\""},
         {{"check", "-x", "a.html"}, Ask::Wrong, "", "no option -x"},
+        {{"check", "--baseline=a", "--write-baseline", "b", "c.html"}, Ask::Wrong, "", "not both"},
+        {{"check", "c.html", "--baseline"}, Ask::Wrong, "", "--baseline needs a value"},
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})

@@ -48,6 +48,30 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     }
 }
 
+// A baseline accepts each finding it holds as often as it holds it, wherever it moved; new ones fail.
+TEST(SiteCheck, ABaselineLetsOnlyNewFindingsFail)
+{
+    test::TempDir site;
+    const std::string page = site.write("p.html", "<img src=a.png><img src=a.png><img src=b.png alt=\"pic\t.png\">");
+    std::string lines;
+    checkSite({page}, [&](const PageCheck& p) {
+        for (const CheckFinding& f : p.findings)
+            lines += CheckBaseline::lineOf(f);
+    });
+    EXPECT_EQ(lines, page + "\tmissing-alt\ta.png\t\x01\n" + page + "\tmissing-alt\ta.png\t\x01\n" + page + "\talt-is-filename\tb.png\tpic\\t.png\n");
+    std::string error;
+    EXPECT_FALSE(CheckBaseline::read(site.path("none"), error)) << "no baseline";
+    EXPECT_NE(error.find("cannot be read"), std::string::npos);
+    const std::string accepted = site.write("baseline", lines.substr(lines.find('\n') + 1)); // one of the two a.png
+    for (const char* edited : {"<p>moved</p>\n<img src=a.png><img src=b.png alt=\"pic\t.png\">", "<img src=a.png><img src=a.png><img src=b.png alt=\"pic\t.png\">"}) {
+        site.write("p.html", edited);
+        std::optional<CheckBaseline> baseline = CheckBaseline::read(accepted, error);
+        const CheckReport report = checkSite({page}, {}, &*baseline);
+        EXPECT_EQ(checkStatus(report), report.findings.empty() ? 0 : 1) << edited;
+        EXPECT_EQ(report.findings.size(), edited[1] == 'p' ? 0u : 1u) << edited;
+    }
+}
+
 // JSON of any bytes stays a JSON document: quotes, controls and what is not UTF-8 escaped.
 TEST(SiteCheck, JsonHoldsEveryFindingAndTheTotals)
 {
