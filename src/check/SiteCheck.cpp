@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -210,32 +211,93 @@ std::string jsonString(std::string_view s)
 
 } // namespace
 
-CheckPrinter::CheckPrinter(std::string_view format, std::function<void(std::string_view)> write)
-    : json_(format == "json"), write_(std::move(write))
+// XML text or attribute value: markup characters as references, controls XML cannot hold dropped.
+std::string xmlText(std::string_view s)
 {
-    if (json_)
+    std::string out;
+    for (const char c : s) {
+        if (c == '&' || c == '<' || c == '>' || c == '"')
+            out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
+        else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')
+            out += c;
+    }
+    return out;
+}
+
+// A relative URI reference for a path: what is not a plain character is %-escaped.
+std::string uriOf(std::string_view path)
+{
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : path) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~')
+            out += c;
+        else
+            out += {'%', kHex[u >> 4], kHex[u & 15]};
+    }
+    return out;
+}
+
+CheckPrinter::CheckPrinter(std::string_view format, std::function<void(std::string_view)> write)
+    : format_(format), write_(std::move(write))
+{
+    if (format_ == "json") {
         write_("{\"findings\": [");
+    } else if (format_ == "sarif") {
+        std::string rules;
+        for (const AltRule& rule : altRules())
+            rules += std::string(rules.empty() ? "" : ",") + "\n{\"id\": " + jsonString(rule.id) + ", \"shortDescription\": {\"text\": " +
+                     jsonString(rule.message) + "}, \"defaultConfiguration\": {\"level\": \"" + kSeverities[static_cast<int>(rule.severity)] + "\"}}";
+        write_("{\"version\": \"2.1.0\", \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"runs\": [{\"tool\": "
+               "{\"driver\": {\"name\": \"brindlework\", \"rules\": [" + rules + "]}}, \"results\": [");
+    }
 }
 
 void CheckPrinter::page(const PageCheck& page)
 {
-    if (!json_) {
+    if (format_ == "text") {
         write_(textLines(page.findings));
-        return;
-    }
-    for (const CheckFinding& f : page.findings) {
-        write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
-               ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " +
-               jsonString(kSeverities[static_cast<int>(f.rule->severity)]) + ", \"message\": " + jsonString(f.rule->message) +
-               ", \"src\": " + jsonString(f.src) + ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
-        first_ = false;
+    } else if (format_ == "junit") {
+        std::string failure;
+        for (const CheckFinding& f : page.findings)
+            failure += f.rule->severity == Severity::Error ? textLines({f}) : "";
+        cases_ += "<testcase classname=\"brindlework.check\" name=\"" + xmlText(page.path) + "\"";
+        if (!page.error.empty())
+            cases_ += "><error message=\"" + xmlText(page.error) + "\"/></testcase>\n";
+        else if (!failure.empty())
+            cases_ += "><failure message=\"images whose ALT is missing or poor\">" + xmlText(failure) + "</failure></testcase>\n";
+        else
+            cases_ += "/>\n";
+        failures_ += !failure.empty();
+    } else {
+        for (const CheckFinding& f : page.findings) {
+            const std::string severity = jsonString(kSeverities[static_cast<int>(f.rule->severity)]);
+            if (format_ == "json")
+                write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
+                       ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " + severity +
+                       ", \"message\": " + jsonString(f.rule->message) + ", \"src\": " + jsonString(f.src) +
+                       ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
+            else
+                write_((first_ ? "\n" : ",\n") + std::string("{\"ruleId\": ") + jsonString(f.rule->id) + ", \"level\": " + severity +
+                       ", \"message\": {\"text\": " + jsonString(std::string(f.rule->message) + " (" + f.src + ")") +
+                       "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file)) +
+                       "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]}");
+            first_ = false;
+        }
     }
 }
 
 void CheckPrinter::end(const CheckReport& report)
 {
-    if (json_)
+    if (format_ == "json")
         write_("\n], \"pages\": " + std::to_string(report.pages) + ", \"images\": " + std::to_string(report.images) + "}\n");
+    else if (format_ == "sarif")
+        write_("\n]}]}\n");
+    else if (format_ == "junit")
+        write_("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"brindlework check\" tests=\"" +
+               std::to_string(report.pages + report.errors.size()) + "\" failures=\"" + std::to_string(failures_) + "\" errors=\"" +
+               std::to_string(report.errors.size()) + "\">\n" + cases_ + "</testsuite>\n</testsuites>\n");
 }
 
 int checkStatus(const CheckReport& report)

@@ -56,19 +56,24 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
 // One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message [rule].
 std::string textLines(const std::vector<CheckFinding>& findings);
 
-// Writes the findings as they come, as text lines or as one JSON object:
-// {"findings": [{"file", "line", "column", "rule", "severity", "message", "src", "alt"}, ...],
-//  "pages": N, "images": M}, where alt is null for an image without one.
+// Writes the findings as they come:
+// - text: one line each;
+// - json: {"findings": [{"file", "line", "column", "rule", "severity", "message", "src", "alt"},
+//   ...], "pages": N, "images": M}, alt null for an image without one;
+// - sarif: a SARIF 2.1.0 log with one result per finding;
+// - junit: one test case per page, failed when the page has an error.
 class CheckPrinter {
 public:
-    static bool knows(std::string_view format) { return format == "text" || format == "json"; }
+    static bool knows(std::string_view format) { return format == "text" || format == "json" || format == "sarif" || format == "junit"; }
     CheckPrinter(std::string_view format, std::function<void(std::string_view)> write);
     void page(const PageCheck& page);
     void end(const CheckReport& report);
 
 private:
-    bool json_;
+    std::string format_;
     bool first_ = true;
+    std::string cases_; // junit needs its totals before its cases
+    size_t failures_ = 0;
     std::function<void(std::string_view)> write_;
 };
 

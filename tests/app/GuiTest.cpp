@@ -204,7 +204,7 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         {{"a.html", "b.html", "--version"}, Ask::Version, "", ""},
         {{"check", "--format", "json", "--", "-gone.html"}, Ask::Check, "", ""}, // checked without a display: 2, as it is not there
         {{"check"}, Ask::Wrong, "", "at least one PATH"},
-        {{"check", "--format=sarif", "a.html"}, Ask::Wrong, "", "text or json, not \"sarif\""},
+        {{"check", "--format=html", "a.html"}, Ask::Wrong, "", "junit, not \"html\""},
         {{"check", "-x", "a.html"}, Ask::Wrong, "", "no option -x"},
         {{"check", "--baseline=a", "--write-baseline", "b", "c.html"}, Ask::Wrong, "", "not both"},
         {{"check", "c.html", "--baseline"}, Ask::Wrong, "", "--baseline needs a value"},

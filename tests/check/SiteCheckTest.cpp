@@ -72,6 +72,31 @@ TEST(SiteCheck, ABaselineLetsOnlyNewFindingsFail)
     }
 }
 
+// SARIF for code-scanning services and JUnit for test reports, each with what its readers look for.
+TEST(SiteCheck, SarifAndJunitCarryTheFindingsWhereTheirReadersLook)
+{
+    test::TempDir site;
+    const std::string bad = site.write("my page.html", "<p>\n <img src=a.png alt=\"Photo\"><img src=b.png alt=\"" + std::string(151, 'b') + "\">"),
+                      good = site.write("ok.html", "<img src=a.png alt=\"A map of the garden\">");
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {"sarif", {"{\"version\": \"2.1.0\", \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"runs\": [{\"tool\": {\"driver\": {\"name\": \"brindlework\", \"rules\": [\n{\"id\": \"missing-alt\"",
+                   "{\"id\": \"alt-too-long\", \"shortDescription\": {\"text\": \"The ALT text is over 150 characters; put a long description in the page.\"}, \"defaultConfiguration\": {\"level\": \"warning\"}}",
+                   "{\"ruleId\": \"alt-placeholder\", \"level\": \"error\", \"message\": {\"text\": \"The ALT text is a placeholder word; say what the picture shows or does. (a.png)\"}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": \"" +
+                       site.path("my%20page.html") + "\"}, \"region\": {\"startLine\": 2, \"startColumn\": 2}}}]},\n{\"ruleId\": \"alt-too-long\", \"level\": \"warning\"",
+                   "]}]}\n"}},
+        {"junit", {"<testsuite name=\"brindlework check\" tests=\"2\" failures=\"1\" errors=\"0\">\n<testcase classname=\"brindlework.check\" name=\"" + bad +
+                       "\"><failure message=\"images whose ALT is missing or poor\">" + bad + ":2:2: error: The ALT text is a placeholder word; say what the picture shows or does. (a.png) [alt-placeholder]\n</failure></testcase>\n"
+                       "<testcase classname=\"brindlework.check\" name=\"" + good + "\"/>\n</testsuite>\n</testsuites>\n"}},
+    };
+    for (const auto& [format, parts] : rows) {
+        std::string out;
+        CheckPrinter printer(format, [&](std::string_view text) { out += text; });
+        printer.end(checkSite({site.path()}, [&](const PageCheck& p) { printer.page(p); }));
+        for (const std::string& part : parts)
+            EXPECT_NE(out.find(part), std::string::npos) << format << ": " << part << "\nin\n" << out;
+    }
+}
+
 // JSON of any bytes stays a JSON document: quotes, controls and what is not UTF-8 escaped.
 TEST(SiteCheck, JsonHoldsEveryFindingAndTheTotals)
 {
