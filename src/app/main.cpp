@@ -69,7 +69,7 @@ int main(int argc, char** argv)
         const bw::CheckReport report = bw::checkSite(paths, [&](const bw::PageCheck& page) {
             printer.page(page);
             for (const bw::CheckFinding& finding : page.findings)
-                if (!line.writeBaseline.isEmpty() && finding.rule->severity != bw::Severity::Note)
+                if (!line.writeBaseline.isEmpty() && finding.fails())
                     accepted += bw::CheckBaseline::lineOf(finding);
             if (!page.error.empty()) {
                 std::fflush(stdout);

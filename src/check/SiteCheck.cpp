@@ -6,12 +6,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "editor/Encoding.h"
-#include "page/ImageFinder.h"
-#include "page/ImageName.h"
+#include "page/PageDocument.h"
+#include "platform/FileSystem.h"
 
 namespace bw {
 namespace {
@@ -20,25 +19,15 @@ namespace fs = std::filesystem;
 
 const char* const kSeverities[] = {"error", "warning", "note"};
 
-bool isPageName(const fs::path& path)
-{
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
-    return extension == ".html" || extension == ".htm" || extension == ".shtml" || extension == ".xhtml";
-}
-
 PageCheck checkPage(const std::string& path)
 {
     PageCheck report{path, {}, 0, {}};
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    if (in)
-        bytes << in.rdbuf();
-    if (!in || in.bad()) {
-        report.error = path + ": cannot be read";
+    ReadResult read = RealFileSystem().readFile(path);
+    if (!read.ok) {
+        report.error = path + ": cannot be read: " + read.error;
         return report;
     }
-    const std::string page = bytes.str();
+    const std::string& page = read.bytes;
     if (page.find('\0') != std::string::npos) {
         report.error = path + ": is not an HTML page: it holds binary data";
         return report;
@@ -53,9 +42,7 @@ PageCheck checkPage(const std::string& path)
         for (; counted < at; ++counted)
             if (page[counted] == '\n')
                 ++line, lineStart = counted + 1;
-        std::optional<std::string> alt;
-        if (const TagAttribute* attribute = image.tag.find(page, "alt"))
-            alt = decodeReferences(fromPageEncoding(attribute->value.of(page), encoding));
+        const std::optional<std::string> alt = altOf(page, image.tag, encoding);
         const std::string src = fromPageEncoding(writtenName(page, image), encoding);
         for (const AltRule* rule : altFindings(alt, {src, {}, {}}))
             report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt});
@@ -111,7 +98,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
             std::vector<std::string> pages;
             fs::recursive_directory_iterator walk(path, fs::directory_options::skip_permission_denied, error);
             for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error))
-                if (walk->is_regular_file(error) && isPageName(walk->path()))
+                if (walk->is_regular_file(error) && isPageFileName(walk->path().filename().string()))
                     pages.push_back(walk->path().string());
             std::sort(pages.begin(), pages.end());
             for (std::string& page : pages)
@@ -152,12 +139,11 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
             }
             if (baseline)
                 std::erase_if(page.findings, [&](const CheckFinding& f) {
-                    const bool accepted = f.rule->severity != Severity::Note && baseline->accepts(f);
+                    const bool accepted = f.fails() && baseline->accepts(f);
                     report.accepted += accepted;
                     return accepted;
                 });
-            report.errorsAndWarnings += static_cast<size_t>(std::count_if(page.findings.begin(), page.findings.end(),
-                                                                          [](const CheckFinding& f) { return f.rule->severity != Severity::Note; }));
+            report.errorsAndWarnings += static_cast<size_t>(std::count_if(page.findings.begin(), page.findings.end(), std::mem_fn(&CheckFinding::fails)));
             if (each)
                 each(page);
             else

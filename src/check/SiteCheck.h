@@ -17,6 +17,8 @@ struct CheckFinding {
     const AltRule* rule = nullptr;
     std::string src;                // the picture's name as the tag writes it
     std::optional<std::string> alt; // as a reader gets it; nullopt: the tag has none
+    // Errors and warnings fail the check; notes only inform.
+    bool fails() const { return rule->severity != Severity::Note; }
 };
 
 // One page's findings, or why a path could not be checked.

@@ -2,25 +2,8 @@
 
 #include <algorithm>
 
-#include "editor/Text.h"
 
 namespace bw {
-
-namespace {
-
-// Only pages go to the batch; pictures are fetched for the page's view.
-bool isPageName(std::string_view name)
-{
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos)
-        return false;
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return ext == "html" || ext == "htm" || ext == "shtml" || ext == "xhtml";
-}
-
-} // namespace
 
 ftp::ftp(Platform platform, Form1& main, FtpClient& client, Busy& busy, std::string defaultTempPath)
     : platform_(platform), main_(main), client_(client), busy_(busy), profiles_(platform.settings, platform.files),
@@ -296,7 +279,8 @@ void ftp::List3_Click()
         Text8.setText(defaultTempPath_);
     const std::string folder = tempPath();
     localPath_ = folder + name;
-    if (isPageName(name) && std::find(List1.items().begin(), List1.items().end(), name) == List1.items().end())
+    // Only pages go to the batch; pictures are fetched for the page's view.
+    if (isPageFileName(name) && std::find(List1.items().begin(), List1.items().end(), name) == List1.items().end())
         List1.AddItem(name);
 
     WriteResult made = platform_.files.makeFolders(folder);

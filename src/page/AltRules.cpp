@@ -4,24 +4,22 @@
 #include <array>
 #include <string>
 
+#include "editor/Text.h"
+
 namespace bw {
 namespace {
 
 constexpr size_t kTooLong = 150;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
 // Lowercase ASCII, white space runs made one space, ends trimmed: how two texts are compared.
-std::string folded(std::string_view text)
+std::string folded(std::string_view s)
 {
     std::string out;
-    for (char c : text) {
-        if (isSpace(c)) {
-            if (!out.empty() && out.back() != ' ')
-                out += ' ';
-        } else {
-            out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-        }
+    for (char c : s) {
+        if (!text::isHtmlSpace(c))
+            out += text::lowerAscii(c);
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
     }
     if (!out.empty() && out.back() == ' ')
         out.pop_back();

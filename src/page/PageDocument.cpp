@@ -176,14 +176,29 @@ ImageSource PageDocument::source(size_t i) const
     return imageSource(writtenName(i), base);
 }
 
+std::optional<std::string> altOf(std::string_view page, const StartTag& tag, const std::string& encoding)
+{
+    const TagAttribute* alt = tag.find(page, "alt");
+    if (!alt)
+        return std::nullopt;
+    return decodeReferences(fromPageEncoding(alt->value.of(page), encoding));
+}
+
+bool isPageFileName(std::string_view name)
+{
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || name.find('/', dot) != std::string_view::npos)
+        return false;
+    const std::string_view extension = name.substr(dot + 1);
+    return text::equalsNoCase(extension, "html") || text::equalsNoCase(extension, "htm") ||
+           text::equalsNoCase(extension, "shtml") || text::equalsNoCase(extension, "xhtml");
+}
+
 std::optional<std::string> PageDocument::altShown(size_t i) const
 {
     if (i >= images_.size())
         return std::nullopt;
-    const TagAttribute* alt = tagOf(i).tag.find(text_, "alt");
-    if (!alt)
-        return std::nullopt;
-    return decodeReferences(fromPageEncoding(alt->value.of(text_), encoding_));
+    return altOf(text_, tagOf(i).tag, encoding_);
 }
 
 bool PageDocument::mayOverwrite()

@@ -27,6 +27,13 @@ std::string altValue(std::string_view typed);
 // The attribute whose value names the image's picture (a new ALT follows it), if any.
 const TagAttribute* namingAttribute(std::string_view page, const FoundImage& image);
 
+// A tag's ALT as the box shows it and a reader hears it: decoded from the page's encoding,
+// references resolved. nullopt when the tag has no alt at all.
+std::optional<std::string> altOf(std::string_view page, const StartTag& tag, const std::string& encoding);
+
+// Whether a file name is that of a page: .html, .htm, .shtml or .xhtml, in any letter case.
+bool isPageFileName(std::string_view name);
+
 class PageDocument {
 public:
     enum class Change { Opened, Written, PutBack, Closed };
