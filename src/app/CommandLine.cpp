@@ -11,9 +11,10 @@ void describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
         "BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.\n\n"
-        "brindlework check [--format text|json|sarif|junit] PATH... checks the images of pages, and of the pages\n"
+        "brindlework check [--format text|json|sarif|junit|html] PATH... checks the images of pages, and of the pages\n"
         "in folders and their subfolders, without a window: one line for each finding (or one JSON\n"
-        "object), then exit status 0 (nothing to fix), 1 (findings) or 2 (a path could not be checked).");
+        "object, a SARIF log, a JUnit report, an HTML page), then exit status 0 (nothing to fix),\n"
+        "1 (findings) or 2 (a path could not be checked).");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("PAGE", "An HTML page to open at start, as File > Open would.", "[PAGE]");
@@ -80,7 +81,7 @@ CommandLine readCheck(const QStringList& arguments)
             if (value.isEmpty())
                 return wrong(name + " needs a value.");
             if (name == "--format" && !CheckPrinter::knows(value.toStdString()))
-                return wrong("check writes text, json, sarif or junit, not \"" + value + "\".");
+                return wrong("check writes text, json, sarif, junit or html, not \"" + value + "\".");
         } else if (!names && argument.startsWith('-') && argument != "-")
             return wrong("check has no option " + argument + ".");
         else if (argument.isEmpty())

@@ -14,11 +14,11 @@ struct CommandLine {
     QString page;  // the page to open at start; empty = none
     QStringList paths; // with Check: the pages and folders to check
     QString error; // with Wrong: what is wrong, as a sentence
-    QString format = "text"; // with Check: text or json
+    QString format = "text"; // with Check: text, json, sarif, junit or html
     QString baseline, writeBaseline; // with Check: findings to accept; where to write today's
 };
 
-inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json|sarif|junit] [--baseline FILE] [--write-baseline FILE] PATH...";
+inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] PATH...";
 
 // The options and arguments the program takes, for parsing and for --help.
 void describe(QCommandLineParser& parser);

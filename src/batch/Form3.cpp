@@ -1,35 +1,205 @@
 #include "batch/Form3.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <unordered_set>
+#include <sys/stat.h>
+
+#include "batch/BatchSummary.h"
+#include "editor/Text.h"
+#include "page/PageDocument.h"
+
 namespace bw {
+
+using text::number;
+
+FolderPages pagesInFolder(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    FolderPages found;
+    std::vector<fs::path> folders{fs::path(folder).lexically_normal()};
+    // A folder mounted inside itself loops without any link; each one is walked once.
+    std::set<std::pair<dev_t, ino_t>> walked;
+    for (bool top = true; !folders.empty(); top = false) {
+        const fs::path at = std::move(folders.back());
+        folders.pop_back();
+        struct stat info {};
+        if (::stat(at.c_str(), &info) == 0 && !walked.insert({info.st_dev, info.st_ino}).second)
+            continue;
+        std::error_code error;
+        fs::directory_iterator entries(at, error);
+        if (error) {
+            if (top)
+                found.error = error.message();
+            else
+                ++found.unreadFolders;
+            continue;
+        }
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            std::error_code ignored;
+            const fs::directory_entry& entry = *entries;
+            if (entry.is_directory(ignored) && !entry.is_symlink(ignored))
+                folders.push_back(entry.path());
+            else if (entry.is_regular_file(ignored) && isPageFileName(entry.path().filename().string()))
+                found.pages.push_back(entry.path().string());
+        }
+        if (error)
+            ++found.unreadFolders; // read in part
+    }
+    std::sort(found.pages.begin(), found.pages.end());
+    return found;
+}
 
 form3::form3(Platform platform, Form1& main) : platform_(platform), main_(main)
 {
     Label1.Caption = "Files";
-    Command1.Caption = "Add files";
+    Command1.Caption = "&Add files";
+    Command2.Caption = "Add &folder";
+    Command3.Caption = "&Remove";
+    Command4.Caption = "Move &Up";
+    Command5.Caption = "Move &Down";
+    Check1.Caption = "&Only pages with images missing an ALT";
     OKButton.Caption = "OK";
     CancelButton.Caption = "Cancel";
+    List1.Click = [this] { enableButtons(); };
+    enableButtons();
+}
+
+void form3::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
+
+void form3::append(const std::string& path)
+{
+    List1.AddItem(path);
+    List2.AddItem(path.substr(path.find_last_of('/') + 1));
+}
+
+size_t form3::add(const std::vector<std::string>& paths)
+{
+    // A set, for a folder of thousands of pages.
+    std::unordered_set<std::string> listed(List1.items().begin(), List1.items().end());
+    size_t added = 0;
+    for (const std::string& path : paths)
+        // The pattern itself is what an unused dialog reports.
+        if (!path.empty() && path != "*.html" && listed.insert(path).second) {
+            append(path);
+            ++added;
+        }
+    enableButtons();
+    return added;
+}
+
+void form3::setRows(const std::vector<std::string>& paths, int selected)
+{
+    List1.Clear();
+    List2.Clear();
+    for (const std::string& path : paths)
+        append(path);
+    List1.setListIndex(selected);
+    enableButtons();
+}
+
+void form3::enableButtons()
+{
+    const int row = List1.ListIndex(), rows = List1.ListCount();
+    Command3.Enabled = row >= 0;
+    Command4.Enabled = row > 0;
+    Command5.Enabled = row >= 0 && row + 1 < rows;
 }
 
 void form3::Command1_Click()
 {
     CommonDialog1.Filter = "HTML";
     CommonDialog1.FileName = "*.html";
-    for (const std::string& file : platform_.dialogs.showOpenMany(CommonDialog1)) {
-        // The pattern itself is what an unused dialog reports.
-        if (file.empty() || file == "*.html")
-            continue;
-        List1.AddItem(file);
-        List2.AddItem(file.substr(file.find_last_of('/') + 1));
+    add(platform_.dialogs.showOpenMany(CommonDialog1));
+}
+
+void form3::Command2_Click()
+{
+    if (folder_.empty() && List1.ListCount() > 0) {
+        const std::string& last = List1.List(List1.ListCount() - 1);
+        folder_ = last.substr(0, last.find_last_of('/') + 1);
     }
+    const std::optional<std::string> folder = platform_.dialogs.chooseFolder("Add folder", folder_);
+    if (!folder || folder->empty())
+        return;
+    folder_ = *folder;
+    const FolderPages found = pagesInFolder(*folder);
+    const size_t added = add(found.pages);
+    if (!found.error.empty())
+        message("The folder\n" + *folder + "\ncould not be read: " + found.error + ".");
+    else if (found.pages.empty())
+        message("The folder\n" + *folder + "\nholds no pages: no .html, .htm, .shtml or .xhtml file is in it or its subfolders.");
+    else if (added == 0)
+        message("Every page of the folder\n" + *folder + "\nis listed already.");
+    if (found.unreadFolders > 0)
+        message(number(static_cast<long long>(found.unreadFolders)) +
+                (found.unreadFolders == 1 ? " subfolder" : " subfolders") + " of\n" + *folder +
+                "\ncould not be read: the pages in them are not listed.");
+}
+
+void form3::Command3_Click()
+{
+    const int row = List1.ListIndex();
+    if (row < 0)
+        return;
+    std::vector<std::string> rows = List1.items();
+    rows.erase(rows.begin() + row);
+    // The row after it is selected next, so that Delete can be pressed again.
+    setRows(rows, std::min(row, static_cast<int>(rows.size()) - 1));
+}
+
+void form3::move(int by)
+{
+    const int row = List1.ListIndex(), to = row + by;
+    if (row < 0 || to < 0 || to >= List1.ListCount())
+        return;
+    std::vector<std::string> rows = List1.items();
+    std::swap(rows[static_cast<size_t>(row)], rows[static_cast<size_t>(to)]);
+    setRows(rows, to);
+}
+
+void form3::Command4_Click() { move(-1); }
+void form3::Command5_Click() { move(1); }
+
+bool form3::chooseBatch()
+{
+    chosen_ = List1.items();
+    if (!Check1.Value || chosen_.empty())
+        return true;
+    // A page that cannot be read stays: the main window says why when it comes to it.
+    const size_t all = chosen_.size();
+    std::erase_if(chosen_, [this](const std::string& page) {
+        const BatchSummary counts = summarizePage(platform_.files, page);
+        return counts.unread == 0 && counts.missing == 0;
+    });
+    const size_t left = all - chosen_.size();
+    if (chosen_.empty()) {
+        message(all == 1 ? "Every image of the page chosen has an ALT already: there is nothing to do."
+                         : "Every image of the " + number(static_cast<long long>(all)) +
+                               " pages chosen has an ALT already: there is nothing to do.");
+        return false;
+    }
+    if (left > 0)
+        message(number(static_cast<long long>(left)) + (left == 1 ? " page was" : " pages were") +
+                " left out of the batch: every image in " + (left == 1 ? "it" : "them") + " has an ALT already.");
+    return true;
+}
+
+void form3::startChosenBatch()
+{
+    // The window goes once the main window has the batch; its lists go with it.
+    const std::vector<std::string> pages = std::move(chosen_);
+    chosen_.clear();
+    main_.startBatch(pages);
+    if (Unload)
+        Unload();
 }
 
 void form3::OKButton_Click()
 {
-    // The window goes once the main window has the batch; its lists go with it.
-    const std::vector<std::string> pages = List1.items();
-    main_.startBatch(pages);
-    if (Unload)
-        Unload();
+    if (chooseBatch())
+        startChosenBatch();
 }
 
 void form3::CancelButton_Click()

@@ -2,12 +2,23 @@
 // The local batch window: the user picks pages, "OK" hands them to the main window.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "editor/Controls.h"
 #include "editor/Form1.h"
 #include "platform/Platform.h"
 
 namespace bw {
+
+// The page files (.html, .htm, .shtml, .xhtml in any letter case) of a folder and its
+// subfolders, sorted by path. Links to folders are not followed, so that no loop can hold the
+// walk; subfolders that cannot be read are left out and counted.
+struct FolderPages {
+    std::vector<std::string> pages;
+    size_t unreadFolders = 0;
+    std::string error; // why the folder itself could not be read; empty when it could
+};
+FolderPages pagesInFolder(const std::string& folder);
 
 class form3 {
 public:
@@ -17,9 +28,14 @@ public:
 
     std::string Caption = "Local Batch";
     Label Label1;        // caption of the file list
-    ListBox List1;       // chosen pages, full paths, in the order chosen
+    ListBox List1;       // chosen pages, full paths, in batch order, each once; its index is the row selected
     ListBox List2;       // the same pages' file names
     Button Command1;     // "Add files"
+    Button Command2;     // "Add folder"
+    Button Command3;     // "Remove"
+    Button Command4;     // "Move Up"
+    Button Command5;     // "Move Down"
+    CheckBox Check1;     // only pages with an image missing an ALT go into the batch
     Button OKButton;
     Button CancelButton;
     FileDialog CommonDialog1;
@@ -28,12 +44,33 @@ public:
     std::function<void()> Unload;
 
     void Command1_Click();     // Add files
-    void OKButton_Click();     // start the batch in the main window
+    void Command2_Click();     // Add folder
+    void Command3_Click();     // Remove the row selected
+    void Command4_Click();     // Move it up
+    void Command5_Click();     // Move it down
+    void OKButton_Click();     // chooseBatch, then startChosenBatch
     void CancelButton_Click(); // discard the choice
 
+    // "OK" in two steps, so that a view can put its window away between them. The pages that
+    // go into the batch, Check1 applied; false, and the window stays, when none is left.
+    bool chooseBatch();
+    // The pages chosen become the batch in the main window, and this window goes.
+    void startChosenBatch();
+
 private:
+    void append(const std::string& path);
+    // Appends the pages not listed yet: how many.
+    size_t add(const std::vector<std::string>& paths);
+    // The rows as given, with `selected` (-1 for none) the row selected.
+    void setRows(const std::vector<std::string>& paths, int selected);
+    void move(int by);
+    void enableButtons();
+    void message(const std::string& text);
+
     Platform platform_;
     Form1& main_;
+    std::string folder_; // where the folder chooser opens
+    std::vector<std::string> chosen_;
 };
 
 } // namespace bw

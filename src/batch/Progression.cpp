@@ -2,6 +2,7 @@
 // and the first page of a batch fetched by the FTP window.
 #include <algorithm>
 
+#include "batch/BatchSummary.h"
 #include "batch/FtpBatchSource.h"
 #include "editor/Form1.h"
 #include "editor/Text.h"
@@ -123,7 +124,7 @@ void Form1::Command7_Click()
     if (nästa >= pages) {
         // The page stays, with its folder.
         if (pages > 0)
-            message("The batch is done: all " + number(pages) + (pages == 1 ? " page" : " pages") + " of it were opened.");
+            message(summaryText(summarize(platform_.files, List3.items())));
         return;
     }
     nytt1();

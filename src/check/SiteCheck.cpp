@@ -6,9 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <thread>
+#include <unordered_map>
 
 #include "editor/Encoding.h"
+#include "editor/Text.h"
+#include "page/ImageContext.h"
 #include "page/PageDocument.h"
 #include "platform/FileSystem.h"
 
@@ -19,22 +24,80 @@ namespace fs = std::filesystem;
 
 const char* const kSeverities[] = {"error", "warning", "note"};
 
-PageCheck checkPage(const std::string& path)
+// A non-empty ALT a page gives a picture (its file or address): for the conflicts between pages.
+struct PictureUse {
+    std::string picture, folded, src;
+    std::optional<std::string> alt;
+    size_t line, column;
+};
+
+struct CheckedPage {
+    PageCheck page;
+    std::vector<PictureUse> uses;
+};
+
+// A path with "." and "a/.." taken out, as a key: most need nothing done.
+std::string normal(std::string path)
 {
-    PageCheck report{path, {}, 0, {}};
+    const bool plain = path.find("//") == std::string::npos && path.find("/.") == std::string::npos && !path.starts_with("./") &&
+                       !path.starts_with("../");
+    return plain ? path : fs::path(path).lexically_normal().string();
+}
+
+// A name of letters, digits and "-_./" with no "." or empty part: it resolves as it is written.
+bool plainName(std::string_view name)
+{
+    static constexpr std::string_view kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./";
+    return !name.empty() && name[0] != '/' && name[0] != '.' && name.find_first_not_of(kPlain) == std::string_view::npos &&
+           name.find("/.") == std::string_view::npos && name.find("//") == std::string_view::npos;
+}
+
+// Where the picture a name resolves to stands: a file near the page (for a root-relative name,
+// the first that exists above it) or an address; empty for none. `folder` is normal and empty
+// or ends in "/".
+std::string pictureOf(const std::string& folder, std::string_view written, std::string_view base, bool& local)
+{
+    if (base.empty() && plainName(written)) {
+        local = true;
+        return folder + std::string(written);
+    }
+    const ImageSource source = imageSource(written, base);
+    local = source.kind == ImageSource::Kind::File;
+    if (source.kind == ImageSource::Kind::Remote)
+        return source.path;
+    if (local && !source.rootRelative)
+        return normal(folder + source.path);
+    const std::vector<std::string> candidates = candidatePaths(folder, source);
+    std::error_code error;
+    for (const std::string& candidate : candidates)
+        if (fs::exists(candidate, error))
+            return normal(candidate);
+    return candidates.empty() ? std::string() : normal(candidates.front());
+}
+
+CheckedPage checkPage(const std::string& path)
+{
+    CheckedPage checked{{path, {}, 0, {}}, {}};
+    PageCheck& report = checked.page;
     ReadResult read = RealFileSystem().readFile(path);
     if (!read.ok) {
         report.error = path + ": cannot be read: " + read.error;
-        return report;
+        return checked;
     }
     const std::string& page = read.bytes;
     if (page.find('\0') != std::string::npos) {
         report.error = path + ": is not an HTML page: it holds binary data";
-        return report;
+        return checked;
     }
     const std::string encoding = pageEncoding(page);
+    const FoundImages found = findImages(page);
+    const std::vector<ImageContext> contexts = imageLinksAndCaptions(page, found, encoding);
+    const std::string_view base = found.baseHref ? found.baseHref->of(page) : std::string_view();
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : normal(path.substr(0, slash + 1));
     size_t line = 1, lineStart = 0, counted = 0; // lines are counted up to each tag in turn
-    for (const FoundImage& image : findImages(page).images) {
+    for (size_t k = 0; k < found.images.size(); ++k) {
+        const FoundImage& image = found.images[k];
         if (image.kind == ImageKind::Background)
             continue; // a background gets no ALT
         ++report.images;
@@ -44,11 +107,62 @@ PageCheck checkPage(const std::string& path)
                 ++line, lineStart = counted + 1;
         const std::optional<std::string> alt = altOf(page, image.tag, encoding);
         const std::string src = fromPageEncoding(writtenName(page, image), encoding);
-        for (const AltRule* rule : altFindings(alt, {src, {}, {}}))
-            report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt});
+        const std::vector<const AltRule*> rules = altFindings(alt, {src, contexts[k].linkText, contexts[k].caption});
+        // An area's name is the page it links to, not a picture.
+        std::string folded = alt && image.kind != ImageKind::Area ? foldedAlt(*alt) : std::string();
+        if (rules.empty() && folded.empty())
+            continue;
+        bool local = false;
+        std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder, writtenName(page, image), base, local);
+        for (const AltRule* rule : rules)
+            report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt, local ? picture : std::string()});
+        if (!folded.empty() && !picture.empty())
+            checked.uses.push_back({std::move(picture), std::move(folded), src, alt, line, at - lineStart + 1});
     }
-    return report;
+    return checked;
 }
+
+// Each picture's distinct ALTs, where each was first seen, in the order the pictures were met.
+class AltConflicts {
+public:
+    void add(std::vector<PictureUse>& uses, const std::string& page, size_t pageNumber)
+    {
+        for (PictureUse& use : uses) {
+            const auto [at, fresh] = index_.try_emplace(use.picture, pictures_.size());
+            if (fresh)
+                pictures_.push_back({{}, pageNumber, false});
+            Picture& picture = pictures_[at->second];
+            picture.onPages = picture.onPages || picture.firstPage != pageNumber;
+            if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; }))
+                picture.alts.emplace_back(std::move(use.folded),
+                                          CheckFinding{page, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture)});
+        }
+    }
+
+    void report(std::vector<CheckFinding>& findings) const
+    {
+        for (const Picture& picture : pictures_) {
+            if (picture.alts.size() < 2 || !picture.onPages)
+                continue;
+            for (const auto& [folded, where] : picture.alts) {
+                findings.push_back(where);
+                findings.back().rule = altRule("alt-conflict");
+                std::error_code error;
+                if (!fs::exists(where.picture, error))
+                    findings.back().picture.clear(); // an address, or no file
+            }
+        }
+    }
+
+private:
+    struct Picture {
+        std::vector<std::pair<std::string, CheckFinding>> alts; // folded, and where first seen
+        size_t firstPage;
+        bool onPages; // seen on more than one page
+    };
+    std::unordered_map<std::string, size_t> index_;
+    std::vector<Picture> pictures_;
+};
 
 } // namespace
 
@@ -91,7 +205,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                       CheckBaseline* baseline)
 {
     // What to check, in order: a page's path, or a path that cannot be checked with why.
-    std::vector<PageCheck> items;
+    std::vector<CheckedPage> items;
     for (const std::string& path : paths) {
         std::error_code error;
         if (fs::is_directory(path, error)) {
@@ -102,17 +216,18 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                     pages.push_back(walk->path().string());
             std::sort(pages.begin(), pages.end());
             for (std::string& page : pages)
-                items.push_back({std::move(page), {}, 0, {}});
+                items.push_back({{std::move(page), {}, 0, {}}, {}});
             if (error)
-                items.push_back({path, path + ": the folder cannot be read to its end (" + error.message() + ")", 0, {}});
+                items.push_back({{path, path + ": the folder cannot be read to its end (" + error.message() + ")", 0, {}}, {}});
         } else if (fs::is_regular_file(path, error)) {
-            items.push_back({path, {}, 0, {}});
+            items.push_back({{path, {}, 0, {}}, {}});
         } else {
             // A pipe or a device could feed it forever.
-            items.push_back({path, path + (fs::exists(path, error) ? ": is neither a page file nor a folder" : ": no such file or folder"), 0, {}});
+            items.push_back({{path, path + (fs::exists(path, error) ? ": is neither a page file nor a folder" : ": no such file or folder"), 0, {}}, {}});
         }
     }
     CheckReport report;
+    AltConflicts conflicts;
     const unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
     constexpr size_t kBatch = 64; // pages held at once, whatever the size of the site
     for (size_t first = 0; first < items.size(); first += kBatch) {
@@ -120,8 +235,8 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
         std::atomic<size_t> next = first;
         auto work = [&] {
             for (size_t i; (i = next++) < end;)
-                if (items[i].error.empty())
-                    items[i] = checkPage(items[i].path);
+                if (items[i].page.error.empty())
+                    items[i] = checkPage(items[i].page.path);
         };
         std::vector<std::thread> threads;
         for (unsigned t = 1; t < workers; ++t)
@@ -130,7 +245,8 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
         for (std::thread& thread : threads)
             thread.join();
         for (size_t i = first; i < end; ++i) {
-            PageCheck& page = items[i];
+            PageCheck& page = items[i].page;
+            conflicts.add(items[i].uses, page.path, i);
             if (!page.error.empty()) {
                 report.errors.push_back(page.error);
             } else {
@@ -148,22 +264,45 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 each(page);
             else
                 report.findings.insert(report.findings.end(), page.findings.begin(), page.findings.end());
-            page = {};
+            items[i] = {};
         }
     }
+    conflicts.report(report.findings);
     return report;
 }
+
+namespace {
+
+// What a finding is about: the picture as the tag names it; for a conflict, the ALT too, on
+// the finding's one line.
+std::string subject(const CheckFinding& f)
+{
+    return std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + withoutControls(f.alt.value_or("")) + "\"" : f.src;
+}
+
+} // namespace
 
 std::string textLines(const std::vector<CheckFinding>& findings)
 {
     std::string out;
     for (const CheckFinding& f : findings)
         out += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
-               kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + f.src + ") [" + f.rule->id + "]\n";
+               kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + subject(f) + ") [" + f.rule->id + "]\n";
     return out;
 }
 
 namespace {
+
+// The length of the UTF-8 character at s[i], 0 when the bytes there are not one.
+size_t characterAt(std::string_view s, size_t i)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool valid = length > 0 && i + length <= s.size();
+    for (size_t k = 1; valid && k < length; ++k)
+        valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+    return valid ? length : 0;
+}
 
 // A JSON string of any bytes: what is not UTF-8 becomes U+FFFD rather than a broken document.
 std::string jsonString(std::string_view s)
@@ -171,11 +310,8 @@ std::string jsonString(std::string_view s)
     std::string out = "\"";
     for (size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
-        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool valid = length > 0 && i + length <= s.size();
-        for (size_t k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (!valid) {
+        const size_t length = characterAt(s, i);
+        if (length == 0) {
             out += "\\ufffd";
             ++i;
             continue;
@@ -197,15 +333,21 @@ std::string jsonString(std::string_view s)
 
 } // namespace
 
-// XML text or attribute value: markup characters as references, controls XML cannot hold dropped.
+// XML text or attribute value: markup characters as references, controls XML cannot hold
+// dropped, what is not UTF-8 as U+FFFD.
 std::string xmlText(std::string_view s)
 {
     std::string out;
-    for (const char c : s) {
-        if (c == '&' || c == '<' || c == '>' || c == '"')
+    for (size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        const size_t length = characterAt(s, i);
+        if (length == 0)
+            out += "\xEF\xBF\xBD";
+        else if (c == '&' || c == '<' || c == '>' || c == '"')
             out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
         else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')
-            out += c;
+            out.append(s.substr(i, length));
+        i += length ? length : 1;
     }
     return out;
 }
@@ -225,6 +367,167 @@ std::string uriOf(std::string_view path)
     return out;
 }
 
+namespace {
+
+constexpr size_t kMostThumbnailBytes = 256 * 1024;
+
+// Text for HTML, of any bytes: markup characters as references, control characters as the
+// symbols that picture them, and what is not UTF-8 as U+FFFD, so that nothing in a page name
+// or an ALT can change the report.
+std::string htmlText(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t length = characterAt(s, i);
+        if (length == 0 || (c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0)) {
+            out += "\xEF\xBF\xBD"; // not UTF-8, or a C1 control
+        } else if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') {
+            out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : "&#39;";
+        } else if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+            const unsigned symbol = c == 0x7F ? 0x2421 : 0x2400 + c;
+            out += {'\xE2', static_cast<char>(0x80 | (symbol >> 6 & 0x3F)), static_cast<char>(0x80 | (symbol & 0x3F))};
+        } else {
+            out.append(s.substr(i, length));
+        }
+        i += length ? length : 1;
+    }
+    return out;
+}
+
+// A name as the report shows it: a data: URL may be long, its start tells enough.
+std::string shortened(const std::string& name)
+{
+    constexpr size_t kMost = 120;
+    size_t cut = kMost;
+    while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character
+    return name.size() <= kMost + 3 ? name : name.substr(0, cut) + "\xE2\x80\xA6";
+}
+
+// A path that may wrap after each "/".
+std::string breakable(const std::string& path)
+{
+    std::string out;
+    for (const char c : path)
+        out += c == '/' ? std::string("/<wbr>") : std::string(1, c);
+    return out;
+}
+
+std::string base64(std::string_view bytes)
+{
+    static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t word = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            word |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size())
+            word |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kDigits[word >> 18];
+        out += kDigits[word >> 12 & 63];
+        out += i + 1 < bytes.size() ? kDigits[word >> 6 & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[word & 63] : '=';
+    }
+    return out;
+}
+
+// The type of a picture every browser shows, told by its first bytes; null for any other.
+const char* pictureType(std::string_view bytes)
+{
+    const auto starts = [&](std::string_view magic, size_t at = 0) { return at <= bytes.size() && bytes.substr(at, magic.size()) == magic; };
+    if (starts("\x89PNG\r\n\x1A\n"))
+        return "image/png";
+    if (starts("\xFF\xD8\xFF"))
+        return "image/jpeg";
+    if (starts("GIF87a") || starts("GIF89a"))
+        return "image/gif";
+    if (starts("RIFF") && starts("WEBP", 8))
+        return "image/webp";
+    if (starts("ftypavif", 4))
+        return "image/avif";
+    if (starts("BM"))
+        return "image/bmp";
+    if (starts(std::string_view("\0\0\1\0", 4)))
+        return "image/x-icon";
+    const std::string_view head = bytes.substr(0, 1024);
+    if (head.find("<svg") != std::string_view::npos && head.find('\0') == std::string_view::npos)
+        return "image/svg+xml";
+    return nullptr;
+}
+
+// The picture as a data: URI for the report, or "" when it has no preview.
+std::string thumbnailOf(const CheckFinding& f)
+{
+    std::string bytes;
+    if (text::inStrNoCase(f.src.substr(0, 5), "data:") == 1) {
+        bytes = imageSource(f.src).data;
+    } else if (!f.picture.empty()) {
+        std::error_code error;
+        const auto size = fs::file_size(f.picture, error);
+        if (error || size > kMostThumbnailBytes || !fs::is_regular_file(f.picture, error))
+            return {};
+        std::ifstream in(f.picture, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const char* type = bytes.size() <= kMostThumbnailBytes ? pictureType(bytes) : nullptr;
+    return type ? std::string("data:") + type + ";base64," + base64(bytes) : std::string();
+}
+
+constexpr const char* kHtmlHead = R"(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>BRINDLEWORK: ALT text check</title>
+<style>
+body { font: 15px/1.45 system-ui, sans-serif; color: #1d1d1f; margin: 0 auto; max-width: 75em; padding: 1em 2em 3em;
+       display: flex; flex-direction: column; }
+header { order: -2; } #totals { order: -1; }
+h1 { font-size: 1.6em; margin: .4em 0; } h2 { font-size: 1.25em; margin: 1.2em 0 .4em; } h3 { font-size: 1.05em; margin: 1em 0 .3em; }
+table { border-collapse: collapse; width: 100%; }
+th, td { text-align: left; vertical-align: top; padding: .45em .6em; border-bottom: 1px solid #e2e2e6; }
+thead th { background: #f4f4f6; font-weight: 600; }
+td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
+code { font: .9em/1.3 ui-monospace, monospace; overflow-wrap: anywhere; }
+code.file { overflow-wrap: break-word; } .at { white-space: nowrap; }
+.pic { width: 10em; } .where { width: 16em; }
+.thumb { display: block; width: 88px; height: 66px; margin-bottom: .3em; border: 1px solid #d6d6db; border-radius: 3px;
+         background: #fafafa center / contain no-repeat; }
+.none { display: flex; align-items: center; justify-content: center; font-size: .8em; color: #6e6e73; }
+.alt { white-space: pre-wrap; } .alt::before { content: "\201C"; } .alt::after { content: "\201D"; }
+.missing { color: #6e6e73; font-style: italic; }
+.sev { display: inline-block; min-width: 5.8em; font-size: .8em; font-weight: 600; text-transform: uppercase; }
+.error .sev { color: #b3261e; } .warning .sev { color: #8a5300; } .note .sev { color: #1f5fa8; }
+.rule { color: #6e6e73; }
+.summary { font-size: 1.1em; }
+.zero { color: #9a9aa0; }
+</style>
+</head>
+<body>
+<header><h1>ALT text check</h1></header>
+<section id="findings"><h2>Findings</h2>
+<table><thead><tr><th class="pic">Picture</th><th>ALT</th><th>Finding</th><th class="where">Where</th></tr></thead>
+<tbody>
+)";
+
+} // namespace
+
+// What the HTML report keeps until its end: totals, and the pictures already written.
+struct CheckPrinter::Html {
+    struct Page {
+        std::string path, error;
+        size_t images = 0, counts[3] = {};
+    };
+    std::vector<Page> pages;
+    std::unordered_map<std::string, size_t> pageAt;
+    std::unordered_map<std::string, std::string> thumbnails; // picture: its style class, "" for none
+    std::vector<size_t> perRule = std::vector<size_t>(altRules().size());
+    size_t rows = 0;
+};
+
 CheckPrinter::CheckPrinter(std::string_view format, std::function<void(std::string_view)> write)
     : format_(format), write_(std::move(write))
 {
@@ -237,8 +540,13 @@ CheckPrinter::CheckPrinter(std::string_view format, std::function<void(std::stri
                      jsonString(rule.message) + "}, \"defaultConfiguration\": {\"level\": \"" + kSeverities[static_cast<int>(rule.severity)] + "\"}}";
         write_("{\"version\": \"2.1.0\", \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"runs\": [{\"tool\": "
                "{\"driver\": {\"name\": \"brindlework\", \"rules\": [" + rules + "]}}, \"results\": [");
+    } else if (format_ == "html") {
+        html_ = std::make_unique<Html>();
+        write_(kHtmlHead);
     }
 }
+
+CheckPrinter::~CheckPrinter() = default;
 
 void CheckPrinter::page(const PageCheck& page)
 {
@@ -257,33 +565,92 @@ void CheckPrinter::page(const PageCheck& page)
             cases_ += "/>\n";
         failures_ += !failure.empty();
     } else {
-        for (const CheckFinding& f : page.findings) {
-            const std::string severity = jsonString(kSeverities[static_cast<int>(f.rule->severity)]);
-            if (format_ == "json")
-                write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
-                       ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " + severity +
-                       ", \"message\": " + jsonString(f.rule->message) + ", \"src\": " + jsonString(f.src) +
-                       ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
-            else
-                write_((first_ ? "\n" : ",\n") + std::string("{\"ruleId\": ") + jsonString(f.rule->id) + ", \"level\": " + severity +
-                       ", \"message\": {\"text\": " + jsonString(std::string(f.rule->message) + " (" + f.src + ")") +
-                       "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file)) +
-                       "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]}");
-            first_ = false;
+        if (html_) {
+            html_->pageAt.try_emplace(page.path, html_->pages.size());
+            html_->pages.push_back({page.path, page.error, page.images, {}});
         }
+        for (const CheckFinding& f : page.findings)
+            finding(f);
     }
+}
+
+void CheckPrinter::finding(const CheckFinding& f)
+{
+    const int severity = static_cast<int>(f.rule->severity);
+    if (format_ == "json") {
+        write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
+               ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " +
+               jsonString(kSeverities[severity]) + ", \"message\": " + jsonString(f.rule->message) + ", \"src\": " + jsonString(f.src) +
+               ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
+    } else if (format_ == "sarif") {
+        write_((first_ ? "\n" : ",\n") + std::string("{\"ruleId\": ") + jsonString(f.rule->id) + ", \"level\": " + jsonString(kSeverities[severity]) +
+               ", \"message\": {\"text\": " + jsonString(std::string(f.rule->message) + " (" + subject(f) + ")") +
+               "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file)) +
+               "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]}");
+    } else if (format_ == "text") {
+        write_(textLines({f}));
+    } else if (html_) {
+        Html& html = *html_;
+        ++html.rows;
+        ++html.perRule[static_cast<size_t>(f.rule - altRules().data())];
+        if (const auto page = html.pageAt.find(f.file); page != html.pageAt.end())
+            ++html.pages[page->second].counts[severity];
+        // Each picture once, as a style the rows that show it name.
+        const std::string key = f.picture.empty() ? f.src : f.picture;
+        auto [thumbnail, fresh] = html.thumbnails.try_emplace(key);
+        std::string out = "<tr class=\"" + std::string(kSeverities[severity]) + "\"><td>";
+        if (fresh)
+            if (const std::string uri = thumbnailOf(f); !uri.empty()) {
+                thumbnail->second = "t" + std::to_string(html.thumbnails.size());
+                out += "<style>." + thumbnail->second + " { background-image: url(\"" + uri + "\"); }</style>";
+            }
+        out += thumbnail->second.empty() ? "<span class=\"thumb none\">no preview</span>" : "<span class=\"thumb " + thumbnail->second + "\"></span>";
+        out += "<code>" + htmlText(shortened(f.src)) + "</code></td><td>" +
+               (f.alt ? "<span class=\"alt\">" + htmlText(*f.alt) + "</span>" : std::string("<span class=\"missing\">none</span>")) +
+               "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) + " <code class=\"rule\">[" +
+               f.rule->id + "]</code></td><td><code class=\"file\">" + breakable(htmlText(f.file)) + "<span class=\"at\">:" +
+               std::to_string(f.line) + ":" + std::to_string(f.column) + "</span></code></td></tr>\n";
+        write_(out);
+    }
+    first_ = false;
 }
 
 void CheckPrinter::end(const CheckReport& report)
 {
-    if (format_ == "json")
+    for (const CheckFinding& f : report.findings)
+        finding(f);
+    if (format_ == "json") {
         write_("\n], \"pages\": " + std::to_string(report.pages) + ", \"images\": " + std::to_string(report.images) + "}\n");
-    else if (format_ == "sarif")
+    } else if (format_ == "sarif") {
         write_("\n]}]}\n");
-    else if (format_ == "junit")
+    } else if (format_ == "junit") {
         write_("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"brindlework check\" tests=\"" +
                std::to_string(report.pages + report.errors.size()) + "\" failures=\"" + std::to_string(failures_) + "\" errors=\"" +
                std::to_string(report.errors.size()) + "\">\n" + cases_ + "</testsuite>\n</testsuites>\n");
+    } else if (html_) {
+        const Html& html = *html_;
+        size_t totals[3] = {};
+        for (size_t r = 0; r < altRules().size(); ++r)
+            totals[static_cast<int>(altRules()[r].severity)] += html.perRule[r];
+        const auto cell = [](size_t n) { return std::string(n ? "<td class=\"n\">" : "<td class=\"n zero\">") + std::to_string(n) + "</td>"; };
+        const auto count = [](size_t n, const std::string& what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+        std::string out = html.rows ? "" : "<tr><td colspan=\"4\">No findings: every image has a fitting ALT.</td></tr>\n";
+        out += "</tbody></table></section>\n<section id=\"totals\"><h2>Totals</h2>\n<p class=\"summary\">" + count(report.pages, "page") + ", " +
+               count(report.images, "image") + ": " + count(totals[0], "error") + ", " + count(totals[1], "warning") + ", " + count(totals[2], "note") +
+               (report.accepted ? "; " + std::to_string(report.accepted) + " more accepted by the baseline" : "") +
+               (report.errors.empty() ? "" : "; " + std::to_string(report.errors.size()) + " could not be checked") + ".</p>\n"
+               "<h3>By rule</h3>\n<table><thead><tr><th>Rule</th><th>Severity</th><th class=\"n\">Findings</th></tr></thead><tbody>\n";
+        for (size_t r = 0; r < altRules().size(); ++r)
+            out += std::string("<tr><td><code>") + altRules()[r].id + "</code></td><td>" + kSeverities[static_cast<int>(altRules()[r].severity)] +
+                   "</td>" + cell(html.perRule[r]) + "</tr>\n";
+        out += "</tbody></table>\n<h3>By page</h3>\n<table><thead><tr><th>Page</th><th class=\"n\">Images</th><th class=\"n\">Errors</th>"
+               "<th class=\"n\">Warnings</th><th class=\"n\">Notes</th></tr></thead><tbody>\n";
+        for (const Html::Page& page : html.pages)
+            out += "<tr><td><code>" + htmlText(page.path) + "</code></td>" +
+                   (page.error.empty() ? cell(page.images) + cell(page.counts[0]) + cell(page.counts[1]) + cell(page.counts[2])
+                                       : "<td colspan=\"4\">" + htmlText(page.error) + "</td>") + "</tr>\n";
+        write_(out + "</tbody></table></section>\n</body>\n</html>\n");
+    }
 }
 
 int checkStatus(const CheckReport& report)

@@ -1,6 +1,7 @@
 #pragma once
 // The site check: every image of the pages given, against the ALT rules, with no window.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -17,6 +18,7 @@ struct CheckFinding {
     const AltRule* rule = nullptr;
     std::string src;                // the picture's name as the tag writes it
     std::optional<std::string> alt; // as a reader gets it; nullopt: the tag has none
+    std::string picture;            // the picture's file as resolved from the page; empty when not on this computer
     // Errors and warnings fail the check; notes only inform.
     bool fails() const { return rule->severity != Severity::Note; }
 };
@@ -44,18 +46,24 @@ private:
 
 struct CheckReport {
     size_t pages = 0, images = 0, errorsAndWarnings = 0, accepted = 0;
-    std::vector<CheckFinding> findings; // kept only when no one takes the pages as they come
-    std::vector<std::string> errors;    // paths that could not be checked, each with why
+    // Every page's findings when no one takes the pages as they come; then, always, those of
+    // the site as a whole (alt-conflict), known only once every page is read.
+    std::vector<CheckFinding> findings;
+    std::vector<std::string> errors; // paths that could not be checked, each with why
 };
 
 // Files are checked as named; folders are walked, with their subfolders, for .html, .htm,
 // .shtml and .xhtml pages, in name order. Pages are read and searched on every core, a few
 // at a time, and handed to `each` in that order, so that a large site never has to be held.
 // Errors and warnings the baseline accepts are left out of what `each` gets and of the count.
+// A picture (the same file, or the same address) given different ALTs on different pages gets
+// one alt-conflict note for each of its ALTs, where that ALT was first seen; only those
+// first places are kept meanwhile.
 CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each = {},
                       CheckBaseline* baseline = nullptr);
 
-// One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message [rule].
+// One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message (picture) [rule];
+// an alt-conflict names the ALT too.
 std::string textLines(const std::vector<CheckFinding>& findings);
 
 // Writes the findings as they come:
@@ -63,20 +71,32 @@ std::string textLines(const std::vector<CheckFinding>& findings);
 // - json: {"findings": [{"file", "line", "column", "rule", "severity", "message", "src", "alt"},
 //   ...], "pages": N, "images": M}, alt null for an image without one;
 // - sarif: a SARIF 2.1.0 log with one result per finding;
-// - junit: one test case per page, failed when the page has an error.
+// - junit: one test case per page, failed when the page has an error;
+// - html: a page for people, needing no network: a row per finding with the picture's thumbnail
+//   (local files and data: URLs up to 256 KB, each written once), then the totals per rule and
+//   per page, which the page's style shows on top.
+// end() writes the findings the report still holds: the site's own.
 class CheckPrinter {
 public:
-    static bool knows(std::string_view format) { return format == "text" || format == "json" || format == "sarif" || format == "junit"; }
+    static bool knows(std::string_view format)
+    {
+        return format == "text" || format == "json" || format == "sarif" || format == "junit" || format == "html";
+    }
     CheckPrinter(std::string_view format, std::function<void(std::string_view)> write);
+    ~CheckPrinter();
     void page(const PageCheck& page);
     void end(const CheckReport& report);
 
 private:
+    void finding(const CheckFinding& f);
+
     std::string format_;
     bool first_ = true;
     std::string cases_; // junit needs its totals before its cases
     size_t failures_ = 0;
     std::function<void(std::string_view)> write_;
+    struct Html;
+    std::unique_ptr<Html> html_;
 };
 
 // 0: nothing to fix, 1: findings of error or warning severity, 2: a path could not be checked.

@@ -18,6 +18,13 @@ struct Button {
     bool Enabled = true;
 };
 
+struct CheckBox {
+    std::string Caption;
+    bool Value = false;
+    bool Visible = true;
+    bool Enabled = true;
+};
+
 struct MenuItem {
     std::string Caption;
     bool Enabled = true;
@@ -45,6 +52,7 @@ class TextBox {
 public:
     std::function<void()> Change;
     bool Visible = true;
+    bool Enabled = true;
 
     const std::string& Text() const { return text_; }
     void setText(std::string text)

@@ -9,13 +9,26 @@ namespace bw {
 
 using text::number;
 
-Form1::Form1(Platform platform, Version version) : platform_(platform), version_(version), doc_(platform.files)
+Form1::Form1(Platform platform, Version version)
+    : platform_(platform), version_(version), doc_(platform.files), site_(platform.files), siteEdits_(platform.files)
 {
     doc_.confirmOverwrite = [this](const std::string& path) {
         return platform_.dialogs.msgBox(path + " was changed by another program since it was opened. Overwrite it "
                                                "with this window's text?",
                                         Buttons::YesNo, kTitle, Answer::No) == Answer::Yes;
     };
+    siteEdits_.confirmOverwrite = doc_.confirmOverwrite;
+    doc_.subscribe([this](PageDocument::Change change) {
+        if (change == PageDocument::Change::Opened || change == PageDocument::Change::Closed)
+            offeredFor_ = -1;
+        if (change == PageDocument::Change::Closed) {
+            contexts_.clear();
+            return;
+        }
+        contexts_ = imageContexts(doc_.text(), doc_.found(), doc_.encoding());
+        if (change != PageDocument::Change::Opened)
+            site_.update(doc_.path(), doc_.text(), doc_.encoding());
+    });
     Text1.Change = [this] { Text1_Change(); };
     List1.Click = [this] { List1_Click(); };
 
@@ -44,6 +57,11 @@ Form1::Form1(Platform platform, Version version) : platform_(platform), version_
     su.Caption = "Support";
     ab.Caption = "About";
     h.Caption = "&Help";
+    Decorative.Caption = "Decorative (no ALT)";
+    Decorative.Enabled = false;
+    MissingOnly.Caption = "Missing only";
+    UseEverywhere.Caption = "Use for every page";
+    UseEverywhere.Enabled = false;
 }
 
 std::string Form1::versionLabel(Version v)
@@ -97,6 +115,7 @@ void Form1::nytt()
     Caption = "BRINDLEWORK Beta";
     tomt = false;
     Label5.Caption = "";
+    showDecorative(-1);
 }
 
 void Form1::nytt1()
@@ -108,6 +127,7 @@ void Form1::nytt1()
     List1.Clear();
     List2.Clear();
     Picture1.Visible = false;
+    showDecorative(-1);
 }
 
 void Form1::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
@@ -149,18 +169,31 @@ void Form1::n_Click()
 bool Form1::mayClosePage()
 {
     // Kept edits stay in the page file, and a page never written has nothing to take out.
-    if (!pageOpen() || ändrat || !doc_.holdsEdits())
+    const bool page = pageOpen() && !ändrat && doc_.holdsEdits();
+    const bool others = siteEdits_.holdsEdits();
+    if (!page && !others)
         return true;
     const std::string& path = Text6.Text();
-    const std::string name = path.substr(path.find_last_of('/') + 1);
+    std::string what = page ? "The ALT texts written to " + path.substr(path.find_last_of('/') + 1) + " since you opened it" : "";
+    if (others)
+        what += page ? ", and those written to other pages with \"Use for every page\"," : "The ALT texts written to other pages with \"Use for every page\"";
     enum { Keep, TakeOut, Cancel };
-    switch (platform_.dialogs.choose("The ALT texts written to " + name + " since you opened it will be taken out again.",
-                                     kTitle, {"Keep", "Take Out", "Cancel"}, Keep, Cancel)) {
+    switch (platform_.dialogs.choose(what + " will be taken out again.", kTitle, {"Keep", "Take Out", "Cancel"}, Keep, Cancel)) {
     case Keep:
-        ändrat = true;
+        ändrat = ändrat || page;
+        siteEdits_.forget();
         return true;
-    case TakeOut:
-        return writeBackUnedited();
+    case TakeOut: {
+        if (page && !writeBackUnedited())
+            return false;
+        const std::vector<std::string> failed = others ? siteEdits_.putBack(site_) : std::vector<std::string>();
+        std::string list;
+        for (const std::string& line : failed)
+            list += "\n" + line;
+        if (!failed.empty())
+            message("These pages could not be put back to their text as first read, and were left as they are:" + list);
+        return failed.empty();
+    }
     default:
         return false;
     }
@@ -174,7 +207,15 @@ void Form1::e_Click()
 
 bool Form1::Form_Unload() { return mayClosePage(); }
 
-void Form1::Text1_Change() { ingenalttext = Text1.empty(); }
+void Form1::Text1_Change()
+{
+    ingenalttext = Text1.empty();
+    if (Text1.Text() != offered_) {
+        offered_.clear();
+        Offer.Caption.clear();
+    }
+    updateHints();
+}
 
 void Form1::Toolbar1_ButtonClick(std::string_view key)
 {
@@ -254,6 +295,7 @@ void Form1::openChosen(bool useDialog)
     auto read = readPage(*found, chosen);
     if (!read)
         return;
+    indexed_ = {}; // a page opened anew: the site is read anew, with what changed since
     takePage(*found, std::move(*read));
     size_t titleLength = CommonDialog1.FileTitle.size();
     sökvägbild = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
@@ -284,6 +326,7 @@ void Form1::takePage(const std::string& path, ReadResult&& read)
     platform_.files.removeStaleCopies(path);
     Text6.setText(path);
     doc_.open(path, std::move(read));
+    indexSite();
 }
 
 void Form1::showFirstImage()
@@ -411,13 +454,38 @@ void Form1::List1_Click()
         showPicture(i);
     else
         Picture1.clear();
+    const auto image = static_cast<size_t>(i);
+    Context = image < doc_.images().size() && doc_.images()[image].copies.front() < contexts_.size()
+                  ? contexts_[doc_.images()[image].copies.front()]
+                  : ImageContext{};
     readExistingAlt(i);
+    offerSiteAlt(true);
+}
+
+void Form1::showDecorative(int index)
+{
+    if (index < 0) {
+        Context = {};
+        Offer.Caption.clear();
+        offered_.clear();
+        offeredFor_ = -1;
+        UseEverywhere.Enabled = false;
+    }
+    const auto i = static_cast<size_t>(index);
+    const bool image = pageOpen() && index >= 0 && i < doc_.images().size() && doc_.images()[i].kind != ImageKind::Background;
+    const auto shown = image ? doc_.altShown(i) : std::nullopt;
+    Decorative.Enabled = image;
+    Decorative.Value = shown && shown->empty();
+    Text1.Enabled = !Decorative.Value;
+    if (undecorated_.first != index)
+        undecorated_ = {-1, {}};
 }
 
 void Form1::readExistingAlt(int index)
 {
     const auto i = static_cast<size_t>(index);
     const auto shown = i < doc_.images().size() ? doc_.altShown(i) : std::nullopt;
+    showDecorative(index);
     if (!shown) {
         Text1.setText("");
         text1lång = 1;

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "editor/Controls.h"
+#include "page/ImageContext.h"
 #include "page/PageDocument.h"
+#include "site/SiteEdits.h"
+#include "site/SiteIndex.h"
 #include "platform/Platform.h"
 
 namespace bw {
@@ -30,6 +33,9 @@ private:
     Platform platform_;
     Version version_;
     PageDocument doc_; // the open page; declared first, as the page fields below refer to it
+    // The site's pictures and the ALTs written to other pages with "Use for every page".
+    SiteIndex site_;
+    SiteEdits siteEdits_;
 
 public:
     Form1(const Form1&) = delete;
@@ -56,6 +62,16 @@ public:
     MenuItem n, o, s, sa, e, pr, url, na, pass, l, ftpa, su, ab, h;
     std::vector<ToolbarButton> Toolbar1;
     FileDialog CommonDialog1;
+
+    // Help around the ALT box.
+    CheckBox Decorative;  // "Decorative (no ALT)": the image gets ALT="" and the box is off
+    CheckBox MissingOnly; // the overview lists only images without an ALT
+    Label Hint;           // what the ALT rules say of the box's text, each with its rule id
+    Label Length;         // the box's length in characters, from 125 on
+    Label Offer;          // "used on N other pages" while the box holds the ALT other pages give
+    Button UseEverywhere; // "Use for every page"
+    Label Indexing;       // the site index's progress; empty once it is done
+    ImageContext Context; // where the image shown stands in its page
 
     // Page variables.
     std::string sökvägbild;   // page folder, ending in "/"
@@ -118,6 +134,27 @@ public:
     // page's name, the page lies in the source's temp path.
     void batchopen(const FtpBatchSource& ftp);
 
+    // The image overview: a row per image of the page (a background is none), in page order.
+    struct OverviewRow {
+        int index = 0; // its row in List1
+        std::string name; // the picture's name as the tag writes it
+        enum class State { Described, Decorative, Missing } state = State::Missing;
+        std::string alt;
+        std::optional<PictureBox> picture; // for the thumbnail; nothing when the file is missing
+    };
+    // The rows "Missing only" leaves in view.
+    std::vector<OverviewRow> overview();
+    // A row was chosen: what the box holds is written first, as NEXT writes it.
+    void Overview_Click(int index);
+    // The user turned Decorative (its Value is already the new one).
+    void Decorative_Click();
+    // Writes the box's ALT into the picture's uses without one on the site's other pages.
+    void UseEverywhere_Click();
+    // Called now and then while the site index is built: its progress, and an ALT for the
+    // image shown that the index has found meanwhile.
+    void siteIndexTick();
+    bool siteIndexing() const { return !site_.progress().finished; }
+
     // Image navigation.
     void List1_Click();
     void Command3_Click(); // NEXT
@@ -165,6 +202,20 @@ private:
     static bool noFileChosen(const std::string& name);
     void showFirstImage();
     void readExistingAlt(int index);
+    void updateHints();
+    // What the site gives the image shown: an ALT to offer when it has none, and whether
+    // "Use for every page" has uses to write.
+    void offerSiteAlt(bool untouchedBox);
+    // Indexes the batch's pages and the open page's folder, unless that is under way.
+    void indexSite();
+    std::vector<ImageContext> contexts_; // by tag of the open page
+    std::string offered_;                // the ALT offered in the box, while it stands
+    int offeredFor_ = -1;                // the image that was offered one; never twice
+    std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
+    // Decorative as image `index` stands (-1: no image), and the box on or off with it.
+    void showDecorative(int index);
+    // The box's text before Decorative emptied it, for the image it was set on.
+    std::pair<int, std::string> undecorated_{-1, {}};
     // What the view shows for image `index`; nothing when its file is missing.
     std::optional<PictureBox> picture(int index);
     bool imageExists(int index) { return picture(index).has_value(); }

@@ -11,21 +11,6 @@ namespace {
 
 constexpr size_t kTooLong = 150;
 
-// Lowercase ASCII, white space runs made one space, ends trimmed: how two texts are compared.
-std::string folded(std::string_view s)
-{
-    std::string out;
-    for (char c : s) {
-        if (!text::isHtmlSpace(c))
-            out += text::lowerAscii(c);
-        else if (!out.empty() && out.back() != ' ')
-            out += ' ';
-    }
-    if (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
-}
-
 // The last part of a path or address, without its query or fragment.
 std::string_view lastPart(std::string_view name)
 {
@@ -38,7 +23,7 @@ bool looksLikeFileName(const std::string& alt, std::string_view fileName)
 {
     static constexpr std::array kExtensions = {".png", ".jpg", ".jpeg", ".gif", ".svg", ".webp", ".bmp",
                                                ".ico", ".avif", ".tif", ".tiff", ".jfif"};
-    const std::string file = folded(lastPart(fileName));
+    const std::string file = foldedAlt(lastPart(fileName));
     if (!file.empty() && (alt == file || alt == file.substr(0, file.rfind('.'))))
         return true;
     for (std::string_view extension : kExtensions)
@@ -69,10 +54,25 @@ bool beginsImageOf(const std::string& alt)
 
 } // namespace
 
+std::string foldedAlt(std::string_view s)
+{
+    std::string out;
+    for (char c : s) {
+        if (!text::isHtmlSpace(c))
+            out += text::lowerAscii(c);
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    if (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
 const std::vector<AltRule>& altRules()
 {
     static const std::vector<AltRule> rules = {
         {"missing-alt", Severity::Error, "The image has no ALT text; give it one, or alt=\"\" if it is decorative."},
+        {"missing-alt-captioned", Severity::Note, "The image has no ALT text, but its figure has a caption; give it an ALT unless the caption says what it shows."},
         {"alt-whitespace", Severity::Error, "The ALT text is only spaces; a screen reader says nothing useful."},
         {"alt-is-filename", Severity::Error, "The ALT text is a file name; say what the picture shows or does."},
         {"alt-placeholder", Severity::Error, "The ALT text is a placeholder word; say what the picture shows or does."},
@@ -103,12 +103,13 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
     std::vector<const AltRule*> found;
     auto add = [&](const char* id) { found.push_back(altRule(id)); };
     if (!alt) {
-        add("missing-alt");
+        // A figure's caption may already say what the picture shows.
+        add(foldedAlt(context.caption).empty() ? "missing-alt" : "missing-alt-captioned");
         return found;
     }
     if (alt->empty())
         return found; // decorative
-    const std::string text = folded(*alt);
+    const std::string text = foldedAlt(*alt);
     if (text.empty()) {
         add("alt-whitespace");
         return found;
@@ -119,9 +120,9 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
         add("alt-placeholder");
     if (beginsImageOf(text))
         add("alt-image-of");
-    if (text == folded(context.linkText))
+    if (text == foldedAlt(context.linkText))
         add("alt-redundant-link");
-    if (text == folded(context.caption))
+    if (text == foldedAlt(context.caption))
         add("alt-redundant-caption");
     if (altLength(*alt) > kTooLong)
         add("alt-too-long");

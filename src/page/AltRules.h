@@ -2,6 +2,7 @@
 // What makes an ALT text a poor one: one table of rules, read by the hints under the ALT box
 // and by the site check alike, so both always say the same.
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct AltContext {
 // all). An empty ALT marks a decorative image and breaks none. alt-conflict is a site rule and
 // never comes from here.
 std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, const AltContext& context);
+
+// Lowercase ASCII, white space runs made one space, ends trimmed: how the rules compare texts.
+std::string foldedAlt(std::string_view s);
 
 // ALT length as a reader counts it: characters, not bytes.
 size_t altLength(std::string_view alt);

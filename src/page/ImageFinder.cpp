@@ -263,20 +263,31 @@ struct ForeignElement {
 
 class Finder {
 public:
-    explicit Finder(std::string_view page) : page_(page) {}
+    explicit Finder(std::string_view page, PageWalk* walk = nullptr) : page_(page), walk_(walk) {}
 
     FoundImages run()
     {
-        size_t pos = 0;
+        size_t pos = 0, text = 0; // text: where text not yet told to the walk begins
+        bool textToEnd = true;    // false once the rest of the page is a comment, a tag or raw text
         while (pos < page_.size()) {
             const size_t lt = findByte(page_, pos, '<');
             if (lt == std::string_view::npos || lt + 1 >= page_.size())
                 break;
+            const char c = page_[lt + 1];
+            if (walk_ && lt > text && (isAlpha(c) || c == '/' || c == '!' || c == '?'))
+                walk_->text({text, lt}); // markup follows: "a < b" is text
             const size_t next = markup(lt);
-            if (next == std::string_view::npos)
+            if (next == std::string_view::npos) {
+                textToEnd = c == '/' && lt + 2 >= page_.size(); // "</" at the end is text
+                text = lt;
                 break;
+            }
+            if (next != lt + 1)
+                text = next;
             pos = next;
         }
+        if (walk_ && textToEnd && text < page_.size())
+            walk_->text({text, page_.size()});
         if (background_) {
             found_.images.insert(found_.images.begin(), std::move(*background_));
         }
@@ -358,6 +369,8 @@ private:
                 foreign_.pop_back();
         }
         const ByteRange before = std::exchange(lastHtml_, tag.name);
+        if (walk_)
+            walk_->startTag({lt, tag.end}, tag.name, attributes_);
         switch (name) {
         // <image> outside svg and math: the tree builder makes it an img, as gumbo and browsers do.
         case Name::Img:
@@ -396,6 +409,8 @@ private:
         case Name::RawText:
             return rawTextEnd(tag.end, tag.name);
         case Name::Plaintext:
+            if (walk_ && tag.end < page_.size())
+                walk_->text({tag.end, page_.size()});
             return std::string_view::npos;
         default:
             break;
@@ -429,38 +444,45 @@ private:
             return std::string_view::npos;
         const std::string_view name = tag.name.of(page_);
         if (!foreign_.empty()) {
-            closeForeign(name, foreign_.back().html);
+            const bool foreign = !foreign_.back().html;
+            // One that names no open foreign element is read by HTML rules.
+            if (!(closeForeign(name, !foreign) && foreign) && walk_)
+                walk_->endTag({nameAt - 2, tag.end}, tag.name);
             return tag.end;
         }
+        if (walk_)
+            walk_->endTag({nameAt - 2, tag.end}, tag.name);
         if (templates_ > 0 && equalsLower(name, "template"))
             --templates_;
         return tag.end;
     }
 
     // An end tag in or under svg or math. A foreign current element is closed by its name;
-    // from an HTML one only HTML elements are looked for, up to the integration point.
-    void closeForeign(std::string_view name, bool fromHtml)
+    // from an HTML one only HTML elements are looked for, up to the integration point. True
+    // when it closed an element of its name.
+    bool closeForeign(std::string_view name, bool fromHtml)
     {
         for (size_t i = foreign_.size(); i-- > 0 && foreign_[i].html == fromHtml;) {
             if (text::equalsNoCase(name, foreign_[i].name.of(page_))) {
                 foreign_.resize(i);
-                return;
+                return true;
             }
         }
         if (fromHtml)
-            return;
+            return false;
         // Unmatched: it closes the svg or math when it names their HTML parent, which we take
         // to be the start tag before them; an integration point stops it first.
         for (size_t i = foreign_.size(); i-- > 0;) {
             const ForeignElement& open = foreign_[i];
             if (open.htmlPoint || open.mathText)
-                return;
+                return false;
             const ByteRange parent = open.html ? open.name : open.enclosing;
             if (!parent.empty() && text::equalsNoCase(name, parent.of(page_))) {
                 foreign_.resize(i);
-                return;
+                return false;
             }
         }
+        return false;
     }
 
     // Whether "<" + `slash` + the name at `lt` is followed by whitespace, "/" or ">".
@@ -526,10 +548,12 @@ private:
 
     void addImage(ImageKind kind, size_t lt, const Lexed& tag)
     {
-        found_.images.push_back({kind, makeTag(lt, tag)});
+        if (!walk_) // a walk has them already
+            found_.images.push_back({kind, makeTag(lt, tag)});
     }
 
     std::string_view page_;
+    PageWalk* walk_;
     FoundImages found_;
     std::optional<FoundImage> background_;
     std::vector<TagAttribute> attributes_; // of the tag being read, reused
@@ -565,6 +589,11 @@ std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
 FoundImages findImages(std::string_view page)
 {
     return Finder(page).run();
+}
+
+void walkPage(std::string_view page, PageWalk& walk)
+{
+    Finder(page, &walk).run();
 }
 
 } // namespace bw

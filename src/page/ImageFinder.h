@@ -48,6 +48,22 @@ struct FoundImages {
 
 FoundImages findImages(std::string_view page);
 
+// What the tokenizer meets besides images, told in page order by walkPage(): the same tags
+// and text findImages() reads, so that a reader of the page's text agrees with it on images.
+class PageWalk {
+public:
+    virtual ~PageWalk() = default;
+    // A start tag read by HTML rules, images included; the attributes last until the next call.
+    virtual void startTag(ByteRange whole, ByteRange name, const std::vector<TagAttribute>& attributes) = 0;
+    // An end tag read by HTML rules: outside svg and math, or one that no element there takes.
+    virtual void endTag(ByteRange whole, ByteRange name) = 0;
+    // Text a browser shows, as written (references unresolved): not comments, raw text, CDATA.
+    virtual void text(ByteRange range) = 0;
+};
+
+// Reads the page as findImages() does, telling `walk` what it meets.
+void walkPage(std::string_view page, PageWalk& walk);
+
 // The start tag whose "<" stands at lt, read as the tokenizer reads tags; nothing when the page
 // ends inside it.
 std::optional<StartTag> startTagAt(std::string_view page, size_t lt);

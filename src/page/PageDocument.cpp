@@ -55,9 +55,9 @@ void addEdits(std::string_view page, const FoundImage& image, std::string_view v
         if (a.named(page, "alt"))
             alts.push_back(&a);
 
-    if (value.empty() && empty == EmptyBox::Remove) {
+    if (value.empty() && empty != EmptyBox::Decorate) {
         for (const TagAttribute* a : alts)
-            if (!a->value.empty())
+            if (!a->value.empty() || empty == EmptyBox::Undecorate)
                 edits.push_back(removal(page, *a));
         return;
     }
@@ -235,7 +235,7 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
     if (!isOpen() || i >= images_.size() || images_[i].kind == ImageKind::Background)
         return {};
     // An ALT the box shows as it stands is left byte for byte as it is.
-    if (const auto shown = altShown(i); shown && *shown == typed)
+    if (const auto shown = altShown(i); shown && *shown == typed && !(typed.empty() && empty == EmptyBox::Undecorate))
         return {Outcome::Unchanged, {}};
     const std::string value = toPageEncoding(altValue(withoutControls(typed)), encoding_);
     std::vector<Edit> edits;
@@ -286,6 +286,9 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
         if (std::optional<StartTag> again = startTagAt(text_, old.begin + shiftAt(before)))
             image.tag = std::move(*again);
     }
+    // A <base> after an edited image moves too (it is never edited itself).
+    if (found_.baseHref)
+        found_.baseHref = found_.baseHref->shifted(shiftAt(upTo(found_.baseHref->begin)));
     notify(Change::Written);
     return outcome;
 }

@@ -18,6 +18,7 @@ namespace bw {
 enum class EmptyBox {
     Remove,   // an empty box removes an old non-empty ALT; ALT="" and no ALT stay as they are
     Decorate, // an empty box writes ALT="", marking the image as decorative
+    Undecorate, // an empty box takes every ALT out, ALT="" too: the image is no longer decorative
 };
 
 // The value as it goes between double quotes: a quote (and "<", so that no typed text can
@@ -82,6 +83,7 @@ public:
     bool holdsEdits() const;
 
     const std::vector<FoundImage>& tags() const { return found_.images; }
+    const FoundImages& found() const { return found_; }
     const std::vector<Image>& images() const { return images_; }
     // The tag of image i that is shown and read: its first copy.
     const FoundImage& tagOf(size_t i) const { return found_.images[images_[i].copies.front()]; }

@@ -37,6 +37,9 @@ public:
     // An open dialog that lets the user pick several files: their full paths, in the order
     // the dialog gives them; none when cancelled. FileName and FileTitle become the last one.
     virtual std::vector<std::string> showOpenMany(FileDialog& dialog) = 0;
+    // A folder chooser opening at `start` (when it is a folder): the folder chosen, or nothing
+    // when cancelled.
+    virtual std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) = 0;
     // A text prompt with OK and Cancel, opening with `initial`; nothing when cancelled. A masked
     // prompt shows no typed character.
     virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,

@@ -1,7 +1,9 @@
 // The main window, offscreen, driven by clicks and keys; the real Qt boxes; the command line.
 
+#include <QCheckBox>
 #include <QDir>
 #include <QProcess>
+#include <map>
 
 #include "app/CommandLine.h"
 #include "support/AppFixture.h"
@@ -13,6 +15,12 @@ using test::readAll;
 
 struct Gui : test::AppFixture<> {
     QString counter() { return child<QLabel>("Label1")->text(); }
+    // A click on the box itself, where the user clicks.
+    void tick(const char* name)
+    {
+        auto* box = child<QCheckBox>(name);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
 };
 
 TEST_F(Gui, MainWindowWalk)
@@ -26,6 +34,7 @@ TEST_F(Gui, MainWindowWalk)
     QDir::setCurrent(before);
     app->window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+    QTRY_VERIFY(!app->form().siteIndexing());
     EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + index);
     auto* text1 = child<QPlainTextEdit>("Text1");
     auto* picture = child<QLabel>("Picture1");
@@ -40,7 +49,7 @@ TEST_F(Gui, MainWindowWalk)
         QString text, selected;
     } walk[] = {
         {Qt::Key_unknown, {}, "", "Image 1 of 4", "BRINDLEWORK logo", "BRINDLEWORK logo"},
-        {Qt::Key_Return, {}, "", "Image 2 of 4", "", ""},
+        {Qt::Key_Return, {}, "", "Image 2 of 4", "A sun", "A sun"}, // as news.html has it
         {Qt::Key_Return, {}, "A yellow sun", "Image 3 of 4", "", ""},
         {Qt::Key_Return, Qt::ShiftModifier, "", "Image 2 of 4", "A yellow sun", "A yellow sun"},
         {Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier, "", "Image 1 of 4", "BRINDLEWORK logo", "BRINDLEWORK logo"},
@@ -87,7 +96,7 @@ TEST_F(Gui, MainWindowWalk)
     // Closing asks about the ALT written: Cancel stays, Take Out closes and puts the page back.
     const std::string written = readAll(dir.path("site/map.html"));
     ASSERT_NE(written.find("alt=\"Sun\""), std::string::npos);
-    app->window().setGeometry(60, 50, 700, 400);
+    app->window().setGeometry(10, 50, 780, 480);
     const QRect place = app->window().frameGeometry();
     dialogs.chosenButtons = {2, 1};
     app->window().close();
@@ -99,7 +108,7 @@ TEST_F(Gui, MainWindowWalk)
     EXPECT_EQ(readAll(dir.path("site/map.html")), mapText);
 
     // The next run opens where this one was left; a place off the screen is brought wholly onto it.
-    for (const char* stored : {"", "5000 4000 700 400 0"}) {
+    for (const char* stored : {"", "5000 4000 780 480 0"}) {
         if (*stored)
             settings.saveSetting("bw", "brindlepad", "MainWindowPlace", stored);
         App next(dialogs, files, shell, settings, Version{1, 0, 6}, "/tmp/");
@@ -108,6 +117,76 @@ TEST_F(Gui, MainWindowWalk)
         EXPECT_EQ(frame.bottomRight(), *stored ? screen.bottomRight() : place.bottomRight());
         EXPECT_EQ(frame.size(), place.size());
     }
+}
+
+// The overview, Decorative, an ALT from another page taken with NEXT, and "Use for every page".
+TEST_F(Gui, SiteHelpWalk)
+{
+    const std::string gif = readAll(std::string(BW_SAMPLE_SITE) + "/sun.gif");
+    for (const char* name : {"site/pic.gif", "site/a.gif", "site/b.gif"})
+        dir.write(name, gif);
+    std::map<std::string, std::string> site = {
+        {"site/p0.html", "<p>Intro</p><a href=\"/home\"><img src=\"pic.gif\" alt=\"Our shop\"></a>"},
+        {"site/p1.html", "<p>Before the picture</p><img src=\"a.gif\"><figure><img src=\"pic.gif\"><figcaption>The shop front</figcaption></figure><img src=\"b.gif\" alt=\"\">"},
+        {"site/sub/p2.html", "<img src=\"../pic.gif\">"},
+        {"site/sub/p3.html", "<IMG SRC=\"../pic.gif\" width=1>"},
+        {"site/p4.html", "<img src=\"pic.gif\"><img src=\"pic.gif\" alt=\"\">"},
+        {"site/notes.txt", "<img src=\"pic.gif\">"},
+    };
+    for (const auto& [name, text] : site)
+        dir.write(name, text);
+    startApp();
+    app->start({QString::fromStdString(dir.path("site/p1.html"))});
+    QTRY_VERIFY(!app->form().siteIndexing());
+    auto* list = child<QListWidget>("OverviewList");
+    auto* text1 = child<QPlainTextEdit>("Text1");
+    QTRY_COMPARE(test::rows(list).join(" | "), QString("a.gif\nmissing | pic.gif\nmissing | b.gif\ndecorative"));
+    EXPECT_TRUE(list->item(0)->font().bold());
+
+    // Missing only; a click jumps, and the other page's ALT stands offered and selected.
+    tick("MissingOnly");
+    EXPECT_EQ(list->count(), 2);
+    test::clickRow(list, "pic.gif\nmissing");
+    EXPECT_EQ(counter(), "Image 2 of 3");
+    EXPECT_EQ(text1->textCursor().selectedText(), "Our shop");
+    EXPECT_TRUE(child<QLabel>("Hint")->text().startsWith("used on 1 other page"));
+    EXPECT_TRUE(child<QLabel>("Context")->text().contains("Caption: \u201CThe shop front\u201D"));
+
+    // Enter on a row jumps too, and NEXT's write of the offer comes first; Decorative writes alt="".
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(counter(), "Image 1 of 3");
+    tick("Decorative");
+    EXPECT_FALSE(text1->isEnabled());
+    EXPECT_EQ(readAll(dir.path("site/p1.html")), "<p>Before the picture</p><img src=\"a.gif\" alt=\"\"><figure><img src=\"pic.gif\" alt=\"Our shop\">"
+                                                  "<figcaption>The shop front</figcaption></figure><img src=\"b.gif\" alt=\"\">");
+    EXPECT_EQ(list->count(), 1) << "nothing is missing but the image shown";
+
+    // "Use for every page" writes the three pages without an ALT for the picture, and no other file.
+    tick("MissingOnly");
+    test::clickRow(list, "pic.gif\n\u201COur shop\u201D");
+    const std::string p1 = readAll(dir.path("site/p1.html"));
+    click("UseEverywhere");
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().text, "The ALT text was written to 3 other pages.");
+    std::map<std::string, std::string> now = site;
+    now["site/p1.html"] = p1;
+    now["site/sub/p2.html"] = "<img src=\"../pic.gif\" alt=\"Our shop\">";
+    now["site/sub/p3.html"] = "<IMG SRC=\"../pic.gif\" ALT=\"Our shop\" width=1>";
+    now["site/p4.html"] = "<img src=\"pic.gif\" alt=\"Our shop\"><img src=\"pic.gif\" alt=\"\">";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path("site")))
+        if (entry.is_regular_file() && entry.path().extension() != ".gif") {
+            const std::string name = entry.path().string().substr(dir.path().size());
+            EXPECT_EQ(readAll(entry.path().string()), now[name]) << name;
+        }
+
+    // Closing asks about them all; Take Out puts every page back as it was.
+    dialogs.chosenButtons = {1};
+    app->window().close();
+    EXPECT_EQ(dialogs.shown.back().text, "The ALT texts written to p1.html since you opened it, and those written to other "
+                                         "pages with \"Use for every page\", will be taken out again.");
+    for (const auto& [name, text] : site)
+        EXPECT_EQ(readAll(dir.path(name)), text) << name;
 }
 
 // The desktop's font decides: a larger one must not cut a caption or push the bottom row out.
@@ -135,7 +214,8 @@ TEST_F(Gui, CaptionsStayWholeAndTheRoomGoesToThePicture)
         const QRect picture = at("Picture1"), back = at("Command5");
         app->window().resize(app->window().size() + QSize(300, 200));
         EXPECT_TRUE(at("Picture1").width() > picture.width() + 100 && at("Picture1").height() == picture.height() + 200);
-        EXPECT_EQ(at("Text1").bottom(), at("Picture1").bottom());
+        EXPECT_EQ(at("Decorative").bottom(), at("Picture1").bottom());
+        EXPECT_TRUE(at("Text1").bottom() < at("Hint").top() && at("Hint").bottom() < at("Decorative").top());
         EXPECT_EQ(at("Command5"), back.translated(0, 200));
     }
     QApplication::setFont(desktop);
@@ -204,7 +284,7 @@ TEST(CommandLineTest, OnePageAtMostAndMistakesAreToldAsSuch)
         {{"a.html", "b.html", "--version"}, Ask::Version, "", ""},
         {{"check", "--format", "json", "--", "-gone.html"}, Ask::Check, "", ""}, // checked without a display: 2, as it is not there
         {{"check"}, Ask::Wrong, "", "at least one PATH"},
-        {{"check", "--format=html", "a.html"}, Ask::Wrong, "", "junit, not \"html\""},
+        {{"check", "--format=xml", "a.html"}, Ask::Wrong, "", "junit or html, not \"xml\""},
         {{"check", "-x", "a.html"}, Ask::Wrong, "", "no option -x"},
         {{"check", "--baseline=a", "--write-baseline", "b", "c.html"}, Ask::Wrong, "", "not both"},
         {{"check", "c.html", "--baseline"}, Ask::Wrong, "", "--baseline needs a value"},

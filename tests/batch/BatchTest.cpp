@@ -1,6 +1,7 @@
 // The local batch window, "Move to next file" and batchopen, on real files.
 #include <gtest/gtest.h>
 
+#include "batch/BatchSummary.h"
 #include "support/EditorFixture.h"
 
 namespace bw {
@@ -40,14 +41,13 @@ TEST_F(Batch, Sessions)
         // What is typed goes into the page before the batch moves on; past the last page it stays.
         {"three pages in two folders", "", {"B:a/one.html,b/two.html,a/three.html", "?", "=T1", "M", "?", "=T2", "M", "?", "=T3", "M"},
          {closed, "1 / 3|a/one.html|Image 1 of 2||pic.gif|a/pic.gif", "2 / 3|b/two.html|Image 1 of 2||pic.gif|b/pic.gif",
-          "3 / 3|a/three.html|Image 1 of 2||pic.gif|a/pic.gif", "The batch is done: all 3 pages", "3 / 3|a/three.html|Image 1 of 2|T3|pic.gif|a/pic.gif"},
+          "3 / 3|a/three.html|Image 1 of 2||pic.gif|a/pic.gif", "Batch finished: 3 pages, 3 images described, 0 decorative, 3 still missing an ALT.", "3 / 3|a/three.html|Image 1 of 2|T3|pic.gif|a/pic.gif"},
          {"a/one.html=" + with("T1"), "b/two.html=" + with("T2"), "a/three.html=" + with("T3")}},
-        {"one page", "", {"B:b/two.html", "M"}, {closed, "The batch is done: all 1 page", "1 / 1|b/two.html|Image 1 of 2||pic.gif|b/pic.gif"}},
-        {"the same page twice", "", {"B:a/one.html,a/one.html", "=T1", "M", "?", "=T2", "M"},
-         {closed, "2 / 2|a/one.html|Image 1 of 2|T1|pic.gif|a/pic.gif", "The batch is done: all 2", "2 / 2|a/one.html|Image 1 of 2|T2|"},
-         {"a/one.html=" + with("T2")}},
+        {"one page", "", {"B:b/two.html", "M"}, {closed, "Batch finished: 1 page, 0 images described, 0 decorative, 2 still", "1 / 1|b/two.html|Image 1 of 2||pic.gif|b/pic.gif"}},
+        {"the same page twice is listed once", "", {"B:a/one.html,a/one.html", "=T1", "M"},
+         {closed, "Batch finished: 1 page, 1 image described, 0 decorative, 1 still", "1 / 1|a/one.html|Image 1 of 2|T1|pic.gif|a/pic.gif"}, {"a/one.html=" + with("T1")}},
         {"OK starts a fresh batch", "", {"B:a/one.html,b/two.html", "M", "B:a/three.html", "?", "M"},
-         {closed, closed, "1 / 1|a/three.html|", "The batch is done: all 1 page", "1 / 1|a/three.html|Image 1 of 2||pic.gif|a/pic.gif"}},
+         {closed, closed, "1 / 1|a/three.html|", "Batch finished: 1 page, 0 images described", "1 / 1|a/three.html|Image 1 of 2||pic.gif|a/pic.gif"}},
         {"OK without pages", "", {"B:"}, {closed, "1 / 0||Image of|||"}},
         {"a full clear ends the batch", "", {"B:a/one.html,b/two.html", "M", "y", "N", "M"}, {closed, "BRINDLEWORK: Do you want to Load New Page ?", "||Image of|||"}},
         // Closing puts back the page on screen and no other.
@@ -82,20 +82,121 @@ TEST_F(Batch, Sessions)
     }
 }
 
-TEST_F(Batch, AddFilesAppendsEveryChoiceAndCancelLeavesTheMainWindowAlone)
+// Pages of every kind: described (a background does not count), decorative, missing, none.
+void writeSite(const test::TempDir& dir)
 {
-    dialogs.chosenMany = {{"/site/b.html", "/site/a.html"}, {}, {"/other/c.html"}, {"*.html"}, {"/site/b.html"}};
-    form3 window(Platform{dialogs, files, shell, host, settings}, form);
-    window.Unload = [this] { log.push_back("(batch window closed)"); };
-    for (int i = 0; i < 5; ++i)
-        window.Command1_Click();
-    EXPECT_EQ(window.List1.items(), (std::vector<std::string>{"/site/b.html", "/site/a.html", "/other/c.html", "/site/b.html"}));
-    EXPECT_EQ(window.List2.items(), (std::vector<std::string>{"b.html", "a.html", "c.html", "b.html"}));
+    dir.write("site/index.html", "<img src=a.gif>");
+    dir.write("site/Sub/About.HTM", "<body background=bg.gif><img src=a.gif alt=\"A\">");
+    dir.write("site/sub/deep/x.SHTML", "<img src=a.gif alt=\"\">");
+    dir.write("site/sub/notes.txt", "<img src=a.gif>");
+    dir.write("site/b.xhtml", "<img src=a.gif alt=x><img src=b.gif><img src=b.gif>");
+    dir.write("site/none.html", "<p>no images</p>");
+    dir.write("empty/index.html.txt", "");
+    dir.write("other/bin.html", "<img src=a.gif>\0"s);
+    std::filesystem::create_directory_symlink(dir.path(), dir.path("site/sub/loop"));
+}
+
+// Boxes shown, then the window's rows (">" before the one selected) and the buttons it enables
+// (Remove, Up, Down), then the main window's batch if the window went. Steps: "f:a,b" Add files
+// ("*.html" as the dialog gives it back), "d:folder" Add folder ("d" cancelled; the folder it
+// opened at is logged), "s:n" selects row n, "r" Remove, "u"/"v" Move Up/Down, "c" ticks the
+// filter, "K" OK, "x" Cancel.
+TEST_F(Batch, ChoosingPages)
+{
+    writeSite(dir);
+    const std::string all = "site/Sub/About.HTM,site/b.xhtml,site/index.html,site/none.html,site/sub/deep/x.SHTML";
+    const Row rows[] = {
+        {"a folder: its pages by path, a linked folder not walked", "", {"d:site"}, {"from ", all + " ---"}},
+        {"files and folders: no page twice", "", {"f:site/index.html,*.html,site/index.html", "f:", "d:site", "d:site"},
+         {"from site/", "from site", "Every page of the folder", "site/index.html,site/Sub/About.HTM,site/b.xhtml,site/none.html,site/sub/deep/x.SHTML ---"}},
+        {"no pages, no folder, cancelled", "", {"d:empty", "d:gone", "d"},
+         {"from ", "BRINDLEWORK: The folder", "from empty", "gone\ncould not be read", "from gone", " ---"}},
+        {"removing and moving, the selection following", "", {"d:site", "s:0", "v", "r", "u", "u", "s:3", "v", "r"},
+         {"from ", "site/index.html,site/b.xhtml,>site/none.html RU-"}},
+        {"Delete again and again", "", {"f:site/index.html,site/none.html", "s:0", "r", "r", "r"}, {" ---"}},
+        {"OK takes the order shown", "", {"d:site", "s:4", "u", "s:0", "r", "K"},
+         {"from ", ">site/b.xhtml,site/index.html,site/sub/deep/x.SHTML,site/none.html R-D",
+          "batch site/b.xhtml,site/index.html,site/sub/deep/x.SHTML,site/none.html"}},
+        {"the filter: described, decorative and imageless pages left out", "", {"d:site", "c", "K"},
+         {"from ", "BRINDLEWORK: 3 pages were left out", all + " ---", "batch site/b.xhtml,site/index.html"}},
+        {"the filter keeps what cannot be read", "", {"f:site/Sub/About.HTM,gone.html,other/bin.html", "c", "K"},
+         {"1 page was left out", "gone.html\nof the batch could not be found", "holds binary data",
+          "site/Sub/About.HTM,gone.html,other/bin.html ---", "batch gone.html,other/bin.html"}},
+        {"the filter leaves nothing: the window stays", "", {"f:site/Sub/About.HTM,site/sub/deep/x.SHTML", "c", "K"},
+         {"Every image of the 2 pages chosen has an ALT already", "site/Sub/About.HTM,site/sub/deep/x.SHTML ---"}},
+        {"Cancel leaves the main window alone", "", {"f:site/index.html", "x"}, {"site/index.html ---", "batch "}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        form.nytt();
+        log.clear();
+        form3 window(Platform{dialogs, files, shell, host, settings}, form);
+        bool closed = false;
+        window.Unload = [&] { closed = true; };
+        auto local = [&](const std::string& path) { return path.substr(path.starts_with(dir.path()) ? dir.path().size() : 0); };
+        for (const std::string& step : row.steps) {
+            const std::string arg = step.size() > 2 ? step.substr(2) : "";
+            std::istringstream names(arg);
+            switch (step[0]) {
+            case 'f': dialogs.chosenMany.emplace_back();
+                for (std::string name; std::getline(names, name, ',');)
+                    dialogs.chosenMany.back().push_back(name[0] == '*' ? name : dir.path(name));
+                window.Command1_Click(); break;
+            case 'd': dialogs.folders.push_back(arg.empty() ? std::nullopt : std::optional(dir.path(arg)));
+                window.Command2_Click();
+                log.push_back("from " + local(dialogs.folderStarts.back())); break;
+            case 's': window.List1.setListIndex(std::stoi(arg)); break;
+            case 'r': window.Command3_Click(); break;
+            case 'u': window.Command4_Click(); break;
+            case 'v': window.Command5_Click(); break;
+            case 'c': window.Check1.Value = true; break;
+            case 'K': window.OKButton_Click(); break;
+            case 'x': window.CancelButton_Click(); break;
+            }
+            for (const test::Shown& box : dialogs.shown)
+                log.push_back(box.title + ": " + box.text);
+            dialogs.shown.clear();
+        }
+        std::string shown, batch = "batch ";
+        for (int i = 0; i < window.List1.ListCount(); ++i) {
+            shown += (i ? "," : "") + std::string(i == window.List1.ListIndex() ? ">" : "") + local(window.List1.List(i));
+            EXPECT_EQ("/" + window.List2.List(i), window.List1.List(i).substr(window.List1.List(i).rfind('/')));
+        }
+        log.push_back(shown + " " + (window.Command3.Enabled ? "R" : "-") + (window.Command4.Enabled ? "U" : "-") + (window.Command5.Enabled ? "D" : "-"));
+        for (int i = 0; closed && i < form.List3.ListCount(); ++i)
+            batch += (i ? "," : "") + local(form.List3.List(i));
+        if (closed)
+            log.push_back(batch);
+        std::vector<std::string> seen = log;
+        for (size_t i = 0; i < seen.size() && i < row.log.size(); ++i)
+            if (seen[i].find(row.log[i]) != std::string::npos)
+                seen[i] = row.log[i];
+        EXPECT_EQ(seen, row.log);
+    }
     for (const FileDialog& asked : dialogs.openManyRequests)
         EXPECT_EQ(asked.Filter + " " + asked.FileName, "HTML *.html");
-    window.CancelButton_Click();
-    EXPECT_EQ(log, (std::vector<std::string>{"(batch window closed)"}));
-    EXPECT_EQ(view(), "|Image of|||");
+}
+
+// Images as the main window lists them: a tag written twice once, a background never; each page once.
+TEST_F(Batch, Summary)
+{
+    writeSite(dir);
+    dir.write("twice.html", "<img src=a.gif><img src=a.gif><IMG SRC=b.gif ALT><img src=c.gif alt=\"&#32;\">");
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"site/index.html", "site/b.xhtml", "site/Sub/About.HTM", "site/sub/deep/x.SHTML", "site/none.html"},
+         "Batch finished: 5 pages, 2 images described, 1 decorative, 2 still missing an ALT."},
+        {{"twice.html", "twice.html"}, "Batch finished: 1 page, 1 image described, 1 decorative, 1 still missing an ALT."},
+        {{"gone.html", "other/bin.html", "site/Sub/About.HTM", "site"},
+         "Batch finished: 1 page, 1 image described, 0 decorative, none missing an ALT. 3 pages could not be read."},
+        {{"gone.html"}, "Batch finished: none of its pages could be read."},
+        {{}, "Batch finished: it had no pages."},
+    };
+    for (const auto& [pages, text] : rows) {
+        std::vector<std::string> paths;
+        for (const std::string& page : pages)
+            paths.push_back(dir.path(page));
+        EXPECT_EQ(summaryText(summarize(files, paths)), text);
+    }
 }
 
 } // namespace

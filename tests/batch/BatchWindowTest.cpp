@@ -27,11 +27,26 @@ TEST_F(BatchGui, LocalBatchWalk)
     dialogs.chosenMany = {{index, news}, {about}};
     press("Command1");
     press("Command1");
-    EXPECT_EQ(test::rows(list), (QStringList{index.c_str(), news.c_str(), about.c_str()}));
+    const QString i = index.c_str(), n = news.c_str(), a = about.c_str();
+    EXPECT_EQ(test::rows(list), (QStringList{i, n, a}));
+    // Rows removed and moved by keys and buttons, the selection going with the row moved.
+    auto add = [&](const std::string& page) { dialogs.chosenMany = {{page}}; press("Command1"); };
+    const std::pair<std::function<void()>, QStringList> edits[] = {
+        {[&] { test::clickRow(list, n); QTest::keyClick(list, Qt::Key_Delete); }, {i, a}},
+        {[&] { add(news); QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier); }, {i, n, a}},
+        {[&] { press("Command4"); }, {i, a, n}},
+        {[&] { press("Command3"); add(about); QTest::keyClick(list, Qt::Key_Up); }, {i, n, a}},
+    };
+    for (const auto& [edit, shown] : edits) {
+        edit();
+        EXPECT_EQ(test::rows(list), shown);
+    }
+    EXPECT_FALSE(app->batchWindow()->findChild<QPushButton*>("Command4")->isEnabled()) << "the first row cannot go up";
     press("OKButton");
     settle();
     EXPECT_EQ(app->batchWindow(), nullptr) << "OK closes the window";
     EXPECT_EQ(shown(), "1 / 3 Image 1 of 4");
+    QTRY_VERIFY(!app->form().siteIndexing()); // so that news.html's ALT for the sun stands offered
 
     // Each page's ALT written by NEXT (or kept by File > Save), then "Move to next file"; each page
     // shows its own folder's pictures.
@@ -55,7 +70,8 @@ TEST_F(BatchGui, LocalBatchWalk)
     auto with = [](std::string text, const std::string& from, const std::string& to) {
         return text.replace(text.find(from), from.size(), to);
     };
-    EXPECT_EQ(readAll(index), with(indexText, "ALT=\"BRINDLEWORK logo\"", "ALT=\"Logo one\""));
+    EXPECT_EQ(readAll(index), with(with(indexText, "ALT=\"BRINDLEWORK logo\"", "ALT=\"Logo one\""), "SRC=\"sun.gif\"",
+                                   "SRC=\"sun.gif\" ALT=\"A sun\"")); // the offer, taken by "Move to next file"
     EXPECT_EQ(readAll(news), with(newsText, "SRC=\"chart.gif\"", "SRC=\"chart.gif\" ALT=\"A chart\""));
     EXPECT_EQ(readAll(about), with(aboutText, "SRC=\"logo.gif\"", "SRC=\"logo.gif\" ALT=\"Our logo\""));
 }

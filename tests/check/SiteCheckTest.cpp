@@ -1,11 +1,25 @@
-// The site check on pages and folders in a temp folder: its lines and its exit status.
+// The site check on the sample site and on pages in a temp folder: its findings in every
+// format, and its exit status.
 #include <gtest/gtest.h>
+#include <gumbo.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamReader>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <tuple>
 
 #include "check/SiteCheck.h"
 #include "support/Doubles.h"
 
 namespace bw {
 namespace {
+
+const std::string kSample = std::string(BW_SOURCE_DIR) + "/examples/check";
 
 TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
 {
@@ -17,7 +31,13 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     site.write("sub/notes.txt", "<img src=not-a-page.png>");
     site.write("sub/d.shtml", "<img src=d.png alt=\"" + std::string(151, 'd') + "\">");
     site.write("bin.html", std::string("<img src=z.png>\0", 16));
+    // p/a.png on two pages, p/b.png on one: the ALTs of one page alone never conflict, nor those of links.
+    site.write("c/one.html", "<img src=../p/a.png alt=\"A cat\"><img src=\"../p/a.png\" alt=\" a  CAT\"><area href=x alt=Start>"
+                             "<img src=/p/b.png alt=\"A fox\"><img src=/p/b.png alt=\"A cow\">");
+    site.write("c/two/two.html", "<base href=\"../../p/\">\n<a href=../x.html>A dog<img src=a.png alt=\"A dog\"></a><area href=../c/x alt=Home>");
     const std::string index = site.path("index.html"), b = site.path("sub/b.HTM"), d = site.path("sub/d.shtml");
+    const std::string one = site.path("c/one.html"), two = site.path("c/two/two.html"), note = ": note: This picture has different ALT texts on different pages. (";
+    const auto sample = [](const std::string& line) { return kSample + "/" + line + "\n"; };
     const struct {
         std::vector<std::string> paths;
         std::string text;
@@ -36,6 +56,24 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
              d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n",
          1, 3, 4, 0},
         {{site.path("sub/c.xhtml"), site.path("bin.html"), site.path("gone.html"), "/dev/zero"}, "", 2, 1, 1, 3},
+        {{site.path("c")},
+         two + ":2:24: error: The ALT text repeats the link's text; a reader hears it twice. (a.png) [alt-redundant-link]\n" + one + ":1:1" + note +
+             "../p/a.png, ALT \"A cat\") [alt-conflict]\n" + two + ":2:24" + note + "a.png, ALT \"A dog\") [alt-conflict]\n",
+         1, 2, 7, 0},
+        {{kSample},
+         sample("garden.html:11:3: error: The ALT text repeats the caption; a reader hears it twice. (img/harbour.jpg) [alt-redundant-caption]") +
+             sample("garden.html:19:3: note: The image has no ALT text, but its figure has a caption; give it an ALT unless the caption says what it shows. (img/chart.gif) [missing-alt-captioned]") +
+             sample("garden.html:22:4: error: The ALT text is a placeholder word; say what the picture shows or does. (img/can.png) [alt-placeholder]") +
+             sample("garden.html:23:57: error: The ALT text is only spaces; a screen reader says nothing useful. (img/go.png) [alt-whitespace]") +
+             sample("index.html:13:4: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (img/sun.gif) [missing-alt]") +
+             sample("index.html:14:24: error: The ALT text repeats the link's text; a reader hears it twice. (img/go.png) [alt-redundant-link]") +
+             sample("index.html:17:4: error: The ALT text is a file name; say what the picture shows or does. (img/boat.jpg) [alt-is-filename]") +
+             sample("news/harbour.html:11:4: error: Screen readers already say it is an image; leave out \"image of\". (../img/tree.jpg) [alt-image-of]") +
+             sample("news/harbour.html:12:4: warning: The ALT text is over 150 characters; put a long description in the page. (../img/cup.gif) [alt-too-long]") +
+             sample("news/harbour.html:13:51: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (https://example.com/map.png) [missing-alt]") +
+             sample("index.html:15:25" + note + "img/house.gif, ALT \"Our shop in Orchard Lane\") [alt-conflict]") +
+             sample("news/harbour.html:10:4" + note + "../img/house.gif, ALT \"The shop\") [alt-conflict]"),
+         1, 3, 18, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.paths.front());
@@ -72,45 +110,107 @@ TEST(SiteCheck, ABaselineLetsOnlyNewFindingsFail)
     }
 }
 
-// SARIF for code-scanning services and JUnit for test reports, each with what its readers look for.
-TEST(SiteCheck, SarifAndJunitCarryTheFindingsWhereTheirReadersLook)
+// The text of each cell of each row of the report's first table, as a browser reads it.
+std::vector<std::vector<std::string>> rowsOf(const std::string& html)
 {
-    test::TempDir site;
-    const std::string bad = site.write("my page.html", "<p>\n <img src=a.png alt=\"Photo\"><img src=b.png alt=\"" + std::string(151, 'b') + "\">"),
-                      good = site.write("ok.html", "<img src=a.png alt=\"A map of the garden\">");
-    const std::pair<const char*, std::vector<std::string>> rows[] = {
-        {"sarif", {"{\"version\": \"2.1.0\", \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", \"runs\": [{\"tool\": {\"driver\": {\"name\": \"brindlework\", \"rules\": [\n{\"id\": \"missing-alt\"",
-                   "{\"id\": \"alt-too-long\", \"shortDescription\": {\"text\": \"The ALT text is over 150 characters; put a long description in the page.\"}, \"defaultConfiguration\": {\"level\": \"warning\"}}",
-                   "{\"ruleId\": \"alt-placeholder\", \"level\": \"error\", \"message\": {\"text\": \"The ALT text is a placeholder word; say what the picture shows or does. (a.png)\"}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": \"" +
-                       site.path("my%20page.html") + "\"}, \"region\": {\"startLine\": 2, \"startColumn\": 2}}}]},\n{\"ruleId\": \"alt-too-long\", \"level\": \"warning\"",
-                   "]}]}\n"}},
-        {"junit", {"<testsuite name=\"brindlework check\" tests=\"2\" failures=\"1\" errors=\"0\">\n<testcase classname=\"brindlework.check\" name=\"" + bad +
-                       "\"><failure message=\"images whose ALT is missing or poor\">" + bad + ":2:2: error: The ALT text is a placeholder word; say what the picture shows or does. (a.png) [alt-placeholder]\n</failure></testcase>\n"
-                       "<testcase classname=\"brindlework.check\" name=\"" + good + "\"/>\n</testsuite>\n</testsuites>\n"}},
+    std::vector<std::vector<std::string>> rows;
+    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
+    int tables = 0; // 1 in the first, 2 past it
+    std::function<void(const GumboNode*, std::string*)> walk = [&](const GumboNode* node, std::string* cell) {
+        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE) {
+            if (tables == 1 && (cell || node->type == GUMBO_NODE_TEXT)) // text out of a cell: a row of its own, to fail
+                *(cell ? cell : &rows.emplace_back().emplace_back()) += node->v.text.text;
+            return;
+        }
+        const GumboTag tag = node->type == GUMBO_NODE_ELEMENT ? node->v.element.tag : GUMBO_TAG_STYLE;
+        if (tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_THEAD || (tag == GUMBO_TAG_TABLE && tables++ > 0))
+            return;
+        if (tag == GUMBO_TAG_TR)
+            rows.emplace_back();
+        cell = tag == GUMBO_TAG_TD ? &rows.back().emplace_back() : cell;
+        for (unsigned i = 0; i < node->v.element.children.length; ++i)
+            walk(static_cast<const GumboNode*>(node->v.element.children.data[i]), cell);
+        tables += tag == GUMBO_TAG_TABLE;
     };
-    for (const auto& [format, parts] : rows) {
-        std::string out;
-        CheckPrinter printer(format, [&](std::string_view text) { out += text; });
-        printer.end(checkSite({site.path()}, [&](const PageCheck& p) { printer.page(p); }));
-        for (const std::string& part : parts)
-            EXPECT_NE(out.find(part), std::string::npos) << format << ": " << part << "\nin\n" << out;
-    }
+    walk(output->root, nullptr);
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return rows;
 }
 
-// JSON of any bytes stays a JSON document: quotes, controls and what is not UTF-8 escaped.
-TEST(SiteCheck, JsonHoldsEveryFindingAndTheTotals)
+// Every format carries the findings the text format pins, where its readers look: parsed back
+// as JSON, SARIF 2.1.0, JUnit XML and HTML, whatever bytes page names and ALTs hold.
+TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
 {
     test::TempDir site;
-    const std::string page = site.write("a\"\xff.html", "<img src=\"t\\ab.png\"><img src=x.png alt=\"Image of \x01 \xe9\">");
-    std::string json;
-    CheckPrinter printer("json", [&](std::string_view text) { json += text; });
-    printer.end(checkSite({page}, [&](const PageCheck& p) { printer.page(p); }));
-    const std::string file = "\"" + site.path("a\\\"\\ufffd.html") + "\"";
-    EXPECT_EQ(json, "{\"findings\": [\n{\"file\": " + file + ", \"line\": 1, \"column\": 1, \"rule\": \"missing-alt\", \"severity\": \"error\", "
-                    "\"message\": \"The image has no ALT text; give it one, or alt=\\\"\\\" if it is decorative.\", \"src\": \"t\\\\ab.png\", \"alt\": null},\n"
-                    "{\"file\": " + file + ", \"line\": 1, \"column\": 21, \"rule\": \"alt-image-of\", \"severity\": \"error\", \"message\": "
-                    "\"Screen readers already say it is an image; leave out \\\"image of\\\".\", \"src\": \"x.png\", \"alt\": \"Image of \\u0001 \xc3\xa9\"}\n"
-                    "], \"pages\": 1, \"images\": 2}\n");
+    const std::string odd = site.write("a<b&\"c\x01\xff.html", "<img src=\"t\\a&lt;b.png\"><p><img src=x.png alt=\"Image of \x02 <b> &amp; &quot;q&quot; \xe9\">");
+    site.write("x.png", "<svg> in a file named as a PNG: shown by its bytes");
+    site.write("big.png", "\x89PNG\r\n\x1A\n" + std::string(256 * 1024, 'x'));
+    const std::string big = site.write("big.html", "<img src=big.png>");
+    // Paths; for each finding "+" when the HTML shows the picture; the ALTs as it shows them, if not as they are.
+    const std::tuple<std::vector<std::string>, std::string, std::vector<std::string>> rows[] = {
+        {{kSample}, "+++++++++-++", {}},
+        {{odd, big}, "-+-", {"none", "Image of \xe2\x90\x82 <b> &amp; \"q\" \xc3\xa9", "none"}},
+    };
+    for (const auto& [paths, previews, alts] : rows) {
+        SCOPED_TRACE(paths.front());
+        const std::vector<CheckFinding> findings = checkSite(paths).findings;
+        std::map<std::string, std::string> out;
+        for (const char* format : {"json", "sarif", "junit", "html"}) {
+            CheckPrinter printer(format, [&](std::string_view text) { out[format] += text; });
+            printer.end(checkSite(paths, [&](const PageCheck& p) { printer.page(p); }));
+        }
+        const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out["json"])).object(),
+                          sarif = QJsonDocument::fromJson(QByteArray::fromStdString(out["sarif"])).object(),
+                          driver = sarif["runs"][0]["tool"]["driver"].toObject();
+        EXPECT_EQ(sarif["version"].toString() + " " + sarif["$schema"].toString() + " " + driver["name"].toString(),
+                  "2.1.0 https://json.schemastore.org/sarif-2.1.0.json brindlework");
+        ASSERT_EQ(driver["rules"].toArray().size(), qsizetype(altRules().size()));
+        for (size_t r = 0; r < altRules().size(); ++r)
+            EXPECT_EQ(driver["rules"][r]["id"], altRules()[r].id);
+        const QJsonArray objects = json["findings"].toArray(), results = sarif["runs"][0]["results"].toArray();
+        const std::vector<std::vector<std::string>> cells = rowsOf(out["html"]);
+        const auto n = findings.size();
+        ASSERT_EQ(std::tuple(size_t(objects.size()), size_t(results.size()), cells.size()), std::tuple(n, n, n)) << ::testing::PrintToString(cells);
+        EXPECT_EQ(json["pages"].toInt() * 100 + json["images"].toInt(), paths[0] == odd ? 203 : 318);
+        for (size_t i = 0; i < findings.size(); ++i) {
+            const CheckFinding& f = findings[i];
+            const QJsonObject o = objects[i].toObject(), r = results[i].toObject();
+            const QString severity = f.rule->severity == Severity::Error ? "error" : f.rule->severity == Severity::Warning ? "warning" : "note";
+            const QJsonObject region{{"startLine", qint64(f.line)}, {"startColumn", qint64(f.column)}};
+            EXPECT_EQ(o, (QJsonObject{{"file", QString::fromUtf8(f.file)}, {"line", qint64(f.line)}, {"column", qint64(f.column)}, {"rule", f.rule->id},
+                                      {"severity", severity}, {"message", f.rule->message}, {"src", QString::fromUtf8(f.src)},
+                                      {"alt", f.alt ? QJsonValue(QString::fromUtf8(*f.alt)) : QJsonValue()}}));
+            EXPECT_EQ(r["ruleId"].toString() + r["level"].toString(), f.rule->id + severity);
+            EXPECT_TRUE(r["message"]["text"].toString().startsWith(f.rule->message));
+            const QJsonObject location = r["locations"][0]["physicalLocation"].toObject();
+            EXPECT_EQ(QByteArray::fromPercentEncoding(location["artifactLocation"]["uri"].toString().toUtf8()).toStdString(), f.file);
+            EXPECT_EQ(location["region"], region);
+            // The HTML row: the picture's thumbnail (or none), its ALT, the rule, file:line:column.
+            ASSERT_EQ(cells[i].size(), 4u);
+            EXPECT_EQ(cells[i][1], alts.empty() ? f.alt.value_or("none") : alts[i]);
+            EXPECT_NE(cells[i][2].find(std::string("[") + f.rule->id + "]"), std::string::npos) << cells[i][2];
+            EXPECT_TRUE(cells[i][3].ends_with(":" + std::to_string(f.line) + ":" + std::to_string(f.column))) << cells[i][3];
+            EXPECT_EQ(cells[i][0].starts_with("no preview"), previews[i] == '-') << cells[i][0];
+            if (previews[i] == '+') {
+                std::ifstream picture(f.picture, std::ios::binary);
+                const QByteArray bytes = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(picture), {}));
+                EXPECT_NE(out["html"].find(";base64," + bytes.toBase64().toStdString() + "\""), std::string::npos) << f.picture;
+            }
+        }
+        EXPECT_EQ(out["html"].find_first_of(std::string("\x01\x02\xff", 3)), std::string::npos) << "control bytes and bytes not UTF-8";
+        // JUnit: a test case per page, failed when the page has an error; XML holds no \x01.
+        std::map<QString, bool> failed, cases;
+        for (const CheckFinding& f : findings)
+            failed[QString::fromUtf8(f.file).remove(QChar(1))] |= f.rule->severity == Severity::Error;
+        QXmlStreamReader junit(QByteArray::fromStdString(out["junit"]));
+        for (QString name; !junit.atEnd();)
+            if (junit.readNext() == QXmlStreamReader::StartElement && junit.name() != u"testsuite" && junit.name() != u"testsuites")
+                cases[name = junit.name() == u"testcase" ? junit.attributes().value("name").toString() : name] |= junit.name() == u"failure";
+        EXPECT_FALSE(junit.hasError()) << junit.errorString().toStdString();
+        EXPECT_EQ(cases.size(), paths[0] == odd ? 2u : 3u);
+        for (const auto& [file, fails] : failed)
+            EXPECT_EQ(cases[file], fails) << file.toStdString();
+    }
 }
 
 } // namespace

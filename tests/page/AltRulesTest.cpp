@@ -13,7 +13,8 @@ TEST(AltRules, EachRuleFlagsItsCasesAndNoOthers)
         std::optional<std::string> alt;
         std::string fileName, linkText, caption, rules;
     } rows[] = {
-        {std::nullopt, "a.png", "", "", "missing-alt"},
+        {std::nullopt, "a.png", "", " \n", "missing-alt"},
+        {std::nullopt, "a.png", "Home", "Our shop", "missing-alt-captioned"}, // a note: the caption may say it
         {"", "a.png", "Home", "Home", ""}, // decorative
         {" \t\r\n", "a.png", "", "", "alt-whitespace"},
         {"A yellow sun over the hills", "img/sun.png", "", "", ""},

@@ -5,10 +5,15 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <optional>
 #include <random>
+#include <set>
 #include <tuple>
 #include <vector>
 
+#include "editor/Encoding.h"
+#include "page/ImageContext.h"
 #include "page/ImageFinder.h"
 
 namespace bw::test {
@@ -44,6 +49,15 @@ TagAttribute attribute(std::string_view page, const GumboAttribute* a)
     return t;
 }
 
+// An HTML img, input type=image or area with href, as the finder takes them.
+bool isImage(const GumboNode* node)
+{
+    const GumboElement& e = node->v.element;
+    const GumboAttribute* type = gumbo_get_attribute(&e.attributes, "type");
+    return e.tag_namespace == GUMBO_NAMESPACE_HTML && (e.tag == GUMBO_TAG_IMG || (e.tag == GUMBO_TAG_INPUT && type && ::strcasecmp(type->value, "image") == 0) ||
+                                                      (e.tag == GUMBO_TAG_AREA && gumbo_get_attribute(&e.attributes, "href")));
+}
+
 void collect(const GumboNode* node, std::string_view page, std::vector<Row>& rows)
 {
     if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
@@ -52,8 +66,7 @@ void collect(const GumboNode* node, std::string_view page, std::vector<Row>& row
     auto has = [&](const char* name) { return gumbo_get_attribute(&e.attributes, name); };
     const bool html = e.tag_namespace == GUMBO_NAMESPACE_HTML;
     const size_t at = e.original_tag.data - page.data();
-    if (html && (e.tag == GUMBO_TAG_IMG || (e.tag == GUMBO_TAG_AREA && has("href")) ||
-                 (e.tag == GUMBO_TAG_INPUT && has("type") && ::strcasecmp(has("type")->value, "image") == 0))) {
+    if (isImage(node)) {
         std::string line = placed(page, {at, at + e.original_tag.length});
         for (unsigned i = 0; i < e.attributes.length; ++i)
             line += " " + text(page, attribute(page, static_cast<const GumboAttribute*>(e.attributes.data[i])));
@@ -100,13 +113,84 @@ const Options kPieces[] = {
 };
 
 
+// Text without white space, nor what gumbo made U+FFFD (this side drops control characters).
+void addShown(std::string_view s, std::string& out)
+{
+    for (size_t i = 0; i < s.size(); i += s.substr(i, 3) == "\xEF\xBF\xBD" ? 3 : 1)
+        out += static_cast<unsigned char>(s[i]) > ' ' && s.substr(i, 3) != "\xEF\xBF\xBD" ? std::string(1, s[i]) : "";
+}
+
+// The text of a node as a reader gets it: no raw text, no template, and (inLink) the ALT of
+// each image but `leftOut`.
+void textOf(const GumboNode* node, std::string& out, const GumboNode* leftOut, bool inLink)
+{
+    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE)
+        return addShown(node->v.text.text, out);
+    if (node->type != GUMBO_NODE_ELEMENT)
+        return;
+    static const std::set<GumboTag> kRaw = {GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE,
+                                            GUMBO_TAG_XMP, GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES};
+    const GumboElement& e = node->v.element;
+    if (e.tag_namespace == GUMBO_NAMESPACE_HTML && kRaw.count(e.tag))
+        return;
+    const GumboAttribute* alt = gumbo_get_attribute(&e.attributes, "alt");
+    if (inLink && alt && node != leftOut && isImage(node))
+        addShown(alt->value, out);
+    for (unsigned i = 0; i < e.children.length; ++i)
+        textOf(static_cast<const GumboNode*>(e.children.data[i]), out, leftOut, inLink);
+}
+
+// Each image tag's context in gumbo's tree, by where its tag stands: "href|link text" or "-",
+// then "|caption" or "|-" outside a figure.
+void contexts(const GumboNode* node, std::string_view page, std::map<size_t, std::string>& found)
+{
+    if (node->type != GUMBO_NODE_ELEMENT)
+        return; // a template's content is not shown
+    const GumboElement& e = node->v.element;
+    if (isImage(node) && e.original_tag.length) {
+        std::optional<std::string> link, caption;
+        for (const GumboNode* up = node->parent; up && up->type == GUMBO_NODE_ELEMENT; up = up->parent) {
+            const GumboElement& u = up->v.element;
+            const GumboAttribute* href = gumbo_get_attribute(&u.attributes, "href");
+            if (u.tag == GUMBO_TAG_A && !link && *(link = href ? std::string(href->value) + "|" : "-") != "-")
+                textOf(up, *link, node, true); // the nearest <a> only, a link when it has an href
+            for (unsigned i = 0; u.tag == GUMBO_TAG_FIGURE && !caption; ++i)
+                if (i == u.children.length)
+                    caption = "";
+                else if (const auto* child = static_cast<const GumboNode*>(u.children.data[i]); child->type == GUMBO_NODE_ELEMENT && child->v.element.tag == GUMBO_TAG_FIGCAPTION)
+                    textOf(child, caption.emplace(), nullptr, false);
+        }
+        found[e.original_tag.data - page.data()] = link.value_or("-") + "|" + caption.value_or("-");
+    }
+    for (unsigned i = 0; i < e.children.length; ++i)
+        contexts(static_cast<const GumboNode*>(e.children.data[i]), page, found);
+}
+
 } // namespace
 
-std::string compareWithGumbo(std::string_view page)
+std::string makeStructurePage(uint32_t seed)
+{
+    static const Options kParts = {"<a href=x1>"sv, "<a href='y&amp;2'>"sv, "</a>"sv, "<a>"sv, "<figure>"sv, "</figure>"sv,
+        "<figcaption>"sv, "</figcaption>"sv, "<div>"sv, "</div>"sv, "<p>"sv, "</p>"sv, "<li>"sv, "</li>"sv, "<ul>"sv, "</ul>"sv, "<ol>"sv,
+        "<span>"sv, "</span>"sv, "<img alt=A>"sv, "<img>"sv, "<img alt=''>"sv, "text "sv, "Cap &eacute;t&eacute; "sv, "\n"sv, "<h1>"sv,
+        "</h1>"sv, "<dd>"sv, "<dt>"sv, "<dl>"sv, "</dl>"sv, "<section>"sv, "</section>"sv, "<button>"sv, "</button>"sv, "<template>"sv,
+        "</template>"sv, "<br>"sv, "</br>"sv, "<hr>"sv, "<address>"sv, "<input type=image alt=I>"sv, "<area href=h alt=R>"sv, "<map>"sv,
+        "</body>"sv, "<center>"sv, "<xmp>x</xmp>"sv, "<title>t</title>"sv, "<script>s</script>"sv, "<form>"sv, "</form>"sv, "<!-- c -->"sv};
+    std::mt19937 rng(seed);
+    std::string out;
+    for (size_t parts = 1 + rng() % 25; parts > 0; --parts)
+        out += kParts[rng() % kParts.size()];
+    return out;
+}
+
+std::string compareWithGumbo(std::string_view page, bool withContexts)
 {
     std::vector<Row> expected, found;
+    std::map<size_t, std::string> expectedContexts;
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, page.data(), page.size());
     collect(output->root, page, expected);
+    if (withContexts)
+        contexts(output->root, page, expectedContexts);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
     // Foster parenting moves tags misplaced in tables in the tree, not in the page.
     std::sort(expected.begin(), expected.end());
@@ -132,7 +216,17 @@ std::string compareWithGumbo(std::string_view page)
     for (int side = 0; side < 2; ++side)
         for (const Row& r : side ? found : expected)
             lists[side] += std::get<2>(r) + "\n";
-    return expected == found ? std::string() : "gumbo:\n" + lists[0] + "finder:\n" + lists[1];
+    std::string diff = expected == found ? std::string() : "gumbo:\n" + lists[0] + "finder:\n" + lists[1];
+    const std::vector<ImageContext> mine = imageContexts(page, images, "UTF-8");
+    for (size_t i = 0; i < images.images.size() && withContexts && validUtf8(page); ++i) {
+        const auto gumbo = expectedContexts.find(images.images[i].tag.whole.begin);
+        std::string here = mine[i].linkHref ? *mine[i].linkHref + "|" : "-";
+        addShown(mine[i].linkText, here);
+        addShown(mine[i].caption, here += mine[i].inFigure ? "|" : "|-");
+        if (gumbo != expectedContexts.end() && gumbo->second != here)
+            diff += "at " + std::to_string(gumbo->first) + ": gumbo " + gumbo->second + ", here " + here + "\n";
+    }
+    return diff;
 }
 
 std::string makeTestPage(uint32_t seed)

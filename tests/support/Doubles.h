@@ -47,6 +47,8 @@ public:
     std::vector<FileDialog> openManyRequests;
     std::deque<std::optional<std::string>> typed; // prompt answers; nullopt = Cancel
     std::vector<Prompted> prompts;
+    std::deque<std::optional<std::string>> folders; // folder chooser results; nullopt = cancelled
+    std::vector<std::string> folderStarts;          // where each folder chooser opened
     std::deque<int> chosenButtons;  // answers to choices, by index (-1: the default)
     std::function<int()> chooseAnswerer; // asked when chosenButtons run out
 
@@ -73,6 +75,15 @@ public:
             throw std::logic_error("unexpected several-file dialog");
         std::vector<std::string> result = std::move(chosenMany.front());
         chosenMany.pop_front();
+        return result;
+    }
+    std::optional<std::string> chooseFolder(const std::string&, const std::string& start) override
+    {
+        folderStarts.push_back(start);
+        if (folders.empty())
+            throw std::logic_error("unexpected folder chooser");
+        auto result = folders.front();
+        folders.pop_front();
         return result;
     }
     int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,

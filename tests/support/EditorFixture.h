@@ -3,7 +3,9 @@
 // end and view lands in one log, so that a table row states a whole session.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "batch/Form3.h"
 #include "batch/FtpBatchSource.h"
@@ -11,9 +13,29 @@
 
 namespace bw::test {
 
+// Real files; while `held`, the site index's reading of late.html waits, as on a large site.
+struct LateFiles final : FileSystem {
+    RealFileSystem real;
+    std::atomic<bool> held = false;
+    ReadResult readFile(const std::string& p, std::string b) override
+    {
+        while (held && p.ends_with("late.html"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return real.readFile(p, std::move(b));
+    }
+    std::optional<std::string> resolve(const std::string& p) override { return real.resolve(p); }
+    bool exists(const std::string& p) override { return real.exists(p); }
+    bool isFile(const std::string& p) override { return real.isFile(p); }
+    bool sameFile(const std::string& a, const std::string& b) override { return real.sameFile(a, b); }
+    FileStamp stamp(const std::string& p) override { return real.stamp(p); }
+    WriteResult writeFile(const std::string& p, std::string_view b, std::string_view s) override { return real.writeFile(p, b, s); }
+    void removeStaleCopies(const std::string& p) override { real.removeStaleCopies(p); }
+    WriteResult makeFolders(const std::string& p) override { return real.makeFolders(p); }
+};
+
 struct EditorFixture : ::testing::Test, FtpBatchSource {
     ScriptedDialogs dialogs;
-    RealFileSystem files;
+    LateFiles files;
     RecordingShell shell;
     FakeHost host;
     MemorySettings settings;
@@ -56,7 +78,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         }
     }
 
-    // "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
+    // "h+"/"h-" hold and free the index's reading of late.html, "i" waits for the index to end
+    // and lets the window hear of it; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
+    // the overview and the box's help; "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
     // cancelled), "O:name" File > Open ("O" cancelled, "o" no dialog wanted), "R" RESET, "N"
     // New, "X" Exit, "C" closing the window; "y"/"n" answer the next question, "0"/"1"/"2"/"d"
     // the next choice (d: its default); "w:name=bytes" writes a file, "~bytes" another program
@@ -89,6 +113,16 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'X': form.e_Click(); break;
         case 'C': stays = !form.Form_Unload(); break;
         case 'M': form.Command7_Click(); break;
+        case 'J': form.Overview_Click(std::stoi(arg)); break;
+        case 'D': form.Decorative.Value = !form.Decorative.Value; form.Decorative_Click(); break;
+        case 'm': form.MissingOnly.Value = !form.MissingOnly.Value; return;
+        case 'v': log.push_back(overview()); return;
+        case 'h': files.held = step == "h+"; return;
+        case 'i':
+            while (form.siteIndexing())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            form.siteIndexTick();
+            break;
         case 'o': form.fileopen(); break;
         case 'A': case 'O':
             // "*.html" is what the dialog gives back when nothing was chosen.
@@ -134,6 +168,16 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         auto local = [this](const std::string& path) { return path.starts_with(dir.path()) ? path.substr(dir.path().size()) : path; };
         return (form.Label3.Visible ? form.Label3.Caption + "|" : "") + local(form.Text6.Text()) + "|" +
                form.Label1.Caption + "|" + form.Text1.Text() + "|" + form.Label5.Caption + "|" + local(form.Picture1.Picture);
+    }
+    // Rows as "index:name=state", the shown one with "*"; then the box on or off, and the hints.
+    std::string overview()
+    {
+        std::string line;
+        for (const Form1::OverviewRow& row : form.overview())
+            line += std::to_string(row.index) + ":" + row.name + "=" +
+                    (row.state == Form1::OverviewRow::State::Missing ? "missing" : row.state == Form1::OverviewRow::State::Decorative ? "decorative" : row.alt) +
+                    (row.index == form.List1.ListIndex() ? "* " : " ");
+        return line + (form.Text1.Enabled ? "box" : "no box") + (form.Decorative.Value ? " decorative|" : "|") + form.Hint.Caption + "|" + form.Length.Caption;
     }
     void images(std::initializer_list<const char*> names) { for (const char* name : names) dir.write(name, kGif); }
 };

@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QListWidget>
+#include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QWindow>
@@ -14,6 +18,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 #include <sstream>
@@ -126,17 +132,48 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     picture1_->setTextFormat(Qt::PlainText);
     picture1_->setWordWrap(true);
 
+    // Under the ALT box: the rules' hints (two lines), then Decorative and the length.
+    decorative_ = new QCheckBox(QString::fromStdString(form_.Decorative.Caption), central_);
+    decorative_->setObjectName("Decorative");
+    decorative_->setAccessibleDescription("The image only decorates the page: it gets an empty ALT");
+    const int checkHeight = decorative_->sizeHint().height();
+    const int hintHeight = 2 * fontMetrics().lineSpacing() + 2;
+    const int boxHeight = px(2535) - hintHeight - checkHeight - 4;
+    hint_ = makeLabel(central_, "Hint", "What the ALT rules say of the text", QRect(272, px(1200) + boxHeight + 2, px(3975), hintHeight));
+    hint_->setTextFormat(Qt::PlainText);
+    hint_->setWordWrap(true);
+    hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    hint_->setAccessibleName("ALT hints");
+    const int checkTop = px(1200) + boxHeight + hintHeight + 4;
+    const int lengthWidth = textWidth("999 / 150") + 6;
+    decorative_->setGeometry(272, checkTop, px(3975) - lengthWidth, checkHeight);
+    length_ = makeLabel(central_, "Length", "The ALT text's length in characters",
+                        QRect(272 + px(3975) - lengthWidth, checkTop, lengthWidth, checkHeight));
+    length_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    length_->setAccessibleName("ALT length");
+    connect(decorative_, &QCheckBox::clicked, this, [this](bool checked) {
+        if (updating_)
+            return;
+        run([this, checked] {
+            form_.Decorative.Value = checked;
+            form_.Decorative_Click();
+        });
+    });
+
     text1_ = new QPlainTextEdit(central_);
     text1_->setObjectName("Text1");
-    text1_->setGeometry(272, px(1200), px(3975), px(2535));
+    text1_->setGeometry(272, px(1200), px(3975), boxHeight);
     text1_->setTabChangesFocus(true);
     text1_->installEventFilter(this); // Enter is NEXT, Shift+Enter BACK
     text1_->setAccessibleName("Alt text");
     text1_->setAccessibleDescription("The alternative text of the current image");
     label2_->setBuddy(text1_);
     connect(text1_, &QPlainTextEdit::textChanged, this, [this] {
-        if (!updating_)
-            form_.Text1.setText(toBytes(text1_->toPlainText()));
+        if (updating_)
+            return;
+        form_.Text1.setText(toBytes(text1_->toPlainText()));
+        // The hints follow the typing; nothing else changes while the user types.
+        showHints();
     });
 
     // The bottom row sits in the strip under the image view, wholly inside the window: as
@@ -152,6 +189,11 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     nextImage->setObjectName("Command3");
     nextImage->setGeometry(94, buttonTop, 80, buttonHeight);
     buttons_[&form_.Command3] = nextImage;
+    auto* everywhere = new QPushButton(central_);
+    everywhere->setObjectName("UseEverywhere");
+    everywhere->setAccessibleDescription("Write this ALT text into the picture's uses without one on the site's other pages");
+    everywhere->setGeometry(272, buttonTop, std::min(textWidth(form_.UseEverywhere.Caption) + 20, kClientWidth - 96 - 272), buttonHeight);
+    buttons_[&form_.UseEverywhere] = everywhere;
     auto* reset = new QPushButton(central_);
     reset->setObjectName("Command1");
     reset->setGeometry(kClientWidth - 88, buttonTop, 80, buttonHeight);
@@ -173,13 +215,16 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
         {submit, &Form1::Command6_Click}, {back, &Form1::Command5_Click}, {nextImage, &Form1::Command3_Click},
         {reset, &Form1::Command1_Click},  {keep, &Form1::Command4_Click}, {next, &Form1::Command7_Click},
+        {everywhere, &Form1::UseEverywhere_Click},
     };
     for (auto [button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });
 
-    setTabOrder(text1_, nextImage);
+    setTabOrder(text1_, decorative_);
+    setTabOrder(decorative_, nextImage);
     setTabOrder(nextImage, back);
-    setTabOrder(back, reset);
+    setTabOrder(back, everywhere);
+    setTabOrder(everywhere, reset);
     setTabOrder(reset, submit);
     setTabOrder(submit, text4_);
     text1_->setFocus();
@@ -194,19 +239,25 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
              {next, {}, F::Whole, F::None, false, false},
              {picture1_, {}, F::None, F::Picture, false, true},
              {text1_, {}, F::Picture, F::Text, false, true},
+             {hint_, {}, F::Picture, F::Text, true, false},
+             {decorative_, {}, F::Picture, F::Text, true, false},
+             {length_, {}, F::Whole, F::None, true, false},
              {back, {}, F::None, F::None, true, false},
              {nextImage, {}, F::None, F::None, true, false},
              {reset, {}, F::Whole, F::None, true, false},
+             {everywhere, {}, F::Picture, F::None, true, false},
          }) {
         anchor.base = anchor.widget->geometry();
         anchors_.push_back(anchor);
     }
     central_->installEventFilter(this);
+    buildOverview();
     resize(sizeHint());
 
     // The page may change from another window (a batch, the FTP window): redraw once the
     // handler that changed it is done.
     form_.subscribe([this](PageDocument::Change) {
+        ++pageVersion_;
         if (std::exchange(refreshPending_, true))
             return;
         QMetaObject::invokeMethod(this, [this] {
@@ -215,6 +266,167 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
         }, Qt::QueuedConnection);
     });
     refresh();
+}
+
+void MainWindow::buildOverview()
+{
+    auto* dock = new QDockWidget("Images", this);
+    dock->setObjectName("Overview");
+    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    dock->setTitleBarWidget(new QWidget(dock)); // the list's own caption names it
+    auto* panel = new QWidget(dock);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(6, 2, 6, 6);
+    missingOnly_ = new QCheckBox(QString::fromStdString(form_.MissingOnly.Caption), panel);
+    missingOnly_->setObjectName("MissingOnly");
+    missingOnly_->setAccessibleDescription("List only the images that have no ALT text yet");
+    auto* caption = new QLabel("&Images", panel);
+    overview_ = new QListWidget(panel);
+    overview_->setObjectName("OverviewList");
+    overview_->setAccessibleName("Images");
+    overview_->setAccessibleDescription("The page's images with their ALT texts; Enter shows one");
+    overview_->setIconSize(QSize(40, 40));
+    overview_->setTextElideMode(Qt::ElideMiddle);
+    overview_->setMinimumWidth(200);
+    caption->setBuddy(overview_);
+    layout->addWidget(missingOnly_);
+    layout->addWidget(caption);
+    layout->addWidget(overview_, 1);
+    auto* contextCaption = new QLabel("Con&text", panel);
+    context_ = new QLabel(panel);
+    context_->setObjectName("Context");
+    context_->setAccessibleName("Context");
+    context_->setAccessibleDescription("The link and caption the image stands in, and the page's text around it");
+    context_->setTextFormat(Qt::PlainText); // words from the page are never markup
+    context_->setWordWrap(true);
+    context_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    context_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    context_->setFocusPolicy(Qt::StrongFocus);
+    context_->setFrameShape(QFrame::StyledPanel);
+    context_->setMinimumHeight(5 * fontMetrics().lineSpacing());
+    context_->setMaximumWidth(overview_->minimumWidth() + 60);
+    contextCaption->setBuddy(context_);
+    layout->addWidget(contextCaption);
+    layout->addWidget(context_);
+    dock->setWidget(panel);
+
+    indexing_ = new QLabel(this);
+    indexing_->setObjectName("Indexing");
+    indexing_->setAccessibleName("Site index");
+    statusBar()->addWidget(indexing_, 1);
+    indexTimer_ = new QTimer(this);
+    indexTimer_->setInterval(200);
+    connect(indexTimer_, &QTimer::timeout, this, [this] {
+        if (!form_.siteIndexing())
+            indexTimer_->stop();
+        form_.siteIndexTick();
+        refresh();
+    });
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
+
+    connect(missingOnly_, &QCheckBox::clicked, this, [this](bool checked) {
+        if (updating_)
+            return;
+        form_.MissingOnly.Value = checked;
+        refresh();
+    });
+    auto jump = [this](QListWidgetItem* item) {
+        if (updating_ || !item)
+            return;
+        const int index = item->data(Qt::UserRole).toInt();
+        run([this, index] { form_.Overview_Click(index); });
+    };
+    connect(overview_, &QListWidget::itemClicked, this, jump);
+    connect(overview_, &QListWidget::itemActivated, this, jump);
+}
+
+QIcon MainWindow::thumbnail(const PictureBox& picture)
+{
+    const std::string key = picture.Picture.empty() ? picture.Data : picture.Picture;
+    if (key.empty())
+        return {};
+    if (auto known = thumbnails_.find(key); known != thumbnails_.end())
+        return known->second;
+    QBuffer buffer;
+    QImageReader reader;
+    if (!picture.Picture.empty()) {
+        reader.setFileName(fromPath(picture.Picture));
+    } else {
+        buffer.setData(QByteArray::fromRawData(picture.Data.data(), static_cast<qsizetype>(picture.Data.size())));
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    }
+    reader.setAutoTransform(true);
+    const QSize room = overview_->iconSize() * devicePixelRatioF();
+    // Large pictures are decoded small at once, where the format can.
+    if (const QSize own = reader.size(); own.isValid() && (own.width() > room.width() || own.height() > room.height()))
+        reader.setScaledSize(own.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image = reader.read();
+    QIcon icon;
+    if (!image.isNull()) {
+        if (image.width() > room.width() || image.height() > room.height())
+            image = image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        icon = QIcon(QPixmap::fromImage(std::move(image)));
+    }
+    return thumbnails_[key] = icon;
+}
+
+void MainWindow::showHints()
+{
+    std::string hints = form_.Offer.Caption;
+    if (!hints.empty() && !form_.Hint.Caption.empty())
+        hints += ". ";
+    hint_->setText(fromBytes(hints + form_.Hint.Caption));
+    length_->setText(fromBytes(form_.Length.Caption));
+}
+
+QString MainWindow::contextText() const
+{
+    const ImageContext& context = form_.Context;
+    QStringList lines;
+    if (context.linkHref)
+        lines << "Link: " + fromBytes(*context.linkHref) +
+                     (context.linkText.empty() ? QString() : QString(" \u201C%1\u201D").arg(fromBytes(context.linkText)));
+    if (context.inFigure)
+        lines << (context.caption.empty() ? QString("In a figure without a caption")
+                                          : "Caption: \u201C" + fromBytes(context.caption) + "\u201D");
+    if (!context.before.empty() || !context.after.empty())
+        lines << "\u2026" + fromBytes(context.before) + " [image] " + fromBytes(context.after) + "\u2026";
+    return lines.join('\n');
+}
+
+void MainWindow::refreshOverview()
+{
+    auto drawn = std::make_tuple(form_.Text6.Text(), pageVersion_, form_.List1.ListIndex(), form_.MissingOnly.Value);
+    if (drawn == overviewDrawn_)
+        return;
+    if (std::get<0>(drawn) != std::get<0>(overviewDrawn_))
+        thumbnails_.clear();
+    overviewDrawn_ = std::move(drawn);
+    const bool wasUpdating = std::exchange(updating_, true);
+    overview_->clear();
+    const int current = form_.List1.ListIndex();
+    for (const Form1::OverviewRow& row : form_.overview()) {
+        using State = Form1::OverviewRow::State;
+        const QString state = row.state == State::Missing      ? QString("missing")
+                              : row.state == State::Decorative ? QString("decorative")
+                                                               : "\u201C" + fromBytes(row.alt) + "\u201D";
+        const QString name = fromBytes(row.name).simplified();
+        auto* item = new QListWidgetItem(name + "\n" + state, overview_);
+        item->setData(Qt::UserRole, row.index);
+        item->setToolTip(name + "\n" + state);
+        if (row.picture)
+            item->setIcon(thumbnail(*row.picture));
+        if (row.state == State::Missing)
+            item->setForeground(palette().color(QPalette::Active, QPalette::Link));
+        if (row.index == current) {
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+            overview_->setCurrentItem(item);
+        }
+    }
+    updating_ = wasUpdating;
 }
 
 QAction* MainWindow::menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)())
@@ -275,6 +487,16 @@ void MainWindow::refresh()
         labels[i]->setVisible(states[i]->Visible);
     }
     fitCaptions();
+    decorative_->setChecked(form_.Decorative.Value);
+    decorative_->setEnabled(form_.Decorative.Enabled);
+    missingOnly_->setChecked(form_.MissingOnly.Value);
+    text1_->setEnabled(form_.Text1.Enabled);
+    showHints();
+    context_->setText(contextText());
+    indexing_->setText(fromBytes(form_.Indexing.Caption));
+    if (form_.siteIndexing() && !indexTimer_->isActive())
+        indexTimer_->start();
+    refreshOverview();
     // The ALT of an image just shown is selected, so that typing replaces it.
     std::pair<std::string, int> image{form_.Text6.Text(), form_.List1.ListIndex()};
     bool select = image != shownImage_;
@@ -374,7 +596,7 @@ void MainWindow::restorePlace()
     const QSize frame(margins.left() + margins.right(), margins.top() + margins.bottom());
     const QSize size = QSize(width, height).boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
     resize(size);
-    const QSize outer = size + frame;
+    const QSize outer = this->size() + frame; // as large as the window's controls allow
     move(std::max(room.left(), std::min(x, room.right() + 1 - outer.width())),
          std::max(room.top(), std::min(y, room.bottom() + 1 - outer.height())));
     if (maximized)

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,9 @@
 #include "platform/qt/QtPlatform.h"
 
 class QAction;
+class QCheckBox;
+class QListWidget;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -61,6 +65,12 @@ private:
     void placeControls();
     void fitCaptions();
     void savePlace();
+    void buildOverview();
+    // Redraws the overview when the page, the image shown or the filter changed.
+    void refreshOverview();
+    void showHints();
+    QString contextText() const;
+    QIcon thumbnail(const PictureBox& picture);
 
     Form1& form_;
     bool ending_ = false;
@@ -86,6 +96,16 @@ private:
     QAction* preview_ = nullptr;
     QPushButton* keep_ = nullptr;
     SettingsStore* places_ = nullptr;
+    QCheckBox *decorative_ = nullptr, *missingOnly_ = nullptr;
+    QLabel *hint_ = nullptr, *length_ = nullptr;
+    QListWidget* overview_ = nullptr;
+    QLabel* context_ = nullptr;
+    QLabel* indexing_ = nullptr;
+    QTimer* indexTimer_ = nullptr; // asks the window how the site index gets on, while it is built
+    // What the overview last drew: the page's version (one more at each change), image and filter.
+    unsigned pageVersion_ = 0;
+    std::tuple<std::string, unsigned, int, bool> overviewDrawn_{{}, ~0u, -2, false};
+    std::map<std::string, QIcon> thumbnails_; // by picture path, for the page open
     // How a control follows the client area's extra width and height.
     enum class Follow { None, Picture, Text, Whole };
     struct Anchor {

@@ -1,6 +1,9 @@
 #include "batch/qt/BatchWindow.h"
 
+#include <QCheckBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,6 +16,14 @@ template <class Handler> void BatchWindow::run(Handler handler)
     SpeakingFor speaking(this);
     handler();
     refresh();
+}
+
+QPushButton* BatchWindow::button(const Button& state, const char* name, void (form3::*handler)())
+{
+    auto* b = new QPushButton(QString::fromStdString(state.Caption), this);
+    b->setObjectName(name);
+    connect(b, &QPushButton::clicked, this, [this, handler] { run([this, handler] { (form3_.*handler)(); }); });
+    return b;
 }
 
 BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
@@ -29,57 +40,109 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
     list1_ = new QListWidget(this);
     list1_->setObjectName("List1");
     list1_->setAccessibleName(QString::fromStdString(form3_.Label1.Caption));
-    list1_->setAccessibleDescription("The pages of the batch, in the order they will be opened");
-    list1_->setSelectionMode(QAbstractItemView::NoSelection);
+    list1_->setAccessibleDescription("The pages of the batch, in the order they will be opened. "
+                                     "Delete removes the page selected, Ctrl+Up and Ctrl+Down move it");
+    list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setMinimumSize(360, 160);
+    list1_->installEventFilter(this);
     label1_->setBuddy(list1_);
+    connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!updating_)
+            run([this, row] { form3_.List1.setListIndex(row); });
+    });
 
-    command1_ = new QPushButton(QString::fromStdString(form3_.Command1.Caption), this);
-    command1_->setObjectName("Command1");
+    command1_ = button(form3_.Command1, "Command1", &form3::Command1_Click);
+    command2_ = button(form3_.Command2, "Command2", &form3::Command2_Click);
+    command3_ = button(form3_.Command3, "Command3", &form3::Command3_Click);
+    command4_ = button(form3_.Command4, "Command4", &form3::Command4_Click);
+    command5_ = button(form3_.Command5, "Command5", &form3::Command5_Click);
+    check1_ = new QCheckBox(QString::fromStdString(form3_.Check1.Caption), this);
+    check1_->setObjectName("Check1");
+    check1_->setAccessibleDescription("At OK, pages whose every image has an ALT (an empty one too) are left out");
+    connect(check1_, &QCheckBox::toggled, this, [this](bool on) { form3_.Check1.Value = on; });
     ok_ = new QPushButton(QString::fromStdString(form3_.OKButton.Caption), this);
     ok_->setObjectName("OKButton");
     ok_->setDefault(true);
     cancel_ = new QPushButton(QString::fromStdString(form3_.CancelButton.Caption), this);
     cancel_->setObjectName("CancelButton");
 
-    connect(command1_, &QPushButton::clicked, this, [this] { run([this] { form3_.Command1_Click(); }); });
     connect(cancel_, &QPushButton::clicked, this, [this] { run([this] { form3_.CancelButton_Click(); }); });
     connect(ok_, &QPushButton::clicked, this, [this] {
+        bool chosen = false;
+        run([&] { chosen = form3_.chooseBatch(); });
+        if (!chosen)
+            return;
         // The window goes first: what the main window says about the batch belongs to it.
         hide();
         {
             SpeakingFor speaking(main_);
-            form3_.OKButton_Click();
+            form3_.startChosenBatch();
         }
         if (main_)
             main_->activateWindow();
     });
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(label1_);
-    layout->addWidget(list1_, 1);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(label1_, 0, 0);
+    grid->addWidget(list1_, 1, 0);
+    auto* side = new QVBoxLayout;
+    for (QPushButton* b : {command1_, command2_, command3_, command4_, command5_})
+        side->addWidget(b);
+    side->addStretch(1);
+    grid->addLayout(side, 1, 1);
+    grid->addWidget(check1_, 2, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(command1_);
     buttons->addStretch(1);
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
     refresh();
+}
+
+bool BatchWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != list1_ || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+    const bool moving = held == Qt::ControlModifier || held == Qt::AltModifier;
+    void (form3::*handler)() = key->key() == Qt::Key_Delete && held == Qt::NoModifier ? &form3::Command3_Click
+                               : moving && key->key() == Qt::Key_Up                                ? &form3::Command4_Click
+                               : moving && key->key() == Qt::Key_Down                              ? &form3::Command5_Click
+                                                                                                   : nullptr;
+    if (!handler)
+        return QWidget::eventFilter(watched, event);
+    run([this, handler] { (form3_.*handler)(); });
+    return true;
 }
 
 void BatchWindow::refresh()
 {
+    updating_ = true;
     const auto& items = form3_.List1.items();
     bool same = list1_->count() == static_cast<int>(items.size());
     for (int i = 0; same && i < list1_->count(); ++i)
         same = toPath(list1_->item(i)->text()) == items[static_cast<size_t>(i)];
-    if (same)
-        return;
-    list1_->clear();
-    for (const std::string& path : items)
-        list1_->addItem(fromPath(path));
-    list1_->scrollToBottom();
+    if (!same) {
+        list1_->clear();
+        for (const std::string& path : items)
+            list1_->addItem(fromPath(path));
+    }
+    const int row = form3_.List1.ListIndex();
+    if (list1_->currentRow() != row)
+        list1_->setCurrentRow(row);
+    if (row >= 0)
+        list1_->scrollToItem(list1_->item(row));
+    else if (!same)
+        list1_->scrollToBottom();
+    const std::pair<QPushButton*, const Button*> buttons[] = {
+        {command1_, &form3_.Command1}, {command2_, &form3_.Command2}, {command3_, &form3_.Command3},
+        {command4_, &form3_.Command4}, {command5_, &form3_.Command5}};
+    for (const auto& [b, state] : buttons)
+        b->setEnabled(state->Enabled);
+    check1_->setChecked(form3_.Check1.Value);
+    updating_ = false;
 }
 
 } // namespace bw

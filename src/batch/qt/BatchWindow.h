@@ -5,6 +5,7 @@
 #include "batch/Form3.h"
 #include "platform/qt/QtPlatform.h"
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -20,14 +21,22 @@ public:
     form3& state() { return form3_; }
     void refresh() override;
 
+protected:
+    // Delete removes the row selected; Ctrl or Alt with Up or Down moves it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     template <class Handler> void run(Handler handler);
+    QPushButton* button(const Button& state, const char* name, void (form3::*handler)());
 
     form3 form3_;
     QWidget* main_;
+    bool updating_ = false;
     QLabel* label1_ = nullptr;
     QListWidget* list1_ = nullptr;
-    QPushButton *command1_ = nullptr, *ok_ = nullptr, *cancel_ = nullptr;
+    QPushButton *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr, *command4_ = nullptr,
+                *command5_ = nullptr, *ok_ = nullptr, *cancel_ = nullptr;
+    QCheckBox* check1_ = nullptr;
 };
 
 } // namespace bw

@@ -191,6 +191,21 @@ std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
     return chosen;
 }
 
+std::optional<std::string> QtDialogs::chooseFolder(const std::string& title, const std::string& start)
+{
+    redrawViews();
+    QFileDialog box(dialogOwner());
+    box.setWindowTitle(titleText(title));
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::Directory);
+    box.setOption(QFileDialog::ShowDirsOnly);
+    if (!start.empty() && QFileInfo(fromPath(start)).isDir())
+        box.setDirectory(fromPath(start));
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+        return std::nullopt;
+    return toPath(box.selectedFiles().constFirst());
+}
+
 int QtDialogs::choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                       int defaultChoice, int cancelChoice)
 {

@@ -77,6 +77,7 @@ public:
     bool showOpen(FileDialog& dialog) override;
     bool showSave(FileDialog& dialog) override;
     std::vector<std::string> showOpenMany(FileDialog& dialog) override;
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title, const std::string& initial,
                                         bool masked = false) override;
 

@@ -1,0 +1,846 @@
+#include "page/ImageContext.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdint>
+
+#include "editor/Encoding.h"
+#include "editor/Text.h"
+#include "page/ImageName.h"
+#include "page/PageDocument.h"
+
+namespace bw {
+namespace {
+
+constexpr size_t kAround = 100;        // characters of text on each side of an image
+constexpr size_t kSlack = 20;          // how far a cut may move to fall between words
+constexpr size_t kMostLinkBytes = 4096; // of a link's or caption's text: an unclosed <a> may run to the end
+constexpr size_t kMostDepth = 1024;    // open elements followed, as browsers bound a tree's depth
+constexpr size_t kWindow = 8 * kAround; // bytes of shown text cut on each side, for kAround characters
+constexpr char kRunEnd = '\x01';        // between runs of text: a control character, which is never shown
+
+// What the tree builder does with an element, as far as links, figures and text go.
+enum Flag : uint32_t {
+    kStructural = 1,    // kept on the stack of open elements, ended only by the rules below
+    kBreak = 2,         // its start and end break the text, as a block does
+    kClosesP = 4,       // its start tag ends an open <p>
+    kMarker = 8,        // a link left open outside it is not carried into it
+    kScope = 16,        // an end tag looks no further down for its element
+    kTableScope = 32,   // a table part's end tag looks no further down
+    kHidden = 64,       // its text is not shown
+    kVoid = 128,        // has no content here: void, raw text, or svg and math, whose end tags are not told
+    kTablePart = 256,   // ignored outside a table
+    kReopensLink = 512, // a link its start tag meets closed around it opens again
+    kLiPasses = 1024,   // a new <li> looks past it for an open one
+};
+constexpr uint32_t kBlock = kStructural | kBreak | kClosesP;
+
+// Table to Caption in the order the parts of a table nest.
+enum class Kind : uint8_t { Other, A, P, Li, DdDt, Heading, Figure, Figcaption, Table, Section, Row, Cell, Caption, Button, List, Form, Template, Ignored };
+
+struct Type {
+    std::string_view name; // lower case
+    Kind kind;
+    uint32_t flags;
+};
+
+// Sorted by name. Names not here are inline elements: they start no block, and end tags end them
+// only up to the first structural one.
+constexpr Type kTypes[] = {
+    {"a", Kind::A, kReopensLink},
+    {"address", Kind::Other, kBlock | kLiPasses},
+    {"applet", Kind::Other, kStructural | kMarker | kScope | kReopensLink},
+    {"area", Kind::Other, kVoid | kReopensLink},
+    {"article", Kind::Other, kBlock},
+    {"aside", Kind::Other, kBlock},
+    {"base", Kind::Other, kVoid},
+    {"basefont", Kind::Other, kVoid},
+    {"bgsound", Kind::Other, kVoid},
+    {"blockquote", Kind::Other, kBlock},
+    {"body", Kind::Ignored, kBreak},
+    {"br", Kind::Other, kVoid | kBreak | kReopensLink},
+    {"button", Kind::Button, kStructural | kReopensLink},
+    {"caption", Kind::Caption, kStructural | kBreak | kMarker | kScope | kTablePart},
+    {"center", Kind::Other, kBlock},
+    {"col", Kind::Other, kVoid | kTablePart},
+    {"colgroup", Kind::Section, kStructural | kTablePart},
+    {"dd", Kind::DdDt, kBlock},
+    {"details", Kind::Other, kBlock},
+    {"dialog", Kind::Other, kBlock},
+    {"dir", Kind::Other, kBlock},
+    {"div", Kind::Other, kBlock | kLiPasses},
+    {"dl", Kind::Other, kBlock},
+    {"dt", Kind::DdDt, kBlock},
+    {"embed", Kind::Other, kVoid | kReopensLink},
+    {"fieldset", Kind::Other, kBlock},
+    {"figcaption", Kind::Figcaption, kBlock},
+    {"figure", Kind::Figure, kBlock},
+    {"footer", Kind::Other, kBlock},
+    {"form", Kind::Form, kBlock},
+    {"frame", Kind::Other, kVoid},
+    {"frameset", Kind::Ignored, 0},
+    {"h1", Kind::Heading, kBlock},
+    {"h2", Kind::Heading, kBlock},
+    {"h3", Kind::Heading, kBlock},
+    {"h4", Kind::Heading, kBlock},
+    {"h5", Kind::Heading, kBlock},
+    {"h6", Kind::Heading, kBlock},
+    {"head", Kind::Ignored, 0},
+    {"header", Kind::Other, kBlock},
+    {"hgroup", Kind::Other, kBlock},
+    {"hr", Kind::Other, kVoid | kBreak | kClosesP},
+    {"html", Kind::Ignored, 0},
+    {"iframe", Kind::Other, kVoid},
+    {"image", Kind::Other, kVoid | kReopensLink},
+    {"img", Kind::Other, kVoid | kReopensLink},
+    {"input", Kind::Other, kVoid | kReopensLink},
+    {"keygen", Kind::Other, kVoid | kReopensLink},
+    {"legend", Kind::Other, kBreak | kReopensLink},
+    {"li", Kind::Li, kBlock},
+    {"link", Kind::Other, kVoid},
+    {"listing", Kind::Other, kBlock},
+    {"main", Kind::Other, kBlock},
+    {"marquee", Kind::Other, kStructural | kMarker | kScope | kReopensLink},
+    {"math", Kind::Other, kVoid | kReopensLink},
+    {"menu", Kind::List, kBlock},
+    {"meta", Kind::Other, kVoid},
+    {"nav", Kind::Other, kBlock},
+    {"noembed", Kind::Other, kVoid},
+    {"noframes", Kind::Other, kVoid},
+    {"noscript", Kind::Other, kStructural | kHidden},
+    {"object", Kind::Other, kStructural | kMarker | kScope | kReopensLink},
+    {"ol", Kind::List, kBlock},
+    {"optgroup", Kind::Other, kBreak | kReopensLink},
+    {"option", Kind::Other, kBreak | kReopensLink},
+    {"p", Kind::P, kBlock | kLiPasses},
+    {"param", Kind::Other, kVoid},
+    {"plaintext", Kind::Other, kBlock},
+    {"pre", Kind::Other, kBlock},
+    {"script", Kind::Other, kVoid},
+    {"search", Kind::Other, kBlock},
+    {"section", Kind::Other, kBlock},
+    {"select", Kind::Other, kStructural | kReopensLink},
+    {"source", Kind::Other, kVoid},
+    {"style", Kind::Other, kVoid},
+    {"summary", Kind::Other, kBlock},
+    {"svg", Kind::Other, kVoid | kReopensLink},
+    {"table", Kind::Table, kBlock | kScope | kTableScope},
+    {"tbody", Kind::Section, kStructural | kBreak | kTablePart},
+    {"td", Kind::Cell, kStructural | kBreak | kMarker | kScope | kTablePart},
+    {"template", Kind::Template, kStructural | kMarker | kScope | kTableScope | kHidden},
+    {"textarea", Kind::Other, kVoid},
+    {"tfoot", Kind::Section, kStructural | kBreak | kTablePart},
+    {"th", Kind::Cell, kStructural | kBreak | kMarker | kScope | kTablePart},
+    {"thead", Kind::Section, kStructural | kBreak | kTablePart},
+    {"title", Kind::Other, kVoid},
+    {"tr", Kind::Row, kStructural | kBreak | kTablePart},
+    {"track", Kind::Other, kVoid},
+    {"ul", Kind::List, kBlock},
+    {"wbr", Kind::Other, kVoid | kReopensLink},
+    {"xmp", Kind::Other, kVoid | kBreak | kClosesP},
+};
+static_assert(std::is_sorted(std::begin(kTypes), std::end(kTypes), [](const Type& x, const Type& y) { return x.name < y.name; }));
+constexpr uint8_t kInline = static_cast<uint8_t>(std::size(kTypes)); // any name not in the table
+constexpr Type kInlineType = {"", Kind::Other, kReopensLink};
+
+uint64_t nameKey(std::string_view name)
+{
+    uint64_t key = 14695981039346656037u;
+    for (const char c : name)
+        key = (key ^ static_cast<unsigned char>(text::lowerAscii(c))) * 1099511628211u;
+    return key;
+}
+
+// The lower-case name in one word, for names of up to 8 letters; 0 for others.
+uint64_t packed(std::string_view name)
+{
+    uint64_t key = 0;
+    for (size_t i = 0; i < name.size() && name.size() <= 8; ++i) {
+        if (name[i] == 0)
+            return 0;
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(text::lowerAscii(name[i]))) << (8 * i);
+    }
+    return name.size() <= 8 ? key : 0;
+}
+
+uint8_t typeOf(std::string_view name)
+{
+    // Every tag is looked up: by its packed name, else (long names) by its letters.
+    static const auto kByKey = [] {
+        std::array<std::pair<uint64_t, uint8_t>, std::size(kTypes)> keys{};
+        for (size_t i = 0; i < keys.size(); ++i)
+            keys[i] = {packed(kTypes[i].name), static_cast<uint8_t>(i)};
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }();
+    if (const uint64_t key = packed(name); key != 0) {
+        const auto found = std::lower_bound(kByKey.begin(), kByKey.end(), std::pair<uint64_t, uint8_t>{key, 0});
+        return found != kByKey.end() && found->first == key ? found->second : kInline;
+    }
+    char buffer[12];
+    if (name.size() > sizeof buffer)
+        return kInline;
+    for (size_t i = 0; i < name.size(); ++i)
+        buffer[i] = text::lowerAscii(name[i]);
+    const std::string_view lower(buffer, name.size());
+    const Type* found = std::lower_bound(std::begin(kTypes), std::end(kTypes), lower, [](const Type& t, std::string_view n) { return t.name < n; });
+    return found != std::end(kTypes) && found->name == lower ? static_cast<uint8_t>(found - kTypes) : kInline;
+}
+
+const Type& typeAt(uint8_t type) { return type == kInline ? kInlineType : kTypes[type]; }
+
+// Named references beyond the few decodeCharacterReferences() knows: Latin-1, then the
+// typographic ones pages use.
+constexpr std::string_view kLatin1[96] = {
+    "nbsp", "iexcl", "cent", "pound", "curren", "yen", "brvbar", "sect", "uml", "copy", "ordf", "laquo", "not", "shy", "reg", "macr",
+    "deg", "plusmn", "sup2", "sup3", "acute", "micro", "para", "middot", "cedil", "sup1", "ordm", "raquo", "frac14", "frac12", "frac34", "iquest",
+    "Agrave", "Aacute", "Acirc", "Atilde", "Auml", "Aring", "AElig", "Ccedil", "Egrave", "Eacute", "Ecirc", "Euml", "Igrave", "Iacute", "Icirc", "Iuml",
+    "ETH", "Ntilde", "Ograve", "Oacute", "Ocirc", "Otilde", "Ouml", "times", "Oslash", "Ugrave", "Uacute", "Ucirc", "Uuml", "Yacute", "THORN", "szlig",
+    "agrave", "aacute", "acirc", "atilde", "auml", "aring", "aelig", "ccedil", "egrave", "eacute", "ecirc", "euml", "igrave", "iacute", "icirc", "iuml",
+    "eth", "ntilde", "ograve", "oacute", "ocirc", "otilde", "ouml", "divide", "oslash", "ugrave", "uacute", "ucirc", "uuml", "yacute", "thorn", "yuml",
+};
+constexpr struct {
+    std::string_view name;
+    uint32_t code;
+} kTypographic[] = {
+    {"OElig", 338}, {"oelig", 339}, {"Scaron", 352}, {"scaron", 353}, {"Yuml", 376}, {"fnof", 402}, {"circ", 710}, {"tilde", 732},
+    {"ensp", 8194}, {"emsp", 8195}, {"thinsp", 8201}, {"zwnj", 8204}, {"zwj", 8205}, {"lrm", 8206}, {"rlm", 8207}, {"ndash", 8211},
+    {"mdash", 8212}, {"lsquo", 8216}, {"rsquo", 8217}, {"sbquo", 8218}, {"ldquo", 8220}, {"rdquo", 8221}, {"bdquo", 8222},
+    {"dagger", 8224}, {"Dagger", 8225}, {"bull", 8226}, {"hellip", 8230}, {"permil", 8240}, {"prime", 8242}, {"Prime", 8243},
+    {"lsaquo", 8249}, {"rsaquo", 8250}, {"euro", 8364}, {"trade", 8482}, {"larr", 8592}, {"uarr", 8593}, {"rarr", 8594},
+    {"darr", 8595}, {"harr", 8596}, {"minus", 8722}, {"infin", 8734}, {"ne", 8800}, {"le", 8804}, {"ge", 8805},
+};
+
+void appendUtf8(std::string& out, uint32_t code)
+{
+    if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (code & 0x3F));
+}
+
+// Where the reference's name ends, and its text, for a name known here; Latin-1 names are
+// read without their ";" too, as browsers read them in text.
+bool namedReference(std::string_view s, size_t at, size_t& end, std::string& out)
+{
+    size_t stop = at;
+    while (stop < s.size() && stop - at < 8 && (std::isalnum(static_cast<unsigned char>(s[stop]))))
+        ++stop;
+    const bool semicolon = stop < s.size() && s[stop] == ';';
+    for (size_t length = stop - at; length > 1; --length) {
+        const std::string_view name = s.substr(at, length);
+        const bool whole = semicolon && length == stop - at;
+        for (size_t k = 0; k < std::size(kLatin1); ++k)
+            if (kLatin1[k] == name) {
+                appendUtf8(out, static_cast<uint32_t>(0xA0 + k));
+                end = at + length + whole;
+                return true;
+            }
+        if (!whole)
+            continue;
+        for (const auto& named : kTypographic)
+            if (named.name == name) {
+                appendUtf8(out, named.code);
+                end = stop + 1;
+                return true;
+            }
+    }
+    return false;
+}
+
+std::string resolvedReferences(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const size_t amp = s.find('&', i);
+        out.append(s.substr(i, amp - i));
+        if (amp == std::string_view::npos)
+            break;
+        size_t end = amp + 1;
+        if (namedReference(s, amp + 1, end, out)) {
+            i = end;
+            continue;
+        }
+        // Numbers and the names attribute values use: one reference at a time, so that what
+        // one gives is never read again.
+        end = amp + 1;
+        if (end < s.size() && s[end] == '#') {
+            ++end;
+            if (end < s.size() && (s[end] == 'x' || s[end] == 'X'))
+                ++end;
+        }
+        while (end < s.size() && std::isalnum(static_cast<unsigned char>(s[end])) && end - amp < 40)
+            ++end;
+        if (end < s.size() && s[end] == ';')
+            ++end;
+        const std::string decoded = decodeCharacterReferences(s.substr(amp, end - amp));
+        out += decoded;
+        i = end;
+    }
+    return out;
+}
+
+// White space runs made one space, control characters dropped, ends trimmed. With `ends`:
+// where each kRunEnd was, which is dropped too.
+std::string folded(std::string_view s, std::vector<size_t>* ends = nullptr)
+{
+    std::string out;
+    out.reserve(s.size());
+    bool space = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (ends && c == kRunEnd)
+            ends->push_back(out.size());
+        if (text::isHtmlSpace(static_cast<char>(c))) {
+            space = !out.empty();
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F)
+            continue;
+        if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+            ++i; // a C1 control
+            continue;
+        }
+        if (space)
+            out += ' ';
+        space = false;
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+bool startsCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+
+// The last `count` characters of folded text, from the start of a word when one starts near.
+std::string lastCharacters(std::string text, size_t count)
+{
+    size_t at = text.size();
+    for (size_t seen = 0; at > 0 && seen < count;)
+        seen += startsCharacter(text[--at]);
+    if (at == 0)
+        return text;
+    if (text[at - 1] != ' ') {
+        const size_t space = text.find(' ', at);
+        if (space != std::string::npos && space - at <= kSlack)
+            at = space + 1;
+    }
+    while (at < text.size() && text[at] == ' ')
+        ++at;
+    return text.substr(at);
+}
+
+// The first `count` characters of folded text, up to the end of a word when one ends near.
+std::string firstCharacters(std::string text, size_t count)
+{
+    size_t at = 0;
+    for (size_t seen = 0; at < text.size() && (seen < count || !startsCharacter(text[at])); ++at)
+        seen += startsCharacter(text[at]);
+    if (at >= text.size())
+        return text;
+    if (text[at] != ' ') {
+        const size_t space = text.rfind(' ', at);
+        if (space != std::string::npos && at - space <= kSlack)
+            at = space;
+    }
+    text.resize(at);
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+
+// A stretch of a link's or a caption's text: page text, a break between blocks, or the ALT of
+// an image in it.
+struct Piece {
+    ByteRange text; // empty with no image: a break
+    size_t image = SIZE_MAX;
+    size_t seq = 0; // when it was met
+};
+
+struct Pieces {
+    std::vector<Piece> pieces;
+    size_t bytes = 0;
+    bool cut = false; // ran past kMostLinkBytes
+
+    void add(Piece piece)
+    {
+        if (cut || (piece.text.empty() && piece.image == SIZE_MAX && (pieces.empty() || pieces.back().text.empty())))
+            return;
+        bytes += piece.image == SIZE_MAX ? piece.text.size() : 16; // images too: a link may hold thousands
+        cut = bytes > kMostLinkBytes;
+        pieces.push_back(piece);
+    }
+};
+
+struct Link {
+    std::optional<ByteRange> href; // its value as written; none for an <a> without one, no link
+    Pieces text;
+};
+
+struct Open {
+    uint8_t type;
+    uint64_t name = 0;        // an element of a name not in kTypes: that name's hash
+    size_t link = SIZE_MAX;   // an <a>: its link
+    size_t figure = SIZE_MAX; // a <figure>: its figure; a <figcaption>: its text
+    size_t seq = 0;           // what was met before it opened
+};
+
+// The link a browser keeps open to reopen after blocks that closed around it.
+struct ActiveLink {
+    size_t link, markers; // the markers open when it was opened
+    bool onStack;
+};
+
+struct PlacedImage {
+    size_t image, run, link, figure, seq;
+};
+
+class ContextWalk : public PageWalk {
+public:
+    ContextWalk(std::string_view page, const FoundImages& found, const std::string& encoding, bool surroundings)
+        : page_(page), found_(found), encoding_(encoding), surroundings_(surroundings)
+    {
+    }
+
+    std::vector<ImageContext> contexts()
+    {
+        walkPage(page_, *this);
+        std::vector<ImageContext> out(found_.images.size());
+        // Texts that leave no ALT out, read once: a link or figure may hold thousands of images.
+        std::vector<std::optional<std::string>> wholeLinks(links_.size()), captions(captions_.size());
+        const auto once = [&](std::optional<std::string>& text, const Pieces& pieces) -> const std::string& {
+            return text ? *text : text.emplace(textOf(pieces, SIZE_MAX));
+        };
+        for (const PlacedImage& placed : placed_) {
+            ImageContext& context = out[placed.image];
+            if (placed.link != SIZE_MAX && links_[placed.link].href) {
+                const Link& link = links_[placed.link];
+                context.linkHref = decodeCharacterReferences(fromPageEncoding(link.href->of(page_), encoding_));
+                const bool own = std::any_of(link.text.pieces.begin(), link.text.pieces.end(), [&](const Piece& p) { return p.image == placed.image; });
+                context.linkText = own ? textOf(link.text, placed.image) : once(wholeLinks[placed.link], link.text);
+            }
+            if (placed.figure != SIZE_MAX) {
+                context.inFigure = true;
+                if (const size_t caption = figures_[placed.figure]; caption != SIZE_MAX)
+                    context.caption = once(captions[caption], captions_[caption]);
+            }
+            if (surroundings_) {
+                if (starts_.size() != runs_.size())
+                    showRuns();
+                context.before = before(placed.run);
+                context.after = after(placed.run);
+            }
+        }
+        return out;
+    }
+
+    void startTag(ByteRange whole, ByteRange name, const std::vector<TagAttribute>& attributes) override
+    {
+        const uint8_t type = typeOf(name.of(page_));
+        const Type& t = typeAt(type);
+        if (t.kind == Kind::Ignored || (t.kind == Kind::Form && find([](const Open& o) { return typeAt(o.type).kind == Kind::Form; }, 0) != SIZE_MAX))
+            return; // a form in a form is dropped
+        if (t.flags & kBreak)
+            breakText();
+        if ((t.flags & kTablePart) && find([](const Open& o) { return typeAt(o.type).kind == Kind::Table; }, 0) == SIZE_MAX)
+            return;
+        if (t.flags & kClosesP)
+            closeP();
+        Open element{type};
+        switch (t.kind) {
+        case Kind::A: {
+            if (!active_.empty() && active_.back().markers == markers_)
+                closeLink();
+            reconstruct();
+            const TagAttribute* href = nullptr;
+            for (const TagAttribute& a : attributes)
+                if (!href && a.named(page_, "href"))
+                    href = &a;
+            element.link = newLink(href ? std::optional<ByteRange>(href->value) : std::nullopt);
+            if (push(element))
+                active_.push_back({element.link, markers_, true});
+            return;
+        }
+        case Kind::Li:
+        case Kind::DdDt:
+            for (size_t i = open_.size(); i-- > 0;) {
+                const Type& o = typeAt(open_[i].type);
+                if (o.kind == t.kind) {
+                    popTo(i);
+                    break;
+                }
+                if ((o.flags & kStructural) && !(o.flags & kLiPasses))
+                    break;
+            }
+            break;
+        case Kind::Heading:
+            if (!open_.empty() && typeAt(open_.back().type).kind == Kind::Heading)
+                popTo(open_.size() - 1);
+            break;
+        case Kind::Table:
+        case Kind::Section:
+        case Kind::Row:
+        case Kind::Cell:
+        case Kind::Caption: {
+            // Goes right into the part of the table that holds it, ending all opened since: an open
+            // cell, row or section, and what was wrongly opened in the table. A table right in a
+            // table ends it.
+            const Kind holder = t.kind == Kind::Caption ? Kind::Section : t.kind;
+            const size_t into = find([&](const Open& o) { const Kind k = typeAt(o.type).kind; return k >= Kind::Table && k < holder; }, kTableScope);
+            const bool inCell = find([](const Open& o) { const Kind k = typeAt(o.type).kind; return k == Kind::Cell || k == Kind::Caption; }, kTableScope) != SIZE_MAX;
+            if (t.kind != Kind::Table && into != SIZE_MAX)
+                popTo(into + 1);
+            else if (t.kind == Kind::Table && !inCell)
+                popTo(find([](const Open& o) { return typeAt(o.type).kind == Kind::Table; }, kTableScope));
+            break;
+        }
+        case Kind::Button:
+            popTo(find([&](const Open& o) { return o.type == type; }, kScope));
+            break;
+        case Kind::Figure:
+            element.figure = figures_.size();
+            figures_.push_back(SIZE_MAX);
+            break;
+        case Kind::Figcaption:
+            element.figure = captions_.size();
+            captions_.emplace_back();
+            if (!open_.empty())
+                claimCaption(open_.back(), element);
+            break;
+        default:
+            break;
+        }
+        if (t.flags & kReopensLink)
+            reconstruct();
+        if (t.flags & kVoid)
+            return place(whole.begin);
+        if (type == kInline)
+            element.name = nameKey(name.of(page_));
+        push(element);
+    }
+
+    void endTag(ByteRange, ByteRange name) override
+    {
+        const uint8_t type = typeOf(name.of(page_));
+        const Type& t = typeAt(type);
+        if (t.kind == Kind::A) {
+            if (!active_.empty() && active_.back().markers == markers_)
+                closeLink();
+            return;
+        }
+        if (t.flags & kBreak)
+            breakText();
+        if ((t.flags & kVoid) || t.kind == Kind::Ignored)
+            return;
+        if (!(t.flags & kStructural)) { // ends its element, unless a block stands in between
+            const uint64_t key = type == kInline ? nameKey(name.of(page_)) : 0;
+            for (size_t i = open_.size(); i-- > 0;) {
+                if (open_[i].type == type && open_[i].name == key)
+                    return popTo(i);
+                if (typeAt(open_[i].type).flags & kStructural)
+                    return;
+            }
+            return;
+        }
+        switch (t.kind) {
+        case Kind::P:
+            popTo(find([](const Open& o) { return typeAt(o.type).kind == Kind::P; }, kScope, Kind::Button));
+            break;
+        case Kind::Li:
+            popTo(find([](const Open& o) { return typeAt(o.type).kind == Kind::Li; }, kScope, Kind::List));
+            break;
+        case Kind::Heading:
+            popTo(find([](const Open& o) { return typeAt(o.type).kind == Kind::Heading; }, kScope));
+            break;
+        case Kind::Form: // ends the form alone: what was opened in it stays open
+            if (const size_t at = find([](const Open& o) { return typeAt(o.type).kind == Kind::Form; }, kScope); at != SIZE_MAX) {
+                unlist(open_[at]);
+                open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(at));
+            }
+            break;
+        default:
+            popTo(find([&](const Open& o) { return o.type == type; }, (t.flags & kTablePart) || t.kind == Kind::Table ? kTableScope : kScope));
+            break;
+        }
+    }
+
+    void text(ByteRange range) override
+    {
+        if (hidden_ > 0)
+            return;
+        if (!active_.empty() && !active_.back().onStack && !(inTableRows() && blank(range)))
+            reconstruct();
+        if (surroundings_)
+            runs_.push_back(range);
+        addToOpen({range});
+    }
+
+private:
+    template <typename Match>
+    size_t find(Match match, uint32_t boundary, Kind alsoBoundary = Kind::Ignored) const
+    {
+        for (size_t i = open_.size(); i-- > 0;) {
+            if (match(open_[i]))
+                return i;
+            const Type& t = typeAt(open_[i].type);
+            if ((t.flags & boundary) || t.kind == alsoBoundary)
+                return SIZE_MAX;
+        }
+        return SIZE_MAX;
+    }
+
+    bool push(const Open& element)
+    {
+        if (open_.size() >= kMostDepth)
+            return false;
+        open_.push_back(element);
+        open_.back().seq = seq_;
+        const uint32_t flags = typeAt(element.type).flags;
+        markers_ += (flags & kMarker) != 0;
+        hidden_ += (flags & kHidden) != 0;
+        links_open_ += element.link != SIZE_MAX;
+        captions_open_ += typeAt(element.type).kind == Kind::Figcaption;
+        return true;
+    }
+
+    // Ends the element at i and all opened after it.
+    void popTo(size_t i)
+    {
+        if (i >= open_.size())
+            return;
+        for (size_t k = i; k < open_.size(); ++k)
+            unlist(open_[k]);
+        open_.resize(i);
+        while (!active_.empty() && active_.back().markers > markers_)
+            active_.pop_back();
+    }
+
+    void unlist(const Open& element)
+    {
+        const uint32_t flags = typeAt(element.type).flags;
+        markers_ -= (flags & kMarker) != 0;
+        hidden_ -= (flags & kHidden) != 0;
+        captions_open_ -= typeAt(element.type).kind == Kind::Figcaption;
+        if (element.link != SIZE_MAX) {
+            --links_open_;
+            for (ActiveLink& active : active_)
+                active.onStack = active.onStack && active.link != element.link;
+        }
+    }
+
+    void closeP() { popTo(find([](const Open& o) { return typeAt(o.type).kind == Kind::P; }, kScope, Kind::Button)); }
+
+    // Ends the link open since the last marker: a new <a> or </a> ends it, with the inline
+    // elements opened in it. Each block still open in it (up to eight, as browsers go) leaves
+    // it with what it holds, into a copy of the link that ends here too.
+    void closeLink()
+    {
+        const ActiveLink active = active_.back();
+        active_.pop_back();
+        if (!active.onStack)
+            return;
+        size_t at = open_.size();
+        while (at-- > 0 && open_[at].link != active.link) {
+        }
+        size_t from = active.link, last = at, blocks = 0;
+        for (size_t block = at + 1; block < open_.size() && blocks < 8; ++block) {
+            if (!(typeAt(open_[block].type).flags & kStructural))
+                continue;
+            if (blocks == 0 && at > 0 && typeAt(open_[block].type).kind == Kind::Figcaption)
+                claimCaption(open_[at - 1], open_[block]); // the block moves up to where the link stood
+            const size_t since = open_[block].seq, copy = newLink(links_[from].href);
+            std::vector<Piece>& pieces = links_[from].text.pieces;
+            const auto moved = std::find_if(pieces.begin(), pieces.end(), [&](const Piece& p) { return p.seq >= since; });
+            links_[copy].text.pieces.assign(moved, pieces.end());
+            pieces.erase(moved, pieces.end());
+            for (size_t k = placed_.size(); k-- > 0 && placed_[k].seq >= since;)
+                if (placed_[k].link == from)
+                    placed_[k].link = copy;
+            from = copy;
+            last = block;
+            ++blocks;
+        }
+        if (blocks == 8) { // browsers give up there: the last copy stays open
+            open_.insert(open_.begin() + static_cast<std::ptrdiff_t>(last + 1), Open{open_[at].type, 0, from, SIZE_MAX, seq_});
+            ++links_open_;
+            active_.push_back({from, active.markers, true});
+        } else {
+            popTo(last + 1);
+        }
+        unlist(open_[at]);
+        open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+
+    // A link that blocks closed around it opens again, as a copy, for what follows.
+    void reconstruct()
+    {
+        if (active_.empty() || active_.back().onStack || active_.back().markers != markers_)
+            return;
+        ActiveLink& active = active_.back();
+        Open copy{typeOf("a"), 0, newLink(links_[active.link].href)};
+        if (push(copy)) {
+            active.link = copy.link;
+            active.onStack = true;
+        }
+    }
+
+    size_t newLink(std::optional<ByteRange> href)
+    {
+        links_.push_back({href, {}});
+        return links_.size() - 1;
+    }
+
+    bool inTableRows() const
+    {
+        if (open_.empty())
+            return false;
+        const Kind k = typeAt(open_.back().type).kind;
+        return k == Kind::Table || k == Kind::Section || k == Kind::Row;
+    }
+
+    bool blank(ByteRange range) const
+    {
+        const std::string_view s = range.of(page_);
+        return std::all_of(s.begin(), s.end(), [](char c) { return text::isHtmlSpace(c); });
+    }
+
+    // The first figcaption right in a figure is its caption.
+    void claimCaption(const Open& parent, const Open& figcaption)
+    {
+        if (typeAt(parent.type).kind == Kind::Figure && figures_[parent.figure] == SIZE_MAX)
+            figures_[parent.figure] = figcaption.figure;
+    }
+
+    // Adds to every open link and caption: a link in a link (past a marker) is in both.
+    void addToOpen(Piece piece)
+    {
+        piece.seq = seq_++;
+        size_t links = links_open_, captions = piece.image == SIZE_MAX ? captions_open_ : 0;
+        for (size_t i = open_.size(); i-- > 0 && links + captions > 0;) {
+            if (open_[i].link != SIZE_MAX) {
+                links_[open_[i].link].text.add(piece);
+                --links;
+            } else if (captions > 0 && typeAt(open_[i].type).kind == Kind::Figcaption) {
+                captions_[open_[i].figure].add(piece);
+                --captions;
+            }
+        }
+    }
+
+    void breakText()
+    {
+        if (surroundings_ && !runs_.empty() && !runs_.back().empty())
+            runs_.push_back({});
+        addToOpen({});
+    }
+
+    void place(size_t at)
+    {
+        while (next_ < found_.images.size() && (found_.images[next_].kind == ImageKind::Background || found_.images[next_].tag.whole.begin < at))
+            ++next_;
+        if (next_ >= found_.images.size() || found_.images[next_].tag.whole.begin != at)
+            return;
+        PlacedImage placed{next_++, runs_.size(), SIZE_MAX, SIZE_MAX, seq_};
+        // A template's content stands apart from the page: nothing outside it holds it.
+        for (size_t i = open_.size(); i-- > 0 && (placed.link == SIZE_MAX || placed.figure == SIZE_MAX) && typeAt(open_[i].type).kind != Kind::Template;) {
+            if (placed.link == SIZE_MAX && open_[i].link != SIZE_MAX)
+                placed.link = open_[i].link;
+            if (placed.figure == SIZE_MAX && typeAt(open_[i].type).kind == Kind::Figure)
+                placed.figure = open_[i].figure;
+        }
+        if (placed.link != SIZE_MAX && hidden_ == 0)
+            addToOpen({{}, placed.image});
+        placed_.push_back(placed);
+    }
+
+    std::string textOf(const Pieces& pieces, size_t leftOut) const
+    {
+        std::string raw, text;
+        for (const Piece& piece : pieces.pieces) {
+            if (piece.image == SIZE_MAX) {
+                raw += piece.text.empty() ? std::string_view(" ") : piece.text.of(page_);
+                continue;
+            }
+            if (piece.image == leftOut)
+                continue;
+            text += resolvedReferences(fromPageEncoding(raw, encoding_)) + " ";
+            raw.clear();
+            text += altOf(page_, found_.images[piece.image].tag, encoding_).value_or("") + " ";
+        }
+        text += resolvedReferences(fromPageEncoding(raw, encoding_));
+        std::string out = folded(text);
+        if (pieces.cut)
+            out += " \xE2\x80\xA6"; // never equal to an ALT
+        return out;
+    }
+
+    // The page's shown text in one piece, and where each run starts in it: read once, so that
+    // a page of many images and little text costs no more than one with few.
+    void showRuns()
+    {
+        std::string raw;
+        for (const ByteRange& run : runs_) {
+            for (const char c : run.empty() ? std::string_view(" ") : run.of(page_))
+                if (c != kRunEnd)
+                    raw += c;
+            raw += kRunEnd;
+        }
+        shown_ = folded(resolvedReferences(fromPageEncoding(raw, encoding_)), &starts_);
+    }
+
+    std::string before(size_t run) const
+    {
+        const size_t end = run == 0 ? 0 : starts_[run - 1];
+        size_t begin = end > kWindow ? end - kWindow : 0;
+        while (begin > 0 && !startsCharacter(shown_[begin]))
+            --begin;
+        return lastCharacters(shown_.substr(begin, end - begin), kAround);
+    }
+
+    std::string after(size_t run) const
+    {
+        size_t begin = run == 0 ? 0 : starts_[run - 1];
+        while (begin < shown_.size() && shown_[begin] == ' ')
+            ++begin;
+        size_t end = std::min(shown_.size(), begin + kWindow);
+        while (end < shown_.size() && !startsCharacter(shown_[end]))
+            ++end;
+        return firstCharacters(shown_.substr(begin, end - begin), kAround);
+    }
+
+    std::string_view page_;
+    const FoundImages& found_;
+    const std::string& encoding_;
+    const bool surroundings_;
+    std::vector<Open> open_;
+    std::vector<ActiveLink> active_;
+    size_t markers_ = 0, hidden_ = 0, links_open_ = 0, captions_open_ = 0;
+    std::vector<Link> links_;
+    std::vector<size_t> figures_;  // each figure's caption, an index into captions_
+    std::vector<Pieces> captions_; // the text of each figcaption
+    std::vector<ByteRange> runs_; // text in page order; an empty one breaks it, as a block does
+    std::string shown_;           // their text as shown
+    std::vector<size_t> starts_;  // where in shown_ each run ends
+    std::vector<PlacedImage> placed_;
+    size_t next_ = 0; // the next image of found_ to meet
+    size_t seq_ = 0;  // pieces met so far
+};
+
+} // namespace
+
+std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages& found, const std::string& encoding)
+{
+    return ContextWalk(page, found, encoding, true).contexts();
+}
+
+std::vector<ImageContext> imageLinksAndCaptions(std::string_view page, const FoundImages& found, const std::string& encoding)
+{
+    return ContextWalk(page, found, encoding, false).contexts();
+}
+
+} // namespace bw

@@ -1,0 +1,30 @@
+#pragma once
+// Where an image stands in its page: the link it sits in, its figure's caption and the text
+// around it, shown beside the picture and compared with its ALT by the rules. Found by one
+// walk over the page with the finder's tokenizer and a browser's rules for where elements end.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "page/ImageFinder.h"
+
+namespace bw {
+
+// Where an image stands in its page, as a reader meets it.
+struct ImageContext {
+    std::optional<std::string> linkHref; // the href of the <a> the image sits in, references resolved
+    std::string linkText;                // that link's text, tags stripped, white space folded
+    bool inFigure = false;               // the image sits in a <figure>
+    std::string caption;                 // that figure's <figcaption> text; empty when none
+    std::string before, after;           // about 100 characters of the page's text before and after the image
+};
+
+// The context of every image findImages() found, in its order, in one pass over the page.
+std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages& found, const std::string& encoding);
+
+// The same without before and after, for readers of every page of a site that need only the
+// links and captions.
+std::vector<ImageContext> imageLinksAndCaptions(std::string_view page, const FoundImages& found, const std::string& encoding);
+
+} // namespace bw

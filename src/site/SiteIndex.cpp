@@ -1,0 +1,280 @@
+#include "site/SiteIndex.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unordered_set>
+
+#include "editor/Encoding.h"
+#include "editor/Text.h"
+#include "page/PageDocument.h"
+
+namespace bw {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kNoPage = UINT32_MAX;
+
+bool shows(ImageKind kind) { return kind == ImageKind::Img || kind == ImageKind::InputImage; }
+
+bool blank(std::string_view alt)
+{
+    return std::all_of(alt.begin(), alt.end(), [](char c) { return text::isHtmlSpace(c); });
+}
+
+std::string slashed(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// The FileSystem promises nothing about threads: the workers and update() take turns with it.
+class TakingTurns final : public FileSystem {
+public:
+    explicit TakingTurns(FileSystem& files) : files_(files) {}
+    std::optional<std::string> resolve(const std::string& p) override { std::lock_guard l(m_); return files_.resolve(p); }
+    bool exists(const std::string& p) override { std::lock_guard l(m_); return files_.exists(p); }
+    bool isFile(const std::string& p) override { std::lock_guard l(m_); return files_.isFile(p); }
+    bool sameFile(const std::string& a, const std::string& b) override { std::lock_guard l(m_); return files_.sameFile(a, b); }
+    FileStamp stamp(const std::string& p) override { std::lock_guard l(m_); return files_.stamp(p); }
+    ReadResult readFile(const std::string& p, std::string buffer) override
+    {
+        std::lock_guard l(m_);
+        return files_.readFile(p, std::move(buffer));
+    }
+    WriteResult writeFile(const std::string& p, std::string_view bytes, std::string_view suffix) override
+    {
+        std::lock_guard l(m_);
+        return files_.writeFile(p, bytes, suffix);
+    }
+    void removeStaleCopies(const std::string& p) override { std::lock_guard l(m_); files_.removeStaleCopies(p); }
+    WriteResult makeFolders(const std::string& p) override { std::lock_guard l(m_); return files_.makeFolders(p); }
+
+private:
+    FileSystem& files_;
+    std::mutex m_;
+};
+
+} // namespace
+
+std::string normalPath(std::string_view path)
+{
+    std::string whole;
+    if (path.empty() || path.front() != '/') {
+        std::error_code error;
+        whole = fs::current_path(error).string() + "/";
+    }
+    whole += path;
+    std::string out = "/";
+    for (size_t at = 0; at < whole.size();) {
+        size_t end = whole.find('/', at);
+        if (end == std::string::npos)
+            end = whole.size();
+        const std::string_view part = std::string_view(whole).substr(at, end - at);
+        at = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (out.size() > 1)
+                out.resize(out.rfind('/', out.size() - 2) + 1);
+            continue;
+        }
+        out += part;
+        out += '/';
+    }
+    if (out.size() > 1)
+        out.pop_back();
+    return out;
+}
+
+std::string PictureKeys::of(const std::string& pagePath, const ImageSource& source)
+{
+    if (source.kind != ImageSource::Kind::File)
+        return {};
+    const std::string page = normalPath(pagePath);
+    const std::vector<std::string> candidates = candidatePaths(page.substr(0, page.rfind('/') + 1), source);
+    for (const std::string& candidate : candidates) {
+        const std::string path = normalPath(candidate);
+        auto [at, fresh] = found_.try_emplace(path);
+        if (fresh) {
+            if (files_.isFile(path))
+                at->second = path;
+            else if (auto resolved = files_.resolve(normalPath(slashed(path))); resolved && files_.isFile(*resolved))
+                at->second = normalPath(*resolved);
+        }
+        if (!at->second.empty())
+            return at->second;
+    }
+    // Not on disk: pages that write its name alike still meet.
+    return candidates.empty() ? std::string() : normalPath(slashed(candidates.front()));
+}
+
+std::string PictureKeys::of(const std::string& pagePath, std::string_view page, const FoundImages& found, size_t tag)
+{
+    if (tag >= found.images.size() || !shows(found.images[tag].kind))
+        return {};
+    const std::string_view base = found.baseHref ? found.baseHref->of(page) : std::string_view();
+    return of(pagePath, imageSource(writtenName(page, found.images[tag]), base));
+}
+
+std::string PictureKeys::of(const PageDocument& page, size_t image)
+{
+    if (image >= page.images().size() || !shows(page.images()[image].kind))
+        return {};
+    return of(page.path(), page.source(image));
+}
+
+std::string pictureKey(FileSystem& files, const PageDocument& page, size_t image)
+{
+    return PictureKeys(files).of(page, image);
+}
+
+SiteIndex::SiteIndex(FileSystem& files) : files_(std::make_unique<TakingTurns>(files)) {}
+
+void SiteIndex::start(const std::vector<std::string>& pages, const std::vector<std::string>& folders)
+{
+    stop();
+    {
+        std::lock_guard lock(mutex_);
+        uses_.clear();
+        pageIds_.clear();
+        pages_.clear();
+    }
+    stopping_ = false;
+    finished_ = false;
+    done_ = 0;
+    total_ = 0;
+    runner_ = std::thread(&SiteIndex::run, this, pages, folders);
+}
+
+void SiteIndex::stop()
+{
+    stopping_ = true;
+    if (runner_.joinable())
+        runner_.join();
+}
+
+SiteIndex::Progress SiteIndex::progress() const { return {done_, total_, finished_}; }
+
+void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> folders)
+{
+    std::vector<std::string> list;
+    std::unordered_set<std::string> seen;
+    auto add = [&](std::string path) {
+        path = normalPath(path);
+        if (seen.insert(path).second) {
+            list.push_back(std::move(path));
+            total_ = list.size();
+        }
+    };
+    for (std::string& page : pages)
+        add(std::move(page));
+    for (const std::string& folder : folders) {
+        std::error_code error;
+        fs::recursive_directory_iterator walk(normalPath(folder), fs::directory_options::skip_permission_denied, error);
+        for (; !error && !stopping_ && walk != fs::recursive_directory_iterator(); walk.increment(error))
+            if (walk->is_regular_file(error) && isPageFileName(walk->path().filename().string()))
+                add(walk->path().string());
+    }
+
+    std::atomic<size_t> next = 0;
+    auto work = [&] {
+        PictureKeys keys(*files_);
+        std::string buffer;
+        for (size_t i; !stopping_ && (i = next++) < list.size();) {
+            ReadResult read = files_->readFile(list[i], std::move(buffer));
+            // Pages that cannot be read, or are not text, have no pictures to offer.
+            if (read.ok && read.bytes.find('\0') == std::string::npos)
+                merge(list[i], picturesOf(list[i], read.bytes, pageEncoding(read.bytes), keys), false);
+            buffer = std::move(read.bytes);
+            ++done_;
+        }
+    };
+    // Two cores at most: the window stays quick while the site is read.
+    std::thread helper;
+    if (std::thread::hardware_concurrency() > 1)
+        helper = std::thread(work);
+    work();
+    if (helper.joinable())
+        helper.join();
+    finished_ = !stopping_;
+}
+
+std::vector<SiteIndex::Found> SiteIndex::picturesOf(const std::string& path, std::string_view page,
+                                                    const std::string& encoding, PictureKeys& keys)
+{
+    const FoundImages found = findImages(page);
+    std::vector<Found> out;
+    for (size_t k = 0; k < found.images.size(); ++k) {
+        std::string picture = keys.of(path, page, found, k);
+        if (!picture.empty())
+            out.push_back({std::move(picture), static_cast<uint32_t>(k), altOf(page, found.images[k].tag, encoding)});
+    }
+    return out;
+}
+
+void SiteIndex::merge(const std::string& path, std::vector<Found>&& found, bool fromWindow)
+{
+    std::lock_guard lock(mutex_);
+    auto [id, fresh] = pageIds_.try_emplace(path, static_cast<uint32_t>(pages_.size()));
+    if (!fresh && !fromWindow)
+        return;
+    if (fresh)
+        pages_.push_back({path, {}});
+    Page& page = pages_[id->second];
+    for (std::vector<Held>* uses : page.pictures)
+        std::erase_if(*uses, [&](const Held& h) { return h.page == id->second; });
+    page.pictures.clear();
+    for (Found& f : found) {
+        std::vector<Held>& uses = uses_[f.picture];
+        if (uses.empty() || uses.back().page != id->second)
+            page.pictures.push_back(&uses);
+        uses.push_back({id->second, f.tag, std::move(f.alt)});
+    }
+}
+
+void SiteIndex::update(const std::string& page, std::string_view text, const std::string& encoding)
+{
+    const std::string path = normalPath(page);
+    PictureKeys keys(*files_);
+    merge(path, picturesOf(path, text, encoding, keys), true);
+}
+
+std::vector<SiteIndex::Use> SiteIndex::usesOf(const std::string& picture) const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<Use> out;
+    if (const auto held = uses_.find(picture); held != uses_.end())
+        for (const Held& h : held->second)
+            out.push_back({pages_[h.page].path, h.tag, h.alt});
+    return out;
+}
+
+std::optional<SiteIndex::Offer> SiteIndex::offerFor(const std::string& picture, const std::string& page) const
+{
+    const std::string open = normalPath(page);
+    std::lock_guard lock(mutex_);
+    const auto held = uses_.find(picture);
+    if (held == uses_.end())
+        return std::nullopt;
+    const auto openId = pageIds_.find(open);
+    const uint32_t skip = openId == pageIds_.end() ? kNoPage : openId->second;
+    // Each ALT with the last page counted for it: a page's uses stand together in the list.
+    std::unordered_map<std::string_view, std::pair<uint32_t, size_t>> pagesOf;
+    for (const Held& h : held->second) {
+        if (!h.alt || h.page == skip || blank(*h.alt))
+            continue;
+        auto& [last, count] = pagesOf.try_emplace(*h.alt, kNoPage, 0).first->second;
+        if (last != h.page) {
+            last = h.page;
+            ++count;
+        }
+    }
+    std::optional<Offer> best;
+    for (const auto& [alt, counted] : pagesOf)
+        if (!best || counted.second > best->pages || (counted.second == best->pages && alt < best->alt))
+            best = Offer{std::string(alt), counted.second};
+    return best;
+}
+
+} // namespace bw
