@@ -92,7 +92,7 @@ void Form1::indexSite()
 {
     const std::string& path = doc_.path();
     std::pair<std::vector<std::string>, std::string> site{List3.items(), path.substr(0, path.find_last_of('/') + 1)};
-    if (site == indexed_ || site.second.empty())
+    if (site == indexed_ || site.second.empty() || !platform_.files.sharedAcrossThreads())
         return;
     indexed_ = std::move(site);
     site_.start(indexed_.first, {indexed_.second});

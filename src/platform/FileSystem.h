@@ -59,6 +59,9 @@ public:
     virtual void removeStaleCopies(const std::string& path) = 0;
     // Makes the folder and any missing folders above it; a folder already there is fine.
     virtual WriteResult makeFolders(const std::string& path) = 0;
+    // Whether the files may be read from other threads while the window uses them (the site
+    // index reads pages in the background only then).
+    virtual bool sharedAcrossThreads() const { return false; }
 };
 
 class RealFileSystem final : public FileSystem {
@@ -72,6 +75,7 @@ public:
     WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override;
     void removeStaleCopies(const std::string& path) override;
     WriteResult makeFolders(const std::string& path) override;
+    bool sharedAcrossThreads() const override { return true; } // it holds no state of its own
 
     // The name of a temporary copy of `file` made by the process `pid`, before its random part.
     static std::string copyPrefix(const std::string& file, long pid);

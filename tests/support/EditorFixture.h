@@ -31,6 +31,7 @@ struct LateFiles final : FileSystem {
     WriteResult writeFile(const std::string& p, std::string_view b, std::string_view s) override { return real.writeFile(p, b, s); }
     void removeStaleCopies(const std::string& p) override { real.removeStaleCopies(p); }
     WriteResult makeFolders(const std::string& p) override { return real.makeFolders(p); }
+    bool sharedAcrossThreads() const override { return true; }
 };
 
 struct EditorFixture : ::testing::Test, FtpBatchSource {
