@@ -1,6 +1,7 @@
 #include "editor/Form1.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "editor/Encoding.h"
 #include "editor/Text.h"
@@ -25,10 +26,17 @@ Form1::Form1(Platform platform, Version version)
             contexts_.clear();
             return;
         }
-        contexts_ = imageContexts(doc_.text(), doc_.found(), doc_.encoding());
-        if (change != PageDocument::Change::Opened)
-            site_.update(doc_.path(), doc_.text(), doc_.encoding());
+        // A write changes ALT attributes only, never the page's text, so the contexts stand;
+        // the index hears of the page once it is left, as only other pages are offered from it.
+        if (change == PageDocument::Change::Written)
+            siteStale_ = true;
+        else
+            contexts_ = imageContexts(doc_.text(), doc_.found(), doc_.encoding());
     });
+    doc_.leaving = [this] {
+        if (std::exchange(siteStale_, false))
+            site_.update(doc_.path(), doc_.text(), doc_.encoding());
+    };
     Text1.Change = [this] { Text1_Change(); };
     List1.Click = [this] { List1_Click(); };
 

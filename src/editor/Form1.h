@@ -211,6 +211,7 @@ private:
     std::vector<ImageContext> contexts_; // by tag of the open page
     std::string offered_;                // the ALT offered in the box, while it stands
     int offeredFor_ = -1;                // the image that was offered one; never twice
+    bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
     // Decorative as image `index` stands (-1: no image), and the box on or off with it.
     void showDecorative(int index);

@@ -144,6 +144,8 @@ void PageDocument::findIn(const std::string& page)
 
 void PageDocument::open(const std::string& path, ReadResult&& read)
 {
+    if (isOpen() && leaving)
+        leaving();
     path_ = path;
     firstRead_ = std::move(read.bytes);
     text_ = firstRead_;
@@ -159,6 +161,8 @@ void PageDocument::open(const std::string& path, ReadResult&& read)
 
 void PageDocument::close()
 {
+    if (isOpen() && leaving)
+        leaving();
     path_.clear();
     for (std::string* s : {&text_, &firstRead_, &spare_}) {
         s->clear();

@@ -64,6 +64,8 @@ public:
     PageDocument& operator=(const PageDocument&) = delete;
 
     void subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+    // Told while the open page is still there, before another page or none takes its place.
+    std::function<void()> leaving;
     // Asked before a write would overwrite what another program put into the page file.
     std::function<bool(const std::string& path)> confirmOverwrite;
 
