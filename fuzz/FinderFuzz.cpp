@@ -22,6 +22,11 @@ bool treeKeepsTags(std::string_view page)
     for (const char* word : {"select", "frameset", "isindex", "</><"})
         if (lower.find(word) != std::string::npos)
             return false;
+    // Gumbo places an attribute that begins with NUL after the NUL, and loses some named by
+    // other control characters.
+    for (const char c : lower)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r')
+            return false;
     if (lower.find("<svg") == std::string::npos && lower.find("<math") == std::string::npos)
         return true;
     // In and around svg and math, gumbo takes any two tags it has no name for as the same,

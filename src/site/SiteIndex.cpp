@@ -216,20 +216,21 @@ std::vector<SiteIndex::Found> SiteIndex::picturesOf(const std::string& path, std
 void SiteIndex::merge(const std::string& path, std::vector<Found>&& found, bool fromWindow)
 {
     std::lock_guard lock(mutex_);
-    auto [id, fresh] = pageIds_.try_emplace(path, static_cast<uint32_t>(pages_.size()));
+    const auto [at, fresh] = pageIds_.try_emplace(path, static_cast<uint32_t>(pages_.size()));
     if (!fresh && !fromWindow)
         return;
     if (fresh)
         pages_.push_back({path, {}});
-    Page& page = pages_[id->second];
+    const uint32_t id = at->second;
+    Page& page = pages_[id];
     for (std::vector<Held>* uses : page.pictures)
-        std::erase_if(*uses, [&](const Held& h) { return h.page == id->second; });
+        std::erase_if(*uses, [id](const Held& h) { return h.page == id; });
     page.pictures.clear();
     for (Found& f : found) {
         std::vector<Held>& uses = uses_[f.picture];
-        if (uses.empty() || uses.back().page != id->second)
+        if (uses.empty() || uses.back().page != id)
             page.pictures.push_back(&uses);
-        uses.push_back({id->second, f.tag, std::move(f.alt)});
+        uses.push_back({id, f.tag, std::move(f.alt)});
     }
 }
 
