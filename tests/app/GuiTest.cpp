@@ -205,7 +205,7 @@ TEST_F(Gui, CaptionsStayWholeAndTheRoomGoesToThePicture)
         app->form().Label1.Caption = "Image 1234 of 12345";
         app->window().refresh();
         auto at = [&](const char* name) { return child<QWidget>(name)->geometry(); };
-        for (const char* name : {"Label1", "Label2", "Label4", "Command6", "Command5", "Command3", "Command1"}) {
+        for (const char* name : {"Label1", "Label2", "Label4", "Command6", "Command5", "Command3", "Command1", "UseEverywhere"}) {
             const QLabel* label = child<QLabel>(name);
             const QString text = label ? label->text() : child<QPushButton>(name)->text();
             const int room = label ? label->contentsRect().width() : at(name).width() - 8;
