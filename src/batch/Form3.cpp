@@ -1,10 +1,7 @@
 #include "batch/Form3.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <set>
 #include <unordered_set>
-#include <sys/stat.h>
 
 #include "batch/BatchSummary.h"
 #include "editor/Text.h"
@@ -13,43 +10,6 @@
 namespace bw {
 
 using text::number;
-
-FolderPages pagesInFolder(const std::string& folder)
-{
-    namespace fs = std::filesystem;
-    FolderPages found;
-    std::vector<fs::path> folders{fs::path(folder).lexically_normal()};
-    // A folder mounted inside itself loops without any link; each one is walked once.
-    std::set<std::pair<dev_t, ino_t>> walked;
-    for (bool top = true; !folders.empty(); top = false) {
-        const fs::path at = std::move(folders.back());
-        folders.pop_back();
-        struct stat info {};
-        if (::stat(at.c_str(), &info) == 0 && !walked.insert({info.st_dev, info.st_ino}).second)
-            continue;
-        std::error_code error;
-        fs::directory_iterator entries(at, error);
-        if (error) {
-            if (top)
-                found.error = error.message();
-            else
-                ++found.unreadFolders;
-            continue;
-        }
-        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-            std::error_code ignored;
-            const fs::directory_entry& entry = *entries;
-            if (entry.is_directory(ignored) && !entry.is_symlink(ignored))
-                folders.push_back(entry.path());
-            else if (entry.is_regular_file(ignored) && isPageFileName(entry.path().filename().string()))
-                found.pages.push_back(entry.path().string());
-        }
-        if (error)
-            ++found.unreadFolders; // read in part
-    }
-    std::sort(found.pages.begin(), found.pages.end());
-    return found;
-}
 
 form3::form3(Platform platform, Form1& main) : platform_(platform), main_(main)
 {

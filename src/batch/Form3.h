@@ -10,16 +10,6 @@
 
 namespace bw {
 
-// The page files (.html, .htm, .shtml, .xhtml in any letter case) of a folder and its
-// subfolders, sorted by path. Links to folders are not followed, so that no loop can hold the
-// walk; subfolders that cannot be read are left out and counted.
-struct FolderPages {
-    std::vector<std::string> pages;
-    size_t unreadFolders = 0;
-    std::string error; // why the folder itself could not be read; empty when it could
-};
-FolderPages pagesInFolder(const std::string& folder);
-
 class form3 {
 public:
     form3(Platform platform, Form1& main);

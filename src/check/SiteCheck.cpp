@@ -209,16 +209,11 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
     for (const std::string& path : paths) {
         std::error_code error;
         if (fs::is_directory(path, error)) {
-            std::vector<std::string> pages;
-            fs::recursive_directory_iterator walk(path, fs::directory_options::skip_permission_denied, error);
-            for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error))
-                if (walk->is_regular_file(error) && isPageFileName(walk->path().filename().string()))
-                    pages.push_back(walk->path().string());
-            std::sort(pages.begin(), pages.end());
-            for (std::string& page : pages)
+            FolderPages found = pagesInFolder(path);
+            for (std::string& page : found.pages)
                 items.push_back({{std::move(page), {}, 0, {}}, {}});
-            if (error)
-                items.push_back({{path, path + ": the folder cannot be read to its end (" + error.message() + ")", 0, {}}, {}});
+            if (!found.error.empty())
+                items.push_back({{path, path + ": the folder cannot be read to its end (" + found.error + ")", 0, {}}, {}});
         } else if (fs::is_regular_file(path, error)) {
             items.push_back({{path, {}, 0, {}}, {}});
         } else {

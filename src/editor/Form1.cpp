@@ -20,8 +20,10 @@ Form1::Form1(Platform platform, Version version)
     };
     siteEdits_.confirmOverwrite = doc_.confirmOverwrite;
     doc_.subscribe([this](PageDocument::Change change) {
-        if (change == PageDocument::Change::Opened || change == PageDocument::Change::Closed)
+        if (change == PageDocument::Change::Opened || change == PageDocument::Change::Closed) {
             offeredFor_ = -1;
+            overviewPictures_.clear();
+        }
         if (change == PageDocument::Change::Closed) {
             contexts_.clear();
             return;

@@ -209,6 +209,7 @@ private:
     // Indexes the batch's pages and the open page's folder, unless that is under way.
     void indexSite();
     std::vector<ImageContext> contexts_; // by tag of the open page
+    std::vector<std::optional<std::optional<PictureBox>>> overviewPictures_; // by image; outer: looked up
     std::string offered_;                // the ALT offered in the box, while it stands
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it

@@ -25,7 +25,12 @@ std::vector<Form1::OverviewRow> Form1::overview()
         if (MissingOnly.Value && row.state != OverviewRow::State::Missing && index != List1.ListIndex())
             continue; // the image in view stays listed, so the user sees where they are
         row.alt = alt.value_or(std::string());
-        row.picture = picture(index);
+        // Looked up once per page opened: the list is drawn again at every image.
+        if (overviewPictures_.size() <= i)
+            overviewPictures_.resize(doc_.images().size());
+        if (!overviewPictures_[i])
+            overviewPictures_[i] = picture(index);
+        row.picture = *overviewPictures_[i];
         rows.push_back(std::move(row));
     }
     return rows;

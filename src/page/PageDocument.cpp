@@ -1,7 +1,10 @@
 #include "page/PageDocument.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 #include <unordered_map>
+#include <sys/stat.h>
 
 #include "editor/Encoding.h"
 #include "editor/Text.h"
@@ -196,6 +199,43 @@ bool isPageFileName(std::string_view name)
     const std::string_view extension = name.substr(dot + 1);
     return text::equalsNoCase(extension, "html") || text::equalsNoCase(extension, "htm") ||
            text::equalsNoCase(extension, "shtml") || text::equalsNoCase(extension, "xhtml");
+}
+
+FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* stop)
+{
+    namespace fs = std::filesystem;
+    FolderPages found;
+    std::vector<fs::path> folders{fs::path(folder).lexically_normal()};
+    // A folder mounted inside itself loops without any link; each one is walked once.
+    std::set<std::pair<dev_t, ino_t>> walked;
+    for (bool top = true; !folders.empty() && !(stop && *stop); top = false) {
+        const fs::path at = std::move(folders.back());
+        folders.pop_back();
+        struct stat info {};
+        if (::stat(at.c_str(), &info) == 0 && !walked.insert({info.st_dev, info.st_ino}).second)
+            continue;
+        std::error_code error;
+        fs::directory_iterator entries(at, error);
+        if (error) {
+            if (top)
+                found.error = error.message();
+            else
+                ++found.unreadFolders;
+            continue;
+        }
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            std::error_code ignored;
+            const fs::directory_entry& entry = *entries;
+            if (entry.is_directory(ignored) && !entry.is_symlink(ignored))
+                folders.push_back(entry.path());
+            else if (entry.is_regular_file(ignored) && isPageFileName(entry.path().filename().string()))
+                found.pages.push_back(entry.path().string());
+        }
+        if (error)
+            ++found.unreadFolders; // read in part
+    }
+    std::sort(found.pages.begin(), found.pages.end());
+    return found;
 }
 
 std::optional<std::string> PageDocument::altShown(size_t i) const

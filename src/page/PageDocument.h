@@ -2,6 +2,7 @@
 // One open page: its bytes as first read and as last written, its file stamp and encoding,
 // the images found in it, and every write to its file. It knows nothing of windows: views
 // and the window that drives it hear of its changes through listeners.
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -34,6 +35,16 @@ std::optional<std::string> altOf(std::string_view page, const StartTag& tag, con
 
 // Whether a file name is that of a page: .html, .htm, .shtml or .xhtml, in any letter case.
 bool isPageFileName(std::string_view name);
+
+// The page files (.html, .htm, .shtml, .xhtml in any letter case) of a folder and its
+// subfolders, sorted by path. Links to folders are not followed, so that no loop can hold the
+// walk; subfolders that cannot be read are left out and counted. A set `stop` ends the walk early.
+struct FolderPages {
+    std::vector<std::string> pages;
+    size_t unreadFolders = 0;
+    std::string error; // why the folder itself could not be read; empty when it could
+};
+FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* stop = nullptr);
 
 class PageDocument {
 public:

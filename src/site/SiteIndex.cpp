@@ -169,13 +169,9 @@ void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> fol
     };
     for (std::string& page : pages)
         add(std::move(page));
-    for (const std::string& folder : folders) {
-        std::error_code error;
-        fs::recursive_directory_iterator walk(normalPath(folder), fs::directory_options::skip_permission_denied, error);
-        for (; !error && !stopping_ && walk != fs::recursive_directory_iterator(); walk.increment(error))
-            if (walk->is_regular_file(error) && isPageFileName(walk->path().filename().string()))
-                add(walk->path().string());
-    }
+    for (const std::string& folder : folders)
+        for (std::string& page : pagesInFolder(normalPath(folder), &stopping_).pages)
+            add(std::move(page));
 
     std::atomic<size_t> next = 0;
     auto work = [&] {

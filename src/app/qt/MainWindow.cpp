@@ -33,6 +33,20 @@ namespace {
 // Positions in pixels at 15 twips to a pixel.
 constexpr int px(int twips) { return twips / 15; }
 
+// A picture file, or the bytes a page carries itself (`buffer` holds them while reading), read
+// turned as its camera says.
+void readFrom(QImageReader& reader, QBuffer& buffer, const std::string& file, const std::string& data)
+{
+    if (!file.empty()) {
+        reader.setFileName(fromPath(file));
+    } else {
+        buffer.setData(QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size())));
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    }
+    reader.setAutoTransform(true);
+}
+
 QLabel* makeLabel(QWidget* parent, const char* name, const char* role, QRect geometry)
 {
     auto* label = new QLabel(parent);
@@ -349,14 +363,7 @@ QIcon MainWindow::thumbnail(const PictureBox& picture)
         return known->second;
     QBuffer buffer;
     QImageReader reader;
-    if (!picture.Picture.empty()) {
-        reader.setFileName(fromPath(picture.Picture));
-    } else {
-        buffer.setData(QByteArray::fromRawData(picture.Data.data(), static_cast<qsizetype>(picture.Data.size())));
-        buffer.open(QIODevice::ReadOnly);
-        reader.setDevice(&buffer);
-    }
-    reader.setAutoTransform(true);
+    readFrom(reader, buffer, picture.Picture, picture.Data);
     const QSize room = overview_->iconSize() * devicePixelRatioF();
     // Large pictures are decoded small at once, where the format can.
     if (const QSize own = reader.size(); own.isValid() && (own.width() > room.width() || own.height() > room.height()))
@@ -647,14 +654,7 @@ void MainWindow::decodePicture(QSize room)
     }
     QBuffer buffer;
     QImageReader reader;
-    if (!shownPicture_.empty()) {
-        reader.setFileName(fromPath(shownPicture_));
-    } else {
-        buffer.setData(QByteArray::fromRawData(shownData_.data(), static_cast<qsizetype>(shownData_.size())));
-        buffer.open(QIODevice::ReadOnly);
-        reader.setDevice(&buffer);
-    }
-    reader.setAutoTransform(true); // a photo turned as its camera says
+    readFrom(reader, buffer, shownPicture_, shownData_);
     const qreal ratio = devicePixelRatioF();
     const QSize own = reader.size();
     const QByteArray format = reader.format();
