@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Ftp.h"
 #include "platform/Settings.h"
 
 namespace bw {
@@ -24,6 +25,10 @@ inline constexpr const char* kPath = "path";
 
 struct HostProfile {
     std::string user, password, path;
+    Protocol protocol = Protocol::ftp;
+    int port = 0;            // 0: the protocol's usual port
+    std::string keyFile;     // SFTP: a private key file; empty: the SSH agent or the password
+    bool keepBackup = false; // an upload keeps the server's old page as NAME.bak
     bool operator==(const HostProfile&) const = default;
 };
 

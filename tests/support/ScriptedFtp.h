@@ -2,7 +2,9 @@
 // An FTP server as a script: folders with their listings, files with their bytes, and
 // the failures to give. Records every action; a folder it was not told about is a fault
 // of the test.
+#include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@ public:
     std::map<std::string, FtpResult> failures;
     std::vector<std::string> calls; // "connect host user password", "changeDir x", ...
     std::string cwd = "/";
+    std::map<std::string, std::int64_t> times; // folder + file name -> its time, for stat
+    ConnectOptions options;                     // as last set
 
     FtpResult connect(const std::string& host, const std::string& user, const std::string& password) override
     {
@@ -63,6 +67,33 @@ public:
         std::ofstream(localPath, std::ios::binary) << remote[cwd + remoteName];
         return result_;
     }
+    // A file's stamp: its size, and the time in `times` when there is one.
+    FtpResult stat(const std::string& remoteName, RemoteStamp& stamp) override
+    {
+        if (fails("stat " + remoteName))
+            return result_;
+        const auto file = remote.find(cwd + remoteName);
+        if (file == remote.end())
+            return {false, 78, "The file is not on the server."};
+        stamp = {true, file->second.size(), times.count(file->first) > 0, times.count(file->first) ? times[file->first] : 0};
+        return result_;
+    }
+    FtpResult upload(const std::string& localPath, const std::string& remoteName, bool keepBackup) override
+    {
+        if (fails("upload " + localPath + " " + remoteName + (keepBackup ? " keep" : "")))
+            return result_;
+        std::ifstream in(localPath, std::ios::binary);
+        remote[cwd + remoteName].assign(std::istreambuf_iterator<char>(in), {});
+        return result_;
+    }
+    std::string currentDir() const override { return cwd; }
+    FtpResult goTo(const std::string& dir) override
+    {
+        if (!fails("goTo " + dir))
+            cwd = dir;
+        return result_;
+    }
+    void setOptions(const ConnectOptions& given) override { options = given; }
     FtpResult disconnect() override
     {
         connected_ = false;

@@ -16,6 +16,7 @@
 #include <curl/curl.h>
 
 #include "ftp/Listing.h"
+#include "platform/curl/CurlLoop.h"
 
 namespace bw {
 
@@ -277,35 +278,6 @@ void removeStaleParts(const std::filesystem::path& folder)
     }
 }
 
-// curl_easy_perform, with a shorter nap: libcurl 7.88 at times gives no socket to wait on
-// right after the server names its data port, and its own loop then sleeps a whole
-// second before every such transfer.
-CURLcode run(CurlFtpClient::Handle& h)
-{
-    constexpr long kNapMs = 5;
-    CURLMcode mc = curl_multi_add_handle(h.multi, h.easy);
-    if (mc != CURLM_OK)
-        return CURLE_FAILED_INIT;
-    int running = 1;
-    while (mc == CURLM_OK) {
-        mc = curl_multi_perform(h.multi, &running);
-        if (mc != CURLM_OK || !running)
-            break;
-        long wait = -1;
-        curl_multi_timeout(h.multi, &wait);
-        if (wait < 0 || wait > kNapMs)
-            wait = kNapMs;
-        mc = curl_multi_poll(h.multi, nullptr, 0, static_cast<int>(wait), nullptr);
-    }
-    CURLcode rc = mc == CURLM_OK ? CURLE_OK : CURLE_FAILED_INIT;
-    int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(h.multi, &left))
-        if (msg->msg == CURLMSG_DONE && msg->easy_handle == h.easy)
-            rc = msg->data.result;
-    curl_multi_remove_handle(h.multi, h.easy);
-    return rc;
-}
-
 } // namespace
 
 CurlFtpClient::CurlFtpClient(FtpTimeouts timeouts) : timeouts_(timeouts) {}
@@ -418,7 +390,7 @@ FtpResult CurlFtpClient::perform(const std::string& url)
     h.progress = &progress_;
     CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str());
     if (rc == CURLE_OK)
-        rc = run(h);
+        rc = runTransfer(h.multi, h.easy);
     if (h.thrown)
         std::rethrow_exception(h.thrown);
     if (rc == CURLE_OK)
@@ -582,6 +554,12 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
         return abandon(fail(ftp_error::localFile, "\"" + localPath + "\" could not be written: " + std::strerror(errno) + "."));
     return result;
 }
+
+// Until the secure protocols and uploads are in: said plainly, never pretended.
+FtpResult CurlFtpClient::stat(const std::string&, RemoteStamp&) { return fail(CURLE_UNSUPPORTED_PROTOCOL, "Not built yet."); }
+FtpResult CurlFtpClient::upload(const std::string&, const std::string&, bool) { return fail(CURLE_UNSUPPORTED_PROTOCOL, "Not built yet."); }
+FtpResult CurlFtpClient::goTo(const std::string&) { return fail(CURLE_UNSUPPORTED_PROTOCOL, "Not built yet."); }
+void CurlFtpClient::setOptions(const ConnectOptions& options) { options_ = options; }
 
 FtpResult CurlFtpClient::disconnect()
 {

@@ -30,12 +30,14 @@ public:
     FtpResult changeDir(const std::string& name) override;
     FtpResult parentDir() override;
     FtpResult download(const std::string& remoteName, const std::string& localPath) override;
+    FtpResult stat(const std::string& remoteName, RemoteStamp& stamp) override;
+    FtpResult upload(const std::string& localPath, const std::string& remoteName, bool keepBackup) override;
+    std::string currentDir() const override;
+    FtpResult goTo(const std::string& dir) override;
+    void setOptions(const ConnectOptions& options) override;
     FtpResult disconnect() override;
     bool connected() const override;
     void setProgress(Progress progress) override;
-
-    // The server folder the actions work in, "/" separated.
-    std::string currentDir() const;
 
     struct Handle; // the easy handle with its error buffer
 
@@ -46,6 +48,7 @@ private:
     std::string folderUrl() const;
 
     FtpTimeouts timeouts_;
+    ConnectOptions options_;
     std::unique_ptr<Handle> handle_;
     Progress progress_;
     std::string base_;                 // "ftp://host:port"
