@@ -10,11 +10,12 @@ build="${BW_BUILD_DIR:-$here/build}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcurl4-openssl-dev fonts-dejavu-core xvfb xauth libxcb1-dev
-          libqt6svg6 qt6-image-formats-plugins libgumbo-dev)
+          libqt6svg6 qt6-image-formats-plugins libgumbo-dev libssl-dev qtkeychain-qt6-dev)
 # libqt6svg6 and qt6-image-formats-plugins let the view show SVG and WebP pictures; libgumbo-dev
 # is the tests' HTML parser, which the program itself never links.
-# Only the tests need an FTP server; running the program does not install it.
-test_packages=(python3-pyftpdlib)
+# Only the tests need the servers (FTP, FTP with TLS, SSH) and a keyring to talk to; running
+# the program does not install them.
+test_packages=(python3-pyftpdlib python3-openssl vsftpd openssh-server openssh-client gnome-keyring dbus)
 
 install_missing() {
     local missing=()

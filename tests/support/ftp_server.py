@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 # A throw-away FTP server for the tests:
-#   ftp_server.py ROOT USER PASSWORD LOG LISTING
+#   ftp_server.py ROOT USER PASSWORD LOG LISTING [PERM]
 # Serves ROOT to USER on 127.0.0.1 and a free port until killed, printing "port N" once it
 # listens, and writes the user's name to LOG at each login. Given a LISTING file (not "")
 # it misbehaves on purpose: LIST sends that file's bytes as they are (or is refused when
 # the file is empty), PWD is refused, so the client never learns the login folder's name,
-# and LOG gets every command line as well.
+# and LOG gets every command line as well. PERM is pyftpdlib's permission string: read only
+# ("elr") unless given, "elradfmw" lets the user upload, rename and delete.
 import logging
 import os
 import sys
@@ -15,6 +16,7 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 root, user, password, log, listing = sys.argv[1:6]
+perm = sys.argv[6] if len(sys.argv) > 6 else "elr"
 listing = listing or None
 
 
@@ -45,7 +47,7 @@ class Handler(FTPHandler):
 
 
 Handler.authorizer = DummyAuthorizer()
-Handler.authorizer.add_user(user, password, root, perm="elr")
+Handler.authorizer.add_user(user, password, root, perm=perm)
 logging.basicConfig(level=logging.WARNING)
 server = FTPServer(("127.0.0.1", 0), Handler)
 os.write(1, b"port %d\n" % server.address[1])  # in one piece: the test reads it once
