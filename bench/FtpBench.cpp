@@ -1,15 +1,29 @@
-// The FTP client on loopback against pyftpdlib: a big listing, and many pages one after
-// another on one session, beside the curl command line fetching the same pages on one
-// connection.
+// The FTP client on loopback against pyftpdlib: a big listing, and 200 pages down and up
+// on one session, beside Python's ftplib, wget, lftp and the curl command line moving the
+// same pages on the same server.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <memory>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <curl/curl.h>
 
 #include "ftp/FtpForm.h"
 #include "ftp/Listing.h"
+#include "ftp/Upload.h"
 #include "platform/IniSettings.h"
 #include "platform/curl/CurlFtp.h"
+#include "platform/curl/CurlLoop.h"
 #include "support/Doubles.h"
 #include "support/FtpServer.h"
 #include "support/ScriptedFtp.h"
@@ -20,19 +34,62 @@ using namespace bw;
 
 constexpr int kListed = 10000;
 constexpr int kPages = 200;
+constexpr std::size_t kPageSize = 50 * 1024;
 const std::string kUser = "bench", kPassword = "bench";
+
+// The same folder served with each answer held back (bench/ftp_latency_server.py), gone
+// with the object.
+class LatencyServer {
+public:
+    LatencyServer(const std::string& root, int delayMs)
+    {
+        int out[2] = {-1, -1};
+        const std::string delay = std::to_string(delayMs);
+        if (::pipe2(out, O_CLOEXEC) == 0 && (pid_ = ::fork()) == 0) {
+            ::dup2(out[1], 1);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::execl(BW_PYTHON, BW_PYTHON, BW_LATENCY_SERVER_SCRIPT, root.c_str(), kUser.c_str(), kPassword.c_str(),
+                    delay.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        char line[32] = {}; // "port N"
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 10000) > 0 && ::read(out[0], line, sizeof line - 1) > 5)
+            port_ = std::atoi(line + 5);
+        ::close(out[0]);
+    }
+    ~LatencyServer()
+    {
+        if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0)
+            ::waitpid(pid_, nullptr, 0);
+    }
+    LatencyServer(const LatencyServer&) = delete;
+    LatencyServer& operator=(const LatencyServer&) = delete;
+    bool running() const { return port_ != 0; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// Rows with the argument ms run against the server that holds each answer that long.
+constexpr int kLatencyMs = 2;
 
 struct Site {
     test::TempDir root, logs;
     std::unique_ptr<test::LocalFtpServer> server;
+    std::unique_ptr<LatencyServer> slow;
     Site()
     {
         for (int i = 0; i < kListed; ++i)
             root.write("many/file " + std::to_string(i) + ".html", "x");
-        std::string page(50 * 1024, 'p');
+        std::string page(kPageSize, 'p');
         for (int i = 0; i < kPages; ++i)
             root.write("pages/page" + std::to_string(i) + ".html", page);
-        server = std::make_unique<test::LocalFtpServer>(root.path(), kUser, kPassword, logs.path("logins"));
+        server = std::make_unique<test::LocalFtpServer>(root.path(), kUser, kPassword, logs.path("logins"), "", "elradfmw");
+        slow = std::make_unique<LatencyServer>(root.path(), kLatencyMs);
     }
 };
 
@@ -48,6 +105,16 @@ bool ready(benchmark::State& state)
         return true;
     state.SkipWithError(("no local FTP server: " + site().server->failure).c_str());
     return false;
+}
+
+// The server of a row whose argument "ms" tells the answers' delay; "" when it is not running.
+std::string hostFor(benchmark::State& state, int arg = 0)
+{
+    if (state.range(arg) == 0)
+        return ready(state) ? site().server->host() : "";
+    if (!site().slow->running())
+        state.SkipWithError(std::string("no latency server: " BW_LATENCY_SERVER_SCRIPT " did not start").c_str());
+    return site().slow->running() ? site().slow->host() : "";
 }
 
 RawListing listed(CurlFtpClient& ftp)
@@ -78,51 +145,331 @@ void ListTenThousandFiles(benchmark::State& state)
 }
 BENCHMARK(ListTenThousandFiles)->Unit(benchmark::kMillisecond);
 
-void Download200PagesOneSession(benchmark::State& state)
+// Each row of 200 pages is one session, login included, timed on the same clock: ours, the
+// bare libcurl loop, and beside them on the same server Python's ftplib, wget -r, lftp and
+// the curl command line (one connection each). A tool that is not installed skips its row.
+std::string pageName(int i) { return "page" + std::to_string(i) + ".html"; }
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+std::string portOf(const std::string& host) { return host.substr(host.rfind(':') + 1); }
+
+bool installed(benchmark::State& state, const std::string& tool)
 {
-    if (!ready(state))
-        return;
-    CurlFtpClient ftp;
-    if (!ftp.connect(site().server->host(), kUser, kPassword).ok || !ftp.changeDir("pages").ok) {
-        state.SkipWithError("cannot connect");
-        return;
-    }
-    // New files each round, as the curl command line writes them (replacing a file waits
-    // for the disk first).
-    std::unique_ptr<test::TempDir> into;
+    if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0)
+        return true;
+    state.SkipWithError((tool + " is not installed").c_str());
+    return false;
+}
+
+// Each round runs on the clock after its preparation off it; a failed round ends the row
+// with its message.
+template <class Prepare, class Round>
+void rounds(benchmark::State& state, Prepare prepare, Round round)
+{
     for (auto _ : state) {
         state.PauseTiming();
-        into.reset();
-        into = std::make_unique<test::TempDir>();
+        prepare();
         state.ResumeTiming();
-        for (int i = 0; i < kPages; ++i) {
-            std::string name = "page" + std::to_string(i) + ".html";
-            if (!ftp.download(name, into->path(name)).ok)
-                state.SkipWithError("a download failed");
+        if (const std::string failed = round(); !failed.empty()) {
+            state.SkipWithError(failed.c_str());
+            break;
         }
     }
 }
-BENCHMARK(Download200PagesOneSession)->Unit(benchmark::kMillisecond);
 
-// The yardstick: one curl command line, one connection, the same 200 pages; with EPSV
-// (curl's default) and, argument 1, with PASV.
+std::string run(const std::string& command)
+{
+    return std::system(command.c_str()) == 0 ? "" : "failed: " + command.substr(0, 80);
+}
+
+// Per round: the loop's waits, those that ended by the timer, and those with no socket
+// named by libcurl (before the data connection is up).
+struct LoopWaits {
+    benchmark::State& state;
+    LoopCounts start = loopCounts();
+    ~LoopWaits()
+    {
+        const LoopCounts end = loopCounts();
+        auto per = [&](std::uint64_t a, std::uint64_t b) {
+            return benchmark::Counter(static_cast<double>(a - b), benchmark::Counter::kAvgIterations);
+        };
+        state.counters["waits"] = per(end.waits, start.waits);
+        state.counters["timedOut"] = per(end.timedOut, start.timedOut);
+        state.counters["blind"] = per(end.blind, start.blind);
+    }
+};
+
+// An empty folder on the server for a round of uploads.
+std::string emptied(const std::string& folder)
+{
+    const std::string path = site().root.path("drop/" + folder);
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path;
+}
+
+// After the last round: all pages arrived whole.
+void countPages(benchmark::State& state, const std::string& folder)
+{
+    std::size_t n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        n += entry.is_regular_file() && entry.file_size() == kPageSize;
+    if (state.error_occurred() || n == static_cast<std::size_t>(kPages))
+        return;
+    state.SkipWithError(("pages missing in " + folder).c_str());
+}
+
+// Every row makes 200 data connections a round, each then held a minute in TIME_WAIT:
+// a few rounds each keep the loopback's ports from running out.
+constexpr int kRounds = 5;
+
+void Download200PagesOneSession(benchmark::State& state)
+{
+    const std::string host = hostFor(state);
+    if (host.empty())
+        return;
+    LoopWaits counted{state};
+    // New files each round, as the tools write them (replacing a file waits for the disk first).
+    std::unique_ptr<test::TempDir> into;
+    rounds(state, [&] { into = std::make_unique<test::TempDir>(); },
+           [&]() -> std::string {
+               CurlFtpClient ftp;
+               if (FtpResult r = ftp.connect(host, kUser, kPassword); !r.ok)
+                   return r.error;
+               if (FtpResult r = ftp.changeDir("pages"); !r.ok)
+                   return r.error;
+               for (int i = 0; i < kPages; ++i)
+                   if (FtpResult r = ftp.download(pageName(i), into->path(pageName(i))); !r.ok)
+                       return r.error;
+               return "";
+           });
+    countPages(state, into->path());
+}
+BENCHMARK(Download200PagesOneSession)
+    ->ArgName("ms")
+    ->Arg(0)
+    ->Arg(kLatencyMs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kRounds)
+    ->UseRealTime();
+
+void Upload200PagesOneSession(benchmark::State& state)
+{
+    const std::string host = hostFor(state);
+    if (host.empty())
+        return;
+    LoopWaits counted{state};
+    std::string folder;
+    rounds(state, [&] { folder = emptied("ours"); },
+           [&]() -> std::string {
+               CurlFtpClient ftp;
+               if (FtpResult r = ftp.connect(host, kUser, kPassword); !r.ok)
+                   return r.error;
+               if (FtpResult r = ftp.changeDir("drop"); !r.ok)
+                   return r.error;
+               if (FtpResult r = ftp.changeDir("ours"); !r.ok)
+                   return r.error;
+               for (int i = 0; i < kPages; ++i)
+                   if (FtpResult r = ftp.upload(site().root.path("pages/" + pageName(i)), pageName(i), false); !r.ok)
+                       return "upload: " + r.error;
+               return "";
+           });
+    countPages(state, folder);
+}
+BENCHMARK(Upload200PagesOneSession)
+    ->ArgName("ms")
+    ->Arg(0)
+    ->Arg(kLatencyMs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kRounds)
+    ->UseRealTime();
+
+size_t readFile(char* buffer, size_t size, size_t count, void* file)
+{
+    return std::fread(buffer, size, count, static_cast<std::FILE*>(file));
+}
+
+size_t writeFile(char* data, size_t size, size_t count, void* file)
+{
+    return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
+}
+
+// Holds the client up a little after each command it sends, as a busy machine does: the
+// server's answer is then there at libcurl's first look, which is what leads libcurl 7.88
+// into the stretch where it names no socket (the data port read, its connection not yet
+// begun).
+int holdUpAfterCommands(CURL*, curl_infotype type, char*, size_t, void*)
+{
+    if (type == CURLINFO_HEADER_OUT)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return 0;
+}
+
+// The transfer loop alone, on one connection: a plain RETR or STOR (argument up) of each
+// page; with held, by a client held up after each command.
+void RawLoop200Pages(benchmark::State& state)
+{
+    const std::string host = hostFor(state, 2);
+    if (host.empty())
+        return;
+    const bool put = state.range(0) == 1, held = state.range(1) == 1;
+    LoopWaits counted{state};
+    std::unique_ptr<test::TempDir> into;
+    std::string folder;
+    rounds(state,
+           [&] {
+               into = std::make_unique<test::TempDir>();
+               folder = put ? emptied("raw") : into->path();
+           },
+           [&]() -> std::string {
+               CURLM* multi = curl_multi_init();
+               CURL* easy = curl_easy_init();
+               curl_easy_setopt(easy, CURLOPT_USERNAME, kUser.c_str());
+               curl_easy_setopt(easy, CURLOPT_PASSWORD, kPassword.c_str());
+               curl_easy_setopt(easy, CURLOPT_UPLOAD, put ? 1L : 0L);
+               curl_easy_setopt(easy, CURLOPT_READFUNCTION, &readFile);
+               curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &writeFile);
+               if (held) {
+                   curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &holdUpAfterCommands);
+                   curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+               }
+               CURLcode rc = CURLE_OK;
+               for (int i = 0; i < kPages && rc == CURLE_OK; ++i) {
+                   const std::string local = put ? site().root.path("pages/" + pageName(i)) : into->path(pageName(i));
+                   std::FILE* file = std::fopen(local.c_str(), put ? "rb" : "wb");
+                   const std::string url = "ftp://" + host + (put ? "/drop/raw/" : "/pages/") + pageName(i);
+                   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+                   curl_easy_setopt(easy, put ? CURLOPT_READDATA : CURLOPT_WRITEDATA, static_cast<void*>(file));
+                   curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(put ? kPageSize : -1));
+                   rc = file ? runTransfer(multi, easy) : CURLE_READ_ERROR;
+                   if (file)
+                       std::fclose(file);
+               }
+               curl_easy_cleanup(easy);
+               curl_multi_cleanup(multi);
+               return rc == CURLE_OK ? "" : curl_easy_strerror(rc);
+           });
+    countPages(state, folder);
+}
+BENCHMARK(RawLoop200Pages)
+    ->ArgNames({"up", "held", "ms"})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
+    ->Args({0, 1, 0})
+    ->Args({1, 1, 0})
+    ->Args({0, 0, kLatencyMs})
+    ->Args({1, 0, kLatencyMs})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kRounds)
+    ->UseRealTime();
+
+// Python's ftplib, retrbinary and storbinary; argument 1 uploads.
+void Ftplib200Pages(benchmark::State& state)
+{
+    const std::string host = hostFor(state, 1);
+    if (host.empty())
+        return;
+    const bool put = state.range(0) == 1;
+    std::string names;
+    for (int i = 0; i < kPages; ++i)
+        names += " " + pageName(i);
+    std::unique_ptr<test::TempDir> into;
+    std::string folder;
+    rounds(state,
+           [&] {
+               into = std::make_unique<test::TempDir>();
+               folder = put ? emptied("ftplib") : into->path();
+           },
+           [&] {
+               return run(std::string(BW_PYTHON) + " " + BW_FTPLIB_SCRIPT + (put ? " put" : " get") + " 127.0.0.1 " +
+                          portOf(host) + " " + kUser + " " + kPassword +
+                          (put ? " drop/ftplib " + quoted(site().root.path("pages")) : " pages " + quoted(into->path())) + names);
+           });
+    countPages(state, folder);
+}
+BENCHMARK(Ftplib200Pages)
+    ->ArgNames({"up", "ms"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, kLatencyMs})
+    ->Args({1, kLatencyMs})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kRounds)
+    ->UseRealTime();
+
+void WgetRecursive200Pages(benchmark::State& state)
+{
+    if (!ready(state) || !installed(state, "wget"))
+        return;
+    std::unique_ptr<test::TempDir> into;
+    rounds(state, [&] { into = std::make_unique<test::TempDir>(); },
+           [&] {
+               return run("wget -q -r -nH --cut-dirs=1 -P " + quoted(into->path()) + " ftp://" + kUser + ":" + kPassword +
+                          "@" + site().server->host() + "/pages/");
+           });
+    countPages(state, into->path());
+}
+BENCHMARK(WgetRecursive200Pages)->Unit(benchmark::kMillisecond)->Iterations(kRounds)->UseRealTime();
+
+// lftp's mirror (argument 1: mirror -R, the upload), without its attempt at TLS.
+void LftpMirror200Pages(benchmark::State& state)
+{
+    if (!ready(state) || !installed(state, "lftp"))
+        return;
+    const bool put = state.range(0) == 1;
+    std::unique_ptr<test::TempDir> into;
+    std::string folder;
+    rounds(state,
+           [&] {
+               into = std::make_unique<test::TempDir>();
+               folder = put ? emptied("lftp") : into->path("pages");
+           },
+           [&] {
+               const std::string mirror =
+                   put ? "mirror -R " + site().root.path("pages") + " drop/lftp" : "mirror pages " + into->path("pages");
+               return run("lftp -u " + kUser + "," + kPassword + " -p " + portOf(site().server->host()) + " -e " +
+                          quoted("set ftp:ssl-allow no; set cmd:fail-exit yes; " + mirror + "; quit") + " 127.0.0.1 >/dev/null");
+           });
+    countPages(state, folder);
+}
+BENCHMARK(LftpMirror200Pages)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(kRounds)->UseRealTime();
+
+// The curl command line, one connection, the same 200 pages; with EPSV (curl's default)
+// and, argument 1, with PASV. A round can take a minute or more.
 void CurlCommandLine200Pages(benchmark::State& state)
 {
-    if (!ready(state))
+    if (!ready(state) || !installed(state, "curl"))
         return;
     test::TempDir into;
     std::string command = "curl -s -S --fail -u " + kUser + ":" + kPassword;
     if (state.range(0) == 1)
         command += " --disable-epsv";
-    for (int i = 0; i < kPages; ++i) {
-        std::string name = "page" + std::to_string(i) + ".html";
-        command += " ftp://" + site().server->host() + "/pages/" + name + " -o '" + into.path(name) + "'";
-    }
-    for (auto _ : state)
-        if (std::system(command.c_str()) != 0)
-            state.SkipWithError("curl failed");
+    for (int i = 0; i < kPages; ++i)
+        command += " ftp://" + site().server->host() + "/pages/" + pageName(i) + " -o " + quoted(into.path(pageName(i)));
+    rounds(state, [] {}, [&] { return run(command); });
+    countPages(state, into.path());
 }
-BENCHMARK(CurlCommandLine200Pages)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(CurlCommandLine200Pages)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// curl -T "{a,b,...}": the upload on one connection.
+void CurlUpload200Pages(benchmark::State& state)
+{
+    if (!ready(state) || !installed(state, "curl"))
+        return;
+    std::string list;
+    for (int i = 0; i < kPages; ++i)
+        list += (i ? "," : "") + site().root.path("pages/" + pageName(i));
+    std::string folder;
+    rounds(state, [&] { folder = emptied("curl"); },
+           [&] {
+               return run("curl -s -S --fail -u " + kUser + ":" + kPassword + " -T " + quoted("{" + list + "}") +
+                          " ftp://" + site().server->host() + "/drop/curl/");
+           });
+    countPages(state, folder);
+}
+BENCHMARK(CurlUpload200Pages)->Unit(benchmark::kMillisecond)->Iterations(kRounds)->UseRealTime();
 
 // A listing line that never ends, of 20 and 40 MB: each piece must cost only its own length.
 void ListingLineWithoutEnd(benchmark::State& state)
@@ -169,7 +516,8 @@ void ClickInAHundredThousandLineFolder(benchmark::State& state)
     server.listings["/"] = {listing};
     server.remote["/file 5.html"] = "<html></html>";
     NoBusy busy;
-    ftp window(platform, form, server, busy, dir.path("dl/"));
+    RoundTrip trip{platform, server, busy};
+    ftp window(platform, form, trip, dir.path("dl/"));
     window.Form_Load();
     window.Text1.setText("site");
     window.Command1_Click();

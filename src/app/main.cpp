@@ -11,6 +11,8 @@
 #include "platform/IniSettings.h"
 #include "platform/curl/CurlFtp.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtSecrets.h"
+#include "settings/Profiles.h"
 
 namespace {
 
@@ -109,8 +111,9 @@ int main(int argc, char** argv)
     bw::QtShell shell(dialogs);
     bw::IniSettingsStore settings(bw::userConfigFolder());
     bw::CurlFtpClient ftp;
+    bw::QtSecrets secrets(bw::store::kKeyringService);
     bw::App program(dialogs, files, shell, settings, {BW_VERSION_MAJOR, BW_VERSION_MINOR, BW_VERSION_PATCH},
-                    bw::userFtpTempFolder(), &ftp);
+                    bw::userFtpTempFolder(), &ftp, secrets);
     program.start(line.page.isEmpty() ? QStringList{} : QStringList{line.page});
     return app.exec();
 }

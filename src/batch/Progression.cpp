@@ -6,6 +6,7 @@
 #include "batch/FtpBatchSource.h"
 #include "editor/Form1.h"
 #include "editor/Text.h"
+#include "ftp/Upload.h"
 
 namespace bw {
 
@@ -55,6 +56,8 @@ bool Form1::takeBatchPage(const std::string& path)
 
 void Form1::startBatch(const std::vector<std::string>& pages)
 {
+    ftpPages_ = nullptr;
+    up.Visible = sc.Visible = false;
     List1.Clear();
     Label3.Visible = true;
     Command7.Visible = true;
@@ -104,6 +107,8 @@ void Form1::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::stri
     List4.Clear();
     nästa = 1;
     Text6.setText(names.empty() ? std::string() : names.front());
+    ftpPages_ = ftp.roundTrip();
+    up.Visible = sc.Visible = ftpPages_ != nullptr;
     batchopen(ftp);
     const std::string folder = ftp.tempPath();
     for (const std::string& name : names) {
@@ -152,6 +157,20 @@ void Form1::Command7_Click()
     Picture1.Visible = true;
     if (!imageExists(List1.ListIndex() + 1))
         visa = false;
+}
+
+void Form1::up_Click()
+{
+    // What was typed for the image shown goes up with its page, as NEXT would write it.
+    if (!ftpPages_ || (pageOpen() && !tempspar()))
+        return;
+    ftpPages_->uploadChanged();
+}
+
+void Form1::sc_Click()
+{
+    if (ftpPages_ && (!pageOpen() || tempspar()))
+        ftpPages_->showChanges();
 }
 
 void Form1::batchopen(const FtpBatchSource& ftp)

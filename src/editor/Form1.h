@@ -16,6 +16,7 @@
 namespace bw {
 
 class FtpBatchSource;
+class RoundTrip;
 
 struct Version {
     int major = 0, minor = 0, revision = 0;
@@ -133,6 +134,10 @@ public:
     // The first page of a batch fetched by the FTP window: the page path field holds the
     // page's name, the page lies in the source's temp path.
     void batchopen(const FtpBatchSource& ftp);
+    // Batch > Upload edited pages and Show changes, there while a batch from the FTP window is open.
+    MenuItem up{"&Upload edited pages", true, false}, sc{"Show &changes", true, false};
+    void up_Click();
+    void sc_Click();
 
     // The image overview: a row per image of the page (a background is none), in page order.
     struct OverviewRow {
@@ -214,6 +219,7 @@ private:
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
+    RoundTrip* ftpPages_ = nullptr; // the FTP window's downloads, while its batch is open
     // Decorative as image `index` stands (-1: no image), and the box on or off with it.
     void showDecorative(int index);
     // The box's text before Decorative emptied it, for the image it was set on.

@@ -19,6 +19,22 @@ void Form1::promptSetting(const char* prompt, const char* title, const char* def
 
 void Form1::url_Click() { promptSetting("where is the site", "Url", "ftp.brindlework.example", "Url"); }
 void Form1::na_Click() { promptSetting("What is the username ?", "UserNamne", "UserNamne", "UserName"); }
-void Form1::pass_Click() { promptSetting("What is the password ?", "Password", "Wren", "Password", true); }
+void Form1::pass_Click()
+{
+    // Kept as the host profiles' passwords are: in the desktop keyring while one runs.
+    HostProfiles passwords(platform_);
+    const std::string stored = passwords.mainPassword("Wren");
+    if (!passwords.keyringProblem().empty())
+        message(passwords.keyringProblem());
+    const std::optional<std::string> answer =
+        platform_.dialogs.inputBox("What is the password ?", "Password", stored, true);
+    if (!answer)
+        return;
+    WriteResult saved = passwords.saveMainPassword(*answer);
+    if (!saved.ok)
+        message(settingsNotSaved(saved));
+    else if (!passwords.keyringProblem().empty())
+        message(passwords.keyringProblem());
+}
 
 } // namespace bw

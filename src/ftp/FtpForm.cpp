@@ -5,8 +5,8 @@
 
 namespace bw {
 
-ftp::ftp(Platform platform, Form1& main, FtpClient& client, Busy& busy, std::string defaultTempPath)
-    : platform_(platform), main_(main), client_(client), busy_(busy), profiles_(platform.settings, platform.files),
+ftp::ftp(Platform platform, Form1& main, RoundTrip& trip, std::string defaultTempPath)
+    : platform_(platform), main_(main), trip_(trip), client_(trip.client()), busy_(trip.busy()), profiles_(platform),
       defaultTempPath_(std::move(defaultTempPath))
 {
     Label1.Caption = "Host Name";
@@ -24,6 +24,8 @@ ftp::ftp(Platform platform, Form1& main, FtpClient& client, Busy& busy, std::str
     Command5.Caption = "<- Parent Dir";
     Command7.Caption = "Start Batching";
     Command8.Caption = "Exit ";
+    Command9.Caption = "&Upload edited pages";
+    Command10.Caption = "S&how changes";
     for (TextBox* box : {&Text5, &Text6, &Text7}) {
         box->setText("Connecting");
         box->Visible = false;
@@ -43,11 +45,14 @@ void ftp::Form_Load()
     connect = false;
     Text1.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kHostName, ""));
     Text2.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kUsername, ""));
-    Text3.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kPassword, ""));
+    Text3.setText(profiles_.mainPassword(""));
     Combo1.Clear();
     for (std::string& host : profiles_.list())
         Combo1.AddItem(std::move(host));
+    showRoundTrip();
 }
+
+void ftp::showRoundTrip() { Command9.Enabled = Command10.Enabled = trip_.hasPages(); }
 
 void ftp::Combo1_Click() { Text8.setText(takeHost().path); }
 
@@ -84,24 +89,22 @@ std::string ftp::describe(int action) const
 
 FtpResult ftp::perform(int action)
 {
+    if (action == ftp_action::connect) {
+        // The stored profile gives the protocol and the rest; the boxes give the login.
+        HostProfile profile = profiles_.load(Text1.Text());
+        profile.user = Text2.Text();
+        profile.password = Text3.Text();
+        FtpResult connected = trip_.connect(Text1.Text(), profile);
+        session_ = trip_.session();
+        return connected;
+    }
+    // A page keeps its original beside it, for Upload and Show changes.
+    if (action == ftp_action::download && isPageFileName(remoteName_))
+        return trip_.fetchPage(remoteName_, localPath_);
     // The user sees what runs and may stop it; the action is still one call.
-    struct Showing {
-        Busy& busy;
-        FtpClient& client;
-        Showing(Busy& b, FtpClient& c, const std::string& what) : busy(b), client(c)
-        {
-            busy.begin(what);
-            client.setProgress([this](std::uint64_t done, std::uint64_t total) { return busy.progress(done, total); });
-        }
-        ~Showing()
-        {
-            client.setProgress({});
-            busy.end();
-        }
-    } showing(busy_, client_, describe(action));
+    Showing showing(busy_, client_, describe(action));
 
     switch (action) {
-    case ftp_action::connect: return client_.connect(Text1.Text(), Text2.Text(), Text3.Text());
     case ftp_action::list:
         return client_.list([this](std::string_view text) { AppendLines(listDir, text); });
     case ftp_action::changeDir: return client_.changeDir(dirName_);
@@ -117,7 +120,8 @@ int ftp::ExecuteCommand(int action)
     FtpResult result = perform(action);
     if (result.ok)
         return 0;
-    message(result.error);
+    if (!result.error.empty()) // empty: the user cancelled a question and knows
+        message(result.error);
     return result.number ? result.number : -1;
 }
 
@@ -195,7 +199,8 @@ void ftp::Command1_Click()
     for (TextBox* box : {&Text5, &Text6, &Text7})
         box->Visible = false;
     if (!result.ok) {
-        message(result.error);
+        if (!result.error.empty()) // empty: the server's key was not accepted
+            message(result.error);
         Command1.Enabled = true;
         return;
     }
@@ -289,12 +294,13 @@ void ftp::List3_Click()
                 "\" was not downloaded.");
         return;
     }
-    // The program never uploads: a copy the user has worked on may be the only one.
+    // A copy the user has worked on may not have been uploaded yet.
     if (platform_.files.exists(localPath_) &&
         platform_.dialogs.msgBox(name + " already exists in the temp path. Replace it?", Buttons::YesNo, kTitle, Answer::No) !=
             Answer::Yes)
         return;
     ExecuteCommand(ftp_action::download);
+    showRoundTrip();
 }
 
 void ftp::Command7_Click()
@@ -303,6 +309,25 @@ void ftp::Command7_Click()
     if (Unload)
         Unload();
 }
+
+void ftp::Command9_Click()
+{
+    trip_.uploadChanged();
+    if (!connect)
+        return;
+    // Pages of another host needed a session of their own: this window's has ended.
+    if (trip_.session() != session_ || !client_.connected()) {
+        connect = false;
+        List2.Clear();
+        List3.Clear();
+        ClearListing();
+        Command1.Enabled = true;
+        Command5.Enabled = false;
+        Command6.Enabled = false;
+    }
+}
+
+void ftp::Command10_Click() { trip_.showChanges(); }
 
 void ftp::Command8_Click()
 {

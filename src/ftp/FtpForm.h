@@ -11,6 +11,7 @@
 #include "editor/Controls.h"
 #include "editor/Form1.h"
 #include "ftp/Listing.h"
+#include "ftp/Upload.h"
 #include "platform/Busy.h"
 #include "platform/Ftp.h"
 #include "platform/Platform.h"
@@ -45,7 +46,8 @@ inline constexpr int parentDir = 14;
 class ftp final : public FtpHostList, public FtpBatchSource {
 public:
     // defaultTempPath: the temp path box's first text, and what an emptied box falls back to.
-    ftp(Platform platform, Form1& main, FtpClient& client, Busy& busy, std::string defaultTempPath);
+    // trip: the downloaded pages and the FTP component with its busy display, kept by the program.
+    ftp(Platform platform, Form1& main, RoundTrip& trip, std::string defaultTempPath);
     ftp(const ftp&) = delete;
     ftp& operator=(const ftp&) = delete;
 
@@ -61,6 +63,8 @@ public:
     Button Command5;   // <- Parent Dir
     Button Command7;   // Start Batching
     Button Command8;   // Exit
+    Button Command9;   // Upload edited pages
+    Button Command10;  // Show changes
     ListBox List2;     // directories of the current server folder
     ListBox List3;     // files of the current server folder; a click downloads one
     ListBox List1;     // files downloaded to the batch, in click order
@@ -83,6 +87,8 @@ public:
     void Command6_Click(); // Disconnect
     void Command7_Click(); // Start Batching
     void Command8_Click(); // Exit
+    void Command9_Click(); // Upload edited pages
+    void Command10_Click(); // Show changes
     void List2_Click();    // a directory
     void List3_Click();    // a file: download it
     void s_Click();        // File > Setup
@@ -98,6 +104,7 @@ public:
     void refillHosts(const std::vector<std::string>& hosts) override;
     // The temp path as a folder: the box's text, ending in "/".
     std::string tempPath() const override;
+    RoundTrip* roundTrip() const override { return &trip_; }
 
     // What the component is given before an action.
     std::string remoteName() const { return remoteName_; }
@@ -117,15 +124,19 @@ private:
     // Lists the current folder into the two lists; false when it failed (and was told).
     bool relist(bool enableParent);
     void changeFolder(int action);
+    // Upload and Show changes are there once a page was downloaded.
+    void showRoundTrip();
     std::string describe(int action) const;
 
     Platform platform_;
     Form1& main_;
+    RoundTrip& trip_;
     FtpClient& client_;
     Busy& busy_;
     HostProfiles profiles_;
     std::string defaultTempPath_;
     std::string dirName_, remoteName_, localPath_;
+    std::uint64_t session_ = 0; // the trip's session this window connected
 };
 
 } // namespace bw

@@ -31,6 +31,8 @@ public:
     // close box choose `cancelChoice`.
     virtual int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                        int defaultChoice, int cancelChoice) = 0;
+    // A long text to read and copy from: read-only, selectable and scrollable, closed by the user.
+    virtual void showText(const std::string& text, const std::string& title) = 0;
     // False when the user cancelled: the dialog's fields are then as they were.
     virtual bool showOpen(FileDialog& dialog) = 0;
     virtual bool showSave(FileDialog& dialog) = 0;

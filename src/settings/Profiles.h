@@ -1,10 +1,14 @@
 #pragma once
 // Where the program keeps its settings, and the FTP host profiles built on them.
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Ftp.h"
+#include "platform/Platform.h"
+#include "platform/Secrets.h"
 #include "platform/Settings.h"
 
 namespace bw {
@@ -21,7 +25,24 @@ inline constexpr const char* kHostName = "HostName";
 inline constexpr const char* kUsername = "Username";
 inline constexpr const char* kPassword = "Password";
 inline constexpr const char* kPath = "path";
+inline constexpr const char* kProtocol = "Protocol"; // "ftp", "ftps" or "sftp"; none: "ftp"
+inline constexpr const char* kPort = "Port";         // none or "0": the protocol's usual port
+inline constexpr const char* kKeyFile = "KeyFile";
+inline constexpr const char* kKeepBackup = "KeepBackup"; // "1" or "0"
+
+// The keyring keeps the program's passwords under this name, each under "user@host"; the
+// main window's own password under kPassword.
+inline constexpr const char* kKeyringService = "BRINDLEWORK";
 } // namespace store
+
+// The protocol as the store writes it, and back; an unknown word reads as FTP.
+const char* protocolName(Protocol protocol);
+Protocol protocolNamed(std::string_view name);
+// 21 for FTP and FTP with TLS, 22 for SFTP.
+int usualPort(Protocol protocol);
+// A port as typed: empty (surrounding spaces aside) is 0, the protocol's usual one; digits
+// from 1 to 65535 are that port; anything else is none.
+std::optional<int> portFrom(std::string_view text);
 
 struct HostProfile {
     std::string user, password, path;
@@ -35,12 +56,21 @@ struct HostProfile {
 // The message shown when the store could not be changed.
 std::string settingsNotSaved(const WriteResult& result);
 
+// Passwords go to the keyring while one is running, else into the store (which only its
+// user can read). A password found in the store wins: it is either one kept the old way,
+// which moves to the keyring at the next save, or one the keyring refused.
 class HostProfiles {
 public:
-    HostProfiles(SettingsStore& store, FileSystem& files) : store_(store), files_(files) {}
+    HostProfiles(SettingsStore& store, FileSystem& files, SecretStore& secrets)
+        : store_(store), files_(files), secrets_(secrets)
+    {
+    }
+    explicit HostProfiles(const Platform& platform) : HostProfiles(platform.settings, platform.files, platform.secrets) {}
 
-    // Writes the host's entry in the host list, then its user name, password and temp path.
-    // Stops at the first write that fails and says why.
+    // Writes the host's entry in the host list, then its user name, temp path, protocol, port,
+    // key file and backup choice, then its password. Stops at the first write that fails and
+    // says why. A keyring that refuses the password is no failure: the store keeps it and
+    // keyringProblem() says so.
     WriteResult save(const std::string& host, const HostProfile& profile);
     // Creates or overwrites the marker file with "ok".
     WriteResult writeMarker();
@@ -51,15 +81,32 @@ public:
     std::vector<std::string> list();
     // The stored host names in store order, marker or not.
     std::vector<std::string> stored();
-    // Each value "" when absent.
+    // Each text "" when absent; an old profile reads as FTP on the usual port, no backup.
+    // A password the keyring cannot give reads as "" and keyringProblem() says why.
     HostProfile load(const std::string& host);
-    // Removes the host's user name, password and temp path, then its entry in the host
-    // list; stops at the first removal that fails and says why.
+    // Removes the host's password, user name, temp path and the rest, then its entry in the
+    // host list; stops at the first removal that fails and says why. Then the keyring's copy
+    // of the password, if any; a keyring that keeps it is told by keyringProblem().
     WriteResult remove(const std::string& host);
 
+    // The main window's password (FTP > Setup > Password), kept as the hosts' are.
+    std::string mainPassword(const std::string& defaultValue);
+    WriteResult saveMainPassword(const std::string& password);
+
+    // Whether passwords go to the desktop keyring.
+    bool keyring() { return secrets_.available(); }
+    // What went wrong with the keyring in the last save, load or password call, as a message;
+    // "" when nothing did.
+    const std::string& keyringProblem() const { return problem_; }
+
 private:
+    std::string readPassword(const std::string& storeKey, const std::string& secretKey, const std::string& absent);
+    WriteResult writePassword(const std::string& storeKey, const std::string& secretKey, const std::string& password);
+
     SettingsStore& store_;
     FileSystem& files_;
+    SecretStore& secrets_;
+    std::string problem_;
 };
 
 } // namespace bw

@@ -1,5 +1,7 @@
 #include "settings/Setup.h"
 
+#include <algorithm>
+
 namespace bw {
 
 namespace {
@@ -7,12 +9,22 @@ constexpr const char* kTitle = "BRINDLEWORK";
 }
 
 setup::setup(Platform platform, std::string tempPath, FtpHostList* ftp)
-    : platform_(platform), profiles_(platform.settings, platform.files), ftp_(ftp)
+    : platform_(platform), profiles_(platform), ftp_(ftp)
 {
     Label1.Caption = "Host Name";
     Label2.Caption = "User Name";
     Label3.Caption = "Password";
     Label4.Caption = "Save files temp path:";
+    Label5.Caption = "Protocol";
+    Label6.Caption = "Port";
+    Label7.Caption = "Key file";
+    Command3.Caption = "Browse...";
+    Check1.Caption = "Keep a backup on the server";
+    for (const char* name : {"FTP", "FTP with TLS", "SFTP"})
+        Combo1.AddItem(name);
+    Combo1.Click = [this] { Combo1_Click(); };
+    Combo1.setListIndex(0);
+    CommonDialog1.Filter = "All files (*.*)|*";
     Command1.Caption = "Save";
     Command2.Caption = "Back";
     Text4.setText(std::move(tempPath));
@@ -23,6 +35,9 @@ void setup::message(const std::string& text) { platform_.dialogs.msgBox(text, Bu
 
 void setup::Form_Load()
 {
+    Label8.Caption = profiles_.keyring()
+                         ? "Passwords are kept in the desktop keyring."
+                         : "No desktop keyring is running: passwords are kept\nin the settings file, readable only by you.";
     List1.Clear();
     for (std::string& host : profiles_.list())
         List1.AddItem(std::move(host));
@@ -31,12 +46,28 @@ void setup::Form_Load()
 void setup::Command1_Click()
 {
     const std::string host = Text1.Text();
-    WriteResult saved = profiles_.save(host, {Text2.Text(), Text3.Text(), Text4.Text()});
+    const std::optional<int> port = portFrom(Text5.Text());
+    if (!port) {
+        message("The port must be a number from 1 to 65535, or empty for the protocol's usual port (21 for FTP "
+                "and FTP with TLS, 22 for SFTP).\nNothing was saved.");
+        return;
+    }
+    HostProfile profile;
+    profile.user = Text2.Text();
+    profile.password = Text3.Text();
+    profile.path = Text4.Text();
+    profile.protocol = static_cast<Protocol>(std::max(Combo1.ListIndex(), 0));
+    profile.port = *port;
+    profile.keyFile = Text6.Text();
+    profile.keepBackup = Check1.Value;
+    WriteResult saved = profiles_.save(host, profile);
     if (!saved.ok) {
         // Not listed: the list shows only what the store holds.
         message(settingsNotSaved(saved));
         return;
     }
+    if (!profiles_.keyringProblem().empty())
+        message(profiles_.keyringProblem());
     List1.AddItem(host);
     WriteResult marked = profiles_.writeMarker();
     if (!marked.ok)
@@ -50,6 +81,17 @@ void setup::List1_Click()
     if (index < 0)
         return;
     const std::string host = List1.List(index);
+    const HostProfile profile = profiles_.load(host);
+    if (!profiles_.keyringProblem().empty())
+        message(profiles_.keyringProblem());
+    Text1.setText(host);
+    Text2.setText(profile.user);
+    Text3.setText(profile.password);
+    Text4.setText(profile.path);
+    Combo1.setListIndex(static_cast<int>(profile.protocol));
+    Text5.setText(profile.port ? std::to_string(profile.port) : "");
+    Text6.setText(profile.keyFile);
+    Check1.Value = profile.keepBackup;
     if (platform_.dialogs.msgBox("Do you want to delete this ftp ?", Buttons::YesNo, kTitle, Answer::No) != Answer::Yes)
         return;
     WriteResult removed = profiles_.remove(host);
@@ -57,11 +99,22 @@ void setup::List1_Click()
         message(settingsNotSaved(removed));
         return;
     }
+    if (!profiles_.keyringProblem().empty())
+        message(profiles_.keyringProblem());
     std::vector<std::string> rest = List1.items();
     rest.erase(rest.begin() + index);
     List1.Clear();
     for (std::string& h : rest)
         List1.AddItem(std::move(h));
+}
+
+void setup::Combo1_Click() { Text6.Enabled = Command3.Enabled = Combo1.ListIndex() == static_cast<int>(Protocol::sftp); }
+
+void setup::Command3_Click()
+{
+    CommonDialog1.FileName = Text6.Text();
+    if (platform_.dialogs.showOpen(CommonDialog1))
+        Text6.setText(CommonDialog1.FileName);
 }
 
 void setup::Command2_Click()

@@ -27,21 +27,30 @@ public:
     setup& operator=(const setup&) = delete;
 
     std::string Caption = "Ftp Setup";
-    Label Label1, Label2, Label3, Label4;
+    Label Label1, Label2, Label3, Label4, Label5, Label6, Label7;
+    Label Label8;  // where the passwords go
     TextBox Text1; // host name
     TextBox Text2; // user name
     TextBox Text3; // password, shown as "*"
     TextBox Text4; // temp path
-    ListBox List1; // stored host names; a click offers to delete one
+    ListBox Combo1; // protocol: "FTP", "FTP with TLS", "SFTP", in the order of Protocol
+    TextBox Text5;  // port; empty: the protocol's usual one
+    TextBox Text6;  // SFTP private key file
+    Button Command3; // Browse... for the key file
+    CheckBox Check1; // keep a backup on the server
+    ListBox List1; // stored host names; a click fills the boxes with one and offers to delete it
     Button Command1, Command2;
+    FileDialog CommonDialog1; // the key file chooser
 
     // Set by the owner: closes the window.
     std::function<void()> Unload;
 
     void Form_Load();
     void Command1_Click(); // Save
-    void List1_Click();    // delete the clicked host, after asking
+    void List1_Click();    // fill the boxes with the clicked host, then offer to delete it
     void Command2_Click(); // Back
+    void Combo1_Click();   // the key file is for SFTP only
+    void Command3_Click(); // choose the key file
 
 private:
     void message(const std::string& text);

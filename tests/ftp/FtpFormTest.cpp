@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
+#include <map>
 
 #include "ftp/FtpForm.h"
 #include "support/Doubles.h"
@@ -33,6 +35,7 @@ struct Window : ::testing::Test, Busy {
     Platform platform{dialogs, files, shell, host, settings};
     Form1 form{platform, Version{1, 0, 6}};
     test::ScriptedFtp server;
+    RoundTrip trip{platform, server, *this};
     std::unique_ptr<ftp> w;
     int busy = 0;      // begun and not yet ended
     bool stop = false; // the user presses Cancel
@@ -57,7 +60,7 @@ struct Window : ::testing::Test, Busy {
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
     ftp& open()
     {
-        w = std::make_unique<ftp>(platform, form, server, *this, temp());
+        w = std::make_unique<ftp>(platform, form, trip, temp());
         w->Form_Load();
         return *w;
     }
@@ -175,6 +178,139 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         EXPECT_EQ(form.List3.items(), row.batch);
         f.Form_Unload();
         EXPECT_FALSE(server.connected());
+    }
+}
+
+// Downloaded pages going back: only changed ones, each to its folder, asking about a change
+// made on the server meanwhile; the main window's batch reaches them once the window is gone.
+TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
+{
+    const std::map<std::string, std::string> edits = {{"index.html", "<html><img SRC=\"a.gif\" ALT=\"cat\"></html>"},
+                                                      {"a.html", "<p><img src=\"b.gif\" alt=\"dog\"></p>"}, {"a.gif", "GIF89a"}};
+    const std::string none = "None of the downloaded pages has changed since its download: nothing was uploaded.";
+    const std::string asked = "index.html changed on the server since you downloaded it. Overwrite it?";
+    const std::string key = "site shows a key this program has not seen before:\nSHA256:abc\n\nAccept it only if it is the "
+                            "key your host gave you. Accept Always keeps it for the next time.";
+    auto done = [](const char* counts) { return std::string("Uploaded: ") + counts; };
+    const ConnectOptions profile{Protocol::sftp, 2222, "/keys/id", settings.folder(), "", false};
+    struct Row {
+        const char* name;
+        Items steps; // "edit NAME", "server NAME" (changed there), "fail ACTION", "key", "changed key", "cancel",
+                     // "resume", "close", "refetch", "again" (edits the page once more), "batch", "type" (an ALT in the main
+        // window), "upload", "main upload", "show"
+        std::deque<int> choices = {}; // -1: Return
+        Items told = {}, sent = {};   // the pages whose server copy must be the local one
+        bool times = true;            // the server tells times
+        std::optional<ConnectOptions> options = {};
+    } rows[] = {
+        {"nothing edited", {"upload", "show"}, {}, {none, "None of the downloaded pages has changed since its download."}},
+        {"each to its own folder, once, pictures never", {"edit index.html", "edit a.html", "edit a.gif", "upload", "upload"},
+         {}, {done("2 pages\nSkipped: 0\nFailed: 0"), none}, {"index.html", "a.html"}},
+        {"edited again: no false warning", {"edit index.html", "upload", "again", "upload"}, {},
+         {done("1 page\nSkipped: 0\nFailed: 0"), done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}},
+        {"changed on the server: Skip is the default", {"edit index.html", "server index.html", "upload"}, {-1},
+         {asked, done("0 pages\nSkipped: 1\nFailed: 0")}},
+        {"changed on the server: Overwrite", {"edit index.html", "server index.html", "upload"}, {0},
+         {asked, done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}},
+        {"no times, same bytes", {"edit index.html", "upload"}, {}, {done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}, false},
+        {"no times, other bytes", {"edit index.html", "server index.html", "upload"}, {-1},
+         {asked, done("0 pages\nSkipped: 1\nFailed: 0")}, {}, false},
+        {"fetched again: the server's change is the new original", {"server index.html", "refetch", "again", "upload"}, {},
+         {"index.html already exists in the temp path. Replace it?", done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}},
+        {"window closed: typed in the batch, sent over a session of the profile's",
+         {"batch", "close", "type", "main upload"}, {}, {done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}, true, profile},
+        {"a failure is told, the next page still goes", {"edit index.html", "edit a.html", "fail upload", "upload"}, {},
+         {done("1 page\nSkipped: 0\nFailed: 1\n\nindex.html: The server refused to store the file.")}, {"a.html"}},
+        {"Cancel stops the rest, and they go later", {"edit index.html", "edit a.html", "cancel", "upload", "resume", "upload"}, {},
+         {done("0 pages\nSkipped: 0\nFailed: 0\nCancelled: 2 pages were not uploaded."), done("2 pages\nSkipped: 0\nFailed: 0")},
+         {"index.html", "a.html"}},
+        {"unknown key accepted once", {"edit index.html", "close", "key", "upload"}, {0},
+         {key, done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}, true, ConnectOptions{Protocol::ftp, 0, "", settings.folder(), "SHA256:abc", false}},
+        {"unknown key accepted always", {"edit index.html", "close", "key", "upload"}, {1}, {key, done("1 page\nSkipped: 0\nFailed: 0")},
+         {"index.html"}, true, ConnectOptions{Protocol::ftp, 0, "", settings.folder(), "SHA256:abc", true}},
+        {"unknown key: Cancel is the default", {"edit index.html", "close", "key", "upload"}, {-1},
+         {key, done("0 pages\nSkipped: 0\nFailed: 0\nCancelled: 1 page was not uploaded.")}},
+        {"changed key: told, never offered", {"edit index.html", "close", "changed key", "upload"}, {},
+         {done("0 pages\nSkipped: 0\nFailed: 1\n\nindex.html: Could not connect to site: The key changed.")}},
+        {"Show changes: each changed tag before and after", {"edit index.html", "edit a.gif", "show"}, {},
+         {"index.html (/ on site)\n  Before: <img SRC=\"a.gif\">\n  After:  <img SRC=\"a.gif\" ALT=\"cat\">\n\n"}},
+    };
+    server.remote["/my folder/a.html"] = "<p><img src=\"b.gif\"></p>";
+    const test::ScriptedFtp fresh = server;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(temp());
+        server = fresh;
+        stop = false;
+        if (row.times)
+            server.times = {{"/index.html", 100}, {"/my folder/a.html", 100}, {"/a.gif", 100}};
+        HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
+                                                                     : HostProfile{});
+        ftp& f = open();
+        f.Text1.setText("site");
+        f.Command1_Click();
+        for (const char* file : {"index.html", "a.gif", "my folder", "a.html"})
+            test::clickRow(*file == 'm' ? f.List2 : f.List3, file);
+        std::map<std::string, std::string> theirs = server.remote, mine; // the server's copies as they are to stay
+        std::string folder = "/my folder/";                                 // the one the window shows
+        dialogs.shown.clear();
+        dialogs.chosenButtons = row.choices;
+        for (const std::string& step : row.steps) {
+            const std::string name = step == "again" ? "index.html" : step.substr(step.find(' ') + 1);
+            const std::string at = name == "a.html" ? "/my folder/" : "/";
+            if (step.rfind("edit ", 0) == 0 || step == "again")
+                dir.write("dl/" + name, mine[name] = step == "again" ? test::readAll(temp(name)) + "<!-- again -->" : edits.at(name));
+            else if (step.rfind("server ", 0) == 0) {
+                theirs[at + name] = server.remote[at + name] += "<!-- theirs -->";
+                if (row.times)
+                    server.times[at + name] += 60;
+            } else if (step.rfind("fail ", 0) == 0)
+                server.failures[name] = {false, 553, "The server refused to store the file."};
+            else if (step == "key" || step == "changed key")
+                server.failures["connect"] = {false, step == "key" ? ftp_error::unknownKey : ftp_error::changedKey, "The key changed.", "SHA256:abc"};
+            else if (step == "cancel" || step == "resume")
+                stop = step == "cancel";
+            else if (step == "close") {
+                f.Form_Unload();
+                server.options = {};
+            } else if (step == "refetch") {
+                dialogs.answers.push_back(Answer::Yes);
+                f.Command5_Click();
+                test::clickRow(f.List3, "index.html");
+                folder = "/";
+            } else if (step == "batch")
+                f.Command7_Click();
+            else if (step == "type")
+                form.Text1.setText("cow");
+            else
+                step == "upload" ? f.Command9_Click() : step == "show" ? f.Command10_Click() : form.up_Click();
+        }
+        Items told;
+        for (const auto& shown : dialogs.shown)
+            told.push_back(shown.title == "BRINDLEWORK" ? shown.text : shown.title + ": " + shown.text);
+        EXPECT_EQ(told, row.told);
+        for (const auto& shown : dialogs.shown)
+            if (!shown.choices.empty()) {
+                EXPECT_EQ(shown.choices, shown.text == key ? Items({"Accept Once", "Accept Always", "Cancel"}) : Items({"Overwrite", "Skip"}));
+            }
+        for (const auto& [file, bytes] : theirs) {
+            const std::string name = file.substr(file.find_last_of('/') + 1);
+            const bool sent = std::count(row.sent.begin(), row.sent.end(), name) > 0;
+            EXPECT_EQ(server.remote[file], sent ? test::readAll(temp(name)) : bytes) << file;
+        }
+        for (const auto& [name, bytes] : mine)
+            EXPECT_EQ(test::readAll(temp(name)), bytes) << "the edit is kept";
+        if (f.connect) {
+            EXPECT_EQ(server.currentDir(), folder) << "the window's next click must go there";
+        }
+        if (row.options) {
+            EXPECT_EQ(server.options, *row.options);
+        }
+        if (row.options == profile) {
+            EXPECT_EQ(std::count(server.calls.begin(), server.calls.end(), "upload " + temp("index.html") + " index.html keep"), 1);
+        }
+        EXPECT_EQ(busy, 0);
+        f.Form_Unload();
     }
 }
 

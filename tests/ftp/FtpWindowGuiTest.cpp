@@ -28,24 +28,28 @@ struct FtpGui : test::AppFixture<> {
             GTEST_FAIL() << server->failure << ". Install Debian's python3-pyftpdlib (tools/dev.sh does).";
         startApp(&client);
     }
+    // The FTP window, its boxes typed in and Connect pressed.
+    QWidget& connectWindow()
+    {
+        child<QAction>("ftpa")->trigger();
+        QWidget& window = *app->ftpWindow();
+        for (auto [edit, text] : {std::pair{window.findChild<QComboBox*>("Combo1")->lineEdit(), server->host()},
+                                  {window.findChild<QLineEdit*>("Text2"), "tester"}, {window.findChild<QLineEdit*>("Text3"), "s3cret word"},
+                                  {window.findChild<QLineEdit*>("Text8"), dir.path("downloads")}}) {
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, QString::fromStdString(text));
+        }
+        QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        return window;
+    }
 };
 
 TEST_F(FtpGui, FtpWindowWalk)
 {
-    child<QAction>("ftpa")->trigger();
-    ASSERT_NE(app->ftpWindow(), nullptr);
-    QWidget& window = *app->ftpWindow();
+    QWidget& window = connectWindow();
     auto list = [&](const char* name) { return window.findChild<QListWidget*>(name); };
-    auto* password = window.findChild<QLineEdit*>("Text3");
-    for (auto [edit, text] : {std::pair{window.findChild<QComboBox*>("Combo1")->lineEdit(), server->host()},
-                              {window.findChild<QLineEdit*>("Text2"), "tester"}, {password, "s3cret word"},
-                              {window.findChild<QLineEdit*>("Text8"), dir.path("downloads")}}) {
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, QString::fromStdString(text));
-    }
-    EXPECT_FALSE(password->displayText().contains("cret")) << "the password is shown as typed";
-    QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    EXPECT_FALSE(window.findChild<QLineEdit*>("Text3")->displayText().contains("cret")) << "the password is shown as typed";
     ASSERT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
     EXPECT_EQ(test::rows(list("List2")), QStringList{"my pages"});
 
@@ -89,6 +93,41 @@ TEST_F(FtpGui, FtpWindowWalk)
     click("Command7");
     EXPECT_EQ(child<QLabel>("Label3")->text(), "2 / 2");
     EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + dir.path("downloads/news.html"));
+}
+
+// The round trip on a server that lets us write: an ALT typed in the FTP batch goes back into the
+// server's page; a change made there meanwhile is asked about and, by default, kept.
+TEST_F(FtpGui, EditedPageGoesBackToTheServer)
+{
+    server = std::make_unique<test::LocalFtpServer>(site.path(), "tester", "s3cret word", dir.path("logins"), "", "elradfmw");
+    QWidget& window = connectWindow();
+    test::clickRow(window.findChild<QListWidget*>("List2"), "my pages");
+    for (const char* file : {"index.html", "logo.gif"})
+        test::clickRow(window.findChild<QListWidget*>("List3"), file);
+    QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
+    QTRY_VERIFY(child<QAction>("up")->isVisible());
+    const std::string onServer = site.path("my pages/index.html"), local = dir.path("downloads/index.html");
+    auto upload = [&](const char* alt) {
+        auto* text1 = child<QPlainTextEdit>("Text1");
+        text1->selectAll();
+        QTest::keyClicks(text1, alt);
+        child<QAction>("up")->trigger();
+    };
+    upload("Our logo");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "Uploaded: 1 page\nSkipped: 0\nFailed: 0");
+    EXPECT_NE(test::readAll(onServer).find("ALT=\"Our logo\""), std::string::npos);
+    EXPECT_EQ(test::readAll(onServer), test::readAll(local));
+
+    const std::string theirs = test::readAll(onServer) + "<!-- changed on the server -->";
+    site.write("my pages/index.html", theirs);
+    dialogs.chosenButtons = {-1};
+    upload("The logo");
+    ASSERT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(dialogs.shown[1].text, "index.html changed on the server since you downloaded it. Overwrite it?");
+    EXPECT_EQ(dialogs.shown[2].text, "Uploaded: 0 pages\nSkipped: 1\nFailed: 0");
+    EXPECT_EQ(test::readAll(onServer), theirs);
+    EXPECT_NE(test::readAll(local).find("The logo"), std::string::npos);
 }
 
 } // namespace

@@ -3,12 +3,14 @@
 
 #include <curl/curl.h>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "ftp/Listing.h"
 #include "platform/curl/CurlFtp.h"
 #include "support/Doubles.h"
 #include "support/FtpServer.h"
+#include "support/SecureServers.h"
 
 namespace bw {
 namespace {
@@ -71,6 +73,7 @@ TEST_F(RealServer, ConnectsOnlyToAServerThatAnswersAndTakesTheLoginAndSendsNoCon
         std::string host, user, password;
         int number;
         std::string told = ""; // a part of the error
+        Protocol protocol = Protocol::ftp;
     } rows[] = {
         {server.host(), kUser, kPassword, 0},
         {server.host(), kUser, "wrong", CURLE_LOGIN_DENIED},
@@ -82,17 +85,19 @@ TEST_F(RealServer, ConnectsOnlyToAServerThatAnswersAndTakesTheLoginAndSendsNoCon
         {"", "u", "p", ftp_error::badName, notHost},
         {"host name", "u", "p", ftp_error::badName, notHost},
         {"user@evil.example", "u", "p", ftp_error::badName, notHost},
+        {odd.host(), "u", "p", CURLE_USE_SSL_FAILED, "does not offer FTP with TLS, so nothing was sent", Protocol::ftps},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.host + " " + row.user + " " + row.password);
         CurlFtpClient ftp(kQuick);
+        ftp.setOptions({row.protocol, 0, "", "", "", false});
         const FtpResult r = ftp.connect(row.host, row.user, row.password);
         EXPECT_EQ(r.number, row.number) << r.error;
         EXPECT_EQ(r.error.empty(), row.number == 0);
         EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
         EXPECT_EQ(ftp.list({}).number, row.number == 0 ? 0 : ftp_error::notConnected);
     }
-    EXPECT_EQ(logged(oddDir), "") << "a line end would have sent a command of its own";
+    EXPECT_EQ(logged(oddDir), "AUTH TLS\nAUTH SSL\n") << "a line end would have sent a command of its own; no login without TLS";
 }
 
 TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
@@ -185,6 +190,193 @@ TEST_F(RealServer, ListingsThatWouldHideOrStallAreReadWholeAndParentDirClimbsAbo
     // The server keeps the login folder's name to itself: twice up is two folders up.
     EXPECT_TRUE(ftp.parentDir().ok && ftp.parentDir().ok);
     EXPECT_NE(logged(oddDir).find("\nCWD ../..\n"), std::string::npos) << logged(oddDir);
+}
+
+
+void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// The secure servers of a test, each as the client reaches it.
+struct Secured : ::testing::Test {
+    void SetUp() override
+    {
+        if (!vsftpd.start() || !sshd.start() || !pyTls.start() || !plain.running())
+            GTEST_FAIL() << "vsftpd, sshd or pyftpdlib did not start. Install Debian's vsftpd, openssh-server, python3-pyftpdlib "
+                            "and python3-openssl.";
+    }
+    test::Vsftpd vsftpd;
+    test::Sshd sshd;
+    test::PyftpdTls pyTls{kUser, kPassword};
+    test::TempDir plainSite, plainLog;
+    test::LocalFtpServer plain{plainSite.path(), kUser, kPassword, plainLog.path("log"), "", "elradfmw"};
+    struct Target {
+        const char* what;
+        Protocol protocol;
+        std::string host, user, remote, folder; // where the test writes, as the server and the disk name it
+        std::function<void()> kill;
+        test::SecureServer* server;
+    };
+    std::vector<Target> targets()
+    {
+        return {{"pyftpdlib", Protocol::ftp, plain.host(), kUser, "/", plainSite.path(), [this] { plain.stop(); }, nullptr},
+                {"pyftpdlib TLS", Protocol::ftps, pyTls.host(), kUser, "/", pyTls.site, [this] { pyTls.daemon.stop(); }, &pyTls},
+                {"vsftpd", Protocol::ftps, vsftpd.host(), "", "/pub", vsftpd.site, [this] { vsftpd.daemon.stop(); }, &vsftpd},
+                {"sshd", Protocol::sftp, sshd.host(), "root", sshd.site, sshd.site, [this] { sshd.daemon.stop(); }, &sshd}};
+    }
+    FtpResult connect(CurlFtpClient& ftp, const Target& t, ConnectOptions o = {})
+    {
+        o.protocol = t.protocol;
+        if (o.acceptedKey.empty() && t.server)
+            o.acceptedKey = t.server->fingerprint();
+        o.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
+        ftp.setOptions(o);
+        return ftp.connect(t.host, t.user, t.user.empty() ? "" : kPassword);
+    }
+};
+
+TEST_F(Secured, TrustsOnlyTheKeyItWasShownAndNeverOneThatChanged)
+{
+    struct Row {
+        bool accept, always, keep, renew; // accept the key shown, always, in a trust folder; after a new key
+        int number;
+    } rows[] = {
+        {false, false, true, false, ftp_error::unknownKey}, {true, false, true, false, 0},
+        {false, false, true, false, ftp_error::unknownKey}, {true, true, true, false, 0},
+        {false, false, true, false, 0},                     {true, false, true, true, ftp_error::changedKey},
+    };
+    for (const auto& t : targets()) {
+        if (!t.server)
+            continue;
+        test::SecureServer& server = *t.server;
+        test::TempDir trust;
+        const std::string trustFile = trust.path(t.protocol == Protocol::sftp ? "known_hosts" : "accepted_certificates");
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(t.what) + " accept " + std::to_string(row.accept) + std::to_string(row.always) +
+                         std::to_string(row.keep) + std::to_string(row.renew));
+            const std::string old = server.fingerprint();
+            if (row.renew) {
+                server.daemon.stop();
+                server.newKey();
+                ASSERT_TRUE(server.start());
+            }
+            CurlFtpClient ftp(kQuick);
+            const FtpResult r =
+                connect(ftp, t, {Protocol::ftp, 0, "", row.keep ? trust.path() : "", row.accept ? server.fingerprint() : "-", row.always});
+            EXPECT_EQ(r.number, row.number) << r.error;
+            EXPECT_EQ(r.fingerprint, row.number ? server.fingerprint() : "");
+            if (row.renew) {
+                EXPECT_NE(r.error.find(old + ", now it is " + server.fingerprint()), std::string::npos) << r.error;
+                EXPECT_NE(r.error.find(trustFile), std::string::npos) << r.error;
+            }
+        }
+        if (t.protocol == Protocol::ftps) {
+            EXPECT_EQ(fs::status(trustFile).permissions() & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+        }
+    }
+}
+
+TEST_F(Secured, LogsInOverSftpWithAKeyFileOrTheAgent)
+{
+    test::Daemon agent;
+    const std::string socket = sshd.dir.path("agent");
+    ASSERT_TRUE(agent.start({"/usr/bin/ssh-agent", "-D", "-a", socket}, [&] { return fs::exists(socket); }));
+    test::shell("SSH_AUTH_SOCK=" + socket + " ssh-add " + sshd.dir.path("user") + " 2>&1");
+    fs::copy_file(sshd.dir.path("user"), sshd.dir.path("bare"));
+    test::shell("ssh-keygen -q -t ed25519 -N '' -f " + sshd.dir.path("stranger"));
+    struct Row {
+        std::string key, agent;
+        int number;
+    } rows[] = {{"user", "", 0}, {"bare", "", 0}, {"", socket, 0}, {"stranger", "", CURLE_LOGIN_DENIED}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key + row.agent);
+        ::setenv("SSH_AUTH_SOCK", row.agent.c_str(), 1);
+        CurlFtpClient ftp(kQuick);
+        ftp.setOptions({Protocol::sftp, sshd.port, row.key.empty() ? "" : sshd.dir.path(row.key), "", sshd.fingerprint()});
+        const FtpResult r = ftp.connect("127.0.0.1", "root", "");
+        EXPECT_EQ(r.number, row.number) << r.error;
+        EXPECT_NE(r.error.find(row.number ? "refused the login" : ""), std::string::npos) << r.error;
+    }
+    ::unsetenv("SSH_AUTH_SOCK");
+}
+
+TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
+{
+    const std::string big(8 << 20, '\x80');
+    struct Row {
+        std::string remote, bytes;
+        bool keep = false;
+        std::optional<std::string> old = {}, bak = {}; // on the server before
+        int number = 0;
+        std::optional<std::string> bakAfter = {};
+        bool cancel = false;
+    } rows[] = {
+        {"new page.html", kPage},
+        {"index.html", kPage, false, "old"},
+        {"index.html", kPage + "2", true, "old", {}, 0, "old"},
+        {"index.html", kPage + "3", true, "older", "old", 0, "older"},
+        {"index.html", kPage + "4", false, "old", "mine", 0, "mine"},
+        {"index.html", big, false, "old", {}, ftp_error::cancelled, {}, true},
+        {"..", kPage, false, {}, {}, ftp_error::badName},
+        {"a\r\nDELE index.html", kPage, false, {}, {}, ftp_error::badName},
+    };
+    test::TempDir local;
+    for (const auto& t : targets()) {
+        SCOPED_TRACE(t.what);
+        CurlFtpClient ftp(kQuick);
+        ASSERT_TRUE(connect(ftp, t).ok);
+        ASSERT_TRUE(ftp.goTo(t.remote).ok);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.remote + " " + row.old.value_or("none"));
+            const std::string there = t.folder + "/" + row.remote, bak = there + ".bak";
+            fs::remove(bak);
+            if (row.old)
+                put(there, *row.old);
+            if (row.bak)
+                put(bak, *row.bak);
+            std::uint64_t seen = 0;
+            ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
+                seen = std::max(seen, done);
+                return !(row.cancel && done > 0);
+            });
+            const FtpResult r = ftp.upload(local.write("page", row.bytes), row.remote, row.keep);
+            ftp.setProgress({});
+            EXPECT_EQ(r.number, row.number) << r.error;
+            EXPECT_EQ(test::readAll(there), r.ok ? row.bytes : row.old.value_or(""));
+            EXPECT_EQ(test::readAll(bak), row.bakAfter.value_or(""));
+            EXPECT_EQ(seen, r.ok ? row.bytes.size() : seen) << "progress sees every byte sent";
+        }
+        for (const auto& e : fs::directory_iterator(t.folder))
+            EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary file stayed";
+
+        // What stat tells follows the file on the server: a new size, the same size at another time.
+        const std::string page = t.folder + "/index.html";
+        RemoteStamp stamp;
+        for (const std::string bytes : {"one", "twelve bytes", "twelve BYTES"}) {
+            put(page, bytes);
+            const std::int64_t when = 1700000000 + static_cast<std::int64_t>(bytes.back()) * 1000;
+            const timespec times[2] = {{when, 0}, {when, 0}};
+            ::utimensat(AT_FDCWD, page.c_str(), times, 0);
+            ASSERT_TRUE(ftp.stat("index.html", stamp).ok);
+            EXPECT_EQ(stamp, (RemoteStamp{true, bytes.size(), true, when}));
+        }
+        EXPECT_EQ(ftp.stat("missing.html", stamp).number, CURLE_REMOTE_FILE_NOT_FOUND);
+
+        // A new session goes back to the folder the old one was in.
+        const std::string dir = ftp.currentDir();
+        ftp.disconnect();
+        ASSERT_TRUE(connect(ftp, t).ok);
+        EXPECT_TRUE(ftp.goTo(dir).ok);
+        EXPECT_EQ(ftp.currentDir(), dir);
+        EXPECT_EQ(listing(ftp).names, (Names{"index.html", "new page.html"}));
+
+        // A connection killed mid-upload leaves the page whole.
+        ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
+            if (done > 0)
+                t.kill();
+            return true;
+        });
+        EXPECT_FALSE(ftp.upload(local.write("page", big), "index.html", false).ok);
+        EXPECT_EQ(test::readAll(page), "twelve BYTES");
+    }
 }
 
 } // namespace

@@ -14,8 +14,13 @@ namespace {
 
 using Hosts = std::vector<std::string>;
 
-// Host h is saved with its own user name, password and temp path.
-HostProfile profileOf(const std::string& h) { return {"user " + h, "p=;# " + h, "/t/" + h + "/"}; }
+// Host h is saved with its own user name, password, temp path, protocol, port, key file and
+// backup choice.
+HostProfile profileOf(const std::string& h)
+{
+    const int c = h.empty() ? 0 : h[0];
+    return {"user " + h, "p=;# " + h, "/t/" + h + "/", Protocol(c % 3), c % 2 ? 0 : 65535 - c, "/k/" + h, c % 2 == 0};
+}
 
 struct FtpSetup : ::testing::Test, FtpHostList {
     test::TempDir dir;
@@ -24,8 +29,9 @@ struct FtpSetup : ::testing::Test, FtpHostList {
     test::RecordingShell shell;
     test::FakeHost host;
     IniSettingsStore settings{dir.path("config/brindlework/")};
-    Platform platform{dialogs, files, shell, host, settings};
-    HostProfiles profiles{settings, files};
+    test::MemorySecrets secrets;
+    Platform platform{dialogs, files, shell, host, settings, secrets};
+    HostProfiles profiles{platform};
     std::vector<Hosts> refills; // as the FTP window's host list gets them from Back
     void refillHosts(const Hosts& hosts) override { refills.push_back(hosts); }
 };
@@ -52,58 +58,68 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
         {"save:a full save:b yes:a", {"a"}, {"a"}, 2, 0},
         {"blocked save:a", {"a"}, {"a"}, 1, 0},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.script);
-        std::filesystem::remove_all(dir.path("config"));
-        dialogs.shown.clear();
-        refills.clear();
-        int closes = 0, backs = 0;
-        std::optional<test::DiskFull> full;
-        std::unique_ptr<setup> w;
-        std::istringstream words(std::string("open ") + r.script);
-        for (std::string word; words >> word;) {
-            const std::string verb = word.substr(0, word.find(':')), h = word.substr(word.find(':') + 1);
-            if (verb == "open") {
-                w = std::make_unique<setup>(platform, "/t/", this);
-                w->Unload = [&] { ++closes; };
-                w->Form_Load();
-            } else if (verb == "save") {
-                for (auto [box, text] : {std::pair{&w->Text1, h}, {&w->Text2, profileOf(h).user},
-                                         {&w->Text3, profileOf(h).password}, {&w->Text4, profileOf(h).path}})
-                    box->setText(text);
-                w->Command1_Click();
-            } else if (verb == "store") {
-                ASSERT_TRUE(profiles.save(h, profileOf(h)).ok);
-            } else if (verb == "yes" || verb == "no") {
-                dialogs.answers = {verb == "yes" ? Answer::Yes : Answer::No};
-                test::clickRow(w->List1, h);
-            } else if (verb == "back") {
-                ++backs;
-                w->Command2_Click();
-            } else if (verb == "full") {
-                full.emplace();
-            } else if (verb == "blocked") {
-                std::filesystem::create_directories(profiles.markerPath()); // something else holds its name
-            } else {
-                ADD_FAILURE() << "no such step: " << word;
+    for (const auto& r : rows)
+        for (bool keyring : {false, true}) {
+            SCOPED_TRACE(r.script + std::string(keyring ? " with a keyring" : ""));
+            secrets.running = keyring;
+            secrets.secrets.clear();
+            std::filesystem::remove_all(dir.path("config"));
+            dialogs.shown.clear();
+            refills.clear();
+            int closes = 0, backs = 0;
+            std::optional<test::DiskFull> full;
+            std::unique_ptr<setup> w;
+            std::istringstream words(std::string("open ") + r.script);
+            for (std::string word; words >> word;) {
+                const std::string verb = word.substr(0, word.find(':')), h = word.substr(word.find(':') + 1);
+                if (verb == "open") {
+                    w = std::make_unique<setup>(platform, "/t/", this);
+                    w->Unload = [&] { ++closes; };
+                    w->Form_Load();
+                } else if (verb == "save") {
+                    const HostProfile p = profileOf(h);
+                    for (auto [box, text] : {std::pair{&w->Text1, h}, {&w->Text2, p.user}, {&w->Text3, p.password},
+                                             {&w->Text4, p.path}, {&w->Text6, p.keyFile},
+                                             {&w->Text5, p.port ? " " + std::to_string(p.port) : ""}})
+                        box->setText(text);
+                    w->Combo1.setListIndex(int(p.protocol));
+                    w->Check1.Value = p.keepBackup;
+                    w->Command1_Click();
+                } else if (verb == "store") {
+                    ASSERT_TRUE(profiles.save(h, profileOf(h)).ok);
+                } else if (verb == "yes" || verb == "no") {
+                    dialogs.answers = {verb == "yes" ? Answer::Yes : Answer::No};
+                    test::clickRow(w->List1, h);
+                } else if (verb == "back") {
+                    ++backs;
+                    w->Command2_Click();
+                } else if (verb == "full") {
+                    full.emplace();
+                } else if (verb == "blocked") {
+                    std::filesystem::create_directories(profiles.markerPath()); // something else holds its name
+                } else {
+                    ADD_FAILURE() << "no such step: " << word;
+                }
             }
+            full.reset();
+            EXPECT_EQ(w->List1.items(), r.listed);
+            EXPECT_EQ(profiles.stored(), r.stored);
+            for (const std::string& h : r.stored)
+                EXPECT_EQ(profiles.load(h), profileOf(h)) << h;
+            EXPECT_EQ(settings.getAllSettings("bw", "brindlepad").size(), (keyring ? 6 : 7) * r.stored.size())
+                << "deleted hosts' values go; with a keyring, passwords are not here";
+            EXPECT_EQ(secrets.secrets.size(), keyring ? r.stored.size() : 0);
+            EXPECT_NE(w->Label8.Caption.find(keyring ? "in the desktop keyring" : "readable only by you"), std::string::npos);
+            EXPECT_EQ(closes, r.closes);
+            EXPECT_EQ(refills, std::vector<Hosts>(backs, r.stored)) << "emptied, then refilled in store order";
+            EXPECT_TRUE(dialogs.answers.empty()) << "each click asked";
+            size_t told = 0;
+            for (const test::Shown& shown : dialogs.shown) {
+                told += shown.buttons != Buttons::YesNo;
+                EXPECT_EQ(shown.buttons == Buttons::YesNo ? shown.defaultAnswer : Answer::No, Answer::No) << "Return deletes nothing";
+            }
+            EXPECT_EQ(told, r.told);
         }
-        full.reset();
-        EXPECT_EQ(w->List1.items(), r.listed);
-        EXPECT_EQ(profiles.stored(), r.stored);
-        for (const std::string& h : r.stored)
-            EXPECT_EQ(profiles.load(h), profileOf(h)) << h;
-        EXPECT_EQ(settings.getAllSettings("bw", "brindlepad").size(), 3 * r.stored.size()) << "deleted hosts' values go";
-        EXPECT_EQ(closes, r.closes);
-        EXPECT_EQ(refills, std::vector<Hosts>(backs, r.stored)) << "emptied, then refilled in store order";
-        EXPECT_TRUE(dialogs.answers.empty()) << "each click asked";
-        size_t told = 0;
-        for (const test::Shown& shown : dialogs.shown) {
-            told += shown.buttons != Buttons::YesNo;
-            EXPECT_EQ(shown.buttons == Buttons::YesNo ? shown.defaultAnswer : Answer::No, Answer::No) << "Return deletes nothing";
-        }
-        EXPECT_EQ(told, r.told);
-    }
 }
 
 TEST_F(FtpSetup, MainWindowPromptsOpenWithTheStoredValueAndCancelKeepsIt)
@@ -120,7 +136,7 @@ TEST_F(FtpSetup, MainWindowPromptsOpenWithTheStoredValueAndCancelKeepsIt)
     } rows[] = {
         {&Form1::url_Click, "URL", "ftp.brindlework.example", "ftp.x.example", "ftp.x.example", false}, // none stored
         {&Form1::na_Click, "Username", "anna", std::nullopt, "anna", false},
-        {&Form1::pass_Click, "password", "old", " p=;#[x]% ", " p=;#[x]% ", true},
+        {&Form1::pass_Click, "password", "old", " p=;#[x]% ", "absent", true}, // moved to the keyring
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.readAs);
@@ -132,7 +148,60 @@ TEST_F(FtpSetup, MainWindowPromptsOpenWithTheStoredValueAndCancelKeepsIt)
         EXPECT_EQ(dialogs.prompts[0].masked, r.masked);
         EXPECT_EQ(settings.getSetting("bw", "brindlepad", r.readAs, "absent"), r.stored);
     }
-    EXPECT_EQ(settings.getAllSettings("bw", "brindlepad").size(), 3u);
+    EXPECT_EQ(settings.getAllSettings("bw", "brindlepad").size(), 2u);
+    EXPECT_EQ(secrets.secrets, (std::map<std::string, std::string>{{"Password", " p=;#[x]% "}}));
+}
+
+TEST_F(FtpSetup, PasswordsGoToTheKeyringWhileOneRunsAndOldOnesMoveThereAtSave)
+{
+    const struct {
+        bool running;
+        const char *refusal, *before; // why the keyring refuses ("": it does not); kept the old way (null: none)
+        bool save;                    // "new" is saved, else the password is only read
+        const char *read, *inStore, *inKeyring; // null: none
+    } rows[] = {
+        {true, "", "old", false, "old", "old", nullptr},     {true, "", "old", true, "new", nullptr, "new"},
+        {false, "", "old", true, "new", "new", nullptr},     {true, "locked", "old", true, "new", "new", nullptr},
+        {true, "locked", nullptr, false, "", nullptr, nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(&r - rows);
+        std::filesystem::remove_all(dir.path("config"));
+        secrets.secrets.clear();
+        std::tie(secrets.running, secrets.refusal) = std::pair(r.running, std::string(r.refusal));
+        settings.saveSetting("bw", "brindlepad", "hUsername", "u"); // an old profile, without the newer keys
+        if (r.before)
+            settings.saveSetting("bw", "brindlepad", "hPassword", r.before);
+        HostProfile typed = profiles.load("h");
+        EXPECT_EQ(std::tuple(typed.protocol, typed.port, typed.keepBackup), std::tuple(Protocol::ftp, 0, false));
+        typed.password = "new";
+        EXPECT_TRUE(!r.save || profiles.save("h", typed).ok);
+        std::string problems = profiles.keyringProblem();
+        EXPECT_EQ(profiles.load("h").password, r.read);
+        problems += profiles.keyringProblem();
+        EXPECT_EQ(settings.getSetting("bw", "brindlepad", "hPassword", "none"), r.inStore ? r.inStore : "none");
+        EXPECT_EQ(secrets.secrets.count("u@h") ? secrets.secrets["u@h"] : "none", r.inKeyring ? r.inKeyring : "none");
+        EXPECT_EQ(problems.find("keyring") != std::string::npos, *r.refusal != 0) << problems;
+    }
+}
+
+TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
+{
+    setup w(platform, "/t/", this);
+    w.Text1.setText("h");
+    const std::pair<const char*, int> rows[] = { // as typed; as stored, -1: refused and nothing saved
+        {"", 0}, {"  ", 0}, {"1", 1}, {" 2121\t", 2121}, {"65535", 65535}, {"021", 21}, {"0", -1}, {"65536", -1},
+        {"-21", -1}, {"+21", -1}, {"21a", -1}, {"2 1", -1}, {"99999999999999999999", -1}};
+    for (auto [typed, port] : rows) {
+        SCOPED_TRACE(typed);
+        std::filesystem::remove_all(dir.path("config"));
+        dialogs.shown.clear();
+        w.Text5.setText(typed);
+        w.Command1_Click();
+        EXPECT_EQ(profiles.stored(), port < 0 ? Hosts{} : Hosts{"h"});
+        EXPECT_EQ(profiles.load("h").port, std::max(port, 0));
+        EXPECT_EQ(dialogs.shown.size() == 1 && dialogs.shown[0].title == "BRINDLEWORK", port < 0);
+    }
 }
 
 } // namespace

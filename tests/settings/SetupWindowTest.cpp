@@ -1,5 +1,7 @@
 // The "Ftp Setup" window, offscreen, driven as a user would.
 
+#include <QCheckBox>
+
 #include "support/AppFixture.h"
 
 namespace bw {
@@ -53,6 +55,44 @@ TEST_F(SetupGui, FtpSetupWalk)
     press("Command2");
     settle();
     EXPECT_EQ(app->setupWindow(), nullptr);
+}
+
+TEST_F(SetupGui, BoxesAreNamedByTheirLabelsAndAStoredHostFillsThemAll)
+{
+    secrets.running = false;
+    startApp();
+    HostProfiles profiles(settings, files, secrets);
+    const HostProfile stored{"anna", "pw", "/t/", Protocol::sftp, 2222, "/home/anna/.ssh/id_ed25519", true};
+    ASSERT_TRUE(profiles.save("sftp.quay.example", stored).ok && profiles.writeMarker().ok);
+    app->showSetup(nullptr);
+    SetupWindow& window = *app->setupWindow();
+    auto* combo = window.findChild<QComboBox*>("Combo1");
+    auto* check = window.findChild<QCheckBox*>("Check1");
+    int named = 0;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        named += label->buddy() != nullptr;
+        EXPECT_EQ(label->buddy() ? label->buddy()->accessibleName() : label->text(), label->text());
+    }
+    EXPECT_EQ(named, 7);
+    const QString where = window.findChild<QLabel*>("Label8")->text();
+    EXPECT_TRUE(where.contains("No desktop keyring") && where.contains("readable only by you")) << where.toStdString();
+    EXPECT_TRUE(window.screen()->availableGeometry().contains(window.frameGeometry()));
+
+    dialogs.answers = {Answer::No};
+    test::clickRow(window.findChild<QListWidget*>("List1"), "sftp.quay.example");
+    QStringList shown;
+    for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6"})
+        shown << window.findChild<QLineEdit*>(name)->text();
+    EXPECT_EQ(shown, (QStringList{"sftp.quay.example", "anna", "pw", "/t/", "2222", "/home/anna/.ssh/id_ed25519"}));
+    EXPECT_EQ(combo->currentText() + (check->isChecked() ? " kept" : ""), "SFTP kept");
+    // Back to FTP with no backup, by keyboard and mouse: the key file goes grey and the profile follows.
+    QTest::keyClick(combo, Qt::Key_Home);
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(4, check->height() / 2));
+    EXPECT_FALSE(window.findChild<QLineEdit*>("Text6")->isEnabled());
+    QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(profiles.load("sftp.quay.example"),
+              (HostProfile{"anna", "pw", "/t/", Protocol::ftp, 2222, "/home/anna/.ssh/id_ed25519", false}));
 }
 
 } // namespace

@@ -42,12 +42,14 @@ template <class Boxes = ScriptedDialogs> struct AppFixture : ::testing::Test {
     RealFileSystem files;
     RecordingShell shell;
     MemorySettings settings;
+    MemorySecrets secrets;
     TempDir dir;
     std::unique_ptr<App> app;
 
     void startApp(FtpClient* ftp = nullptr)
     {
-        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"), ftp);
+        settings.folderPath = dir.path(); // the marker file lands in the test's folder
+        app = std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 6}, dir.path("ftp/"), ftp, secrets);
         app->window().show();
     }
     template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }

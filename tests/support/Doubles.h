@@ -19,6 +19,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "platform/Secrets.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
 
@@ -66,6 +67,13 @@ public:
         answers.pop_front();
         return a;
     }
+    // Recorded as a box with no buttons of its own.
+    void showText(const std::string& text, const std::string& title) override
+    {
+        shown.push_back({text, title, Buttons::Ok, Answer::Ok, {}});
+        viewed.push_back(text);
+    }
+    std::vector<std::string> viewed; // texts shown for reading
     bool showOpen(FileDialog& d) override { return take(d); }
     bool showSave(FileDialog& d) override { return take(d); }
     std::vector<std::string> showOpenMany(FileDialog& d) override
@@ -222,7 +230,8 @@ public:
             pairs.erase(it);
         return {true, {}};
     }
-    std::string folder() const override { return "/config/brindlework/"; }
+    std::string folder() const override { return folderPath; }
+    std::string folderPath = "/config/brindlework/"; // where the marker file goes
 
 private:
     static std::string folded(std::string s)
@@ -254,6 +263,29 @@ private:
     }
     std::vector<std::pair<std::string, SettingPairs>> sections_;
     SettingPairs none_;
+};
+
+// The desktop keyring in memory; `running` false: none is there; `refusal`: why each call fails.
+class MemorySecrets : public SecretStore {
+public:
+    bool running = true;
+    std::string refusal;
+    std::map<std::string, std::string> secrets;
+
+    bool available() override { return running; }
+    SecretRead read(const std::string& key) override
+    {
+        const bool found = refusal.empty() && secrets.count(key);
+        return {refusal.empty(), found, found ? secrets[key] : "", refusal};
+    }
+    WriteResult write(const std::string& key, const std::string& s) override { return change([&] { secrets[key] = s; }); }
+    WriteResult remove(const std::string& key) override { return change([&] { secrets.erase(key); }); }
+
+private:
+    template <class F> WriteResult change(F f)
+    {
+        return refusal.empty() ? (f(), WriteResult{true, {}, {}}) : WriteResult{false, refusal, {}};
+    }
 };
 
 // A user's click on the row showing `item`; a click on the row already chosen counts too.

@@ -19,7 +19,7 @@ public:
     std::map<std::string, std::vector<std::string>> listings;
     // Folder + file name -> the file's bytes.
     std::map<std::string, std::string> remote;
-    // Action ("connect", "list", "changeDir", "parentDir", "download") -> what its next
+    // Action ("connect", "list", "changeDir", "stat", "upload", ...) -> what its next
     // call gives instead of doing it.
     std::map<std::string, FtpResult> failures;
     std::vector<std::string> calls; // "connect host user password", "changeDir x", ...
@@ -78,12 +78,17 @@ public:
         stamp = {true, file->second.size(), times.count(file->first) > 0, times.count(file->first) ? times[file->first] : 0};
         return result_;
     }
+    // Asks the progress callback once, as download does; a file with a time gets a later one.
     FtpResult upload(const std::string& localPath, const std::string& remoteName, bool keepBackup) override
     {
         if (fails("upload " + localPath + " " + remoteName + (keepBackup ? " keep" : "")))
             return result_;
+        if (progress_ && !progress_(0, 1))
+            return {false, ftp_error::cancelled, "The action was cancelled."};
         std::ifstream in(localPath, std::ios::binary);
         remote[cwd + remoteName].assign(std::istreambuf_iterator<char>(in), {});
+        if (times.count(cwd + remoteName))
+            ++times[cwd + remoteName];
         return result_;
     }
     std::string currentDir() const override { return cwd; }

@@ -1,26 +1,35 @@
 #!/usr/bin/env python3
 # A throw-away FTP server for the tests:
-#   ftp_server.py ROOT USER PASSWORD LOG LISTING [PERM]
+#   ftp_server.py ROOT USER PASSWORD LOG LISTING [PERM [CERT PORT]]
 # Serves ROOT to USER on 127.0.0.1 and a free port until killed, printing "port N" once it
 # listens, and writes the user's name to LOG at each login. Given a LISTING file (not "")
 # it misbehaves on purpose: LIST sends that file's bytes as they are (or is refused when
 # the file is empty), PWD is refused, so the client never learns the login folder's name,
 # and LOG gets every command line as well. PERM is pyftpdlib's permission string: read only
-# ("elr") unless given, "elradfmw" lets the user upload, rename and delete.
+# ("elr") unless given, "elradfmw" lets the user upload, rename and delete. Given CERT (a PEM
+# file holding certificate and key) it speaks only TLS, AUTH TLS first, on PORT.
 import logging
 import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 root, user, password, log, listing = sys.argv[1:6]
 perm = sys.argv[6] if len(sys.argv) > 6 else "elr"
+cert, port = (sys.argv[7], int(sys.argv[8])) if len(sys.argv) > 8 else (None, 0)
 listing = listing or None
 
 
-class Handler(FTPHandler):
+class DataHandler(TLS_DTPHandler):
+    def readable(self):
+        # libcurl shakes hands on the data connection before it names the transfer; pyftpdlib
+        # would take the early bytes for a hang-up.
+        return True if self._ssl_accepting else super().readable()
+
+
+class Handler(TLS_FTPHandler if cert else FTPHandler):
     auth_failed_timeout = 0.05  # tests with short timeouts must see a refusal
 
     def note(self, text):
@@ -46,9 +55,13 @@ class Handler(FTPHandler):
         return self.push_dtp_data(data, cmd="LIST") if data else self.respond("550 not for you")
 
 
+if cert:
+    Handler.certfile = cert
+    Handler.dtp_handler = DataHandler
+    Handler.tls_control_required = Handler.tls_data_required = True
 Handler.authorizer = DummyAuthorizer()
 Handler.authorizer.add_user(user, password, root, perm=perm)
 logging.basicConfig(level=logging.WARNING)
-server = FTPServer(("127.0.0.1", 0), Handler)
+server = FTPServer(("127.0.0.1", port), Handler)
 os.write(1, b"port %d\n" % server.address[1])  # in one piece: the test reads it once
 server.serve_forever(timeout=0.2, handle_exit=False)

@@ -94,6 +94,8 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     menuAction(batchNew, form_.l, "l", &Form1::l_Click);
     // The FTP window comes with its own change.
     menuAction(batchNew, form_.ftpa, "ftpa", &Form1::ftpa_Click);
+    menuAction(batch, form_.up, "up", &Form1::up_Click)->setShortcut(QKeySequence("Ctrl+U"));
+    menuAction(batch, form_.sc, "sc", &Form1::sc_Click);
     helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
     helpMenu_->setObjectName("h");
     menuAction(helpMenu_, form_.su, "su", &Form1::su_Click)->setShortcut(QKeySequence("F1"));

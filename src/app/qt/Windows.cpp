@@ -112,11 +112,13 @@ void nameProgram()
 }
 
 App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
-         std::string ftpTempPath, FtpClient* ftp)
-    : shell_(shell), version_(version), platform_{dialogs, files, shell, *this, settings},
+         std::string ftpTempPath, FtpClient* ftp, SecretStore& secrets)
+    : shell_(shell), version_(version), platform_{dialogs, files, shell, *this, settings, secrets},
       ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version), ftpClient_(ftp)
 {
     initResources();
+    if (ftpClient_)
+        ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpClient_, ftpBusy_);
     form_.Form_Load();
     window_ = std::make_unique<MainWindow>(form_);
     window_->keepPlaceIn(&settings);
@@ -205,7 +207,7 @@ void App::showFtp()
         return;
     }
     if (!ftp_) {
-        ftp_ = new FtpWindow(platform_, form_, *ftpClient_, ftpBusy_, ftpTempPath_, window_.get());
+        ftp_ = new FtpWindow(platform_, form_, *ftpPages_, ftpTempPath_, window_.get());
         ftp_->setAttribute(Qt::WA_DeleteOnClose);
         ftp_->state().ShowSetup = [this] { showSetup(&ftpHosts_); };
         ftpHosts_.window = ftp_;

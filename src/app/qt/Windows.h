@@ -42,8 +42,9 @@ class App final : public QObject, public Host {
 public:
     // ftpTempPath: the temp path boxes' first text, a folder that exists, ending in "/".
     // ftp: the FTP component the FTP window works through; none: that window cannot open.
+    // secrets: the desktop keyring the passwords go to; without one, the settings store.
     App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
-        std::string ftpTempPath, FtpClient* ftp = nullptr);
+        std::string ftpTempPath, FtpClient* ftp = nullptr, SecretStore& secrets = noSecrets());
     ~App() override;
 
     Form1& form() { return form_; }
@@ -54,6 +55,8 @@ public:
     BatchWindow* batchWindow() const { return batch_; }
     FtpWindow* ftpWindow() const { return ftp_; }
     QtBusy& ftpBusy() { return ftpBusy_; }
+    // The pages the FTP window downloaded; none without an FTP component.
+    RoundTrip* ftpPages() const { return ftpPages_.get(); }
     const std::string& ftpTempPath() const { return ftpTempPath_; }
 
     // Opens the "Ftp Setup" window beside the others; ftp: the FTP window whose host list
@@ -87,6 +90,7 @@ private:
     QPointer<BatchWindow> batch_;
     FtpClient* ftpClient_;
     QtBusy ftpBusy_;
+    std::unique_ptr<RoundTrip> ftpPages_; // outlives the FTP window: the main window uploads too
     QPointer<FtpWindow> ftp_;
     // What the "Ftp Setup" window refills: the FTP window while it is open. It may close
     // before the setup window does.

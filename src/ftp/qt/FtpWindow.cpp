@@ -46,6 +46,8 @@ QListWidget* list(const char* name, const Label& label, const char* role, QWidge
     l->setAccessibleDescription(role);
     l->setSelectionMode(QAbstractItemView::SingleSelection);
     l->setMinimumSize(190, 220);
+    // Qt's wider default would push the window past an 800 pixel wide screen.
+    l->setMaximumWidth(240);
     return l;
 }
 
@@ -88,8 +90,8 @@ void fill(QListWidget* view, const ListBox& box)
 
 } // namespace
 
-FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& busy, std::string tempPath, QWidget* main)
-    : QWidget(main, Qt::Window), ftp_(platform, form, client, busy, std::move(tempPath)), main_(main)
+FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::string tempPath, QWidget* main)
+    : QWidget(main, Qt::Window), ftp_(platform, form, trip, std::move(tempPath)), main_(main)
 {
     setObjectName("ftp");
     announceAs(this, QAccessible::Window);
@@ -181,11 +183,17 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& bu
     command5_ = button(ftp_.Command5, "Command5");
     command7_ = button(ftp_.Command7, "Command7");
     command8_ = button(ftp_.Command8, "Command8");
+    command9_ = button(ftp_.Command9, "Command9");
+    command10_ = button(ftp_.Command10, "Command10");
+    command9_->setAccessibleDescription("Sends the downloaded pages you changed back to their folders on the server");
+    command10_->setAccessibleDescription("Lists the image tags you changed in the downloaded pages");
     command1_->setDefault(true);
     connect(command1_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command1_Click(); }); });
     connect(command6_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command6_Click(); }); });
     connect(command5_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command5_Click(); }); });
     connect(command8_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command8_Click(); }); });
+    connect(command9_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command9_Click(); }); });
+    connect(command10_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command10_Click(); }); });
     connect(command7_, &QPushButton::clicked, this, [this] { startBatching(); });
     auto* connection = new QVBoxLayout;
     connection->addWidget(command1_);
@@ -222,6 +230,8 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& bu
     }
 
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(command9_);
+    bottom->addWidget(command10_);
     bottom->addStretch(1);
     bottom->addWidget(command7_);
     bottom->addWidget(command8_);
@@ -330,7 +340,8 @@ void FtpWindow::refresh()
     text7_->setVisible(ftp_.Text7.Visible);
     const std::pair<QPushButton*, const Button*> buttons[] = {{command1_, &ftp_.Command1}, {command5_, &ftp_.Command5},
                                                               {command6_, &ftp_.Command6}, {command7_, &ftp_.Command7},
-                                                              {command8_, &ftp_.Command8}};
+                                                              {command8_, &ftp_.Command8}, {command9_, &ftp_.Command9},
+                                                              {command10_, &ftp_.Command10}};
     for (auto [view, state] : buttons) {
         view->setEnabled(state->Enabled);
         view->setVisible(state->Visible);

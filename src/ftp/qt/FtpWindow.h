@@ -18,7 +18,7 @@ class FtpWindow : public QWidget, public StateView, public FtpHostList {
     Q_OBJECT
 public:
     // main: the main window, which "Start Batching" fills and whose boxes then speak.
-    FtpWindow(Platform platform, Form1& form, FtpClient& client, Busy& busy, std::string tempPath, QWidget* main);
+    FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::string tempPath, QWidget* main);
 
     ftp& state() { return ftp_; }
     void refresh() override;
@@ -44,7 +44,7 @@ private:
     QListWidget *list1_ = nullptr, *list2_ = nullptr, *list3_ = nullptr;
     QLabel *text5_ = nullptr, *text6_ = nullptr, *text7_ = nullptr;
     QPushButton *command1_ = nullptr, *command5_ = nullptr, *command6_ = nullptr, *command7_ = nullptr,
-                *command8_ = nullptr;
+                *command8_ = nullptr, *command9_ = nullptr, *command10_ = nullptr;
 };
 
 } // namespace bw

@@ -8,12 +8,19 @@
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <optional>
+#include <random>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 #include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
 
 #include "ftp/Listing.h"
 #include "platform/curl/CurlLoop.h"
@@ -28,10 +35,23 @@ struct CurlFtpClient::Handle {
     const FtpClient::Lines* lines = nullptr;
     std::string pending; // listing text not yet ended by a line end
     bool listing = false; // a listing's bytes are being taken, as they came
+    bool bodyListing = false; // SFTP: the listing comes as the body, not through the debug callback
+    bool probing = false, probed = false; // SFTP stat: the first byte of the body ends the transfer
     int fd = -1;
     int writeErrno = 0;
+    int readFd = -1; // the page an upload sends
+    int readErrno = 0;
+    bool uploading = false;
     const FtpClient::Progress* progress = nullptr;
     bool cancelled = false;
+    // The server's certificate or host key, checked while connecting.
+    ConnectOptions options;
+    std::string host;      // the name the certificate must be made out to
+    std::string hostPort;  // "name:port", as the accepted certificates keep it
+    std::string trustFile; // the accepted certificates; "" keeps none
+    enum class Key { fine, unknown, changed } key = Key::fine;
+    std::string fingerprint, oldFingerprint, keyWhy;
+    bool keepKey = false; // accepted always: written to trustFile after the handshake
     std::exception_ptr thrown; // from a caller's callback; carried across libcurl
 
     Handle() : easy(curl_easy_init()), multi(curl_multi_init()) {}
@@ -63,9 +83,14 @@ bool hostChar(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
 }
 
-// "name", "name:port", "[v6]:port", "ftp://name/" -> "ftp://name:port"; nullopt when
+struct Address {
+    std::string name; // "[v6]" keeps its brackets
+    long port = 0;    // 0: none given
+};
+
+// "name", "name:port", "[v6]:port", "ftp://name/" -> name and port; nullopt when
 // something else would slip into the address.
-std::optional<std::string> serverUrl(std::string host)
+std::optional<Address> serverAddress(std::string host)
 {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!host.empty() && blank(host.back()))
@@ -74,8 +99,11 @@ std::optional<std::string> serverUrl(std::string host)
     while (lead < host.size() && blank(host[lead]))
         ++lead;
     host.erase(0, lead);
-    if (host.size() > 6 && (host.compare(0, 6, "ftp://") == 0 || host.compare(0, 6, "FTP://") == 0))
-        host.erase(0, 6);
+    for (const char* scheme : {"ftp://", "ftps://", "sftp://"}) {
+        const std::size_t n = std::strlen(scheme);
+        if (host.size() > n && strncasecmp(host.c_str(), scheme, n) == 0)
+            host.erase(0, n);
+    }
     while (!host.empty() && host.back() == '/')
         host.pop_back();
 
@@ -114,9 +142,9 @@ std::optional<std::string> serverUrl(std::string host)
         long n = std::stol(port);
         if (n < 1 || n > 65535)
             return std::nullopt;
-        return "ftp://" + name + ":" + std::to_string(n);
+        return Address{name, n};
     }
-    return "ftp://" + name;
+    return Address{name, 0};
 }
 
 // Listing text goes out in whole lines, each ended by CR LF whatever the server used.
@@ -128,6 +156,16 @@ void deliverLines(CurlFtpClient::Handle& h, std::string_view text)
         if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
             out.push_back('\r');
         out.push_back(text[i]);
+    }
+    if (h.bodyListing) { // sftp-server lists "." and ".." too, which FTP servers leave out
+        std::string kept;
+        for (std::size_t at = 0, end; at < out.size(); at = end) {
+            end = std::min(out.find('\n', at), out.size() - 1) + 1;
+            const std::string name = listingName(std::string_view(out).substr(at, end - at - 2));
+            if (name != "." && name != "..")
+                kept.append(out, at, end - at);
+        }
+        out.swap(kept);
     }
     (*h.lines)(out);
 }
@@ -168,15 +206,37 @@ void takeListing(CurlFtpClient::Handle& h, const char* data, size_t n)
 int listDebug(CURL*, curl_infotype type, char* data, size_t n, void* user)
 {
     auto& h = *static_cast<CurlFtpClient::Handle*>(user);
-    if (type == CURLINFO_DATA_IN && h.listing && !h.thrown)
+    if (type == CURLINFO_DATA_IN && h.listing && !h.bodyListing && !h.thrown)
         takeListing(h, data, n);
     return 0;
 }
 
-size_t listWrite(char*, size_t size, size_t count, void* user)
+size_t listWrite(char* data, size_t size, size_t count, void* user)
 {
     auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    if (h.probing) {
+        h.probed = true;
+        return 0;
+    }
+    if (h.listing && h.bodyListing && !h.thrown)
+        takeListing(h, data, size * count);
     return h.thrown ? 0 : size * count;
+}
+
+size_t ignoreHeader(char*, size_t size, size_t count, void*) { return size * count; }
+
+size_t fileRead(char* data, size_t size, size_t count, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    for (;;) {
+        ssize_t r = ::read(h.readFd, data, size * count);
+        if (r >= 0)
+            return static_cast<size_t>(r);
+        if (errno != EINTR) {
+            h.readErrno = errno;
+            return CURL_READFUNC_ABORT;
+        }
+    }
 }
 
 size_t fileWrite(char* data, size_t size, size_t count, void* user)
@@ -196,13 +256,14 @@ size_t fileWrite(char* data, size_t size, size_t count, void* user)
     return n;
 }
 
-int progressCall(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+int progressCall(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow)
 {
     auto& h = *static_cast<CurlFtpClient::Handle*>(user);
     if (!h.progress || !*h.progress)
         return 0;
+    const curl_off_t now = h.uploading ? ulnow : dlnow, total = h.uploading ? ultotal : dltotal;
     try {
-        if (!(*h.progress)(static_cast<std::uint64_t>(dlnow), static_cast<std::uint64_t>(dltotal))) {
+        if (!(*h.progress)(static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(total))) {
             h.cancelled = true;
             return 1;
         }
@@ -226,6 +287,13 @@ std::string plainWords(CURLcode code)
     case CURLE_GOT_NOTHING: return "The server's answer made no sense.";
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR: return "The connection to the server was lost.";
+    case CURLE_USE_SSL_FAILED:
+        return "The server does not offer FTP with TLS, so nothing was sent to it, not even the user name. "
+               "Choose plain FTP for this host only if the password may cross the network readable.";
+    case CURLE_SSL_CONNECT_ERROR: return "The secure (TLS) connection could not be set up.";
+    case CURLE_PEER_FAILED_VERIFICATION: return "The server's certificate or host key was refused.";
+    case CURLE_UPLOAD_FAILED: return "The server refused to store the file.";
+    case CURLE_SSH: return "The SSH connection failed.";
     default: return std::string(curl_easy_strerror(code)) + ".";
     }
 }
@@ -253,6 +321,170 @@ std::vector<std::string> splitPath(const std::string& path)
         pos = slash + 1;
     }
     return out;
+}
+
+// "SHA256:" and the digest in base64 without its padding, as OpenSSH writes fingerprints.
+std::string fingerprintOf(const unsigned char* digest, unsigned int size)
+{
+    std::string out(4 * ((size + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), digest, static_cast<int>(size));
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    while (!out.empty() && out.back() == '=')
+        out.pop_back();
+    return "SHA256:" + out;
+}
+
+std::string sshFingerprint(const curl_khkey* key)
+{
+    if (!key || !key->key)
+        return {};
+    std::string blob(key->key, key->len);
+    if (key->len == 0) { // base64, as known_hosts holds it
+        const std::string text(key->key);
+        blob.assign(text.size(), '\0');
+        const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(blob.data()),
+                                      reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+        if (n < 0)
+            return {};
+        const std::size_t pad = text.size() - text.find_last_not_of('=') - 1;
+        blob.resize(static_cast<std::size_t>(n) - std::min<std::size_t>(pad, static_cast<std::size_t>(n)));
+    }
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!EVP_Digest(blob.data(), blob.size(), md, &size, EVP_sha256(), nullptr))
+        return {};
+    return fingerprintOf(md, size);
+}
+
+// The accepted certificates: a line "host:port SHA256:..." each.
+std::map<std::string, std::string> readTrusted(const std::string& file)
+{
+    std::map<std::string, std::string> out;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string hostPort, fingerprint;
+        if (line.empty() || line[0] == '#' || !(words >> hostPort >> fingerprint))
+            continue;
+        out[hostPort] = fingerprint;
+    }
+    return out;
+}
+
+// Written whole beside the old file and renamed over it: a crash never leaves half a list.
+bool writeTrusted(const std::string& file, const std::map<std::string, std::string>& trusted)
+{
+    std::string text = "# Server certificates accepted by BRINDLEWORK: host:port and the SHA-256 fingerprint.\n";
+    for (const auto& [hostPort, fingerprint] : trusted)
+        text += hostPort + " " + fingerprint + "\n";
+    std::string temp = file + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0600);
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok && ::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+std::string certificateFault(int error)
+{
+    switch (error) {
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return "is signed by itself, not by an authority this computer knows";
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY: return "is signed by an authority this computer does not know";
+    case X509_V_ERR_CERT_HAS_EXPIRED: return "has expired";
+    case X509_V_ERR_CERT_NOT_YET_VALID: return "is not valid yet";
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: return "is made out to another host name";
+    default: return std::string("could not be checked (") + X509_verify_cert_error_string(error) + ")";
+    }
+}
+
+// Decides on the server's certificate before any command goes over the connection: a
+// certificate accepted before must still be that one; else the system's authorities
+// must vouch for it and its host name, or the user must have accepted it just now.
+int checkCertificate(X509_STORE_CTX* store, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    X509* leaf = X509_STORE_CTX_get0_cert(store);
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!leaf || !X509_digest(leaf, EVP_sha256(), md, &size))
+        return 0;
+    h.fingerprint = fingerprintOf(md, size);
+    X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(store);
+    if (X509_VERIFY_PARAM_set1_ip_asc(param, h.host.c_str()) != 1)
+        X509_VERIFY_PARAM_set1_host(param, h.host.c_str(), 0);
+    const bool vouched = X509_verify_cert(store) == 1;
+    const int error = X509_STORE_CTX_get_error(store);
+    const auto trusted = h.trustFile.empty() ? std::map<std::string, std::string>() : readTrusted(h.trustFile);
+    const auto known = trusted.find(h.hostPort);
+    if (known != trusted.end() && known->second != h.fingerprint) {
+        h.key = CurlFtpClient::Handle::Key::changed;
+        h.oldFingerprint = known->second;
+        return 0;
+    }
+    if (known == trusted.end() && !vouched) {
+        if (h.options.acceptedKey != h.fingerprint) {
+            h.key = CurlFtpClient::Handle::Key::unknown;
+            h.keyWhy = certificateFault(error);
+            return 0;
+        }
+        h.keepKey = h.options.acceptAlways && !h.trustFile.empty();
+    }
+    X509_STORE_CTX_set_error(store, X509_V_OK);
+    return 1;
+}
+
+CURLcode setUpTls(CURL*, void* context, void* user)
+{
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    SSL_CTX_set_default_verify_paths(ctx);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(ctx, &checkCertificate, user);
+    return CURLE_OK;
+}
+
+int checkHostKey(CURL*, const curl_khkey* known, const curl_khkey* found, curl_khmatch match, void* user)
+{
+    auto& h = *static_cast<CurlFtpClient::Handle*>(user);
+    h.fingerprint = sshFingerprint(found);
+    if (match == CURLKHMATCH_OK)
+        return CURLKHSTAT_FINE;
+    if (match == CURLKHMATCH_MISMATCH) {
+        h.key = CurlFtpClient::Handle::Key::changed;
+        h.oldFingerprint = sshFingerprint(known);
+        return CURLKHSTAT_REJECT;
+    }
+    if (h.fingerprint.empty() || h.options.acceptedKey != h.fingerprint) {
+        h.key = CurlFtpClient::Handle::Key::unknown;
+        return CURLKHSTAT_REJECT;
+    }
+    return h.options.acceptAlways && !h.trustFile.empty() ? CURLKHSTAT_FINE_ADD_TO_FILE : CURLKHSTAT_FINE;
+}
+
+std::string randomTag()
+{
+    std::random_device rd;
+    std::uniform_int_distribution<int> hex(0, 15);
+    std::string out;
+    for (int i = 0; i < 10; ++i)
+        out += "0123456789abcdef"[hex(rd)];
+    return out;
+}
+
+// A path inside an SFTP command, which takes "..." with \" and \\.
+std::string quoted(const std::string& path)
+{
+    std::string out = "\"";
+    for (char c : path)
+        out += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    return out + "\"";
 }
 
 constexpr const char* kPart = ".part-";
@@ -300,6 +532,12 @@ std::string CurlFtpClient::currentDir() const
 
 std::string CurlFtpClient::folderUrl() const
 {
+    if (sftp()) { // SFTP paths start at the root; "~" is the login folder
+        std::string url = base_ + (absolute_ ? "/" : "/~/");
+        for (const auto& part : path_)
+            url += escaped(handle_->easy, part) + "/";
+        return url;
+    }
     // "%2F" makes curl start from the server's root instead of the login folder.
     std::string url = base_ + (absolute_ ? "/%2F" : "/");
     for (std::size_t i = 0; i < path_.size(); ++i)
@@ -317,14 +555,36 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
         if (hasControlCharacter(*text))
             return fail(ftp_error::badName, std::string("The ") + what +
                                                 " holds a line break or another control character; nothing was sent.");
-    auto url = serverUrl(host);
-    if (!url)
+    auto address = serverAddress(host);
+    if (!address)
         return fail(ftp_error::badName, "\"" + host + "\" is not a host name (write it as name or name:port).");
+    const ConnectOptions& o = options_;
+    for (const std::string* text : {&o.keyFile, &o.trustFolder, &o.acceptedKey})
+        if (hasControlCharacter(*text))
+            return fail(ftp_error::badName, "A connection setting holds a control character; nothing was sent.");
+    const bool secure = o.protocol == Protocol::ftps, ssh = o.protocol == Protocol::sftp;
+    const long port = address->port ? address->port : o.port > 0 && o.port <= 65535 ? o.port : ssh ? 22 : 21;
     if (!globalInit())
         return fail(CURLE_FAILED_INIT, "The network library could not start.");
     auto h = std::make_unique<Handle>();
     if (!h->easy || !h->multi)
         return fail(CURLE_FAILED_INIT, "The network library could not start.");
+    h->options = o;
+    h->host = address->name.front() == '[' ? address->name.substr(1, address->name.size() - 2) : address->name;
+    h->hostPort = address->name + ":" + std::to_string(port);
+    std::error_code ec;
+    if (!o.trustFolder.empty() && !std::filesystem::is_directory(o.trustFolder, ec)) {
+        std::filesystem::create_directories(o.trustFolder, ec);
+        std::filesystem::permissions(o.trustFolder, std::filesystem::perms::owner_all, ec);
+    }
+    if (!o.trustFolder.empty())
+        h->trustFile = (std::filesystem::path(o.trustFolder) / (ssh ? "known_hosts" : "accepted_certificates")).string();
+    // With no trust folder an SSH key is still checked, against nothing: every key is new.
+    const std::string knownHosts = h->trustFile.empty() ? "/dev/null" : h->trustFile;
+    std::string publicKey;
+    if (!o.keyFile.empty() && std::filesystem::is_regular_file(o.keyFile + ".pub", ec))
+        publicKey = o.keyFile + ".pub"; // else libssh2 derives it from the private key
+    h->bodyListing = ssh;
 
     CURL* e = h->easy;
     CURLcode rc = CURLE_OK;
@@ -334,7 +594,7 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     };
     set(CURLOPT_ERRORBUFFER, h->error);
     set(CURLOPT_NOSIGNAL, 1L);
-    set(CURLOPT_PROTOCOLS_STR, "ftp");
+    set(CURLOPT_PROTOCOLS_STR, ssh ? "sftp" : "ftp");
     set(CURLOPT_MAXCONNECTS, 1L);
     set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
     set(CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(timeouts_.answer));
@@ -350,6 +610,9 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_NOPROGRESS, 0L);
     set(CURLOPT_WRITEDATA, static_cast<void*>(h.get()));
     set(CURLOPT_WRITEFUNCTION, &listWrite);
+    set(CURLOPT_HEADERFUNCTION, &ignoreHeader);
+    set(CURLOPT_READFUNCTION, &fileRead);
+    set(CURLOPT_READDATA, static_cast<void*>(h.get()));
     set(CURLOPT_DEBUGFUNCTION, &listDebug);
     set(CURLOPT_DEBUGDATA, static_cast<void*>(h.get()));
     set(CURLOPT_VERBOSE, 1L);
@@ -357,15 +620,47 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
         set(CURLOPT_USERNAME, user.c_str());
         set(CURLOPT_PASSWORD, password.c_str());
     }
+    if (secure) {
+        // The whole session in TLS, or none of it: never a plain login after a refused AUTH.
+        set(CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        set(CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+        // vsftpd, by default, takes a data connection only in the control connection's TLS
+        // session, and libcurl does not always resume that one with TLS 1.3's tickets.
+        set(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+        // The certificate is checked in checkCertificate, which also knows the accepted ones.
+        set(CURLOPT_SSL_VERIFYPEER, 0L);
+        set(CURLOPT_SSL_VERIFYHOST, 0L);
+        set(CURLOPT_SSL_CTX_FUNCTION, &setUpTls);
+        set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(h.get()));
+    }
+    if (ssh) {
+        set(CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY | CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_AGENT |
+                                                      CURLSSH_AUTH_KEYBOARD));
+        set(CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
+        set(CURLOPT_SSH_KEYFUNCTION, &checkHostKey);
+        set(CURLOPT_SSH_KEYDATA, static_cast<void*>(h.get()));
+        if (!o.keyFile.empty()) {
+            set(CURLOPT_SSH_PRIVATE_KEYFILE, o.keyFile.c_str());
+            set(CURLOPT_SSH_PUBLIC_KEYFILE, publicKey.c_str());
+            set(CURLOPT_KEYPASSWD, password.c_str());
+        }
+    }
     set(CURLOPT_NOBODY, 1L);
     if (rc != CURLE_OK)
         return fail(rc, plainWords(rc));
 
     handle_ = std::move(h);
-    base_ = *url;
+    base_ = std::string(ssh ? "sftp" : "ftp") + "://" + address->name + ":" + std::to_string(port);
     absolute_ = false;
     path_.clear();
-    FtpResult result = perform(base_ + "/");
+    login_.clear();
+    FtpResult result = perform(base_ + (ssh ? "/~/" : "/"));
+    if (handle_->keepKey) {
+        auto trusted = readTrusted(handle_->trustFile);
+        trusted[handle_->hostPort] = handle_->fingerprint;
+        if (!writeTrusted(handle_->trustFile, trusted) && result.ok)
+            result.error = "The certificate was accepted for now, but could not be kept in " + handle_->trustFile + ".";
+    }
     if (!result.ok) {
         handle_.reset();
         return result;
@@ -374,11 +669,20 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     char* entry = nullptr;
     if (curl_easy_getinfo(handle_->easy, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry && entry[0] == '/') {
         absolute_ = true;
-        path_ = splitPath(entry);
+        path_ = login_ = splitPath(entry);
     }
     connected_ = true;
     return result;
 }
+
+namespace {
+// The host as the trust file names it: known_hosts writes "[name]:port" but for port 22.
+std::string knownName(const CurlFtpClient::Handle& h, bool ssh)
+{
+    const std::string port = h.hostPort.substr(h.hostPort.rfind(':') + 1);
+    return !ssh ? h.hostPort : port == "22" ? h.host : "[" + h.host + "]:" + port;
+}
+} // namespace
 
 FtpResult CurlFtpClient::perform(const std::string& url)
 {
@@ -386,7 +690,10 @@ FtpResult CurlFtpClient::perform(const std::string& url)
     h.error[0] = '\0';
     h.cancelled = false;
     h.writeErrno = 0;
+    h.readErrno = 0;
     h.thrown = nullptr;
+    h.probed = false;
+    h.key = Handle::Key::fine;
     h.progress = &progress_;
     CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str());
     if (rc == CURLE_OK)
@@ -399,6 +706,28 @@ FtpResult CurlFtpClient::perform(const std::string& url)
         return fail(ftp_error::cancelled, "The action was cancelled.");
     if (h.writeErrno)
         return fail(ftp_error::localFile, std::string("The downloaded file could not be written: ") + std::strerror(h.writeErrno) + ".");
+    if (h.readErrno)
+        return fail(ftp_error::localFile, std::string("The page could not be read: ") + std::strerror(h.readErrno) + ".");
+    const bool ssh = sftp();
+    const std::string what = ssh ? "host key" : "certificate";
+    if (h.key == Handle::Key::unknown)
+        return {false, ftp_error::unknownKey,
+                (ssh ? "This computer has not met the server's host key before"
+                     : "The server's certificate " + h.keyWhy) +
+                    ". Its fingerprint is " + h.fingerprint +
+                    ". Nothing was sent to the server. Accept it only if the server's owner confirms that fingerprint.",
+                h.fingerprint};
+    if (h.key == Handle::Key::changed)
+        return {false, ftp_error::changedKey,
+                "Warning: the server's " + what + " has changed since it was accepted. It was " + h.oldFingerprint +
+                    ", now it is " + h.fingerprint +
+                    ". Someone may be listening in between, so the connection was refused and nothing was sent. "
+                    "If the server really got a new " + what + ", remove the line for " +
+                    knownName(h, ssh) + " from " +
+                    (h.trustFile.empty() ? std::string("the trust folder") : h.trustFile) + " and connect again.",
+                h.fingerprint};
+    if (ssh && rc == CURLE_LOGIN_DENIED)
+        return fail(rc, "The server refused the login: the user name, the password or the key.");
     if (rc == CURLE_OPERATION_TIMEDOUT && std::strncmp(h.error, "Operation too slow", 18) == 0)
         return fail(rc, "The transfer stalled (less than " + std::to_string(timeouts_.slowest) + " bytes a second for " +
                             std::to_string(wholeSeconds(timeouts_.stalled)) + " seconds) and was stopped.");
@@ -420,6 +749,7 @@ FtpResult CurlFtpClient::list(const Lines& received)
         return fail(rc, plainWords(rc));
     Lines ignore = [](std::string_view) {};
     h.lines = received ? &received : &ignore;
+    h.probing = false;
     h.pending.clear();
     h.listing = true;
     FtpResult result;
@@ -457,20 +787,24 @@ FtpResult CurlFtpClient::changeDir(const std::string& name)
         return fail(ftp_error::badName, "\"" + name + "\" is not a folder name this program can use.");
     std::vector<std::string> folder = path_;
     folder.push_back(name);
-    return enter(std::move(folder));
+    return enter(std::move(folder), absolute_);
 }
 
-FtpResult CurlFtpClient::enter(std::vector<std::string> folder)
+FtpResult CurlFtpClient::enter(std::vector<std::string> folder, bool absolute)
 {
     // The server is asked for the folder before it becomes current: a failed change stays put.
     std::vector<std::string> old = std::exchange(path_, std::move(folder));
-    if (curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, 1L) != CURLE_OK) {
+    const bool wasAbsolute = std::exchange(absolute_, absolute);
+    // SFTP does nothing for a transfer without body: the folder is listed, unread.
+    FtpResult result;
+    if (curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, sftp() ? 0L : 1L) != CURLE_OK)
+        result = fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
+    else
+        result = perform(folderUrl());
+    if (!result.ok) {
         path_ = std::move(old);
-        return fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
+        absolute_ = wasAbsolute;
     }
-    FtpResult result = perform(folderUrl());
-    if (!result.ok)
-        path_ = std::move(old);
     return result;
 }
 
@@ -485,7 +819,7 @@ FtpResult CurlFtpClient::parentDir()
         folder.push_back(".."); // above the login folder, which has no known name
     else
         return {true, 0, {}}; // the root has no parent
-    return enter(std::move(folder));
+    return enter(std::move(folder), absolute_);
 }
 
 FtpResult CurlFtpClient::download(const std::string& remoteName, const std::string& localPath)
@@ -555,11 +889,225 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
     return result;
 }
 
-// Until the secure protocols and uploads are in: said plainly, never pretended.
-FtpResult CurlFtpClient::stat(const std::string&, RemoteStamp&) { return fail(CURLE_UNSUPPORTED_PROTOCOL, "Not built yet."); }
-FtpResult CurlFtpClient::upload(const std::string&, const std::string&, bool) { return fail(CURLE_UNSUPPORTED_PROTOCOL, "Not built yet."); }
-FtpResult CurlFtpClient::goTo(const std::string&) { return fail(CURLE_UNSUPPORTED_PROTOCOL, "Not built yet."); }
+FtpResult CurlFtpClient::stat(const std::string& remoteName, RemoteStamp& stamp)
+{
+    stamp = {};
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    if (!isSafeName(remoteName))
+        return fail(ftp_error::badName, "\"" + remoteName + "\" is not a file name this program can use.");
+    Handle& h = *handle_;
+    // FTP asks SIZE and MDTM without fetching; SFTP tells both as the file opens, and the
+    // first byte ends the transfer.
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, sftp() ? 0L : 1L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_FILETIME, 1L);
+    if (rc != CURLE_OK)
+        return fail(rc, plainWords(rc));
+    h.probing = sftp();
+    FtpResult result = perform(folderUrl() + escaped(h.easy, remoteName));
+    h.probing = false;
+    curl_easy_setopt(h.easy, CURLOPT_FILETIME, 0L);
+    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
+        result = {true, 0, {}};
+    if (!result.ok)
+        return result;
+    curl_off_t size = -1, time = -1;
+    curl_easy_getinfo(h.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+    curl_easy_getinfo(h.easy, CURLINFO_FILETIME_T, &time);
+    stamp.hasSize = size >= 0;
+    stamp.size = stamp.hasSize ? static_cast<std::uint64_t>(size) : 0;
+    stamp.hasTime = time >= 0;
+    stamp.time = stamp.hasTime ? static_cast<std::int64_t>(time) : 0;
+    return result;
+}
+
+std::string CurlFtpClient::remotePath(const std::string& name) const
+{
+    if (!sftp())
+        return name; // FTP commands run in the folder itself
+    std::string out = absolute_ ? "/" : "/~/";
+    for (const auto& part : path_)
+        out += part + "/";
+    return out + name;
+}
+
+// Commands to the server after the current folder became current on it; a command
+// starting with "*" may fail.
+FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
+{
+    Handle& h = *handle_;
+    curl_slist* list = nullptr;
+    for (const auto& c : commands) {
+        curl_slist* more = curl_slist_append(list, c.c_str());
+        if (!more) {
+            curl_slist_free_all(list);
+            throw std::bad_alloc();
+        }
+        list = more;
+    }
+    // SFTP does nothing for a transfer without body: the folder is listed, unread.
+    const CURLoption when = sftp() ? CURLOPT_QUOTE : CURLOPT_POSTQUOTE;
+    CURLcode rc = curl_easy_setopt(h.easy, when, list);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, sftp() ? 0L : 1L);
+    FtpResult result = rc == CURLE_OK ? FtpResult() : fail(rc, plainWords(rc));
+    try {
+        if (rc == CURLE_OK)
+            result = perform(folderUrl());
+    } catch (...) {
+        curl_easy_setopt(h.easy, when, nullptr);
+        curl_slist_free_all(list);
+        throw;
+    }
+    curl_easy_setopt(h.easy, when, nullptr);
+    curl_slist_free_all(list);
+    return result;
+}
+
+FtpResult CurlFtpClient::rename(const std::string& from, const std::string& to)
+{
+    FtpResult r = sftp() ? command({"rename " + quoted(remotePath(from)) + " " + quoted(remotePath(to))})
+                         : command({"RNFR " + from, "RNTO " + to});
+    if (r.number == CURLE_QUOTE_ERROR)
+        r.error = "The server refused to rename \"" + from + "\" to \"" + to + "\".";
+    return r;
+}
+
+void CurlFtpClient::remove(const std::string& name)
+{
+    command({sftp() ? "*rm " + quoted(remotePath(name)) : "*DELE " + name});
+}
+
+FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& remoteName)
+{
+    Handle& h = *handle_;
+    const int fd = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const std::string why = fd < 0 ? std::strerror(errno) : "it is not a file";
+        if (fd >= 0)
+            ::close(fd);
+        return fail(ftp_error::localFile, "\"" + localPath + "\" cannot be read: " + why + ".");
+    }
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 0L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_UPLOAD, 1L);
+    h.readFd = fd;
+    h.uploading = true;
+    auto done = [&] {
+        curl_easy_setopt(h.easy, CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(h.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+        h.readFd = -1;
+        h.uploading = false;
+        ::close(fd);
+    };
+    FtpResult result;
+    try {
+        result = rc == CURLE_OK ? perform(folderUrl() + escaped(h.easy, remoteName)) : fail(rc, plainWords(rc));
+    } catch (...) {
+        done();
+        throw;
+    }
+    done();
+    return result;
+}
+
+FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string& remoteName, bool keepBackup)
+{
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    if (!isSafeName(remoteName))
+        return fail(ftp_error::badName, "\"" + remoteName + "\" is not a file name this program can use.");
+    // The page goes up under a name of its own: until the rename, the old page stands whole.
+    const std::string temp = "." + remoteName + ".upload-" + randomTag(), backup = remoteName + ".bak";
+    FtpResult result = send(localPath, temp);
+    // Once the page is up, the renames run to their end: stopped half way, they would leave
+    // the old page under another name.
+    struct Quiet {
+        Progress& progress;
+        Progress kept;
+        ~Quiet() { progress = std::move(kept); }
+    } quiet{progress_, std::exchange(progress_, {})};
+    if (!result.ok) {
+        if (connected_)
+            remove(temp); // a dead server keeps it; it is hidden and named as ours
+        return result;
+    }
+    auto undo = [&](FtpResult r) {
+        remove(temp);
+        return r;
+    };
+    // Most servers rename onto the old page in one step; only the others, and a backup to
+    // keep, need to know whether there is one.
+    if (!keepBackup) {
+        result = rename(temp, remoteName);
+        if (result.ok)
+            return result;
+    }
+    RemoteStamp stamp;
+    const FtpResult old = stat(remoteName, stamp);
+    if (!old.ok && old.number != CURLE_REMOTE_FILE_NOT_FOUND)
+        return undo(old);
+    if (!old.ok) {
+        if (keepBackup)
+            result = rename(temp, remoteName);
+        return result.ok ? result : undo(result);
+    }
+    // Here the old page is moved aside first: to NAME.bak, which a kept backup may replace;
+    // when it is not kept, an existing NAME.bak is left alone and a hidden name is used.
+    std::string parked = backup;
+    FtpResult aside = rename(remoteName, parked);
+    if (!aside.ok && keepBackup) {
+        remove(backup);
+        aside = rename(remoteName, parked);
+    } else if (!aside.ok) {
+        parked = "." + remoteName + ".old-" + randomTag();
+        aside = rename(remoteName, parked);
+    }
+    if (!aside.ok)
+        return undo(aside);
+    result = rename(temp, remoteName);
+    if (!result.ok) {
+        FtpResult back = rename(parked, remoteName);
+        if (!back.ok)
+            result.error += " The old page is kept on the server as \"" + parked + "\".";
+        return undo(result);
+    }
+    if (!keepBackup)
+        remove(parked);
+    return result;
+}
+
+FtpResult CurlFtpClient::goTo(const std::string& dir)
+{
+    if (!connected_)
+        return fail(ftp_error::notConnected, "Not connected to a server.");
+    if (hasControlCharacter(dir))
+        return fail(ftp_error::badName, "\"" + dir + "\" is not a folder this program can use.");
+    // A folder from the login folder is found from the root where the server named it.
+    const bool fromRoot = !dir.empty() && dir.front() == '/';
+    const bool absolute = fromRoot || absolute_;
+    std::vector<std::string> folder = fromRoot ? std::vector<std::string>() : login_;
+    for (const auto& part : splitPath(dir)) {
+        if (part == ".")
+            continue;
+        if (part == ".." && !folder.empty() && folder.back() != "..")
+            folder.pop_back();
+        else if (part == ".." && !absolute)
+            folder.push_back(part);
+        else if (part != ".." && !isSafeName(part))
+            return fail(ftp_error::badName, "\"" + dir + "\" is not a folder this program can use.");
+        else if (part != "..")
+            folder.push_back(part);
+    }
+    return enter(std::move(folder), absolute);
+}
+
 void CurlFtpClient::setOptions(const ConnectOptions& options) { options_ = options; }
+
 
 FtpResult CurlFtpClient::disconnect()
 {

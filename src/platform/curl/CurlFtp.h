@@ -43,16 +43,23 @@ public:
 
 private:
     FtpResult perform(const std::string& url);
-    FtpResult enter(std::vector<std::string> folder);
+    FtpResult enter(std::vector<std::string> folder, bool absolute);
     FtpResult fail(int number, std::string text);
+    FtpResult command(const std::vector<std::string>& commands);
+    FtpResult rename(const std::string& from, const std::string& to);
+    void remove(const std::string& name);
+    FtpResult send(const std::string& localPath, const std::string& remoteName);
     std::string folderUrl() const;
+    std::string remotePath(const std::string& name) const;
+    bool sftp() const { return options_.protocol == Protocol::sftp; }
 
     FtpTimeouts timeouts_;
     ConnectOptions options_;
     std::unique_ptr<Handle> handle_;
     Progress progress_;
-    std::string base_;                 // "ftp://host:port"
+    std::string base_;                 // "ftp://host:port", "sftp://host:port"
     std::vector<std::string> path_;    // folders below the root (or the login folder)
+    std::vector<std::string> login_;   // the login folder, when the server told it
     bool absolute_ = false;            // path_ starts at "/" rather than the login folder
     bool connected_ = false;
 };

@@ -10,9 +10,11 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace bw {
 
@@ -226,6 +228,31 @@ int QtDialogs::choose(const std::string& text, const std::string& title, const s
     box.exec();
     const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
     return chosen == buttons.end() ? cancelChoice : static_cast<int>(chosen - buttons.begin());
+}
+
+void QtDialogs::showText(const std::string& text, const std::string& title)
+{
+    redrawViews();
+    QDialog box(dialogOwner());
+    box.setObjectName("TextView");
+    box.setWindowTitle(titleText(title));
+    auto* view = new QPlainTextEdit(fromBytes(text), &box);
+    view->setObjectName("Text");
+    view->setReadOnly(true);
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setAccessibleName(titleText(title));
+    auto* close = new QPushButton("Close", &box);
+    close->setObjectName("Close");
+    close->setDefault(true);
+    QObject::connect(close, &QPushButton::clicked, &box, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(view);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    const QRect room = (box.screen() ? box.screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    box.resize(std::min(760, room.width() * 9 / 10), std::min(480, room.height() * 8 / 10));
+    view->setFocus();
+    box.exec();
 }
 
 std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,

@@ -74,6 +74,7 @@ public:
                   Answer defaultAnswer = Answer::Yes) override;
     int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                int defaultChoice, int cancelChoice) override;
+    void showText(const std::string& text, const std::string& title) override;
     bool showOpen(FileDialog& dialog) override;
     bool showSave(FileDialog& dialog) override;
     std::vector<std::string> showOpenMany(FileDialog& dialog) override;

@@ -1,5 +1,9 @@
 #include "settings/qt/SetupWindow.h"
 
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -27,21 +31,28 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     setup_.Unload = [this] { close(); };
 
     auto* grid = new QGridLayout(this);
-    const Label* labels[] = {&setup_.Label1, &setup_.Label2, &setup_.Label3, &setup_.Label4};
-    TextBox* boxes[] = {&setup_.Text1, &setup_.Text2, &setup_.Text3, &setup_.Text4};
-    const char* roles[] = {"Caption of the host name box", "Caption of the user name box",
-                           "Caption of the password box", "Caption of the temp path box"};
-    for (int i = 0; i < 4; ++i) {
-        labels_[i] = new QLabel(QString::fromStdString(labels[i]->Caption), this);
-        labels_[i]->setObjectName(QString("Label%1").arg(i + 1));
-        labels_[i]->setAccessibleDescription(roles[i]);
+    auto caption = [this](const Label& label, const char* name, const char* role) {
+        auto* l = new QLabel(QString::fromStdString(label.Caption), this);
+        l->setObjectName(name);
+        l->setAccessibleDescription(role);
+        return l;
+    };
+    const Label* labels[] = {&setup_.Label1, &setup_.Label2, &setup_.Label3, &setup_.Label4, &setup_.Label6, &setup_.Label7};
+    TextBox* boxes[] = {&setup_.Text1, &setup_.Text2, &setup_.Text3, &setup_.Text4, &setup_.Text5, &setup_.Text6};
+    const char* labelNames[] = {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7"};
+    const char* roles[] = {"Caption of the host name box", "Caption of the user name box", "Caption of the password box",
+                           "Caption of the temp path box",  "Caption of the port box",      "Caption of the key file box"};
+    const int rows[] = {0, 1, 2, 3, 5, 6};
+    for (int i = 0; i < 6; ++i) {
+        QLabel* label = caption(*labels[i], labelNames[i], roles[i]);
         texts_[i] = new QLineEdit(this);
         texts_[i]->setObjectName(QString("Text%1").arg(i + 1));
-        texts_[i]->setAccessibleName(QString::fromStdString(labels[i]->Caption));
+        texts_[i]->setAccessibleName(label->text());
         texts_[i]->setMinimumWidth(260);
-        labels_[i]->setBuddy(texts_[i]);
-        grid->addWidget(labels_[i], i, 0);
-        grid->addWidget(texts_[i], i, 1);
+        label->setBuddy(texts_[i]);
+        grid->addWidget(label, rows[i], 0);
+        if (i < 5)
+            grid->addWidget(texts_[i], rows[i], 1);
         TextBox* box = boxes[i];
         connect(texts_[i], &QLineEdit::textEdited, this, [this, box](const QString& text) {
             if (!updating_)
@@ -49,6 +60,42 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
         });
     }
     texts_[2]->setEchoMode(QLineEdit::Password);
+    texts_[4]->setAccessibleDescription("Empty: the protocol's usual port, 21 or 22 for SFTP");
+    texts_[5]->setAccessibleDescription("SFTP only: a private key file; empty: the SSH agent or the password");
+
+    QLabel* label5 = caption(setup_.Label5, "Label5", "Caption of the protocol list");
+    combo1_ = new QComboBox(this);
+    combo1_->setObjectName("Combo1");
+    combo1_->setAccessibleName(label5->text());
+    for (const std::string& item : setup_.Combo1.items())
+        combo1_->addItem(QString::fromStdString(item));
+    label5->setBuddy(combo1_);
+    grid->addWidget(label5, 4, 0);
+    grid->addWidget(combo1_, 4, 1);
+    connect(combo1_, &QComboBox::activated, this,
+            [this](int index) { run([this, index] { setup_.Combo1.setListIndex(index); }); });
+
+    command3_ = new QPushButton(QString::fromStdString(setup_.Command3.Caption), this);
+    command3_->setObjectName("Command3");
+    command3_->setAccessibleDescription("Choose the key file");
+    connect(command3_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command3_Click(); }); });
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(texts_[5], 1);
+    keyRow->addWidget(command3_);
+    grid->addLayout(keyRow, 6, 1);
+
+    check1_ = new QCheckBox(QString::fromStdString(setup_.Check1.Caption), this);
+    check1_->setObjectName("Check1");
+    check1_->setAccessibleName(check1_->text());
+    grid->addWidget(check1_, 7, 1);
+    connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!updating_)
+            setup_.Check1.Value = on;
+    });
+
+    label8_ = new QLabel(this);
+    label8_->setObjectName("Label8");
+    grid->addWidget(label8_, 8, 0, 1, 2);
 
     list1_ = new QListWidget(this);
     list1_->setObjectName("List1");
@@ -58,7 +105,7 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setFixedHeight(120);
     list1_->installEventFilter(this);
-    grid->addWidget(list1_, 4, 0, 1, 2);
+    grid->addWidget(list1_, 9, 0, 1, 2);
     connect(list1_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { rowClicked(list1_->row(item)); });
 
     command1_ = new QPushButton(QString::fromStdString(setup_.Command1.Caption), this);
@@ -71,7 +118,7 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     buttons->addWidget(command1_);
     buttons->addStretch(1);
     buttons->addWidget(command2_);
-    grid->addLayout(buttons, 5, 0, 1, 2);
+    grid->addLayout(buttons, 10, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     setWindowTitle(QString::fromStdString(setup_.Caption));
@@ -107,10 +154,18 @@ bool SetupWindow::eventFilter(QObject* watched, QEvent* event)
 void SetupWindow::refresh()
 {
     updating_ = true;
-    const TextBox* boxes[] = {&setup_.Text1, &setup_.Text2, &setup_.Text3, &setup_.Text4};
-    for (int i = 0; i < 4; ++i)
+    const TextBox* boxes[] = {&setup_.Text1, &setup_.Text2, &setup_.Text3, &setup_.Text4, &setup_.Text5, &setup_.Text6};
+    for (int i = 0; i < 6; ++i) {
         if (toBytes(texts_[i]->text()) != boxes[i]->Text())
             texts_[i]->setText(fromBytes(boxes[i]->Text()));
+        texts_[i]->setEnabled(boxes[i]->Enabled);
+    }
+    combo1_->setCurrentIndex(setup_.Combo1.ListIndex());
+    // An empty port box shows the port it stands for.
+    texts_[4]->setPlaceholderText(QString::number(usualPort(static_cast<Protocol>(std::max(setup_.Combo1.ListIndex(), 0)))));
+    command3_->setEnabled(setup_.Command3.Enabled);
+    check1_->setChecked(setup_.Check1.Value);
+    label8_->setText(QString::fromStdString(setup_.Label8.Caption));
     const auto& items = setup_.List1.items();
     bool same = list1_->count() == static_cast<int>(items.size());
     for (int i = 0; same && i < list1_->count(); ++i)

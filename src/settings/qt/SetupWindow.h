@@ -5,6 +5,8 @@
 
 #include "settings/Setup.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -30,11 +32,14 @@ private:
 
     setup setup_;
     bool updating_ = false;
-    QLabel* labels_[4] = {};
-    QLineEdit* texts_[4] = {};
+    QLineEdit* texts_[6] = {};
+    QComboBox* combo1_ = nullptr;
+    QCheckBox* check1_ = nullptr;
+    QLabel* label8_ = nullptr;
     QListWidget* list1_ = nullptr;
     QPushButton* command1_ = nullptr;
     QPushButton* command2_ = nullptr;
+    QPushButton* command3_ = nullptr;
 };
 
 } // namespace bw

@@ -1,0 +1,85 @@
+#pragma once
+// The round trip: the pages the FTP window downloaded, each with the original kept beside it,
+// and the way back to the server folder it came from. Owned by the program, so that the
+// main window can still upload once the FTP window is closed.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Busy.h"
+#include "platform/Ftp.h"
+#include "platform/Platform.h"
+#include "settings/Profiles.h"
+
+namespace bw {
+
+// While it lives the user sees what runs and may stop it; the client's actions report to it.
+class Showing {
+public:
+    Showing(Busy& busy, FtpClient& client, const std::string& what);
+    ~Showing();
+    Showing(const Showing&) = delete;
+    Showing& operator=(const Showing&) = delete;
+
+private:
+    Busy& busy_;
+    FtpClient& client_;
+};
+
+// A page as it was downloaded.
+struct DownloadedPage {
+    std::string host;     // as connected to, "name" or "name:port"
+    HostProfile profile;  // the login and options of that session
+    std::string folder;   // the server folder, as currentDir() gave it
+    std::string name;     // on the server and in the temp path
+    RemoteStamp stamp;    // the server's, just before the download; unknown when it would not say
+    std::string localPath;
+};
+
+// The hidden copy of the page as downloaded, beside it: ".NAME.original".
+std::string originalPath(const std::string& localPath);
+
+class RoundTrip {
+public:
+    RoundTrip(Platform platform, FtpClient& client, Busy& busy) : platform_(platform), client_(client), busy_(busy) {}
+    RoundTrip(const RoundTrip&) = delete;
+    RoundTrip& operator=(const RoundTrip&) = delete;
+
+    FtpClient& client() { return client_; }
+    Busy& busy() { return busy_; }
+
+    // Connects with the profile's login and options. An unknown key is shown and may be
+    // accepted once or always; Cancel gives ftp_error::cancelled with no error text.
+    FtpResult connect(const std::string& host, const HostProfile& profile);
+    // One more at every connect that succeeded: tells a caller whether its session is still there.
+    std::uint64_t session() const { return session_; }
+
+    // Downloads a page of the current folder to localPath and keeps its original beside it;
+    // a failed or cancelled download leaves both as they were.
+    FtpResult fetchPage(const std::string& name, const std::string& localPath);
+    bool hasPages() const { return !pages_.empty(); }
+
+    // Uploads every page whose bytes differ from its original to the folder it came from,
+    // asking first about a page changed on the server meanwhile, and tells how it went.
+    void uploadChanged();
+    // Shows, per changed page, each image tag that changed, before and after.
+    void showChanges();
+
+private:
+    enum class Outcome { Uploaded, Skipped, Failed, Cancelled };
+    Outcome uploadOne(DownloadedPage& page, const std::string& bytes, const std::string& original, std::string& why);
+    // Whether the server's copy differs from the one downloaded; nothing when it could not be told.
+    FtpResult changedOnServer(const DownloadedPage& page, const std::string& original, bool& changed);
+    bool sameSession(const DownloadedPage& page) const;
+    void message(const std::string& text);
+
+    Platform platform_;
+    FtpClient& client_;
+    Busy& busy_;
+    std::vector<DownloadedPage> pages_; // one per local path, in download order
+    std::uint64_t session_ = 0;
+    std::string host_;     // of the session connect() made
+    HostProfile profile_;
+};
+
+} // namespace bw
