@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "ftp/Listing.h"
+#include "ftp/Upload.h"
 #include "platform/curl/CurlFtp.h"
 #include "support/Doubles.h"
 #include "support/FtpServer.h"
@@ -376,6 +377,61 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         });
         EXPECT_FALSE(ftp.upload(local.write("page", big), "index.html", false).ok);
         EXPECT_EQ(test::readAll(page), "twelve BYTES");
+    }
+}
+
+
+// The whole way back, on each server: a page edited here and changed there meanwhile is asked
+// about, and Skip, the default, leaves the server's copy; unchanged there, the edit goes up.
+TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked)
+{
+    for (const auto& t : targets()) {
+        SCOPED_TRACE(t.what);
+        test::ScriptedDialogs dialogs;
+        int overwrite = -1; // the answer to the question, -1 the default
+        dialogs.chooseAnswerer = [&] { return dialogs.shown.back().choices[0] == "Accept Once" ? 0 : overwrite; };
+        RealFileSystem files;
+        test::RecordingShell shell;
+        test::FakeHost host;
+        test::MemorySettings settings;
+        test::TempDir local;
+        settings.folderPath = local.path("config/");
+        NoBusy busy;
+        CurlFtpClient ftp(kQuick);
+        RoundTrip trip({dialogs, files, shell, host, settings}, ftp, busy);
+        const std::string there = t.folder + "/page.html", mine = local.path("page.html");
+        put(there, kPage);
+        const timespec then[2] = {{1700000000, 0}, {1700000000, 0}};
+        ::utimensat(AT_FDCWD, there.c_str(), then, 0);
+        HostProfile profile;
+        profile.user = t.user;
+        profile.password = t.user.empty() ? "" : kPassword;
+        profile.protocol = t.protocol;
+        profile.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
+        ASSERT_TRUE(trip.connect(t.host, profile).ok);
+        ASSERT_TRUE(ftp.goTo(t.remote).ok);
+        ASSERT_TRUE(trip.fetchPage("page.html", mine).ok);
+        const std::string theirs(kPage.size(), 'x'); // same size as the page, another time
+        struct Row {
+            bool change;   // the server's copy changes before the upload
+            int answer;    // to the question, if asked
+            bool asked;
+            std::string after, summary;
+        } rows[] = {{true, -1, true, theirs, "Skipped: 1"},
+                    {false, 0, true, kPage + "mine 1", "Uploaded: 1 page"},
+                    {false, -1, false, kPage + "mine 2", "Uploaded: 1 page"}};
+        for (const Row& row : rows) {
+            put(mine, kPage + "mine " + std::to_string(&row - rows));
+            if (row.change)
+                put(there, theirs);
+            overwrite = row.answer;
+            dialogs.shown.clear();
+            trip.uploadChanged();
+            EXPECT_EQ(test::readAll(there), row.after);
+            ASSERT_FALSE(dialogs.shown.empty());
+            EXPECT_EQ(dialogs.shown.front().text.find("page.html changed on the server") == 0, row.asked);
+            EXPECT_NE(dialogs.shown.back().text.find(row.summary), std::string::npos) << dialogs.shown.back().text;
+        }
     }
 }
 

@@ -866,6 +866,12 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
     if (rc != CURLE_OK)
         return abandon(fail(rc, plainWords(rc)));
     h.fd = fd;
+    // The actions after this one that read a body (SFTP's folder checks and stats) must not
+    // find it still writing to this file.
+    struct BackToListing {
+        CURL* easy;
+        ~BackToListing() { curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &listWrite); }
+    } back{h.easy};
     FtpResult result;
     try {
         result = perform(folderUrl() + escaped(h.easy, remoteName));
