@@ -49,12 +49,18 @@ void ftp::Form_Load()
     Combo1.Clear();
     for (std::string& host : profiles_.list())
         Combo1.AddItem(std::move(host));
+    trip_.recall(tempPath());
     showRoundTrip();
 }
 
 void ftp::showRoundTrip() { Command9.Enabled = Command10.Enabled = trip_.hasPages(); }
 
-void ftp::Combo1_Click() { Text8.setText(takeHost().path); }
+void ftp::Combo1_Click()
+{
+    Text8.setText(takeHost().path);
+    trip_.recall(tempPath());
+    showRoundTrip();
+}
 
 void ftp::Combo1_Change() { takeHost(); }
 
@@ -312,6 +318,7 @@ void ftp::Command7_Click()
 
 void ftp::Command9_Click()
 {
+    trip_.recall(tempPath());
     trip_.uploadChanged();
     if (!connect)
         return;
@@ -327,7 +334,11 @@ void ftp::Command9_Click()
     }
 }
 
-void ftp::Command10_Click() { trip_.showChanges(); }
+void ftp::Command10_Click()
+{
+    trip_.recall(tempPath());
+    trip_.showChanges();
+}
 
 void ftp::Command8_Click()
 {

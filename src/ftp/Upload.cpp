@@ -1,10 +1,12 @@
 #include "ftp/Upload.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <map>
 
 #include "editor/Form1.h"
+#include "ftp/Listing.h"
 #include "page/ImageFinder.h"
 
 namespace bw {
@@ -44,6 +46,27 @@ std::string tagLine(std::string_view page, const std::vector<FoundImage>& images
     if (tag.size() > kLongest)
         tag = tag.substr(0, kLongest) + " ...";
     return tag;
+}
+
+// Beside the pages in the temp path, one line each: host, user, protocol, port, key file,
+// keep backup, server folder, name, size and time ("-" when unknown), split by tabs.
+constexpr const char* kManifest = ".brindlework-downloads";
+
+std::vector<std::string> fields(std::string_view line)
+{
+    std::vector<std::string> out;
+    for (std::size_t at = 0;;) {
+        const std::size_t tab = line.find('\t', at);
+        out.emplace_back(line.substr(at, tab == std::string_view::npos ? std::string_view::npos : tab - at));
+        if (tab == std::string_view::npos)
+            return out;
+        at = tab + 1;
+    }
+}
+
+template <class Number> bool numberFrom(const std::string& text, Number& n)
+{
+    return !text.empty() && std::from_chars(text.data(), text.data() + text.size(), n).ptr == text.data() + text.size();
 }
 
 std::string count(std::size_t n, const char* one, const char* many)
@@ -137,7 +160,64 @@ FtpResult RoundTrip::fetchPage(const std::string& name, const std::string& local
         *same = std::move(record);
     else
         pages_.push_back(std::move(record));
+    remember(folderOf(localPath));
     return {true, 0, {}};
+}
+
+void RoundTrip::remember(const std::string& folder)
+{
+    recall(folder); // those of an earlier run stay written down too
+    std::string text;
+    for (const DownloadedPage& p : pages_) {
+        const HostProfile& o = p.profile;
+        const std::string line = p.host + '\t' + o.user + '\t' + protocolName(o.protocol) + '\t' + std::to_string(o.port) + '\t' +
+                                 o.keyFile + '\t' + (o.keepBackup ? "1" : "0") + '\t' + p.folder + '\t' + p.name + '\t' +
+                                 (p.stamp.hasSize ? std::to_string(p.stamp.size) : "-") + '\t' +
+                                 (p.stamp.hasTime ? std::to_string(p.stamp.time) : "-");
+        // A server folder may hold a tab or a line end; such a page goes up in this run only.
+        const bool plain = std::count(line.begin(), line.end(), '\t') == 9 && line.find_first_of("\r\n") == std::string::npos;
+        if (folderOf(p.localPath) == folder && plain)
+            text += line + '\n';
+    }
+    // Not written, the pages still go up in this run; only a restart forgets them.
+    platform_.files.writeFile(folder + kManifest, text);
+}
+
+void RoundTrip::recall(const std::string& folder)
+{
+    ReadResult kept = platform_.files.readFile(folder + kManifest);
+    if (!kept.ok)
+        return;
+    HostProfiles profiles(platform_);
+    std::map<std::string, HostProfile> stored; // each host's profile read once
+    std::string_view rest = kept.bytes;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::vector<std::string> f = fields(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        DownloadedPage page{f[0], {}, {}, {}, {}, {}};
+        if (f.size() != 10 || !isSafeName(f[7]) || !numberFrom(f[3], page.profile.port))
+            continue;
+        page.profile.user = f[1];
+        page.profile.protocol = protocolNamed(f[2]);
+        page.profile.keyFile = f[4];
+        page.profile.keepBackup = f[5] == "1";
+        page.folder = f[6];
+        page.name = f[7];
+        page.stamp.hasSize = numberFrom(f[8], page.stamp.size);
+        page.stamp.hasTime = numberFrom(f[9], page.stamp.time);
+        page.localPath = folder + page.name;
+        const bool known = std::any_of(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == page.localPath; });
+        if (known || !platform_.files.isFile(page.localPath) || !platform_.files.isFile(originalPath(page.localPath)))
+            continue;
+        // Passwords are never written down: the host's profile has it, for the same user.
+        auto profile = stored.find(page.host);
+        if (profile == stored.end())
+            profile = stored.emplace(page.host, profiles.load(page.host)).first;
+        if (profile->second.user == page.profile.user)
+            page.profile.password = profile->second.password;
+        pages_.push_back(std::move(page));
+    }
 }
 
 bool RoundTrip::sameSession(const DownloadedPage& page) const
@@ -209,6 +289,7 @@ RoundTrip::Outcome RoundTrip::uploadOne(DownloadedPage& page, const std::string&
         RemoteStamp now;
         page.stamp = client_.stat(page.name, now).ok ? now : RemoteStamp{};
     }
+    remember(folderOf(page.localPath));
     return Outcome::Uploaded;
 }
 

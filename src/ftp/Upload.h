@@ -58,6 +58,9 @@ public:
     // a failed or cancelled download leaves both as they were.
     FtpResult fetchPage(const std::string& name, const std::string& localPath);
     bool hasPages() const { return !pages_.empty(); }
+    // Takes back the pages an earlier run downloaded into folder (ending in "/") whose page
+    // and original are both still there, so that they can go up after a restart too.
+    void recall(const std::string& folder);
 
     // Uploads every page whose bytes differ from its original to the folder it came from,
     // asking first about a page changed on the server meanwhile, and tells how it went.
@@ -71,6 +74,8 @@ private:
     // Whether the server's copy differs from the one downloaded; nothing when it could not be told.
     FtpResult changedOnServer(const DownloadedPage& page, const std::string& original, bool& changed);
     bool sameSession(const DownloadedPage& page) const;
+    // Writes down the pages of folder beside them, all but the passwords.
+    void remember(const std::string& folder);
     void message(const std::string& text);
 
     Platform platform_;

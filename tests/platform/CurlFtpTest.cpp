@@ -432,6 +432,16 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
             EXPECT_EQ(dialogs.shown.front().text.find("page.html changed on the server") == 0, row.asked);
             EXPECT_NE(dialogs.shown.back().text.find(row.summary), std::string::npos) << dialogs.shown.back().text;
         }
+
+        // After a restart the page is taken back from the temp path, its password from the profile.
+        Platform platform{dialogs, files, shell, host, settings};
+        ASSERT_TRUE(HostProfiles(platform).save(t.host, profile).ok);
+        put(mine, kPage + "after a restart");
+        ftp.disconnect();
+        RoundTrip again(platform, ftp, busy);
+        again.recall(mine.substr(0, mine.rfind('/') + 1));
+        again.uploadChanged();
+        EXPECT_EQ(test::readAll(there), kPage + "after a restart") << dialogs.shown.back().text;
     }
 }
 
