@@ -149,7 +149,14 @@ HostProfile HostProfiles::load(const std::string& host)
     profile.port = portFrom(get(kPort)).value_or(0);
     profile.keyFile = get(kKeyFile);
     profile.keepBackup = get(kKeepBackup) == "1";
-    profile.password = readPassword(host + kPassword, secretKeyOf(host, profile.user), "");
+    // A host never saved has nothing in the keyring: a name being typed must not ask it at
+    // every key, nor unlock it.
+    if (store_.getSetting(kApp, kMain, host + kUsername, kAbsent) == kAbsent) {
+        problem_.clear();
+        profile.password = get(kPassword);
+    } else {
+        profile.password = readPassword(host + kPassword, secretKeyOf(host, profile.user), "");
+    }
     return profile;
 }
 

@@ -183,6 +183,10 @@ TEST_F(FtpSetup, PasswordsGoToTheKeyringWhileOneRunsAndOldOnesMoveThereAtSave)
         EXPECT_EQ(secrets.secrets.count("u@h") ? secrets.secrets["u@h"] : "none", r.inKeyring ? r.inKeyring : "none");
         EXPECT_EQ(problems.find("keyring") != std::string::npos, *r.refusal != 0) << problems;
     }
+    // A host never saved is not looked up: a name being typed asks the keyring nothing.
+    secrets.refusal = "locked";
+    EXPECT_EQ(profiles.load("typed.example").password, "");
+    EXPECT_EQ(profiles.keyringProblem(), "");
 }
 
 TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
