@@ -23,6 +23,8 @@ using Names = std::vector<std::string>;
 const std::string kUser = "tester", kPassword = "s3cret word";
 const std::string kPage = std::string("<html>\r\n<img SRC=\"a.gif\">") + '\0' + "\xff\xfe\r\n</html>";
 const FtpTimeouts kQuick{2000ms, 1000ms, 2000ms};
+// For the servers that answer every time: TLS and SSH handshakes on a busy machine take a while.
+const FtpTimeouts kRoomy{15000ms, 15000ms, 15000ms};
 
 // The current folder's listing as it reaches the caller: names in order, folders with a "/".
 struct Listed {
@@ -259,7 +261,7 @@ TEST_F(Secured, TrustsOnlyTheKeyItWasShownAndNeverOneThatChanged)
                 server.newKey();
                 ASSERT_TRUE(server.start());
             }
-            CurlFtpClient ftp(kQuick);
+            CurlFtpClient ftp(kRoomy);
             const FtpResult r =
                 connect(ftp, t, {Protocol::ftp, 0, "", row.keep ? trust.path() : "", row.accept ? server.fingerprint() : "-", row.always});
             EXPECT_EQ(r.number, row.number) << r.error;
@@ -290,7 +292,7 @@ TEST_F(Secured, LogsInOverSftpWithAKeyFileOrTheAgent)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key + row.agent);
         ::setenv("SSH_AUTH_SOCK", row.agent.c_str(), 1);
-        CurlFtpClient ftp(kQuick);
+        CurlFtpClient ftp(kRoomy);
         ftp.setOptions({Protocol::sftp, sshd.port, row.key.empty() ? "" : sshd.dir.path(row.key), "", sshd.fingerprint()});
         const FtpResult r = ftp.connect("127.0.0.1", "root", "");
         EXPECT_EQ(r.number, row.number) << r.error;
@@ -322,7 +324,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
     test::TempDir local;
     for (const auto& t : targets()) {
         SCOPED_TRACE(t.what);
-        CurlFtpClient ftp(kQuick);
+        CurlFtpClient ftp(kRoomy);
         ASSERT_TRUE(connect(ftp, t).ok);
         ASSERT_TRUE(ftp.goTo(t.remote).ok);
         for (const Row& row : rows) {
@@ -397,7 +399,7 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         test::TempDir local;
         settings.folderPath = local.path("config/");
         NoBusy busy;
-        CurlFtpClient ftp(kQuick);
+        CurlFtpClient ftp(kRoomy);
         RoundTrip trip({dialogs, files, shell, host, settings}, ftp, busy);
         const std::string there = t.folder + "/page.html", mine = local.path("page.html");
         put(there, kPage);
