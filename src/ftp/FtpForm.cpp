@@ -318,6 +318,9 @@ void ftp::Command7_Click()
 
 void ftp::Command9_Click()
 {
+    // What was typed for the image shown in the main window goes up with its page.
+    if (main_.pageOpen() && !main_.tempspar())
+        return;
     trip_.recall(tempPath());
     trip_.uploadChanged();
     if (!connect)
@@ -336,6 +339,8 @@ void ftp::Command9_Click()
 
 void ftp::Command10_Click()
 {
+    if (main_.pageOpen() && !main_.tempspar())
+        return;
     trip_.recall(tempPath());
     trip_.showChanges();
 }

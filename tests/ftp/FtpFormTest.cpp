@@ -219,6 +219,8 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
          {"index.html already exists in the temp path. Replace it?", done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}},
         {"window closed: typed in the batch, sent over a session of the profile's",
          {"batch", "close", "type", "main upload"}, {}, {done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}, true, profile},
+        {"typed in the batch, sent from the FTP window", {"batch", "type", "upload"}, {}, {done("1 page\nSkipped: 0\nFailed: 0")},
+         {"index.html"}},
         {"a failure is told, the next page still goes", {"edit index.html", "edit a.html", "fail upload", "upload"}, {},
          {done("1 page\nSkipped: 0\nFailed: 1\n\nindex.html: The server refused to store the file.")}, {"a.html"}},
         {"Cancel stops the rest, and they go later", {"edit index.html", "edit a.html", "cancel", "upload", "resume", "upload"}, {},
