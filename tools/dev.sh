@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev l
 # is the tests' HTML parser, which the program itself never links.
 # Only the tests need the servers (FTP, FTP with TLS, SSH) and a keyring to talk to; running
 # the program does not install them.
-test_packages=(python3-pyftpdlib python3-openssl vsftpd openssh-server openssh-client gnome-keyring dbus)
+test_packages=(python3-pyftpdlib python3-openssl openssl vsftpd openssh-server openssh-client gnome-keyring dbus)
 
 install_missing() {
     local missing=()
