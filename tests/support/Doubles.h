@@ -71,9 +71,7 @@ public:
     void showText(const std::string& text, const std::string& title) override
     {
         shown.push_back({text, title, Buttons::Ok, Answer::Ok, {}});
-        viewed.push_back(text);
     }
-    std::vector<std::string> viewed; // texts shown for reading
     bool showOpen(FileDialog& d) override { return take(d); }
     bool showSave(FileDialog& d) override { return take(d); }
     std::vector<std::string> showOpenMany(FileDialog& d) override
