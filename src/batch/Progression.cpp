@@ -12,12 +12,6 @@ namespace bw {
 
 using text::number;
 
-namespace {
-
-std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
-
-} // namespace
-
 void Form1::l_Click() { platform_.host.showLocalBatch(); }
 void Form1::ftpa_Click() { platform_.host.showFtp(); }
 
@@ -78,7 +72,7 @@ void Form1::startBatch(const std::vector<std::string>& pages)
     }
     // A page that cannot be opened is told and skipped.
     size_t k = 0;
-    while (k < pages.size() && (sökvägbild = folderOf(pages[k]), !takeBatchPage(pages[k])))
+    while (k < pages.size() && (sökvägbild = folderOfPath(pages[k]), !takeBatchPage(pages[k])))
         ++k;
     if (k == pages.size())
         return;
@@ -140,7 +134,7 @@ void Form1::Command7_Click()
         ++nästa;
         const std::string path = List3.List(nästa - 1);
         Label3.Caption = number(nästa) + " / " + number(pages);
-        sökvägbild = folderOf(path);
+        sökvägbild = folderOfPath(path);
         if (takeBatchPage(path))
             break;
         if (nästa >= pages)
@@ -179,7 +173,7 @@ void Form1::batchopen(const FtpBatchSource& ftp)
         return;
     // The page is read from the temp path, and its pictures were downloaded beside it.
     const std::string path = ftp.tempPath() + Text6.Text();
-    sökvägbild = folderOf(path);
+    sökvägbild = folderOfPath(path);
     if (!takeBatchPage(path))
         return;
     RipHTML();

@@ -13,8 +13,6 @@ namespace bw {
 
 namespace {
 
-std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
-std::string nameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 ConnectOptions optionsFor(const HostProfile& profile, const std::string& trustFolder)
 {
@@ -90,7 +88,7 @@ Showing::~Showing()
 
 std::string originalPath(const std::string& localPath)
 {
-    return folderOf(localPath) + "." + nameOf(localPath) + ".original";
+    return folderOfPath(localPath) + "." + nameOfPath(localPath) + ".original";
 }
 
 void RoundTrip::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
@@ -160,7 +158,7 @@ FtpResult RoundTrip::fetchPage(const std::string& name, const std::string& local
         *same = std::move(record);
     else
         pages_.push_back(std::move(record));
-    remember(folderOf(localPath));
+    remember(folderOfPath(localPath));
     return {true, 0, {}};
 }
 
@@ -176,7 +174,7 @@ void RoundTrip::remember(const std::string& folder)
                                  (p.stamp.hasTime ? std::to_string(p.stamp.time) : "-");
         // A server folder may hold a tab or a line end; such a page goes up in this run only.
         const bool plain = std::count(line.begin(), line.end(), '\t') == 9 && line.find_first_of("\r\n") == std::string::npos;
-        if (folderOf(p.localPath) == folder && plain)
+        if (folderOfPath(p.localPath) == folder && plain)
             text += line + '\n';
     }
     // Not written, the pages still go up in this run; only a restart forgets them.
@@ -185,6 +183,8 @@ void RoundTrip::remember(const std::string& folder)
 
 void RoundTrip::recall(const std::string& folder)
 {
+    if (!recalled_.insert(folder).second)
+        return;
     ReadResult kept = platform_.files.readFile(folder + kManifest);
     if (!kept.ok)
         return;
@@ -240,7 +240,7 @@ FtpResult RoundTrip::changedOnServer(const DownloadedPage& page, const std::stri
         return told;
     }
     // No time to go by: the server's bytes tell.
-    const std::string copy = folderOf(page.localPath) + "." + page.name + ".server";
+    const std::string copy = folderOfPath(page.localPath) + "." + page.name + ".server";
     FtpResult fetched = client_.download(page.name, copy);
     if (fetched.ok) {
         ReadResult theirs = platform_.files.readFile(copy);
@@ -289,7 +289,7 @@ RoundTrip::Outcome RoundTrip::uploadOne(DownloadedPage& page, const std::string&
         RemoteStamp now;
         page.stamp = client_.stat(page.name, now).ok ? now : RemoteStamp{};
     }
-    remember(folderOf(page.localPath));
+    remember(folderOfPath(page.localPath));
     return Outcome::Uploaded;
 }
 

@@ -3,6 +3,7 @@
 // and the way back to the server folder it came from. Owned by the program, so that the
 // main window can still upload once the FTP window is closed.
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,8 @@ public:
     FtpResult fetchPage(const std::string& name, const std::string& localPath);
     bool hasPages() const { return !pages_.empty(); }
     // Takes back the pages an earlier run downloaded into folder (ending in "/") whose page
-    // and original are both still there, so that they can go up after a restart too.
+    // and original are both still there, so that they can go up after a restart too. Each
+    // folder is read once: what this object downloads later it knows already.
     void recall(const std::string& folder);
 
     // Uploads every page whose bytes differ from its original to the folder it came from,
@@ -82,6 +84,7 @@ private:
     FtpClient& client_;
     Busy& busy_;
     std::vector<DownloadedPage> pages_; // one per local path, in download order
+    std::set<std::string> recalled_;    // the folders whose written-down pages were taken back
     std::uint64_t session_ = 0;
     std::string host_;     // of the session connect() made
     HostProfile profile_;

@@ -7,6 +7,10 @@
 
 namespace bw {
 
+// A "/" separated path's folder, ending in "/" ("" for a bare name), and its last part.
+inline std::string folderOfPath(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
+inline std::string nameOfPath(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
 // What a file looked like when it was last read or written, to notice other programs' changes.
 struct FileStamp {
     bool exists = false;

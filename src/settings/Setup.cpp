@@ -33,6 +33,12 @@ setup::setup(Platform platform, std::string tempPath, FtpHostList* ftp)
 
 void setup::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
+void setup::tellKeyringProblem()
+{
+    if (!profiles_.keyringProblem().empty())
+        message(profiles_.keyringProblem());
+}
+
 void setup::Form_Load()
 {
     Label8.Caption = profiles_.keyring()
@@ -66,8 +72,7 @@ void setup::Command1_Click()
         message(settingsNotSaved(saved));
         return;
     }
-    if (!profiles_.keyringProblem().empty())
-        message(profiles_.keyringProblem());
+    tellKeyringProblem();
     List1.AddItem(host);
     WriteResult marked = profiles_.writeMarker();
     if (!marked.ok)
@@ -82,8 +87,7 @@ void setup::List1_Click()
         return;
     const std::string host = List1.List(index);
     const HostProfile profile = profiles_.load(host);
-    if (!profiles_.keyringProblem().empty())
-        message(profiles_.keyringProblem());
+    tellKeyringProblem();
     Text1.setText(host);
     Text2.setText(profile.user);
     Text3.setText(profile.password);
@@ -99,8 +103,7 @@ void setup::List1_Click()
         message(settingsNotSaved(removed));
         return;
     }
-    if (!profiles_.keyringProblem().empty())
-        message(profiles_.keyringProblem());
+    tellKeyringProblem();
     std::vector<std::string> rest = List1.items();
     rest.erase(rest.begin() + index);
     List1.Clear();

@@ -54,6 +54,8 @@ public:
 
 private:
     void message(const std::string& text);
+    // What the last profile action found wrong with the keyring, if anything.
+    void tellKeyringProblem();
 
     Platform platform_;
     HostProfiles profiles_;
