@@ -4,15 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -27,6 +22,7 @@
 #include "support/Doubles.h"
 #include "support/FtpServer.h"
 #include "support/ScriptedFtp.h"
+#include "support/SecureServers.h"
 
 namespace {
 
@@ -39,39 +35,17 @@ const std::string kUser = "bench", kPassword = "bench";
 
 // The same folder served with each answer held back (bench/ftp_latency_server.py), gone
 // with the object.
-class LatencyServer {
-public:
+struct LatencyServer {
     LatencyServer(const std::string& root, int delayMs)
     {
-        int out[2] = {-1, -1};
-        const std::string delay = std::to_string(delayMs);
-        if (::pipe2(out, O_CLOEXEC) == 0 && (pid_ = ::fork()) == 0) {
-            ::dup2(out[1], 1);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            ::execl(BW_PYTHON, BW_PYTHON, BW_LATENCY_SERVER_SCRIPT, root.c_str(), kUser.c_str(), kPassword.c_str(),
-                    delay.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char line[32] = {}; // "port N"
-        pollfd p{out[0], POLLIN, 0};
-        if (::poll(&p, 1, 10000) > 0 && ::read(out[0], line, sizeof line - 1) > 5)
-            port_ = std::atoi(line + 5);
-        ::close(out[0]);
+        up = daemon.start({BW_PYTHON, BW_LATENCY_SERVER_SCRIPT, root, kUser, kPassword, std::to_string(delayMs), std::to_string(port)},
+                          [this] { return test::listening(port); });
     }
-    ~LatencyServer()
-    {
-        if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0)
-            ::waitpid(pid_, nullptr, 0);
-    }
-    LatencyServer(const LatencyServer&) = delete;
-    LatencyServer& operator=(const LatencyServer&) = delete;
-    bool running() const { return port_ != 0; }
-    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
+    bool running() const { return up; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port); }
+    int port = test::freePort();
+    test::Daemon daemon;
+    bool up = false;
 };
 
 // Rows with the argument ms run against the server that holds each answer that long.
@@ -225,6 +199,17 @@ void countPages(benchmark::State& state, const std::string& folder)
 // a few rounds each keep the loopback's ports from running out.
 constexpr int kRounds = 5;
 
+// A session on host in the folder the names lead to; "" or why not.
+std::string session(CurlFtpClient& ftp, const std::string& host, std::initializer_list<const char*> folders)
+{
+    if (FtpResult r = ftp.connect(host, kUser, kPassword); !r.ok)
+        return r.error;
+    for (const char* folder : folders)
+        if (FtpResult r = ftp.changeDir(folder); !r.ok)
+            return r.error;
+    return "";
+}
+
 void Download200PagesOneSession(benchmark::State& state)
 {
     const std::string host = hostFor(state);
@@ -236,10 +221,8 @@ void Download200PagesOneSession(benchmark::State& state)
     rounds(state, [&] { into = std::make_unique<test::TempDir>(); },
            [&]() -> std::string {
                CurlFtpClient ftp;
-               if (FtpResult r = ftp.connect(host, kUser, kPassword); !r.ok)
-                   return r.error;
-               if (FtpResult r = ftp.changeDir("pages"); !r.ok)
-                   return r.error;
+               if (std::string why = session(ftp, host, {"pages"}); !why.empty())
+                   return why;
                for (int i = 0; i < kPages; ++i)
                    if (FtpResult r = ftp.download(pageName(i), into->path(pageName(i))); !r.ok)
                        return r.error;
@@ -265,12 +248,8 @@ void Upload200PagesOneSession(benchmark::State& state)
     rounds(state, [&] { folder = emptied("ours"); },
            [&]() -> std::string {
                CurlFtpClient ftp;
-               if (FtpResult r = ftp.connect(host, kUser, kPassword); !r.ok)
-                   return r.error;
-               if (FtpResult r = ftp.changeDir("drop"); !r.ok)
-                   return r.error;
-               if (FtpResult r = ftp.changeDir("ours"); !r.ok)
-                   return r.error;
+               if (std::string why = session(ftp, host, {"drop", "ours"}); !why.empty())
+                   return why;
                for (int i = 0; i < kPages; ++i)
                    if (FtpResult r = ftp.upload(site().root.path("pages/" + pageName(i)), pageName(i), false); !r.ok)
                        return "upload: " + r.error;

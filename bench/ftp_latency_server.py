@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
 # pyftpdlib for ftp_bench, each answer held back as a network would:
-#   ftp_latency_server.py ROOT USER PASSWORD DELAY_MS
-# Serves ROOT to USER (who may write) on 127.0.0.1 and a free port until killed, printing
-# "port N" once it listens. On loopback an answer is often there by the time the client
+#   ftp_latency_server.py ROOT USER PASSWORD DELAY_MS PORT
+# Serves ROOT to USER (who may write) on 127.0.0.1 and PORT until killed. On loopback an answer is often there by the time the client
 # looks; over a network it never is, and that is where a client's waiting shows.
 import logging
-import os
 import sys
 import time
 
@@ -13,7 +11,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-root, user, password, delay = sys.argv[1:5]
+root, user, password, delay, port = sys.argv[1:6]
 delay = float(delay) / 1000
 
 
@@ -26,6 +24,5 @@ class Handler(FTPHandler):
 Handler.authorizer = DummyAuthorizer()
 Handler.authorizer.add_user(user, password, root, perm="elradfmw")
 logging.basicConfig(level=logging.WARNING)
-server = FTPServer(("127.0.0.1", 0), Handler)
-os.write(1, b"port %d\n" % server.address[1])
+server = FTPServer(("127.0.0.1", int(port)), Handler)
 server.serve_forever(timeout=0.2, handle_exit=False)
