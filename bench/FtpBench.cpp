@@ -14,7 +14,7 @@
 #include <curl/curl.h>
 
 #include "ftp/FtpForm.h"
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 #include "ftp/Upload.h"
 #include "platform/IniSettings.h"
 #include "platform/curl/CurlFtp.h"

@@ -1,6 +1,6 @@
 #include "app/Splash.h"
 
-#include "editor/Text.h"
+#include "text/Text.h"
 
 namespace bw {
 

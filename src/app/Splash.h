@@ -2,7 +2,7 @@
 // The splash window and the about window, as plain state.
 #include <string>
 
-#include "editor/Controls.h"
+#include "platform/Controls.h"
 #include "editor/Form1.h"
 
 namespace bw {

@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "editor/Text.h"
+#include "text/Text.h"
 #include "page/PageDocument.h"
 
 namespace bw {

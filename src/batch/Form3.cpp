@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "batch/BatchSummary.h"
-#include "editor/Text.h"
+#include "text/Text.h"
 #include "page/PageDocument.h"
 
 namespace bw {

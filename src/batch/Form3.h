@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/Controls.h"
+#include "platform/Controls.h"
 #include "editor/Form1.h"
 #include "platform/Platform.h"
 

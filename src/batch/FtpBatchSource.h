@@ -4,7 +4,15 @@
 
 namespace bw {
 
-class RoundTrip;
+// The downloaded pages' way back to their server, while their batch is open.
+class RemotePages {
+public:
+    virtual ~RemotePages() = default;
+    // Sends every page changed since its download back where it came from.
+    virtual void uploadChanged() = 0;
+    // Shows, per changed page, each image tag that changed, before and after.
+    virtual void showChanges() = 0;
+};
 
 class FtpBatchSource {
 public:
@@ -12,7 +20,7 @@ public:
     // The folder the pages were downloaded into, ending in a folder separator.
     virtual std::string tempPath() const = 0;
     // The downloaded pages, to upload while the batch is open; none: a batch without a way back.
-    virtual RoundTrip* roundTrip() const { return nullptr; }
+    virtual RemotePages* roundTrip() const { return nullptr; }
 };
 
 } // namespace bw

@@ -5,8 +5,7 @@
 #include "batch/BatchSummary.h"
 #include "batch/FtpBatchSource.h"
 #include "editor/Form1.h"
-#include "editor/Text.h"
-#include "ftp/Upload.h"
+#include "text/Text.h"
 
 namespace bw {
 

@@ -11,8 +11,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "editor/Encoding.h"
-#include "editor/Text.h"
+#include "page/PageEncoding.h"
+#include "text/Encoding.h"
+#include "text/Text.h"
 #include "page/ImageContext.h"
 #include "page/PageDocument.h"
 #include "platform/FileSystem.h"

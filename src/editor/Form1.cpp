@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "editor/Encoding.h"
-#include "editor/Text.h"
+#include "text/Encoding.h"
+#include "text/Text.h"
 
 namespace bw {
 

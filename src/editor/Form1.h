@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/Controls.h"
+#include "platform/Controls.h"
 #include "page/ImageContext.h"
 #include "page/PageDocument.h"
 #include "site/SiteEdits.h"
@@ -16,7 +16,7 @@
 namespace bw {
 
 class FtpBatchSource;
-class RoundTrip;
+class RemotePages;
 
 struct Version {
     int major = 0, minor = 0, revision = 0;
@@ -219,7 +219,7 @@ private:
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
-    RoundTrip* ftpPages_ = nullptr; // the FTP window's downloads, while its batch is open
+    RemotePages* ftpPages_ = nullptr; // the FTP window's downloads, while its batch is open
     // Decorative as image `index` stands (-1: no image), and the box on or off with it.
     void showDecorative(int index);
     // The box's text before Decorative emptied it, for the image it was set on.

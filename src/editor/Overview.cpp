@@ -1,7 +1,7 @@
 // The help around the ALT box: the page's images at a glance, decorative images, and what
 // the ALT rules say of the text being typed.
 #include "editor/Form1.h"
-#include "editor/Text.h"
+#include "text/Text.h"
 #include "page/AltRules.h"
 
 namespace bw {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "batch/FtpBatchSource.h"
-#include "editor/Controls.h"
+#include "platform/Controls.h"
 #include "editor/Form1.h"
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 #include "ftp/Upload.h"
 #include "platform/Busy.h"
 #include "platform/Ftp.h"
@@ -104,7 +104,7 @@ public:
     void refillHosts(const std::vector<std::string>& hosts) override;
     // The temp path as a folder: the box's text, ending in "/".
     std::string tempPath() const override;
-    RoundTrip* roundTrip() const override { return &trip_; }
+    RemotePages* roundTrip() const override { return &trip_; }
 
     // What the component is given before an action.
     std::string remoteName() const { return remoteName_; }

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "editor/Form1.h"
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 #include "page/ImageFinder.h"
 
 namespace bw {

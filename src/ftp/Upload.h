@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/FtpBatchSource.h"
 #include "platform/Busy.h"
 #include "platform/Ftp.h"
 #include "platform/Platform.h"
@@ -40,7 +41,7 @@ struct DownloadedPage {
 // The hidden copy of the page as downloaded, beside it: ".NAME.original".
 std::string originalPath(const std::string& localPath);
 
-class RoundTrip {
+class RoundTrip final : public RemotePages {
 public:
     RoundTrip(Platform platform, FtpClient& client, Busy& busy) : platform_(platform), client_(client), busy_(busy) {}
     RoundTrip(const RoundTrip&) = delete;
@@ -66,9 +67,8 @@ public:
 
     // Uploads every page whose bytes differ from its original to the folder it came from,
     // asking first about a page changed on the server meanwhile, and tells how it went.
-    void uploadChanged();
-    // Shows, per changed page, each image tag that changed, before and after.
-    void showChanges();
+    void uploadChanged() override;
+    void showChanges() override;
 
 private:
     enum class Outcome { Uploaded, Skipped, Failed, Cancelled };

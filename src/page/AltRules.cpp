@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "editor/Text.h"
+#include "text/Text.h"
 
 namespace bw {
 namespace {

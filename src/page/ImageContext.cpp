@@ -5,8 +5,8 @@
 #include <cctype>
 #include <cstdint>
 
-#include "editor/Encoding.h"
-#include "editor/Text.h"
+#include "text/Encoding.h"
+#include "text/Text.h"
 #include "page/ImageName.h"
 #include "page/PageDocument.h"
 

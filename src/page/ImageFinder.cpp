@@ -1,6 +1,6 @@
 #include "page/ImageFinder.h"
 
-#include "editor/Text.h"
+#include "text/Text.h"
 
 #include <cstdint>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "editor/Text.h"
+#include "text/Text.h"
 
 namespace bw {
 namespace {

@@ -6,8 +6,9 @@
 #include <unordered_map>
 #include <sys/stat.h>
 
-#include "editor/Encoding.h"
-#include "editor/Text.h"
+#include "page/PageEncoding.h"
+#include "text/Encoding.h"
+#include "text/Text.h"
 
 namespace bw {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "editor/Text.h"
+#include "text/Text.h"
 
 namespace bw {
 

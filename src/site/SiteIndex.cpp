@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <unordered_set>
 
-#include "editor/Encoding.h"
-#include "editor/Text.h"
+#include "page/PageEncoding.h"
+#include "text/Encoding.h"
+#include "text/Text.h"
 #include "page/PageDocument.h"
 
 namespace bw {

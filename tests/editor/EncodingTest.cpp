@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "editor/Encoding.h"
+#include "page/PageEncoding.h"
+#include "text/Encoding.h"
 
 namespace bw {
 namespace {

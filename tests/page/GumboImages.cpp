@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "editor/Encoding.h"
+#include "text/Encoding.h"
 #include "page/ImageContext.h"
 #include "page/ImageFinder.h"
 

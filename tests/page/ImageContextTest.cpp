@@ -3,7 +3,8 @@
 
 #include <tuple>
 
-#include "editor/Encoding.h"
+#include "page/PageEncoding.h"
+#include "text/Encoding.h"
 #include "page/ImageContext.h"
 
 namespace bw {

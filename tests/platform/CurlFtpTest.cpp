@@ -6,7 +6,7 @@
 #include <fstream>
 #include <optional>
 
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 #include "ftp/Upload.h"
 #include "platform/curl/CurlFtp.h"
 #include "support/Doubles.h"

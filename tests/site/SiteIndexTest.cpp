@@ -5,7 +5,8 @@
 #include <chrono>
 #include <thread>
 
-#include "editor/Encoding.h"
+#include "page/PageEncoding.h"
+#include "text/Encoding.h"
 #include "site/SiteEdits.h"
 #include "site/SiteIndex.h"
 #include "support/Doubles.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/Controls.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"

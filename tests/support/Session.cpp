@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "batch/Form3.h"
-#include "editor/Text.h"
+#include "text/Text.h"
 #include "page/ImageFinder.h"
 #include "support/Doubles.h"
 

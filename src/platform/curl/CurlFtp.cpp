@@ -22,7 +22,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 #include "platform/curl/CurlLoop.h"
 
 namespace bw {

@@ -1,4 +1,4 @@
-#include "editor/Text.h"
+#include "text/Text.h"
 
 #include <algorithm>
 #include <functional>

@@ -5,10 +5,8 @@
 
 namespace bw {
 
-// The encoding a browser would read the page in: a byte-order mark, else the page's own
-// <meta charset> or http-equiv Content-Type, else UTF-8 when every byte fits it, else
-// Windows-1252, the code page such pages were written in. A name iconv knows.
-std::string pageEncoding(std::string_view page);
+// True when iconv can convert from and to the encoding of that name.
+bool knownEncoding(const std::string& name);
 
 bool validUtf8(std::string_view text);
 

@@ -1,7 +1,7 @@
 // Listing lines as FTP servers write them: the name in each, and whether it can be fetched.
 #include <gtest/gtest.h>
 
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 
 namespace bw {
 namespace {

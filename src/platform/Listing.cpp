@@ -1,4 +1,4 @@
-#include "ftp/Listing.h"
+#include "platform/Listing.h"
 
 #include <algorithm>
 #include <array>
