@@ -64,7 +64,8 @@ public:
     const Picture* picture(const PictureSource& source, QSize room, Lane lane);
     // Pictures no longer wanted in a lane (the page closed) are not decoded.
     void cancel(Lane lane);
-    // Waits for the decodes under way and delivers them (for tests and benchmarks).
+    // Waits for the decodes under way; settle() delivers them too (for tests and benchmarks).
+    void waitForDecodes() { pool_.waitForDone(); }
     void settle();
     // Decodes in the asking thread, at once: what tests use to see the window deterministically.
     static void setDecodeInline(bool decodeInline);
