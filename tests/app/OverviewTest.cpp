@@ -72,7 +72,10 @@ TEST_F(Overview, RowsAfterEachStepAndOnlyTheRowsThatChangedAreRedrawn)
 // Off the GUI thread: the view waits for its picture, and takes only the one it still wants.
 TEST_F(Overview, PicturesTooLargeAreNeverDecodedAndLateOnesAreDropped)
 {
-    PictureLoader::setDecodeInline(false);
+    struct Threaded {
+        Threaded() { PictureLoader::setDecodeInline(false); }
+        ~Threaded() { PictureLoader::setDecodeInline(true); }
+    } threaded;
     dir.write("site/huge.png", test::png(20000, 20000, 1)); // its header says so; its pixels end at once
     dir.write("site/small.png", test::png(30, 20, 20));
     dir.write("site/other.png", test::png(20, 30, 30));
@@ -100,7 +103,6 @@ TEST_F(Overview, PicturesTooLargeAreNeverDecodedAndLateOnesAreDropped)
     next->click();
     pictures()->settle();
     EXPECT_EQ(picture(), "");
-    PictureLoader::setDecodeInline(true);
 }
 
 } // namespace
