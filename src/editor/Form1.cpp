@@ -19,7 +19,8 @@ Form1::Form1(Platform platform, Version version)
                                         Buttons::YesNo, kTitle, Answer::No) == Answer::Yes;
     };
     siteEdits_.confirmOverwrite = doc_.confirmOverwrite;
-    doc_.subscribe([this](PageDocument::Change change) {
+    pageHeard_ = doc_.subscribe([this](const PageDocument::Notice& notice) {
+        const PageDocument::Change change = notice.change;
         if (change == PageDocument::Change::Opened || change == PageDocument::Change::Closed) {
             offeredFor_ = -1;
             overviewPictures_.clear();
@@ -35,6 +36,8 @@ Form1::Form1(Platform platform, Version version)
         else
             contexts_ = imageContexts(doc_.text(), doc_.found(), doc_.encoding());
     });
+    // The views hear of a change once this editor has taken it in.
+    pageRelayed_ = doc_.subscribe([this](const PageDocument::Notice& notice) { notices_.tell(notice); });
     doc_.leaving = [this] {
         if (std::exchange(siteStale_, false))
             site_.update(doc_.path(), doc_.text(), doc_.encoding());
@@ -470,6 +473,7 @@ void Form1::List1_Click()
                   : ImageContext{};
     readExistingAlt(i);
     offerSiteAlt(true);
+    notices_.tell({PageDocument::Change::Shown, i});
 }
 
 void Form1::showDecorative(int index)

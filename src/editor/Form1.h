@@ -119,8 +119,9 @@ public:
     // Lists the open page's images: their tags, the tag log and the background flag.
     void RipHTML();
     const PageDocument& document() const { return doc_; }
-    // Views hear when the page was opened, written, put back or closed, whoever caused it.
-    void subscribe(PageDocument::Listener listener) { doc_.subscribe(std::move(listener)); }
+    // Views hear when the page was opened, written (which image's ALT), put back or closed,
+    // and which image is shown, whoever caused it; until the subscription is destroyed.
+    [[nodiscard]] Subscription subscribe(PageDocument::Listener listener) { return notices_.subscribe(std::move(listener)); }
 
     // Batches.
     void l_Click();        // Batch > New > Local
@@ -139,16 +140,21 @@ public:
     void up_Click();
     void sc_Click();
 
-    // The image overview: a row per image of the page (a background is none), in page order.
+    // The image overview: a row per image of the page (a background is none), in page order;
+    // with "Missing only", the images without an ALT and the image shown.
     struct OverviewRow {
-        int index = 0; // its row in List1
+        int index = 0; // the image, its row in List1
         std::string name; // the picture's name as the tag writes it
         enum class State { Described, Decorative, Missing } state = State::Missing;
         std::string alt;
-        std::optional<PictureBox> picture; // for the thumbnail; nothing when the file is missing
     };
-    // The rows "Missing only" leaves in view.
-    std::vector<OverviewRow> overview();
+    // The images listed, in page order: read when the page or the filter changes.
+    std::vector<int> overviewImages() const;
+    // Whether image `index` is listed now: a notice about it may add or take its row.
+    bool overviewLists(int index) const;
+    OverviewRow overviewRow(int index) const;
+    // The picture for a row's thumbnail, looked up once per page; nothing when the file is missing.
+    const std::optional<PictureBox>& overviewPicture(int index);
     // A row was chosen: what the box holds is written first, as NEXT writes it.
     void Overview_Click(int index);
     // The user turned Decorative (its Value is already the new one).
@@ -215,6 +221,8 @@ private:
     void indexSite();
     std::vector<ImageContext> contexts_; // by tag of the open page
     std::vector<std::optional<std::optional<PictureBox>>> overviewPictures_; // by image; outer: looked up
+    Notices<PageDocument::Notice> notices_;
+    Subscription pageHeard_, pageRelayed_; // the document's notices, for this editor and then its views
     std::string offered_;                // the ALT offered in the box, while it stands
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it

@@ -8,32 +8,51 @@ namespace bw {
 
 using text::number;
 
-std::vector<Form1::OverviewRow> Form1::overview()
+bool Form1::overviewLists(int index) const
 {
-    std::vector<OverviewRow> rows;
-    const int count = std::min(List1.ListCount(), static_cast<int>(doc_.images().size()));
-    for (int index = 0; index < count; ++index) {
-        const auto i = static_cast<size_t>(index);
-        if (doc_.images()[i].kind == ImageKind::Background)
-            continue;
-        OverviewRow row;
-        row.index = index;
-        row.name = doc_.writtenName(i);
-        const std::optional<std::string> alt = doc_.altShown(i);
-        row.state = !alt ? OverviewRow::State::Missing
-                         : alt->empty() ? OverviewRow::State::Decorative : OverviewRow::State::Described;
-        if (MissingOnly.Value && row.state != OverviewRow::State::Missing && index != List1.ListIndex())
-            continue; // the image in view stays listed, so the user sees where they are
-        row.alt = alt.value_or(std::string());
-        // Looked up once per page opened: the list is drawn again at every image.
-        if (overviewPictures_.size() <= i)
-            overviewPictures_.resize(doc_.images().size());
-        if (!overviewPictures_[i])
-            overviewPictures_[i] = picture(index);
-        row.picture = *overviewPictures_[i];
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    const auto i = static_cast<size_t>(index);
+    if (index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background)
+        return false;
+    // The image in view stays listed, so the user sees where they are.
+    return !MissingOnly.Value || index == List1.ListIndex() || !doc_.tagOf(i).tag.find(doc_.text(), "alt");
+}
+
+std::vector<int> Form1::overviewImages() const
+{
+    std::vector<int> listed;
+    const int count = static_cast<int>(doc_.images().size());
+    for (int index = 0; index < count; ++index)
+        if (overviewLists(index))
+            listed.push_back(index);
+    return listed;
+}
+
+Form1::OverviewRow Form1::overviewRow(int index) const
+{
+    OverviewRow row;
+    row.index = index;
+    const auto i = static_cast<size_t>(index);
+    if (index < 0 || i >= doc_.images().size())
+        return row;
+    row.name = doc_.writtenName(i);
+    std::optional<std::string> alt = doc_.altShown(i);
+    row.state = !alt ? OverviewRow::State::Missing : alt->empty() ? OverviewRow::State::Decorative : OverviewRow::State::Described;
+    row.alt = std::move(alt).value_or(std::string());
+    return row;
+}
+
+const std::optional<PictureBox>& Form1::overviewPicture(int index)
+{
+    static const std::optional<PictureBox> none;
+    // Before the page's images are listed its pictures cannot be looked up yet.
+    if (index < 0 || index >= List1.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
+        return none;
+    const auto i = static_cast<size_t>(index);
+    if (overviewPictures_.size() <= i)
+        overviewPictures_.resize(doc_.images().size());
+    if (!overviewPictures_[i])
+        overviewPictures_[i] = picture(index);
+    return *overviewPictures_[i];
 }
 
 void Form1::Overview_Click(int index)

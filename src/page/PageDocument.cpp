@@ -125,12 +125,6 @@ std::string altValue(std::string_view typed)
     return out;
 }
 
-void PageDocument::notify(Change change)
-{
-    for (const Listener& listener : listeners_)
-        listener(change);
-}
-
 void PageDocument::findIn(const std::string& page)
 {
     found_ = findImages(page);
@@ -334,7 +328,7 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
     // A <base> after an edited image moves too (it is never edited itself).
     if (found_.baseHref)
         found_.baseHref = found_.baseHref->shifted(shiftAt(upTo(found_.baseHref->begin)));
-    notify(Change::Written);
+    notify(Change::Written, static_cast<int>(i));
     return outcome;
 }
 

@@ -12,6 +12,7 @@
 #include "page/ByteRange.h"
 #include "page/ImageFinder.h"
 #include "page/ImageName.h"
+#include "page/Notices.h"
 #include "platform/FileSystem.h"
 
 namespace bw {
@@ -48,8 +49,15 @@ FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* st
 
 class PageDocument {
 public:
-    enum class Change { Opened, Written, PutBack, Closed };
-    using Listener = std::function<void(Change)>;
+    // Shown is the editor's: the image on screen changed.
+    enum class Change { Opened, Written, PutBack, Closed, Shown };
+    struct Notice {
+        Change change;
+        // Written: the image whose ALT was written (-1: the whole page was saved);
+        // Shown: the image now shown.
+        int image = -1;
+    };
+    using Listener = Notices<Notice>::Listener;
 
     // One listed image: a tag written identically several times is one image, and what is
     // written for it goes into every copy.
@@ -74,7 +82,7 @@ public:
     PageDocument(const PageDocument&) = delete;
     PageDocument& operator=(const PageDocument&) = delete;
 
-    void subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+    [[nodiscard]] Subscription subscribe(Listener listener) { return notices_.subscribe(std::move(listener)); }
     // Told while the open page is still there, before another page or none takes its place.
     std::function<void()> leaving;
     // Asked before a write would overwrite what another program put into the page file.
@@ -119,10 +127,10 @@ private:
     Outcome writeFile(std::string_view bytes, std::string_view suffix = {});
     bool mayOverwrite();
     void findIn(const std::string& page);
-    void notify(Change change);
+    void notify(Change change, int image = -1) { notices_.tell({change, image}); }
 
     FileSystem& files_;
-    std::vector<Listener> listeners_;
+    Notices<Notice> notices_;
     std::string path_, text_, firstRead_, spare_;
     std::string encoding_ = "UTF-8";
     FileStamp stamp_;

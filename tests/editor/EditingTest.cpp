@@ -212,15 +212,19 @@ TEST(PageDocument, TellsItsListenersWhatHappened)
     test::MemoryFileSystem files;
     files.files["/p.html"] = "<img src=a.png>";
     PageDocument doc(files);
-    std::vector<PageDocument::Change> heard;
-    doc.subscribe([&](PageDocument::Change change) { heard.push_back(change); });
+    files.files["/q.html"] = "<img src=b.png>";
+    std::vector<std::pair<PageDocument::Change, int>> heard;
+    auto subscription = doc.subscribe([&](const PageDocument::Notice& n) { heard.emplace_back(n.change, n.image); });
     doc.open("/p.html", files.readFile("/p.html"));
     for (int twice = 0; twice < 2; ++twice) // the second time nothing changes: nothing to tell
         doc.writeAlt(0, "A", EmptyBox::Remove);
     doc.putBack();
+    doc.saveAs("/p.html");
     doc.close();
+    subscription.reset(); // a listener gone hears nothing more
+    doc.open("/q.html", files.readFile("/q.html"));
     using C = PageDocument::Change;
-    EXPECT_EQ(heard, (std::vector<C>{C::Opened, C::Written, C::PutBack, C::Closed}));
+    EXPECT_EQ(heard, (std::vector<std::pair<C, int>>{{C::Opened, -1}, {C::Written, 0}, {C::PutBack, -1}, {C::Written, -1}, {C::Closed, -1}}));
 }
 
 } // namespace

@@ -23,18 +23,18 @@
 
 namespace bw::test {
 
-inline QStringList rows(const QListWidget* list)
+inline QStringList rows(const QAbstractItemView* list)
 {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        out << list->model()->index(i, 0).data().toString();
     return out;
 }
-inline void clickRow(QListWidget* list, const QString& text)
+inline void clickRow(QAbstractItemView* list, const QString& text)
 {
-    const auto found = list->findItems(text, Qt::MatchExactly);
+    const auto found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, text, -1, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << text.toStdString();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found[0]).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(found[0]).center());
 }
 
 template <class Boxes = ScriptedDialogs> struct AppFixture : ::testing::Test {

@@ -174,10 +174,12 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     std::string overview()
     {
         std::string line;
-        for (const Form1::OverviewRow& row : form.overview())
+        for (const int image : form.overviewImages()) {
+            const Form1::OverviewRow row = form.overviewRow(image);
             line += std::to_string(row.index) + ":" + row.name + "=" +
                     (row.state == Form1::OverviewRow::State::Missing ? "missing" : row.state == Form1::OverviewRow::State::Decorative ? "decorative" : row.alt) +
                     (row.index == form.List1.ListIndex() ? "* " : " ");
+        }
         return line + (form.Text1.Enabled ? "box" : "no box") + (form.Decorative.Value ? " decorative|" : "|") + form.Hint.Caption + "|" + form.Length.Caption;
     }
     void images(std::initializer_list<const char*> names) { for (const char* name : names) dir.write(name, kGif); }

@@ -1,16 +1,14 @@
 #include "app/qt/MainWindow.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QDockWidget>
-#include <QListWidget>
+#include <QListView>
 #include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QWindow>
 #include <QIcon>
-#include <QImageReader>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -25,6 +23,8 @@
 #include <sstream>
 #include <utility>
 
+#include "app/qt/OverviewModel.h"
+#include "app/qt/PictureLoader.h"
 #include "platform/Settings.h"
 #include "platform/qt/QtPlatform.h"
 
@@ -32,20 +32,6 @@ namespace bw {
 namespace {
 // Positions in pixels at 15 twips to a pixel.
 constexpr int px(int twips) { return twips / 15; }
-
-// A picture file, or the bytes a page carries itself (`buffer` holds them while reading), read
-// turned as its camera says.
-void readFrom(QImageReader& reader, QBuffer& buffer, const std::string& file, const std::string& data)
-{
-    if (!file.empty()) {
-        reader.setFileName(fromPath(file));
-    } else {
-        buffer.setData(QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size())));
-        buffer.open(QIODevice::ReadOnly);
-        reader.setDevice(&buffer);
-    }
-    reader.setAutoTransform(true);
-}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const char* role, QRect geometry)
 {
@@ -271,9 +257,8 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     resize(sizeHint());
 
     // The page may change from another window (a batch, the FTP window): redraw once the
-    // handler that changed it is done.
-    form_.subscribe([this](PageDocument::Change) {
-        ++pageVersion_;
+    // handler that changed it is done. The overview's rows follow the notices themselves.
+    notices_ = form_.subscribe([this](const PageDocument::Notice&) {
         if (std::exchange(refreshPending_, true))
             return;
         QMetaObject::invokeMethod(this, [this] {
@@ -297,11 +282,26 @@ void MainWindow::buildOverview()
     missingOnly_->setObjectName("MissingOnly");
     missingOnly_->setAccessibleDescription("List only the images that have no ALT text yet");
     auto* caption = new QLabel("&Images", panel);
-    overview_ = new QListWidget(panel);
+    pictures_ = new PictureLoader(this);
+    connect(pictures_, &PictureLoader::ready, this, [this](const QString& key, QSize room, const Picture& picture) {
+        // What the view no longer waits for was only cached.
+        if (key == viewKey_ && room == viewRoom_) {
+            showDecoded(picture);
+            showPicture();
+        }
+    });
+    overviewModel_ = new OverviewModel(form_, *pictures_, this);
+    overviewModel_->setLinkColor(palette().color(QPalette::Active, QPalette::Link));
+    overview_ = new QListView(panel);
+    overview_->setModel(overviewModel_);
+    // Rows as high as each other: a list of any length is laid out without reading its rows.
+    overview_->setUniformItemSizes(true);
+    overview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     overview_->setObjectName("OverviewList");
     overview_->setAccessibleName("Images");
     overview_->setAccessibleDescription("The page's images with their ALT texts; Enter shows one");
     overview_->setIconSize(QSize(40, 40));
+    overviewModel_->setThumbnailRoom(overview_->iconSize() * devicePixelRatioF());
     overview_->setTextElideMode(Qt::ElideMiddle);
     overview_->setMinimumWidth(200);
     caption->setBuddy(overview_);
@@ -346,38 +346,14 @@ void MainWindow::buildOverview()
         form_.MissingOnly.Value = checked;
         refresh();
     });
-    auto jump = [this](QListWidgetItem* item) {
-        if (updating_ || !item)
+    auto jump = [this](const QModelIndex& row) {
+        if (updating_ || !row.isValid())
             return;
-        const int index = item->data(Qt::UserRole).toInt();
+        const int index = row.data(OverviewModel::ImageRole).toInt();
         run([this, index] { form_.Overview_Click(index); });
     };
-    connect(overview_, &QListWidget::itemClicked, this, jump);
-    connect(overview_, &QListWidget::itemActivated, this, jump);
-}
-
-QIcon MainWindow::thumbnail(const PictureBox& picture)
-{
-    const std::string key = picture.Picture.empty() ? picture.Data : picture.Picture;
-    if (key.empty())
-        return {};
-    if (auto known = thumbnails_.find(key); known != thumbnails_.end())
-        return known->second;
-    QBuffer buffer;
-    QImageReader reader;
-    readFrom(reader, buffer, picture.Picture, picture.Data);
-    const QSize room = overview_->iconSize() * devicePixelRatioF();
-    // Large pictures are decoded small at once, where the format can.
-    if (const QSize own = reader.size(); own.isValid() && (own.width() > room.width() || own.height() > room.height()))
-        reader.setScaledSize(own.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    QImage image = reader.read();
-    QIcon icon;
-    if (!image.isNull()) {
-        if (image.width() > room.width() || image.height() > room.height())
-            image = image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        icon = QIcon(QPixmap::fromImage(std::move(image)));
-    }
-    return thumbnails_[key] = icon;
+    connect(overview_, &QListView::clicked, this, jump);
+    connect(overview_, &QListView::activated, this, jump);
 }
 
 void MainWindow::showHints()
@@ -406,35 +382,12 @@ QString MainWindow::contextText() const
 
 void MainWindow::refreshOverview()
 {
-    auto drawn = std::make_tuple(form_.Text6.Text(), pageVersion_, form_.List1.ListIndex(), form_.MissingOnly.Value);
-    if (drawn == overviewDrawn_)
+    overviewModel_->follow(form_.MissingOnly.Value);
+    const int row = overviewModel_->rowOf(form_.List1.ListIndex());
+    if (overview_->currentIndex().row() == row)
         return;
-    if (std::get<0>(drawn) != std::get<0>(overviewDrawn_))
-        thumbnails_.clear();
-    overviewDrawn_ = std::move(drawn);
     const bool wasUpdating = std::exchange(updating_, true);
-    overview_->clear();
-    const int current = form_.List1.ListIndex();
-    for (const Form1::OverviewRow& row : form_.overview()) {
-        using State = Form1::OverviewRow::State;
-        const QString state = row.state == State::Missing      ? QString("missing")
-                              : row.state == State::Decorative ? QString("decorative")
-                                                               : "\u201C" + fromBytes(row.alt) + "\u201D";
-        const QString name = fromBytes(row.name).simplified();
-        auto* item = new QListWidgetItem(name + "\n" + state, overview_);
-        item->setData(Qt::UserRole, row.index);
-        item->setToolTip(name + "\n" + state);
-        if (row.picture)
-            item->setIcon(thumbnail(*row.picture));
-        if (row.state == State::Missing)
-            item->setForeground(palette().color(QPalette::Active, QPalette::Link));
-        if (row.index == current) {
-            QFont bold = item->font();
-            bold.setBold(true);
-            item->setFont(bold);
-            overview_->setCurrentItem(item);
-        }
-    }
+    overview_->setCurrentIndex(overviewModel_->index(row));
     updating_ = wasUpdating;
 }
 
@@ -650,34 +603,30 @@ void MainWindow::decodePicture(QSize room)
     picture1_->setToolTip(fromPath(shownPicture_));
     picture1_->clear();
     pictureSize_ = QSize();
-    if (shownPicture_.empty() && shownData_.empty()) {
+    const PictureSource source = PictureSource::of(shownPicture_, shownData_);
+    if (source.empty()) {
+        viewKey_.clear();
+        pictures_->cancel(PictureLoader::Lane::View);
         picture1_->setText(fromBytes(shownNote_));
         return;
     }
-    QBuffer buffer;
-    QImageReader reader;
-    readFrom(reader, buffer, shownPicture_, shownData_);
-    const qreal ratio = devicePixelRatioF();
-    const QSize own = reader.size();
-    const QByteArray format = reader.format();
-    // A drawing is rendered at the size it is shown at, so it stays sharp.
-    const bool drawing = (format == "svg" || format == "svgz") && own.isValid() && !own.isEmpty();
-    if (drawing)
-        reader.setScaledSize((own.scaled(room, Qt::KeepAspectRatio) * ratio).expandedTo(QSize(1, 1)));
-    QImage image = reader.read();
-    if (image.isNull()) {
-        picture1_->setText("This picture cannot be shown: " + reader.errorString());
+    viewKey_ = source.key();
+    viewRoom_ = room * devicePixelRatioF();
+    if (const Picture* known = pictures_->picture(source, viewRoom_, PictureLoader::Lane::View))
+        showDecoded(*known);
+}
+
+void MainWindow::showDecoded(const Picture& picture)
+{
+    pictureSize_ = picture.own;
+    if (picture.pixmap.isNull()) {
+        picture1_->setText(picture.problem);
         return;
     }
-    pictureSize_ = drawing ? own : image.size();
-    if (drawing) {
-        image.setDevicePixelRatio(ratio);
-    } else if (image.width() > room.width() || image.height() > room.height()) {
-        // Pixels are only ever scaled down, never up, and never distorted.
-        image = image.scaled(room * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        image.setDevicePixelRatio(ratio);
-    }
-    picture1_->setPixmap(QPixmap::fromImage(std::move(image)));
+    QPixmap pixmap = picture.pixmap;
+    if (picture.fitted)
+        pixmap.setDevicePixelRatio(devicePixelRatioF());
+    picture1_->setPixmap(pixmap);
 }
 
 void MainWindow::focusControl(std::string_view control)

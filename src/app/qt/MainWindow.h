@@ -12,7 +12,7 @@
 
 class QAction;
 class QCheckBox;
-class QListWidget;
+class QListView;
 class QTimer;
 class QLabel;
 class QLineEdit;
@@ -23,6 +23,9 @@ class QToolBar;
 namespace bw {
 
 class SettingsStore;
+class OverviewModel;
+class PictureLoader;
+struct Picture;
 
 class MainWindow : public QMainWindow, public StateView {
     Q_OBJECT
@@ -59,18 +62,19 @@ private:
     QAction* menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)());
     void buildToolbar();
     void showPicture();
+    // Asks for the picture in view at the size of `room`; it is shown once decoded.
     void decodePicture(QSize room);
+    void showDecoded(const Picture& picture);
     // Lays the controls out for the client area's size: the image view and ALT box take
     // the extra room, the bottom row stays at the bottom.
     void placeControls();
     void fitCaptions();
     void savePlace();
     void buildOverview();
-    // Redraws the overview when the page, the image shown or the filter changed.
+    // Follows the filter and the image shown; the rows follow the editor's notices.
     void refreshOverview();
     void showHints();
     QString contextText() const;
-    QIcon thumbnail(const PictureBox& picture);
 
     Form1& form_;
     bool ending_ = false;
@@ -98,14 +102,15 @@ private:
     SettingsStore* places_ = nullptr;
     QCheckBox *decorative_ = nullptr, *missingOnly_ = nullptr;
     QLabel *hint_ = nullptr, *length_ = nullptr;
-    QListWidget* overview_ = nullptr;
+    QListView* overview_ = nullptr;
+    OverviewModel* overviewModel_ = nullptr;
+    PictureLoader* pictures_ = nullptr;
+    QString viewKey_; // the picture the view waits for, and at what size
+    QSize viewRoom_;
     QLabel* context_ = nullptr;
     QLabel* indexing_ = nullptr;
     QTimer* indexTimer_ = nullptr; // asks the window how the site index gets on, while it is built
-    // What the overview last drew: the page's version (one more at each change), image and filter.
-    unsigned pageVersion_ = 0;
-    std::tuple<std::string, unsigned, int, bool> overviewDrawn_{{}, ~0u, -2, false};
-    std::map<std::string, QIcon> thumbnails_; // by picture path, for the page open
+    Subscription notices_; // last: it ends before the controls it redraws go
     // How a control follows the client area's extra width and height.
     enum class Follow { None, Picture, Text, Whole };
     struct Anchor {

@@ -1,0 +1,208 @@
+// The main window against the core on one large page, side by side in one run: opening it to
+// the first picture painted, NEXT, a bare start, and a huge picture against a small one.
+//
+//   QT_QPA_PLATFORM=offscreen build/window_bench
+//   build/window_bench --benchmark_filter='Picture/0'   (peak memory: one row a run)
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <fstream>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "app/qt/Windows.h"
+#include "support/Doubles.h"
+#include "support/Png.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace bw;
+
+// About `bytes` of page with `tags` image tags as pages are written today, each naming a
+// picture of its own that is there; every fourth has an ALT.
+struct Site {
+    test::TempDir dir;
+    std::string page;
+    Site(size_t bytes, int tags)
+    {
+        std::string text = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Large page</title></head><body>\n";
+        const std::string paragraph = "<p>Brindlework writes alternative texts into image tags, so that people who use screen "
+                                      "readers hear what each picture shows. Filler text of an ordinary page.</p>\n";
+        const std::string picture = test::png(16, 16, 16);
+        for (int n = 0; n < tags; ++n) {
+            const std::string name = "images/p" + std::to_string(n) + ".png";
+            dir.write(name, picture);
+            text += "<figure><img src=\"" + name + "\"" + (n % 4 ? "" : " alt=\"Picture " + std::to_string(n) + "\"") +
+                    " width=\"120\" height=\"80\" loading=\"lazy\"></figure>\n";
+            while (text.size() < bytes / static_cast<size_t>(tags) * static_cast<size_t>(n + 1))
+                text += paragraph;
+        }
+        page = dir.write("large.html", text + "</body></html>\n");
+    }
+};
+
+Site& largeSite()
+{
+    static Site site(10 << 20, 10000);
+    return site;
+}
+
+struct Doubles {
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::FakeHost host;
+    test::MemorySettings settings;
+    Doubles() { dialogs.answerer = [] { return Answer::Yes; }; }
+    std::unique_ptr<App> app() { return std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 0}, "/tmp/"); }
+};
+
+double peakMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024;
+    return 0;
+}
+
+// Events are handled until the image view shows the picture, or says why it cannot, and the
+// window is painted.
+void firstPaint(App& app)
+{
+    auto* view = app.window().findChild<QLabel*>("Picture1");
+    while (view->pixmap().isNull() && view->text().isEmpty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    app.window().repaint();
+}
+
+void openIn(benchmark::State& state, const std::string& page)
+{
+    Doubles doubles;
+    for (auto _ : state) {
+        auto app = doubles.app();
+        app->start({QString::fromStdString(page)});
+        firstPaint(*app);
+        state.PauseTiming();
+        app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+    state.counters["peak_MB"] = peakMegabytes();
+}
+
+void BM_CoreOpen(benchmark::State& state)
+{
+    Doubles doubles;
+    Form1 form{Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings}, Version{1, 0, 0}};
+    form.Form_Load();
+    const std::string& page = largeSite().page;
+    for (auto _ : state) {
+        state.PauseTiming();
+        form.nytt();
+        state.ResumeTiming();
+        form.openPath(page);
+    }
+}
+
+// The real window, made anew each time: the page opened to its first picture painted.
+void BM_WindowOpen(benchmark::State& state) { openIn(state, largeSite().page); }
+
+// An empty main window in the running program, shown and painted.
+void BM_BareWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QMainWindow window;
+        window.show();
+        window.repaint();
+    }
+}
+
+// A program of its own that makes its QApplication and an empty main window, shows and paints it.
+void BM_BareStart(benchmark::State& state)
+{
+    char bare[] = "--bare", self[] = "/proc/self/exe";
+    char* arguments[] = {self, bare, nullptr};
+    for (auto _ : state) {
+        pid_t child = 0;
+        int status = 0;
+        if (posix_spawn(&child, self, nullptr, nullptr, arguments, environ) != 0 || waitpid(child, &status, 0) != child)
+            state.SkipWithError("the bare program did not run");
+    }
+}
+
+void BM_CoreNext(benchmark::State& state)
+{
+    Doubles doubles;
+    Form1 form{Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings}, Version{1, 0, 0}};
+    form.Form_Load();
+    form.openPath(largeSite().page);
+    int n = 0;
+    for (auto _ : state) {
+        form.Text1.setText("Alt text " + std::to_string(n++));
+        form.bild + 1 < form.List1.ListCount() ? form.Command3_Click() : form.Command5_Click();
+    }
+}
+
+// Typed into the box, NEXT pressed, until the next picture is painted.
+void BM_WindowNext(benchmark::State& state)
+{
+    Doubles doubles;
+    auto app = doubles.app();
+    app->start({QString::fromStdString(largeSite().page)});
+    firstPaint(*app);
+    auto* box = app->window().findChild<QPlainTextEdit*>("Text1");
+    auto* next = app->window().findChild<QPushButton*>("Command3");
+    auto* back = app->window().findChild<QPushButton*>("Command5");
+    int n = 0;
+    for (auto _ : state) {
+        box->setPlainText("Alt text " + QString::number(n++));
+        (app->form().bild + 1 < app->form().List1.ListCount() ? next : back)->click();
+        firstPaint(*app);
+    }
+}
+
+// A page naming one 20000 x 20000 PNG (0), or one of 16 x 16 (1).
+void BM_Picture(benchmark::State& state)
+{
+    static test::TempDir dir;
+    static const std::string huge = (dir.write("huge.png", test::png(20000, 20000, 20000)),
+                                     dir.write("huge.html", "<html><body><img src=\"huge.png\"></body></html>"));
+    static const std::string small = (dir.write("small.png", test::png(16, 16, 16)),
+                                      dir.write("small.html", "<html><body><img src=\"small.png\"></body></html>"));
+    openIn(state, state.range(0) == 0 ? huge : small);
+}
+
+BENCHMARK(BM_CoreOpen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowOpen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareStart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CoreNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Picture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--bare") {
+        QMainWindow window;
+        window.show();
+        window.repaint();
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
