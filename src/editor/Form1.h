@@ -1,6 +1,7 @@
 #pragma once
 // The main window: one page at a time, its image tags, and the commands that open,
 // clear and close it. All state is here; the Qt view only draws it.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -121,6 +122,8 @@ public:
     const PageDocument& document() const { return doc_; }
     // Views hear when the page was opened, written, put back or closed, whoever caused it.
     void subscribe(PageDocument::Listener listener) { doc_.subscribe(std::move(listener)); }
+    // And when the batch changed (its pages, the page reached, its progress and commands).
+    void subscribeBatch(std::function<void()> listener) { batchListeners_.push_back(std::move(listener)); }
 
     // Batches.
     void l_Click();        // Batch > New > Local
@@ -220,6 +223,8 @@ private:
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
     RemotePages* ftpPages_ = nullptr; // the FTP window's downloads, while its batch is open
+    std::vector<std::function<void()>> batchListeners_;
+    void batchChanged();
     // Decorative as image `index` stands (-1: no image), and the box on or off with it.
     void showDecorative(int index);
     // The box's text before Decorative emptied it, for the image it was set on.

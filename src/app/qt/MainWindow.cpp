@@ -270,17 +270,21 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     buildOverview();
     resize(sizeHint());
 
-    // The page may change from another window (a batch, the FTP window): redraw once the
-    // handler that changed it is done.
-    form_.subscribe([this](PageDocument::Change) {
-        ++pageVersion_;
+    // The page and the batch may change from another window (the batch or FTP window): redraw
+    // once the handler that changed them is done.
+    auto redrawSoon = [this] {
         if (std::exchange(refreshPending_, true))
             return;
         QMetaObject::invokeMethod(this, [this] {
             refreshPending_ = false;
             refresh();
         }, Qt::QueuedConnection);
+    };
+    form_.subscribe([this, redrawSoon](PageDocument::Change) {
+        ++pageVersion_;
+        redrawSoon();
     });
+    form_.subscribeBatch(redrawSoon);
     refresh();
 }
 
