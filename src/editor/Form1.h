@@ -94,13 +94,13 @@ public:
     void nytt();
     void nytt1();
     // Puts ejspara back into the page file, byte for byte; says so in a message when it cannot.
-    bool writeBackUnedited();
+    [[nodiscard]] bool writeBackUnedited();
 
     // Commands.
     void Command1_Click(); // RESET
     void n_Click();        // File > New, toolbar "new"
     void e_Click();        // File > Exit
-    bool Form_Unload();    // the window is being closed; false: the user cancelled
+    [[nodiscard]] bool Form_Unload();    // the window is being closed; false: the user cancelled
     void Text1_Change();
     void Toolbar1_ButtonClick(std::string_view key);
     void preview();
@@ -171,7 +171,7 @@ public:
     // Writing ALT texts and saving.
     // Writes the box's text into the current tag and re-reads the page; false when the
     // page file could not be written (the user has been told, nothing changed).
-    bool tempspar();
+    [[nodiscard]] bool tempspar();
     void Command4_Click(); // "&Save": keep the edits
     void s_Click();        // File > Save
     void sa_Click() { fileSaveas(); }
@@ -185,7 +185,7 @@ private:
     void openChosen(bool useDialog);
     // Before Exit or closing: asks whether ALTs written since the page was opened are kept or
     // taken out; false when the user cancelled (or taking them out failed).
-    bool mayClosePage();
+    [[nodiscard]] bool mayClosePage();
     // The page file's bytes, or nothing when it cannot be read or is no page (the user has
     // been told, naming it as shownAs).
     std::optional<ReadResult> readPage(const std::string& path, const std::string& shownAs);
@@ -194,7 +194,7 @@ private:
     // A batch page: read and taken as the open page, its image lists emptied and its
     // counters and flags as a freshly opened page has them; false (the user told, no page
     // open) when it cannot be read.
-    bool takeBatchPage(const std::string& path);
+    [[nodiscard]] bool takeBatchPage(const std::string& path);
     // A page whose first entry is its background: show the image after it. False when there
     // is none (only the background, or nothing, was found).
     bool backgroundEnding();
@@ -205,7 +205,7 @@ private:
     void lastImage();
     // Writes the box's text into the current image's tags; false when nothing may be written
     // on (the user has been told, or said No).
-    bool writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind = nullptr);
+    [[nodiscard]] bool writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind = nullptr);
     void prepareHtmlDialog();
     static bool noFileChosen(const std::string& name);
     void showFirstImage();

@@ -58,7 +58,7 @@ public:
         std::vector<size_t> copies; // indexes into tags(), the first copy first
     };
 
-    struct Outcome {
+    struct [[nodiscard]] Outcome {
         enum Kind {
             Nothing,   // nothing to write to (no page, no such image, a background)
             Unchanged, // the page already says it: nothing written
@@ -117,7 +117,7 @@ public:
 
 private:
     Outcome writeFile(std::string_view bytes, std::string_view suffix = {});
-    bool mayOverwrite();
+    [[nodiscard]] bool mayOverwrite();
     void findIn(const std::string& page);
     void notify(Change change);
 

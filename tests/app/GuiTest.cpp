@@ -110,8 +110,9 @@ TEST_F(Gui, MainWindowWalk)
 
     // The next run opens where this one was left; a place off the screen is brought wholly onto it.
     for (const char* stored : {"", "5000 4000 780 480 0"}) {
-        if (*stored)
-            settings.saveSetting("bw", "brindlepad", "MainWindowPlace", stored);
+        if (*stored) {
+            ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "MainWindowPlace", stored).ok);
+        }
         App next(dialogs, files, shell, settings, Version{1, 0, 6}, "/tmp/");
         next.start({});
         const QRect frame = next.window().frameGeometry(), screen = QGuiApplication::primaryScreen()->availableGeometry();

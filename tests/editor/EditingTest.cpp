@@ -216,8 +216,8 @@ TEST(PageDocument, TellsItsListenersWhatHappened)
     doc.subscribe([&](PageDocument::Change change) { heard.push_back(change); });
     doc.open("/p.html", files.readFile("/p.html"));
     for (int twice = 0; twice < 2; ++twice) // the second time nothing changes: nothing to tell
-        doc.writeAlt(0, "A", EmptyBox::Remove);
-    doc.putBack();
+        EXPECT_TRUE(doc.writeAlt(0, "A", EmptyBox::Remove).ok());
+    EXPECT_TRUE(doc.putBack().ok());
     doc.close();
     using C = PageDocument::Change;
     EXPECT_EQ(heard, (std::vector<C>{C::Opened, C::Written, C::PutBack, C::Closed}));

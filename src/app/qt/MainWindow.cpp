@@ -586,7 +586,8 @@ void MainWindow::savePlace()
     std::ostringstream place;
     place << normal.x() << ' ' << normal.y() << ' ' << normal.width() << ' ' << normal.height() << ' '
           << (isMaximized() ? 1 : 0);
-    places_->saveSetting("bw", "brindlepad", kPlaceKey, place.str());
+    // A place not kept is no loss worth a box while the program closes: it opens at the default one.
+    (void)places_->saveSetting("bw", "brindlepad", kPlaceKey, place.str());
 }
 
 void MainWindow::restorePlace()
