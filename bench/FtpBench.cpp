@@ -94,7 +94,8 @@ std::string hostFor(benchmark::State& state, int arg = 0)
 RawListing listed(CurlFtpClient& ftp)
 {
     RawListing raw;
-    ftp.list([&](std::string_view text) { raw.append(text); });
+    if (!ftp.list([&](std::string_view text) { raw.append(text); }).ok)
+        throw std::runtime_error("the listing failed");
     raw.finish();
     return raw;
 }

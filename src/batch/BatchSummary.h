@@ -8,7 +8,7 @@
 
 namespace bw {
 
-struct BatchSummary {
+struct [[nodiscard]] BatchSummary {
     size_t pages = 0;      // read as pages
     size_t described = 0;  // images with a non-empty ALT
     size_t decorative = 0; // ALT="": nothing for a reader to hear

@@ -43,7 +43,7 @@ public:
 
     // "OK" in two steps, so that a view can put its window away between them. The pages that
     // go into the batch, Check1 applied; false, and the window stays, when none is left.
-    bool chooseBatch();
+    [[nodiscard]] bool chooseBatch();
     // The pages chosen become the batch in the main window, and this window goes.
     void startChosenBatch();
 

@@ -11,6 +11,17 @@ namespace bw {
 
 using text::number;
 
+namespace {
+// Tells the views when a batch command ends, however it ends: the batch may be started from
+// another window, and a box shown on the way lets the views redraw before its progress is set.
+template <class F> struct AtEnd {
+    F told;
+    ~AtEnd() { told(); }
+};
+} // namespace
+
+void Form1::batchChanged() { notices_.tell({PageDocument::Change::Batch}); }
+
 void Form1::l_Click() { platform_.host.showLocalBatch(); }
 void Form1::ftpa_Click() { platform_.host.showFtp(); }
 
@@ -49,6 +60,7 @@ bool Form1::takeBatchPage(const std::string& path)
 
 void Form1::startBatch(const std::vector<std::string>& pages)
 {
+    const AtEnd told{[this] { batchChanged(); }};
     ftpPages_ = nullptr;
     up.Visible = sc.Visible = false;
     List1.Clear();
@@ -95,6 +107,7 @@ void Form1::startBatch(const std::vector<std::string>& pages)
 
 void Form1::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names)
 {
+    const AtEnd told{[this] { batchChanged(); }};
     List1.Clear();
     List3.Clear();
     List4.Clear();
@@ -115,6 +128,7 @@ void Form1::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::stri
 
 void Form1::Command7_Click()
 {
+    const AtEnd told{[this] { batchChanged(); }};
     const int pages = List3.ListCount();
     // What was typed for the image shown is written first, as NEXT writes it.
     if (pageOpen() && !tempspar())

@@ -44,7 +44,7 @@ private:
     std::multiset<std::string> lines_;
 };
 
-struct CheckReport {
+struct [[nodiscard]] CheckReport {
     size_t pages = 0, images = 0, errorsAndWarnings = 0, accepted = 0;
     // Every page's findings when no one takes the pages as they come; then, always, those of
     // the site as a whole (alt-conflict), known only once every page is read.

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: one page at a time, its image tags, and the commands that open,
 // clear and close it. All state is here; the Qt view only draws it.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,13 +94,13 @@ public:
     void nytt();
     void nytt1();
     // Puts ejspara back into the page file, byte for byte; says so in a message when it cannot.
-    bool writeBackUnedited();
+    [[nodiscard]] bool writeBackUnedited();
 
     // Commands.
     void Command1_Click(); // RESET
     void n_Click();        // File > New, toolbar "new"
     void e_Click();        // File > Exit
-    bool Form_Unload();    // the window is being closed; false: the user cancelled
+    [[nodiscard]] bool Form_Unload();    // the window is being closed; false: the user cancelled
     void Text1_Change();
     void Toolbar1_ButtonClick(std::string_view key);
     void preview();
@@ -120,7 +121,8 @@ public:
     void RipHTML();
     const PageDocument& document() const { return doc_; }
     // Views hear when the page was opened, written (which image's ALT), put back or closed,
-    // and which image is shown, whoever caused it; until the subscription is destroyed.
+    // which image is shown and when the batch changed, whoever caused it; until the
+    // subscription is destroyed.
     [[nodiscard]] Subscription subscribe(PageDocument::Listener listener) { return notices_.subscribe(std::move(listener)); }
 
     // Batches.
@@ -174,7 +176,7 @@ public:
     // Writing ALT texts and saving.
     // Writes the box's text into the current tag and re-reads the page; false when the
     // page file could not be written (the user has been told, nothing changed).
-    bool tempspar();
+    [[nodiscard]] bool tempspar();
     void Command4_Click(); // "&Save": keep the edits
     void s_Click();        // File > Save
     void sa_Click() { fileSaveas(); }
@@ -188,7 +190,7 @@ private:
     void openChosen(bool useDialog);
     // Before Exit or closing: asks whether ALTs written since the page was opened are kept or
     // taken out; false when the user cancelled (or taking them out failed).
-    bool mayClosePage();
+    [[nodiscard]] bool mayClosePage();
     // The page file's bytes, or nothing when it cannot be read or is no page (the user has
     // been told, naming it as shownAs).
     std::optional<ReadResult> readPage(const std::string& path, const std::string& shownAs);
@@ -197,7 +199,7 @@ private:
     // A batch page: read and taken as the open page, its image lists emptied and its
     // counters and flags as a freshly opened page has them; false (the user told, no page
     // open) when it cannot be read.
-    bool takeBatchPage(const std::string& path);
+    [[nodiscard]] bool takeBatchPage(const std::string& path);
     // A page whose first entry is its background: show the image after it. False when there
     // is none (only the background, or nothing, was found).
     bool backgroundEnding();
@@ -208,7 +210,7 @@ private:
     void lastImage();
     // Writes the box's text into the current image's tags; false when nothing may be written
     // on (the user has been told, or said No).
-    bool writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind = nullptr);
+    [[nodiscard]] bool writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind = nullptr);
     void prepareHtmlDialog();
     static bool noFileChosen(const std::string& name);
     void showFirstImage();
@@ -228,6 +230,7 @@ private:
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
     RemotePages* ftpPages_ = nullptr; // the FTP window's downloads, while its batch is open
+    void batchChanged();
     // Decorative as image `index` stands (-1: no image), and the box on or off with it.
     void showDecorative(int index);
     // The box's text before Decorative emptied it, for the image it was set on.

@@ -222,7 +222,7 @@ void ftp::changeFolder(int action)
         message(moved.error);
         List2.Clear();
         List3.Clear();
-        listFolder(true);
+        (void)listFolder(true); // the user has just been told what went wrong with this server
         Command5.Enabled = true;
         return;
     }

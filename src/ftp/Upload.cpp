@@ -146,8 +146,8 @@ FtpResult RoundTrip::fetchPage(const std::string& name, const std::string& local
     if (!page.ok) {
         // The page stays as it was, so its original must too.
         std::error_code ignored;
-        if (before.ok)
-            platform_.files.writeFile(original, before.bytes);
+        if (before.ok) // failing too, it fails as the page did, which the message below tells
+            (void)platform_.files.writeFile(original, before.bytes);
         else
             std::filesystem::remove(original, ignored);
         return {false, ftp_error::localFile, name + " could not be written to the temp path: " + page.error + "."};
@@ -178,7 +178,7 @@ void RoundTrip::remember(const std::string& folder)
             text += line + '\n';
     }
     // Not written, the pages still go up in this run; only a restart forgets them.
-    platform_.files.writeFile(folder + kManifest, text);
+    (void)platform_.files.writeFile(folder + kManifest, text);
 }
 
 void RoundTrip::recall(const std::string& folder)
@@ -285,7 +285,8 @@ RoundTrip::Outcome RoundTrip::uploadOne(DownloadedPage& page, const std::string&
         if (!sent.ok)
             return failed(sent, "");
         // What went up is the new original: a second upload neither sends it again nor warns.
-        platform_.files.writeFile(originalPath(page.localPath), bytes);
+        // Not written, the page is only sent again, after the question about a change on the server.
+        (void)platform_.files.writeFile(originalPath(page.localPath), bytes);
         RemoteStamp now;
         page.stamp = client_.stat(page.name, now).ok ? now : RemoteStamp{};
     }
@@ -350,11 +351,11 @@ void RoundTrip::uploadChanged()
     if (session_ == startSession && wasConnected && client_.connected()) {
         if (client_.currentDir() != startDir) {
             Showing showing(busy_, client_, "Opening the folder " + startDir);
-            client_.goTo(startDir);
+            (void)client_.goTo(startDir); // else the FTP window's next listing shows where it is
         }
     } else if (session_ != startSession && client_.connected()) {
         Showing showing(busy_, client_, "Disconnecting");
-        client_.disconnect();
+        (void)client_.disconnect(); // the session ends here either way
     }
 
     std::string text = "Uploaded: " + count(uploaded, "page", "pages") + "\nSkipped: " + std::to_string(skipped) +

@@ -71,7 +71,7 @@ public:
     void showChanges() override;
 
 private:
-    enum class Outcome { Uploaded, Skipped, Failed, Cancelled };
+    enum class [[nodiscard]] Outcome { Uploaded, Skipped, Failed, Cancelled };
     Outcome uploadOne(DownloadedPage& page, const std::string& bytes, const std::string& original, std::string& why);
     // Whether the server's copy differs from the one downloaded; nothing when it could not be told.
     FtpResult changedOnServer(const DownloadedPage& page, const std::string& original, bool& changed);

@@ -49,8 +49,9 @@ FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* st
 
 class PageDocument {
 public:
-    // Shown is the editor's: the image on screen changed.
-    enum class Change { Opened, Written, PutBack, Closed, Shown };
+    // Shown and Batch are the editor's: the image on screen changed; the batch changed (its
+    // pages, the page reached, its progress and commands).
+    enum class Change { Opened, Written, PutBack, Closed, Shown, Batch };
     struct Notice {
         Change change;
         // Written: the image whose ALT was written (-1: the whole page was saved);
@@ -66,7 +67,7 @@ public:
         std::vector<size_t> copies; // indexes into tags(), the first copy first
     };
 
-    struct Outcome {
+    struct [[nodiscard]] Outcome {
         enum Kind {
             Nothing,   // nothing to write to (no page, no such image, a background)
             Unchanged, // the page already says it: nothing written
@@ -125,7 +126,7 @@ public:
 
 private:
     Outcome writeFile(std::string_view bytes, std::string_view suffix = {});
-    bool mayOverwrite();
+    [[nodiscard]] bool mayOverwrite();
     void findIn(const std::string& page);
     void notify(Change change, int image = -1) { notices_.tell({change, image}); }
 

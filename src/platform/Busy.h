@@ -13,7 +13,7 @@ public:
     virtual void begin(const std::string& what) = 0;
     // Called now and then while it runs: bytes so far and the total (0 while unknown).
     // False when the user asked to stop it.
-    virtual bool progress(std::uint64_t done, std::uint64_t total) = 0;
+    [[nodiscard]] virtual bool progress(std::uint64_t done, std::uint64_t total) = 0;
     // The action has returned.
     virtual void end() = 0;
 };

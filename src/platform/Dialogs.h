@@ -34,8 +34,8 @@ public:
     // A long text to read and copy from: read-only, selectable and scrollable, closed by the user.
     virtual void showText(const std::string& text, const std::string& title) = 0;
     // False when the user cancelled: the dialog's fields are then as they were.
-    virtual bool showOpen(FileDialog& dialog) = 0;
-    virtual bool showSave(FileDialog& dialog) = 0;
+    [[nodiscard]] virtual bool showOpen(FileDialog& dialog) = 0;
+    [[nodiscard]] virtual bool showSave(FileDialog& dialog) = 0;
     // An open dialog that lets the user pick several files: their full paths, in the order
     // the dialog gives them; none when cancelled. FileName and FileTitle become the last one.
     virtual std::vector<std::string> showOpenMany(FileDialog& dialog) = 0;

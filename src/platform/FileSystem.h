@@ -27,14 +27,14 @@ struct FileStamp {
     }
 };
 
-struct ReadResult {
+struct [[nodiscard]] ReadResult {
     bool ok = false;
     std::string bytes;
     std::string error; // why it failed, in plain words
     FileStamp stamp{}; // of the file as read
 };
 
-struct WriteResult {
+struct [[nodiscard]] WriteResult {
     bool ok = false;
     std::string error;
     FileStamp stamp{}; // of the file as written

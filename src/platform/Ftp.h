@@ -20,7 +20,7 @@ inline constexpr int unknownKey = 1005;   // the server's certificate or host ke
 inline constexpr int changedKey = 1006;   // it differs from the one accepted before: refused
 } // namespace ftp_error
 
-struct FtpResult {
+struct [[nodiscard]] FtpResult {
     FtpResult() = default;
     FtpResult(bool ok, int number, std::string error, std::string fingerprint = {})
         : ok(ok), number(number), error(std::move(error)), fingerprint(std::move(fingerprint))

@@ -6,7 +6,7 @@
 
 namespace bw {
 
-struct SecretRead {
+struct [[nodiscard]] SecretRead {
     bool ok = false;    // false: the keyring could not be asked or refused; error says why
     bool found = false; // ok, and the key holds a secret
     std::string secret;

@@ -109,7 +109,7 @@ WriteResult HostProfiles::save(const std::string& host, const HostProfile& profi
     }
     // A new user name leaves the old one's password behind; losing it does no harm.
     if (oldUser != kAbsent && oldUser != profile.user && secrets_.available())
-        secrets_.remove(secretKeyOf(host, oldUser));
+        (void)secrets_.remove(secretKeyOf(host, oldUser));
     return writePassword(host + kPassword, secretKeyOf(host, profile.user), profile.password);
 }
 

@@ -17,7 +17,7 @@ class SiteEdits {
 public:
     explicit SiteEdits(FileSystem& files) : files_(files) {}
 
-    struct Result {
+    struct [[nodiscard]] Result {
         std::vector<std::string> written;
         std::vector<std::string> failed; // "path: why"
     };

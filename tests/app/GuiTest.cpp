@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QListView>
+#include <QMessageBox>
 #include <QProcess>
 #include <map>
 
@@ -111,8 +112,9 @@ TEST_F(Gui, MainWindowWalk)
 
     // The next run opens where this one was left; a place off the screen is brought wholly onto it.
     for (const char* stored : {"", "5000 4000 780 480 0"}) {
-        if (*stored)
-            settings.saveSetting("bw", "brindlepad", "MainWindowPlace", stored);
+        if (*stored) {
+            ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "MainWindowPlace", stored).ok);
+        }
         App next(dialogs, files, shell, settings, Version{1, 0, 6}, "/tmp/");
         next.start({});
         const QRect frame = next.window().frameGeometry(), screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -223,6 +225,52 @@ TEST_F(Gui, CaptionsStayWholeAndTheRoomGoesToThePicture)
         EXPECT_EQ(at("Command5"), back.translated(0, 200));
     }
     QApplication::setFont(desktop);
+}
+
+// Alt+S presses the hidden "&Save" wherever the focus is in the main window, also after a real box
+// was answered (the question it asks is answered No, so the box stays as it was).
+using RealBoxGui = test::AppFixture<QtDialogs>;
+
+TEST_F(RealBoxGui, AltSPressesSaveWhereverTheFocusIs)
+{
+    dir.write("logo.gif", test::kGif);
+    std::string page;
+    for (int i = 1; i <= 8; ++i)
+        page += "<img SRC=\"logo.gif\" width=" + std::to_string(i) + ">\n";
+    startApp();
+    MainWindow& window = app->window();
+    window.run([&] { app->form().openPath(dir.write("eight.html", page)); });
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    std::vector<std::string> asked;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible()) {
+            asked.push_back(box->text().toStdString());
+            (box->button(QMessageBox::No) ? box->button(QMessageBox::No) : box->button(QMessageBox::Ok))->click();
+        }
+    });
+    answerer.start(5);
+    auto* text1 = child<QPlainTextEdit>("Text1");
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"just opened", [] {}},
+        {"after NEXT", [&] { click("Command3"); }},
+        {"after Last Image", [&] { for (int i = 0; i < 7; ++i) click("Command3"); }},
+        {"in the overview", [&] { child<QListWidget>("OverviewList")->setFocus(); }},
+        {"in the ALT box", [&] { text1->setFocus(); }},
+        {"on a button", [&] { child<QPushButton>("Command5")->setFocus(); }},
+    };
+    for (const auto& [situation, before] : rows) {
+        SCOPED_TRACE(situation);
+        before();
+        QCoreApplication::processEvents(); // what the window system posted meanwhile, as between two keys
+        asked.clear();
+        const QString box = text1->toPlainText();
+        QTest::keyClick(window.windowHandle(), Qt::Key_S, Qt::AltModifier); // where the window system sends it
+        EXPECT_EQ(asked, std::vector<std::string>{"Are you sure you want to do this ?"});
+        EXPECT_EQ(text1->toPlainText(), box);
+    }
+    EXPECT_EQ(child<QLabel>("Label1")->text(), "Image 8 of 8");
 }
 
 // The real boxes answered from the keyboard: Return takes the default the question asks for,

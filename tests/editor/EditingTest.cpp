@@ -217,9 +217,9 @@ TEST(PageDocument, TellsItsListenersWhatHappened)
     auto subscription = doc.subscribe([&](const PageDocument::Notice& n) { heard.emplace_back(n.change, n.image); });
     doc.open("/p.html", files.readFile("/p.html"));
     for (int twice = 0; twice < 2; ++twice) // the second time nothing changes: nothing to tell
-        doc.writeAlt(0, "A", EmptyBox::Remove);
-    doc.putBack();
-    doc.saveAs("/p.html");
+        EXPECT_TRUE(doc.writeAlt(0, "A", EmptyBox::Remove).ok());
+    EXPECT_TRUE(doc.putBack().ok());
+    EXPECT_TRUE(doc.saveAs("/p.html").ok());
     doc.close();
     subscription.reset(); // a listener gone hears nothing more
     doc.open("/q.html", files.readFile("/q.html"));

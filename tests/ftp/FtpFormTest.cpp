@@ -246,8 +246,8 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
         stop = false;
         if (row.times)
             server.times = {{"/index.html", 100}, {"/my folder/a.html", 100}, {"/a.gif", 100}};
-        HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
-                                                                     : HostProfile{});
+        ASSERT_TRUE(HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
+                                                                             : HostProfile{}).ok);
         ftp& f = open();
         f.Text1.setText("site");
         f.Command1_Click();

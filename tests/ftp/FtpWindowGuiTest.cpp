@@ -14,7 +14,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct FtpGui : test::AppFixture<> {
+// A box's own event loop runs what was posted meanwhile, as a real box's does.
+struct ModalBoxes : test::ScriptedDialogs {
+    Answer msgBox(const std::string& text, Buttons buttons, const std::string& title, Answer preferred) override
+    {
+        QCoreApplication::processEvents();
+        return ScriptedDialogs::msgBox(text, buttons, title, preferred);
+    }
+};
+
+struct FtpGui : test::AppFixture<ModalBoxes> {
     test::TempDir site;
     CurlFtpClient client{FtpTimeouts{3000ms, 2000ms, 3000ms}};
     std::unique_ptr<test::LocalFtpServer> server;
@@ -29,19 +38,25 @@ struct FtpGui : test::AppFixture<> {
         startApp(&client);
     }
     // The FTP window, its boxes typed in and Connect pressed.
-    QWidget& connectWindow()
+    QWidget& connectWindow(const char* downloads = "downloads")
     {
         child<QAction>("ftpa")->trigger();
         QWidget& window = *app->ftpWindow();
         for (auto [edit, text] : {std::pair{window.findChild<QComboBox*>("Combo1")->lineEdit(), server->host()},
                                   {window.findChild<QLineEdit*>("Text2"), "tester"}, {window.findChild<QLineEdit*>("Text3"), "s3cret word"},
-                                  {window.findChild<QLineEdit*>("Text8"), dir.path("downloads")}}) {
+                                  {window.findChild<QLineEdit*>("Text8"), dir.path(downloads)}}) {
             edit->selectAll();
             QTest::keyClick(edit, Qt::Key_Delete);
             QTest::keyClicks(edit, QString::fromStdString(text));
         }
         QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
         return window;
+    }
+    void startBatching(QWidget& window)
+    {
+        QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
+        for (int i = 0; i < 100 && app->ftpWindow(); ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 };
 
@@ -83,9 +98,7 @@ TEST_F(FtpGui, FtpWindowWalk)
     for (const char* file : {"index.html", "news.html", "logo.gif"})
         test::clickRow(list("List3"), file);
     EXPECT_EQ(test::rows(list("List1")), (QStringList{"index.html", "news.html"}));
-    QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
-    for (int i = 0; i < 100 && app->ftpWindow(); ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    startBatching(window);
     EXPECT_EQ(app->ftpWindow(), nullptr);
     EXPECT_FALSE(client.connected());
     EXPECT_EQ(child<QLabel>("Label3")->text(), "1 / 2");
@@ -93,6 +106,38 @@ TEST_F(FtpGui, FtpWindowWalk)
     click("Command7");
     EXPECT_EQ(child<QLabel>("Label3")->text(), "2 / 2");
     EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + dir.path("downloads/news.html"));
+}
+
+// The main window shows the batch's progress and "Move to next file" once Start Batching opened its
+// first page, a box on the way ("Pic Not Found" for a picture left on the server) or not.
+TEST_F(FtpGui, BatchProgressShowsInTheMainWindow)
+{
+    const struct {
+        const char* downloads;
+        std::vector<const char*> picked;
+        std::vector<std::string> boxes;
+    } rows[] = {
+        {"with pictures", {"index.html", "news.html", "logo.gif"}, {}},
+        {"without pictures", {"index.html", "news.html"}, {"Pic Not Found"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.downloads);
+        QWidget& window = connectWindow(row.downloads);
+        test::clickRow(window.findChild<QListWidget*>("List2"), "my pages");
+        for (const char* file : row.picked)
+            test::clickRow(window.findChild<QListWidget*>("List3"), file);
+        dialogs.shown.clear();
+        startBatching(window);
+        std::vector<std::string> boxes;
+        for (const test::Shown& box : dialogs.shown)
+            boxes.push_back(box.title);
+        EXPECT_EQ(boxes, row.boxes);
+        for (const char* progress : {"1 / 2", "2 / 2"}) {
+            EXPECT_TRUE(child<QLabel>("Label3")->isVisible() && child<QPushButton>("Command7")->isVisible());
+            EXPECT_EQ(child<QLabel>("Label3")->text(), progress);
+            click("Command7");
+        }
+    }
 }
 
 // The round trip on a server that lets us write: an ALT typed in the FTP batch goes back into the

@@ -365,7 +365,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
 
         // A new session goes back to the folder the old one was in.
         const std::string dir = ftp.currentDir();
-        ftp.disconnect();
+        ASSERT_TRUE(ftp.disconnect().ok);
         ASSERT_TRUE(connect(ftp, t).ok);
         EXPECT_TRUE(ftp.goTo(dir).ok);
         EXPECT_EQ(ftp.currentDir(), dir);
@@ -439,7 +439,7 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         Platform platform{dialogs, files, shell, host, settings};
         ASSERT_TRUE(HostProfiles(platform).save(t.host, profile).ok);
         put(mine, kPage + "after a restart");
-        ftp.disconnect();
+        ASSERT_TRUE(ftp.disconnect().ok);
         RoundTrip again(platform, ftp, busy);
         again.recall(mine.substr(0, mine.rfind('/') + 1));
         again.uploadChanged();

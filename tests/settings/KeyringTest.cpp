@@ -27,8 +27,8 @@ TEST(Keyring, HoldsThePasswordsAndTheSettingsFileNone)
     QtSecrets keyring(store::kKeyringService, 20000), fresh(store::kKeyringService);
     HostProfiles profiles(settings, files, keyring);
     ASSERT_TRUE(keyring.available());
-    settings.saveSetting("bw", "brindlepad", "quay.exampleUsername", "anna");
-    settings.saveSetting("bw", "brindlepad", "quay.examplePassword", "kept the old way");
+    ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "quay.exampleUsername", "anna").ok);
+    ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "quay.examplePassword", "kept the old way").ok);
     HostProfile profile = profiles.load("quay.example");
     for (const char* password : {"s3cret w\xc3\xb6rd=;#", "\xff\x01 bytes"}) {
         profile.password = password;

@@ -125,8 +125,8 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
 TEST_F(FtpSetup, MainWindowPromptsOpenWithTheStoredValueAndCancelKeepsIt)
 {
     Form1 form{platform, Version{1, 0, 6}};
-    settings.saveSetting("bw", "brindlepad", "UserName", "anna");
-    settings.saveSetting("bw", "brindlepad", "Password", "old");
+    ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "UserName", "anna").ok);
+    ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "Password", "old").ok);
     const struct {
         void (Form1::*handler)();
         const char *readAs, *shown;       // the key, read back in another spelling; what the prompt opens with
@@ -169,9 +169,10 @@ TEST_F(FtpSetup, PasswordsGoToTheKeyringWhileOneRunsAndOldOnesMoveThereAtSave)
         std::filesystem::remove_all(dir.path("config"));
         secrets.secrets.clear();
         std::tie(secrets.running, secrets.refusal) = std::pair(r.running, std::string(r.refusal));
-        settings.saveSetting("bw", "brindlepad", "hUsername", "u"); // an old profile, without the newer keys
-        if (r.before)
-            settings.saveSetting("bw", "brindlepad", "hPassword", r.before);
+        ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "hUsername", "u").ok); // an old profile, without the newer keys
+        if (r.before) {
+            ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "hPassword", r.before).ok);
+        }
         HostProfile typed = profiles.load("h");
         EXPECT_EQ(std::tuple(typed.protocol, typed.port, typed.keepBackup), std::tuple(Protocol::ftp, 0, false));
         typed.password = "new";

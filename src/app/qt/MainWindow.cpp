@@ -256,8 +256,8 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     buildOverview();
     resize(sizeHint());
 
-    // The page may change from another window (a batch, the FTP window): redraw once the
-    // handler that changed it is done. The overview's rows follow the notices themselves.
+    // The page and the batch may change from another window (the batch or FTP window): redraw
+    // once the handler that changed them is done. The overview's rows follow the notices themselves.
     notices_ = form_.subscribe([this](const PageDocument::Notice&) {
         if (std::exchange(refreshPending_, true))
             return;
@@ -265,7 +265,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
             refreshPending_ = false;
             refresh();
         }, Qt::QueuedConnection);
-    });
+    };
     refresh();
 }
 
@@ -535,7 +535,8 @@ void MainWindow::savePlace()
     std::ostringstream place;
     place << normal.x() << ' ' << normal.y() << ' ' << normal.width() << ' ' << normal.height() << ' '
           << (isMaximized() ? 1 : 0);
-    places_->saveSetting("bw", "brindlepad", kPlaceKey, place.str());
+    // A place not kept is no loss worth a box while the program closes: it opens at the default one.
+    (void)places_->saveSetting("bw", "brindlepad", kPlaceKey, place.str());
 }
 
 void MainWindow::restorePlace()

@@ -68,6 +68,8 @@ void OverviewModel::heard(const PageDocument::Notice& notice)
         recheck(std::exchange(shown_, notice.image));
         recheck(notice.image);
         return;
+    case Change::Batch: // the page reached comes with its own notices
+        return;
     }
 }
 

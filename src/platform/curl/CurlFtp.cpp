@@ -549,7 +549,7 @@ std::string CurlFtpClient::folderUrl() const
 
 FtpResult CurlFtpClient::connect(const std::string& host, const std::string& user, const std::string& password)
 {
-    disconnect();
+    (void)disconnect(); // an old session ends either way; only the new one's answer matters
     // A line end would end the command and start one of the server's choosing.
     for (auto [what, text] : {std::pair{"host name", &host}, {"user name", &user}, {"password", &password}})
         if (hasControlCharacter(*text))
@@ -876,7 +876,7 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
     try {
         result = perform(folderUrl() + escaped(h.easy, remoteName));
     } catch (...) {
-        abandon({});
+        (void)abandon({}); // the half-written copy goes; the exception says what happened
         throw;
     }
     h.fd = -1;
@@ -982,7 +982,8 @@ FtpResult CurlFtpClient::rename(const std::string& from, const std::string& to)
 
 void CurlFtpClient::remove(const std::string& name)
 {
-    command({sftp() ? "*rm " + quoted(remotePath(name)) : "*DELE " + name});
+    // Only leftovers are removed: one that stays does no harm, so the caller is not told.
+    (void)command({sftp() ? "*rm " + quoted(remotePath(name)) : "*DELE " + name});
 }
 
 FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& remoteName)

@@ -93,9 +93,30 @@ QWidget* dialogOwner()
     return nullptr;
 }
 
+namespace {
+// Hiding a box leaves no window active until the window system hands activation back, which
+// some do late or never; the window's shortcuts are dead meanwhile, though its keys still
+// reach its focus widget (Alt+S typed "s" into the ALT box). So the box hands it back itself.
+class ReactivatesOwner {
+public:
+    ReactivatesOwner() : owner_(dialogOwner()) {}
+    ~ReactivatesOwner()
+    {
+        if (owner_ && owner_->isVisible() && !QApplication::activeWindow())
+            owner_->activateWindow();
+    }
+    ReactivatesOwner(const ReactivatesOwner&) = delete;
+    ReactivatesOwner& operator=(const ReactivatesOwner&) = delete;
+
+private:
+    QPointer<QWidget> owner_;
+};
+} // namespace
+
 Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::string& title, Answer defaultAnswer)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QMessageBox box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setText(fromBytes(text));
@@ -127,6 +148,7 @@ bool QtDialogs::showSave(FileDialog& dialog) { return show(dialog, true); }
 bool QtDialogs::show(FileDialog& dialog, bool save)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QFileDialog box(dialogOwner());
     box.setWindowTitle(save ? "Save As" : "Open");
     box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -162,6 +184,7 @@ bool QtDialogs::show(FileDialog& dialog, bool save)
 std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QFileDialog box(dialogOwner());
     box.setWindowTitle("Add files");
     box.setAcceptMode(QFileDialog::AcceptOpen);
@@ -196,6 +219,7 @@ std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
 std::optional<std::string> QtDialogs::chooseFolder(const std::string& title, const std::string& start)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QFileDialog box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setAcceptMode(QFileDialog::AcceptOpen);
@@ -212,6 +236,7 @@ int QtDialogs::choose(const std::string& text, const std::string& title, const s
                       int defaultChoice, int cancelChoice)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QMessageBox box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setText(fromBytes(text));
@@ -233,6 +258,7 @@ int QtDialogs::choose(const std::string& text, const std::string& title, const s
 void QtDialogs::showText(const std::string& text, const std::string& title)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QDialog box(dialogOwner());
     box.setObjectName("TextView");
     box.setWindowTitle(titleText(title));
@@ -259,6 +285,7 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const 
                                                const std::string& initial, bool masked)
 {
     redrawViews();
+    const ReactivatesOwner reactivates;
     QInputDialog box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setLabelText(fromBytes(prompt));
