@@ -256,7 +256,7 @@ TEST_F(RealBoxGui, AltSPressesSaveWhereverTheFocusIs)
         {"just opened", [] {}},
         {"after NEXT", [&] { click("Command3"); }},
         {"after Last Image", [&] { for (int i = 0; i < 7; ++i) click("Command3"); }},
-        {"in the overview", [&] { child<QListWidget>("OverviewList")->setFocus(); }},
+        {"in the overview", [&] { child<QListView>("OverviewList")->setFocus(); }},
         {"in the ALT box", [&] { text1->setFocus(); }},
         {"on a button", [&] { child<QPushButton>("Command5")->setFocus(); }},
     };

@@ -265,7 +265,7 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
             refreshPending_ = false;
             refresh();
         }, Qt::QueuedConnection);
-    };
+    });
     refresh();
 }
 
