@@ -214,7 +214,10 @@ TEST(PageDocument, TellsItsListenersWhatHappened)
     PageDocument doc(files);
     files.files["/q.html"] = "<img src=b.png>";
     std::vector<std::pair<PageDocument::Change, int>> heard;
-    auto subscription = doc.subscribe([&](const PageDocument::Notice& n) { heard.emplace_back(n.change, n.image); });
+    Subscription subscription, ended; // ended at the first notice, by the listener before it
+    auto ender = doc.subscribe([&](const PageDocument::Notice&) { ended.reset(); });
+    ended = doc.subscribe([&](const PageDocument::Notice& n) { heard.emplace_back(n.change, -2); });
+    subscription = doc.subscribe([&](const PageDocument::Notice& n) { heard.emplace_back(n.change, n.image); });
     doc.open("/p.html", files.readFile("/p.html"));
     for (int twice = 0; twice < 2; ++twice) // the second time nothing changes: nothing to tell
         EXPECT_TRUE(doc.writeAlt(0, "A", EmptyBox::Remove).ok());
