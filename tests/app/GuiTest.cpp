@@ -273,6 +273,74 @@ TEST_F(RealBoxGui, AltSPressesSaveWhereverTheFocusIs)
     EXPECT_EQ(child<QLabel>("Label1")->text(), "Image 8 of 8");
 }
 
+// At any size and font, with the batch's controls shown, the widest count and a long name:
+// every control inside the window, clear of the others and as large as its text needs; the
+// room beyond the smallest window goes to the picture and the ALT box, 3 parts to 2.
+TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
+{
+    std::filesystem::copy(BW_SAMPLE_SITE, dir.path("site"), std::filesystem::copy_options::recursive);
+    const QFont desktop = QApplication::font();
+    const struct {
+        int points;
+        QSize extra; // beyond the smallest window
+    } rows[] = {{0, {0, 0}}, {0, {500, 200}}, {11, {0, 0}}, {13, {0, 0}}, {13, {600, 100}}, {16, {400, 50}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.points) + "pt, " + std::to_string(row.extra.width()) + " wider");
+        QFont font = desktop;
+        font.setPointSize(row.points ? row.points : desktop.pointSize());
+        QApplication::setFont(font);
+        startApp();
+        app->start({QString::fromStdString(dir.path("site/index.html"))});
+        Form1& form = app->form();
+        form.Label1.Caption = MainWindow::kWidestCounter;
+        form.Label3.Caption = "12 / 34";
+        form.Label3.Visible = form.Command7.Visible = true;
+        form.Label5.Caption = "a picture named at length by its camera.gif";
+        MainWindow& window = app->window();
+        window.refresh();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        window.resize(window.minimumSizeHint());
+        auto at = [&](const char* name) { return child<QWidget>(name)->geometry(); };
+        const QRect picture = at("Picture1"), alt = at("Text1");
+        window.resize(window.size() + row.extra);
+        const QList<QWidget*> controls = window.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* control : controls) {
+            if (!control->isVisible())
+                continue;
+            const std::string name = control->objectName().toStdString();
+            EXPECT_TRUE(window.centralWidget()->rect().contains(control->geometry())) << name;
+            for (QWidget* other : controls)
+                EXPECT_TRUE(other == control || !other->isVisible() || !other->geometry().intersects(control->geometry()))
+                    << name << " overlaps " << other->objectName().toStdString();
+            // Buttons and one-line labels whole; the picture and the hints wrap or scale.
+            const auto* label = qobject_cast<QLabel*>(control);
+            if (!qobject_cast<QAbstractButton*>(control) && !(label && !label->wordWrap()))
+                continue;
+            const QSize needs = control->minimumSizeHint();
+            EXPECT_TRUE(control->width() >= needs.width() && control->height() >= needs.height()) << name;
+            if (label) {
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width()) << name;
+            }
+        }
+        // The name gives way in its middle only when its room asks, the size always in sight.
+        const QLabel* name = child<QLabel>("Label5");
+        const QString whole = QString::fromStdString(form.Label5.Caption) + "  160 \u00D7 80";
+        const bool fits = name->fontMetrics().horizontalAdvance(whole) <= name->contentsRect().width();
+        EXPECT_TRUE(name->text().endsWith("160 \u00D7 80") && (name->text() == whole) == fits) << name->text().toStdString();
+        const QSize grown = at("Picture1").size() - picture.size(), altGrown = at("Text1").size() - alt.size();
+        EXPECT_TRUE(grown.height() == row.extra.height() && altGrown.height() == row.extra.height());
+        EXPECT_LE(std::abs(2 * grown.width() - 3 * altGrown.width()), 3) << grown.width() << " to " << altGrown.width();
+        EXPECT_EQ(grown.width() > 100 && altGrown.width() > 60, row.extra.width() > 0);
+        // The batch's controls go, and nothing else moves.
+        const QRect shown = at("Picture1");
+        form.Label3.Visible = form.Command7.Visible = false;
+        window.refresh();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        EXPECT_EQ(at("Picture1"), shown);
+    }
+    QApplication::setFont(desktop);
+}
+
 // The real boxes answered from the keyboard: Return takes the default the question asks for,
 // Escape cancels, and a password prompt shows no typed character.
 TEST(RealDialogs, ReturnAndEscapeAnswerAsTheQuestionIntends)

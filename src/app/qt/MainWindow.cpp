@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QListView>
+#include <QGridLayout>
 #include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -33,12 +34,37 @@ namespace {
 // Positions in pixels at 15 twips to a pixel.
 constexpr int px(int twips) { return twips / 15; }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const char* role, QRect geometry)
+// The client area asks for no more room than its controls need, and never for less than its
+// first size: the window opens at its smallest.
+class ClientArea : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize minimumSizeHint() const override
+    {
+        return QWidget::minimumSizeHint().expandedTo(QSize(MainWindow::kClientWidth, MainWindow::kClientHeight));
+    }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+};
+
+// The client area's columns: the image view's first width and its share of the room beyond,
+// then the ALT box's.
+enum Column { PictureWidth, PictureShare, AltWidth, AltShare };
+
+// At least as wide as its row expects, and wider when its caption asks.
+class RowButton : public QPushButton {
+public:
+    RowButton(int leastWidth, QWidget* parent) : QPushButton(parent), leastWidth_(leastWidth) {}
+    QSize sizeHint() const override { return QPushButton::sizeHint().expandedTo(QSize(leastWidth_, 0)); }
+
+private:
+    int leastWidth_;
+};
+
+QLabel* makeLabel(QWidget* parent, const char* name, const char* role)
 {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setAccessibleDescription(role);
-    label->setGeometry(geometry);
     return label;
 }
 } // namespace
@@ -47,159 +73,154 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
 {
     setObjectName("Form1");
     setWindowIcon(QIcon(":/icons/brindlework.png"));
+    createActions();
+    createMenus();
+    createControls();
+    layOutControls();
+    connectControls();
+    buildOverview();
 
-    central_ = new QWidget(this);
-    central_->setMinimumSize(kClientWidth, kClientHeight);
-    setCentralWidget(central_);
+    // The page and the batch may change from another window (the batch or FTP window): redraw
+    // once the handler that changed them is done. The overview's rows follow the notices themselves.
+    notices_ = form_.subscribe([this](const PageDocument::Notice&) {
+        if (std::exchange(refreshPending_, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            refreshPending_ = false;
+            refresh();
+        }, Qt::QueuedConnection);
+    });
+    refresh();
+    resize(sizeHint()); // with the captions in
+}
 
-    // Menus.
-    auto* file = menuBar()->addMenu("&File");
-    file->setObjectName("f");
-    menuAction(file, form_.n, "n", &Form1::n_Click)->setShortcut(QKeySequence("Ctrl+N"));
-    menuAction(file, form_.o, "o", &Form1::fileopen)->setShortcut(QKeySequence("Ctrl+O"));
-    menuAction(file, form_.s, "s", &Form1::s_Click)->setShortcut(QKeySequence("Ctrl+S"));
-    menuAction(file, form_.sa, "sa", &Form1::sa_Click)->setShortcut(QKeySequence("Ctrl+Shift+S"));
+void MainWindow::createActions()
+{
+    const struct {
+        MenuItem& item;
+        const char* name;
+        void (Form1::*handler)();
+        const char* keys;
+    } items[] = {
+        {form_.n, "n", &Form1::n_Click, "Ctrl+N"},
+        {form_.o, "o", &Form1::fileopen, "Ctrl+O"},
+        {form_.s, "s", &Form1::s_Click, "Ctrl+S"},
+        {form_.sa, "sa", &Form1::sa_Click, "Ctrl+Shift+S"},
+        {form_.e, "e", &Form1::e_Click, "Ctrl+Q"},
+        {form_.pr, "pr", nullptr, ""},
+        {form_.url, "url", &Form1::url_Click, ""},
+        {form_.na, "na", &Form1::na_Click, ""},
+        {form_.pass, "pass", &Form1::pass_Click, ""},
+        {form_.l, "l", &Form1::l_Click, ""},
+        {form_.ftpa, "ftpa", &Form1::ftpa_Click, ""}, // the FTP window comes with its own change
+        {form_.up, "up", &Form1::up_Click, "Ctrl+U"},
+        {form_.sc, "sc", &Form1::sc_Click, ""},
+        {form_.su, "su", &Form1::su_Click, "F1"},
+        {form_.ab, "ab", &Form1::ab_Click, ""},
+    };
+    for (const auto& item : items)
+        menuAction(item.item, item.name, item.handler)->setShortcut(QKeySequence(item.keys));
     // The toolbar's Preview, for the keyboard.
-    preview_ = file->addAction("Pre&view in Browser");
+    preview_ = new QAction("Pre&view in Browser", this);
     preview_->setObjectName("preview");
     preview_->setShortcut(QKeySequence("F12"));
     connect(preview_, &QAction::triggered, this, [this] { run([this] { form_.preview(); }); });
+}
+
+void MainWindow::createMenus()
+{
+    auto made = [this](std::initializer_list<const MenuItem*> items) {
+        QList<QAction*> actions;
+        for (const MenuItem* item : items)
+            actions << actions_.at(item);
+        return actions;
+    };
+    auto* file = menuBar()->addMenu("&File");
+    file->setObjectName("f");
+    file->addActions(made({&form_.n, &form_.o, &form_.s, &form_.sa}) << preview_);
     file->addSeparator();
-    menuAction(file, form_.e, "e", &Form1::e_Click)->setShortcut(QKeySequence("Ctrl+Q"));
+    file->addActions(made({&form_.e}));
     // Alt+S belongs to the "&Save" button, so the Setup menu answers to Alt+T.
-    auto* setup = menuBar()->addMenu("Se&tup");
-    menuAction(setup, form_.pr, "pr", nullptr);
+    menuBar()->addMenu("Se&tup")->addActions(made({&form_.pr}));
     // Alt+F is File's.
-    auto* ftp = menuBar()->addMenu("FT&P");
-    auto* ftpSetup = ftp->addMenu("Setup");
-    menuAction(ftpSetup, form_.url, "url", &Form1::url_Click);
-    menuAction(ftpSetup, form_.na, "na", &Form1::na_Click);
-    menuAction(ftpSetup, form_.pass, "pass", &Form1::pass_Click);
+    menuBar()->addMenu("FT&P")->addMenu("Setup")->addActions(made({&form_.url, &form_.na, &form_.pass}));
     auto* batch = menuBar()->addMenu("&Batch");
-    auto* batchNew = batch->addMenu("New");
-    menuAction(batchNew, form_.l, "l", &Form1::l_Click);
-    // The FTP window comes with its own change.
-    menuAction(batchNew, form_.ftpa, "ftpa", &Form1::ftpa_Click);
-    menuAction(batch, form_.up, "up", &Form1::up_Click)->setShortcut(QKeySequence("Ctrl+U"));
-    menuAction(batch, form_.sc, "sc", &Form1::sc_Click);
+    batch->addMenu("New")->addActions(made({&form_.l, &form_.ftpa}));
+    batch->addActions(made({&form_.up, &form_.sc}));
     helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
     helpMenu_->setObjectName("h");
-    menuAction(helpMenu_, form_.su, "su", &Form1::su_Click)->setShortcut(QKeySequence("F1"));
-    menuAction(helpMenu_, form_.ab, "ab", &Form1::ab_Click);
+    helpMenu_->addActions(made({&form_.su, &form_.ab}));
+}
 
-    buildToolbar();
+void MainWindow::createControls()
+{
+    central_ = new ClientArea(this);
+    setCentralWidget(central_);
+    createToolBar();
+    auto button = [this](const Button& state, const char* name, int leastWidth) {
+        auto* made = new RowButton(leastWidth, central_);
+        made->setObjectName(name);
+        buttons_[&state] = made;
+        return made;
+    };
 
-    auto* submit = new QPushButton(central_);
-    submit->setObjectName("Command6");
-    // Captions are known now; a larger desktop font widens the controls that show them.
-    auto textWidth = [this](const std::string& text) { return fontMetrics().horizontalAdvance(fromBytes(text)); };
-    const int submitWidth = std::max(100, textWidth(form_.Command6.Caption) + 16);
-    submit->setGeometry(8, px(480), submitWidth, 24);
-    buttons_[&form_.Command6] = submit;
-
+    button(form_.Command6, "Command6", 100);
     text4_ = new QLineEdit(central_);
     text4_->setObjectName("Text4");
     text4_->setReadOnly(true);
     text4_->setAccessibleName("Search engine information");
-    text4_->setGeometry(14 + submitWidth, px(480), 444 - (14 + submitWidth), 24);
-    label4_ = makeLabel(central_, "Label4", "Version", QRect(452, px(480) + 4, 86, 16));
+    label4_ = makeLabel(central_, "Label4", "Version");
     label4_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    // The counter holds the longest count in the desktop's font; the image name takes
-    // what is left of the room over the image view (refresh() fits both to their text).
-    const int rowHeight = fontMetrics().height() + 2;
-    const int counterWidth = textWidth(kWidestCounter) + 4;
-    const int nameLeft = 8 + counterWidth + 6;
-    label1_ = makeLabel(central_, "Label1", "Image counter", QRect(8, px(960), counterWidth, rowHeight));
-    label5_ = makeLabel(central_, "Label5", "Image name",
-                        QRect(nameLeft, px(960), std::max(0, 8 + px(3735) - nameLeft), rowHeight));
+    label1_ = makeLabel(central_, "Label1", "Image counter");
+    label5_ = makeLabel(central_, "Label5", "Image name");
     label5_->setTextFormat(Qt::PlainText);
-    const int captionWidth = std::max(60, textWidth(form_.Label2.Caption) + 4);
-    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box", QRect(272, px(960), captionWidth, rowHeight));
-    label3_ = makeLabel(central_, "Label3", "Batch progress",
-                        QRect(std::max(336, 276 + captionWidth), px(960), 70, rowHeight));
-    auto* next = new QPushButton(central_);
-    next->setObjectName("Command7");
-    next->setGeometry(412, px(960) - 4, 125, 20);
-    buttons_[&form_.Command7] = next;
+    // showPicture() fits the name to the room the layout leaves it.
+    label5_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box");
+    label3_ = makeLabel(central_, "Label3", "Batch progress");
+    button(form_.Command7, "Command7", 125);
 
     picture1_ = new QLabel(central_);
     picture1_->setObjectName("Picture1");
     picture1_->setAccessibleName("Image view");
     picture1_->setAccessibleDescription("The current image of the page");
-    picture1_->setGeometry(8, px(1200), px(3735), px(2535));
     picture1_->setFrameShape(QFrame::StyledPanel);
     picture1_->setAlignment(Qt::AlignCenter);
     // A note or the reason a picture cannot be shown; names from a page are never markup.
     picture1_->setTextFormat(Qt::PlainText);
     picture1_->setWordWrap(true);
+    // The picture is scaled to the room it gets and never asks for more.
+    picture1_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
 
     // Under the ALT box: the rules' hints (two lines), then Decorative and the length.
     decorative_ = new QCheckBox(QString::fromStdString(form_.Decorative.Caption), central_);
     decorative_->setObjectName("Decorative");
     decorative_->setAccessibleDescription("The image only decorates the page: it gets an empty ALT");
-    const int checkHeight = decorative_->sizeHint().height();
-    const int hintHeight = 2 * fontMetrics().lineSpacing() + 2;
-    const int boxHeight = px(2535) - hintHeight - checkHeight - 4;
-    hint_ = makeLabel(central_, "Hint", "What the ALT rules say of the text", QRect(272, px(1200) + boxHeight + 2, px(3975), hintHeight));
+    hint_ = makeLabel(central_, "Hint", "What the ALT rules say of the text");
     hint_->setTextFormat(Qt::PlainText);
     hint_->setWordWrap(true);
     hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     hint_->setAccessibleName("ALT hints");
-    const int checkTop = px(1200) + boxHeight + hintHeight + 4;
-    const int lengthWidth = textWidth("999 / 150") + 6;
-    decorative_->setGeometry(272, checkTop, px(3975) - lengthWidth, checkHeight);
-    length_ = makeLabel(central_, "Length", "The ALT text's length in characters",
-                        QRect(272 + px(3975) - lengthWidth, checkTop, lengthWidth, checkHeight));
+    hint_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    hint_->setFixedHeight(2 * fontMetrics().lineSpacing() + 2);
+    length_ = makeLabel(central_, "Length", "The ALT text's length in characters");
     length_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     length_->setAccessibleName("ALT length");
-    connect(decorative_, &QCheckBox::clicked, this, [this](bool checked) {
-        if (updating_)
-            return;
-        run([this, checked] {
-            form_.Decorative.Value = checked;
-            form_.Decorative_Click();
-        });
-    });
+    length_->setMinimumWidth(fontMetrics().horizontalAdvance("999 / 150") + 6);
 
     text1_ = new QPlainTextEdit(central_);
     text1_->setObjectName("Text1");
-    text1_->setGeometry(272, px(1200), px(3975), boxHeight);
     text1_->setTabChangesFocus(true);
-    text1_->installEventFilter(this); // Enter is NEXT, Shift+Enter BACK
     text1_->setAccessibleName("Alt text");
     text1_->setAccessibleDescription("The alternative text of the current image");
     label2_->setBuddy(text1_);
-    connect(text1_, &QPlainTextEdit::textChanged, this, [this] {
-        if (updating_)
-            return;
-        form_.Text1.setText(toBytes(text1_->toPlainText()));
-        // The hints follow the typing; nothing else changes while the user types.
-        showHints();
-    });
 
-    // The bottom row sits in the strip under the image view, wholly inside the window: as
-    // tall as the desktop's font asks, up to the room there is.
-    auto* back = new QPushButton(central_);
-    const int stripTop = px(1200) + px(2535) + 2;
-    const int buttonHeight = std::min(back->sizeHint().height(), kClientHeight - 2 - stripTop);
-    const int buttonTop = std::min(px(3840), kClientHeight - 2 - buttonHeight);
-    back->setObjectName("Command5");
-    back->setGeometry(8, buttonTop, 80, buttonHeight);
-    buttons_[&form_.Command5] = back;
-    auto* nextImage = new QPushButton(central_);
-    nextImage->setObjectName("Command3");
-    nextImage->setGeometry(94, buttonTop, 80, buttonHeight);
-    buttons_[&form_.Command3] = nextImage;
-    auto* everywhere = new QPushButton(central_);
-    everywhere->setObjectName("UseEverywhere");
+    button(form_.Command5, "Command5", 80);
+    button(form_.Command3, "Command3", 80);
+    auto* everywhere = button(form_.UseEverywhere, "UseEverywhere", 0);
     everywhere->setAccessibleDescription("Write this ALT text into the picture's uses without one on the site's other pages");
-    everywhere->setGeometry(272, buttonTop, std::min(textWidth(form_.UseEverywhere.Caption) + 20, kClientWidth - 96 - 272), buttonHeight);
-    buttons_[&form_.UseEverywhere] = everywhere;
-    auto* reset = new QPushButton(central_);
-    reset->setObjectName("Command1");
-    reset->setGeometry(kClientWidth - 88, buttonTop, 80, buttonHeight);
-    buttons_[&form_.Command1] = reset;
+    button(form_.Command1, "Command1", 80);
 
     // Never shown and never focused: it answers to Alt+S only.
     auto* keep = new QPushButton(central_);
@@ -213,60 +234,108 @@ MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form
     keepKey->setShortcut(QKeySequence("Alt+S"));
     addAction(keepKey);
     connect(keepKey, &QAction::triggered, keep, &QPushButton::click);
+}
 
-    const std::pair<QPushButton*, void (Form1::*)()> clicks[] = {
-        {submit, &Form1::Command6_Click}, {back, &Form1::Command5_Click}, {nextImage, &Form1::Command3_Click},
-        {reset, &Form1::Command1_Click},  {keep, &Form1::Command4_Click}, {next, &Form1::Command7_Click},
-        {everywhere, &Form1::UseEverywhere_Click},
+void MainWindow::layOutControls()
+{
+    auto row = [](std::initializer_list<QWidget*> widgets, int stretchAfter = -1) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(6);
+        int at = 0;
+        for (QWidget* widget : widgets) {
+            line->addWidget(widget);
+            if (at++ == stretchAfter)
+                line->addStretch(1);
+        }
+        return line;
+    };
+    auto button = [this](const Button& state) { return buttons_.at(&state); };
+    // The search engine's line takes the width the button and the version leave.
+    QHBoxLayout* submitRow = row({button(form_.Command6), text4_, label4_});
+    submitRow->setStretchFactor(text4_, 1);
+    // The counter is as wide as its count; the image name takes the rest over the image view.
+    QHBoxLayout* counterRow = row({label1_, label5_});
+    counterRow->setStretchFactor(label5_, 1);
+    QHBoxLayout* captionRow = row({label2_, label3_, button(form_.Command7)}, 1);
+    auto* altColumn = new QVBoxLayout;
+    altColumn->setSpacing(2);
+    altColumn->addWidget(text1_, 1);
+    altColumn->addWidget(hint_);
+    altColumn->addLayout(row({decorative_, length_}, 0));
+
+    // The image view and the ALT box each keep a first width and share what the window has
+    // beyond it, the image view 3 parts to 2: an ALT is a line or two of text. Only the middle
+    // row grows taller, so the bottom row stays at the bottom.
+    columns_ = new QGridLayout;
+    columns_->setHorizontalSpacing(0);
+    columns_->setVerticalSpacing(4);
+    QLayout* altRows[] = {captionRow, altColumn, row({button(form_.UseEverywhere), button(form_.Command1)}, 0)};
+    for (int at = 0; at < 3; ++at) {
+        altRows[at]->setContentsMargins(15, 0, 0, 0);
+        columns_->addLayout(altRows[at], at, AltWidth, 1, 2);
+    }
+    columns_->addLayout(counterRow, 0, PictureWidth, 1, 2);
+    columns_->addWidget(picture1_, 1, PictureWidth, 1, 2);
+    columns_->addLayout(row({button(form_.Command5), button(form_.Command3)}, 1), 2, PictureWidth, 1, 2);
+    columns_->setColumnStretch(PictureShare, 3);
+    columns_->setColumnStretch(AltShare, 2);
+    columns_->setRowStretch(1, 1);
+
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 5, 0);
+    body->setSpacing(6);
+    body->addLayout(submitRow);
+    body->addLayout(columns_, 1);
+    auto* client = new QVBoxLayout(central_);
+    client->setContentsMargins(0, 0, 0, 2);
+    client->setSpacing(4);
+    client->addWidget(toolbar_);
+    client->addLayout(body, 1);
+
+    // A control shown or hidden by the page's state leaves the others where they are.
+    for (QWidget* control : central_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QSizePolicy policy = control->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        control->setSizePolicy(policy);
+    }
+}
+
+void MainWindow::connectControls()
+{
+    const std::pair<const Button*, void (Form1::*)()> clicks[] = {
+        {&form_.Command6, &Form1::Command6_Click}, {&form_.Command5, &Form1::Command5_Click},
+        {&form_.Command3, &Form1::Command3_Click}, {&form_.Command1, &Form1::Command1_Click},
+        {&form_.Command4, &Form1::Command4_Click}, {&form_.Command7, &Form1::Command7_Click},
+        {&form_.UseEverywhere, &Form1::UseEverywhere_Click},
     };
     for (auto [button, handler] : clicks)
-        connect(button, &QPushButton::clicked, this, [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });
-
-    setTabOrder(text1_, decorative_);
-    setTabOrder(decorative_, nextImage);
-    setTabOrder(nextImage, back);
-    setTabOrder(back, everywhere);
-    setTabOrder(everywhere, reset);
-    setTabOrder(reset, submit);
-    setTabOrder(submit, text4_);
-    text1_->setFocus();
-
-    using F = Follow;
-    for (Anchor anchor : std::initializer_list<Anchor>{
-             {toolbar_, {}, F::None, F::Whole, false, false},
-             {text4_, {}, F::None, F::Whole, false, false},
-             {label4_, {}, F::Whole, F::None, false, false},
-             {label2_, {}, F::Picture, F::None, false, false},
-             {label3_, {}, F::Picture, F::None, false, false},
-             {next, {}, F::Whole, F::None, false, false},
-             {picture1_, {}, F::None, F::Picture, false, true},
-             {text1_, {}, F::Picture, F::Text, false, true},
-             {hint_, {}, F::Picture, F::Text, true, false},
-             {decorative_, {}, F::Picture, F::Text, true, false},
-             {length_, {}, F::Whole, F::None, true, false},
-             {back, {}, F::None, F::None, true, false},
-             {nextImage, {}, F::None, F::None, true, false},
-             {reset, {}, F::Whole, F::None, true, false},
-             {everywhere, {}, F::Picture, F::None, true, false},
-         }) {
-        anchor.base = anchor.widget->geometry();
-        anchors_.push_back(anchor);
-    }
-    central_->installEventFilter(this);
-    buildOverview();
-    resize(sizeHint());
-
-    // The page and the batch may change from another window (the batch or FTP window): redraw
-    // once the handler that changed them is done. The overview's rows follow the notices themselves.
-    notices_ = form_.subscribe([this](const PageDocument::Notice&) {
-        if (std::exchange(refreshPending_, true))
+        connect(buttons_.at(button), &QPushButton::clicked, this,
+                [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });
+    connect(decorative_, &QCheckBox::clicked, this, [this](bool checked) {
+        if (updating_)
             return;
-        QMetaObject::invokeMethod(this, [this] {
-            refreshPending_ = false;
-            refresh();
-        }, Qt::QueuedConnection);
+        run([this, checked] {
+            form_.Decorative.Value = checked;
+            form_.Decorative_Click();
+        });
     });
-    refresh();
+    text1_->installEventFilter(this); // Enter is NEXT, Shift+Enter BACK
+    connect(text1_, &QPlainTextEdit::textChanged, this, [this] {
+        if (updating_)
+            return;
+        form_.Text1.setText(toBytes(text1_->toPlainText()));
+        // The hints follow the typing; nothing else changes while the user types.
+        showHints();
+    });
+    // The picture is decoded for the room it gets, the name fitted to its own.
+    picture1_->installEventFilter(this);
+    label5_->installEventFilter(this);
+
+    QWidget* order[] = {text1_, decorative_, buttons_.at(&form_.Command3), buttons_.at(&form_.Command5),
+                        buttons_.at(&form_.UseEverywhere), buttons_.at(&form_.Command1), buttons_.at(&form_.Command6), text4_};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    text1_->setFocus();
 }
 
 void MainWindow::buildOverview()
@@ -391,9 +460,9 @@ void MainWindow::refreshOverview()
     updating_ = wasUpdating;
 }
 
-QAction* MainWindow::menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)())
+QAction* MainWindow::menuAction(MenuItem& item, const char* name, void (Form1::*handler)())
 {
-    QAction* action = menu->addAction(QString::fromStdString(item.Caption));
+    auto* action = new QAction(QString::fromStdString(item.Caption), this);
     action->setObjectName(name);
     actions_[&item] = action;
     if (handler)
@@ -401,13 +470,13 @@ QAction* MainWindow::menuAction(QMenu* menu, MenuItem& item, const char* name, v
     return action;
 }
 
-void MainWindow::buildToolbar()
+void MainWindow::createToolBar()
 {
     toolbar_ = new QToolBar(central_);
     toolbar_->setObjectName("Toolbar1");
     toolbar_->setAccessibleName("Toolbar");
-    toolbar_->setGeometry(0, 0, kClientWidth, 28);
     toolbar_->setIconSize(QSize(24, 24));
+    toolbar_->setFixedHeight(28);
     for (const ToolbarButton& button : form_.Toolbar1) {
         if (button.separator()) {
             toolbar_->addSeparator();
@@ -475,41 +544,28 @@ void MainWindow::refresh()
 
 void MainWindow::fitCaptions()
 {
-    // The counter is as wide as its count; the image name and size take the rest of the room
-    // over the image view.
-    const QRect counter = label1_->geometry();
-    const int counterWidth = label1_->fontMetrics().horizontalAdvance(label1_->text()) + 4;
-    label1_->setGeometry(counter.x(), counter.y(), counterWidth, counter.height());
-    const int nameLeft = counter.x() + counterWidth + 8;
-    label5_->setGeometry(nameLeft, counter.y(), std::max(0, picture1_->geometry().right() - nameLeft), counter.height());
-}
-
-void MainWindow::placeControls()
-{
-    const int dx = std::max(0, central_->width() - kClientWidth);
-    const int dy = std::max(0, central_->height() - kClientHeight);
-    // The image view takes the larger share of the width; an ALT is a line or two of text.
-    const int picture = dx * 3 / 5;
-    auto share = [&](Follow follow) {
-        switch (follow) {
-        case Follow::None: return 0;
-        case Follow::Picture: return picture;
-        case Follow::Text: return dx - picture;
-        case Follow::Whole: return dx;
-        }
-        return 0;
-    };
-    for (const Anchor& a : anchors_)
-        a.widget->setGeometry(a.base.x() + share(a.moveX), a.base.y() + (a.moveY ? dy : 0), a.base.width() + share(a.growX),
-                              a.base.height() + (a.growY ? dy : 0));
-    fitCaptions();
-    showPicture();
+    // The first widths hold every row with its captions as they are now, so that only the
+    // room beyond them is shared. Over the image view, the widest count leaves room for a
+    // picture's size beside it.
+    const int countAndSize = fontMetrics().horizontalAdvance(QString(kWidestCounter) + "  9999 \u00D7 9999") + 6;
+    int first[] = {std::max(px(3735), countAndSize), 0, 15 + px(3975), 0};
+    for (int at = 0; at < columns_->count(); ++at) {
+        int row = 0, column = 0, rows = 0, columns = 0;
+        columns_->getItemPosition(at, &row, &column, &rows, &columns);
+        first[column] = std::max(first[column], columns_->itemAt(at)->minimumSize().width());
+    }
+    for (int column : {PictureWidth, AltWidth})
+        if (columns_->columnMinimumWidth(column) != first[column])
+            columns_->setColumnMinimumWidth(column, first[column]);
+    // A new count changes the counter's width, and so the name's room.
+    central_->layout()->activate();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == central_ && event->type() == QEvent::Resize && !anchors_.empty())
-        placeControls();
+    // refresh() shows the picture itself once it is done.
+    if ((watched == picture1_ || watched == label5_) && event->type() == QEvent::Resize && !updating_)
+        showPicture();
     if (watched == text1_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // An ALT is one line: Enter goes on to the next image, Shift+Enter back.

@@ -12,6 +12,7 @@
 
 class QAction;
 class QCheckBox;
+class QGridLayout;
 class QListView;
 class QTimer;
 class QLabel;
@@ -59,15 +60,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* menuAction(QMenu* menu, MenuItem& item, const char* name, void (Form1::*handler)());
-    void buildToolbar();
+    // The window is made in these steps, in this order: its actions, its menus, the controls
+    // of the client area (the toolbar first, then each in the order Tab visits them), the
+    // layouts that place them, and what each control does.
+    void createActions();
+    void createMenus();
+    void createControls();
+    void createToolBar();
+    void layOutControls();
+    void connectControls();
+    QAction* menuAction(MenuItem& item, const char* name, void (Form1::*handler)());
     void showPicture();
     // Asks for the picture in view at the size of `room`; it is shown once decoded.
     void decodePicture(QSize room);
     void showDecoded(const Picture& picture);
-    // Lays the controls out for the client area's size: the image view and ALT box take
-    // the extra room, the bottom row stays at the bottom.
-    void placeControls();
+    // Fits the columns to the captions and lays the client area out at once, so that the
+    // image name fits the room it has now.
     void fitCaptions();
     void savePlace();
     void buildOverview();
@@ -83,6 +91,7 @@ private:
 
     QWidget* central_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    QGridLayout* columns_ = nullptr; // the image view's column and the ALT box's
     QPlainTextEdit* text1_ = nullptr;
     QLineEdit* text4_ = nullptr;
     QLabel* picture1_ = nullptr;
@@ -111,15 +120,6 @@ private:
     QLabel* indexing_ = nullptr;
     QTimer* indexTimer_ = nullptr; // asks the window how the site index gets on, while it is built
     Subscription notices_; // last: it ends before the controls it redraws go
-    // How a control follows the client area's extra width and height.
-    enum class Follow { None, Picture, Text, Whole };
-    struct Anchor {
-        QWidget* widget;
-        QRect base; // at the default size
-        Follow moveX, growX;
-        bool moveY, growY;
-    };
-    std::vector<Anchor> anchors_;
 };
 
 } // namespace bw

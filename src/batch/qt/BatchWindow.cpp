@@ -33,7 +33,14 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
     announceAs(this, QAccessible::Dialog);
     setWindowTitle(QString::fromStdString(form3_.Caption));
     form3_.Unload = [this] { close(); };
+    createControls();
+    layOutControls();
+    connectControls();
+    refresh();
+}
 
+void BatchWindow::createControls()
+{
     label1_ = new QLabel(QString::fromStdString(form3_.Label1.Caption), this);
     label1_->setObjectName("Label1");
     label1_->setAccessibleDescription("Caption of the list of chosen pages");
@@ -44,12 +51,7 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
                                      "Delete removes the page selected, Ctrl+Up and Ctrl+Down move it");
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setMinimumSize(360, 160);
-    list1_->installEventFilter(this);
     label1_->setBuddy(list1_);
-    connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!updating_)
-            run([this, row] { form3_.List1.setListIndex(row); });
-    });
 
     command1_ = button(form3_.Command1, "Command1", &form3::Command1_Click);
     command2_ = button(form3_.Command2, "Command2", &form3::Command2_Click);
@@ -59,29 +61,17 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
     check1_ = new QCheckBox(QString::fromStdString(form3_.Check1.Caption), this);
     check1_->setObjectName("Check1");
     check1_->setAccessibleDescription("At OK, pages whose every image has an ALT (an empty one too) are left out");
-    connect(check1_, &QCheckBox::toggled, this, [this](bool on) { form3_.Check1.Value = on; });
     ok_ = new QPushButton(QString::fromStdString(form3_.OKButton.Caption), this);
     ok_->setObjectName("OKButton");
     ok_->setDefault(true);
     cancel_ = new QPushButton(QString::fromStdString(form3_.CancelButton.Caption), this);
     cancel_->setObjectName("CancelButton");
+}
 
-    connect(cancel_, &QPushButton::clicked, this, [this] { run([this] { form3_.CancelButton_Click(); }); });
-    connect(ok_, &QPushButton::clicked, this, [this] {
-        bool chosen = false;
-        run([&] { chosen = form3_.chooseBatch(); });
-        if (!chosen)
-            return;
-        // The window goes first: what the main window says about the batch belongs to it.
-        hide();
-        {
-            SpeakingFor speaking(main_);
-            form3_.startChosenBatch();
-        }
-        if (main_)
-            main_->activateWindow();
-    });
-
+void BatchWindow::layOutControls()
+{
+    // The list with its buttons beside it, Check1 and then OK and Cancel at the right under
+    // them; the window is as large as they need.
     auto* grid = new QGridLayout(this);
     grid->addWidget(label1_, 0, 0);
     grid->addWidget(list1_, 1, 0);
@@ -97,7 +87,31 @@ BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
     buttons->addWidget(cancel_);
     grid->addLayout(buttons, 3, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
-    refresh();
+}
+
+void BatchWindow::connectControls()
+{
+    list1_->installEventFilter(this);
+    connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!updating_)
+            run([this, row] { form3_.List1.setListIndex(row); });
+    });
+    connect(check1_, &QCheckBox::toggled, this, [this](bool on) { form3_.Check1.Value = on; });
+    connect(cancel_, &QPushButton::clicked, this, [this] { run([this] { form3_.CancelButton_Click(); }); });
+    connect(ok_, &QPushButton::clicked, this, [this] {
+        bool chosen = false;
+        run([&] { chosen = form3_.chooseBatch(); });
+        if (!chosen)
+            return;
+        // The window goes first: what the main window says about the batch belongs to it.
+        hide();
+        {
+            SpeakingFor speaking(main_);
+            form3_.startChosenBatch();
+        }
+        if (main_)
+            main_->activateWindow();
+    });
 }
 
 bool BatchWindow::eventFilter(QObject* watched, QEvent* event)

@@ -27,6 +27,12 @@ protected:
 
 private:
     template <class Handler> void run(Handler handler);
+    // The window is made in these steps: its controls, in the order Tab visits them, the
+    // layouts that place them, and what each control does.
+    void createControls();
+    void layOutControls();
+    void connectControls();
+    // A button that runs `handler` when pressed.
     QPushButton* button(const Button& state, const char* name, void (form3::*handler)());
 
     form3 form3_;

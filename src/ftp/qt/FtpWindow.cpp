@@ -102,7 +102,16 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::strin
         refresh();
         repaint();
     };
+    createMenus();
+    createControls();
+    layOutControls();
+    connectControls();
+    ftp_.Form_Load();
+    refresh();
+}
 
+void FtpWindow::createMenus()
+{
     menu_ = new QMenuBar(this);
     auto* file = menu_->addMenu(QString::fromStdString(ftp_.f.Caption));
     file->setObjectName("f");
@@ -112,9 +121,11 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::strin
     end->setObjectName("end");
     connect(setup, &QAction::triggered, this, [this] { run([this] { ftp_.s_Click(); }); });
     connect(end, &QAction::triggered, this, [this] { run([this] { ftp_.end_Click(); }); });
+}
 
-    auto* grid = new QGridLayout;
-    auto* label1 = caption(ftp_.Label1, "Label1", "Caption of the host list", this);
+void FtpWindow::createControls()
+{
+    captions_[0] = caption(ftp_.Label1, "Label1", "Caption of the host list", this);
     combo1_ = new LabelledComboBox(this);
     combo1_->setObjectName("Combo1");
     combo1_->setEditable(true);
@@ -123,7 +134,7 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::strin
     combo1_->lineEdit()->setAccessibleName(combo1_->accessibleName()); // the text box a reader lands in
     combo1_->setAccessibleDescription("Stored hosts; type a host name, with :port if it needs one");
     combo1_->setMinimumWidth(240);
-    label1->setBuddy(combo1_);
+    captions_[0]->setBuddy(combo1_);
     auto box = [this](const Label& label, const char* name, const char* role) {
         auto* e = new QLineEdit(this);
         e->setObjectName(name);
@@ -131,22 +142,89 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::strin
         e->setAccessibleDescription(role);
         return e;
     };
-    auto* label2 = caption(ftp_.Label2, "Label2", "Caption of the user name box", this);
+    captions_[1] = caption(ftp_.Label2, "Label2", "Caption of the user name box", this);
     text2_ = box(ftp_.Label2, "Text2", "Your user name on the server");
-    auto* label3 = caption(ftp_.Label3, "Label3", "Caption of the password box", this);
+    captions_[2] = caption(ftp_.Label3, "Label3", "Caption of the password box", this);
     text3_ = box(ftp_.Label3, "Text3", "Your password on the server");
     text3_->setEchoMode(QLineEdit::Password);
-    auto* label4 = caption(ftp_.Label4, "Label4", "Caption of the temp path box", this);
+    captions_[3] = caption(ftp_.Label4, "Label4", "Caption of the temp path box", this);
     text8_ = box(ftp_.Label4, "Text8", "The folder downloaded pages go to");
-    label2->setBuddy(text2_);
-    label3->setBuddy(text3_);
-    label4->setBuddy(text8_);
-    QLabel* labels[] = {label1, label2, label3, label4};
+    captions_[1]->setBuddy(text2_);
+    captions_[2]->setBuddy(text3_);
+    captions_[3]->setBuddy(text8_);
+
+    auto button = [this](const Button& state, const char* name) {
+        auto* b = new QPushButton(QString::fromStdString(state.Caption), this);
+        b->setObjectName(name);
+        return b;
+    };
+    command1_ = button(ftp_.Command1, "Command1");
+    command6_ = button(ftp_.Command6, "Command6");
+    command5_ = button(ftp_.Command5, "Command5");
+    command7_ = button(ftp_.Command7, "Command7");
+    command8_ = button(ftp_.Command8, "Command8");
+    command9_ = button(ftp_.Command9, "Command9");
+    command10_ = button(ftp_.Command10, "Command10");
+    command9_->setAccessibleDescription("Sends the downloaded pages you changed back to their folders on the server");
+    command10_->setAccessibleDescription("Lists the image tags you changed in the downloaded pages");
+    command1_->setDefault(true);
+
+    list2_ = list("List2", ftp_.Label5, "Folders of the server's current folder; choose one to open it", this);
+    list3_ = list("List3", ftp_.Label6, "Files of the server's current folder; choose one to download it", this);
+    list1_ = list("List1", ftp_.Label7, "Files downloaded to the temp path, for the batch", this);
+    list1_->setSelectionMode(QAbstractItemView::NoSelection);
+    captions_[4] = caption(ftp_.Label5, "Label5", "Caption of the folder list", this);
+    captions_[5] = caption(ftp_.Label6, "Label6", "Caption of the file list", this);
+    captions_[6] = caption(ftp_.Label7, "Label7", "Caption of the list of downloaded files", this);
+    captions_[4]->setBuddy(list2_);
+    captions_[5]->setBuddy(list3_);
+    captions_[6]->setBuddy(list1_);
+    text5_ = indicator(ftp_.Text5, "Text5", list2_);
+    text6_ = indicator(ftp_.Text6, "Text6", list1_);
+    text7_ = indicator(ftp_.Text7, "Text7", list3_);
+}
+
+void FtpWindow::layOutControls()
+{
+    // The boxes beside their captions with the connection's buttons at their right; the three
+    // lists under them; the batch's buttons at the bottom. The window is as large as they need.
+    auto* grid = new QGridLayout;
     QWidget* fields[] = {combo1_, text2_, text3_, text8_};
     for (int i = 0; i < 4; ++i) {
-        grid->addWidget(labels[i], i, 0);
+        grid->addWidget(captions_[i], i, 0);
         grid->addWidget(fields[i], i, 1);
     }
+    auto* connection = new QVBoxLayout;
+    connection->addWidget(command1_);
+    connection->addWidget(command6_);
+    connection->addWidget(command5_);
+    connection->addStretch(1);
+    grid->addLayout(connection, 0, 2, 4, 1);
+
+    auto* lists = new QGridLayout;
+    QListWidget* views[] = {list2_, list3_, list1_};
+    for (int i = 0; i < 3; ++i) {
+        lists->addWidget(captions_[4 + i], 0, i);
+        lists->addWidget(views[i], 1, i);
+    }
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(command9_);
+    bottom->addWidget(command10_);
+    bottom->addStretch(1);
+    bottom->addWidget(command7_);
+    bottom->addWidget(command8_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menu_);
+    layout->addLayout(grid);
+    layout->addLayout(lists, 1);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void FtpWindow::connectControls()
+{
     auto bind = [this](QLineEdit* edit, TextBox& state) {
         connect(edit, &QLineEdit::textEdited, this, [this, &state](const QString& text) {
             if (!updating_)
@@ -173,21 +251,6 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::strin
         });
     });
 
-    auto button = [this](const Button& state, const char* name) {
-        auto* b = new QPushButton(QString::fromStdString(state.Caption), this);
-        b->setObjectName(name);
-        return b;
-    };
-    command1_ = button(ftp_.Command1, "Command1");
-    command6_ = button(ftp_.Command6, "Command6");
-    command5_ = button(ftp_.Command5, "Command5");
-    command7_ = button(ftp_.Command7, "Command7");
-    command8_ = button(ftp_.Command8, "Command8");
-    command9_ = button(ftp_.Command9, "Command9");
-    command10_ = button(ftp_.Command10, "Command10");
-    command9_->setAccessibleDescription("Sends the downloaded pages you changed back to their folders on the server");
-    command10_->setAccessibleDescription("Lists the image tags you changed in the downloaded pages");
-    command1_->setDefault(true);
     connect(command1_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command1_Click(); }); });
     connect(command6_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command6_Click(); }); });
     connect(command5_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command5_Click(); }); });
@@ -195,56 +258,13 @@ FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::strin
     connect(command9_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command9_Click(); }); });
     connect(command10_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command10_Click(); }); });
     connect(command7_, &QPushButton::clicked, this, [this] { startBatching(); });
-    auto* connection = new QVBoxLayout;
-    connection->addWidget(command1_);
-    connection->addWidget(command6_);
-    connection->addWidget(command5_);
-    connection->addStretch(1);
-    grid->addLayout(connection, 0, 2, 4, 1);
 
-    list2_ = list("List2", ftp_.Label5, "Folders of the server's current folder; choose one to open it", this);
-    list3_ = list("List3", ftp_.Label6, "Files of the server's current folder; choose one to download it", this);
-    list1_ = list("List1", ftp_.Label7, "Files downloaded to the temp path, for the batch", this);
-    list1_->setSelectionMode(QAbstractItemView::NoSelection);
-    auto* label5 = caption(ftp_.Label5, "Label5", "Caption of the folder list", this);
-    auto* label6 = caption(ftp_.Label6, "Label6", "Caption of the file list", this);
-    auto* label7 = caption(ftp_.Label7, "Label7", "Caption of the list of downloaded files", this);
-    label5->setBuddy(list2_);
-    label6->setBuddy(list3_);
-    label7->setBuddy(list1_);
-    text5_ = indicator(ftp_.Text5, "Text5", list2_);
-    text6_ = indicator(ftp_.Text6, "Text6", list1_);
-    text7_ = indicator(ftp_.Text7, "Text7", list3_);
-    auto* lists = new QGridLayout;
-    lists->addWidget(label5, 0, 0);
-    lists->addWidget(label6, 0, 1);
-    lists->addWidget(label7, 0, 2);
-    lists->addWidget(list2_, 1, 0);
-    lists->addWidget(list3_, 1, 1);
-    lists->addWidget(list1_, 1, 2);
     for (auto [view, state] : {std::pair{list2_, &ftp_.List2}, std::pair{list3_, &ftp_.List3}}) {
         ListBox* box = state;
         QListWidget* v = view;
         connect(v, &QListWidget::itemClicked, this, [this, v, box](QListWidgetItem* item) { rowClicked(*box, v->row(item)); });
         v->installEventFilter(this);
     }
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(command9_);
-    bottom->addWidget(command10_);
-    bottom->addStretch(1);
-    bottom->addWidget(command7_);
-    bottom->addWidget(command8_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setMenuBar(menu_);
-    layout->addLayout(grid);
-    layout->addLayout(lists, 1);
-    layout->addLayout(bottom);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    ftp_.Form_Load();
-    refresh();
 }
 
 void FtpWindow::rowClicked(ListBox& box, int row)

@@ -31,6 +31,12 @@ protected:
 
 private:
     template <class Handler> void run(Handler handler);
+    // The window is made in these steps: its menu, its controls in the order Tab visits them,
+    // the layouts that place them, and what each control does.
+    void createMenus();
+    void createControls();
+    void layOutControls();
+    void connectControls();
     void rowClicked(ListBox& list, int row);
     void startBatching();
 
@@ -40,6 +46,7 @@ private:
     bool updating_ = false; // the view is being redrawn: its signals are not the user's
     QMenuBar* menu_ = nullptr;
     QComboBox* combo1_ = nullptr;
+    QLabel* captions_[7] = {}; // Label1 to Label7: the boxes' captions, then the lists'.
     QLineEdit *text2_ = nullptr, *text3_ = nullptr, *text8_ = nullptr;
     QListWidget *list1_ = nullptr, *list2_ = nullptr, *list3_ = nullptr;
     QLabel *text5_ = nullptr, *text6_ = nullptr, *text7_ = nullptr;

@@ -29,8 +29,16 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     setObjectName("setup");
     announceAs(this, QAccessible::Dialog);
     setup_.Unload = [this] { close(); };
+    createControls();
+    layOutControls();
+    connectControls();
+    setWindowTitle(QString::fromStdString(setup_.Caption));
+    setup_.Form_Load();
+    refresh();
+}
 
-    auto* grid = new QGridLayout(this);
+void SetupWindow::createControls()
+{
     auto caption = [this](const Label& label, const char* name, const char* role) {
         auto* l = new QLabel(QString::fromStdString(label.Caption), this);
         l->setObjectName(name);
@@ -38,7 +46,6 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
         return l;
     };
     const Label* labels[] = {&setup_.Label1, &setup_.Label2, &setup_.Label3, &setup_.Label4, &setup_.Label6, &setup_.Label7};
-    TextBox* boxes[] = {&setup_.Text1, &setup_.Text2, &setup_.Text3, &setup_.Text4, &setup_.Text5, &setup_.Text6};
     const char* labelNames[] = {"Label1", "Label2", "Label3", "Label4", "Label6", "Label7"};
     const char* roles[] = {"Caption of the host name box", "Caption of the user name box", "Caption of the password box",
                            "Caption of the temp path box",  "Caption of the port box",      "Caption of the key file box"};
@@ -50,14 +57,7 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
         texts_[i]->setAccessibleName(label->text());
         texts_[i]->setMinimumWidth(260);
         label->setBuddy(texts_[i]);
-        grid->addWidget(label, rows[i], 0);
-        if (i < 5)
-            grid->addWidget(texts_[i], rows[i], 1);
-        TextBox* box = boxes[i];
-        connect(texts_[i], &QLineEdit::textEdited, this, [this, box](const QString& text) {
-            if (!updating_)
-                box->setText(toBytes(text));
-        });
+        captions_[rows[i]] = label;
     }
     texts_[2]->setEchoMode(QLineEdit::Password);
     texts_[4]->setAccessibleDescription("Empty: the protocol's usual port, 21 or 22 for SFTP");
@@ -70,32 +70,16 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     for (const std::string& item : setup_.Combo1.items())
         combo1_->addItem(QString::fromStdString(item));
     label5->setBuddy(combo1_);
-    grid->addWidget(label5, 4, 0);
-    grid->addWidget(combo1_, 4, 1);
-    connect(combo1_, &QComboBox::activated, this,
-            [this](int index) { run([this, index] { setup_.Combo1.setListIndex(index); }); });
+    captions_[4] = label5;
 
     command3_ = new QPushButton(QString::fromStdString(setup_.Command3.Caption), this);
     command3_->setObjectName("Command3");
     command3_->setAccessibleDescription("Choose the key file");
-    connect(command3_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command3_Click(); }); });
-    auto* keyRow = new QHBoxLayout;
-    keyRow->addWidget(texts_[5], 1);
-    keyRow->addWidget(command3_);
-    grid->addLayout(keyRow, 6, 1);
-
     check1_ = new QCheckBox(QString::fromStdString(setup_.Check1.Caption), this);
     check1_->setObjectName("Check1");
     check1_->setAccessibleName(check1_->text());
-    grid->addWidget(check1_, 7, 1);
-    connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
-        if (!updating_)
-            setup_.Check1.Value = on;
-    });
-
     label8_ = new QLabel(this);
     label8_->setObjectName("Label8");
-    grid->addWidget(label8_, 8, 0, 1, 2);
 
     list1_ = new QListWidget(this);
     list1_->setObjectName("List1");
@@ -104,26 +88,58 @@ SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* f
     list1_->setToolTip("Click a host to delete it");
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setFixedHeight(120);
-    list1_->installEventFilter(this);
-    grid->addWidget(list1_, 9, 0, 1, 2);
-    connect(list1_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { rowClicked(list1_->row(item)); });
-
     command1_ = new QPushButton(QString::fromStdString(setup_.Command1.Caption), this);
     command1_->setObjectName("Command1");
     command2_ = new QPushButton(QString::fromStdString(setup_.Command2.Caption), this);
     command2_->setObjectName("Command2");
-    connect(command1_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command1_Click(); }); });
-    connect(command2_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command2_Click(); }); });
+}
+
+void SetupWindow::layOutControls()
+{
+    // Each box beside its caption, the key file's with its button; the stored hosts under
+    // them, then Save at the left and Back at the right. The window is as large as they need.
+    auto* grid = new QGridLayout(this);
+    QWidget* fields[] = {texts_[0], texts_[1], texts_[2], texts_[3], combo1_, texts_[4]};
+    for (int row = 0; row < 7; ++row)
+        grid->addWidget(captions_[row], row, 0);
+    for (int row = 0; row < 6; ++row)
+        grid->addWidget(fields[row], row, 1);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(texts_[5], 1);
+    keyRow->addWidget(command3_);
+    grid->addLayout(keyRow, 6, 1);
+    grid->addWidget(check1_, 7, 1);
+    grid->addWidget(label8_, 8, 0, 1, 2);
+    grid->addWidget(list1_, 9, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(command1_);
     buttons->addStretch(1);
     buttons->addWidget(command2_);
     grid->addLayout(buttons, 10, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
+}
 
-    setWindowTitle(QString::fromStdString(setup_.Caption));
-    setup_.Form_Load();
-    refresh();
+void SetupWindow::connectControls()
+{
+    TextBox* boxes[] = {&setup_.Text1, &setup_.Text2, &setup_.Text3, &setup_.Text4, &setup_.Text5, &setup_.Text6};
+    for (int i = 0; i < 6; ++i) {
+        TextBox* box = boxes[i];
+        connect(texts_[i], &QLineEdit::textEdited, this, [this, box](const QString& text) {
+            if (!updating_)
+                box->setText(toBytes(text));
+        });
+    }
+    connect(combo1_, &QComboBox::activated, this,
+            [this](int index) { run([this, index] { setup_.Combo1.setListIndex(index); }); });
+    connect(command3_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command3_Click(); }); });
+    connect(check1_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!updating_)
+            setup_.Check1.Value = on;
+    });
+    list1_->installEventFilter(this);
+    connect(list1_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { rowClicked(list1_->row(item)); });
+    connect(command1_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command1_Click(); }); });
+    connect(command2_, &QPushButton::clicked, this, [this] { run([this] { setup_.Command2_Click(); }); });
 }
 
 void SetupWindow::rowClicked(int row)

@@ -28,11 +28,17 @@ protected:
 
 private:
     template <class Handler> void run(Handler handler);
+    // The window is made in these steps: its controls, in the order Tab visits them, the
+    // layouts that place them, and what each control does.
+    void createControls();
+    void layOutControls();
+    void connectControls();
     void rowClicked(int row);
 
     setup setup_;
     bool updating_ = false;
     QLineEdit* texts_[6] = {};
+    QLabel* captions_[7] = {}; // by row: the boxes' and the protocol list's captions
     QComboBox* combo1_ = nullptr;
     QCheckBox* check1_ = nullptr;
     QLabel* label8_ = nullptr;
