@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QFont>
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 #include <algorithm>
 
@@ -149,8 +150,17 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole: {
         // Every row keeps the room of a thumbnail, so that rows are as high as each other.
         const Picture* picture = thumbnail(image);
-        if (picture && !picture->pixmap.isNull())
-            return QIcon(picture->pixmap);
+        if (picture && !picture->pixmap.isNull()) {
+            const QPixmap& shown = picture->pixmap;
+            if (shown.size() == room_)
+                return QIcon(shown);
+            // A narrow or low picture sits in the middle of a thumbnail's room, so that every
+            // row's name starts at the same place.
+            QPixmap framed(room_);
+            framed.fill(Qt::transparent);
+            QPainter(&framed).drawPixmap((room_.width() - shown.width()) / 2, (room_.height() - shown.height()) / 2, shown);
+            return QIcon(framed);
+        }
         if (blank_.actualSize(room_) != room_) {
             QPixmap blank(room_);
             blank.fill(Qt::transparent);
