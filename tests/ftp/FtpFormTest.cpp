@@ -247,7 +247,7 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
         if (row.times)
             server.times = {{"/index.html", 100}, {"/my folder/a.html", 100}, {"/a.gif", 100}};
         HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
-                                                                     : HostProfile{});
+                                                                     : HostProfile{}, {});
         ftp& f = open();
         f.Text1.setText("site");
         f.Command1_Click();

@@ -1,6 +1,7 @@
 #pragma once
 // Draws Form1's state and forwards the user's events to its handlers.
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 #include <map>
 #include <tuple>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "editor/Form1.h"
+#include "platform/qt/Handlers.h"
 #include "platform/qt/QtPlatform.h"
 
 class QAction;
@@ -31,12 +33,16 @@ public:
 
     // Redraws every control from the window's state.
     void refresh() override;
-    // Runs one of the window's handlers; the boxes it shows belong to this window.
+    // Runs one of the window's handlers; the boxes it shows belong to this window. Refused
+    // while another handler of the program runs.
     template <class Handler> void run(Handler handler)
     {
-        SpeakingFor speaking(this);
-        handler();
-        refresh();
+        QPointer<MainWindow> self(this);
+        if (handlers::runAlone([&] {
+                SpeakingFor speaking(this);
+                handler();
+            }) && self)
+            refresh();
     }
     void focusControl(std::string_view control);
     // Set when the program ends at once: closing then skips the page write-back.

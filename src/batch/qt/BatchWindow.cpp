@@ -6,16 +6,22 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "platform/qt/Handlers.h"
 
 namespace bw {
 
 template <class Handler> void BatchWindow::run(Handler handler)
 {
-    SpeakingFor speaking(this);
-    handler();
-    refresh();
+    QPointer<BatchWindow> self(this);
+    if (handlers::runAlone([&] {
+            SpeakingFor speaking(this);
+            handler();
+        }) && self)
+        refresh();
 }
 
 QPushButton* BatchWindow::button(const Button& state, const char* name, void (form3::*handler)())

@@ -9,23 +9,27 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "platform/qt/Handlers.h"
 
 namespace bw {
 
 template <class Handler> void FtpWindow::run(Handler handler)
 {
     // The component's progress lets paints through; a second handler must wait its turn.
-    if (running_)
-        return;
-    running_ = true;
-    {
+    QPointer<FtpWindow> self(this);
+    const bool ran = handlers::runAlone([&] {
+        running_ = true;
         SpeakingFor speaking(this);
         handler();
+    });
+    if (ran && self) {
+        running_ = false;
+        refresh();
     }
-    running_ = false;
-    refresh();
 }
 
 namespace {
@@ -278,18 +282,19 @@ bool FtpWindow::eventFilter(QObject* watched, QEvent* event)
 
 void FtpWindow::startBatching()
 {
-    if (running_)
-        return;
-    // The window goes first: what the main window says about the batch belongs to it.
-    hide();
-    running_ = true;
-    {
+    QPointer<FtpWindow> self(this);
+    QPointer<QWidget> main(main_);
+    handlers::runAlone([&] {
+        // The window goes first: what the main window says about the batch belongs to it.
+        hide();
+        running_ = true;
         SpeakingFor speaking(main_);
         ftp_.Command7_Click();
-    }
-    running_ = false;
-    if (main_)
-        main_->activateWindow();
+        if (self)
+            running_ = false;
+    });
+    if (main)
+        main->activateWindow();
 }
 
 void FtpWindow::refillHosts(const std::vector<std::string>& hosts)

@@ -10,17 +10,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 
+#include "platform/qt/Handlers.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace bw {
 
 template <class Handler> void SetupWindow::run(Handler handler)
 {
-    SpeakingFor speaking(this); // its questions stand over this window
-    handler();
-    refresh();
+    // Back closes the window, which goes once the handler is over; a keyring answer that
+    // comes later finds the window's state gone and does nothing.
+    QPointer<SetupWindow> self(this);
+    if (handlers::runAlone([&] {
+            SpeakingFor speaking(this); // its questions stand over this window
+            handler();
+        }) && self)
+        refresh();
 }
 
 SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* ftp, QWidget* parent)
