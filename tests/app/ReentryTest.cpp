@@ -155,7 +155,10 @@ struct Row {
     const char* window;
     Prepare prepare;
     int prompts; // the main window's password prompt, opened once the keyring has answered
+    const char* closer; // the button that closes the window, pressed first; "": none
 };
+
+void PrintTo(const Row& row, std::ostream* out) { *out << row.window; }
 
 class PressedInPairs : public ::testing::TestWithParam<Row> {};
 
@@ -198,6 +201,7 @@ TEST_P(PressedInPairs, NothingRunsInsideAHandlerAndTheProgramStillWorks)
                 p.dialogs.inside = p.ftp.inside = {};
                 EXPECT_FALSE(goneInHandler) << "a window was deleted while a handler ran";
                 EXPECT_EQ(p.dialogs.prompted, GetParam().prompts);
+                EXPECT_TRUE(window.isNull() || first != GetParam().closer) << "it closes, whatever is under way";
                 // Still working: a host saved in "Ftp Setup" is listed once the keyring has it.
                 p.secrets.refusal.clear();
                 p.app->showSetup(nullptr);
@@ -211,8 +215,9 @@ TEST_P(PressedInPairs, NothingRunsInsideAHandlerAndTheProgramStillWorks)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWindow, PressedInPairs,
-                         ::testing::Values(Row{"main", mainWindow, 1}, Row{"FtpSetup", ftpSetup, 0},
-                                           Row{"FtpWindow", ftpWindow, 0}, Row{"LocalBatch", localBatch, 1}),
+                         ::testing::Values(Row{"main", mainWindow, 1, ""}, Row{"FtpSetup", ftpSetup, 0, "Command2"},
+                                           Row{"FtpWindow", ftpWindow, 0, "Command8"},
+                                           Row{"LocalBatch", localBatch, 1, "CancelButton"}),
                          [](const auto& row) { return std::string(row.param.window); });
 
 } // namespace

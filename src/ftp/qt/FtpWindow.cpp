@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "platform/qt/Handlers.h"
 
@@ -20,16 +21,24 @@ namespace bw {
 template <class Handler> void FtpWindow::run(Handler handler)
 {
     // The component's progress lets paints through; a second handler must wait its turn.
+    // While a handler runs the window refuses to close (its action may be under way), so
+    // the handler's own Exit closes it once the handler is over.
     QPointer<FtpWindow> self(this);
+    bool closing = false;
     const bool ran = handlers::runAlone([&] {
         running_ = true;
+        std::function<void()> unload = std::exchange(ftp_.Unload, [&closing] { closing = true; });
         SpeakingFor speaking(this);
         handler();
+        if (self)
+            ftp_.Unload = std::move(unload);
     });
-    if (ran && self) {
-        running_ = false;
-        refresh();
-    }
+    if (!ran || !self)
+        return;
+    running_ = false;
+    refresh();
+    if (closing)
+        close();
 }
 
 namespace {
