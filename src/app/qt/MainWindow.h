@@ -1,7 +1,6 @@
 #pragma once
 // Draws Form1's state and forwards the user's events to its handlers.
 #include <QMainWindow>
-#include <QPointer>
 #include <QSize>
 #include <map>
 #include <tuple>
@@ -35,15 +34,7 @@ public:
     void refresh() override;
     // Runs one of the window's handlers; the boxes it shows belong to this window. Refused
     // while another handler of the program runs.
-    template <class Handler> void run(Handler handler)
-    {
-        QPointer<MainWindow> self(this);
-        if (handlers::runAlone([&] {
-                SpeakingFor speaking(this);
-                handler();
-            }) && self)
-            refresh();
-    }
+    template <class Handler> void run(Handler handler) { handlers::runFor(this, handler); }
     void focusControl(std::string_view control);
     // Set when the program ends at once: closing then skips the page write-back.
     void setEnding(bool ending) { ending_ = ending; }

@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -14,15 +13,7 @@
 
 namespace bw {
 
-template <class Handler> void BatchWindow::run(Handler handler)
-{
-    QPointer<BatchWindow> self(this);
-    if (handlers::runAlone([&] {
-            SpeakingFor speaking(this);
-            handler();
-        }) && self)
-        refresh();
-}
+template <class Handler> void BatchWindow::run(Handler handler) { handlers::runFor(this, handler); }
 
 QPushButton* BatchWindow::button(const Button& state, const char* name, void (form3::*handler)())
 {

@@ -2,10 +2,12 @@
 // The program runs one handler at a time. A modal box's loop inside a handler still takes
 // timers, posted events and the accessibility bus's presses (which modality does not stop):
 // without this, a second handler could run inside the first and delete what it stands on.
+#include <QPointer>
 #include <functional>
 #include <memory>
 
 #include "platform/Secrets.h"
+#include "platform/qt/QtPlatform.h"
 
 namespace bw {
 
@@ -18,6 +20,18 @@ bool runAlone(const std::function<void()>& handler);
 // Runs `work` as a handler now when none is on the stack, else from the event loop once the
 // running one has ended.
 void whenIdle(std::function<void()> work);
+
+// Runs one of the window's handlers alone, its boxes standing over the window, then redraws
+// the window unless the handler closed it for good.
+template <class Window, class Handler> void runFor(Window* window, Handler&& handler)
+{
+    QPointer<Window> self(window);
+    if (runAlone([&] {
+            SpeakingFor speaking(window);
+            handler();
+        }) && self)
+        self->refresh();
+}
 } // namespace handlers
 
 // The keyring's late answers delivered as handlers of their own, between the others, each

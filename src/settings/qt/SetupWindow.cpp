@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 
 #include "platform/qt/Handlers.h"
@@ -18,17 +17,9 @@
 
 namespace bw {
 
-template <class Handler> void SetupWindow::run(Handler handler)
-{
-    // Back closes the window, which goes once the handler is over; a keyring answer that
-    // comes later finds the window's state gone and does nothing.
-    QPointer<SetupWindow> self(this);
-    if (handlers::runAlone([&] {
-            SpeakingFor speaking(this); // its questions stand over this window
-            handler();
-        }) && self)
-        refresh();
-}
+// Back closes the window, which goes once the handler is over; a keyring answer that comes
+// later finds the window's state gone and does nothing.
+template <class Handler> void SetupWindow::run(Handler handler) { handlers::runFor(this, handler); }
 
 SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* ftp, QWidget* parent)
     : QWidget(parent, Qt::Window), setup_(platform, std::move(tempPath), ftp)
