@@ -193,6 +193,29 @@ TEST_F(FtpSetup, PasswordsGoToTheKeyringWhileOneRunsAndOldOnesMoveThereAtSave)
     EXPECT_EQ(std::pair(typed.result.password, typed.problem), std::pair(std::string(), std::string()));
 }
 
+TEST_F(FtpSetup, AWindowClosedWhileTheKeyringWritesLosesNoPassword)
+{
+    test::HeldSecrets held;
+    Platform slow{dialogs, files, shell, host, settings, held};
+    for (const char* refusal : {"", "locked"}) {
+        SCOPED_TRACE(refusal);
+        std::filesystem::remove_all(dir.path("config"));
+        held.refusal = refusal;
+        held.secrets.clear();
+        dialogs.shown.clear();
+        auto w = std::make_unique<setup>(slow, "/t/", this);
+        w->Text1.setText("h");
+        w->Text3.setText("pw");
+        w->Command1_Click();
+        EXPECT_EQ(w->List1.items(), Hosts{}) << "listed once the keyring has it";
+        w.reset();
+        held.release();
+        EXPECT_EQ(settings.getSetting("bw", "brindlepad", "hPassword", "none"), *refusal ? "pw" : "none");
+        EXPECT_EQ(held.secrets.count("@h") ? held.secrets["@h"] : "none", *refusal ? "none" : "pw");
+        EXPECT_TRUE(dialogs.shown.empty()) << "nothing is told for a window that has gone";
+    }
+}
+
 TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
 {
     setup w(platform, "/t/", this);
