@@ -87,7 +87,8 @@ void ftp::askPassword(const std::function<void(const PasswordAnswer&)>& ask)
         if (asked != passwordAsked_)
             return;
         passwordPending_ = false;
-        Text3.setText(password);
+        if (Text3.empty()) // what the user typed meanwhile stays
+            Text3.setText(password);
         if (std::exchange(connectWhenAnswered_, false))
             Command1_Click();
     }));

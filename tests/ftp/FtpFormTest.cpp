@@ -183,6 +183,31 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
 
 // Downloaded pages going back: only changed ones, each to its folder, asking about a change
 // made on the server meanwhile; the main window's batch reaches them once the window is gone.
+TEST_F(Window, AfterARestartUploadsWaitForTheKeyringsPassword)
+{
+    settings.saveSetting("bw", "brindlepad", "siteUsername", "anna");
+    ftp& f = open();
+    f.Text1.setText("site");
+    f.Text2.setText("anna");
+    f.Text3.setText("pw");
+    f.Command1_Click();
+    test::clickRow(f.List3, "index.html");
+    dir.write("dl/index.html", "<img src=a.gif alt=cat>");
+    test::HeldSecrets keyring;
+    keyring.secrets["anna@site"] = "pw";
+    Platform restarted{dialogs, files, shell, host, settings, keyring};
+    RoundTrip later{restarted, server, *this};
+    later.recall(temp());
+    server.calls.clear();
+    server.disconnect();
+    later.uploadChanged();
+    EXPECT_EQ(server.calls, Items{"disconnect"}) << "nothing goes before the password is known";
+    keyring.release();
+    ASSERT_GE(server.calls.size(), 2u);
+    EXPECT_EQ(server.calls[1], "connect site anna pw");
+    EXPECT_EQ(server.remote["/index.html"], "<img src=a.gif alt=cat>");
+}
+
 TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
 {
     const std::map<std::string, std::string> edits = {{"index.html", "<html><img SRC=\"a.gif\" ALT=\"cat\"></html>"},

@@ -23,7 +23,7 @@ void whenIdle(std::function<void()> work);
 
 // Runs one of the window's handlers alone, its boxes standing over the window, then redraws
 // the window unless the handler closed it for good.
-template <class Window, class Handler> void runFor(Window* window, Handler&& handler)
+template <class Window, class Handler> void runFor(Window* window, Handler handler)
 {
     QPointer<Window> self(window);
     if (runAlone([&] {
