@@ -38,6 +38,21 @@ build() {
     cmake --build "$build" -j "$(nproc)"
 }
 
+# The window and core tests once more with AddressSanitizer and UBSan, in a folder of their
+# own: a handler that runs inside another or an answer for a window that has gone shows as
+# a use after free there. Qt's own leaks at exit are not the program's. GCC's vptr check
+# trips AddressSanitizer on calls through member function pointers, so it is left out.
+sanitized_tests() {
+    local asan="${BW_ASAN_BUILD_DIR:-$here/build-asan}"
+    export ASAN_OPTIONS=detect_leaks=0 # the tests' listing at build time too
+    cmake -S "$here" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBW_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize=vptr -fno-omit-frame-pointer -fno-sanitize-recover=undefined" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+    cmake --build "$asan" -j "$(nproc)" --target gui_tests core_tests
+    cd "$asan"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -L "^(gui|core)_tests$" -E include_layers
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -55,8 +70,8 @@ test)
     packages+=("${test_packages[@]}")
     install_missing
     build
-    cd "$build"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
+    sanitized_tests
     ;;
 build)
     install_missing

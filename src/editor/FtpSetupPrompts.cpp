@@ -21,20 +21,22 @@ void Form1::url_Click() { promptSetting("where is the site", "Url", "ftp.brindle
 void Form1::na_Click() { promptSetting("What is the username ?", "UserNamne", "UserNamne", "UserName"); }
 void Form1::pass_Click()
 {
-    // Kept as the host profiles' passwords are: in the desktop keyring while one runs.
-    HostProfiles passwords(platform_);
-    const std::string stored = passwords.mainPassword("Wren");
-    if (!passwords.keyringProblem().empty())
-        message(passwords.keyringProblem());
-    const std::optional<std::string> answer =
-        platform_.dialogs.inputBox("What is the password ?", "Password", stored, true);
-    if (!answer)
-        return;
-    WriteResult saved = passwords.saveMainPassword(*answer);
-    if (!saved.ok)
-        message(settingsNotSaved(saved));
-    else if (!passwords.keyringProblem().empty())
-        message(passwords.keyringProblem());
+    // Kept as the host profiles' passwords are: in the desktop keyring while one runs. The
+    // prompt opens once the keyring has answered; Form1 lives as long as the program.
+    HostProfiles(platform_).mainPassword("Wren", [this](const std::string& stored, const std::string& problem) {
+        if (!problem.empty())
+            message(problem);
+        const std::optional<std::string> answer =
+            platform_.dialogs.inputBox("What is the password ?", "Password", stored, true);
+        if (!answer)
+            return;
+        HostProfiles(platform_).saveMainPassword(*answer, [this](const WriteResult& saved, const std::string& problem) {
+            if (!saved.ok)
+                message(settingsNotSaved(saved));
+            else if (!problem.empty())
+                message(problem);
+        });
+    });
 }
 
 } // namespace bw

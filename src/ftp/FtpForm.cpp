@@ -1,6 +1,7 @@
 #include "ftp/FtpForm.h"
 
 #include <algorithm>
+#include <utility>
 
 
 namespace bw {
@@ -45,7 +46,7 @@ void ftp::Form_Load()
     connect = false;
     Text1.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kHostName, ""));
     Text2.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kUsername, ""));
-    Text3.setText(profiles_.mainPassword(""));
+    askPassword([this](const PasswordAnswer& answer) { profiles_.mainPassword("", answer); });
     Combo1.Clear();
     for (std::string& host : profiles_.list())
         Combo1.AddItem(std::move(host));
@@ -57,20 +58,40 @@ void ftp::showRoundTrip() { Command9.Enabled = Command10.Enabled = trip_.hasPage
 
 void ftp::Combo1_Click()
 {
-    Text8.setText(takeHost().path);
+    takeHost();
+    Text8.setText(profiles_.settingsOf(Combo1.Text).path);
     trip_.recall(tempPath());
     showRoundTrip();
 }
 
 void ftp::Combo1_Change() { takeHost(); }
 
-HostProfile ftp::takeHost()
+void ftp::takeHost()
 {
     Text1.setText(Combo1.Text);
-    HostProfile profile = profiles_.load(Combo1.Text);
-    Text2.setText(profile.user);
-    Text3.setText(profile.password);
-    return profile;
+    Text2.setText(profiles_.settingsOf(Combo1.Text).user);
+    askPassword([this, host = Combo1.Text](const PasswordAnswer& answer) {
+        profiles_.load(host, [answer](const HostProfile& profile, const std::string& problem) {
+            answer(profile.password, problem);
+        });
+    });
+}
+
+void ftp::askPassword(const std::function<void(const PasswordAnswer&)>& ask)
+{
+    // Only the last question's answer fills the box: an earlier host's may come after it.
+    const std::uint64_t asked = ++passwordAsked_;
+    Text3.setText("");
+    passwordPending_ = true;
+    ask(lifetime_.guard([this, asked](const std::string& password, const std::string&) {
+        if (asked != passwordAsked_)
+            return;
+        passwordPending_ = false;
+        if (Text3.empty()) // what the user typed meanwhile stays
+            Text3.setText(password);
+        if (std::exchange(connectWhenAnswered_, false))
+            Command1_Click();
+    }));
 }
 
 void ftp::refillHosts(const std::vector<std::string>& hosts)
@@ -97,7 +118,7 @@ FtpResult ftp::perform(int action)
 {
     if (action == ftp_action::connect) {
         // The stored profile gives the protocol and the rest; the boxes give the login.
-        HostProfile profile = profiles_.load(Text1.Text());
+        HostProfile profile = profiles_.settingsOf(Text1.Text());
         profile.user = Text2.Text();
         profile.password = Text3.Text();
         FtpResult connected = trip_.connect(Text1.Text(), profile);
@@ -182,6 +203,11 @@ void ftp::Command1_Click()
 {
     if (Text1.empty())
         return;
+    // The login waits for the keyring's password of the host chosen.
+    if (passwordPending_) {
+        connectWhenAnswered_ = true;
+        return;
+    }
     // Typed, pasted or stored: a line end would reach the server as a command of its own.
     for (auto [what, box] : {std::pair{"host name", &Text1}, {"user name", &Text2}, {"password", &Text3}})
         if (hasControlCharacter(box->Text())) {
@@ -322,7 +348,11 @@ void ftp::Command9_Click()
     if (main_.pageOpen() && !main_.tempspar())
         return;
     trip_.recall(tempPath());
-    trip_.uploadChanged();
+    trip_.uploadChanged(lifetime_.guard([this] { afterUpload(); }));
+}
+
+void ftp::afterUpload()
+{
     if (!connect)
         return;
     // Pages of another host needed a session of their own: this window's has ended.

@@ -111,8 +111,14 @@ public:
     std::string localPath() const { return localPath_; }
 
 private:
-    // The host list's text becomes the host, with its stored user name and password.
-    HostProfile takeHost();
+    // The host list's text becomes the host, with its stored user name; its password fills
+    // the box once the keyring gives it.
+    void takeHost();
+    using PasswordAnswer = HostProfiles::PasswordRead;
+    // Empties the password box and fills it with the answer `ask` gets.
+    void askPassword(const std::function<void(const PasswordAnswer&)>& ask);
+    // Upload's end: the window's session may have gone with it.
+    void afterUpload();
     FtpResult perform(int action);
     void message(const std::string& text);
     // Appends the raw listing's directories and files to the two lists, up to its first
@@ -137,6 +143,10 @@ private:
     std::string defaultTempPath_;
     std::string dirName_, remoteName_, localPath_;
     std::uint64_t session_ = 0; // the trip's session this window connected
+    std::uint64_t passwordAsked_ = 0;
+    bool passwordPending_ = false;    // the password box waits for the keyring
+    bool connectWhenAnswered_ = false; // Connect was pressed meanwhile
+    Lifetime lifetime_; // the keyring's and the uploads' answers reach this window only while it is there
 };
 
 } // namespace bw

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <filesystem>
 #include <map>
+#include <utility>
 
 #include "editor/Form1.h"
 #include "platform/Listing.h"
@@ -188,8 +189,7 @@ void RoundTrip::recall(const std::string& folder)
     ReadResult kept = platform_.files.readFile(folder + kManifest);
     if (!kept.ok)
         return;
-    HostProfiles profiles(platform_);
-    std::map<std::string, HostProfile> stored; // each host's profile read once
+    std::map<std::string, std::vector<std::string>> asking; // host -> the local paths waiting for its password
     std::string_view rest = kept.bytes;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
@@ -211,13 +211,33 @@ void RoundTrip::recall(const std::string& folder)
         if (known || !platform_.files.isFile(page.localPath) || !platform_.files.isFile(originalPath(page.localPath)))
             continue;
         // Passwords are never written down: the host's profile has it, for the same user.
-        auto profile = stored.find(page.host);
-        if (profile == stored.end())
-            profile = stored.emplace(page.host, profiles.load(page.host)).first;
-        if (profile->second.user == page.profile.user)
-            page.profile.password = profile->second.password;
+        page.passwordPending = true;
+        asking[page.host].push_back(page.localPath);
         pages_.push_back(std::move(page));
     }
+    HostProfiles profiles(platform_);
+    for (auto& [host, paths] : asking) { // each host's profile read once
+        ++passwordsPending_;
+        profiles.load(host, lifetime_.guard([this, paths = std::move(paths)](const HostProfile& profile, const std::string&) {
+            for (DownloadedPage& page : pages_)
+                if (page.passwordPending && std::find(paths.begin(), paths.end(), page.localPath) != paths.end()) {
+                    page.passwordPending = false;
+                    if (profile.user == page.profile.user)
+                        page.profile.password = profile.password;
+                }
+            if (--passwordsPending_ == 0)
+                for (auto& work : std::exchange(waiting_, {}))
+                    work();
+        }));
+    }
+}
+
+void RoundTrip::whenPasswordsKnown(std::function<void()> work)
+{
+    if (passwordsPending_ > 0)
+        waiting_.push_back(std::move(work));
+    else
+        work();
 }
 
 bool RoundTrip::sameSession(const DownloadedPage& page) const
@@ -294,7 +314,16 @@ RoundTrip::Outcome RoundTrip::uploadOne(DownloadedPage& page, const std::string&
     return Outcome::Uploaded;
 }
 
-void RoundTrip::uploadChanged()
+void RoundTrip::uploadChanged(std::function<void()> then)
+{
+    whenPasswordsKnown([this, then = std::move(then)] {
+        uploadNow();
+        if (then)
+            then();
+    });
+}
+
+void RoundTrip::uploadNow()
 {
     struct Changed {
         std::size_t index;

@@ -3,6 +3,7 @@
 // and the way back to the server folder it came from. Owned by the program, so that the
 // main window can still upload once the FTP window is closed.
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ struct DownloadedPage {
     std::string name;     // on the server and in the temp path
     RemoteStamp stamp;    // the server's, just before the download; unknown when it would not say
     std::string localPath;
+    bool passwordPending = false; // taken back from an earlier run: the keyring has yet to give it
 };
 
 // The hidden copy of the page as downloaded, beside it: ".NAME.original".
@@ -62,12 +64,15 @@ public:
     bool hasPages() const { return !pages_.empty(); }
     // Takes back the pages an earlier run downloaded into folder (ending in "/") whose page
     // and original are both still there, so that they can go up after a restart too. Each
-    // folder is read once: what this object downloads later it knows already.
+    // folder is read once: what this object downloads later it knows already. Their
+    // passwords come from the keyring later.
     void recall(const std::string& folder);
 
     // Uploads every page whose bytes differ from its original to the folder it came from,
     // asking first about a page changed on the server meanwhile, and tells how it went.
-    void uploadChanged() override;
+    // Waits for the recalled pages' passwords first; `then` runs once it has told.
+    void uploadChanged(std::function<void()> then);
+    void uploadChanged() override { uploadChanged({}); }
     void showChanges() override;
 
 private:
@@ -79,6 +84,9 @@ private:
     // Writes down the pages of folder beside them, all but the passwords.
     void remember(const std::string& folder);
     void message(const std::string& text);
+    void uploadNow();
+    // Runs `work` once no recalled page waits for its password.
+    void whenPasswordsKnown(std::function<void()> work);
 
     Platform platform_;
     FtpClient& client_;
@@ -88,6 +96,9 @@ private:
     std::uint64_t session_ = 0;
     std::string host_;     // of the session connect() made
     HostProfile profile_;
+    int passwordsPending_ = 0; // hosts whose password the keyring has yet to give
+    std::vector<std::function<void()>> waiting_;
+    Lifetime lifetime_;
 };
 
 } // namespace bw

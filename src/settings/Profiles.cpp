@@ -64,35 +64,44 @@ std::optional<int> portFrom(std::string_view text)
     return port;
 }
 
-std::string HostProfiles::readPassword(const std::string& storeKey, const std::string& secretKey,
-                                       const std::string& absent)
+void HostProfiles::readPassword(const std::string& storeKey, const std::string& secretKey, const std::string& absent,
+                                PasswordRead done)
 {
-    problem_.clear();
     std::string kept = store_.getSetting(store::kApp, store::kMain, storeKey, kAbsent);
-    if (kept != kAbsent || !secrets_.available())
-        return kept != kAbsent ? kept : absent;
-    SecretRead read = secrets_.read(secretKey);
-    if (read.ok)
-        return read.found ? read.secret : absent;
-    problem_ = "The password could not be read from the desktop keyring: " + read.error + ".";
-    return absent;
-}
-
-WriteResult HostProfiles::writePassword(const std::string& storeKey, const std::string& secretKey,
-                                        const std::string& password)
-{
-    problem_.clear();
-    if (secrets_.available()) {
-        WriteResult kept = secrets_.write(secretKey, password);
-        if (kept.ok) // the store holds no copy from now on, not even an old one
-            return store_.deleteSetting(store::kApp, store::kMain, storeKey);
-        problem_ = "The desktop keyring did not take the password (" + kept.error +
-                   ").\nIt is kept in the settings file instead, readable only by you.";
+    if (kept != kAbsent || !secrets_.available()) {
+        done(kept != kAbsent ? kept : absent, "");
+        return;
     }
-    return store_.saveSetting(store::kApp, store::kMain, storeKey, password);
+    secrets_.read(secretKey, [absent, done = std::move(done)](const SecretRead& read) {
+        if (read.ok)
+            done(read.found ? read.secret : absent, "");
+        else
+            done(absent, "The password could not be read from the desktop keyring: " + read.error + ".");
+    });
 }
 
-WriteResult HostProfiles::save(const std::string& host, const HostProfile& profile)
+void HostProfiles::writePassword(const std::string& storeKey, const std::string& secretKey,
+                                 const std::string& password, Saved done)
+{
+    if (!done)
+        done = [](const WriteResult&, const std::string&) {};
+    SettingsStore* store = &store_; // outlives this object: the answer may come after it is gone
+    if (!secrets_.available()) {
+        done(store->saveSetting(store::kApp, store::kMain, storeKey, password), "");
+        return;
+    }
+    secrets_.write(secretKey, password, [store, storeKey, password, done = std::move(done)](const WriteResult& kept) {
+        if (kept.ok) { // the store holds no copy from now on, not even an old one
+            done(store->deleteSetting(store::kApp, store::kMain, storeKey), "");
+            return;
+        }
+        done(store->saveSetting(store::kApp, store::kMain, storeKey, password),
+             "The desktop keyring did not take the password (" + kept.error +
+                 ").\nIt is kept in the settings file instead, readable only by you.");
+    });
+}
+
+void HostProfiles::save(const std::string& host, const HostProfile& profile, Saved done)
 {
     using namespace store;
     const std::string oldUser = store_.getSetting(kApp, kMain, host + kUsername, kAbsent);
@@ -104,13 +113,16 @@ WriteResult HostProfiles::save(const std::string& host, const HostProfile& profi
                                   port, profile.keyFile, profile.keepBackup ? "1" : "0"};
     for (size_t i = 0; i < std::size(writes); ++i) {
         WriteResult written = store_.saveSetting(kApp, writes[i].first, host + writes[i].second, values[i]);
-        if (!written.ok)
-            return written;
+        if (!written.ok) {
+            if (done)
+                done(written, "");
+            return;
+        }
     }
     // A new user name leaves the old one's password behind; losing it does no harm.
     if (oldUser != kAbsent && oldUser != profile.user && secrets_.available())
-        (void)secrets_.remove(secretKeyOf(host, oldUser));
-    return writePassword(host + kPassword, secretKeyOf(host, profile.user), profile.password);
+        secrets_.remove(secretKeyOf(host, oldUser), {});
+    writePassword(host + kPassword, secretKeyOf(host, profile.user), profile.password, std::move(done));
 }
 
 WriteResult HostProfiles::writeMarker()
@@ -138,7 +150,7 @@ std::vector<std::string> HostProfiles::stored()
     return hosts;
 }
 
-HostProfile HostProfiles::load(const std::string& host)
+HostProfile HostProfiles::settingsOf(const std::string& host)
 {
     using namespace store;
     auto get = [&](const char* key) { return store_.getSetting(kApp, kMain, host + key, ""); };
@@ -149,48 +161,64 @@ HostProfile HostProfiles::load(const std::string& host)
     profile.port = portFrom(get(kPort)).value_or(0);
     profile.keyFile = get(kKeyFile);
     profile.keepBackup = get(kKeepBackup) == "1";
-    // A host never saved has nothing in the keyring: a name being typed must not ask it at
-    // every key, nor unlock it.
-    if (store_.getSetting(kApp, kMain, host + kUsername, kAbsent) == kAbsent) {
-        problem_.clear();
-        profile.password = get(kPassword);
-    } else {
-        profile.password = readPassword(host + kPassword, secretKeyOf(host, profile.user), "");
-    }
+    profile.password = get(kPassword);
     return profile;
 }
 
-WriteResult HostProfiles::remove(const std::string& host)
+void HostProfiles::load(const std::string& host, Loaded done)
 {
     using namespace store;
+    HostProfile profile = settingsOf(host);
+    // A host never saved has nothing in the keyring: a name being typed must not ask it at
+    // every key, nor unlock it.
+    if (store_.getSetting(kApp, kMain, host + kUsername, kAbsent) == kAbsent) {
+        done(profile, "");
+        return;
+    }
+    readPassword(host + kPassword, secretKeyOf(host, profile.user), "",
+                 [profile, done = std::move(done)](const std::string& password, const std::string& problem) mutable {
+                     profile.password = password;
+                     done(profile, problem);
+                 });
+}
+
+void HostProfiles::remove(const std::string& host, Saved done)
+{
+    using namespace store;
+    if (!done)
+        done = [](const WriteResult&, const std::string&) {};
     // The password goes first: a host still listed after a failure can be deleted again.
     // The keyring's copy goes last, so that a host left listed still has it.
-    problem_.clear();
     const std::string user = store_.getSetting(kApp, kMain, host + kUsername, "");
     const std::pair<const char*, const char*> keys[] = {
         {kMain, kPassword}, {kMain, kUsername}, {kMain, kPath},       {kMain, kProtocol},
         {kMain, kPort},     {kMain, kKeyFile},  {kMain, kKeepBackup}, {kHosts, kHostName}};
     for (auto [section, key] : keys) {
         WriteResult removed = store_.deleteSetting(kApp, section, host + key);
-        if (!removed.ok)
-            return removed;
+        if (!removed.ok) {
+            done(removed, "");
+            return;
+        }
     }
-    if (secrets_.available()) {
-        WriteResult removed = secrets_.remove(secretKeyOf(host, user));
-        if (!removed.ok)
-            problem_ = "The host was deleted, but the desktop keyring still holds its password: " + removed.error + ".";
+    if (!secrets_.available()) {
+        done({true, {}, {}}, "");
+        return;
     }
-    return {true, {}, {}};
+    secrets_.remove(secretKeyOf(host, user), [done = std::move(done)](const WriteResult& removed) {
+        done({true, {}, {}}, removed.ok ? std::string()
+                                        : "The host was deleted, but the desktop keyring still holds its password: " +
+                                              removed.error + ".");
+    });
 }
 
-std::string HostProfiles::mainPassword(const std::string& defaultValue)
+void HostProfiles::mainPassword(const std::string& defaultValue, PasswordRead done)
 {
-    return readPassword(store::kPassword, store::kPassword, defaultValue);
+    readPassword(store::kPassword, store::kPassword, defaultValue, std::move(done));
 }
 
-WriteResult HostProfiles::saveMainPassword(const std::string& password)
+void HostProfiles::saveMainPassword(const std::string& password, Saved done)
 {
-    return writePassword(store::kPassword, store::kPassword, password);
+    writePassword(store::kPassword, store::kPassword, password, std::move(done));
 }
 
 } // namespace bw

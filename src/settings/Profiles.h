@@ -1,5 +1,6 @@
 #pragma once
 // Where the program keeps its settings, and the FTP host profiles built on them.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,19 +60,29 @@ std::string settingsNotSaved(const WriteResult& result);
 // Passwords go to the keyring while one is running, else into the store (which only its
 // user can read). A password found in the store wins: it is either one kept the old way,
 // which moves to the keyring at the next save, or one the keyring refused.
+//
+// What needs the keyring answers through a callback, with what went wrong with the keyring
+// as a message ("" when nothing did). The store's part is done before the call returns; the
+// keyring's part finishes even when this object is gone by then (only `done` is not called).
 class HostProfiles {
 public:
+    using Saved = std::function<void(const WriteResult& result, const std::string& keyringProblem)>;
+    using Loaded = std::function<void(const HostProfile& profile, const std::string& keyringProblem)>;
+    using PasswordRead = std::function<void(const std::string& password, const std::string& keyringProblem)>;
+
     HostProfiles(SettingsStore& store, FileSystem& files, SecretStore& secrets)
         : store_(store), files_(files), secrets_(secrets)
     {
     }
     explicit HostProfiles(const Platform& platform) : HostProfiles(platform.settings, platform.files, platform.secrets) {}
+    HostProfiles(const HostProfiles&) = delete;
+    HostProfiles& operator=(const HostProfiles&) = delete;
 
     // Writes the host's entry in the host list, then its user name, temp path, protocol, port,
     // key file and backup choice, then its password. Stops at the first write that fails and
     // says why. A keyring that refuses the password is no failure: the store keeps it and
-    // keyringProblem() says so.
-    WriteResult save(const std::string& host, const HostProfile& profile);
+    // the problem says so.
+    void save(const std::string& host, const HostProfile& profile, Saved done);
     // Creates or overwrites the marker file with "ok".
     WriteResult writeMarker();
     bool markerExists();
@@ -82,31 +93,32 @@ public:
     // The stored host names in store order, marker or not.
     std::vector<std::string> stored();
     // Each text "" when absent; an old profile reads as FTP on the usual port, no backup.
-    // A password the keyring cannot give reads as "" and keyringProblem() says why.
-    HostProfile load(const std::string& host);
+    // The password is the one the store holds, if any: the keyring is not asked.
+    HostProfile settingsOf(const std::string& host);
+    // As settingsOf(), with the password the keyring keeps. A password the keyring cannot
+    // give reads as "" and the problem says why.
+    void load(const std::string& host, Loaded done);
     // Removes the host's password, user name, temp path and the rest, then its entry in the
     // host list; stops at the first removal that fails and says why. Then the keyring's copy
-    // of the password, if any; a keyring that keeps it is told by keyringProblem().
-    WriteResult remove(const std::string& host);
+    // of the password, if any; a keyring that keeps it is told by the problem.
+    void remove(const std::string& host, Saved done);
 
     // The main window's password (FTP > Setup > Password), kept as the hosts' are.
-    std::string mainPassword(const std::string& defaultValue);
-    WriteResult saveMainPassword(const std::string& password);
+    void mainPassword(const std::string& defaultValue, PasswordRead done);
+    void saveMainPassword(const std::string& password, Saved done);
 
     // Whether passwords go to the desktop keyring.
     bool keyring() { return secrets_.available(); }
-    // What went wrong with the keyring in the last save, load or password call, as a message;
-    // "" when nothing did.
-    const std::string& keyringProblem() const { return problem_; }
 
 private:
-    std::string readPassword(const std::string& storeKey, const std::string& secretKey, const std::string& absent);
-    WriteResult writePassword(const std::string& storeKey, const std::string& secretKey, const std::string& password);
+    void readPassword(const std::string& storeKey, const std::string& secretKey, const std::string& absent,
+                      PasswordRead done);
+    void writePassword(const std::string& storeKey, const std::string& secretKey, const std::string& password,
+                       Saved done);
 
     SettingsStore& store_;
     FileSystem& files_;
     SecretStore& secrets_;
-    std::string problem_;
 };
 
 } // namespace bw

@@ -33,10 +33,10 @@ setup::setup(Platform platform, std::string tempPath, FtpHostList* ftp)
 
 void setup::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
-void setup::tellKeyringProblem()
+void setup::tellKeyringProblem(const std::string& problem)
 {
-    if (!profiles_.keyringProblem().empty())
-        message(profiles_.keyringProblem());
+    if (!problem.empty())
+        message(problem);
 }
 
 void setup::Form_Load()
@@ -66,18 +66,19 @@ void setup::Command1_Click()
     profile.port = *port;
     profile.keyFile = Text6.Text();
     profile.keepBackup = Check1.Value;
-    WriteResult saved = profiles_.save(host, profile);
-    if (!saved.ok) {
-        // Not listed: the list shows only what the store holds.
-        message(settingsNotSaved(saved));
-        return;
-    }
-    tellKeyringProblem();
-    List1.AddItem(host);
-    WriteResult marked = profiles_.writeMarker();
-    if (!marked.ok)
-        message("The host was saved, but " + marked.error +
-                ".\nUntil it can be written, the host lists start empty when their windows open.");
+    profiles_.save(host, profile, lifetime_.guard([this, host](const WriteResult& saved, const std::string& problem) {
+        if (!saved.ok) {
+            // Not listed: the list shows only what the store holds.
+            message(settingsNotSaved(saved));
+            return;
+        }
+        tellKeyringProblem(problem);
+        List1.AddItem(host);
+        WriteResult marked = profiles_.writeMarker();
+        if (!marked.ok)
+            message("The host was saved, but " + marked.error +
+                    ".\nUntil it can be written, the host lists start empty when their windows open.");
+    }));
 }
 
 void setup::List1_Click()
@@ -86,29 +87,36 @@ void setup::List1_Click()
     if (index < 0)
         return;
     const std::string host = List1.List(index);
-    const HostProfile profile = profiles_.load(host);
-    tellKeyringProblem();
-    Text1.setText(host);
-    Text2.setText(profile.user);
-    Text3.setText(profile.password);
-    Text4.setText(profile.path);
-    Combo1.setListIndex(static_cast<int>(profile.protocol));
-    Text5.setText(profile.port ? std::to_string(profile.port) : "");
-    Text6.setText(profile.keyFile);
-    Check1.Value = profile.keepBackup;
-    if (platform_.dialogs.msgBox("Do you want to delete this ftp ?", Buttons::YesNo, kTitle, Answer::No) != Answer::Yes)
-        return;
-    WriteResult removed = profiles_.remove(host);
-    if (!removed.ok) {
-        message(settingsNotSaved(removed));
-        return;
-    }
-    tellKeyringProblem();
-    std::vector<std::string> rest = List1.items();
-    rest.erase(rest.begin() + index);
-    List1.Clear();
-    for (std::string& h : rest)
-        List1.AddItem(std::move(h));
+    profiles_.load(host, lifetime_.guard([this, host, index](const HostProfile& profile, const std::string& problem) {
+        tellKeyringProblem(problem);
+        Text1.setText(host);
+        Text2.setText(profile.user);
+        Text3.setText(profile.password);
+        Text4.setText(profile.path);
+        Combo1.setListIndex(static_cast<int>(profile.protocol));
+        Text5.setText(profile.port ? std::to_string(profile.port) : "");
+        Text6.setText(profile.keyFile);
+        Check1.Value = profile.keepBackup;
+        if (platform_.dialogs.msgBox("Do you want to delete this ftp ?", Buttons::YesNo, kTitle, Answer::No) != Answer::Yes)
+            return;
+        profiles_.remove(host, lifetime_.guard([this, host, index](const WriteResult& removed, const std::string& problem) {
+            if (!removed.ok) {
+                message(settingsNotSaved(removed));
+                return;
+            }
+            tellKeyringProblem(problem);
+            // The row clicked, unless the list changed meanwhile: then the host's first row.
+            std::vector<std::string> rest = List1.items();
+            auto row = index < static_cast<int>(rest.size()) && rest[static_cast<size_t>(index)] == host
+                           ? rest.begin() + index
+                           : std::find(rest.begin(), rest.end(), host);
+            if (row != rest.end())
+                rest.erase(row);
+            List1.Clear();
+            for (std::string& h : rest)
+                List1.AddItem(std::move(h));
+        }));
+    }));
 }
 
 void setup::Combo1_Click() { Text6.Enabled = Command3.Enabled = Combo1.ListIndex() == static_cast<int>(Protocol::sftp); }

@@ -46,20 +46,23 @@ public:
     std::function<void()> Unload;
 
     void Form_Load();
-    void Command1_Click(); // Save
-    void List1_Click();    // fill the boxes with the clicked host, then offer to delete it
+    // Save; the host is listed, or the failure told, once the keyring has the password.
+    void Command1_Click();
+    // Fills the boxes with the clicked host once its password is read, then offers to delete it.
+    void List1_Click();
     void Command2_Click(); // Back
     void Combo1_Click();   // the key file is for SFTP only
     void Command3_Click(); // choose the key file
 
 private:
     void message(const std::string& text);
-    // What the last profile action found wrong with the keyring, if anything.
-    void tellKeyringProblem();
+    // What a profile action found wrong with the keyring, if anything.
+    void tellKeyringProblem(const std::string& problem);
 
     Platform platform_;
     HostProfiles profiles_;
     FtpHostList* ftp_;
+    Lifetime lifetime_; // the keyring's answers come to this window only while it is there
 };
 
 } // namespace bw

@@ -183,6 +183,31 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
 
 // Downloaded pages going back: only changed ones, each to its folder, asking about a change
 // made on the server meanwhile; the main window's batch reaches them once the window is gone.
+TEST_F(Window, AfterARestartUploadsWaitForTheKeyringsPassword)
+{
+    ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "siteUsername", "anna").ok);
+    ftp& f = open();
+    f.Text1.setText("site");
+    f.Text2.setText("anna");
+    f.Text3.setText("pw");
+    f.Command1_Click();
+    test::clickRow(f.List3, "index.html");
+    dir.write("dl/index.html", "<img src=a.gif alt=cat>");
+    test::HeldSecrets keyring;
+    keyring.secrets["anna@site"] = "pw";
+    Platform restarted{dialogs, files, shell, host, settings, keyring};
+    RoundTrip later{restarted, server, *this};
+    later.recall(temp());
+    server.calls.clear();
+    ASSERT_TRUE(server.disconnect().ok);
+    later.uploadChanged();
+    EXPECT_EQ(server.calls, Items{"disconnect"}) << "nothing goes before the password is known";
+    keyring.release();
+    ASSERT_GE(server.calls.size(), 2u);
+    EXPECT_EQ(server.calls[1], "connect site anna pw");
+    EXPECT_EQ(server.remote["/index.html"], "<img src=a.gif alt=cat>");
+}
+
 TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
 {
     const std::map<std::string, std::string> edits = {{"index.html", "<html><img SRC=\"a.gif\" ALT=\"cat\"></html>"},
@@ -246,8 +271,8 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
         stop = false;
         if (row.times)
             server.times = {{"/index.html", 100}, {"/my folder/a.html", 100}, {"/a.gif", 100}};
-        ASSERT_TRUE(HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
-                                                                             : HostProfile{}).ok);
+        HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
+                                                                     : HostProfile{}, {});
         ftp& f = open();
         f.Text1.setText("site");
         f.Command1_Click();

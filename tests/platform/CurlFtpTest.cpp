@@ -437,7 +437,8 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
 
         // After a restart the page is taken back from the temp path, its password from the profile.
         Platform platform{dialogs, files, shell, host, settings};
-        ASSERT_TRUE(HostProfiles(platform).save(t.host, profile).ok);
+        HostProfiles profiles(platform);
+        ASSERT_TRUE(test::saved(profiles, t.host, profile).result.ok);
         put(mine, kPage + "after a restart");
         ASSERT_TRUE(ftp.disconnect().ok);
         RoundTrip again(platform, ftp, busy);

@@ -86,7 +86,7 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
                     w->Check1.Value = p.keepBackup;
                     w->Command1_Click();
                 } else if (verb == "store") {
-                    ASSERT_TRUE(profiles.save(h, profileOf(h)).ok);
+                    ASSERT_TRUE(test::saved(profiles, h, profileOf(h)).result.ok);
                 } else if (verb == "yes" || verb == "no") {
                     dialogs.answers = {verb == "yes" ? Answer::Yes : Answer::No};
                     test::clickRow(w->List1, h);
@@ -105,7 +105,7 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
             EXPECT_EQ(w->List1.items(), r.listed);
             EXPECT_EQ(profiles.stored(), r.stored);
             for (const std::string& h : r.stored)
-                EXPECT_EQ(profiles.load(h), profileOf(h)) << h;
+                EXPECT_EQ(test::loaded(profiles, h).result, profileOf(h)) << h;
             EXPECT_EQ(settings.getAllSettings("bw", "brindlepad").size(), (keyring ? 6 : 7) * r.stored.size())
                 << "deleted hosts' values go; with a keyring, passwords are not here";
             EXPECT_EQ(secrets.secrets.size(), keyring ? r.stored.size() : 0);
@@ -173,21 +173,48 @@ TEST_F(FtpSetup, PasswordsGoToTheKeyringWhileOneRunsAndOldOnesMoveThereAtSave)
         if (r.before) {
             ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "hPassword", r.before).ok);
         }
-        HostProfile typed = profiles.load("h");
+        auto [typed, problems, answered] = test::loaded(profiles, "h");
         EXPECT_EQ(std::tuple(typed.protocol, typed.port, typed.keepBackup), std::tuple(Protocol::ftp, 0, false));
         typed.password = "new";
-        EXPECT_TRUE(!r.save || profiles.save("h", typed).ok);
-        std::string problems = profiles.keyringProblem();
-        EXPECT_EQ(profiles.load("h").password, r.read);
-        problems += profiles.keyringProblem();
+        if (r.save) {
+            const auto saved = test::saved(profiles, "h", typed);
+            EXPECT_TRUE(saved.result.ok);
+            problems = saved.problem;
+        }
+        const auto read = test::loaded(profiles, "h");
+        EXPECT_EQ(read.result.password, r.read);
+        problems += read.problem;
         EXPECT_EQ(settings.getSetting("bw", "brindlepad", "hPassword", "none"), r.inStore ? r.inStore : "none");
         EXPECT_EQ(secrets.secrets.count("u@h") ? secrets.secrets["u@h"] : "none", r.inKeyring ? r.inKeyring : "none");
         EXPECT_EQ(problems.find("keyring") != std::string::npos, *r.refusal != 0) << problems;
     }
     // A host never saved is not looked up: a name being typed asks the keyring nothing.
     secrets.refusal = "locked";
-    EXPECT_EQ(profiles.load("typed.example").password, "");
-    EXPECT_EQ(profiles.keyringProblem(), "");
+    const auto typed = test::loaded(profiles, "typed.example");
+    EXPECT_EQ(std::pair(typed.result.password, typed.problem), std::pair(std::string(), std::string()));
+}
+
+TEST_F(FtpSetup, AWindowClosedWhileTheKeyringWritesLosesNoPassword)
+{
+    test::HeldSecrets held;
+    Platform slow{dialogs, files, shell, host, settings, held};
+    for (const char* refusal : {"", "locked"}) {
+        SCOPED_TRACE(refusal);
+        std::filesystem::remove_all(dir.path("config"));
+        held.refusal = refusal;
+        held.secrets.clear();
+        dialogs.shown.clear();
+        auto w = std::make_unique<setup>(slow, "/t/", this);
+        w->Text1.setText("h");
+        w->Text3.setText("pw");
+        w->Command1_Click();
+        EXPECT_EQ(w->List1.items(), Hosts{}) << "listed once the keyring has it";
+        w.reset();
+        held.release();
+        EXPECT_EQ(settings.getSetting("bw", "brindlepad", "hPassword", "none"), *refusal ? "pw" : "none");
+        EXPECT_EQ(held.secrets.count("@h") ? held.secrets["@h"] : "none", *refusal ? "none" : "pw");
+        EXPECT_TRUE(dialogs.shown.empty()) << "nothing is told for a window that has gone";
+    }
 }
 
 TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
@@ -204,7 +231,7 @@ TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
         w.Text5.setText(typed);
         w.Command1_Click();
         EXPECT_EQ(profiles.stored(), port < 0 ? Hosts{} : Hosts{"h"});
-        EXPECT_EQ(profiles.load("h").port, std::max(port, 0));
+        EXPECT_EQ(test::loaded(profiles, "h").result.port, std::max(port, 0));
         EXPECT_EQ(dialogs.shown.size() == 1 && dialogs.shown[0].title == "BRINDLEWORK", port < 0);
     }
 }

@@ -63,7 +63,7 @@ TEST_F(SetupGui, BoxesAreNamedByTheirLabelsAndAStoredHostFillsThemAll)
     startApp();
     HostProfiles profiles(settings, files, secrets);
     const HostProfile stored{"anna", "pw", "/t/", Protocol::sftp, 2222, "/home/anna/.ssh/id_ed25519", true};
-    ASSERT_TRUE(profiles.save("sftp.quay.example", stored).ok && profiles.writeMarker().ok);
+    ASSERT_TRUE(test::saved(profiles, "sftp.quay.example", stored).result.ok && profiles.writeMarker().ok);
     app->showSetup(nullptr);
     SetupWindow& window = *app->setupWindow();
     auto* combo = window.findChild<QComboBox*>("Combo1");
@@ -91,7 +91,7 @@ TEST_F(SetupGui, BoxesAreNamedByTheirLabelsAndAStoredHostFillsThemAll)
     QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(4, check->height() / 2));
     EXPECT_FALSE(window.findChild<QLineEdit*>("Text6")->isEnabled());
     QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    EXPECT_EQ(profiles.load("sftp.quay.example"),
+    EXPECT_EQ(test::loaded(profiles, "sftp.quay.example").result,
               (HostProfile{"anna", "pw", "/t/", Protocol::ftp, 2222, "/home/anna/.ssh/id_ed25519", false}));
 }
 

@@ -22,6 +22,7 @@
 #include "platform/Secrets.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
+#include "settings/Profiles.h"
 
 namespace bw::test {
 
@@ -264,6 +265,7 @@ private:
 };
 
 // The desktop keyring in memory; `running` false: none is there; `refusal`: why each call fails.
+// Answers at once.
 class MemorySecrets : public SecretStore {
 public:
     bool running = true;
@@ -271,20 +273,78 @@ public:
     std::map<std::string, std::string> secrets;
 
     bool available() override { return running; }
-    SecretRead read(const std::string& key) override
+    void read(const std::string& key, ReadDone done) override
     {
-        const bool found = refusal.empty() && secrets.count(key);
-        return {refusal.empty(), found, found ? secrets[key] : "", refusal};
+        perform([this, key, done] {
+            const bool found = refusal.empty() && secrets.count(key);
+            answer(done, SecretRead{refusal.empty(), found, found ? secrets[key] : "", refusal});
+        });
     }
-    WriteResult write(const std::string& key, const std::string& s) override { return change([&] { secrets[key] = s; }); }
-    WriteResult remove(const std::string& key) override { return change([&] { secrets.erase(key); }); }
+    void write(const std::string& key, const std::string& s, WriteDone done) override
+    {
+        perform([this, key, s, done] { answer(done, change([&] { secrets[key] = s; })); });
+    }
+    void remove(const std::string& key, WriteDone done) override
+    {
+        perform([this, key, done] { answer(done, change([&] { secrets.erase(key); })); });
+    }
+
+protected:
+    // Does a call and answers it.
+    virtual void perform(std::function<void()> call) { call(); }
 
 private:
     template <class F> WriteResult change(F f)
     {
         return refusal.empty() ? (f(), WriteResult{true, {}, {}}) : WriteResult{false, refusal, {}};
     }
+    template <class Done, class Result> static void answer(const Done& done, const Result& result)
+    {
+        if (done)
+            done(result);
+    }
 };
+
+// A keyring that does each call, and answers it, only when the test releases it: what waits
+// for the keyring can be caught in the middle.
+class HeldSecrets : public MemorySecrets {
+public:
+    std::size_t pending() const { return held_.size(); }
+    // Does the calls held, in order, and those they make meanwhile.
+    void release()
+    {
+        while (!held_.empty()) {
+            std::function<void()> call = std::move(held_.front());
+            held_.pop_front();
+            call();
+        }
+    }
+
+protected:
+    void perform(std::function<void()> call) override { held_.push_back(std::move(call)); }
+
+private:
+    std::deque<std::function<void()>> held_;
+};
+
+// A host profile call's answer, from a keyring that answers at once.
+template <class Result> struct Told {
+    Result result{};
+    std::string problem;
+    bool answered = false;
+};
+inline Told<WriteResult> saved(HostProfiles& profiles, const std::string& host, const HostProfile& profile)
+{
+    Told<WriteResult> told;
+    profiles.save(host, profile, [&](const WriteResult& r, const std::string& p) { told = {r, p, true}; });
+    return told;
+}
+inline Told<HostProfile> loaded(HostProfiles& profiles, const std::string& host)
+{
+    Told<HostProfile> told;
+    profiles.load(host, [&](const HostProfile& r, const std::string& p) { told = {r, p, true}; });
+    return told;
+}
 
 // A user's click on the row showing `item`; a click on the row already chosen counts too.
 inline void clickRow(ListBox& list, const std::string& item)

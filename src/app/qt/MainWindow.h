@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor/Form1.h"
+#include "platform/qt/Handlers.h"
 #include "platform/qt/QtPlatform.h"
 
 class QAction;
@@ -35,13 +36,9 @@ public:
 
     // Redraws every control from the window's state.
     void refresh() override;
-    // Runs one of the window's handlers; the boxes it shows belong to this window.
-    template <class Handler> void run(Handler handler)
-    {
-        SpeakingFor speaking(this);
-        handler();
-        refresh();
-    }
+    // Runs one of the window's handlers; the boxes it shows belong to this window. Refused
+    // while another handler of the program runs.
+    template <class Handler> void run(Handler handler) { handlers::runFor(this, handler); }
     void focusControl(std::string_view control);
     // Set when the program ends at once: closing then skips the page write-back.
     void setEnding(bool ending) { ending_ = ending; }

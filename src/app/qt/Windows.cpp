@@ -113,7 +113,7 @@ void nameProgram()
 
 App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
          std::string ftpTempPath, FtpClient* ftp, SecretStore& secrets)
-    : shell_(shell), version_(version), platform_{dialogs, files, shell, *this, settings, secrets},
+    : shell_(shell), version_(version), secrets_(secrets), platform_{dialogs, files, shell, *this, settings, secrets_},
       ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version), ftpClient_(ftp)
 {
     initResources();
@@ -203,7 +203,9 @@ void App::showLocalBatch()
 void App::showFtp()
 {
     if (!ftpClient_) {
-        window_->run([this] { platform_.dialogs.msgBox("This build has no FTP component.", Buttons::Ok, kTitle); });
+        // Asked from the main window's handler, so the box is part of it.
+        SpeakingFor speaking(window_.get());
+        platform_.dialogs.msgBox("This build has no FTP component.", Buttons::Ok, kTitle);
         return;
     }
     if (!ftp_) {

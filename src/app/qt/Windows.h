@@ -13,6 +13,7 @@
 #include "ftp/qt/FtpWindow.h"
 #include "platform/Host.h"
 #include "platform/Platform.h"
+#include "platform/qt/Handlers.h"
 #include "platform/qt/QtBusy.h"
 #include "settings/qt/SetupWindow.h"
 
@@ -80,6 +81,7 @@ private:
 
     Shell& shell_;
     Version version_;
+    HandlerSecrets secrets_; // the keyring's answers come between handlers
     Platform platform_;
     std::string ftpTempPath_;
     Form1 form_;

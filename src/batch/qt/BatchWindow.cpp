@@ -9,14 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/qt/Handlers.h"
+
 namespace bw {
 
-template <class Handler> void BatchWindow::run(Handler handler)
-{
-    SpeakingFor speaking(this);
-    handler();
-    refresh();
-}
+template <class Handler> void BatchWindow::run(Handler handler) { handlers::runFor(this, handler); }
 
 QPushButton* BatchWindow::button(const Button& state, const char* name, void (form3::*handler)())
 {

@@ -9,23 +9,36 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
+
+#include "platform/qt/Handlers.h"
 
 namespace bw {
 
 template <class Handler> void FtpWindow::run(Handler handler)
 {
     // The component's progress lets paints through; a second handler must wait its turn.
-    if (running_)
-        return;
-    running_ = true;
-    {
+    // While a handler runs the window refuses to close (its action may be under way), so
+    // the handler's own Exit closes it once the handler is over.
+    QPointer<FtpWindow> self(this);
+    bool closing = false;
+    const bool ran = handlers::runAlone([&] {
+        running_ = true;
+        std::function<void()> unload = std::exchange(ftp_.Unload, [&closing] { closing = true; });
         SpeakingFor speaking(this);
         handler();
-    }
+        if (self)
+            ftp_.Unload = std::move(unload);
+    });
+    if (!ran || !self)
+        return;
     running_ = false;
     refresh();
+    if (closing)
+        close();
 }
 
 namespace {
@@ -298,18 +311,19 @@ bool FtpWindow::eventFilter(QObject* watched, QEvent* event)
 
 void FtpWindow::startBatching()
 {
-    if (running_)
-        return;
-    // The window goes first: what the main window says about the batch belongs to it.
-    hide();
-    running_ = true;
-    {
+    QPointer<FtpWindow> self(this);
+    QPointer<QWidget> main(main_);
+    handlers::runAlone([&] {
+        // The window goes first: what the main window says about the batch belongs to it.
+        hide();
+        running_ = true;
         SpeakingFor speaking(main_);
         ftp_.Command7_Click();
-    }
-    running_ = false;
-    if (main_)
-        main_->activateWindow();
+        if (self)
+            running_ = false;
+    });
+    if (main)
+        main->activateWindow();
 }
 
 void FtpWindow::refillHosts(const std::vector<std::string>& hosts)

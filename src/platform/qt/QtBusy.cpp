@@ -63,6 +63,8 @@ bool QtBusy::progress(std::uint64_t done, std::uint64_t total)
         dialog_->setLabelText(fromBytes(text));
     }
     // Until the dialog shows, the user's clicks wait: the window is in the middle of a handler.
+    // What else comes meanwhile (a timer, the accessibility bus's presses, which modality does
+    // not stop) finds a handler running and is refused; keyring answers wait for its end.
     QApplication::processEvents(dialog_ ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     if (dialog_ && dialog_->wasCanceled())
         cancelled_ = true;

@@ -12,16 +12,14 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/qt/Handlers.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace bw {
 
-template <class Handler> void SetupWindow::run(Handler handler)
-{
-    SpeakingFor speaking(this); // its questions stand over this window
-    handler();
-    refresh();
-}
+// Back closes the window, which goes once the handler is over; a keyring answer that comes
+// later finds the window's state gone and does nothing.
+template <class Handler> void SetupWindow::run(Handler handler) { handlers::runFor(this, handler); }
 
 SetupWindow::SetupWindow(Platform platform, std::string tempPath, FtpHostList* ftp, QWidget* parent)
     : QWidget(parent, Qt::Window), setup_(platform, std::move(tempPath), ftp)

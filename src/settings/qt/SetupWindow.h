@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <string>
 
+#include "platform/qt/QtPlatform.h"
 #include "settings/Setup.h"
 
 class QCheckBox;
@@ -14,14 +15,14 @@ class QPushButton;
 
 namespace bw {
 
-class SetupWindow : public QWidget {
+class SetupWindow : public QWidget, public StateView {
     Q_OBJECT
 public:
     SetupWindow(Platform platform, std::string tempPath, FtpHostList* ftp, QWidget* parent = nullptr);
 
     setup& state() { return setup_; }
     // Redraws every control from the window's state.
-    void refresh();
+    void refresh() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
