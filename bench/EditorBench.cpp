@@ -1,7 +1,12 @@
 // Opening a large page and moving on from an image, on real files.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <fstream>
 #include <string>
+#include <thread>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "editor/Form1.h"
 #include "Pages.h"
@@ -26,12 +31,30 @@ struct Program {
     {
         dialogs.answerer = [] { return Answer::Yes; };
         path = dir.path("large.html");
-        bench::writePage(path, bytes, tags, 4);
+        if (tags > 0)
+            bench::writePage(path, bytes, tags, 4);
         dir.write("images/picture0.jpg", test::kGif);
         dir.write("images/picture1.gif", test::kGif);
         form.Form_Load();
     }
+
+    // The site index of the last page opened has read the folder: it competes with no open.
+    void indexed()
+    {
+        while (form.pageOpen() && form.siteIndexing())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 };
+
+// What the kernel tells of this process's memory, in kB ("VmHWM", "VmRSS").
+long statusKb(const std::string& key)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key + ":", 0) == 0)
+            return std::stol(line.substr(key.size() + 1));
+    return -1;
+}
 
 void BM_OpenPage(benchmark::State& state)
 {
@@ -63,6 +86,77 @@ void BM_NextImage(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
 }
 BENCHMARK(BM_NextImage)->Args({1, 1000})->Args({10, 10000})->Unit(benchmark::kMillisecond);
+
+// The core's open of the finder bench's page (10 MB, 10,000 modern image tags), and the finder
+// alone on the same bytes, side by side. The site index of the page before is left to finish
+// outside the timing; the one the open starts runs beside it, as in the program.
+void BM_CoreOpenModernPage(benchmark::State& state)
+{
+    Program program(0, 0);
+    program.dir.write("large.html", bench::modernPage());
+    for (auto _ : state) {
+        state.PauseTiming();
+        program.indexed();
+        program.form.nytt();
+        state.ResumeTiming();
+        program.form.openPath(program.path);
+        if (program.form.List1.ListCount() != 10'000)
+            state.SkipWithError("the page's tags were not all found");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bench::modernPage().size()));
+}
+BENCHMARK(BM_CoreOpenModernPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FinderModernPage(benchmark::State& state)
+{
+    for (auto _ : state) {
+        FoundImages found = findImages(bench::modernPage());
+        benchmark::DoNotOptimize(found.images.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bench::modernPage().size()));
+}
+BENCHMARK(BM_FinderModernPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One open of a page of range(0) MB with range(1) images, in a child process of its own so that
+// its peak memory is its own: "peak_MB" from the open through the site index's read of the
+// folder, "open_MB" at the end of the open, and "page_MB"; the time is the open's.
+void BM_OpenPeakMemory(benchmark::State& state)
+{
+    const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
+    for (auto _ : state) {
+        int pipe[2];
+        if (::pipe(pipe) != 0)
+            return state.SkipWithError("no pipe");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            double report[3] = {-1, -1, -1};
+            {
+                Program program(bytes, static_cast<int>(state.range(1)));
+                std::ofstream("/proc/self/clear_refs") << "5"; // the peak so far is the page's writing
+                const auto start = std::chrono::steady_clock::now();
+                program.form.openPath(program.path);
+                report[0] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                report[1] = static_cast<double>(statusKb("VmHWM"));
+                program.indexed();
+                report[2] = static_cast<double>(statusKb("VmHWM"));
+            }
+            [[maybe_unused]] const ssize_t written = ::write(pipe[1], report, sizeof report);
+            ::_exit(0);
+        }
+        ::close(pipe[1]);
+        double report[3] = {};
+        const bool read = ::read(pipe[0], report, sizeof report) == sizeof report;
+        ::close(pipe[0]);
+        ::waitpid(child, nullptr, 0);
+        if (!read || report[0] < 0)
+            return state.SkipWithError("the child did not report");
+        state.SetIterationTime(report[0]);
+        state.counters["open_MB"] = report[1] / 1024;
+        state.counters["peak_MB"] = report[2] / 1024;
+        state.counters["page_MB"] = static_cast<double>(bytes >> 20);
+    }
+}
+BENCHMARK(BM_OpenPeakMemory)->Args({10, 10000})->Args({100, 100000})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

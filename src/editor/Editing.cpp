@@ -79,7 +79,7 @@ bool Form1::writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind)
 
 bool Form1::tempspar()
 {
-    h.Enabled = !texten10.empty();
+    h.Enabled = !doc_.text().empty();
     if (aa.empty())
         aa.assign(1, '1');
     PageDocument::Outcome::Kind written;
@@ -103,7 +103,7 @@ void Form1::Command4_Click()
     if (platform_.files.exists(Text6.Text()) &&
         platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)
         return;
-    h.Enabled = !texten10.empty();
+    h.Enabled = !doc_.text().empty();
     if (writeAlt(EmptyBox::Decorate))
         ändrat = true;
 }
@@ -112,7 +112,7 @@ void Form1::s_Click()
 {
     if (!pageOpen())
         return;
-    h.Enabled = !texten10.empty();
+    h.Enabled = !doc_.text().empty();
     // Saved means kept: closing afterwards leaves the page as it is.
     if (writeAlt(EmptyBox::Decorate))
         ändrat = true;

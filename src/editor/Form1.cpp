@@ -26,7 +26,7 @@ Form1::Form1(Platform platform, Version version)
             overviewPictures_.clear();
         }
         if (change == PageDocument::Change::Closed) {
-            contexts_.clear();
+            contexts_.reset();
             return;
         }
         // A write changes ALT attributes only, never the page's text, so the contexts stand;
@@ -34,7 +34,7 @@ Form1::Form1(Platform platform, Version version)
         if (change == PageDocument::Change::Written)
             siteStale_ = true;
         else
-            contexts_ = imageContexts(doc_.text(), doc_.found(), doc_.encoding());
+            contexts_.emplace(doc_.sharedText(), doc_.found(), doc_.encoding());
     });
     // The views hear of a change once this editor has taken it in.
     pageRelayed_ = doc_.subscribe([this](const PageDocument::Notice& notice) { notices_.tell(notice); });
@@ -389,20 +389,15 @@ bool Form1::backgroundEnding()
 void Form1::RipHTML()
 {
     const std::string_view page = doc_.text();
-    std::string log = Text3.Text();
     for (size_t i = 0; i < doc_.images().size(); ++i) {
         const FoundImage& image = doc_.tagOf(i);
         // The tag up to the end of the name of its picture, as pages have always listed it.
         const TagAttribute* naming = namingAttribute(page, image);
         const size_t end = naming ? naming->whole.end : image.tag.whole.end;
-        std::string entry(page.substr(image.tag.whole.begin, end - image.tag.whole.begin));
-        log += entry;
-        log += "\r\n";
-        List1.AddItem(std::move(entry));
+        List1.AddItem(std::string(page.substr(image.tag.whole.begin, end - image.tag.whole.begin)));
         if (image.kind == ImageKind::Background)
             bakgrund = true;
     }
-    Text3.setText(std::move(log));
 }
 
 void Form1::listImageNames()
@@ -468,9 +463,7 @@ void Form1::List1_Click()
     else
         Picture1.clear();
     const auto image = static_cast<size_t>(i);
-    Context = image < doc_.images().size() && doc_.images()[image].copies.front() < contexts_.size()
-                  ? contexts_[doc_.images()[image].copies.front()]
-                  : ImageContext{};
+    Context = contexts_ && image < doc_.images().size() ? contexts_->contextOf(doc_.images()[image].copies.front()) : ImageContext{};
     readExistingAlt(i);
     offerSiteAlt(true);
     notices_.tell({PageDocument::Change::Shown, i});

@@ -46,7 +46,7 @@ public:
     // Window and controls, by their control names.
     std::string Caption = "BRINDLEWORK";
     TextBox Text1;           // ALT text box
-    TextBox Text3;           // tag log (hidden)
+    TextBox Text3;           // tag log (hidden); no longer written: a copy of every tag no one reads
     TextBox Text4;           // search-engine note
     TextBox Text6;           // page path (hidden); empty = no page open
     TextBox Text7;           // spare (hidden)
@@ -77,8 +77,6 @@ public:
 
     // Page variables.
     std::string sökvägbild;   // page folder, ending in "/"
-    const std::string& texten10 = doc_.text();     // page text as last read or written
-    const std::string& ejspara = doc_.firstRead(); // page text exactly as first read
     std::string aa;           // length marker of the current tag's ALT attribute
     int bild = 0;
     int nästa = 1;
@@ -93,7 +91,7 @@ public:
     void Form_Load();
     void nytt();
     void nytt1();
-    // Puts ejspara back into the page file, byte for byte; says so in a message when it cannot.
+    // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
     [[nodiscard]] bool writeBackUnedited();
 
     // Commands.
@@ -117,7 +115,7 @@ public:
     void fileopen();
     // Opens path as if the open dialog had returned it.
     void openPath(const std::string& path);
-    // Lists the open page's images: their tags, the tag log and the background flag.
+    // Lists the open page's images: their tags and the background flag.
     void RipHTML();
     const PageDocument& document() const { return doc_; }
     // Views hear when the page was opened, written (which image's ALT), put back or closed,
@@ -221,7 +219,7 @@ private:
     void offerSiteAlt(bool untouchedBox);
     // Indexes the batch's pages and the open page's folder, unless that is under way.
     void indexSite();
-    std::vector<ImageContext> contexts_; // by tag of the open page
+    std::optional<ContextReader> contexts_; // the open page's, read as its images are shown
     std::vector<std::optional<std::optional<PictureBox>>> overviewPictures_; // by image; outer: looked up
     Notices<PageDocument::Notice> notices_;
     Subscription pageHeard_, pageRelayed_; // the document's notices, for this editor and then its views

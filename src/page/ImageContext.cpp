@@ -314,6 +314,20 @@ std::string folded(std::string_view s, std::vector<size_t>* ends = nullptr)
     return out;
 }
 
+// Whether the encoding reads each run of text alike wherever a reading starts: not one that
+// shifts state with escapes (ISO-2022, UTF-7, HZ) or counts in units wider than a byte.
+bool statelessEncoding(std::string_view encoding)
+{
+    std::string name;
+    for (const char c : encoding)
+        if (c != '-' && c != '_')
+            name += text::lowerAscii(c);
+    for (const std::string_view stateful : {"2022", "utf7", "hz", "utf16", "utf32", "ucs", "unicode"})
+        if (name.find(stateful) != std::string::npos)
+            return false;
+    return true;
+}
+
 bool startsCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
 
 // The last `count` characters of folded text, from the start of a word when one starts near.
@@ -365,7 +379,8 @@ struct Piece {
 struct Pieces {
     std::vector<Piece> pieces;
     size_t bytes = 0;
-    bool cut = false; // ran past kMostLinkBytes
+    bool cut = false;     // ran past kMostLinkBytes
+    bool onStack = false; // its element is open: more may come
 
     void add(Piece piece)
     {
@@ -396,21 +411,40 @@ struct ActiveLink {
     bool onStack;
 };
 
+struct Figure {
+    size_t caption = SIZE_MAX; // an index into the captions
+    bool onStack = false;
+};
+
 struct PlacedImage {
     size_t image, run, link, figure, seq;
+    size_t textBytes; // of the runs before it
 };
+
+// Where each image's tag starts, by its index in the found images; a background none.
+std::vector<size_t> tagStarts(const FoundImages& found)
+{
+    std::vector<size_t> starts;
+    starts.reserve(found.images.size());
+    for (const FoundImage& image : found.images)
+        starts.push_back(image.kind == ImageKind::Background ? SIZE_MAX : image.tag.whole.begin);
+    return starts;
+}
+
+} // namespace
 
 class ContextWalk : public PageWalk {
 public:
-    ContextWalk(std::string_view page, const FoundImages& found, const std::string& encoding, bool surroundings)
-        : page_(page), found_(found), encoding_(encoding), surroundings_(surroundings)
+    ContextWalk(std::string_view page, std::vector<size_t> starts, std::string encoding, bool surroundings)
+        : page_(page), starts_(std::move(starts)), encoding_(std::move(encoding)), surroundings_(surroundings)
     {
     }
 
+    // Every image's context, read in one walk over the whole page.
     std::vector<ImageContext> contexts()
     {
         walkPage(page_, *this);
-        std::vector<ImageContext> out(found_.images.size());
+        std::vector<ImageContext> out(starts_.size());
         // Texts that leave no ALT out, read once: a link or figure may hold thousands of images.
         std::vector<std::optional<std::string>> wholeLinks(links_.size()), captions(captions_.size());
         const auto once = [&](std::optional<std::string>& text, const Pieces& pieces) -> const std::string& {
@@ -426,21 +460,61 @@ public:
             }
             if (placed.figure != SIZE_MAX) {
                 context.inFigure = true;
-                if (const size_t caption = figures_[placed.figure]; caption != SIZE_MAX)
+                if (const size_t caption = figures_[placed.figure].caption; caption != SIZE_MAX)
                     context.caption = once(captions[caption], captions_[caption]);
             }
             if (surroundings_) {
-                if (starts_.size() != runs_.size())
-                    showRuns();
-                context.before = before(placed.run);
-                context.after = after(placed.run);
+                if (ends_.size() != runs_.size())
+                    shown_ = shownText(0, runs_.size(), &ends_);
+                const size_t at = placed.run == 0 ? 0 : ends_[placed.run - 1];
+                context.before = before(shown_, at);
+                context.after = after(shown_, at);
             }
         }
         return out;
     }
 
+    // The context of one image, walking on with `walker` only as far as it reaches: to the end
+    // of its link and figure and through the text after it.
+    ImageContext contextOf(size_t image, PageWalker& walker)
+    {
+        if (image >= starts_.size() || starts_[image] == SIZE_MAX)
+            return {};
+        target_ = image;
+        std::optional<std::pair<std::string, std::string>> around;
+        const PlacedImage* placed = nullptr;
+        for (afterBytes_ = 4 * kWindow; !around; afterBytes_ *= 2) {
+            while (!settled())
+                done_ = !walker.resume();
+            placed = placedAt(image);
+            if (!placed)
+                break;
+            around = aroundRun(placed->run);
+        }
+        target_ = SIZE_MAX;
+        if (!placed)
+            return {};
+        ImageContext context;
+        if (placed->link != SIZE_MAX && links_[placed->link].href) {
+            const Link& link = links_[placed->link];
+            context.linkHref = decodeCharacterReferences(fromPageEncoding(link.href->of(page_), encoding_));
+            context.linkText = textOf(link.text, image);
+        }
+        if (placed->figure != SIZE_MAX) {
+            context.inFigure = true;
+            if (const size_t caption = figures_[placed->figure].caption; caption != SIZE_MAX)
+                context.caption = textOf(captions_[caption], SIZE_MAX);
+        }
+        context.before = std::move(around->first);
+        context.after = std::move(around->second);
+        return context;
+    }
+
+    bool pause() override { return target_ != SIZE_MAX && settled(); }
+
     void startTag(ByteRange whole, ByteRange name, const std::vector<TagAttribute>& attributes) override
     {
+        read_ = whole.end;
         const uint8_t type = typeOf(name.of(page_));
         const Type& t = typeAt(type);
         if (t.kind == Kind::Ignored || (t.kind == Kind::Form && find([](const Open& o) { return typeAt(o.type).kind == Kind::Form; }, 0) != SIZE_MAX))
@@ -504,7 +578,7 @@ public:
             break;
         case Kind::Figure:
             element.figure = figures_.size();
-            figures_.push_back(SIZE_MAX);
+            figures_.emplace_back();
             break;
         case Kind::Figcaption:
             element.figure = captions_.size();
@@ -524,8 +598,9 @@ public:
         push(element);
     }
 
-    void endTag(ByteRange, ByteRange name) override
+    void endTag(ByteRange whole, ByteRange name) override
     {
+        read_ = whole.end;
         const uint8_t type = typeOf(name.of(page_));
         const Type& t = typeAt(type);
         if (t.kind == Kind::A) {
@@ -571,12 +646,15 @@ public:
 
     void text(ByteRange range) override
     {
+        read_ = range.end;
         if (hidden_ > 0)
             return;
         if (!active_.empty() && !active_.back().onStack && !(inTableRows() && blank(range)))
             reconstruct();
-        if (surroundings_)
+        if (surroundings_) {
             runs_.push_back(range);
+            runBytes_ += range.size();
+        }
         addToOpen({range});
     }
 
@@ -605,6 +683,7 @@ private:
         hidden_ += (flags & kHidden) != 0;
         links_open_ += element.link != SIZE_MAX;
         captions_open_ += typeAt(element.type).kind == Kind::Figcaption;
+        markOnStack(element, true);
         return true;
     }
 
@@ -626,6 +705,7 @@ private:
         markers_ -= (flags & kMarker) != 0;
         hidden_ -= (flags & kHidden) != 0;
         captions_open_ -= typeAt(element.type).kind == Kind::Figcaption;
+        markOnStack(element, false);
         if (element.link != SIZE_MAX) {
             --links_open_;
             for (ActiveLink& active : active_)
@@ -667,6 +747,7 @@ private:
         }
         if (blocks == 8) { // browsers give up there: the last copy stays open
             open_.insert(open_.begin() + static_cast<std::ptrdiff_t>(last + 1), Open{open_[at].type, 0, from, SIZE_MAX, seq_});
+            links_[from].text.onStack = true;
             ++links_open_;
             active_.push_back({from, active.markers, true});
         } else {
@@ -712,8 +793,8 @@ private:
     // The first figcaption right in a figure is its caption.
     void claimCaption(const Open& parent, const Open& figcaption)
     {
-        if (typeAt(parent.type).kind == Kind::Figure && figures_[parent.figure] == SIZE_MAX)
-            figures_[parent.figure] = figcaption.figure;
+        if (typeAt(parent.type).kind == Kind::Figure && figures_[parent.figure].caption == SIZE_MAX)
+            figures_[parent.figure].caption = figcaption.figure;
     }
 
     // Adds to every open link and caption: a link in a link (past a marker) is in both.
@@ -741,11 +822,11 @@ private:
 
     void place(size_t at)
     {
-        while (next_ < found_.images.size() && (found_.images[next_].kind == ImageKind::Background || found_.images[next_].tag.whole.begin < at))
+        while (next_ < starts_.size() && (starts_[next_] == SIZE_MAX || starts_[next_] < at))
             ++next_;
-        if (next_ >= found_.images.size() || found_.images[next_].tag.whole.begin != at)
+        if (next_ >= starts_.size() || starts_[next_] != at)
             return;
-        PlacedImage placed{next_++, runs_.size(), SIZE_MAX, SIZE_MAX, seq_};
+        PlacedImage placed{next_++, runs_.size(), SIZE_MAX, SIZE_MAX, seq_, runBytes_};
         // A template's content stands apart from the page: nothing outside it holds it.
         for (size_t i = open_.size(); i-- > 0 && (placed.link == SIZE_MAX || placed.figure == SIZE_MAX) && typeAt(open_[i].type).kind != Kind::Template;) {
             if (placed.link == SIZE_MAX && open_[i].link != SIZE_MAX)
@@ -770,7 +851,8 @@ private:
                 continue;
             text += resolvedReferences(fromPageEncoding(raw, encoding_)) + " ";
             raw.clear();
-            text += altOf(page_, found_.images[piece.image].tag, encoding_).value_or("") + " ";
+            const std::optional<StartTag> tag = startTagAt(page_, starts_[piece.image]);
+            text += (tag ? altOf(page_, *tag, encoding_) : std::nullopt).value_or("") + " ";
         }
         text += resolvedReferences(fromPageEncoding(raw, encoding_));
         std::string out = folded(text);
@@ -779,68 +861,144 @@ private:
         return out;
     }
 
-    // The page's shown text in one piece, and where each run starts in it: read once, so that
-    // a page of many images and little text costs no more than one with few.
-    void showRuns()
+    void markOnStack(const Open& element, bool onStack)
+    {
+        if (element.link != SIZE_MAX)
+            links_[element.link].text.onStack = onStack;
+        const Kind kind = typeAt(element.type).kind;
+        if (kind == Kind::Figure)
+            figures_[element.figure].onStack = onStack;
+        else if (kind == Kind::Figcaption)
+            captions_[element.figure].onStack = onStack;
+    }
+
+    const PlacedImage* placedAt(size_t image) const
+    {
+        const auto it = std::lower_bound(placed_.begin(), placed_.end(), image, [](const PlacedImage& p, size_t i) { return p.image < i; });
+        return it != placed_.end() && it->image == image ? &*it : nullptr;
+    }
+
+    // The walk has read all that the context of target_ takes: its link and figure have ended
+    // and afterBytes_ of text follow it, or the page has.
+    bool settled() const
+    {
+        if (done_)
+            return true;
+        if (read_ <= starts_[target_])
+            return false;
+        const PlacedImage* placed = placedAt(target_);
+        if (!placed)
+            return true; // passed by without being met: it has no context
+        if (placed->link != SIZE_MAX && links_[placed->link].text.onStack)
+            return false;
+        if (placed->figure != SIZE_MAX && figures_[placed->figure].onStack)
+            return false; // its caption may come yet; one ends before its figure does
+        return runBytes_ - placed->textBytes >= afterBytes_;
+    }
+
+    // The shown text of runs [from, to), and where each of them ends in it.
+    std::string shownText(size_t from, size_t to, std::vector<size_t>* ends) const
     {
         std::string raw;
-        for (const ByteRange& run : runs_) {
-            for (const char c : run.empty() ? std::string_view(" ") : run.of(page_))
+        for (size_t run = from; run < to; ++run) {
+            for (const char c : runs_[run].empty() ? std::string_view(" ") : runs_[run].of(page_))
                 if (c != kRunEnd)
                     raw += c;
             raw += kRunEnd;
         }
-        shown_ = folded(resolvedReferences(fromPageEncoding(raw, encoding_)), &starts_);
+        return folded(resolvedReferences(fromPageEncoding(raw, encoding_)), ends);
     }
 
-    std::string before(size_t run) const
+    // The text before and after the image at `run`, from a stretch of runs around it wide enough
+    // to read as the whole page's text does; nothing when the walk has not read far enough yet.
+    // Folding starts afresh at the stretch's start, which may leave out one space there; a
+    // converter with a state of its own starts at the page's start.
+    std::optional<std::pair<std::string, std::string>> aroundRun(size_t run) const
     {
-        const size_t end = run == 0 ? 0 : starts_[run - 1];
+        for (size_t need = 4 * kWindow;; need *= 2) {
+            size_t from = run, to = run, back = 0, ahead = 0;
+            while (from > 0 && back < need)
+                back += runs_[--from].size();
+            while (to < runs_.size() && ahead < need)
+                ahead += runs_[to++].size();
+            if (!statelessEncoding(encoding_))
+                from = 0;
+            std::vector<size_t> ends;
+            const std::string shown = shownText(from, to, &ends);
+            const size_t at = run == from ? 0 : ends[run - from - 1];
+            size_t begin = at;
+            while (begin < shown.size() && shown[begin] == ' ')
+                ++begin;
+            const bool beforeKnown = from == 0 || at >= kWindow + 4;
+            const bool afterKnown = (to == runs_.size() && done_) || shown.size() >= begin + kWindow + 4;
+            if (beforeKnown && afterKnown)
+                return std::pair{before(shown, at), after(shown, at)};
+            if (!afterKnown && to == runs_.size())
+                return std::nullopt;
+        }
+    }
+
+    // About kAround characters of shown text before `end`.
+    static std::string before(const std::string& shown, size_t end)
+    {
         size_t begin = end > kWindow ? end - kWindow : 0;
-        while (begin > 0 && !startsCharacter(shown_[begin]))
+        while (begin > 0 && !startsCharacter(shown[begin]))
             --begin;
-        return lastCharacters(shown_.substr(begin, end - begin), kAround);
+        return lastCharacters(shown.substr(begin, end - begin), kAround);
     }
 
-    std::string after(size_t run) const
+    // About kAround characters of shown text from `begin` on.
+    static std::string after(const std::string& shown, size_t begin)
     {
-        size_t begin = run == 0 ? 0 : starts_[run - 1];
-        while (begin < shown_.size() && shown_[begin] == ' ')
+        while (begin < shown.size() && shown[begin] == ' ')
             ++begin;
-        size_t end = std::min(shown_.size(), begin + kWindow);
-        while (end < shown_.size() && !startsCharacter(shown_[end]))
+        size_t end = std::min(shown.size(), begin + kWindow);
+        while (end < shown.size() && !startsCharacter(shown[end]))
             ++end;
-        return firstCharacters(shown_.substr(begin, end - begin), kAround);
+        return firstCharacters(shown.substr(begin, end - begin), kAround);
     }
 
     std::string_view page_;
-    const FoundImages& found_;
-    const std::string& encoding_;
+    const std::vector<size_t> starts_; // of the images' tags
+    const std::string encoding_;
     const bool surroundings_;
     std::vector<Open> open_;
     std::vector<ActiveLink> active_;
     size_t markers_ = 0, hidden_ = 0, links_open_ = 0, captions_open_ = 0;
     std::vector<Link> links_;
-    std::vector<size_t> figures_;  // each figure's caption, an index into captions_
+    std::vector<Figure> figures_;
     std::vector<Pieces> captions_; // the text of each figcaption
     std::vector<ByteRange> runs_; // text in page order; an empty one breaks it, as a block does
-    std::string shown_;           // their text as shown
-    std::vector<size_t> starts_;  // where in shown_ each run ends
+    size_t runBytes_ = 0;         // their bytes
+    std::string shown_;           // their text as shown, when read whole
+    std::vector<size_t> ends_;    // where in shown_ each run ends
     std::vector<PlacedImage> placed_;
-    size_t next_ = 0; // the next image of found_ to meet
+    size_t next_ = 0; // the next image of starts_ to meet
     size_t seq_ = 0;  // pieces met so far
+    size_t read_ = 0; // where the walk has read to
+    // For one image's context: the image, the text after it to read, and the walk at the page's end.
+    size_t target_ = SIZE_MAX, afterBytes_ = 0;
+    bool done_ = false;
 };
-
-} // namespace
 
 std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages& found, const std::string& encoding)
 {
-    return ContextWalk(page, found, encoding, true).contexts();
+    return ContextWalk(page, tagStarts(found), encoding, true).contexts();
 }
 
 std::vector<ImageContext> imageLinksAndCaptions(std::string_view page, const FoundImages& found, const std::string& encoding)
 {
-    return ContextWalk(page, found, encoding, false).contexts();
+    return ContextWalk(page, tagStarts(found), encoding, false).contexts();
 }
+
+ContextReader::ContextReader(std::shared_ptr<const std::string> page, const FoundImages& found, std::string encoding)
+    : page_(std::move(page)), walk_(std::make_unique<ContextWalk>(*page_, tagStarts(found), std::move(encoding), true)),
+      walker_(std::make_unique<PageWalker>(*page_, *walk_))
+{
+}
+
+ContextReader::~ContextReader() = default;
+
+ImageContext ContextReader::contextOf(size_t tag) { return walk_->contextOf(tag, *walker_); }
 
 } // namespace bw

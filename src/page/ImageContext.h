@@ -2,6 +2,7 @@
 // Where an image stands in its page: the link it sits in, its figure's caption and the text
 // around it, shown beside the picture and compared with its ALT by the rules. Found by one
 // walk over the page with the finder's tokenizer and a browser's rules for where elements end.
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,11 +21,32 @@ struct ImageContext {
     std::string before, after;           // about 100 characters of the page's text before and after the image
 };
 
-// The context of every image findImages() found, in its order, in one pass over the page.
+// The context of every image findImages() found, in its order, in one pass over the whole page.
 std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages& found, const std::string& encoding);
 
 // The same without before and after, for readers of every page of a site that need only the
 // links and captions.
 std::vector<ImageContext> imageLinksAndCaptions(std::string_view page, const FoundImages& found, const std::string& encoding);
+
+class ContextWalk;
+class PageWalker;
+
+// The context of one image at a time, read when it is asked for: the walk over the page goes only
+// as far as that image's link, figure and the text after it reach, and on from there for later
+// images. Gives what imageContexts() gives for the same image.
+class ContextReader {
+public:
+    ContextReader(std::shared_ptr<const std::string> page, const FoundImages& found, std::string encoding);
+    ContextReader(const ContextReader&) = delete;
+    ContextReader& operator=(const ContextReader&) = delete;
+    ~ContextReader();
+    // The context of found.images[tag].
+    ImageContext contextOf(size_t tag);
+
+private:
+    std::shared_ptr<const std::string> page_;
+    std::unique_ptr<ContextWalk> walk_;
+    std::unique_ptr<PageWalker> walker_;
+};
 
 } // namespace bw

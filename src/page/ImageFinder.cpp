@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace bw {
@@ -267,31 +268,42 @@ public:
 
     FoundImages run()
     {
-        size_t pos = 0, text = 0; // text: where text not yet told to the walk begins
-        bool textToEnd = true;    // false once the rest of the page is a comment, a tag or raw text
-        while (pos < page_.size()) {
-            const size_t lt = findByte(page_, pos, '<');
-            if (lt == std::string_view::npos || lt + 1 >= page_.size())
-                break;
-            const char c = page_[lt + 1];
-            if (walk_ && lt > text && (isAlpha(c) || c == '/' || c == '!' || c == '?'))
-                walk_->text({text, lt}); // markup follows: "a < b" is text
-            const size_t next = markup(lt);
-            if (next == std::string_view::npos) {
-                textToEnd = c == '/' && lt + 2 >= page_.size(); // "</" at the end is text
-                text = lt;
-                break;
-            }
-            if (next != lt + 1)
-                text = next;
-            pos = next;
-        }
-        if (walk_ && textToEnd && text < page_.size())
-            walk_->text({text, page_.size()});
+        resume();
         if (background_) {
             found_.images.insert(found_.images.begin(), std::move(*background_));
         }
         return std::move(found_);
+    }
+
+    // Reads on until the walk pauses (true) or the page is read to its end (false).
+    bool resume()
+    {
+        while (pos_ < page_.size()) {
+            const size_t lt = findByte(page_, pos_, '<');
+            if (lt == std::string_view::npos || lt + 1 >= page_.size()) {
+                pos_ = page_.size();
+                break;
+            }
+            const char c = page_[lt + 1];
+            if (walk_ && lt > text_ && (isAlpha(c) || c == '/' || c == '!' || c == '?'))
+                walk_->text({text_, lt}); // markup follows: "a < b" is text
+            const size_t next = markup(lt);
+            if (next == std::string_view::npos) {
+                textToEnd_ = c == '/' && lt + 2 >= page_.size(); // "</" at the end is text
+                text_ = lt;
+                pos_ = page_.size();
+                break;
+            }
+            if (next != lt + 1)
+                text_ = next;
+            pos_ = next;
+            if (walk_ && walk_->pause())
+                return true;
+        }
+        if (walk_ && textToEnd_ && text_ < page_.size())
+            walk_->text({text_, page_.size()});
+        textToEnd_ = false; // told once
+        return false;
     }
 
 private:
@@ -554,6 +566,8 @@ private:
 
     std::string_view page_;
     PageWalk* walk_;
+    size_t pos_ = 0, text_ = 0; // text_: where text not yet told to the walk begins
+    bool textToEnd_ = true;     // false once the rest of the page is a comment, a tag or raw text
     FoundImages found_;
     std::optional<FoundImage> background_;
     std::vector<TagAttribute> attributes_; // of the tag being read, reused
@@ -594,6 +608,11 @@ FoundImages findImages(std::string_view page)
 void walkPage(std::string_view page, PageWalk& walk)
 {
     Finder(page, &walk).run();
+}
+
+PageWalker::PageWalker(std::string_view page, PageWalk& walk)
+    : resume_([finder = std::make_shared<Finder>(page, &walk)] { return finder->resume(); })
+{
 }
 
 } // namespace bw

@@ -2,6 +2,7 @@
 // Finds the images of a page the way a browser's HTML tokenizer sees its tags: every start
 // tag outside comments, raw text (script, style, textarea, title, xmp, iframe, noembed,
 // noframes), CDATA in svg/math, doctypes and bogus comments.
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -59,10 +60,23 @@ public:
     virtual void endTag(ByteRange whole, ByteRange name) = 0;
     // Text a browser shows, as written (references unresolved): not comments, raw text, CDATA.
     virtual void text(ByteRange range) = 0;
+    // Asked after each tag, comment or stretch of raw text: true stops a PageWalker there.
+    virtual bool pause() { return false; }
 };
 
 // Reads the page as findImages() does, telling `walk` what it meets.
 void walkPage(std::string_view page, PageWalk& walk);
+
+// The same walk read a stretch at a time, for a reader that needs only part of the page.
+class PageWalker {
+public:
+    PageWalker(std::string_view page, PageWalk& walk);
+    // Reads on until the walk pauses (true) or the page is read to its end (false).
+    bool resume() { return resume_(); }
+
+private:
+    std::function<bool()> resume_;
+};
 
 // The start tag whose "<" stands at lt, read as the tokenizer reads tags; nothing when the page
 // ends inside it.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 #include <unordered_map>
+#include <utility>
 #include <sys/stat.h>
 
 #include "page/PageEncoding.h"
@@ -129,7 +130,9 @@ void PageDocument::findIn(const std::string& page)
 {
     found_ = findImages(page);
     images_.clear();
+    images_.reserve(found_.images.size());
     std::unordered_map<std::string_view, size_t> byText;
+    byText.reserve(found_.images.size());
     for (size_t k = 0; k < found_.images.size(); ++k) {
         const std::string_view whole = found_.images[k].tag.whole.of(page);
         auto [it, fresh] = byText.try_emplace(whole, images_.size());
@@ -145,15 +148,14 @@ void PageDocument::open(const std::string& path, ReadResult&& read)
     if (isOpen() && leaving)
         leaving();
     path_ = path;
-    firstRead_ = std::move(read.bytes);
-    text_ = firstRead_;
+    firstRead_ = text_ = std::make_shared<std::string>(std::move(read.bytes));
     spare_.clear();
     spare_.shrink_to_fit();
     stamp_ = read.stamp;
     disk_ = Disk::Text;
     written_ = false;
-    encoding_ = pageEncoding(text_);
-    findIn(text_);
+    encoding_ = pageEncoding(*text_);
+    findIn(*text_);
     notify(Change::Opened);
 }
 
@@ -162,10 +164,9 @@ void PageDocument::close()
     if (isOpen() && leaving)
         leaving();
     path_.clear();
-    for (std::string* s : {&text_, &firstRead_, &spare_}) {
-        s->clear();
-        s->shrink_to_fit();
-    }
+    firstRead_ = text_ = std::make_shared<std::string>();
+    spare_.clear();
+    spare_.shrink_to_fit();
     found_ = {};
     images_.clear();
     written_ = false;
@@ -174,7 +175,7 @@ void PageDocument::close()
 
 ImageSource PageDocument::source(size_t i) const
 {
-    const std::string_view base = found_.baseHref ? found_.baseHref->of(text_) : std::string_view();
+    const std::string_view base = found_.baseHref ? found_.baseHref->of(*text_) : std::string_view();
     return imageSource(writtenName(i), base);
 }
 
@@ -237,7 +238,7 @@ std::optional<std::string> PageDocument::altShown(size_t i) const
 {
     if (i >= images_.size())
         return std::nullopt;
-    return altOf(text_, tagOf(i).tag, encoding_);
+    return altOf(*text_, tagOf(i).tag, encoding_);
 }
 
 bool PageDocument::mayOverwrite()
@@ -249,7 +250,7 @@ bool PageDocument::mayOverwrite()
     if (now.exists) {
         ReadResult read = files_.readFile(path_, std::move(spare_));
         const std::string_view onDisk = read.bytes;
-        const bool same = onDisk == (disk_ == Disk::Text ? text_ : firstRead_);
+        const bool same = onDisk == (disk_ == Disk::Text ? *text_ : *firstRead_);
         spare_ = std::move(read.bytes);
         if (read.ok && same) {
             stamp_ = read.stamp;
@@ -279,16 +280,17 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
     const std::string value = toPageEncoding(altValue(withoutControls(typed)), encoding_);
     std::vector<Edit> edits;
     for (size_t k : images_[i].copies)
-        addEdits(text_, found_.images[k], value, empty, edits);
+        addEdits(*text_, found_.images[k], value, empty, edits);
     if (edits.empty())
         return {Outcome::Unchanged, {}};
     if (!mayOverwrite())
         return {Outcome::Declined, {}};
 
     std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
+    const std::string& text = *text_;
     std::string& page = spare_;
     page.clear();
-    page.reserve(text_.size() + (value.size() + 8) * images_[i].copies.size());
+    page.reserve(text.size() + (value.size() + 8) * images_[i].copies.size());
     // Where each edit starts in the new page and how far it moves what follows it.
     std::vector<std::pair<size_t, std::ptrdiff_t>> moved;
     size_t at = 0;
@@ -297,17 +299,20 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
         if (e.to < at)
             continue;
         const size_t from = std::max(e.from, at); // neighbouring removals may share a space
-        page.append(text_, at, from - at);
+        page.append(text, at, from - at);
         page += e.with;
         by += static_cast<std::ptrdiff_t>(e.with.size()) - static_cast<std::ptrdiff_t>(e.to - from);
         moved.emplace_back(e.to, by);
         at = e.to;
     }
-    page.append(text_, at);
+    page.append(text, at);
     Outcome outcome = writeFile(page);
     if (outcome.kind != Outcome::Written)
         return outcome;
-    text_.swap(page);
+    // The page given up becomes the next spare, unless the first read or a reader holds it.
+    const std::shared_ptr<std::string> old = std::exchange(text_, std::make_shared<std::string>(std::move(page)));
+    if (old.use_count() == 1)
+        spare_ = std::move(*old);
     disk_ = Disk::Text;
 
     // Tags after an edit move by what it added; a tag holding one is read again.
@@ -322,7 +327,7 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
             shift(image.tag, shiftAt(before));
             continue;
         }
-        if (std::optional<StartTag> again = startTagAt(text_, old.begin + shiftAt(before)))
+        if (std::optional<StartTag> again = startTagAt(*text_, old.begin + shiftAt(before)))
             image.tag = std::move(*again);
     }
     // A <base> after an edited image moves too (it is never edited itself).
@@ -340,7 +345,7 @@ PageDocument::Outcome PageDocument::putBack()
         return {};
     if (!mayOverwrite())
         return {Outcome::Declined, {}};
-    Outcome outcome = writeFile(firstRead_);
+    Outcome outcome = writeFile(*firstRead_);
     if (outcome.kind != Outcome::Written)
         return outcome;
     disk_ = Disk::FirstRead;
@@ -348,20 +353,20 @@ PageDocument::Outcome PageDocument::putBack()
     return outcome;
 }
 
-bool PageDocument::holdsEdits() const { return written_ && disk_ == Disk::Text && text_ != firstRead_; }
+bool PageDocument::holdsEdits() const { return written_ && disk_ == Disk::Text && *text_ != *firstRead_; }
 
 bool PageDocument::isPageFile(const std::string& path) { return path == path_ || files_.sameFile(path, path_); }
 
 PageDocument::Outcome PageDocument::saveAs(const std::string& path)
 {
     if (!isPageFile(path)) {
-        WriteResult w = files_.writeFile(path, text_);
+        WriteResult w = files_.writeFile(path, *text_);
         return w.ok ? Outcome{Outcome::Written, {}} : Outcome{Outcome::Failed, w.error};
     }
     if (!mayOverwrite())
         return {Outcome::Declined, {}};
     // Saved over itself: what was saved is what the page is put back to from now on.
-    Outcome outcome = writeFile(text_);
+    Outcome outcome = writeFile(*text_);
     if (outcome.kind != Outcome::Written)
         return outcome;
     firstRead_ = text_;

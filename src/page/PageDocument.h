@@ -4,6 +4,7 @@
 // and the window that drives it hear of its changes through listeners.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -94,10 +95,12 @@ public:
     void close();
     bool isOpen() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
-    // The page as last read or written.
-    const std::string& text() const { return text_; }
+    // The page as last read or written. A write puts a new string in its place.
+    const std::string& text() const { return *text_; }
+    // The same, kept alive for a reader of it that outlives later writes.
+    std::shared_ptr<const std::string> sharedText() const { return text_; }
     // The page exactly as first read; what putting it back writes.
-    const std::string& firstRead() const { return firstRead_; }
+    const std::string& firstRead() const { return *firstRead_; }
     const std::string& encoding() const { return encoding_; }
     // The page file was written since it was opened.
     bool written() const { return written_; }
@@ -109,7 +112,7 @@ public:
     const std::vector<Image>& images() const { return images_; }
     // The tag of image i that is shown and read: its first copy.
     const FoundImage& tagOf(size_t i) const { return found_.images[images_[i].copies.front()]; }
-    std::string_view writtenName(size_t i) const { return bw::writtenName(text_, tagOf(i)); }
+    std::string_view writtenName(size_t i) const { return bw::writtenName(*text_, tagOf(i)); }
     ImageSource source(size_t i) const;
     // The image's ALT as the box shows it; nothing when the tag has no alt attribute.
     std::optional<std::string> altShown(size_t i) const;
@@ -132,7 +135,10 @@ private:
 
     FileSystem& files_;
     Notices<Notice> notices_;
-    std::string path_, text_, firstRead_, spare_;
+    std::string path_;
+    // One string until the first write: the page is held once while it is only read.
+    std::shared_ptr<std::string> text_ = std::make_shared<std::string>(), firstRead_ = text_;
+    std::string spare_; // the last page given up, reused for the next
     std::string encoding_ = "UTF-8";
     FileStamp stamp_;
     // What the file holds as far as this document knows.

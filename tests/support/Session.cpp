@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "batch/Form3.h"
 #include "text/Text.h"
+#include "page/ImageContext.h"
 #include "page/ImageFinder.h"
 #include "support/Doubles.h"
 
@@ -177,7 +179,7 @@ public:
                 form_.fileSaveas();
                 // Saved over the page itself: that text is what closing puts back from now on.
                 if (form_.pageOpen())
-                    baseline_ = form_.ejspara;
+                    baseline_ = form_.document().firstRead();
                 break;
             case 'R': form_.Command1_Click(); putBack = !form_.pageOpen(); break;
             case 'W': form_.n_Click(); putBack = !form_.pageOpen(), kept = !putBack; break;
@@ -219,6 +221,8 @@ public:
             case 'O': open(); break;
             }
             const std::string what(1, command);
+            if (putBack && form_.pageOpen()) // the page is read again as it stands
+                readContexts();
             if (std::string problem = check(what); !problem.empty())
                 return problem;
             // Closing leaves the page as it was, or back at this visit's first-read text.
@@ -262,8 +266,9 @@ private:
     void visit()
     {
         visited_ = form_.Text6.Text();
-        known_ = baseline_ = form_.ejspara;
+        known_ = baseline_ = form_.document().firstRead();
         writesAtVisit_ = writes(visited_);
+        readContexts();
         const auto& tags = form_.document().tags();
         auto place = [&](size_t k) {
             return static_cast<size_t>(std::count_if(tags.begin(), tags.end(), [&](const FoundImage& t) { return t.tag.whole.begin < tags[k].tag.whole.begin; }));
@@ -274,8 +279,18 @@ private:
                     allowed_[visited_].push_back(place(k));
     }
 
+    // The context of every image as the whole page gives it, against which the one shown is checked.
+    void readContexts() { contexts_ = imageContexts(form_.document().text(), form_.document().found(), form_.document().encoding()); }
+
     std::string check(const std::string& what)
     {
+        const auto& images = form_.document().images();
+        if (const auto shown = static_cast<size_t>(form_.List1.ListIndex()); form_.pageOpen() && shown < images.size()) {
+            const ImageContext &c = form_.Context, &whole = contexts_[images[shown].copies.front()];
+            if (std::tie(c.linkHref, c.linkText, c.inFigure, c.caption, c.before, c.after) !=
+                std::tie(whole.linkHref, whole.linkText, whole.inFigure, whole.caption, whole.before, whole.after))
+                return what + ": the context shown is not the one the whole page gives";
+        }
         const bool asked = std::exchange(asked_, false);
         const std::string shown = text(visited_);
         // Another program's bytes go only when the user said so, and only after asking.
@@ -309,6 +324,7 @@ private:
     std::string visited_, baseline_; // the page on screen, and what putting it back writes
     std::string foreign_, known_;    // what another program wrote; the file as this program left it
     int64_t writesAtVisit_ = 0;
+    std::vector<ImageContext> contexts_; // by tag, as the page read at this visit
     bool asked_ = false, overwrite_ = false;
     int choice_ = -1; // the answer to the last "taken out again": Keep, Take Out, Cancel
 };
