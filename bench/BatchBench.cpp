@@ -19,14 +19,14 @@ struct Program {
     test::FakeHost host;
     test::MemorySettings settings;
     test::TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
+    EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
 
     Program()
     {
         dialogs.answerer = [] { return Answer::Yes; };
         for (int i = 0; i < 40; ++i)
             dir.write("images/picture" + std::to_string(i) + (i % 3 ? ".gif" : ".jpg"), test::kGif);
-        form.Form_Load();
+        form.load();
     }
     void ok(const std::vector<std::string>& pages)
     {
@@ -72,9 +72,9 @@ void BM_MoveToNextFile(benchmark::State& state)
     program.ok({small, next});
     for (auto _ : state) {
         state.PauseTiming();
-        program.form.nästa = 1;
+        program.form.batchPage = 1;
         state.ResumeTiming();
-        program.form.Command7_Click();
+        program.form.nextFile();
         if (program.form.List1.ListCount() != state.range(1))
             state.SkipWithError("the page's tags were not all found");
     }

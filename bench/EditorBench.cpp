@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "Pages.h"
 #include "support/Doubles.h"
 
@@ -24,7 +24,7 @@ struct Program {
     test::FakeHost host;
     test::MemorySettings settings;
     test::TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
+    EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
     std::string path;
 
     Program(size_t bytes, int tags)
@@ -35,7 +35,7 @@ struct Program {
             bench::writePage(path, bytes, tags, 4);
         dir.write("images/picture0.jpg", test::kGif);
         dir.write("images/picture1.gif", test::kGif);
-        form.Form_Load();
+        form.load();
     }
 
     // The site index of the last page opened has read the folder: it competes with no open.
@@ -60,7 +60,7 @@ void BM_OpenPage(benchmark::State& state)
 {
     Program program(static_cast<size_t>(state.range(0)) << 20, static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        program.form.nytt();
+        program.form.clearAll();
         program.form.openPath(program.path);
         if (program.form.List1.ListCount() != state.range(1))
             state.SkipWithError("the page's tags were not all found");
@@ -78,10 +78,10 @@ void BM_NextImage(benchmark::State& state)
     int n = 0;
     for (auto _ : state) {
         program.form.Text1.setText("Alt text " + std::to_string(n++));
-        if (program.form.bild + 1 < program.form.List1.ListCount())
-            program.form.Command3_Click();
+        if (program.form.shownImage + 1 < program.form.List1.ListCount())
+            program.form.next();
         else
-            program.form.Command5_Click();
+            program.form.back();
     }
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
 }
@@ -97,7 +97,7 @@ void BM_CoreOpenModernPage(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         program.indexed();
-        program.form.nytt();
+        program.form.clearAll();
         state.ResumeTiming();
         program.form.openPath(program.path);
         if (program.form.List1.ListCount() != 10'000)

@@ -487,7 +487,7 @@ void ClickInAHundredThousandLineFolder(benchmark::State& state)
     test::MemorySettings settings;
     test::TempDir dir;
     Platform platform{dialogs, files, shell, host, settings};
-    Form1 form{platform, Version{1, 0, 6}};
+    EditorSession form{platform, Version{1, 0, 6}};
     test::ScriptedFtp server;
     std::string listing;
     for (int i = 0; i < 100000; ++i)

@@ -113,9 +113,9 @@ void BM_CoreOpen(benchmark::State& state)
     const std::string& page = largeSite().page;
     for (auto _ : state) {
         state.PauseTiming();
-        auto form = std::make_unique<Form1>(Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings},
+        auto form = std::make_unique<EditorSession>(Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings},
                                             Version{1, 0, 0});
-        form->Form_Load();
+        form->load();
         state.ResumeTiming();
         form->openPath(page);
         state.PauseTiming();
@@ -153,12 +153,12 @@ void BM_BareStart(benchmark::State& state)
 void BM_CoreNext(benchmark::State& state)
 {
     Doubles doubles;
-    Form1 form{Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings}, Version{1, 0, 0}};
-    form.Form_Load();
+    EditorSession form{Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings}, Version{1, 0, 0}};
+    form.load();
     form.openPath(largeSite().page);
     for (auto _ : state) {
         form.Text1.setText(newAlt());
-        form.bild + 1 < form.List1.ListCount() ? form.Command3_Click() : form.Command5_Click();
+        form.shownImage + 1 < form.List1.ListCount() ? form.next() : form.back();
     }
 }
 
@@ -174,7 +174,7 @@ void BM_WindowNext(benchmark::State& state)
     auto* back = app->window().findChild<QPushButton*>("Command5");
     for (auto _ : state) {
         box->setPlainText(QString::fromStdString(newAlt()));
-        (app->form().bild + 1 < app->form().List1.ListCount() ? next : back)->click();
+        (app->form().shownImage + 1 < app->form().List1.ListCount() ? next : back)->click();
         firstPaint(*app);
     }
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/Controls.h"
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 
 namespace bw {
 

@@ -11,7 +11,7 @@ namespace bw {
 
 using text::number;
 
-form3::form3(Platform platform, Form1& main) : platform_(platform), main_(main)
+form3::form3(Platform platform, EditorSession& main) : platform_(platform), main_(main)
 {
     Label1.Caption = "Files";
     Command1.Caption = "&Add files";

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "platform/Controls.h"
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "platform/Platform.h"
 
 namespace bw {
 
 class form3 {
 public:
-    form3(Platform platform, Form1& main);
+    form3(Platform platform, EditorSession& main);
     form3(const form3&) = delete;
     form3& operator=(const form3&) = delete;
 
@@ -58,7 +58,7 @@ private:
     void message(const std::string& text);
 
     Platform platform_;
-    Form1& main_;
+    EditorSession& main_;
     std::string folder_; // where the folder chooser opens
     std::vector<std::string> chosen_;
 };

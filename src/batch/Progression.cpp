@@ -4,7 +4,7 @@
 
 #include "batch/BatchSummary.h"
 #include "batch/FtpBatchSource.h"
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "text/Text.h"
 
 namespace bw {
@@ -20,12 +20,12 @@ template <class F> struct AtEnd {
 };
 } // namespace
 
-void Form1::batchChanged() { notices_.tell({PageDocument::Change::Batch}); }
+void EditorSession::batchChanged() { notices_.tell({PageDocument::Change::Batch}); }
 
-void Form1::l_Click() { platform_.host.showLocalBatch(); }
-void Form1::ftpa_Click() { platform_.host.showFtp(); }
+void EditorSession::newLocalBatch() { platform_.host.showLocalBatch(); }
+void EditorSession::newFtpBatch() { platform_.host.showFtp(); }
 
-bool Form1::takeBatchPage(const std::string& path)
+bool EditorSession::takeBatchPage(const std::string& path)
 {
     // Batch pages are named exactly: another file that differs in letter case is not it.
     std::optional<ReadResult> read;
@@ -40,25 +40,23 @@ bool Form1::takeBatchPage(const std::string& path)
     Label5.Caption = "";
     Picture1.clear();
     if (!read) {
-        nytt1();
+        clearImages();
         Text6.setText("");
         Label1.Caption = "Image of";
         return false;
     }
     // A page of its own, as File > Open gives one: first image, nothing kept, every picture
     // may show, no background until its scan finds one.
-    bild = 0;
-    ändrat = false;
-    visa = true;
-    bakgrund = false;
-    tomt = false;
-    aa.clear();
+    shownImage = 0;
+    editsKept = false;
+    showsPicture = true;
+    hasBackground = false;
     takePage(path, std::move(*read));
     Caption = "BRINDLEWORK Beta " + path;
     return true;
 }
 
-void Form1::startBatch(const std::vector<std::string>& pages)
+void EditorSession::startBatch(const std::vector<std::string>& pages)
 {
     const AtEnd told{[this] { batchChanged(); }};
     ftpPages_ = nullptr;
@@ -69,11 +67,9 @@ void Form1::startBatch(const std::vector<std::string>& pages)
     Label3.Caption = "1 / " + number(static_cast<long long>(pages.size()));
     // A fresh batch: an earlier one's rows must neither count nor give the folder.
     List3.Clear();
-    List4.Clear();
-    nästa = 1;
+    batchPage = 1;
     for (const std::string& page : pages) {
         List3.AddItem(page);
-        List4.AddItem(page.substr(page.find_last_of('/') + 1));
     }
     Label1.Caption = "Image of";
     doc_.close();
@@ -83,128 +79,118 @@ void Form1::startBatch(const std::vector<std::string>& pages)
     }
     // A page that cannot be opened is told and skipped.
     size_t k = 0;
-    while (k < pages.size() && (sökvägbild = folderOfPath(pages[k]), !takeBatchPage(pages[k])))
+    while (k < pages.size() && (pageFolder = folderOfPath(pages[k]), !takeBatchPage(pages[k])))
         ++k;
     if (k == pages.size())
         return;
-    nästa = static_cast<int>(k) + 1;
-    Label3.Caption = number(nästa) + " / " + number(static_cast<long long>(pages.size()));
-    RipHTML();
+    batchPage = static_cast<int>(k) + 1;
+    Label3.Caption = number(batchPage) + " / " + number(static_cast<long long>(pages.size()));
+    listImages();
     listImageNames();
     if (List1.ListCount() == 0)
         Label1.Caption = "Image 0 of 0";
-    if (bakgrund) {
+    if (hasBackground) {
         backgroundEnding();
-        if (Text1.empty())
-            ingenalttext = true;
         return;
     }
     if (!imageExists(List1.ListIndex() + 1))
-        visa = false;
-    if (Text1.empty())
-        ingenalttext = true;
+        showsPicture = false;
 }
 
-void Form1::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names)
+void EditorSession::startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names)
 {
     const AtEnd told{[this] { batchChanged(); }};
     List1.Clear();
     List3.Clear();
-    List4.Clear();
-    nästa = 1;
+    batchPage = 1;
     Text6.setText(names.empty() ? std::string() : names.front());
     ftpPages_ = ftp.roundTrip();
     up.Visible = sc.Visible = ftpPages_ != nullptr;
-    batchopen(ftp);
+    openFtpBatchPage(ftp);
     const std::string folder = ftp.tempPath();
     for (const std::string& name : names) {
         List3.AddItem(folder + name);
-        List4.AddItem(name);
     }
     Label3.Visible = true;
     Command7.Visible = true;
     Label3.Caption = "1 / " + number(static_cast<long long>(names.size()));
 }
 
-void Form1::Command7_Click()
+void EditorSession::nextFile()
 {
     const AtEnd told{[this] { batchChanged(); }};
     const int pages = List3.ListCount();
     // What was typed for the image shown is written first, as NEXT writes it.
-    if (pageOpen() && !tempspar())
+    if (pageOpen() && !writeTypedAlt())
         return;
-    if (nästa >= pages) {
+    if (batchPage >= pages) {
         // The page stays, with its folder.
         if (pages > 0)
             message(summaryText(summarize(platform_.files, List3.items())));
         return;
     }
-    nytt1();
+    clearImages();
     platform_.host.unloadLocalBatch();
     Picture1.Visible = true;
     // A page that cannot be opened is told and skipped.
     for (;;) {
-        ++nästa;
-        const std::string path = List3.List(nästa - 1);
-        Label3.Caption = number(nästa) + " / " + number(pages);
-        sökvägbild = folderOfPath(path);
+        ++batchPage;
+        const std::string path = List3.List(batchPage - 1);
+        Label3.Caption = number(batchPage) + " / " + number(pages);
+        pageFolder = folderOfPath(path);
         if (takeBatchPage(path))
             break;
-        if (nästa >= pages)
+        if (batchPage >= pages)
             return;
     }
-    RipHTML();
+    listImages();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
     listImageNames();
-    if (bakgrund) {
+    if (hasBackground) {
         backgroundEnding();
         return;
     }
     showPicture(List1.ListIndex());
     Picture1.Visible = true;
     if (!imageExists(List1.ListIndex() + 1))
-        visa = false;
+        showsPicture = false;
 }
 
-void Form1::up_Click()
+void EditorSession::uploadEdited()
 {
     // What was typed for the image shown goes up with its page, as NEXT would write it.
-    if (!ftpPages_ || (pageOpen() && !tempspar()))
+    if (!ftpPages_ || (pageOpen() && !writeTypedAlt()))
         return;
     ftpPages_->uploadChanged();
 }
 
-void Form1::sc_Click()
+void EditorSession::showChanges()
 {
-    if (ftpPages_ && (!pageOpen() || tempspar()))
+    if (ftpPages_ && (!pageOpen() || writeTypedAlt()))
         ftpPages_->showChanges();
 }
 
-void Form1::batchopen(const FtpBatchSource& ftp)
+void EditorSession::openFtpBatchPage(const FtpBatchSource& ftp)
 {
     if (Text6.empty())
         return;
     // The page is read from the temp path, and its pictures were downloaded beside it.
     const std::string path = ftp.tempPath() + Text6.Text();
-    sökvägbild = folderOfPath(path);
+    pageFolder = folderOfPath(path);
     if (!takeBatchPage(path))
         return;
-    RipHTML();
+    listImages();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
     listImageNames();
-    if (!bakgrund) {
+    if (!hasBackground) {
         // A page without image tags has no picture to miss.
         if (List1.ListCount() > 0 && !imageExists(List1.ListIndex())) {
-            visa = false;
+            showsPicture = false;
             platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
         }
-        if (Text1.empty())
-            ingenalttext = false;
         return;
     }
     backgroundEnding();
-    if (Text1.empty())
-        ingenalttext = false;
 }
 
 } // namespace bw

@@ -1,10 +1,10 @@
 // The main window's FTP > Setup prompts.
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "settings/Profiles.h"
 
 namespace bw {
 
-void Form1::promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key,
+void EditorSession::promptSetting(const char* prompt, const char* title, const char* defaultAnswer, const char* key,
                           bool masked)
 {
     // The prompt opens with what is stored; Cancel keeps it.
@@ -17,12 +17,12 @@ void Form1::promptSetting(const char* prompt, const char* title, const char* def
         message(settingsNotSaved(saved));
 }
 
-void Form1::url_Click() { promptSetting("where is the site", "Url", "ftp.brindlework.example", "Url"); }
-void Form1::na_Click() { promptSetting("What is the username ?", "UserNamne", "UserNamne", "UserName"); }
-void Form1::pass_Click()
+void EditorSession::askSiteAddress() { promptSetting("where is the site", "Url", "ftp.brindlework.example", "Url"); }
+void EditorSession::askUserName() { promptSetting("What is the username ?", "UserNamne", "UserNamne", "UserName"); }
+void EditorSession::askPassword()
 {
     // Kept as the host profiles' passwords are: in the desktop keyring while one runs. The
-    // prompt opens once the keyring has answered; Form1 lives as long as the program.
+    // prompt opens once the keyring has answered; EditorSession lives as long as the program.
     HostProfiles(platform_).mainPassword("Wren", [this](const std::string& stored, const std::string& problem) {
         if (!problem.empty())
             message(problem);

@@ -1,6 +1,6 @@
 // The help around the ALT box: the page's images at a glance, decorative images, and what
 // the ALT rules say of the text being typed.
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "text/Text.h"
 #include "page/AltRules.h"
 
@@ -8,7 +8,7 @@ namespace bw {
 
 using text::number;
 
-bool Form1::overviewLists(int index) const
+bool EditorSession::overviewLists(int index) const
 {
     const auto i = static_cast<size_t>(index);
     if (index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background)
@@ -17,7 +17,7 @@ bool Form1::overviewLists(int index) const
     return !MissingOnly.Value || index == List1.ListIndex() || !doc_.tagOf(i).tag.find(doc_.text(), "alt");
 }
 
-std::vector<int> Form1::overviewImages() const
+std::vector<int> EditorSession::overviewImages() const
 {
     std::vector<int> listed;
     const int count = static_cast<int>(doc_.images().size());
@@ -27,7 +27,7 @@ std::vector<int> Form1::overviewImages() const
     return listed;
 }
 
-Form1::OverviewRow Form1::overviewRow(int index) const
+EditorSession::OverviewRow EditorSession::overviewRow(int index) const
 {
     OverviewRow row;
     row.index = index;
@@ -41,7 +41,7 @@ Form1::OverviewRow Form1::overviewRow(int index) const
     return row;
 }
 
-const std::optional<PictureBox>& Form1::overviewPicture(int index)
+const std::optional<PictureBox>& EditorSession::overviewPicture(int index)
 {
     static const std::optional<PictureBox> none;
     // Before the page's images are listed its pictures cannot be looked up yet.
@@ -55,17 +55,17 @@ const std::optional<PictureBox>& Form1::overviewPicture(int index)
     return *overviewPictures_[i];
 }
 
-void Form1::Overview_Click(int index)
+void EditorSession::jumpTo(int index)
 {
     platform_.host.setFocus("Text1");
     if (!pageOpen() || index == List1.ListIndex() || index < 0 || index >= List1.ListCount())
         return;
-    if (!tempspar())
+    if (!writeTypedAlt())
         return;
     move(index - List1.ListIndex());
 }
 
-void Form1::Decorative_Click()
+void EditorSession::decorativeToggled()
 {
     const int index = List1.ListIndex();
     const auto i = static_cast<size_t>(index);
@@ -93,7 +93,7 @@ void Form1::Decorative_Click()
     platform_.host.setFocus(Decorative.Value ? "Decorative" : "Text1");
 }
 
-void Form1::updateHints()
+void EditorSession::updateHints()
 {
     Hint.Caption.clear();
     Length.Caption.clear();
@@ -112,7 +112,7 @@ void Form1::updateHints()
         Length.Caption = number(static_cast<long long>(length)) + " / 150";
 }
 
-void Form1::indexSite()
+void EditorSession::indexSite()
 {
     const std::string& path = doc_.path();
     std::pair<std::vector<std::string>, std::string> site{List3.items(), path.substr(0, path.find_last_of('/') + 1)};
@@ -122,7 +122,7 @@ void Form1::indexSite()
     site_.start(indexed_.first, {indexed_.second});
 }
 
-void Form1::offerSiteAlt(bool untouchedBox)
+void EditorSession::offerSiteAlt(bool untouchedBox)
 {
     const int index = List1.ListIndex();
     const auto i = static_cast<size_t>(index);
@@ -146,7 +146,7 @@ void Form1::offerSiteAlt(bool untouchedBox)
             UseEverywhere.Enabled = true;
 }
 
-void Form1::siteIndexTick()
+void EditorSession::siteIndexTick()
 {
     const SiteIndex::Progress progress = site_.progress();
     Indexing.Caption = progress.finished ? std::string()
@@ -155,7 +155,7 @@ void Form1::siteIndexTick()
     offerSiteAlt(!Decorative.Value);
 }
 
-void Form1::UseEverywhere_Click()
+void EditorSession::useForEveryPage()
 {
     const int index = List1.ListIndex();
     if (!pageOpen() || index < 0 || static_cast<size_t>(index) >= doc_.images().size())
@@ -166,7 +166,7 @@ void Form1::UseEverywhere_Click()
         return;
     }
     // This page first, as NEXT writes it.
-    if (!tempspar())
+    if (!writeTypedAlt())
         return;
     const std::string picture = pictureKey(platform_.files, doc_, static_cast<size_t>(index));
     const SiteEdits::Result result = siteEdits_.useForEveryPage(site_, picture, alt, doc_.path());

@@ -6,7 +6,7 @@
 
 namespace bw {
 
-ftp::ftp(Platform platform, Form1& main, RoundTrip& trip, std::string defaultTempPath)
+ftp::ftp(Platform platform, EditorSession& main, RoundTrip& trip, std::string defaultTempPath)
     : platform_(platform), main_(main), trip_(trip), client_(trip.client()), busy_(trip.busy()), profiles_(platform),
       defaultTempPath_(std::move(defaultTempPath))
 {
@@ -345,7 +345,7 @@ void ftp::Command7_Click()
 void ftp::Command9_Click()
 {
     // What was typed for the image shown in the main window goes up with its page.
-    if (main_.pageOpen() && !main_.tempspar())
+    if (main_.pageOpen() && !main_.writeTypedAlt())
         return;
     trip_.recall(tempPath());
     trip_.uploadChanged(lifetime_.guard([this] { afterUpload(); }));
@@ -369,7 +369,7 @@ void ftp::afterUpload()
 
 void ftp::Command10_Click()
 {
-    if (main_.pageOpen() && !main_.tempspar())
+    if (main_.pageOpen() && !main_.writeTypedAlt())
         return;
     trip_.recall(tempPath());
     trip_.showChanges();

@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "platform/Listing.h"
 #include "page/ImageFinder.h"
 

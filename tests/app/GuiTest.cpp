@@ -291,7 +291,7 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
         QApplication::setFont(font);
         startApp();
         app->start({QString::fromStdString(dir.path("site/index.html"))});
-        Form1& form = app->form();
+        EditorSession& form = app->form();
         form.Label1.Caption = MainWindow::kWidestCounter;
         form.Label3.Caption = "12 / 34";
         form.Label3.Visible = form.Command7.Visible = true;

@@ -68,7 +68,7 @@ TEST_F(WindowSystem, TitlesPlacesAndNamesAsTheServerAndReadersHaveThem)
     const std::string page = dir.write("site/page.html", "<img SRC=\"sun.gif\">");
     const std::string odd = dir.write("a[*]b/page[*].html", "<img SRC=\"sun.gif\">");
     const std::string background = dir.write("site/bg.html", "<body background=\"sun.gif\"><img SRC=\"gone.gif\">");
-    Form1& form = app->form();
+    EditorSession& form = app->form();
     const quint32 main = app->window().winId();
     Raises raises;
     app->window().installEventFilter(&raises);
@@ -79,9 +79,9 @@ TEST_F(WindowSystem, TitlesPlacesAndNamesAsTheServerAndReadersHaveThem)
     } rows[] = {
         {[&] { form.openPath(page); }, "BRINDLEWORK Beta " + page, {}},
         // The box stays open until the splash has gone, which must leave it on top.
-        {[&] { form.Command1_Click(); }, "BRINDLEWORK Beta", {"BRINDLEWORK"}},
+        {[&] { form.reset(); }, "BRINDLEWORK Beta", {"BRINDLEWORK"}},
         {[&] { form.openPath(odd); }, "BRINDLEWORK Beta " + odd, {}}, // Qt's modified mark in the name
-        {[&] { form.nytt(); form.openPath(dir.path("gone.html")); }, "BRINDLEWORK Beta " + dir.path("gone.html"),
+        {[&] { form.clearAll(); form.openPath(dir.path("gone.html")); }, "BRINDLEWORK Beta " + dir.path("gone.html"),
          {"File Not Found"}},
         {[&] { form.openPath(background); }, "BRINDLEWORK Beta " + background, {"Pic Not Found"}},
     };

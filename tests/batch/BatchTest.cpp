@@ -1,4 +1,4 @@
-// The local batch window, "Move to next file" and batchopen, on real files.
+// The local batch window, "Move to next file" and openFtpBatchPage, on real files.
 #include <gtest/gtest.h>
 
 #include "batch/BatchSummary.h"
@@ -129,7 +129,7 @@ TEST_F(Batch, ChoosingPages)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        form.nytt();
+        form.clearAll();
         log.clear();
         form3 window(Platform{dialogs, files, shell, host, settings}, form);
         bool closed = false;

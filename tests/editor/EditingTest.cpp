@@ -177,7 +177,7 @@ TEST_F(Editing, TagsReadAndWritten)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tag);
-        form.nytt();
+        form.clearAll();
         run("O:" + dir.write("page.html", "<p>" + row.tag + "</p>").substr(dir.path().size()));
         EXPECT_EQ(form.Text1.Text(), row.shown);
         run("=" + row.typed);
@@ -195,7 +195,7 @@ TEST_F(Editing, NothingWrittenMeansNothingToPutBack)
     std::filesystem::permissions(ro, std::filesystem::perms::owner_read);
     const FileStamp before = files.stamp(ro);
     for (const char* way : {"R", "N", "X", "C"}) {
-        form.nytt();
+        form.clearAll();
         run("O:ro.html");
         run("y");
         run(way);

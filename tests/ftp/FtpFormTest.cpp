@@ -33,7 +33,7 @@ struct Window : ::testing::Test, Busy {
     test::MemorySettings settings;
     test::TempDir dir;
     Platform platform{dialogs, files, shell, host, settings};
-    Form1 form{platform, Version{1, 0, 6}};
+    EditorSession form{platform, Version{1, 0, 6}};
     test::ScriptedFtp server;
     RoundTrip trip{platform, server, *this};
     std::unique_ptr<ftp> w;
@@ -46,10 +46,9 @@ struct Window : ::testing::Test, Busy {
 
     Window()
     {
-        form.Form_Load();
+        form.load();
         form.List3.AddItem("/old/1.html"); // an earlier batch, at its third page
-        form.List4.AddItem("1.html");
-        form.nästa = 3;
+        form.batchPage = 3;
         server.listings["/"] = {line('d', "my folder") + line('d', "locked") + line('-', "index.html"),
                                 line('-', "d.htm") + line('-', "a.gif") + line('-', "gone.html") + line('-', "..")};
         server.listings["/my folder/"] = {line('-', "a.html") + line('-', "b.html")};
@@ -310,7 +309,7 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             else if (step == "type")
                 form.Text1.setText("cow");
             else
-                step == "upload" ? f.Command9_Click() : step == "show" ? f.Command10_Click() : form.up_Click();
+                step == "upload" ? f.Command9_Click() : step == "show" ? f.Command10_Click() : form.uploadEdited();
         }
         Items told;
         for (const auto& shown : dialogs.shown)

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "platform/IniSettings.h"
 #include "settings/Setup.h"
 #include "support/Doubles.h"
@@ -124,19 +124,19 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
 
 TEST_F(FtpSetup, MainWindowPromptsOpenWithTheStoredValueAndCancelKeepsIt)
 {
-    Form1 form{platform, Version{1, 0, 6}};
+    EditorSession form{platform, Version{1, 0, 6}};
     ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "UserName", "anna").ok);
     ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "Password", "old").ok);
     const struct {
-        void (Form1::*handler)();
+        void (EditorSession::*handler)();
         const char *readAs, *shown;       // the key, read back in another spelling; what the prompt opens with
         std::optional<std::string> typed; // nullopt: Cancel
         std::string stored;
         bool masked;
     } rows[] = {
-        {&Form1::url_Click, "URL", "ftp.brindlework.example", "ftp.x.example", "ftp.x.example", false}, // none stored
-        {&Form1::na_Click, "Username", "anna", std::nullopt, "anna", false},
-        {&Form1::pass_Click, "password", "old", " p=;#[x]% ", "absent", true}, // moved to the keyring
+        {&EditorSession::askSiteAddress, "URL", "ftp.brindlework.example", "ftp.x.example", "ftp.x.example", false}, // none stored
+        {&EditorSession::askUserName, "Username", "anna", std::nullopt, "anna", false},
+        {&EditorSession::askPassword, "password", "old", " p=;#[x]% ", "absent", true}, // moved to the keyring
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.readAs);

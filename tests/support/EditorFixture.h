@@ -41,11 +41,11 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     FakeHost host;
     MemorySettings settings;
     TempDir dir;
-    Form1 form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
+    EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
     std::unique_ptr<form3> batchWindow;
     std::vector<std::string> log;
 
-    EditorFixture() { form.Form_Load(); }
+    EditorFixture() { form.load(); }
     std::string tempPath() const override { return dir.path("ftp/"); }
 
     // One session: page.html (when given) opened, the steps run, then the view logged.
@@ -59,7 +59,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     void play(const Row& row)
     {
         SCOPED_TRACE(row.name);
-        form.nytt();
+        form.clearAll();
         log.clear();
         std::filesystem::remove_all(dir.path("page.html")); // a row may have left a folder there
         if (!row.page.empty())
@@ -105,17 +105,17 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'f': log.push_back("file " + readAll(page)); return;
         case '?': log.push_back(view()); return;
         case '=': form.Text1.setText(step.substr(1)); break;
-        case '>': form.Command3_Click(); break;
-        case '<': form.Command5_Click(); break;
-        case 'K': form.Command4_Click(); break;
-        case 'S': form.s_Click(); break;
-        case 'R': form.Command1_Click(); break;
-        case 'N': form.n_Click(); break;
-        case 'X': form.e_Click(); break;
-        case 'C': stays = !form.Form_Unload(); break;
-        case 'M': form.Command7_Click(); break;
-        case 'J': form.Overview_Click(std::stoi(arg)); break;
-        case 'D': form.Decorative.Value = !form.Decorative.Value; form.Decorative_Click(); break;
+        case '>': form.next(); break;
+        case '<': form.back(); break;
+        case 'K': form.keep(); break;
+        case 'S': form.save(); break;
+        case 'R': form.reset(); break;
+        case 'N': form.newPage(); break;
+        case 'X': form.exitProgram(); break;
+        case 'C': stays = !form.mayClose(); break;
+        case 'M': form.nextFile(); break;
+        case 'J': form.jumpTo(std::stoi(arg)); break;
+        case 'D': form.Decorative.Value = !form.Decorative.Value; form.decorativeToggled(); break;
         case 'm': form.MissingOnly.Value = !form.MissingOnly.Value; return;
         case 'v': log.push_back(overview()); return;
         case 'h': files.held = step == "h+"; return;
@@ -124,15 +124,15 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             form.siteIndexTick();
             break;
-        case 'o': form.fileopen(); break;
+        case 'o': form.openPage(); break;
         case 'A': case 'O':
             // "*.html" is what the dialog gives back when nothing was chosen.
             dialogs.chosen.push_back(step.size() < 2 ? std::nullopt : std::optional(arg[0] == '*' ? arg : dir.path(arg)));
-            step[0] == 'A' ? form.fileSaveas() : form.fileopen();
+            step[0] == 'A' ? form.saveAsChosen() : form.openPage();
             break;
         case 'F':
             form.Text6.setText(arg);
-            form.batchopen(*this);
+            form.openFtpBatchPage(*this);
             break;
         case 'B': {
             batchWindow = std::make_unique<form3>(Platform{dialogs, files, shell, host, settings}, form);
@@ -175,9 +175,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     {
         std::string line;
         for (const int image : form.overviewImages()) {
-            const Form1::OverviewRow row = form.overviewRow(image);
+            const EditorSession::OverviewRow row = form.overviewRow(image);
             line += std::to_string(row.index) + ":" + row.name + "=" +
-                    (row.state == Form1::OverviewRow::State::Missing ? "missing" : row.state == Form1::OverviewRow::State::Decorative ? "decorative" : row.alt) +
+                    (row.state == EditorSession::OverviewRow::State::Missing ? "missing" : row.state == EditorSession::OverviewRow::State::Decorative ? "decorative" : row.alt) +
                     (row.index == form.List1.ListIndex() ? "* " : " ");
         }
         return line + (form.Text1.Enabled ? "box" : "no box") + (form.Decorative.Value ? " decorative|" : "|") + form.Hint.Caption + "|" + form.Length.Caption;

@@ -128,7 +128,7 @@ public:
     Session(Choices& c, bool batch)
         : c_(c), batch_(batch), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
     {
-        form_.Form_Load();
+        form_.load();
         for (const char* folder : {"/site/", "/other/"})
             for (const char* image : {"a.gif", "b.jpg", "pics/c.gif", "bg.gif", "f.png"})
                 files_.files[std::string(folder) + image] = "GIF89a";
@@ -159,7 +159,7 @@ public:
         for (int i = 0; i < steps && !c_.done(); ++i) {
             const std::string onScreen = visited_, before = text(onScreen);
             const int64_t writtenBefore = writes(onScreen);
-            const int ended = host_.ended, at = form_.nästa;
+            const int ended = host_.ended, at = form_.batchPage;
             bool closed = false, putBack = false, kept = false;
             choice_ = -1;
             const char command = commands[c_.pick(static_cast<uint32_t>(commands.size()))];
@@ -171,21 +171,21 @@ public:
                 form_.Text1.setText(typed);
                 break;
             }
-            case 'N': form_.Command3_Click(); break;
-            case 'B': form_.Command5_Click(); break;
-            case 'K': form_.Command4_Click(); break;
-            case 'S': form_.s_Click(); break;
+            case 'N': form_.next(); break;
+            case 'B': form_.back(); break;
+            case 'K': form_.keep(); break;
+            case 'S': form_.save(); break;
             case 'A':
-                form_.fileSaveas();
+                form_.saveAsChosen();
                 // Saved over the page itself: that text is what closing puts back from now on.
                 if (form_.pageOpen())
                     baseline_ = form_.document().firstRead();
                 break;
-            case 'R': form_.Command1_Click(); putBack = !form_.pageOpen(); break;
-            case 'W': form_.n_Click(); putBack = !form_.pageOpen(), kept = !putBack; break;
+            case 'R': form_.reset(); putBack = !form_.pageOpen(); break;
+            case 'W': form_.newPage(); putBack = !form_.pageOpen(), kept = !putBack; break;
             case 'C':
             case 'X':
-                closed = command == 'C' ? form_.Form_Unload() : (form_.e_Click(), host_.ended != ended);
+                closed = command == 'C' ? form_.mayClose() : (form_.exitProgram(), host_.ended != ended);
                 // Written ALTs are taken out only when the user says so; Cancel cancels.
                 if (closed ? choice_ == 2 : choice_ < 1)
                     return std::string(1, command) + ": Cancel did not cancel, or the page would not close";
@@ -211,10 +211,10 @@ public:
                 const bool due = image >= 0 && form_.document().images()[static_cast<size_t>(image)].kind != ImageKind::Background &&
                                  form_.document().altShown(static_cast<size_t>(image)) != typed && !typed.empty() &&
                                  std::all_of(typed.begin(), typed.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
-                form_.Command7_Click();
+                form_.nextFile();
                 if (due && text(onScreen).find("=\"" + typed + "\"") == std::string::npos)
                     return "M: the ALT typed on " + onScreen + " was not written";
-                if (form_.nästa != at)
+                if (form_.batchPage != at)
                     visit();
                 break;
             }
@@ -243,7 +243,7 @@ private:
     // The one page, or a new batch.
     void open()
     {
-        form_.nytt();
+        form_.clearAll();
         if (batch_) {
             // One to four pages of the local folders, the same page perhaps twice, now and then
             // one that is not there.
@@ -255,7 +255,7 @@ private:
             window.OKButton_Click();
         } else {
             dialogs_.chosen.push_back(std::string(kPage));
-            form_.fileopen();
+            form_.openPage();
             original_[kPage] = text(kPage); // another program's change, kept, is the page now
             foreign_.clear();
         }
@@ -317,7 +317,7 @@ private:
     RecordingShell shell_;
     FakeHost host_;
     MemorySettings settings_;
-    Form1 form_;
+    EditorSession form_;
     std::vector<std::string> pages_;
     std::map<std::string, std::string> original_;
     std::map<std::string, std::vector<size_t>> allowed_; // tags listed by any visit

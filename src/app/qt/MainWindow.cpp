@@ -69,7 +69,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* role)
 }
 } // namespace
 
-MainWindow::MainWindow(Form1& form, QWidget* parent) : QMainWindow(parent), form_(form)
+MainWindow::MainWindow(EditorSession& form, QWidget* parent) : QMainWindow(parent), form_(form)
 {
     setObjectName("Form1");
     setWindowIcon(QIcon(":/icons/brindlework.png"));
@@ -99,24 +99,24 @@ void MainWindow::createActions()
     const struct {
         MenuItem& item;
         const char* name;
-        void (Form1::*handler)();
+        void (EditorSession::*handler)();
         const char* keys;
     } items[] = {
-        {form_.n, "n", &Form1::n_Click, "Ctrl+N"},
-        {form_.o, "o", &Form1::fileopen, "Ctrl+O"},
-        {form_.s, "s", &Form1::s_Click, "Ctrl+S"},
-        {form_.sa, "sa", &Form1::sa_Click, "Ctrl+Shift+S"},
-        {form_.e, "e", &Form1::e_Click, "Ctrl+Q"},
+        {form_.n, "n", &EditorSession::newPage, "Ctrl+N"},
+        {form_.o, "o", &EditorSession::openPage, "Ctrl+O"},
+        {form_.s, "s", &EditorSession::save, "Ctrl+S"},
+        {form_.sa, "sa", &EditorSession::saveAs, "Ctrl+Shift+S"},
+        {form_.e, "e", &EditorSession::exitProgram, "Ctrl+Q"},
         {form_.pr, "pr", nullptr, ""},
-        {form_.url, "url", &Form1::url_Click, ""},
-        {form_.na, "na", &Form1::na_Click, ""},
-        {form_.pass, "pass", &Form1::pass_Click, ""},
-        {form_.l, "l", &Form1::l_Click, ""},
-        {form_.ftpa, "ftpa", &Form1::ftpa_Click, ""}, // the FTP window comes with its own change
-        {form_.up, "up", &Form1::up_Click, "Ctrl+U"},
-        {form_.sc, "sc", &Form1::sc_Click, ""},
-        {form_.su, "su", &Form1::su_Click, "F1"},
-        {form_.ab, "ab", &Form1::ab_Click, ""},
+        {form_.url, "url", &EditorSession::askSiteAddress, ""},
+        {form_.na, "na", &EditorSession::askUserName, ""},
+        {form_.pass, "pass", &EditorSession::askPassword, ""},
+        {form_.l, "l", &EditorSession::newLocalBatch, ""},
+        {form_.ftpa, "ftpa", &EditorSession::newFtpBatch, ""}, // the FTP window comes with its own change
+        {form_.up, "up", &EditorSession::uploadEdited, "Ctrl+U"},
+        {form_.sc, "sc", &EditorSession::showChanges, ""},
+        {form_.su, "su", &EditorSession::openSupport, "F1"},
+        {form_.ab, "ab", &EditorSession::showAbout, ""},
     };
     for (const auto& item : items)
         menuAction(item.item, item.name, item.handler)->setShortcut(QKeySequence(item.keys));
@@ -302,11 +302,11 @@ void MainWindow::layOutControls()
 
 void MainWindow::connectControls()
 {
-    const std::pair<const Button*, void (Form1::*)()> clicks[] = {
-        {&form_.Command6, &Form1::Command6_Click}, {&form_.Command5, &Form1::Command5_Click},
-        {&form_.Command3, &Form1::Command3_Click}, {&form_.Command1, &Form1::Command1_Click},
-        {&form_.Command4, &Form1::Command4_Click}, {&form_.Command7, &Form1::Command7_Click},
-        {&form_.UseEverywhere, &Form1::UseEverywhere_Click},
+    const std::pair<const Button*, void (EditorSession::*)()> clicks[] = {
+        {&form_.Command6, &EditorSession::submitPage}, {&form_.Command5, &EditorSession::back},
+        {&form_.Command3, &EditorSession::next}, {&form_.Command1, &EditorSession::reset},
+        {&form_.Command4, &EditorSession::keep}, {&form_.Command7, &EditorSession::nextFile},
+        {&form_.UseEverywhere, &EditorSession::useForEveryPage},
     };
     for (auto [button, handler] : clicks)
         connect(buttons_.at(button), &QPushButton::clicked, this,
@@ -316,7 +316,7 @@ void MainWindow::connectControls()
             return;
         run([this, checked] {
             form_.Decorative.Value = checked;
-            form_.Decorative_Click();
+            form_.decorativeToggled();
         });
     });
     text1_->installEventFilter(this); // Enter is NEXT, Shift+Enter BACK
@@ -419,7 +419,7 @@ void MainWindow::buildOverview()
         if (updating_ || !row.isValid())
             return;
         const int index = row.data(OverviewModel::ImageRole).toInt();
-        run([this, index] { form_.Overview_Click(index); });
+        run([this, index] { form_.jumpTo(index); });
     };
     connect(overview_, &QListView::clicked, this, jump);
     connect(overview_, &QListView::activated, this, jump);
@@ -460,7 +460,7 @@ void MainWindow::refreshOverview()
     updating_ = wasUpdating;
 }
 
-QAction* MainWindow::menuAction(MenuItem& item, const char* name, void (Form1::*handler)())
+QAction* MainWindow::menuAction(MenuItem& item, const char* name, void (EditorSession::*handler)())
 {
     auto* action = new QAction(QString::fromStdString(item.Caption), this);
     action->setObjectName(name);
@@ -487,7 +487,7 @@ void MainWindow::createToolBar()
         action->setObjectName(QString::fromStdString("Toolbar1_" + button.Key));
         action->setToolTip(QString::fromStdString(button.ToolTipText));
         std::string key = button.Key;
-        connect(action, &QAction::triggered, this, [this, key] { run([this, key] { form_.Toolbar1_ButtonClick(key); }); });
+        connect(action, &QAction::triggered, this, [this, key] { run([this, key] { form_.toolbarButton(key); }); });
     }
 }
 
@@ -696,7 +696,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!ending_) {
         SpeakingFor speaking(this);
-        const bool close = form_.Form_Unload();
+        const bool close = form_.mayClose();
         refresh();
         if (!close) {
             event->ignore(); // Cancel: the program goes on

@@ -1,5 +1,5 @@
 #pragma once
-// Draws Form1's state and forwards the user's events to its handlers.
+// Draws EditorSession's state and forwards the user's events to its handlers.
 #include <QMainWindow>
 #include <QSize>
 #include <map>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "platform/qt/Handlers.h"
 #include "platform/qt/QtPlatform.h"
 
@@ -32,7 +32,7 @@ struct Picture;
 class MainWindow : public QMainWindow, public StateView {
     Q_OBJECT
 public:
-    explicit MainWindow(Form1& form, QWidget* parent = nullptr);
+    explicit MainWindow(EditorSession& form, QWidget* parent = nullptr);
 
     // Redraws every control from the window's state.
     void refresh() override;
@@ -66,7 +66,7 @@ private:
     void createToolBar();
     void layOutControls();
     void connectControls();
-    QAction* menuAction(MenuItem& item, const char* name, void (Form1::*handler)());
+    QAction* menuAction(MenuItem& item, const char* name, void (EditorSession::*handler)());
     void showPicture();
     // Asks for the picture in view at the size of `room`; it is shown once decoded.
     void decodePicture(QSize room);
@@ -81,7 +81,7 @@ private:
     void showHints();
     QString contextText() const;
 
-    Form1& form_;
+    EditorSession& form_;
     bool ending_ = false;
     bool updating_ = false;
     bool refreshPending_ = false;

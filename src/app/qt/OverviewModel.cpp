@@ -12,7 +12,7 @@
 
 namespace bw {
 
-OverviewModel::OverviewModel(Form1& form, PictureLoader& pictures, QObject* parent)
+OverviewModel::OverviewModel(EditorSession& form, PictureLoader& pictures, QObject* parent)
     : QAbstractListModel(parent), form_(form), pictures_(pictures)
 {
     connect(&pictures_, &PictureLoader::ready, this, [this](const QString& key, QSize room) {
@@ -95,7 +95,7 @@ void OverviewModel::recheck(int image)
     }
 }
 
-const Form1::OverviewRow& OverviewModel::row(int image) const
+const EditorSession::OverviewRow& OverviewModel::row(int image) const
 {
     if (!last_ || last_->index != image)
         last_ = form_.overviewRow(image);
@@ -136,8 +136,8 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const
         return image;
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-        const Form1::OverviewRow& shown = row(image);
-        using State = Form1::OverviewRow::State;
+        const EditorSession::OverviewRow& shown = row(image);
+        using State = EditorSession::OverviewRow::State;
         const QString state = shown.state == State::Missing      ? QString("missing")
                               : shown.state == State::Decorative ? QString("decorative")
                                                                  : "\u201C" + fromBytes(shown.alt) + "\u201D";
@@ -176,7 +176,7 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const
         }
         return {};
     case Qt::ForegroundRole:
-        if (row(image).state == Form1::OverviewRow::State::Missing)
+        if (row(image).state == EditorSession::OverviewRow::State::Missing)
             return QBrush(link_);
         return {};
     default:

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 
 namespace bw {
 
@@ -20,7 +20,7 @@ class OverviewModel : public QAbstractListModel {
 public:
     static constexpr int ImageRole = Qt::UserRole; // the image a row stands for
 
-    OverviewModel(Form1& form, PictureLoader& pictures, QObject* parent = nullptr);
+    OverviewModel(EditorSession& form, PictureLoader& pictures, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -37,10 +37,10 @@ private:
     // An image's ALT, or whether it is shown, changed: its row is redrawn, added or taken out.
     void recheck(int image);
     void thumbnailReady(const QString& key);
-    const Form1::OverviewRow& row(int image) const;
+    const EditorSession::OverviewRow& row(int image) const;
     const Picture* thumbnail(int image) const;
 
-    Form1& form_;
+    EditorSession& form_;
     PictureLoader& pictures_;
     std::vector<int> images_; // the images listed, in page order
     int shown_ = -1;
@@ -48,7 +48,7 @@ private:
     QColor link_;
     QSize room_{40, 40};
     mutable QIcon blank_;
-    mutable std::optional<Form1::OverviewRow> last_; // the row drawn last, read once for all its roles
+    mutable std::optional<EditorSession::OverviewRow> last_; // the row drawn last, read once for all its roles
     mutable QHash<QString, std::vector<int>> waiting_; // images whose thumbnail is being decoded, by picture
     Subscription notices_;
 };

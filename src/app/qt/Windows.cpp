@@ -119,7 +119,7 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
     initResources();
     if (ftpClient_)
         ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpClient_, ftpBusy_);
-    form_.Form_Load();
+    form_.load();
     window_ = std::make_unique<MainWindow>(form_);
     window_->keepPlaceIn(&settings);
 }

@@ -9,7 +9,7 @@
 #include "app/Splash.h"
 #include "app/qt/MainWindow.h"
 #include "batch/qt/BatchWindow.h"
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 #include "ftp/qt/FtpWindow.h"
 #include "platform/Host.h"
 #include "platform/Platform.h"
@@ -48,7 +48,7 @@ public:
         std::string ftpTempPath, FtpClient* ftp = nullptr, SecretStore& secrets = noSecrets());
     ~App() override;
 
-    Form1& form() { return form_; }
+    EditorSession& form() { return form_; }
     MainWindow& window() { return *window_; }
     AboutWindow* about() const { return about_; }
     bool splashLoaded() const { return !splash_.isNull(); }
@@ -84,7 +84,7 @@ private:
     HandlerSecrets secrets_; // the keyring's answers come between handlers
     Platform platform_;
     std::string ftpTempPath_;
-    Form1 form_;
+    EditorSession form_;
     std::unique_ptr<MainWindow> window_;
     QPointer<SplashWindow> splash_;
     QPointer<AboutWindow> about_;

@@ -23,7 +23,7 @@ QPushButton* BatchWindow::button(const Button& state, const char* name, void (fo
     return b;
 }
 
-BatchWindow::BatchWindow(Platform platform, Form1& form, QWidget* main)
+BatchWindow::BatchWindow(Platform platform, EditorSession& form, QWidget* main)
     : QWidget(main, Qt::Window), form3_(platform, form), main_(main)
 {
     setObjectName("form3");

@@ -16,7 +16,7 @@ class BatchWindow : public QWidget, public StateView {
     Q_OBJECT
 public:
     // main: the main window, which "OK" fills and whose boxes then speak.
-    BatchWindow(Platform platform, Form1& form, QWidget* main);
+    BatchWindow(Platform platform, EditorSession& form, QWidget* main);
 
     form3& state() { return form3_; }
     void refresh() override;

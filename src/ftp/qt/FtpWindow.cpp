@@ -103,7 +103,7 @@ void fill(QListWidget* view, const ListBox& box)
 
 } // namespace
 
-FtpWindow::FtpWindow(Platform platform, Form1& form, RoundTrip& trip, std::string tempPath, QWidget* main)
+FtpWindow::FtpWindow(Platform platform, EditorSession& form, RoundTrip& trip, std::string tempPath, QWidget* main)
     : QWidget(main, Qt::Window), ftp_(platform, form, trip, std::move(tempPath)), main_(main)
 {
     setObjectName("ftp");

@@ -1,4 +1,4 @@
-#include "editor/Form1.h"
+#include "editor/EditorSession.h"
 
 #include <algorithm>
 #include <utility>
@@ -10,7 +10,7 @@ namespace bw {
 
 using text::number;
 
-Form1::Form1(Platform platform, Version version)
+EditorSession::EditorSession(Platform platform, Version version)
     : platform_(platform), version_(version), doc_(platform.files), site_(platform.files), siteEdits_(platform.files)
 {
     doc_.confirmOverwrite = [this](const std::string& path) {
@@ -42,8 +42,8 @@ Form1::Form1(Platform platform, Version version)
         if (std::exchange(siteStale_, false))
             site_.update(doc_.path(), doc_.text(), doc_.encoding());
     };
-    Text1.Change = [this] { Text1_Change(); };
-    List1.Click = [this] { List1_Click(); };
+    Text1.Change = [this] { altTextChanged(); };
+    List1.Click = [this] { showSelectedImage(); };
 
     Text4.setText("Information on submitting your page to the Search Engines");
     Label2.Caption = "Alt text:";
@@ -77,12 +77,12 @@ Form1::Form1(Platform platform, Version version)
     UseEverywhere.Enabled = false;
 }
 
-std::string Form1::versionLabel(Version v)
+std::string EditorSession::versionLabel(Version v)
 {
     return "Ver. " + number(v.major) + "." + number(v.minor) + "." + number(v.revision);
 }
 
-void Form1::Form_Load()
+void EditorSession::load()
 {
     Label4.Caption = versionLabel(version_);
     Label5.Caption = "";
@@ -97,45 +97,39 @@ void Form1::Form_Load()
     };
     platform_.host.loadSplash();
     Text6.setText("");
-    Text7.setText("");
-    nästa = 1;
-    bakgrund = false;
-    visa = true;
-    bild = 0;
-    ändrat = false;
+    batchPage = 1;
+    hasBackground = false;
+    showsPicture = true;
+    shownImage = 0;
+    editsKept = false;
     Label1.Caption = "Image of";
 }
 
-void Form1::nytt()
+void EditorSession::clearAll()
 {
     Text1.setText("");
     Text3.setText("");
     Text6.setText("");
-    Text7.setText("");
     doc_.close();
     List1.Clear();
     List2.Clear();
     List3.Clear();
-    List4.Clear();
     Picture1.clear();
-    aa.clear();
-    nästa = 1;
-    bakgrund = false;
-    visa = true;
+    batchPage = 1;
+    hasBackground = false;
+    showsPicture = true;
     Label1.Caption = "Image of";
-    bild = 0;
-    ändrat = false;
+    shownImage = 0;
+    editsKept = false;
     Caption = "BRINDLEWORK Beta";
-    tomt = false;
     Label5.Caption = "";
     showDecorative(-1);
 }
 
-void Form1::nytt1()
+void EditorSession::clearImages()
 {
     Text1.setText("");
     Text3.setText("");
-    Text7.setText("");
     doc_.close();
     List1.Clear();
     List2.Clear();
@@ -143,9 +137,9 @@ void Form1::nytt1()
     showDecorative(-1);
 }
 
-void Form1::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
+void EditorSession::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
-bool Form1::writeBackUnedited()
+bool EditorSession::putPageBack()
 {
     // Nothing written since the page was opened: nothing to put back (and a read-only page
     // can still be closed).
@@ -156,33 +150,33 @@ bool Form1::writeBackUnedited()
     return put.ok();
 }
 
-void Form1::Command1_Click()
+void EditorSession::reset()
 {
     if (!pageOpen()) {
-        nytt();
+        clearAll();
         return;
     }
     if (platform_.dialogs.msgBox("Do you want to reset ?", Buttons::YesNo, kTitle, Answer::No) == Answer::Yes &&
-        writeBackUnedited())
-        nytt();
+        putPageBack())
+        clearAll();
 }
 
-void Form1::n_Click()
+void EditorSession::newPage()
 {
     if (!pageOpen()) {
-        nytt();
+        clearAll();
         return;
     }
     // No changes nothing: the page stays open and its file as it is.
     if (platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle, Answer::No) == Answer::Yes &&
-        writeBackUnedited())
-        nytt();
+        putPageBack())
+        clearAll();
 }
 
-bool Form1::mayClosePage()
+bool EditorSession::mayClosePage()
 {
     // Kept edits stay in the page file, and a page never written has nothing to take out.
-    const bool page = pageOpen() && !ändrat && doc_.holdsEdits();
+    const bool page = pageOpen() && !editsKept && doc_.holdsEdits();
     const bool others = siteEdits_.holdsEdits();
     if (!page && !others)
         return true;
@@ -193,11 +187,11 @@ bool Form1::mayClosePage()
     enum { Keep, TakeOut, Cancel };
     switch (platform_.dialogs.choose(what + " will be taken out again.", kTitle, {"Keep", "Take Out", "Cancel"}, Keep, Cancel)) {
     case Keep:
-        ändrat = ändrat || page;
+        editsKept = editsKept || page;
         siteEdits_.forget();
         return true;
     case TakeOut: {
-        if (page && !writeBackUnedited())
+        if (page && !putPageBack())
             return false;
         const std::vector<std::string> failed = others ? siteEdits_.putBack(site_) : std::vector<std::string>();
         std::string list;
@@ -212,17 +206,16 @@ bool Form1::mayClosePage()
     }
 }
 
-void Form1::e_Click()
+void EditorSession::exitProgram()
 {
     if (mayClosePage())
         platform_.host.endProgram();
 }
 
-bool Form1::Form_Unload() { return mayClosePage(); }
+bool EditorSession::mayClose() { return mayClosePage(); }
 
-void Form1::Text1_Change()
+void EditorSession::altTextChanged()
 {
-    ingenalttext = Text1.empty();
     if (Text1.Text() != offered_) {
         offered_.clear();
         Offer.Caption.clear();
@@ -230,33 +223,33 @@ void Form1::Text1_Change()
     updateHints();
 }
 
-void Form1::Toolbar1_ButtonClick(std::string_view key)
+void EditorSession::toolbarButton(std::string_view key)
 {
     if (text::equalsNoCase(key, "new")) {
-        n_Click();
+        newPage();
     } else if (text::equalsNoCase(key, "open")) {
-        fileopen();
+        openPage();
         platform_.host.setFocus("Text1");
     } else if (text::equalsNoCase(key, "save")) {
-        fileSaveas();
+        saveAsChosen();
     } else if (text::equalsNoCase(key, "preview")) {
         preview();
     }
 }
 
-void Form1::preview()
+void EditorSession::preview()
 {
     if (pageOpen())
         platform_.shell.open(Text6.Text());
 }
 
-void Form1::Command6_Click() { platform_.shell.open(site::kSubmit); }
-void Form1::su_Click() { platform_.shell.open(site::kSupport); }
-void Form1::ab_Click() { platform_.host.showAbout(); }
+void EditorSession::submitPage() { platform_.shell.open(site::kSubmit); }
+void EditorSession::openSupport() { platform_.shell.open(site::kSupport); }
+void EditorSession::showAbout() { platform_.host.showAbout(); }
 
 // ---- Opening a page ----
 
-void Form1::prepareHtmlDialog()
+void EditorSession::prepareHtmlDialog()
 {
     CommonDialog1.Flags = FileDialog::HideReadOnly;
     CommonDialog1.Filter = kHtmlFilter;
@@ -264,11 +257,11 @@ void Form1::prepareHtmlDialog()
 }
 
 // An empty name, or the filter pattern itself, is what a dialog left unused reports.
-bool Form1::noFileChosen(const std::string& name) { return name.empty() || text::equalsNoCase(name, "*.html"); }
+bool EditorSession::noFileChosen(const std::string& name) { return name.empty() || text::equalsNoCase(name, "*.html"); }
 
-void Form1::fileopen() { openChosen(true); }
+void EditorSession::openPage() { openChosen(true); }
 
-void Form1::openPath(const std::string& path)
+void EditorSession::openPath(const std::string& path)
 {
     CommonDialog1.FileName = path;
     size_t slash = path.find_last_of('/');
@@ -276,15 +269,13 @@ void Form1::openPath(const std::string& path)
     openChosen(false);
 }
 
-void Form1::openChosen(bool useDialog)
+void EditorSession::openChosen(bool useDialog)
 {
     if (!pageOpen()) {
-        if (Text1.empty())
-            ingenalttext = true;
     } else {
         if (platform_.dialogs.msgBox("Load New Page ?", Buttons::YesNo, kTitle) != Answer::Yes)
             return;
-        nytt();
+        clearAll();
     }
     Label1.Caption = "Image of";
     if (useDialog) {
@@ -311,15 +302,15 @@ void Form1::openChosen(bool useDialog)
     indexed_ = {}; // a page opened anew: the site is read anew, with what changed since
     takePage(*found, std::move(*read));
     size_t titleLength = CommonDialog1.FileTitle.size();
-    sökvägbild = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
+    pageFolder = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
 
-    RipHTML();
+    listImages();
     Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
     listImageNames();
     showFirstImage();
 }
 
-std::optional<ReadResult> Form1::readPage(const std::string& path, const std::string& shownAs)
+std::optional<ReadResult> EditorSession::readPage(const std::string& path, const std::string& shownAs)
 {
     ReadResult read = platform_.files.readFile(path);
     if (!read.ok) {
@@ -333,7 +324,7 @@ std::optional<ReadResult> Form1::readPage(const std::string& path, const std::st
     return read;
 }
 
-void Form1::takePage(const std::string& path, ReadResult&& read)
+void EditorSession::takePage(const std::string& path, ReadResult&& read)
 {
     // Copies left by a run that was killed while writing this page.
     platform_.files.removeStaleCopies(path);
@@ -342,26 +333,21 @@ void Form1::takePage(const std::string& path, ReadResult&& read)
     indexSite();
 }
 
-void Form1::showFirstImage()
+void EditorSession::showFirstImage()
 {
-    if (!bakgrund) {
+    if (!hasBackground) {
         // A page without image tags has nothing to look for.
         if (List1.ListCount() > 0 && !imageExists(List1.ListIndex())) {
-            visa = false;
+            showsPicture = false;
             platform_.dialogs.msgBox("UNABLE TO DISPLAY IMAGES, IMAGES NOT FOUND", Buttons::OkCancel, kTitle);
         }
-        if (Text1.empty())
-            ingenalttext = false;
         return;
     }
 
-    if (backgroundEnding() && Text1.empty())
-        tomt = true;
-    if (Text1.empty())
-        ingenalttext = false;
+    backgroundEnding();
 }
 
-bool Form1::backgroundEnding()
+bool EditorSession::backgroundEnding()
 {
     const int next = List1.ListIndex() + 1;
     if (next >= List1.ListCount()) {
@@ -373,20 +359,20 @@ bool Form1::backgroundEnding()
     }
     const bool found = imageExists(next);
     if (!found)
-        visa = false; // before the selection, so that its handler does not look either
+        showsPicture = false; // before the selection, so that its handler does not look either
     List1.setListIndex(next);
     if (!found)
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
     if (found)
         showPicture(next);
     else
-        visa = false;
+        showsPicture = false;
     Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
     Picture1.Visible = true;
     return true;
 }
 
-void Form1::RipHTML()
+void EditorSession::listImages()
 {
     const std::string_view page = doc_.text();
     for (size_t i = 0; i < doc_.images().size(); ++i) {
@@ -396,11 +382,11 @@ void Form1::RipHTML()
         const size_t end = naming ? naming->whole.end : image.tag.whole.end;
         List1.AddItem(std::string(page.substr(image.tag.whole.begin, end - image.tag.whole.begin)));
         if (image.kind == ImageKind::Background)
-            bakgrund = true;
+            hasBackground = true;
     }
 }
 
-void Form1::listImageNames()
+void EditorSession::listImageNames()
 {
     for (int i = 0; i < List1.ListCount(); ++i) {
         List2.AddItem(std::string(doc_.writtenName(static_cast<size_t>(i))));
@@ -410,7 +396,7 @@ void Form1::listImageNames()
 
 // ---- Image navigation ----
 
-std::optional<PictureBox> Form1::picture(int index)
+std::optional<PictureBox> EditorSession::picture(int index)
 {
     if (index < 0 || index >= List1.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
         return std::nullopt;
@@ -434,7 +420,7 @@ std::optional<PictureBox> Form1::picture(int index)
     case ImageSource::Kind::File:
         break;
     }
-    for (const std::string& candidate : candidatePaths(sökvägbild, source))
+    for (const std::string& candidate : candidatePaths(pageFolder, source))
         if (auto found = platform_.files.resolve(candidate); found && platform_.files.isFile(*found)) {
             box.Picture = std::move(*found);
             return box;
@@ -442,23 +428,23 @@ std::optional<PictureBox> Form1::picture(int index)
     return std::nullopt;
 }
 
-void Form1::showPicture(int index)
+void EditorSession::showPicture(int index)
 {
     const bool visible = Picture1.Visible;
     Picture1 = picture(index).value_or(PictureBox{});
     Picture1.Visible = visible;
 }
 
-void Form1::List1_Click()
+void EditorSession::showSelectedImage()
 {
     const int i = List1.ListIndex();
     if (i == -1)
         return;
     const int count = List1.ListCount();
-    Label1.Caption = bakgrund ? "Image " + number(i) + " of " + number(count - 1)
+    Label1.Caption = hasBackground ? "Image " + number(i) + " of " + number(count - 1)
                               : "Image " + number(i + 1) + " of " + number(count);
     Label5.Caption = List2.List(i);
-    if (visa)
+    if (showsPicture)
         showPicture(i);
     else
         Picture1.clear();
@@ -469,7 +455,7 @@ void Form1::List1_Click()
     notices_.tell({PageDocument::Change::Shown, i});
 }
 
-void Form1::showDecorative(int index)
+void EditorSession::showDecorative(int index)
 {
     if (index < 0) {
         Context = {};
@@ -488,26 +474,17 @@ void Form1::showDecorative(int index)
         undecorated_ = {-1, {}};
 }
 
-void Form1::readExistingAlt(int index)
+void EditorSession::readExistingAlt(int index)
 {
     const auto i = static_cast<size_t>(index);
     const auto shown = i < doc_.images().size() ? doc_.altShown(i) : std::nullopt;
     showDecorative(index);
     if (!shown) {
         Text1.setText("");
-        text1lång = 1;
         return;
     }
     Text1.setText(*shown);
-    if (Text1.empty()) {
-        ingenalttext = true;
-        aa = "1";
-        text1lång = 1;
-    } else {
-        const TagAttribute* alt = doc_.tagOf(i).tag.find(doc_.text(), "alt");
-        aa = number(static_cast<long long>(alt->value.size()) + 8);
-    }
-    visa = true;
+    showsPicture = true;
 }
 
 } // namespace bw

@@ -27,9 +27,9 @@ inline constexpr const char* kTitle = "BRINDLEWORK";
 inline constexpr const char* kHtmlFilter =
     "HTML Files (*.html)|*.html|HTM Files(*.htm)|*.htm|sHTML Files (*.shtml)|*.shtml";
 
-class Form1 {
+class EditorSession {
 public:
-    Form1(Platform platform, Version version);
+    EditorSession(Platform platform, Version version);
 
 private:
     Platform platform_;
@@ -40,8 +40,8 @@ private:
     SiteEdits siteEdits_;
 
 public:
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    EditorSession(const EditorSession&) = delete;
+    EditorSession& operator=(const EditorSession&) = delete;
 
     // Window and controls, by their control names.
     std::string Caption = "BRINDLEWORK";
@@ -49,11 +49,9 @@ public:
     TextBox Text3;           // tag log (hidden); no longer written: a copy of every tag no one reads
     TextBox Text4;           // search-engine note
     TextBox Text6;           // page path (hidden); empty = no page open
-    TextBox Text7;           // spare (hidden)
     ListBox List1;           // image tags, up to the name of the picture; its index is the current image
     ListBox List2;           // image names as the tags write them, parallel to List1
     ListBox List3;           // batch page paths
-    ListBox List4;           // batch page names
     PictureBox Picture1;     // image view
     Label Label1;            // image counter
     Label Label2;            // "Alt text:"
@@ -76,47 +74,43 @@ public:
     ImageContext Context; // where the image shown stands in its page
 
     // Page variables.
-    std::string sökvägbild;   // page folder, ending in "/"
-    std::string aa;           // length marker of the current tag's ALT attribute
-    int bild = 0;
-    int nästa = 1;
-    int text1lång = 0;
-    bool ingenalttext = false;
-    bool tomt = false;
-    bool bakgrund = false;
-    bool visa = true;
-    bool ändrat = false;
+    std::string pageFolder;   // page folder, ending in "/"
+    int shownImage = 0;
+    int batchPage = 1;
+    bool hasBackground = false;
+    bool showsPicture = true;
+    bool editsKept = false;
 
     // Start and clears.
-    void Form_Load();
-    void nytt();
-    void nytt1();
+    void load();
+    void clearAll();
+    void clearImages();
     // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
-    [[nodiscard]] bool writeBackUnedited();
+    [[nodiscard]] bool putPageBack();
 
     // Commands.
-    void Command1_Click(); // RESET
-    void n_Click();        // File > New, toolbar "new"
-    void e_Click();        // File > Exit
-    [[nodiscard]] bool Form_Unload();    // the window is being closed; false: the user cancelled
-    void Text1_Change();
-    void Toolbar1_ButtonClick(std::string_view key);
+    void reset(); // RESET
+    void newPage();        // File > New, toolbar "new"
+    void exitProgram();        // File > Exit
+    [[nodiscard]] bool mayClose();    // the window is being closed; false: the user cancelled
+    void altTextChanged();
+    void toolbarButton(std::string_view key);
     void preview();
-    void Command6_Click(); // SUBMIT PAGE
-    void su_Click();       // Help > Support
-    void ab_Click();       // Help > About
+    void submitPage(); // SUBMIT PAGE
+    void openSupport();       // Help > Support
+    void showAbout();       // Help > About
 
     // FTP > Setup: each asks for one setting and stores the answer as typed.
-    void url_Click();
-    void na_Click();
-    void pass_Click();
+    void askSiteAddress();
+    void askUserName();
+    void askPassword();
 
     // Opening a page.
-    void fileopen();
+    void openPage();
     // Opens path as if the open dialog had returned it.
     void openPath(const std::string& path);
     // Lists the open page's images: their tags and the background flag.
-    void RipHTML();
+    void listImages();
     const PageDocument& document() const { return doc_; }
     // Views hear when the page was opened, written (which image's ALT), put back or closed,
     // which image is shown and when the batch changed, whoever caused it; until the
@@ -124,9 +118,9 @@ public:
     [[nodiscard]] Subscription subscribe(PageDocument::Listener listener) { return notices_.subscribe(std::move(listener)); }
 
     // Batches.
-    void l_Click();        // Batch > New > Local
-    void ftpa_Click();     // Batch > New > FTP
-    void Command7_Click(); // "Move to next file"
+    void newLocalBatch();        // Batch > New > Local
+    void newFtpBatch();     // Batch > New > FTP
+    void nextFile(); // "Move to next file"
     // "OK" of the batch window: these pages (full paths) become the batch and the first opens.
     void startBatch(const std::vector<std::string>& pages);
     // "Start Batching" of the FTP window: these pages, downloaded into the source's temp
@@ -134,11 +128,11 @@ public:
     void startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names);
     // The first page of a batch fetched by the FTP window: the page path field holds the
     // page's name, the page lies in the source's temp path.
-    void batchopen(const FtpBatchSource& ftp);
+    void openFtpBatchPage(const FtpBatchSource& ftp);
     // Batch > Upload edited pages and Show changes, there while a batch from the FTP window is open.
     MenuItem up{"&Upload edited pages", true, false}, sc{"Show &changes", true, false};
-    void up_Click();
-    void sc_Click();
+    void uploadEdited();
+    void showChanges();
 
     // The image overview: a row per image of the page (a background is none), in page order;
     // with "Missing only", the images without an ALT and the image shown.
@@ -156,29 +150,29 @@ public:
     // The picture for a row's thumbnail, looked up once per page; nothing when the file is missing.
     const std::optional<PictureBox>& overviewPicture(int index);
     // A row was chosen: what the box holds is written first, as NEXT writes it.
-    void Overview_Click(int index);
+    void jumpTo(int index);
     // The user turned Decorative (its Value is already the new one).
-    void Decorative_Click();
+    void decorativeToggled();
     // Writes the box's ALT into the picture's uses without one on the site's other pages.
-    void UseEverywhere_Click();
+    void useForEveryPage();
     // Called now and then while the site index is built: its progress, and an ALT for the
     // image shown that the index has found meanwhile.
     void siteIndexTick();
     bool siteIndexing() const { return !site_.progress().finished; }
 
     // Image navigation.
-    void List1_Click();
-    void Command3_Click(); // NEXT
-    void Command5_Click(); // BACK
+    void showSelectedImage();
+    void next(); // NEXT
+    void back(); // BACK
 
     // Writing ALT texts and saving.
     // Writes the box's text into the current tag and re-reads the page; false when the
     // page file could not be written (the user has been told, nothing changed).
-    [[nodiscard]] bool tempspar();
-    void Command4_Click(); // "&Save": keep the edits
-    void s_Click();        // File > Save
-    void sa_Click() { fileSaveas(); }
-    void fileSaveas();
+    [[nodiscard]] bool writeTypedAlt();
+    void keep(); // "&Save": keep the edits
+    void save();        // File > Save
+    void saveAs() { saveAsChosen(); }
+    void saveAsChosen();
 
     bool pageOpen() const { return !Text6.empty(); }
 
@@ -208,7 +202,7 @@ private:
     void lastImage();
     // Writes the box's text into the current image's tags; false when nothing may be written
     // on (the user has been told, or said No).
-    [[nodiscard]] bool writeAlt(EmptyBox empty, PageDocument::Outcome::Kind* kind = nullptr);
+    [[nodiscard]] bool writeAlt(EmptyBox empty);
     void prepareHtmlDialog();
     static bool noFileChosen(const std::string& name);
     void showFirstImage();
