@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "batch/Form3.h"
+#include "batch/LocalBatch.h"
 #include "Pages.h"
 #include "support/Doubles.h"
 
@@ -30,10 +30,10 @@ struct Program {
     }
     void ok(const std::vector<std::string>& pages)
     {
-        form3 window(Platform{dialogs, files, shell, host, settings}, form);
+        LocalBatch window(Platform{dialogs, files, shell, host, settings}, form);
         dialogs.chosenMany.push_back(pages);
-        window.Command1_Click();
-        window.OKButton_Click();
+        window.addFiles();
+        window.ok();
     }
 };
 

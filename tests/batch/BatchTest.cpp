@@ -131,7 +131,7 @@ TEST_F(Batch, ChoosingPages)
         SCOPED_TRACE(row.name);
         form.clearAll();
         log.clear();
-        form3 window(Platform{dialogs, files, shell, host, settings}, form);
+        LocalBatch window(Platform{dialogs, files, shell, host, settings}, form);
         bool closed = false;
         window.Unload = [&] { closed = true; };
         auto local = [&](const std::string& path) { return path.substr(path.starts_with(dir.path()) ? dir.path().size() : 0); };
@@ -142,17 +142,17 @@ TEST_F(Batch, ChoosingPages)
             case 'f': dialogs.chosenMany.emplace_back();
                 for (std::string name; std::getline(names, name, ',');)
                     dialogs.chosenMany.back().push_back(name[0] == '*' ? name : dir.path(name));
-                window.Command1_Click(); break;
+                window.addFiles(); break;
             case 'd': dialogs.folders.push_back(arg.empty() ? std::nullopt : std::optional(dir.path(arg)));
-                window.Command2_Click();
+                window.addFolder();
                 log.push_back("from " + local(dialogs.folderStarts.back())); break;
             case 's': window.List1.setListIndex(std::stoi(arg)); break;
-            case 'r': window.Command3_Click(); break;
-            case 'u': window.Command4_Click(); break;
-            case 'v': window.Command5_Click(); break;
+            case 'r': window.removeSelected(); break;
+            case 'u': window.moveSelectedUp(); break;
+            case 'v': window.moveSelectedDown(); break;
             case 'c': window.Check1.Value = true; break;
-            case 'K': window.OKButton_Click(); break;
-            case 'x': window.CancelButton_Click(); break;
+            case 'K': window.ok(); break;
+            case 'x': window.cancel(); break;
             }
             for (const test::Shown& box : dialogs.shown)
                 log.push_back(box.title + ": " + box.text);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "batch/Form3.h"
+#include "batch/LocalBatch.h"
 #include "batch/FtpBatchSource.h"
 #include "support/Doubles.h"
 
@@ -42,7 +42,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     MemorySettings settings;
     TempDir dir;
     EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
-    std::unique_ptr<form3> batchWindow;
+    std::unique_ptr<LocalBatch> batchWindow;
     std::vector<std::string> log;
 
     EditorFixture() { form.load(); }
@@ -135,14 +135,14 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             form.openFtpBatchPage(*this);
             break;
         case 'B': {
-            batchWindow = std::make_unique<form3>(Platform{dialogs, files, shell, host, settings}, form);
+            batchWindow = std::make_unique<LocalBatch>(Platform{dialogs, files, shell, host, settings}, form);
             batchWindow->Unload = [this] { log.push_back("(batch window closed)"); };
             std::istringstream names(arg);
             dialogs.chosenMany.emplace_back();
             for (std::string name; std::getline(names, name, ',');)
                 dialogs.chosenMany.back().push_back(dir.path(name));
-            batchWindow->Command1_Click();
-            batchWindow->OKButton_Click();
+            batchWindow->addFiles();
+            batchWindow->ok();
             break;
         }
         default: throw std::logic_error("no such step: " + step);

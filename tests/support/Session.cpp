@@ -5,7 +5,7 @@
 #include <tuple>
 #include <utility>
 
-#include "batch/Form3.h"
+#include "batch/LocalBatch.h"
 #include "text/Text.h"
 #include "page/ImageContext.h"
 #include "page/ImageFinder.h"
@@ -247,12 +247,12 @@ private:
         if (batch_) {
             // One to four pages of the local folders, the same page perhaps twice, now and then
             // one that is not there.
-            form3 window(Platform{dialogs_, files_, shell_, host_, settings_}, form_);
+            LocalBatch window(Platform{dialogs_, files_, shell_, host_, settings_}, form_);
             auto& chosen = dialogs_.chosenMany.emplace_back();
             for (uint32_t n = 1 + c_.pick(4); n > 0; --n)
                 chosen.push_back(c_.pick(8) == 0 ? "/site/gone.html" : pages_[c_.pick(static_cast<uint32_t>(pages_.size()))]);
-            window.Command1_Click();
-            window.OKButton_Click();
+            window.addFiles();
+            window.ok();
         } else {
             dialogs_.chosen.push_back(std::string(kPage));
             form_.openPage();

@@ -15,21 +15,21 @@ namespace bw {
 
 template <class Handler> void BatchWindow::run(Handler handler) { handlers::runFor(this, handler); }
 
-QPushButton* BatchWindow::button(const Button& state, const char* name, void (form3::*handler)())
+QPushButton* BatchWindow::button(const Button& state, const char* name, void (LocalBatch::*handler)())
 {
     auto* b = new QPushButton(QString::fromStdString(state.Caption), this);
     b->setObjectName(name);
-    connect(b, &QPushButton::clicked, this, [this, handler] { run([this, handler] { (form3_.*handler)(); }); });
+    connect(b, &QPushButton::clicked, this, [this, handler] { run([this, handler] { (batch_.*handler)(); }); });
     return b;
 }
 
 BatchWindow::BatchWindow(Platform platform, EditorSession& form, QWidget* main)
-    : QWidget(main, Qt::Window), form3_(platform, form), main_(main)
+    : QWidget(main, Qt::Window), batch_(platform, form), main_(main)
 {
     setObjectName("form3");
     announceAs(this, QAccessible::Dialog);
-    setWindowTitle(QString::fromStdString(form3_.Caption));
-    form3_.Unload = [this] { close(); };
+    setWindowTitle(QString::fromStdString(batch_.Caption));
+    batch_.Unload = [this] { close(); };
     createControls();
     layOutControls();
     connectControls();
@@ -38,30 +38,30 @@ BatchWindow::BatchWindow(Platform platform, EditorSession& form, QWidget* main)
 
 void BatchWindow::createControls()
 {
-    label1_ = new QLabel(QString::fromStdString(form3_.Label1.Caption), this);
+    label1_ = new QLabel(QString::fromStdString(batch_.Label1.Caption), this);
     label1_->setObjectName("Label1");
     label1_->setAccessibleDescription("Caption of the list of chosen pages");
     list1_ = new QListWidget(this);
     list1_->setObjectName("List1");
-    list1_->setAccessibleName(QString::fromStdString(form3_.Label1.Caption));
+    list1_->setAccessibleName(QString::fromStdString(batch_.Label1.Caption));
     list1_->setAccessibleDescription("The pages of the batch, in the order they will be opened. "
                                      "Delete removes the page selected, Ctrl+Up and Ctrl+Down move it");
     list1_->setSelectionMode(QAbstractItemView::SingleSelection);
     list1_->setMinimumSize(360, 160);
     label1_->setBuddy(list1_);
 
-    command1_ = button(form3_.Command1, "Command1", &form3::Command1_Click);
-    command2_ = button(form3_.Command2, "Command2", &form3::Command2_Click);
-    command3_ = button(form3_.Command3, "Command3", &form3::Command3_Click);
-    command4_ = button(form3_.Command4, "Command4", &form3::Command4_Click);
-    command5_ = button(form3_.Command5, "Command5", &form3::Command5_Click);
-    check1_ = new QCheckBox(QString::fromStdString(form3_.Check1.Caption), this);
+    command1_ = button(batch_.Command1, "Command1", &LocalBatch::addFiles);
+    command2_ = button(batch_.Command2, "Command2", &LocalBatch::addFolder);
+    command3_ = button(batch_.Command3, "Command3", &LocalBatch::removeSelected);
+    command4_ = button(batch_.Command4, "Command4", &LocalBatch::moveSelectedUp);
+    command5_ = button(batch_.Command5, "Command5", &LocalBatch::moveSelectedDown);
+    check1_ = new QCheckBox(QString::fromStdString(batch_.Check1.Caption), this);
     check1_->setObjectName("Check1");
     check1_->setAccessibleDescription("At OK, pages whose every image has an ALT (an empty one too) are left out");
-    ok_ = new QPushButton(QString::fromStdString(form3_.OKButton.Caption), this);
+    ok_ = new QPushButton(QString::fromStdString(batch_.OKButton.Caption), this);
     ok_->setObjectName("OKButton");
     ok_->setDefault(true);
-    cancel_ = new QPushButton(QString::fromStdString(form3_.CancelButton.Caption), this);
+    cancel_ = new QPushButton(QString::fromStdString(batch_.CancelButton.Caption), this);
     cancel_->setObjectName("CancelButton");
 }
 
@@ -91,20 +91,20 @@ void BatchWindow::connectControls()
     list1_->installEventFilter(this);
     connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!updating_)
-            run([this, row] { form3_.List1.setListIndex(row); });
+            run([this, row] { batch_.List1.setListIndex(row); });
     });
-    connect(check1_, &QCheckBox::toggled, this, [this](bool on) { form3_.Check1.Value = on; });
-    connect(cancel_, &QPushButton::clicked, this, [this] { run([this] { form3_.CancelButton_Click(); }); });
+    connect(check1_, &QCheckBox::toggled, this, [this](bool on) { batch_.Check1.Value = on; });
+    connect(cancel_, &QPushButton::clicked, this, [this] { run([this] { batch_.cancel(); }); });
     connect(ok_, &QPushButton::clicked, this, [this] {
         bool chosen = false;
-        run([&] { chosen = form3_.chooseBatch(); });
+        run([&] { chosen = batch_.chooseBatch(); });
         if (!chosen)
             return;
         // The window goes first: what the main window says about the batch belongs to it.
         hide();
         {
             SpeakingFor speaking(main_);
-            form3_.startChosenBatch();
+            batch_.startChosenBatch();
         }
         if (main_)
             main_->activateWindow();
@@ -118,20 +118,20 @@ bool BatchWindow::eventFilter(QObject* watched, QEvent* event)
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
     const bool moving = held == Qt::ControlModifier || held == Qt::AltModifier;
-    void (form3::*handler)() = key->key() == Qt::Key_Delete && held == Qt::NoModifier ? &form3::Command3_Click
-                               : moving && key->key() == Qt::Key_Up                                ? &form3::Command4_Click
-                               : moving && key->key() == Qt::Key_Down                              ? &form3::Command5_Click
+    void (LocalBatch::*handler)() = key->key() == Qt::Key_Delete && held == Qt::NoModifier ? &LocalBatch::removeSelected
+                               : moving && key->key() == Qt::Key_Up                                ? &LocalBatch::moveSelectedUp
+                               : moving && key->key() == Qt::Key_Down                              ? &LocalBatch::moveSelectedDown
                                                                                                    : nullptr;
     if (!handler)
         return QWidget::eventFilter(watched, event);
-    run([this, handler] { (form3_.*handler)(); });
+    run([this, handler] { (batch_.*handler)(); });
     return true;
 }
 
 void BatchWindow::refresh()
 {
     updating_ = true;
-    const auto& items = form3_.List1.items();
+    const auto& items = batch_.List1.items();
     bool same = list1_->count() == static_cast<int>(items.size());
     for (int i = 0; same && i < list1_->count(); ++i)
         same = toPath(list1_->item(i)->text()) == items[static_cast<size_t>(i)];
@@ -140,7 +140,7 @@ void BatchWindow::refresh()
         for (const std::string& path : items)
             list1_->addItem(fromPath(path));
     }
-    const int row = form3_.List1.ListIndex();
+    const int row = batch_.List1.ListIndex();
     if (list1_->currentRow() != row)
         list1_->setCurrentRow(row);
     if (row >= 0)
@@ -148,11 +148,11 @@ void BatchWindow::refresh()
     else if (!same)
         list1_->scrollToBottom();
     const std::pair<QPushButton*, const Button*> buttons[] = {
-        {command1_, &form3_.Command1}, {command2_, &form3_.Command2}, {command3_, &form3_.Command3},
-        {command4_, &form3_.Command4}, {command5_, &form3_.Command5}};
+        {command1_, &batch_.Command1}, {command2_, &batch_.Command2}, {command3_, &batch_.Command3},
+        {command4_, &batch_.Command4}, {command5_, &batch_.Command5}};
     for (const auto& [b, state] : buttons)
         b->setEnabled(state->Enabled);
-    check1_->setChecked(form3_.Check1.Value);
+    check1_->setChecked(batch_.Check1.Value);
     updating_ = false;
 }
 

@@ -2,7 +2,7 @@
 // Draws the local batch window's state and forwards the user's events to its handlers.
 #include <QWidget>
 
-#include "batch/Form3.h"
+#include "batch/LocalBatch.h"
 #include "platform/qt/QtPlatform.h"
 
 class QCheckBox;
@@ -18,7 +18,7 @@ public:
     // main: the main window, which "OK" fills and whose boxes then speak.
     BatchWindow(Platform platform, EditorSession& form, QWidget* main);
 
-    form3& state() { return form3_; }
+    LocalBatch& state() { return batch_; }
     void refresh() override;
 
 protected:
@@ -33,9 +33,9 @@ private:
     void layOutControls();
     void connectControls();
     // A button that runs `handler` when pressed.
-    QPushButton* button(const Button& state, const char* name, void (form3::*handler)());
+    QPushButton* button(const Button& state, const char* name, void (LocalBatch::*handler)());
 
-    form3 form3_;
+    LocalBatch batch_;
     QWidget* main_;
     bool updating_ = false;
     QLabel* label1_ = nullptr;

@@ -1,4 +1,4 @@
-#include "batch/Form3.h"
+#include "batch/LocalBatch.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -11,7 +11,7 @@ namespace bw {
 
 using text::number;
 
-form3::form3(Platform platform, EditorSession& main) : platform_(platform), main_(main)
+LocalBatch::LocalBatch(Platform platform, EditorSession& main) : platform_(platform), main_(main)
 {
     Label1.Caption = "Files";
     Command1.Caption = "&Add files";
@@ -26,15 +26,15 @@ form3::form3(Platform platform, EditorSession& main) : platform_(platform), main
     enableButtons();
 }
 
-void form3::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
+void LocalBatch::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
-void form3::append(const std::string& path)
+void LocalBatch::append(const std::string& path)
 {
     List1.AddItem(path);
     List2.AddItem(path.substr(path.find_last_of('/') + 1));
 }
 
-size_t form3::add(const std::vector<std::string>& paths)
+size_t LocalBatch::add(const std::vector<std::string>& paths)
 {
     // A set, for a folder of thousands of pages.
     std::unordered_set<std::string> listed(List1.items().begin(), List1.items().end());
@@ -49,7 +49,7 @@ size_t form3::add(const std::vector<std::string>& paths)
     return added;
 }
 
-void form3::setRows(const std::vector<std::string>& paths, int selected)
+void LocalBatch::setRows(const std::vector<std::string>& paths, int selected)
 {
     List1.Clear();
     List2.Clear();
@@ -59,7 +59,7 @@ void form3::setRows(const std::vector<std::string>& paths, int selected)
     enableButtons();
 }
 
-void form3::enableButtons()
+void LocalBatch::enableButtons()
 {
     const int row = List1.ListIndex(), rows = List1.ListCount();
     Command3.Enabled = row >= 0;
@@ -67,14 +67,14 @@ void form3::enableButtons()
     Command5.Enabled = row >= 0 && row + 1 < rows;
 }
 
-void form3::Command1_Click()
+void LocalBatch::addFiles()
 {
     CommonDialog1.Filter = "HTML";
     CommonDialog1.FileName = "*.html";
     add(platform_.dialogs.showOpenMany(CommonDialog1));
 }
 
-void form3::Command2_Click()
+void LocalBatch::addFolder()
 {
     if (folder_.empty() && List1.ListCount() > 0) {
         const std::string& last = List1.List(List1.ListCount() - 1);
@@ -98,7 +98,7 @@ void form3::Command2_Click()
                 "\ncould not be read: the pages in them are not listed.");
 }
 
-void form3::Command3_Click()
+void LocalBatch::removeSelected()
 {
     const int row = List1.ListIndex();
     if (row < 0)
@@ -109,7 +109,7 @@ void form3::Command3_Click()
     setRows(rows, std::min(row, static_cast<int>(rows.size()) - 1));
 }
 
-void form3::move(int by)
+void LocalBatch::move(int by)
 {
     const int row = List1.ListIndex(), to = row + by;
     if (row < 0 || to < 0 || to >= List1.ListCount())
@@ -119,10 +119,10 @@ void form3::move(int by)
     setRows(rows, to);
 }
 
-void form3::Command4_Click() { move(-1); }
-void form3::Command5_Click() { move(1); }
+void LocalBatch::moveSelectedUp() { move(-1); }
+void LocalBatch::moveSelectedDown() { move(1); }
 
-bool form3::chooseBatch()
+bool LocalBatch::chooseBatch()
 {
     chosen_ = List1.items();
     if (!Check1.Value || chosen_.empty())
@@ -146,7 +146,7 @@ bool form3::chooseBatch()
     return true;
 }
 
-void form3::startChosenBatch()
+void LocalBatch::startChosenBatch()
 {
     // The window goes once the main window has the batch; its lists go with it.
     const std::vector<std::string> pages = std::move(chosen_);
@@ -156,13 +156,13 @@ void form3::startChosenBatch()
         Unload();
 }
 
-void form3::OKButton_Click()
+void LocalBatch::ok()
 {
     if (chooseBatch())
         startChosenBatch();
 }
 
-void form3::CancelButton_Click()
+void LocalBatch::cancel()
 {
     if (Unload)
         Unload();

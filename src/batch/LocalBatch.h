@@ -10,11 +10,11 @@
 
 namespace bw {
 
-class form3 {
+class LocalBatch {
 public:
-    form3(Platform platform, EditorSession& main);
-    form3(const form3&) = delete;
-    form3& operator=(const form3&) = delete;
+    LocalBatch(Platform platform, EditorSession& main);
+    LocalBatch(const LocalBatch&) = delete;
+    LocalBatch& operator=(const LocalBatch&) = delete;
 
     std::string Caption = "Local Batch";
     Label Label1;        // caption of the file list
@@ -33,13 +33,13 @@ public:
     // Set by the owner: closes the window.
     std::function<void()> Unload;
 
-    void Command1_Click();     // Add files
-    void Command2_Click();     // Add folder
-    void Command3_Click();     // Remove the row selected
-    void Command4_Click();     // Move it up
-    void Command5_Click();     // Move it down
-    void OKButton_Click();     // chooseBatch, then startChosenBatch
-    void CancelButton_Click(); // discard the choice
+    void addFiles();     // Add files
+    void addFolder();     // Add folder
+    void removeSelected();     // Remove the row selected
+    void moveSelectedUp();     // Move it up
+    void moveSelectedDown();     // Move it down
+    void ok();     // chooseBatch, then startChosenBatch
+    void cancel(); // discard the choice
 
     // "OK" in two steps, so that a view can put its window away between them. The pages that
     // go into the batch, Check1 applied; false, and the window stays, when none is left.
