@@ -85,9 +85,10 @@ MainWindow::MainWindow(EditorSession& form, QWidget* parent) : QMainWindow(paren
     notices_ = form_.subscribe([this](const PageDocument::Notice&) {
         if (std::exchange(refreshPending_, true))
             return;
+        // A handler of this window redraws it anyway when it ends: then nothing is left to do.
         QMetaObject::invokeMethod(this, [this] {
-            refreshPending_ = false;
-            refresh();
+            if (std::exchange(refreshPending_, false))
+                refresh();
         }, Qt::QueuedConnection);
     });
     refresh();
@@ -493,6 +494,7 @@ void MainWindow::createToolBar()
 
 void MainWindow::refresh()
 {
+    refreshPending_ = false;
     updating_ = true;
     setWindowTitle(titleText(form_.Caption));
     for (auto& [state, button] : buttons_) {
