@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
-#include <unordered_map>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 #include <sys/stat.h>
 
@@ -15,6 +16,19 @@ namespace bw {
 namespace {
 
 bool isQuote(char c) { return c == '"' || c == '\''; }
+
+// A quick hash of a tag's text, eight bytes at a time.
+uint64_t textHash(std::string_view text)
+{
+    uint64_t hash = text.size() * 0x9E3779B97F4A7C15u;
+    for (size_t at = 0; at < text.size(); at += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, std::min<size_t>(8, text.size() - at));
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;
+        hash ^= hash >> 29;
+    }
+    return hash;
+}
 
 struct Edit {
     size_t from, to;
@@ -131,15 +145,23 @@ void PageDocument::findIn(const std::string& page)
     found_ = findImages(page);
     images_.clear();
     images_.reserve(found_.images.size());
-    std::unordered_map<std::string_view, size_t> byText;
-    byText.reserve(found_.images.size());
+    // Copies are found through a table of tag texts open at every slot: one allocation for a page
+    // of any number of tags, where a map would make one per tag.
+    size_t slots = 16;
+    while (slots < 2 * found_.images.size())
+        slots *= 2;
+    std::vector<size_t> table(slots, SIZE_MAX); // an index into images_
     for (size_t k = 0; k < found_.images.size(); ++k) {
         const std::string_view whole = found_.images[k].tag.whole.of(page);
-        auto [it, fresh] = byText.try_emplace(whole, images_.size());
-        if (fresh)
+        size_t at = textHash(whole) & (slots - 1);
+        while (table[at] != SIZE_MAX && tagOf(table[at]).tag.whole.of(page) != whole)
+            at = (at + 1) & (slots - 1);
+        if (table[at] == SIZE_MAX) {
+            table[at] = images_.size();
             images_.push_back({found_.images[k].kind, {k}});
-        else
-            images_[it->second].copies.push_back(k);
+        } else {
+            images_[table[at]].copies.push_back(k);
+        }
     }
 }
 
