@@ -119,7 +119,7 @@ void EditorSession::indexSite()
     if (site == indexed_ || site.second.empty() || !platform_.files.sharedAcrossThreads())
         return;
     indexed_ = std::move(site);
-    site_.start(indexed_.first, {indexed_.second});
+    site_.start(indexed_.first, {indexed_.second}, {path, doc_.sharedText(), doc_.encoding()});
 }
 
 void EditorSession::offerSiteAlt(bool untouchedBox)

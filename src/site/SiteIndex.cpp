@@ -132,7 +132,7 @@ std::string pictureKey(FileSystem& files, const PageDocument& page, size_t image
 
 SiteIndex::SiteIndex(FileSystem& files) : files_(std::make_unique<TakingTurns>(files)) {}
 
-void SiteIndex::start(const std::vector<std::string>& pages, const std::vector<std::string>& folders)
+void SiteIndex::start(const std::vector<std::string>& pages, const std::vector<std::string>& folders, HeldPage held)
 {
     stop();
     {
@@ -145,7 +145,9 @@ void SiteIndex::start(const std::vector<std::string>& pages, const std::vector<s
     finished_ = false;
     done_ = 0;
     total_ = 0;
-    runner_ = std::thread(&SiteIndex::run, this, pages, folders);
+    if (held.text)
+        held.path = normalPath(held.path);
+    runner_ = std::thread(&SiteIndex::run, this, pages, folders, std::move(held));
 }
 
 void SiteIndex::stop()
@@ -157,7 +159,7 @@ void SiteIndex::stop()
 
 SiteIndex::Progress SiteIndex::progress() const { return {done_, total_, finished_}; }
 
-void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> folders)
+void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> folders, HeldPage held)
 {
     std::vector<std::string> list;
     std::unordered_set<std::string> seen;
@@ -179,6 +181,11 @@ void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> fol
         PictureKeys keys(*files_);
         std::string buffer;
         for (size_t i; !stopping_ && (i = next++) < list.size();) {
+            if (held.text && list[i] == held.path) {
+                merge(list[i], picturesOf(list[i], *held.text, held.encoding, keys), false);
+                ++done_;
+                continue;
+            }
             ReadResult read = files_->readFile(list[i], std::move(buffer));
             // Pages that cannot be read, or are not text, have no pictures to offer.
             if (read.ok && read.bytes.find('\0') == std::string::npos)

@@ -50,9 +50,16 @@ public:
     SiteIndex(const SiteIndex&) = delete;
     SiteIndex& operator=(const SiteIndex&) = delete;
 
+    // A page the caller holds already (the open one): read from its text, not from the disk
+    // again, so a large page is not held twice. The text is never changed while it is shared.
+    struct HeldPage {
+        std::string path;
+        std::shared_ptr<const std::string> text;
+        std::string encoding;
+    };
     // Drops what was indexed and indexes these pages and every page of these folders and
     // their subfolders, in the background; returns at once.
-    void start(const std::vector<std::string>& pages, const std::vector<std::string>& folders);
+    void start(const std::vector<std::string>& pages, const std::vector<std::string>& folders, HeldPage held = {});
     // Stops indexing; what was indexed stays.
     void stop();
 
@@ -96,7 +103,7 @@ private:
         std::vector<std::vector<Held>*> pictures; // the lists its uses are in
     };
 
-    void run(std::vector<std::string> pages, std::vector<std::string> folders);
+    void run(std::vector<std::string> pages, std::vector<std::string> folders, HeldPage held);
     std::vector<Found> picturesOf(const std::string& path, std::string_view page, const std::string& encoding,
                                   PictureKeys& keys);
     // Takes a page's pictures in place of what was held for it; a page read by the

@@ -70,6 +70,22 @@ TEST(SiteIndex, MeetsOnePictureUnderEveryNameAndOffersTheAltMostOtherPagesGive)
     }
 }
 
+// The open page is read from the text the window holds, not from the disk a second time.
+TEST(SiteIndex, ReadsTheOpenPageFromTheTextItIsGiven)
+{
+    test::TempDir site;
+    site.write("a.png", test::kGif);
+    site.write("q.html", "<img src=a.png>");
+    const std::string open = site.write("p.html", "<img src=a.png alt=\"On disk\">");
+    RealFileSystem files;
+    SiteIndex index(files);
+    index.start({}, {site.path()}, {open, std::make_shared<const std::string>("<img src=a.png alt=\"Held\">"), "UTF-8"});
+    while (!index.progress().finished)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto offer = index.offerFor(normalPath(site.path("a.png")), site.path("q.html"));
+    EXPECT_EQ(offer ? offer->alt : "none", "Held");
+}
+
 // Files before; changed by another program after indexing (empty: not); after the ALT was used for every page.
 TEST(SiteEdits, WritesOnlyTheTagsWithoutAnAltAndPutsEveryByteBack)
 {
