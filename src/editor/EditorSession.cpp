@@ -150,28 +150,20 @@ bool EditorSession::putPageBack()
     return put.ok();
 }
 
-void EditorSession::reset()
-{
-    if (!pageOpen()) {
-        clearAll();
-        return;
-    }
-    if (platform_.dialogs.msgBox("Do you want to reset ?", Buttons::YesNo, kTitle, Answer::No) == Answer::Yes &&
-        putPageBack())
-        clearAll();
-}
-
-void EditorSession::newPage()
+void EditorSession::clearAfterAsking(const char* question)
 {
     if (!pageOpen()) {
         clearAll();
         return;
     }
     // No changes nothing: the page stays open and its file as it is.
-    if (platform_.dialogs.msgBox("Do you want to Load New Page ?", Buttons::YesNo, kTitle, Answer::No) == Answer::Yes &&
-        putPageBack())
+    if (platform_.dialogs.msgBox(question, Buttons::YesNo, kTitle, Answer::No) == Answer::Yes && putPageBack())
         clearAll();
 }
+
+void EditorSession::reset() { clearAfterAsking("Do you want to reset ?"); }
+
+void EditorSession::newPage() { clearAfterAsking("Do you want to Load New Page ?"); }
 
 bool EditorSession::mayClosePage()
 {

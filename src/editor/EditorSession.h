@@ -179,6 +179,8 @@ public:
     static std::string versionLabel(Version v);
 
 private:
+    // RESET and New: the page put back and the window cleared, once the user said Yes.
+    void clearAfterAsking(const char* question);
     void openChosen(bool useDialog);
     // Before Exit or closing: asks whether ALTs written since the page was opened are kept or
     // taken out; false when the user cancelled (or taking them out failed).
