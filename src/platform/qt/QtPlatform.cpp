@@ -94,19 +94,24 @@ QWidget* dialogOwner()
 }
 
 namespace {
-// Hiding a box leaves no window active until the window system hands activation back, which
-// some do late or never; the window's shortcuts are dead meanwhile, though its keys still
-// reach its focus widget (Alt+S typed "s" into the ALT box). So the box hands it back itself.
-class ReactivatesOwner {
+// Every box: the windows are drawn as they stand before it shows. And hiding a box leaves no
+// window active until the window system hands activation back, which some do late or never;
+// the window's shortcuts are dead meanwhile, though its keys still reach its focus widget
+// (Alt+S typed "s" into the ALT box). So the box hands it back itself.
+class ShowingBox {
 public:
-    ReactivatesOwner() : owner_(dialogOwner()) {}
-    ~ReactivatesOwner()
+    ShowingBox()
+    {
+        redrawViews();
+        owner_ = dialogOwner();
+    }
+    ~ShowingBox()
     {
         if (owner_ && owner_->isVisible() && !QApplication::activeWindow())
             owner_->activateWindow();
     }
-    ReactivatesOwner(const ReactivatesOwner&) = delete;
-    ReactivatesOwner& operator=(const ReactivatesOwner&) = delete;
+    ShowingBox(const ShowingBox&) = delete;
+    ShowingBox& operator=(const ShowingBox&) = delete;
 
 private:
     QPointer<QWidget> owner_;
@@ -115,8 +120,7 @@ private:
 
 Answer QtDialogs::msgBox(const std::string& text, Buttons buttons, const std::string& title, Answer defaultAnswer)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QMessageBox box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setText(fromBytes(text));
@@ -147,8 +151,7 @@ bool QtDialogs::showSave(FileDialog& dialog) { return show(dialog, true); }
 
 bool QtDialogs::show(FileDialog& dialog, bool save)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QFileDialog box(dialogOwner());
     box.setWindowTitle(save ? "Save As" : "Open");
     box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -183,8 +186,7 @@ bool QtDialogs::show(FileDialog& dialog, bool save)
 
 std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QFileDialog box(dialogOwner());
     box.setWindowTitle("Add files");
     box.setAcceptMode(QFileDialog::AcceptOpen);
@@ -218,8 +220,7 @@ std::vector<std::string> QtDialogs::showOpenMany(FileDialog& dialog)
 
 std::optional<std::string> QtDialogs::chooseFolder(const std::string& title, const std::string& start)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QFileDialog box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setAcceptMode(QFileDialog::AcceptOpen);
@@ -235,8 +236,7 @@ std::optional<std::string> QtDialogs::chooseFolder(const std::string& title, con
 int QtDialogs::choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                       int defaultChoice, int cancelChoice)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QMessageBox box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setText(fromBytes(text));
@@ -257,8 +257,7 @@ int QtDialogs::choose(const std::string& text, const std::string& title, const s
 
 void QtDialogs::showText(const std::string& text, const std::string& title)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QDialog box(dialogOwner());
     box.setObjectName("TextView");
     box.setWindowTitle(titleText(title));
@@ -284,8 +283,7 @@ void QtDialogs::showText(const std::string& text, const std::string& title)
 std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
                                                const std::string& initial, bool masked)
 {
-    redrawViews();
-    const ReactivatesOwner reactivates;
+    const ShowingBox showing;
     QInputDialog box(dialogOwner());
     box.setWindowTitle(titleText(title));
     box.setLabelText(fromBytes(prompt));
