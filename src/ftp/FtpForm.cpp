@@ -58,23 +58,24 @@ void ftp::showRoundTrip() { Command9.Enabled = Command10.Enabled = trip_.hasPage
 
 void ftp::Combo1_Click()
 {
-    takeHost();
-    Text8.setText(profiles_.settingsOf(Combo1.Text).path);
+    Text8.setText(takeHost().path);
     trip_.recall(tempPath());
     showRoundTrip();
 }
 
 void ftp::Combo1_Change() { takeHost(); }
 
-void ftp::takeHost()
+HostProfile ftp::takeHost()
 {
     Text1.setText(Combo1.Text);
-    Text2.setText(profiles_.settingsOf(Combo1.Text).user);
+    HostProfile stored = profiles_.settingsOf(Combo1.Text);
+    Text2.setText(stored.user);
     askPassword([this, host = Combo1.Text](const PasswordAnswer& answer) {
         profiles_.load(host, [answer](const HostProfile& profile, const std::string& problem) {
             answer(profile.password, problem);
         });
     });
+    return stored;
 }
 
 void ftp::askPassword(const std::function<void(const PasswordAnswer&)>& ask)

@@ -112,8 +112,8 @@ public:
 
 private:
     // The host list's text becomes the host, with its stored user name; its password fills
-    // the box once the keyring gives it.
-    void takeHost();
+    // the box once the keyring gives it. Gives the host's stored settings, without the password.
+    HostProfile takeHost();
     using PasswordAnswer = HostProfiles::PasswordRead;
     // Empties the password box and fills it with the answer `ask` gets.
     void askPassword(const std::function<void(const PasswordAnswer&)>& ask);
