@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "batch/BatchSession.h"
 #include "batch/LocalBatch.h"
 #include "Pages.h"
 #include "support/Doubles.h"
@@ -20,6 +21,7 @@ struct Program {
     test::MemorySettings settings;
     test::TempDir dir;
     EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 0}};
+    BatchSession batch{Platform{dialogs, files, shell, host, settings}, form};
 
     Program()
     {
@@ -30,7 +32,7 @@ struct Program {
     }
     void ok(const std::vector<std::string>& pages)
     {
-        LocalBatch window(Platform{dialogs, files, shell, host, settings}, form);
+        LocalBatch window(Platform{dialogs, files, shell, host, settings}, batch);
         dialogs.chosenMany.push_back(pages);
         window.addFiles();
         window.ok();
@@ -46,7 +48,7 @@ void BM_OkThousandPages(benchmark::State& state)
         pages.push_back(program.dir.path("page" + std::to_string(i) + ".html"));
     for (auto _ : state) {
         program.ok(pages);
-        if (program.form.List3.ListCount() != 1001 || program.form.List1.ListCount() != 40)
+        if (program.batch.pages().size() != 1001 || program.form.imageCount() != 40)
             state.SkipWithError("the batch was not started");
     }
 }
@@ -72,10 +74,10 @@ void BM_MoveToNextFile(benchmark::State& state)
     program.ok({small, next});
     for (auto _ : state) {
         state.PauseTiming();
-        program.form.batchPage = 1;
+        program.ok({small, next}); // back on the first page
         state.ResumeTiming();
-        program.form.nextFile();
-        if (program.form.List1.ListCount() != state.range(1))
+        program.batch.nextFile();
+        if (program.form.imageCount() != state.range(1))
             state.SkipWithError("the page's tags were not all found");
     }
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 10));

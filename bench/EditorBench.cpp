@@ -79,7 +79,7 @@ void BM_OpenPage(benchmark::State& state)
     for (auto _ : state) {
         program.form.clearAll();
         program.form.openPath(program.path);
-        if (program.form.List1.ListCount() != state.range(1))
+        if (program.form.imageCount() != state.range(1))
             state.SkipWithError("the page's tags were not all found");
     }
     state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
@@ -94,8 +94,8 @@ void BM_NextImage(benchmark::State& state)
     program.form.openPath(program.path);
     int n = 0;
     for (auto _ : state) {
-        program.form.Text1.setText("Alt text " + std::to_string(n++));
-        if (program.form.shownImage + 1 < program.form.List1.ListCount())
+        program.form.typeAlt("Alt text " + std::to_string(n++));
+        if (program.form.shownIndex() + 1 < program.form.imageCount())
             program.form.next();
         else
             program.form.back();
@@ -116,7 +116,7 @@ void BM_CoreOpenModernPage(benchmark::State& state)
         program.form.clearAll();
         state.ResumeTiming();
         program.form.openPath(program.path);
-        if (program.form.List1.ListCount() != 10'000)
+        if (program.form.imageCount() != 10'000)
             state.SkipWithError("the page's tags were not all found");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bench::modernPage().size()));

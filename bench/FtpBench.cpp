@@ -488,6 +488,7 @@ void ClickInAHundredThousandLineFolder(benchmark::State& state)
     test::TempDir dir;
     Platform platform{dialogs, files, shell, host, settings};
     EditorSession form{platform, Version{1, 0, 6}};
+    BatchSession batch{platform, form};
     test::ScriptedFtp server;
     std::string listing;
     for (int i = 0; i < 100000; ++i)
@@ -497,7 +498,7 @@ void ClickInAHundredThousandLineFolder(benchmark::State& state)
     server.remote["/file 5.html"] = "<html></html>";
     NoBusy busy;
     RoundTrip trip{platform, server, busy};
-    ftp window(platform, form, trip, dir.path("dl/"));
+    ftp window(platform, batch, trip, dir.path("dl/"));
     window.Form_Load();
     window.Text1.setText("site");
     window.Command1_Click();

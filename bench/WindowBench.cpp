@@ -157,8 +157,8 @@ void BM_CoreNext(benchmark::State& state)
     form.load();
     form.openPath(largeSite().page);
     for (auto _ : state) {
-        form.Text1.setText(newAlt());
-        form.shownImage + 1 < form.List1.ListCount() ? form.next() : form.back();
+        form.typeAlt(newAlt());
+        form.shownIndex() + 1 < form.imageCount() ? form.next() : form.back();
     }
 }
 
@@ -174,7 +174,7 @@ void BM_WindowNext(benchmark::State& state)
     auto* back = app->window().findChild<QPushButton*>("Command5");
     for (auto _ : state) {
         box->setPlainText(QString::fromStdString(newAlt()));
-        (app->form().shownImage + 1 < app->form().List1.ListCount() ? next : back)->click();
+        (app->editor().shownIndex() + 1 < app->editor().imageCount() ? next : back)->click();
         firstPaint(*app);
     }
 }

@@ -11,7 +11,7 @@ namespace bw {
 
 using text::number;
 
-LocalBatch::LocalBatch(Platform platform, EditorSession& main) : platform_(platform), main_(main)
+LocalBatch::LocalBatch(Platform platform, BatchSession& batch) : platform_(platform), batch_(batch)
 {
     Label1.Caption = "Files";
     Command1.Caption = "&Add files";
@@ -151,7 +151,7 @@ void LocalBatch::startChosenBatch()
     // The window goes once the main window has the batch; its lists go with it.
     const std::vector<std::string> pages = std::move(chosen_);
     chosen_.clear();
-    main_.startBatch(pages);
+    batch_.start(pages);
     if (Unload)
         Unload();
 }

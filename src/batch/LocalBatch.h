@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "platform/Controls.h"
-#include "editor/EditorSession.h"
+#include "batch/BatchSession.h"
 #include "platform/Platform.h"
 
 namespace bw {
 
 class LocalBatch {
 public:
-    LocalBatch(Platform platform, EditorSession& main);
+    LocalBatch(Platform platform, BatchSession& batch);
     LocalBatch(const LocalBatch&) = delete;
     LocalBatch& operator=(const LocalBatch&) = delete;
 
@@ -58,7 +58,7 @@ private:
     void message(const std::string& text);
 
     Platform platform_;
-    EditorSession& main_;
+    BatchSession& batch_;
     std::string folder_; // where the folder chooser opens
     std::vector<std::string> chosen_;
 };

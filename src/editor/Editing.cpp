@@ -15,12 +15,12 @@ void EditorSession::next()
     // The image being left is written first, the last one too.
     if (!writeTypedAlt())
         return;
-    const int count = List1.ListCount();
-    if (count == 0 || (hasBackground && shownImage == count - 2)) {
+    const int count = imageTags_.ListCount();
+    if (count == 0 || (hasBackground_ && shownImage_ == count - 2)) {
         lastImage();
         return;
     }
-    if (shownImage == count - 1) {
+    if (shownImage_ == count - 1) {
         lastImage();
         return;
     }
@@ -33,7 +33,7 @@ void EditorSession::back()
     if (!pageOpen())
         return;
     // On the first image nothing is written.
-    if (shownImage == 0 || List1.ListCount() == 0) {
+    if (shownImage_ == 0 || imageTags_.ListCount() == 0) {
         lastImage();
         return;
     }
@@ -44,34 +44,34 @@ void EditorSession::back()
 
 void EditorSession::move(int step)
 {
-    const int target = List1.ListIndex() + step;
-    if (target < 0 || target >= List1.ListCount())
+    const int target = imageTags_.ListIndex() + step;
+    if (target < 0 || target >= imageTags_.ListCount())
         return;
-    shownImage += step;
+    shownImage_ += step;
     std::optional<PictureBox> found = picture(target);
     if (!found)
-        showsPicture = false;
-    List1.setListIndex(target); // a missing picture is cleared by the selection handler
+        showsPicture_ = false;
+    imageTags_.setListIndex(target); // a missing picture is cleared by the selection handler
     if (found) {
-        found->Visible = Picture1.Visible;
-        Picture1 = std::move(*found);
+        found->Visible = view_.picture.Visible;
+        view_.picture = std::move(*found);
     }
 }
 
 bool EditorSession::writeAlt(EmptyBox empty)
 {
-    const int index = List1.ListIndex();
+    const int index = imageTags_.ListIndex();
     const PageDocument::Outcome outcome =
-        index < 0 ? PageDocument::Outcome{} : doc_.writeAlt(static_cast<size_t>(index), Text1.Text(), empty);
+        index < 0 ? PageDocument::Outcome{} : doc_.writeAlt(static_cast<size_t>(index), view_.altBox.Text(), empty);
     if (outcome.kind == PageDocument::Outcome::Failed)
-        message("The page file\n" + Text6.Text() + "\ncould not be written: " + outcome.error +
+        message("The page file\n" + pagePath_ + "\ncould not be written: " + outcome.error +
                 ".\n\nThe file was left as it was.");
     return outcome.ok();
 }
 
 bool EditorSession::writeTypedAlt()
 {
-    h.Enabled = !doc_.text().empty();
+    view_.helpMenu.Enabled = !doc_.text().empty();
     return writeAlt(EmptyBox::Remove);
 }
 
@@ -79,22 +79,22 @@ void EditorSession::keep()
 {
     if (!pageOpen())
         return;
-    if (platform_.files.exists(Text6.Text()) &&
+    if (platform_.files.exists(pagePath_) &&
         platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)
         return;
-    h.Enabled = !doc_.text().empty();
+    view_.helpMenu.Enabled = !doc_.text().empty();
     if (writeAlt(EmptyBox::Decorate))
-        editsKept = true;
+        editsKept_ = true;
 }
 
 void EditorSession::save()
 {
     if (!pageOpen())
         return;
-    h.Enabled = !doc_.text().empty();
+    view_.helpMenu.Enabled = !doc_.text().empty();
     // Saved means kept: closing afterwards leaves the page as it is.
     if (writeAlt(EmptyBox::Decorate))
-        editsKept = true;
+        editsKept_ = true;
 }
 
 void EditorSession::saveAsChosen()
@@ -103,9 +103,9 @@ void EditorSession::saveAsChosen()
         return;
     // Edits kept with "&Save" stay kept: saving a copy does not take them back.
     prepareHtmlDialog();
-    if (!platform_.dialogs.showSave(CommonDialog1))
+    if (!platform_.dialogs.showSave(fileDialog_))
         return; // Cancel: nothing asked, nothing written
-    const std::string chosen = CommonDialog1.FileName;
+    const std::string chosen = fileDialog_.FileName;
     if (noFileChosen(chosen))
         return;
     if (platform_.files.exists(chosen) &&
@@ -124,7 +124,7 @@ void EditorSession::saveAsChosen()
         Answer::Yes)
         return;
     // Kept edits, or edits saved into the page itself, stay in the page file.
-    if (editsKept || overPage || putPageBack())
+    if (editsKept_ || overPage || putPageBack())
         clearAll();
 }
 

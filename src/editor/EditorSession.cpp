@@ -42,39 +42,10 @@ EditorSession::EditorSession(Platform platform, Version version)
         if (std::exchange(siteStale_, false))
             site_.update(doc_.path(), doc_.text(), doc_.encoding());
     };
-    Text1.Change = [this] { altTextChanged(); };
-    List1.Click = [this] { showSelectedImage(); };
+    view_.altBox.Change = [this] { altTextChanged(); };
+    imageTags_.Click = [this] { showSelectedImage(); };
 
-    Text4.setText("Information on submitting your page to the Search Engines");
-    Label2.Caption = "Alt text:";
-    Label3.Visible = false;
-    Label1.Caption = "Image of";
-    Command1.Caption = "RESET";
-    Command3.Caption = "NEXT";
-    Command4.Caption = "&Save";
-    Command5.Caption = "BACK";
-    Command6.Caption = "SUBMIT PAGE";
-    Command7.Caption = "Move to next file";
-    Command7.Visible = false;
-    n.Caption = "New";
-    o.Caption = "Open";
-    s.Caption = "Save";
-    sa.Caption = "Save As";
-    e.Caption = "Exit";
-    pr.Caption = "Preferences";
-    url.Caption = "URL";
-    na.Caption = "User Name";
-    pass.Caption = "Password";
-    l.Caption = "Local";
-    ftpa.Caption = "FTP";
-    su.Caption = "Support";
-    ab.Caption = "About";
-    h.Caption = "&Help";
-    Decorative.Caption = "Decorative (no ALT)";
-    Decorative.Enabled = false;
-    MissingOnly.Caption = "Missing only";
-    UseEverywhere.Caption = "Use for every page";
-    UseEverywhere.Enabled = false;
+    view_.searchNote.setText("Information on submitting your page to the Search Engines");
 }
 
 std::string EditorSession::versionLabel(Version v)
@@ -84,9 +55,9 @@ std::string EditorSession::versionLabel(Version v)
 
 void EditorSession::load()
 {
-    Label4.Caption = versionLabel(version_);
-    Label5.Caption = "";
-    Toolbar1 = {
+    view_.version.Caption = versionLabel(version_);
+    view_.imageName.Caption = "";
+    view_.toolbar = {
         {},
         {"new", "new", "New File"},
         {"open", "open", "Open File"},
@@ -96,44 +67,41 @@ void EditorSession::load()
         {},
     };
     platform_.host.loadSplash();
-    Text6.setText("");
-    batchPage = 1;
-    hasBackground = false;
-    showsPicture = true;
-    shownImage = 0;
-    editsKept = false;
-    Label1.Caption = "Image of";
+    setPagePath("");
+    hasBackground_ = false;
+    showsPicture_ = true;
+    shownImage_ = 0;
+    editsKept_ = false;
+    view_.imageCounter.Caption = "Image of";
 }
 
 void EditorSession::clearAll()
 {
-    Text1.setText("");
-    Text3.setText("");
-    Text6.setText("");
+    view_.altBox.setText("");
+    setPagePath("");
     doc_.close();
-    List1.Clear();
-    List2.Clear();
-    List3.Clear();
-    Picture1.clear();
-    batchPage = 1;
-    hasBackground = false;
-    showsPicture = true;
-    Label1.Caption = "Image of";
-    shownImage = 0;
-    editsKept = false;
-    Caption = "BRINDLEWORK Beta";
-    Label5.Caption = "";
+    imageTags_.Clear();
+    imageNames_.Clear();
+    batchPages_.clear();
+    view_.picture.clear();
+    hasBackground_ = false;
+    showsPicture_ = true;
+    view_.imageCounter.Caption = "Image of";
+    shownImage_ = 0;
+    editsKept_ = false;
+    view_.title = "BRINDLEWORK Beta";
+    view_.imageName.Caption = "";
     showDecorative(-1);
+    notices_.tell({PageDocument::Change::Cleared});
 }
 
 void EditorSession::clearImages()
 {
-    Text1.setText("");
-    Text3.setText("");
+    view_.altBox.setText("");
     doc_.close();
-    List1.Clear();
-    List2.Clear();
-    Picture1.Visible = false;
+    imageTags_.Clear();
+    imageNames_.Clear();
+    view_.picture.Visible = false;
     showDecorative(-1);
 }
 
@@ -145,7 +113,7 @@ bool EditorSession::putPageBack()
     // can still be closed).
     const PageDocument::Outcome put = doc_.putBack();
     if (put.kind == PageDocument::Outcome::Failed)
-        message("The page file\n" + Text6.Text() + "\ncould not be put back to its text as first read: " + put.error +
+        message("The page file\n" + pagePath_ + "\ncould not be put back to its text as first read: " + put.error +
                 ".\n\nThe file was left as it was and the page stays open.");
     return put.ok();
 }
@@ -168,18 +136,18 @@ void EditorSession::newPage() { clearAfterAsking("Do you want to Load New Page ?
 bool EditorSession::mayClosePage()
 {
     // Kept edits stay in the page file, and a page never written has nothing to take out.
-    const bool page = pageOpen() && !editsKept && doc_.holdsEdits();
+    const bool page = pageOpen() && !editsKept_ && doc_.holdsEdits();
     const bool others = siteEdits_.holdsEdits();
     if (!page && !others)
         return true;
-    const std::string& path = Text6.Text();
+    const std::string& path = pagePath_;
     std::string what = page ? "The ALT texts written to " + path.substr(path.find_last_of('/') + 1) + " since you opened it" : "";
     if (others)
         what += page ? ", and those written to other pages with \"Use for every page\"," : "The ALT texts written to other pages with \"Use for every page\"";
     enum { Keep, TakeOut, Cancel };
     switch (platform_.dialogs.choose(what + " will be taken out again.", kTitle, {"Keep", "Take Out", "Cancel"}, Keep, Cancel)) {
     case Keep:
-        editsKept = editsKept || page;
+        editsKept_ = editsKept_ || page;
         siteEdits_.forget();
         return true;
     case TakeOut: {
@@ -208,9 +176,9 @@ bool EditorSession::mayClose() { return mayClosePage(); }
 
 void EditorSession::altTextChanged()
 {
-    if (Text1.Text() != offered_) {
+    if (view_.altBox.Text() != offered_) {
         offered_.clear();
-        Offer.Caption.clear();
+        view_.offer.Caption.clear();
     }
     updateHints();
 }
@@ -232,7 +200,7 @@ void EditorSession::toolbarButton(std::string_view key)
 void EditorSession::preview()
 {
     if (pageOpen())
-        platform_.shell.open(Text6.Text());
+        platform_.shell.open(pagePath_);
 }
 
 void EditorSession::submitPage() { platform_.shell.open(site::kSubmit); }
@@ -243,9 +211,9 @@ void EditorSession::showAbout() { platform_.host.showAbout(); }
 
 void EditorSession::prepareHtmlDialog()
 {
-    CommonDialog1.Flags = FileDialog::HideReadOnly;
-    CommonDialog1.Filter = kHtmlFilter;
-    CommonDialog1.FilterIndex = 1;
+    fileDialog_.Flags = FileDialog::HideReadOnly;
+    fileDialog_.Filter = kHtmlFilter;
+    fileDialog_.FilterIndex = 1;
 }
 
 // An empty name, or the filter pattern itself, is what a dialog left unused reports.
@@ -255,9 +223,9 @@ void EditorSession::openPage() { openChosen(true); }
 
 void EditorSession::openPath(const std::string& path)
 {
-    CommonDialog1.FileName = path;
+    fileDialog_.FileName = path;
     size_t slash = path.find_last_of('/');
-    CommonDialog1.FileTitle = slash == std::string::npos ? path : path.substr(slash + 1);
+    fileDialog_.FileTitle = slash == std::string::npos ? path : path.substr(slash + 1);
     openChosen(false);
 }
 
@@ -269,14 +237,14 @@ void EditorSession::openChosen(bool useDialog)
             return;
         clearAll();
     }
-    Label1.Caption = "Image of";
+    view_.imageCounter.Caption = "Image of";
     if (useDialog) {
         prepareHtmlDialog();
-        if (!platform_.dialogs.showOpen(CommonDialog1))
+        if (!platform_.dialogs.showOpen(fileDialog_))
             return; // Cancel cancels: not even the last file is opened again
     }
-    const std::string chosen = CommonDialog1.FileName;
-    Caption = "BRINDLEWORK Beta " + chosen;
+    const std::string chosen = fileDialog_.FileName;
+    view_.title = "BRINDLEWORK Beta " + chosen;
     doc_.close();
     if (noFileChosen(chosen))
         return;
@@ -293,11 +261,11 @@ void EditorSession::openChosen(bool useDialog)
         return;
     indexed_ = {}; // a page opened anew: the site is read anew, with what changed since
     takePage(*found, std::move(*read));
-    size_t titleLength = CommonDialog1.FileTitle.size();
-    pageFolder = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
+    size_t titleLength = fileDialog_.FileTitle.size();
+    pageFolder_ = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
 
     listImages();
-    Label1.Caption = "Image " + number(List1.ListIndex() + 1) + " of " + number(List1.ListCount());
+    view_.imageCounter.Caption = "Image " + number(imageTags_.ListIndex() + 1) + " of " + number(imageTags_.ListCount());
     listImageNames();
     showFirstImage();
 }
@@ -320,17 +288,17 @@ void EditorSession::takePage(const std::string& path, ReadResult&& read)
 {
     // Copies left by a run that was killed while writing this page.
     platform_.files.removeStaleCopies(path);
-    Text6.setText(path);
+    setPagePath(path);
     doc_.open(path, std::move(read));
     indexSite();
 }
 
 void EditorSession::showFirstImage()
 {
-    if (!hasBackground) {
+    if (!hasBackground_) {
         // A page without image tags has nothing to look for.
-        if (List1.ListCount() > 0 && !imageExists(List1.ListIndex())) {
-            showsPicture = false;
+        if (imageTags_.ListCount() > 0 && !imageExists(imageTags_.ListIndex())) {
+            showsPicture_ = false;
             platform_.dialogs.msgBox("UNABLE TO DISPLAY IMAGES, IMAGES NOT FOUND", Buttons::OkCancel, kTitle);
         }
         return;
@@ -341,26 +309,26 @@ void EditorSession::showFirstImage()
 
 bool EditorSession::backgroundEnding()
 {
-    const int next = List1.ListIndex() + 1;
-    if (next >= List1.ListCount()) {
+    const int next = imageTags_.ListIndex() + 1;
+    if (next >= imageTags_.ListCount()) {
         // Only the background image (or nothing at all) was found: stay where we are.
-        Picture1.clear();
-        Label1.Caption = "Image 0 of 0";
-        Picture1.Visible = true;
+        view_.picture.clear();
+        view_.imageCounter.Caption = "Image 0 of 0";
+        view_.picture.Visible = true;
         return false;
     }
     const bool found = imageExists(next);
     if (!found)
-        showsPicture = false; // before the selection, so that its handler does not look either
-    List1.setListIndex(next);
+        showsPicture_ = false; // before the selection, so that its handler does not look either
+    imageTags_.setListIndex(next);
     if (!found)
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
     if (found)
         showPicture(next);
     else
-        showsPicture = false;
-    Label1.Caption = "Image " + number(List1.ListIndex()) + " of " + number(List1.ListCount() - 1);
-    Picture1.Visible = true;
+        showsPicture_ = false;
+    view_.imageCounter.Caption = "Image " + number(imageTags_.ListIndex()) + " of " + number(imageTags_.ListCount() - 1);
+    view_.picture.Visible = true;
     return true;
 }
 
@@ -372,17 +340,17 @@ void EditorSession::listImages()
         // The tag up to the end of the name of its picture, as pages have always listed it.
         const TagAttribute* naming = namingAttribute(page, image);
         const size_t end = naming ? naming->whole.end : image.tag.whole.end;
-        List1.AddItem(std::string(page.substr(image.tag.whole.begin, end - image.tag.whole.begin)));
+        imageTags_.AddItem(std::string(page.substr(image.tag.whole.begin, end - image.tag.whole.begin)));
         if (image.kind == ImageKind::Background)
-            hasBackground = true;
+            hasBackground_ = true;
     }
 }
 
 void EditorSession::listImageNames()
 {
-    for (int i = 0; i < List1.ListCount(); ++i) {
-        List2.AddItem(std::string(doc_.writtenName(static_cast<size_t>(i))));
-        List1.setListIndex(0);
+    for (int i = 0; i < imageTags_.ListCount(); ++i) {
+        imageNames_.AddItem(std::string(doc_.writtenName(static_cast<size_t>(i))));
+        imageTags_.setListIndex(0);
     }
 }
 
@@ -390,7 +358,7 @@ void EditorSession::listImageNames()
 
 std::optional<PictureBox> EditorSession::picture(int index)
 {
-    if (index < 0 || index >= List1.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
+    if (index < 0 || index >= imageTags_.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
         return std::nullopt;
     const auto i = static_cast<size_t>(index);
     PictureBox box;
@@ -412,7 +380,7 @@ std::optional<PictureBox> EditorSession::picture(int index)
     case ImageSource::Kind::File:
         break;
     }
-    for (const std::string& candidate : candidatePaths(pageFolder, source))
+    for (const std::string& candidate : candidatePaths(pageFolder_, source))
         if (auto found = platform_.files.resolve(candidate); found && platform_.files.isFile(*found)) {
             box.Picture = std::move(*found);
             return box;
@@ -422,26 +390,26 @@ std::optional<PictureBox> EditorSession::picture(int index)
 
 void EditorSession::showPicture(int index)
 {
-    const bool visible = Picture1.Visible;
-    Picture1 = picture(index).value_or(PictureBox{});
-    Picture1.Visible = visible;
+    const bool visible = view_.picture.Visible;
+    view_.picture = picture(index).value_or(PictureBox{});
+    view_.picture.Visible = visible;
 }
 
 void EditorSession::showSelectedImage()
 {
-    const int i = List1.ListIndex();
+    const int i = imageTags_.ListIndex();
     if (i == -1)
         return;
-    const int count = List1.ListCount();
-    Label1.Caption = hasBackground ? "Image " + number(i) + " of " + number(count - 1)
+    const int count = imageTags_.ListCount();
+    view_.imageCounter.Caption = hasBackground_ ? "Image " + number(i) + " of " + number(count - 1)
                               : "Image " + number(i + 1) + " of " + number(count);
-    Label5.Caption = List2.List(i);
-    if (showsPicture)
+    view_.imageName.Caption = imageNames_.List(i);
+    if (showsPicture_)
         showPicture(i);
     else
-        Picture1.clear();
+        view_.picture.clear();
     const auto image = static_cast<size_t>(i);
-    Context = contexts_ && image < doc_.images().size() ? contexts_->contextOf(doc_.images()[image].copies.front()) : ImageContext{};
+    view_.context = contexts_ && image < doc_.images().size() ? contexts_->contextOf(doc_.images()[image].copies.front()) : ImageContext{};
     readExistingAlt(i);
     offerSiteAlt(true);
     notices_.tell({PageDocument::Change::Shown, i});
@@ -450,18 +418,18 @@ void EditorSession::showSelectedImage()
 void EditorSession::showDecorative(int index)
 {
     if (index < 0) {
-        Context = {};
-        Offer.Caption.clear();
+        view_.context = {};
+        view_.offer.Caption.clear();
         offered_.clear();
         offeredFor_ = -1;
-        UseEverywhere.Enabled = false;
+        view_.useEverywhereButton.Enabled = false;
     }
     const auto i = static_cast<size_t>(index);
     const bool image = pageOpen() && index >= 0 && i < doc_.images().size() && doc_.images()[i].kind != ImageKind::Background;
     const auto shown = image ? doc_.altShown(i) : std::nullopt;
-    Decorative.Enabled = image;
-    Decorative.Value = shown && shown->empty();
-    Text1.Enabled = !Decorative.Value;
+    view_.decorative.Enabled = image;
+    view_.decorative.Value = shown && shown->empty();
+    view_.altBox.Enabled = !view_.decorative.Value;
     if (undecorated_.first != index)
         undecorated_ = {-1, {}};
 }
@@ -472,11 +440,11 @@ void EditorSession::readExistingAlt(int index)
     const auto shown = i < doc_.images().size() ? doc_.altShown(i) : std::nullopt;
     showDecorative(index);
     if (!shown) {
-        Text1.setText("");
+        view_.altBox.setText("");
         return;
     }
-    Text1.setText(*shown);
-    showsPicture = true;
+    view_.altBox.setText(*shown);
+    showsPicture_ = true;
 }
 
 } // namespace bw

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/EditorView.h"
 #include "platform/Controls.h"
 #include "page/ImageContext.h"
 #include "page/PageDocument.h"
@@ -15,9 +16,6 @@
 #include "platform/Platform.h"
 
 namespace bw {
-
-class FtpBatchSource;
-class RemotePages;
 
 struct Version {
     int major = 0, minor = 0, revision = 0;
@@ -43,43 +41,18 @@ public:
     EditorSession(const EditorSession&) = delete;
     EditorSession& operator=(const EditorSession&) = delete;
 
-    // Window and controls, by their control names.
-    std::string Caption = "BRINDLEWORK";
-    TextBox Text1;           // ALT text box
-    TextBox Text3;           // tag log (hidden); no longer written: a copy of every tag no one reads
-    TextBox Text4;           // search-engine note
-    TextBox Text6;           // page path (hidden); empty = no page open
-    ListBox List1;           // image tags, up to the name of the picture; its index is the current image
-    ListBox List2;           // image names as the tags write them, parallel to List1
-    ListBox List3;           // batch page paths
-    PictureBox Picture1;     // image view
-    Label Label1;            // image counter
-    Label Label2;            // "Alt text:"
-    Label Label3;            // batch progress
-    Label Label4;            // version
-    Label Label5;            // image name
-    Button Command1, Command3, Command4, Command5, Command6, Command7;
-    MenuItem n, o, s, sa, e, pr, url, na, pass, l, ftpa, su, ab, h;
-    std::vector<ToolbarButton> Toolbar1;
-    FileDialog CommonDialog1;
+    // What the window shows; it draws this and reports input through the commands below.
+    const EditorView& view() const { return view_; }
+    // The user's input.
+    void typeAlt(std::string text) { view_.altBox.setText(std::move(text)); }
+    void setDecorative(bool on);
+    void setMissingOnly(bool on) { view_.missingOnly.Value = on; }
 
-    // Help around the ALT box.
-    CheckBox Decorative;  // "Decorative (no ALT)": the image gets ALT="" and the box is off
-    CheckBox MissingOnly; // the overview lists only images without an ALT
-    Label Hint;           // what the ALT rules say of the box's text, each with its rule id
-    Label Length;         // the box's length in characters, from 125 on
-    Label Offer;          // "used on N other pages" while the box holds the ALT other pages give
-    Button UseEverywhere; // "Use for every page"
-    Label Indexing;       // the site index's progress; empty once it is done
-    ImageContext Context; // where the image shown stands in its page
-
-    // Page variables.
-    std::string pageFolder;   // page folder, ending in "/"
-    int shownImage = 0;
-    int batchPage = 1;
-    bool hasBackground = false;
-    bool showsPicture = true;
-    bool editsKept = false;
+    // The open page's path; empty when no page is open.
+    const std::string& pagePath() const { return pagePath_; }
+    int imageCount() const { return imageTags_.ListCount(); }
+    // The image shown, its index in page order; -1 when none.
+    int shownIndex() const { return imageTags_.ListIndex(); }
 
     // Start and clears.
     void load();
@@ -117,22 +90,19 @@ public:
     // subscription is destroyed.
     [[nodiscard]] Subscription subscribe(PageDocument::Listener listener) { return notices_.subscribe(std::move(listener)); }
 
-    // Batches.
-    void newLocalBatch();        // Batch > New > Local
-    void newFtpBatch();     // Batch > New > FTP
-    void nextFile(); // "Move to next file"
-    // "OK" of the batch window: these pages (full paths) become the batch and the first opens.
-    void startBatch(const std::vector<std::string>& pages);
-    // "Start Batching" of the FTP window: these pages, downloaded into the source's temp
-    // path, become the batch and the first opens.
-    void startFtpBatch(const FtpBatchSource& ftp, const std::vector<std::string>& names);
-    // The first page of a batch fetched by the FTP window: the page path field holds the
-    // page's name, the page lies in the source's temp path.
-    void openFtpBatchPage(const FtpBatchSource& ftp);
-    // Batch > Upload edited pages and Show changes, there while a batch from the FTP window is open.
-    MenuItem up{"&Upload edited pages", true, false}, sc{"Show &changes", true, false};
-    void uploadEdited();
-    void showChanges();
+    // Batch > New: the windows that choose a batch's pages.
+    void newLocalBatch();
+    void newFtpBatch();
+    // A batch takes over the window: the page shown is closed.
+    void beginBatch();
+    // Opens a page of a batch as the open page, its first image shown: the batch's first
+    // page, the one after ("Move to next file" has left the page shown) or a page fetched by
+    // the FTP window (whose pictures were downloaded beside it). False (the user told, no page
+    // open) when it cannot be read.
+    enum class BatchPage { First, Next, Fetched };
+    [[nodiscard]] bool openBatchPage(const std::string& path, BatchPage which);
+    // The batch's pages: the site index reads them beside the open page's folder.
+    void indexAlso(std::vector<std::string> pages) { batchPages_ = std::move(pages); }
 
     // The image overview: a row per image of the page (a background is none), in page order;
     // with "Missing only", the images without an ALT and the image shown.
@@ -151,8 +121,6 @@ public:
     const std::optional<PictureBox>& overviewPicture(int index);
     // A row was chosen: what the box holds is written first, as NEXT writes it.
     void jumpTo(int index);
-    // The user turned Decorative (its Value is already the new one).
-    void decorativeToggled();
     // Writes the box's ALT into the picture's uses without one on the site's other pages.
     void useForEveryPage();
     // Called now and then while the site index is built: its progress, and an ALT for the
@@ -174,7 +142,7 @@ public:
     void saveAs() { saveAsChosen(); }
     void saveAsChosen();
 
-    bool pageOpen() const { return !Text6.empty(); }
+    bool pageOpen() const { return !pagePath_.empty(); }
 
     static std::string versionLabel(Version v);
 
@@ -223,10 +191,23 @@ private:
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
-    RemotePages* ftpPages_ = nullptr; // the FTP window's downloads, while its batch is open
-    void batchChanged();
+    void setPagePath(std::string path) { pagePath_ = std::move(path); }
+
+    EditorView view_;
+    std::string pagePath_;
+    ListBox imageTags_;  // each image's tag up to its picture's name; its index is the image shown
+    ListBox imageNames_; // each image's name as its tag writes it
+    FileDialog fileDialog_;
+    std::string pageFolder_; // ends in "/"
+    int shownImage_ = 0;
+    bool hasBackground_ = false;
+    bool showsPicture_ = true;
+    bool editsKept_ = false;
+    std::vector<std::string> batchPages_;
     // Decorative as image `index` stands (-1: no image), and the box on or off with it.
     void showDecorative(int index);
+    // The user turned Decorative (its Value is already the new one).
+    void decorativeToggled();
     // The box's text before Decorative emptied it, for the image it was set on.
     std::pair<int, std::string> undecorated_{-1, {}};
     // What the view shows for image `index`; nothing when its file is missing.

@@ -14,7 +14,7 @@ bool EditorSession::overviewLists(int index) const
     if (index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background)
         return false;
     // The image in view stays listed, so the user sees where they are.
-    return !MissingOnly.Value || index == List1.ListIndex() || !doc_.tagOf(i).tag.find(doc_.text(), "alt");
+    return !view_.missingOnly.Value || index == imageTags_.ListIndex() || !doc_.tagOf(i).tag.find(doc_.text(), "alt");
 }
 
 std::vector<int> EditorSession::overviewImages() const
@@ -45,7 +45,7 @@ const std::optional<PictureBox>& EditorSession::overviewPicture(int index)
 {
     static const std::optional<PictureBox> none;
     // Before the page's images are listed its pictures cannot be looked up yet.
-    if (index < 0 || index >= List1.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
+    if (index < 0 || index >= imageTags_.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
         return none;
     const auto i = static_cast<size_t>(index);
     if (overviewPictures_.size() <= i)
@@ -58,24 +58,30 @@ const std::optional<PictureBox>& EditorSession::overviewPicture(int index)
 void EditorSession::jumpTo(int index)
 {
     platform_.host.setFocus("Text1");
-    if (!pageOpen() || index == List1.ListIndex() || index < 0 || index >= List1.ListCount())
+    if (!pageOpen() || index == imageTags_.ListIndex() || index < 0 || index >= imageTags_.ListCount())
         return;
     if (!writeTypedAlt())
         return;
-    move(index - List1.ListIndex());
+    move(index - imageTags_.ListIndex());
+}
+
+void EditorSession::setDecorative(bool on)
+{
+    view_.decorative.Value = on;
+    decorativeToggled();
 }
 
 void EditorSession::decorativeToggled()
 {
-    const int index = List1.ListIndex();
+    const int index = imageTags_.ListIndex();
     const auto i = static_cast<size_t>(index);
     if (!pageOpen() || index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background) {
-        Decorative.Value = false;
+        view_.decorative.Value = false;
         return;
     }
     PageDocument::Outcome outcome;
-    if (Decorative.Value) {
-        undecorated_ = {index, Text1.Text()};
+    if (view_.decorative.Value) {
+        undecorated_ = {index, view_.altBox.Text()};
         outcome = doc_.writeAlt(i, "", EmptyBox::Decorate);
     } else {
         // The box comes back with what it held; with nothing, the image has no ALT again.
@@ -83,39 +89,39 @@ void EditorSession::decorativeToggled()
         outcome = doc_.writeAlt(i, typed, typed.empty() ? EmptyBox::Undecorate : EmptyBox::Remove);
     }
     if (outcome.kind == PageDocument::Outcome::Failed)
-        message("The page file\n" + Text6.Text() + "\ncould not be written: " + outcome.error +
+        message("The page file\n" + pagePath_ + "\ncould not be written: " + outcome.error +
                 ".\n\nThe file was left as it was.");
     if (!outcome.ok()) {
-        Decorative.Value = !Decorative.Value;
+        view_.decorative.Value = !view_.decorative.Value;
         return;
     }
     readExistingAlt(index);
-    platform_.host.setFocus(Decorative.Value ? "Decorative" : "Text1");
+    platform_.host.setFocus(view_.decorative.Value ? "Decorative" : "Text1");
 }
 
 void EditorSession::updateHints()
 {
-    Hint.Caption.clear();
-    Length.Caption.clear();
-    const int index = List1.ListIndex();
-    if (!pageOpen() || index < 0 || static_cast<size_t>(index) >= doc_.images().size() || Decorative.Value ||
-        Text1.empty())
+    view_.hint.Caption.clear();
+    view_.length.Caption.clear();
+    const int index = imageTags_.ListIndex();
+    if (!pageOpen() || index < 0 || static_cast<size_t>(index) >= doc_.images().size() || view_.decorative.Value ||
+        view_.altBox.empty())
         return;
     const std::string name(doc_.writtenName(static_cast<size_t>(index)));
-    const auto findings = altFindings(Text1.Text(), AltContext{name, Context.linkText, Context.caption});
+    const auto findings = altFindings(view_.altBox.Text(), AltContext{name, view_.context.linkText, view_.context.caption});
     for (const AltRule* rule : findings) {
-        if (!Hint.Caption.empty())
-            Hint.Caption += " ";
-        Hint.Caption += std::string(rule->message) + " [" + rule->id + "]";
+        if (!view_.hint.Caption.empty())
+            view_.hint.Caption += " ";
+        view_.hint.Caption += std::string(rule->message) + " [" + rule->id + "]";
     }
-    if (const size_t length = altLength(Text1.Text()); length >= 125)
-        Length.Caption = number(static_cast<long long>(length)) + " / 150";
+    if (const size_t length = altLength(view_.altBox.Text()); length >= 125)
+        view_.length.Caption = number(static_cast<long long>(length)) + " / 150";
 }
 
 void EditorSession::indexSite()
 {
     const std::string& path = doc_.path();
-    std::pair<std::vector<std::string>, std::string> site{List3.items(), path.substr(0, path.find_last_of('/') + 1)};
+    std::pair<std::vector<std::string>, std::string> site{batchPages_, path.substr(0, path.find_last_of('/') + 1)};
     if (site == indexed_ || site.second.empty() || !platform_.files.sharedAcrossThreads())
         return;
     indexed_ = std::move(site);
@@ -124,43 +130,43 @@ void EditorSession::indexSite()
 
 void EditorSession::offerSiteAlt(bool untouchedBox)
 {
-    const int index = List1.ListIndex();
+    const int index = imageTags_.ListIndex();
     const auto i = static_cast<size_t>(index);
-    UseEverywhere.Enabled = false;
+    view_.useEverywhereButton.Enabled = false;
     if (!pageOpen() || index < 0 || i >= doc_.images().size())
         return;
     const std::string picture = pictureKey(platform_.files, doc_, i);
     if (picture.empty())
         return;
-    if (untouchedBox && offeredFor_ != index && Text1.empty() && !doc_.altShown(i)) {
+    if (untouchedBox && offeredFor_ != index && view_.altBox.empty() && !doc_.altShown(i)) {
         if (const auto offer = site_.offerFor(picture, doc_.path())) {
             offeredFor_ = index;
             offered_ = offer->alt;
-            Offer.Caption = "used on " + number(static_cast<long long>(offer->pages)) +
+            view_.offer.Caption = "used on " + number(static_cast<long long>(offer->pages)) +
                             (offer->pages == 1 ? " other page" : " other pages");
-            Text1.setText(offer->alt);
+            view_.altBox.setText(offer->alt);
         }
     }
     for (const SiteIndex::Use& use : site_.usesOf(picture))
         if (use.page != doc_.path() && !use.alt)
-            UseEverywhere.Enabled = true;
+            view_.useEverywhereButton.Enabled = true;
 }
 
 void EditorSession::siteIndexTick()
 {
     const SiteIndex::Progress progress = site_.progress();
-    Indexing.Caption = progress.finished ? std::string()
+    view_.indexing.Caption = progress.finished ? std::string()
                                          : "Reading the site's pictures: " + number(static_cast<long long>(progress.done)) +
                                                " of " + number(static_cast<long long>(progress.total)) + " pages";
-    offerSiteAlt(!Decorative.Value);
+    offerSiteAlt(!view_.decorative.Value);
 }
 
 void EditorSession::useForEveryPage()
 {
-    const int index = List1.ListIndex();
+    const int index = imageTags_.ListIndex();
     if (!pageOpen() || index < 0 || static_cast<size_t>(index) >= doc_.images().size())
         return;
-    const std::string alt = Text1.Text();
+    const std::string alt = view_.altBox.Text();
     if (alt.find_first_not_of(" \t\r\n") == std::string::npos) {
         message("Type the ALT text first: an empty ALT is not written to other pages.");
         return;

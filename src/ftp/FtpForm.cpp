@@ -6,8 +6,8 @@
 
 namespace bw {
 
-ftp::ftp(Platform platform, EditorSession& main, RoundTrip& trip, std::string defaultTempPath)
-    : platform_(platform), main_(main), trip_(trip), client_(trip.client()), busy_(trip.busy()), profiles_(platform),
+ftp::ftp(Platform platform, BatchSession& batch, RoundTrip& trip, std::string defaultTempPath)
+    : platform_(platform), batch_(batch), trip_(trip), client_(trip.client()), busy_(trip.busy()), profiles_(platform),
       defaultTempPath_(std::move(defaultTempPath))
 {
     Label1.Caption = "Host Name";
@@ -338,7 +338,7 @@ void ftp::List3_Click()
 
 void ftp::Command7_Click()
 {
-    main_.startFtpBatch(*this, List1.items());
+    batch_.startFetched(*this, List1.items());
     if (Unload)
         Unload();
 }
@@ -346,7 +346,7 @@ void ftp::Command7_Click()
 void ftp::Command9_Click()
 {
     // What was typed for the image shown in the main window goes up with its page.
-    if (main_.pageOpen() && !main_.writeTypedAlt())
+    if (!batch_.writeTyped())
         return;
     trip_.recall(tempPath());
     trip_.uploadChanged(lifetime_.guard([this] { afterUpload(); }));
@@ -370,7 +370,7 @@ void ftp::afterUpload()
 
 void ftp::Command10_Click()
 {
-    if (main_.pageOpen() && !main_.writeTypedAlt())
+    if (!batch_.writeTyped())
         return;
     trip_.recall(tempPath());
     trip_.showChanges();

@@ -9,7 +9,7 @@
 
 #include "batch/FtpBatchSource.h"
 #include "platform/Controls.h"
-#include "editor/EditorSession.h"
+#include "batch/BatchSession.h"
 #include "platform/Listing.h"
 #include "ftp/Upload.h"
 #include "platform/Busy.h"
@@ -47,7 +47,7 @@ class ftp final : public FtpHostList, public FtpBatchSource {
 public:
     // defaultTempPath: the temp path box's first text, and what an emptied box falls back to.
     // trip: the downloaded pages and the FTP component with its busy display, kept by the program.
-    ftp(Platform platform, EditorSession& main, RoundTrip& trip, std::string defaultTempPath);
+    ftp(Platform platform, BatchSession& batch, RoundTrip& trip, std::string defaultTempPath);
     ftp(const ftp&) = delete;
     ftp& operator=(const ftp&) = delete;
 
@@ -135,7 +135,7 @@ private:
     std::string describe(int action) const;
 
     Platform platform_;
-    EditorSession& main_;
+    BatchSession& batch_;
     RoundTrip& trip_;
     FtpClient& client_;
     Busy& busy_;

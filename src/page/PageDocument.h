@@ -52,7 +52,8 @@ class PageDocument {
 public:
     // Shown and Batch are the editor's: the image on screen changed; the batch changed (its
     // pages, the page reached, its progress and commands).
-    enum class Change { Opened, Written, PutBack, Closed, Shown, Batch };
+    // Shown, Cleared (RESET, New) and Batch are told by the editor and the batch.
+    enum class Change { Opened, Written, PutBack, Closed, Shown, Cleared, Batch };
     struct Notice {
         Change change;
         // Written: the image whose ALT was written (-1: the whole page was saved);

@@ -68,7 +68,7 @@ TEST_F(WindowSystem, TitlesPlacesAndNamesAsTheServerAndReadersHaveThem)
     const std::string page = dir.write("site/page.html", "<img SRC=\"sun.gif\">");
     const std::string odd = dir.write("a[*]b/page[*].html", "<img SRC=\"sun.gif\">");
     const std::string background = dir.write("site/bg.html", "<body background=\"sun.gif\"><img SRC=\"gone.gif\">");
-    EditorSession& form = app->form();
+    EditorSession& form = app->editor();
     const quint32 main = app->window().winId();
     Raises raises;
     app->window().installEventFilter(&raises);

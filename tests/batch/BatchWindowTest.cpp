@@ -46,7 +46,7 @@ TEST_F(BatchGui, LocalBatchWalk)
     settle();
     EXPECT_EQ(app->batchWindow(), nullptr) << "OK closes the window";
     EXPECT_EQ(shown(), "1 / 3 Image 1 of 4");
-    QTRY_VERIFY(!app->form().siteIndexing()); // so that news.html's ALT for the sun stands offered
+    QTRY_VERIFY(!app->editor().siteIndexing()); // so that news.html's ALT for the sun stands offered
 
     // Each page's ALT written by NEXT (or kept by File > Save), then "Move to next file"; each page
     // shows its own folder's pictures.

@@ -179,7 +179,7 @@ TEST_F(Editing, TagsReadAndWritten)
         SCOPED_TRACE(row.tag);
         form.clearAll();
         run("O:" + dir.write("page.html", "<p>" + row.tag + "</p>").substr(dir.path().size()));
-        EXPECT_EQ(form.Text1.Text(), row.shown);
+        EXPECT_EQ(form.view().altBox.Text(), row.shown);
         run("=" + row.typed);
         run(">");
         EXPECT_EQ(readAll(dir.path("page.html")), "<p>" + row.written + "</p>");

@@ -34,6 +34,7 @@ struct Window : ::testing::Test, Busy {
     test::TempDir dir;
     Platform platform{dialogs, files, shell, host, settings};
     EditorSession form{platform, Version{1, 0, 6}};
+    BatchSession batch{platform, form};
     test::ScriptedFtp server;
     RoundTrip trip{platform, server, *this};
     std::unique_ptr<ftp> w;
@@ -47,8 +48,9 @@ struct Window : ::testing::Test, Busy {
     Window()
     {
         form.load();
-        form.List3.AddItem("/old/1.html"); // an earlier batch, at its third page
-        form.batchPage = 3;
+        // An earlier batch, whose pages are gone: none of it may count in the new one.
+        batch.start({"/old/1.html", "/old/2.html", "/old/3.html"});
+        dialogs.shown.clear();
         server.listings["/"] = {line('d', "my folder") + line('d', "locked") + line('-', "index.html"),
                                 line('-', "d.htm") + line('-', "a.gif") + line('-', "gone.html") + line('-', "..")};
         server.listings["/my folder/"] = {line('-', "a.html") + line('-', "b.html")};
@@ -59,7 +61,7 @@ struct Window : ::testing::Test, Busy {
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
     ftp& open()
     {
-        w = std::make_unique<ftp>(platform, form, trip, temp());
+        w = std::make_unique<ftp>(platform, batch, trip, temp());
         w->Form_Load();
         return *w;
     }
@@ -73,7 +75,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
     struct Row {
         const char* name;
         Items actions = {}; // after connecting: "dir NAME", "file NAME", "up", "disconnect", "connect", "batch"
-        Items dirs = kDirs, files = kFiles, told = {}, batched = {}, batch = {"/old/1.html"}; // the main window's
+        Items dirs = kDirs, files = kFiles, told = {}, batched = {}, batch = {"/old/1.html", "/old/2.html", "/old/3.html"}; // the main window's
         std::vector<std::string> listing = {}; // the start folder's, in the pieces sent; none: the usual
         std::string host = "site", user = "u", password = "p";
         Items failing = {};                 // the server's actions that fail in the last action
@@ -174,7 +176,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         EXPECT_EQ(f.Command5.Enabled, row.parent);
         EXPECT_FALSE(f.Text5.Visible || f.Text6.Visible || f.Text7.Visible);
         EXPECT_EQ(busy, 0);
-        EXPECT_EQ(form.List3.items(), row.batch);
+        EXPECT_EQ(batch.pages(), row.batch);
         f.Form_Unload();
         EXPECT_FALSE(server.connected());
     }
@@ -307,9 +309,9 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             } else if (step == "batch")
                 f.Command7_Click();
             else if (step == "type")
-                form.Text1.setText("cow");
+                form.typeAlt("cow");
             else
-                step == "upload" ? f.Command9_Click() : step == "show" ? f.Command10_Click() : form.uploadEdited();
+                step == "upload" ? f.Command9_Click() : step == "show" ? f.Command10_Click() : batch.uploadEdited();
         }
         Items told;
         for (const auto& shown : dialogs.shown)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "batch/BatchSession.h"
 #include "batch/LocalBatch.h"
 #include "batch/FtpBatchSource.h"
 #include "support/Doubles.h"
@@ -42,6 +43,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     MemorySettings settings;
     TempDir dir;
     EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
+    BatchSession batch{Platform{dialogs, files, shell, host, settings}, form};
     std::unique_ptr<LocalBatch> batchWindow;
     std::vector<std::string> log;
 
@@ -91,7 +93,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     void run(const std::string& step)
     {
         const std::string arg = step.size() > 2 ? step.substr(2) : "";
-        const std::string page = form.Text6.Text();
+        const std::string page = form.pagePath();
         const int ended = host.ended;
         bool stays = false;
         switch (step.empty() ? ' ' : step[0]) {
@@ -104,7 +106,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 't': std::filesystem::last_write_time(page, std::filesystem::last_write_time(page) + std::chrono::minutes(1)); return;
         case 'f': log.push_back("file " + readAll(page)); return;
         case '?': log.push_back(view()); return;
-        case '=': form.Text1.setText(step.substr(1)); break;
+        case '=': form.typeAlt(step.substr(1)); break;
         case '>': form.next(); break;
         case '<': form.back(); break;
         case 'K': form.keep(); break;
@@ -113,10 +115,10 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'N': form.newPage(); break;
         case 'X': form.exitProgram(); break;
         case 'C': stays = !form.mayClose(); break;
-        case 'M': form.nextFile(); break;
+        case 'M': batch.nextFile(); break;
         case 'J': form.jumpTo(std::stoi(arg)); break;
-        case 'D': form.Decorative.Value = !form.Decorative.Value; form.decorativeToggled(); break;
-        case 'm': form.MissingOnly.Value = !form.MissingOnly.Value; return;
+        case 'D': form.setDecorative(!form.view().decorative.Value); break;
+        case 'm': form.setMissingOnly(!form.view().missingOnly.Value); return;
         case 'v': log.push_back(overview()); return;
         case 'h': files.held = step == "h+"; return;
         case 'i':
@@ -131,11 +133,10 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             step[0] == 'A' ? form.saveAsChosen() : form.openPage();
             break;
         case 'F':
-            form.Text6.setText(arg);
-            form.openFtpBatchPage(*this);
+            (void)form.openBatchPage(tempPath() + arg, EditorSession::BatchPage::Fetched); // the log shows the outcome
             break;
         case 'B': {
-            batchWindow = std::make_unique<LocalBatch>(Platform{dialogs, files, shell, host, settings}, form);
+            batchWindow = std::make_unique<LocalBatch>(Platform{dialogs, files, shell, host, settings}, batch);
             batchWindow->Unload = [this] { log.push_back("(batch window closed)"); };
             std::istringstream names(arg);
             dialogs.chosenMany.emplace_back();
@@ -167,8 +168,8 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     std::string view() const
     {
         auto local = [this](const std::string& path) { return path.starts_with(dir.path()) ? path.substr(dir.path().size()) : path; };
-        return (form.Label3.Visible ? form.Label3.Caption + "|" : "") + local(form.Text6.Text()) + "|" +
-               form.Label1.Caption + "|" + form.Text1.Text() + "|" + form.Label5.Caption + "|" + local(form.Picture1.Picture);
+        return (batch.view().progress.Visible ? batch.view().progress.Caption + "|" : "") + local(form.pagePath()) + "|" +
+               form.view().imageCounter.Caption + "|" + form.view().altBox.Text() + "|" + form.view().imageName.Caption + "|" + local(form.view().picture.Picture);
     }
     // Rows as "index:name=state", the shown one with "*"; then the box on or off, and the hints.
     std::string overview()
@@ -178,9 +179,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             const EditorSession::OverviewRow row = form.overviewRow(image);
             line += std::to_string(row.index) + ":" + row.name + "=" +
                     (row.state == EditorSession::OverviewRow::State::Missing ? "missing" : row.state == EditorSession::OverviewRow::State::Decorative ? "decorative" : row.alt) +
-                    (row.index == form.List1.ListIndex() ? "* " : " ");
+                    (row.index == form.shownIndex() ? "* " : " ");
         }
-        return line + (form.Text1.Enabled ? "box" : "no box") + (form.Decorative.Value ? " decorative|" : "|") + form.Hint.Caption + "|" + form.Length.Caption;
+        return line + (form.view().altBox.Enabled ? "box" : "no box") + (form.view().decorative.Value ? " decorative|" : "|") + form.view().hint.Caption + "|" + form.view().length.Caption;
     }
     void images(std::initializer_list<const char*> names) { for (const char* name : names) dir.write(name, kGif); }
 };

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <utility>
 
+#include "batch/BatchSession.h"
 #include "batch/LocalBatch.h"
 #include "text/Text.h"
 #include "page/ImageContext.h"
@@ -126,7 +127,8 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
 class Session {
 public:
     Session(Choices& c, bool batch)
-        : c_(c), batch_(batch), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0})
+        : c_(c), batch_(batch), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0}),
+          batchSession_(Platform{dialogs_, files_, shell_, host_, settings_}, form_)
     {
         form_.load();
         for (const char* folder : {"/site/", "/other/"})
@@ -159,7 +161,7 @@ public:
         for (int i = 0; i < steps && !c_.done(); ++i) {
             const std::string onScreen = visited_, before = text(onScreen);
             const int64_t writtenBefore = writes(onScreen);
-            const int ended = host_.ended, at = form_.batchPage;
+            const int ended = host_.ended, at = batchSession_.pageNumber();
             bool closed = false, putBack = false, kept = false;
             choice_ = -1;
             const char command = commands[c_.pick(static_cast<uint32_t>(commands.size()))];
@@ -168,7 +170,7 @@ public:
                 std::string typed;
                 for (uint32_t k = c_.pick(4); k > 0; --k)
                     typed += any(c_, kTyped);
-                form_.Text1.setText(typed);
+                form_.typeAlt(typed);
                 break;
             }
             case 'N': form_.next(); break;
@@ -206,15 +208,15 @@ public:
             }
             case 'M': {
                 // What was typed (in plain letters) for the image shown is written before the batch moves on.
-                const std::string typed = form_.Text1.Text();
-                const int image = form_.List1.ListIndex();
+                const std::string typed = form_.view().altBox.Text();
+                const int image = form_.shownIndex();
                 const bool due = image >= 0 && form_.document().images()[static_cast<size_t>(image)].kind != ImageKind::Background &&
                                  form_.document().altShown(static_cast<size_t>(image)) != typed && !typed.empty() &&
                                  std::all_of(typed.begin(), typed.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
-                form_.nextFile();
+                batchSession_.nextFile();
                 if (due && text(onScreen).find("=\"" + typed + "\"") == std::string::npos)
                     return "M: the ALT typed on " + onScreen + " was not written";
-                if (form_.batchPage != at)
+                if (batchSession_.pageNumber() != at)
                     visit();
                 break;
             }
@@ -247,7 +249,7 @@ private:
         if (batch_) {
             // One to four pages of the local folders, the same page perhaps twice, now and then
             // one that is not there.
-            LocalBatch window(Platform{dialogs_, files_, shell_, host_, settings_}, form_);
+            LocalBatch window(Platform{dialogs_, files_, shell_, host_, settings_}, batchSession_);
             auto& chosen = dialogs_.chosenMany.emplace_back();
             for (uint32_t n = 1 + c_.pick(4); n > 0; --n)
                 chosen.push_back(c_.pick(8) == 0 ? "/site/gone.html" : pages_[c_.pick(static_cast<uint32_t>(pages_.size()))]);
@@ -265,7 +267,7 @@ private:
     // Takes note of the page just opened.
     void visit()
     {
-        visited_ = form_.Text6.Text();
+        visited_ = form_.pagePath();
         known_ = baseline_ = form_.document().firstRead();
         writesAtVisit_ = writes(visited_);
         readContexts();
@@ -285,8 +287,8 @@ private:
     std::string check(const std::string& what)
     {
         const auto& images = form_.document().images();
-        if (const auto shown = static_cast<size_t>(form_.List1.ListIndex()); form_.pageOpen() && shown < images.size()) {
-            const ImageContext &c = form_.Context, &whole = contexts_[images[shown].copies.front()];
+        if (const auto shown = static_cast<size_t>(form_.shownIndex()); form_.pageOpen() && shown < images.size()) {
+            const ImageContext &c = form_.view().context, &whole = contexts_[images[shown].copies.front()];
             if (std::tie(c.linkHref, c.linkText, c.inFigure, c.caption, c.before, c.after) !=
                 std::tie(whole.linkHref, whole.linkText, whole.inFigure, whole.caption, whole.before, whole.after))
                 return what + ": the context shown is not the one the whole page gives";
@@ -318,6 +320,7 @@ private:
     FakeHost host_;
     MemorySettings settings_;
     EditorSession form_;
+    BatchSession batchSession_;
     std::vector<std::string> pages_;
     std::map<std::string, std::string> original_;
     std::map<std::string, std::vector<size_t>> allowed_; // tags listed by any visit

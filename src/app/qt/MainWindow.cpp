@@ -69,7 +69,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* role)
 }
 } // namespace
 
-MainWindow::MainWindow(EditorSession& form, QWidget* parent) : QMainWindow(parent), form_(form)
+MainWindow::MainWindow(EditorSession& editor, BatchSession& batch, QWidget* parent)
+    : QMainWindow(parent), editor_(editor), batch_(batch)
 {
     setObjectName("Form1");
     setWindowIcon(QIcon(":/icons/brindlework.png"));
@@ -82,7 +83,7 @@ MainWindow::MainWindow(EditorSession& form, QWidget* parent) : QMainWindow(paren
 
     // The page and the batch may change from another window (the batch or FTP window): redraw
     // once the handler that changed them is done. The overview's rows follow the notices themselves.
-    notices_ = form_.subscribe([this](const PageDocument::Notice&) {
+    auto heard = [this](const PageDocument::Notice&) {
         if (std::exchange(refreshPending_, true))
             return;
         // A handler of this window redraws it anyway when it ends: then nothing is left to do.
@@ -90,42 +91,46 @@ MainWindow::MainWindow(EditorSession& form, QWidget* parent) : QMainWindow(paren
             if (std::exchange(refreshPending_, false))
                 refresh();
         }, Qt::QueuedConnection);
-    });
+    };
+    notices_ = editor_.subscribe(heard);
+    batchNotices_ = batch_.subscribe(heard);
     refresh();
     resize(sizeHint()); // with the captions in
 }
 
 void MainWindow::createActions()
 {
+    const auto editor = [this](void (EditorSession::*command)()) { return [this, command] { (editor_.*command)(); }; };
+    const auto batch = [this](void (BatchSession::*command)()) { return [this, command] { (batch_.*command)(); }; };
     const struct {
-        MenuItem& item;
+        const MenuItem& item;
         const char* name;
-        void (EditorSession::*handler)();
+        std::function<void()> command;
         const char* keys;
     } items[] = {
-        {form_.n, "n", &EditorSession::newPage, "Ctrl+N"},
-        {form_.o, "o", &EditorSession::openPage, "Ctrl+O"},
-        {form_.s, "s", &EditorSession::save, "Ctrl+S"},
-        {form_.sa, "sa", &EditorSession::saveAs, "Ctrl+Shift+S"},
-        {form_.e, "e", &EditorSession::exitProgram, "Ctrl+Q"},
-        {form_.pr, "pr", nullptr, ""},
-        {form_.url, "url", &EditorSession::askSiteAddress, ""},
-        {form_.na, "na", &EditorSession::askUserName, ""},
-        {form_.pass, "pass", &EditorSession::askPassword, ""},
-        {form_.l, "l", &EditorSession::newLocalBatch, ""},
-        {form_.ftpa, "ftpa", &EditorSession::newFtpBatch, ""}, // the FTP window comes with its own change
-        {form_.up, "up", &EditorSession::uploadEdited, "Ctrl+U"},
-        {form_.sc, "sc", &EditorSession::showChanges, ""},
-        {form_.su, "su", &EditorSession::openSupport, "F1"},
-        {form_.ab, "ab", &EditorSession::showAbout, ""},
+        {editor_.view().newItem, "n", editor(&EditorSession::newPage), "Ctrl+N"},
+        {editor_.view().openItem, "o", editor(&EditorSession::openPage), "Ctrl+O"},
+        {editor_.view().saveItem, "s", editor(&EditorSession::save), "Ctrl+S"},
+        {editor_.view().saveAsItem, "sa", editor(&EditorSession::saveAs), "Ctrl+Shift+S"},
+        {editor_.view().exitItem, "e", editor(&EditorSession::exitProgram), "Ctrl+Q"},
+        {editor_.view().preferencesItem, "pr", nullptr, ""},
+        {editor_.view().siteAddressItem, "url", editor(&EditorSession::askSiteAddress), ""},
+        {editor_.view().userNameItem, "na", editor(&EditorSession::askUserName), ""},
+        {editor_.view().passwordItem, "pass", editor(&EditorSession::askPassword), ""},
+        {editor_.view().localBatchItem, "l", editor(&EditorSession::newLocalBatch), ""},
+        {editor_.view().ftpBatchItem, "ftpa", editor(&EditorSession::newFtpBatch), ""}, // the FTP window comes with its own change
+        {batch_.view().uploadItem, "up", batch(&BatchSession::uploadEdited), "Ctrl+U"},
+        {batch_.view().changesItem, "sc", batch(&BatchSession::showChanges), ""},
+        {editor_.view().supportItem, "su", editor(&EditorSession::openSupport), "F1"},
+        {editor_.view().aboutItem, "ab", editor(&EditorSession::showAbout), ""},
     };
     for (const auto& item : items)
-        menuAction(item.item, item.name, item.handler)->setShortcut(QKeySequence(item.keys));
+        menuAction(item.item, item.name, item.command)->setShortcut(QKeySequence(item.keys));
     // The toolbar's Preview, for the keyboard.
     preview_ = new QAction("Pre&view in Browser", this);
     preview_->setObjectName("preview");
     preview_->setShortcut(QKeySequence("F12"));
-    connect(preview_, &QAction::triggered, this, [this] { run([this] { form_.preview(); }); });
+    connect(preview_, &QAction::triggered, this, [this] { run([this] { editor_.preview(); }); });
 }
 
 void MainWindow::createMenus()
@@ -138,19 +143,19 @@ void MainWindow::createMenus()
     };
     auto* file = menuBar()->addMenu("&File");
     file->setObjectName("f");
-    file->addActions(made({&form_.n, &form_.o, &form_.s, &form_.sa}) << preview_);
+    file->addActions(made({&editor_.view().newItem, &editor_.view().openItem, &editor_.view().saveItem, &editor_.view().saveAsItem}) << preview_);
     file->addSeparator();
-    file->addActions(made({&form_.e}));
+    file->addActions(made({&editor_.view().exitItem}));
     // Alt+S belongs to the "&Save" button, so the Setup menu answers to Alt+T.
-    menuBar()->addMenu("Se&tup")->addActions(made({&form_.pr}));
+    menuBar()->addMenu("Se&tup")->addActions(made({&editor_.view().preferencesItem}));
     // Alt+F is File's.
-    menuBar()->addMenu("FT&P")->addMenu("Setup")->addActions(made({&form_.url, &form_.na, &form_.pass}));
+    menuBar()->addMenu("FT&P")->addMenu("Setup")->addActions(made({&editor_.view().siteAddressItem, &editor_.view().userNameItem, &editor_.view().passwordItem}));
     auto* batch = menuBar()->addMenu("&Batch");
-    batch->addMenu("New")->addActions(made({&form_.l, &form_.ftpa}));
-    batch->addActions(made({&form_.up, &form_.sc}));
-    helpMenu_ = menuBar()->addMenu(QString::fromStdString(form_.h.Caption));
+    batch->addMenu("New")->addActions(made({&editor_.view().localBatchItem, &editor_.view().ftpBatchItem}));
+    batch->addActions(made({&batch_.view().uploadItem, &batch_.view().changesItem}));
+    helpMenu_ = menuBar()->addMenu(QString::fromStdString(editor_.view().helpMenu.Caption));
     helpMenu_->setObjectName("h");
-    helpMenu_->addActions(made({&form_.su, &form_.ab}));
+    helpMenu_->addActions(made({&editor_.view().supportItem, &editor_.view().aboutItem}));
 }
 
 void MainWindow::createControls()
@@ -165,7 +170,7 @@ void MainWindow::createControls()
         return made;
     };
 
-    button(form_.Command6, "Command6", 100);
+    button(editor_.view().submitButton, "Command6", 100);
     text4_ = new QLineEdit(central_);
     text4_->setObjectName("Text4");
     text4_->setReadOnly(true);
@@ -180,7 +185,7 @@ void MainWindow::createControls()
     label5_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     label2_ = makeLabel(central_, "Label2", "Caption of the ALT text box");
     label3_ = makeLabel(central_, "Label3", "Batch progress");
-    button(form_.Command7, "Command7", 125);
+    button(batch_.view().nextFileButton, "Command7", 125);
 
     picture1_ = new QLabel(central_);
     picture1_->setObjectName("Picture1");
@@ -195,7 +200,7 @@ void MainWindow::createControls()
     picture1_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
 
     // Under the ALT box: the rules' hints (two lines), then Decorative and the length.
-    decorative_ = new QCheckBox(QString::fromStdString(form_.Decorative.Caption), central_);
+    decorative_ = new QCheckBox(QString::fromStdString(editor_.view().decorative.Caption), central_);
     decorative_->setObjectName("Decorative");
     decorative_->setAccessibleDescription("The image only decorates the page: it gets an empty ALT");
     hint_ = makeLabel(central_, "Hint", "What the ALT rules say of the text");
@@ -217,11 +222,11 @@ void MainWindow::createControls()
     text1_->setAccessibleDescription("The alternative text of the current image");
     label2_->setBuddy(text1_);
 
-    button(form_.Command5, "Command5", 80);
-    button(form_.Command3, "Command3", 80);
-    auto* everywhere = button(form_.UseEverywhere, "UseEverywhere", 0);
+    button(editor_.view().backButton, "Command5", 80);
+    button(editor_.view().nextButton, "Command3", 80);
+    auto* everywhere = button(editor_.view().useEverywhereButton, "UseEverywhere", 0);
     everywhere->setAccessibleDescription("Write this ALT text into the picture's uses without one on the site's other pages");
-    button(form_.Command1, "Command1", 80);
+    button(editor_.view().resetButton, "Command1", 80);
 
     // Never shown and never focused: it answers to Alt+S only.
     auto* keep = new QPushButton(central_);
@@ -229,7 +234,7 @@ void MainWindow::createControls()
     keep->setFocusPolicy(Qt::NoFocus);
     keep->hide();
     keep_ = keep;
-    buttons_[&form_.Command4] = keep;
+    buttons_[&editor_.view().keepButton] = keep;
     auto* keepKey = new QAction(this);
     keepKey->setObjectName("keepKey");
     keepKey->setShortcut(QKeySequence("Alt+S"));
@@ -252,12 +257,12 @@ void MainWindow::layOutControls()
     };
     auto button = [this](const Button& state) { return buttons_.at(&state); };
     // The search engine's line takes the width the button and the version leave.
-    QHBoxLayout* submitRow = row({button(form_.Command6), text4_, label4_});
+    QHBoxLayout* submitRow = row({button(editor_.view().submitButton), text4_, label4_});
     submitRow->setStretchFactor(text4_, 1);
     // The counter is as wide as its count; the image name takes the rest over the image view.
     QHBoxLayout* counterRow = row({label1_, label5_});
     counterRow->setStretchFactor(label5_, 1);
-    QHBoxLayout* captionRow = row({label2_, label3_, button(form_.Command7)}, 1);
+    QHBoxLayout* captionRow = row({label2_, label3_, button(batch_.view().nextFileButton)}, 1);
     auto* altColumn = new QVBoxLayout;
     altColumn->setSpacing(2);
     altColumn->addWidget(text1_, 1);
@@ -270,14 +275,14 @@ void MainWindow::layOutControls()
     columns_ = new QGridLayout;
     columns_->setHorizontalSpacing(0);
     columns_->setVerticalSpacing(4);
-    QLayout* altRows[] = {captionRow, altColumn, row({button(form_.UseEverywhere), button(form_.Command1)}, 0)};
+    QLayout* altRows[] = {captionRow, altColumn, row({button(editor_.view().useEverywhereButton), button(editor_.view().resetButton)}, 0)};
     for (int at = 0; at < 3; ++at) {
         altRows[at]->setContentsMargins(15, 0, 0, 0);
         columns_->addLayout(altRows[at], at, AltWidth, 1, 2);
     }
     columns_->addLayout(counterRow, 0, PictureWidth, 1, 2);
     columns_->addWidget(picture1_, 1, PictureWidth, 1, 2);
-    columns_->addLayout(row({button(form_.Command5), button(form_.Command3)}, 1), 2, PictureWidth, 1, 2);
+    columns_->addLayout(row({button(editor_.view().backButton), button(editor_.view().nextButton)}, 1), 2, PictureWidth, 1, 2);
     columns_->setColumnStretch(PictureShare, 3);
     columns_->setColumnStretch(AltShare, 2);
     columns_->setRowStretch(1, 1);
@@ -304,27 +309,28 @@ void MainWindow::layOutControls()
 void MainWindow::connectControls()
 {
     const std::pair<const Button*, void (EditorSession::*)()> clicks[] = {
-        {&form_.Command6, &EditorSession::submitPage}, {&form_.Command5, &EditorSession::back},
-        {&form_.Command3, &EditorSession::next}, {&form_.Command1, &EditorSession::reset},
-        {&form_.Command4, &EditorSession::keep}, {&form_.Command7, &EditorSession::nextFile},
-        {&form_.UseEverywhere, &EditorSession::useForEveryPage},
+        {&editor_.view().submitButton, &EditorSession::submitPage}, {&editor_.view().backButton, &EditorSession::back},
+        {&editor_.view().nextButton, &EditorSession::next}, {&editor_.view().resetButton, &EditorSession::reset},
+        {&editor_.view().keepButton, &EditorSession::keep},
+        {&editor_.view().useEverywhereButton, &EditorSession::useForEveryPage},
     };
     for (auto [button, handler] : clicks)
         connect(buttons_.at(button), &QPushButton::clicked, this,
-                [this, handler = handler] { run([this, handler] { (form_.*handler)(); }); });
+                [this, handler = handler] { run([this, handler] { (editor_.*handler)(); }); });
+    connect(buttons_.at(&batch_.view().nextFileButton), &QPushButton::clicked, this,
+            [this] { run([this] { batch_.nextFile(); }); });
     connect(decorative_, &QCheckBox::clicked, this, [this](bool checked) {
         if (updating_)
             return;
         run([this, checked] {
-            form_.Decorative.Value = checked;
-            form_.decorativeToggled();
+            editor_.setDecorative(checked);
         });
     });
     text1_->installEventFilter(this); // Enter is NEXT, Shift+Enter BACK
     connect(text1_, &QPlainTextEdit::textChanged, this, [this] {
         if (updating_)
             return;
-        form_.Text1.setText(toBytes(text1_->toPlainText()));
+        editor_.typeAlt(toBytes(text1_->toPlainText()));
         // The hints follow the typing; nothing else changes while the user types.
         showHints();
     });
@@ -332,8 +338,8 @@ void MainWindow::connectControls()
     picture1_->installEventFilter(this);
     label5_->installEventFilter(this);
 
-    QWidget* order[] = {text1_, decorative_, buttons_.at(&form_.Command3), buttons_.at(&form_.Command5),
-                        buttons_.at(&form_.UseEverywhere), buttons_.at(&form_.Command1), buttons_.at(&form_.Command6), text4_};
+    QWidget* order[] = {text1_, decorative_, buttons_.at(&editor_.view().nextButton), buttons_.at(&editor_.view().backButton),
+                        buttons_.at(&editor_.view().useEverywhereButton), buttons_.at(&editor_.view().resetButton), buttons_.at(&editor_.view().submitButton), text4_};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     text1_->setFocus();
@@ -348,7 +354,7 @@ void MainWindow::buildOverview()
     auto* panel = new QWidget(dock);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(6, 2, 6, 6);
-    missingOnly_ = new QCheckBox(QString::fromStdString(form_.MissingOnly.Caption), panel);
+    missingOnly_ = new QCheckBox(QString::fromStdString(editor_.view().missingOnly.Caption), panel);
     missingOnly_->setObjectName("MissingOnly");
     missingOnly_->setAccessibleDescription("List only the images that have no ALT text yet");
     auto* caption = new QLabel("&Images", panel);
@@ -360,7 +366,7 @@ void MainWindow::buildOverview()
             showPicture();
         }
     });
-    overviewModel_ = new OverviewModel(form_, *pictures_, this);
+    overviewModel_ = new OverviewModel(editor_, *pictures_, this);
     overviewModel_->setLinkColor(palette().color(QPalette::Active, QPalette::Link));
     overview_ = new QListView(panel);
     overview_->setModel(overviewModel_);
@@ -403,9 +409,9 @@ void MainWindow::buildOverview()
     indexTimer_ = new QTimer(this);
     indexTimer_->setInterval(200);
     connect(indexTimer_, &QTimer::timeout, this, [this] {
-        if (!form_.siteIndexing())
+        if (!editor_.siteIndexing())
             indexTimer_->stop();
-        form_.siteIndexTick();
+        editor_.siteIndexTick();
         refresh();
     });
     addDockWidget(Qt::LeftDockWidgetArea, dock);
@@ -413,14 +419,14 @@ void MainWindow::buildOverview()
     connect(missingOnly_, &QCheckBox::clicked, this, [this](bool checked) {
         if (updating_)
             return;
-        form_.MissingOnly.Value = checked;
+        editor_.setMissingOnly(checked);
         refresh();
     });
     auto jump = [this](const QModelIndex& row) {
         if (updating_ || !row.isValid())
             return;
         const int index = row.data(OverviewModel::ImageRole).toInt();
-        run([this, index] { form_.jumpTo(index); });
+        run([this, index] { editor_.jumpTo(index); });
     };
     connect(overview_, &QListView::clicked, this, jump);
     connect(overview_, &QListView::activated, this, jump);
@@ -428,16 +434,16 @@ void MainWindow::buildOverview()
 
 void MainWindow::showHints()
 {
-    std::string hints = form_.Offer.Caption;
-    if (!hints.empty() && !form_.Hint.Caption.empty())
+    std::string hints = editor_.view().offer.Caption;
+    if (!hints.empty() && !editor_.view().hint.Caption.empty())
         hints += ". ";
-    hint_->setText(fromBytes(hints + form_.Hint.Caption));
-    length_->setText(fromBytes(form_.Length.Caption));
+    hint_->setText(fromBytes(hints + editor_.view().hint.Caption));
+    length_->setText(fromBytes(editor_.view().length.Caption));
 }
 
 QString MainWindow::contextText() const
 {
-    const ImageContext& context = form_.Context;
+    const ImageContext& context = editor_.view().context;
     QStringList lines;
     if (context.linkHref)
         lines << "Link: " + fromBytes(*context.linkHref) +
@@ -452,8 +458,8 @@ QString MainWindow::contextText() const
 
 void MainWindow::refreshOverview()
 {
-    overviewModel_->follow(form_.MissingOnly.Value);
-    const int row = overviewModel_->rowOf(form_.List1.ListIndex());
+    overviewModel_->follow(editor_.view().missingOnly.Value);
+    const int row = overviewModel_->rowOf(editor_.shownIndex());
     if (overview_->currentIndex().row() == row)
         return;
     const bool wasUpdating = std::exchange(updating_, true);
@@ -461,13 +467,13 @@ void MainWindow::refreshOverview()
     updating_ = wasUpdating;
 }
 
-QAction* MainWindow::menuAction(MenuItem& item, const char* name, void (EditorSession::*handler)())
+QAction* MainWindow::menuAction(const MenuItem& item, const char* name, std::function<void()> command)
 {
     auto* action = new QAction(QString::fromStdString(item.Caption), this);
     action->setObjectName(name);
     actions_[&item] = action;
-    if (handler)
-        connect(action, &QAction::triggered, this, [this, handler] { run([this, handler] { (form_.*handler)(); }); });
+    if (command)
+        connect(action, &QAction::triggered, this, [this, command = std::move(command)] { run(command); });
     return action;
 }
 
@@ -478,7 +484,7 @@ void MainWindow::createToolBar()
     toolbar_->setAccessibleName("Toolbar");
     toolbar_->setIconSize(QSize(24, 24));
     toolbar_->setFixedHeight(28);
-    for (const ToolbarButton& button : form_.Toolbar1) {
+    for (const ToolbarButton& button : editor_.view().toolbar) {
         if (button.separator()) {
             toolbar_->addSeparator();
             continue;
@@ -488,7 +494,7 @@ void MainWindow::createToolBar()
         action->setObjectName(QString::fromStdString("Toolbar1_" + button.Key));
         action->setToolTip(QString::fromStdString(button.ToolTipText));
         std::string key = button.Key;
-        connect(action, &QAction::triggered, this, [this, key] { run([this, key] { form_.toolbarButton(key); }); });
+        connect(action, &QAction::triggered, this, [this, key] { run([this, key] { editor_.toolbarButton(key); }); });
     }
 }
 
@@ -496,46 +502,46 @@ void MainWindow::refresh()
 {
     refreshPending_ = false;
     updating_ = true;
-    setWindowTitle(titleText(form_.Caption));
+    setWindowTitle(titleText(editor_.view().title));
     for (auto& [state, button] : buttons_) {
         button->setText(QString::fromStdString(state->Caption));
         button->setVisible(state->Visible && button != keep_);
         button->setEnabled(state->Enabled);
     }
-    preview_->setEnabled(form_.pageOpen());
+    preview_->setEnabled(editor_.pageOpen());
     for (auto& [state, action] : actions_) {
         action->setEnabled(state->Enabled);
         action->setVisible(state->Visible);
     }
-    helpMenu_->setEnabled(form_.h.Enabled);
-    if (text4_->text() != fromBytes(form_.Text4.Text())) {
-        text4_->setText(fromBytes(form_.Text4.Text()));
+    helpMenu_->setEnabled(editor_.view().helpMenu.Enabled);
+    if (text4_->text() != fromBytes(editor_.view().searchNote.Text())) {
+        text4_->setText(fromBytes(editor_.view().searchNote.Text()));
         text4_->setCursorPosition(0);
     }
     QLabel* labels[] = {label1_, label2_, label3_, label4_, label5_};
-    const Label* states[] = {&form_.Label1, &form_.Label2, &form_.Label3, &form_.Label4, &form_.Label5};
+    const Label* states[] = {&editor_.view().imageCounter, &editor_.view().altCaption, &batch_.view().progress, &editor_.view().version, &editor_.view().imageName};
     for (int i = 0; i < 5; ++i) {
         if (labels[i] != label5_) // showPicture() adds the picture's size to the name
             labels[i]->setText(fromBytes(states[i]->Caption));
         labels[i]->setVisible(states[i]->Visible);
     }
     fitCaptions();
-    decorative_->setChecked(form_.Decorative.Value);
-    decorative_->setEnabled(form_.Decorative.Enabled);
-    missingOnly_->setChecked(form_.MissingOnly.Value);
-    text1_->setEnabled(form_.Text1.Enabled);
+    decorative_->setChecked(editor_.view().decorative.Value);
+    decorative_->setEnabled(editor_.view().decorative.Enabled);
+    missingOnly_->setChecked(editor_.view().missingOnly.Value);
+    text1_->setEnabled(editor_.view().altBox.Enabled);
     showHints();
     context_->setText(contextText());
-    indexing_->setText(fromBytes(form_.Indexing.Caption));
-    if (form_.siteIndexing() && !indexTimer_->isActive())
+    indexing_->setText(fromBytes(editor_.view().indexing.Caption));
+    if (editor_.siteIndexing() && !indexTimer_->isActive())
         indexTimer_->start();
     refreshOverview();
     // The ALT of an image just shown is selected, so that typing replaces it.
-    std::pair<std::string, int> image{form_.Text6.Text(), form_.List1.ListIndex()};
+    std::pair<std::string, int> image{editor_.pagePath(), editor_.shownIndex()};
     bool select = image != shownImage_;
     shownImage_ = std::move(image);
-    if (toBytes(text1_->toPlainText()) != form_.Text1.Text()) {
-        text1_->setPlainText(fromBytes(form_.Text1.Text()));
+    if (toBytes(text1_->toPlainText()) != editor_.view().altBox.Text()) {
+        text1_->setPlainText(fromBytes(editor_.view().altBox.Text()));
         select = true;
     }
     if (select)
@@ -572,7 +578,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         // An ALT is one line: Enter goes on to the next image, Shift+Enter back.
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            QPushButton* button = buttons_[key->modifiers() & Qt::ShiftModifier ? &form_.Command5 : &form_.Command3];
+            QPushButton* button = buttons_[key->modifiers() & Qt::ShiftModifier ? &editor_.view().backButton : &editor_.view().nextButton];
             if (button->isVisible())
                 button->click();
             return true;
@@ -626,7 +632,7 @@ void MainWindow::restorePlace()
 
 void MainWindow::showPicture()
 {
-    const PictureBox& box = form_.Picture1;
+    const PictureBox& box = editor_.view().picture;
     picture1_->setVisible(box.Visible);
     const QSize room = picture1_->contentsRect().size();
     if (!pictureDecoded_ || box.Picture != shownPicture_ || box.Data != shownData_ || box.Note != shownNote_ ||
@@ -640,7 +646,7 @@ void MainWindow::showPicture()
     }
     // The label is only as wide as the view: a long name gives way in its middle so that
     // its extension and the size stay in sight; the tooltip has it whole.
-    const QString name = fromBytes(form_.Label5.Caption);
+    const QString name = fromBytes(editor_.view().imageName.Caption);
     const QString size = pictureSize_.isValid()
                              ? QString(name.isEmpty() ? "%1 \u00D7 %2" : "  %1 \u00D7 %2")
                                    .arg(pictureSize_.width())
@@ -698,7 +704,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!ending_) {
         SpeakingFor speaking(this);
-        const bool close = form_.mayClose();
+        const bool close = editor_.mayClose();
         refresh();
         if (!close) {
             event->ignore(); // Cancel: the program goes on

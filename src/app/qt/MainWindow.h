@@ -1,5 +1,5 @@
 #pragma once
-// Draws EditorSession's state and forwards the user's events to its handlers.
+// Draws the editor's and the batch's state and forwards the user's events to their commands.
 #include <QMainWindow>
 #include <QSize>
 #include <map>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/BatchSession.h"
 #include "editor/EditorSession.h"
 #include "platform/qt/Handlers.h"
 #include "platform/qt/QtPlatform.h"
@@ -32,7 +33,7 @@ struct Picture;
 class MainWindow : public QMainWindow, public StateView {
     Q_OBJECT
 public:
-    explicit MainWindow(EditorSession& form, QWidget* parent = nullptr);
+    MainWindow(EditorSession& editor, BatchSession& batch, QWidget* parent = nullptr);
 
     // Redraws every control from the window's state.
     void refresh() override;
@@ -66,7 +67,7 @@ private:
     void createToolBar();
     void layOutControls();
     void connectControls();
-    QAction* menuAction(MenuItem& item, const char* name, void (EditorSession::*handler)());
+    QAction* menuAction(const MenuItem& item, const char* name, std::function<void()> command);
     void showPicture();
     // Asks for the picture in view at the size of `room`; it is shown once decoded.
     void decodePicture(QSize room);
@@ -81,7 +82,8 @@ private:
     void showHints();
     QString contextText() const;
 
-    EditorSession& form_;
+    EditorSession& editor_;
+    BatchSession& batch_;
     bool ending_ = false;
     bool updating_ = false;
     bool refreshPending_ = false;
@@ -116,7 +118,7 @@ private:
     QLabel* context_ = nullptr;
     QLabel* indexing_ = nullptr;
     QTimer* indexTimer_ = nullptr; // asks the window how the site index gets on, while it is built
-    Subscription notices_; // last: it ends before the controls it redraws go
+    Subscription notices_, batchNotices_; // last: they end before the controls they redraw go
 };
 
 } // namespace bw

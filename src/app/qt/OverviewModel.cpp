@@ -13,13 +13,13 @@
 namespace bw {
 
 OverviewModel::OverviewModel(EditorSession& form, PictureLoader& pictures, QObject* parent)
-    : QAbstractListModel(parent), form_(form), pictures_(pictures)
+    : QAbstractListModel(parent), editor_(form), pictures_(pictures)
 {
     connect(&pictures_, &PictureLoader::ready, this, [this](const QString& key, QSize room) {
         if (room == room_)
             thumbnailReady(key);
     });
-    notices_ = form_.subscribe([this](const PageDocument::Notice& notice) { heard(notice); });
+    notices_ = editor_.subscribe([this](const PageDocument::Notice& notice) { heard(notice); });
     reload();
 }
 
@@ -43,9 +43,9 @@ void OverviewModel::follow(bool missingOnly)
 void OverviewModel::reload()
 {
     beginResetModel();
-    missingOnly_ = form_.MissingOnly.Value;
-    images_ = form_.overviewImages();
-    shown_ = form_.List1.ListIndex();
+    missingOnly_ = editor_.view().missingOnly.Value;
+    images_ = editor_.overviewImages();
+    shown_ = editor_.shownIndex();
     last_.reset();
     waiting_.clear();
     pictures_.cancel(PictureLoader::Lane::Thumbnail);
@@ -69,6 +69,7 @@ void OverviewModel::heard(const PageDocument::Notice& notice)
         recheck(std::exchange(shown_, notice.image));
         recheck(notice.image);
         return;
+    case Change::Cleared: // the page closed on the way told its own
     case Change::Batch: // the page reached comes with its own notices
         return;
     }
@@ -81,7 +82,7 @@ void OverviewModel::recheck(int image)
     const auto at = std::lower_bound(images_.begin(), images_.end(), image);
     const int row = static_cast<int>(at - images_.begin());
     const bool listed = at != images_.end() && *at == image;
-    const bool lists = form_.overviewLists(image);
+    const bool lists = editor_.overviewLists(image);
     if (listed && lists) {
         emit dataChanged(index(row), index(row));
     } else if (listed) {
@@ -98,13 +99,13 @@ void OverviewModel::recheck(int image)
 const EditorSession::OverviewRow& OverviewModel::row(int image) const
 {
     if (!last_ || last_->index != image)
-        last_ = form_.overviewRow(image);
+        last_ = editor_.overviewRow(image);
     return *last_;
 }
 
 const Picture* OverviewModel::thumbnail(int image) const
 {
-    const std::optional<PictureBox>& picture = form_.overviewPicture(image);
+    const std::optional<PictureBox>& picture = editor_.overviewPicture(image);
     if (!picture)
         return nullptr;
     const PictureSource source = PictureSource::of(picture->Picture, picture->Data);
@@ -169,7 +170,7 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const
         return blank_;
     }
     case Qt::FontRole:
-        if (image == form_.List1.ListIndex()) {
+        if (image == editor_.shownIndex()) {
             QFont bold;
             bold.setBold(true);
             return bold;

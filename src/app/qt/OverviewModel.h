@@ -40,7 +40,7 @@ private:
     const EditorSession::OverviewRow& row(int image) const;
     const Picture* thumbnail(int image) const;
 
-    EditorSession& form_;
+    EditorSession& editor_;
     PictureLoader& pictures_;
     std::vector<int> images_; // the images listed, in page order
     int shown_ = -1;

@@ -114,13 +114,13 @@ void nameProgram()
 App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& settings, Version version,
          std::string ftpTempPath, FtpClient* ftp, SecretStore& secrets)
     : shell_(shell), version_(version), secrets_(secrets), platform_{dialogs, files, shell, *this, settings, secrets_},
-      ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version), ftpClient_(ftp)
+      ftpTempPath_(std::move(ftpTempPath)), editor_(platform_, version), batchSession_(platform_, editor_), ftpClient_(ftp)
 {
     initResources();
     if (ftpClient_)
         ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpClient_, ftpBusy_);
-    form_.load();
-    window_ = std::make_unique<MainWindow>(form_);
+    editor_.load();
+    window_ = std::make_unique<MainWindow>(editor_, batchSession_);
     window_->keepPlaceIn(&settings);
 }
 
@@ -140,7 +140,7 @@ void App::start(const QStringList& pages)
     if (pages.isEmpty())
         return;
     const std::string page = toPath(QDir::cleanPath(QFileInfo(pages.constFirst()).absoluteFilePath()));
-    window_->run([&] { form_.openPath(page); });
+    window_->run([&] { editor_.openPath(page); });
 }
 
 void App::setFocus(std::string_view control) { window_->focusControl(control); }
@@ -193,7 +193,7 @@ void App::bringUp(QWidget* window)
 void App::showLocalBatch()
 {
     if (!batch_) {
-        batch_ = new BatchWindow(platform_, form_, window_.get());
+        batch_ = new BatchWindow(platform_, batchSession_, window_.get());
         batch_->setAttribute(Qt::WA_DeleteOnClose);
         placeBeside(batch_);
     }
@@ -209,7 +209,7 @@ void App::showFtp()
         return;
     }
     if (!ftp_) {
-        ftp_ = new FtpWindow(platform_, form_, *ftpPages_, ftpTempPath_, window_.get());
+        ftp_ = new FtpWindow(platform_, batchSession_, *ftpPages_, ftpTempPath_, window_.get());
         ftp_->setAttribute(Qt::WA_DeleteOnClose);
         ftp_->state().ShowSetup = [this] { showSetup(&ftpHosts_); };
         ftpHosts_.window = ftp_;

@@ -9,6 +9,7 @@
 #include "app/Splash.h"
 #include "app/qt/MainWindow.h"
 #include "batch/qt/BatchWindow.h"
+#include "batch/BatchSession.h"
 #include "editor/EditorSession.h"
 #include "ftp/qt/FtpWindow.h"
 #include "platform/Host.h"
@@ -48,7 +49,8 @@ public:
         std::string ftpTempPath, FtpClient* ftp = nullptr, SecretStore& secrets = noSecrets());
     ~App() override;
 
-    EditorSession& form() { return form_; }
+    EditorSession& editor() { return editor_; }
+    BatchSession& batch() { return batchSession_; }
     MainWindow& window() { return *window_; }
     AboutWindow* about() const { return about_; }
     bool splashLoaded() const { return !splash_.isNull(); }
@@ -84,7 +86,8 @@ private:
     HandlerSecrets secrets_; // the keyring's answers come between handlers
     Platform platform_;
     std::string ftpTempPath_;
-    EditorSession form_;
+    EditorSession editor_;
+    BatchSession batchSession_;
     std::unique_ptr<MainWindow> window_;
     QPointer<SplashWindow> splash_;
     QPointer<AboutWindow> about_;

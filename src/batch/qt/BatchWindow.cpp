@@ -23,8 +23,8 @@ QPushButton* BatchWindow::button(const Button& state, const char* name, void (Lo
     return b;
 }
 
-BatchWindow::BatchWindow(Platform platform, EditorSession& form, QWidget* main)
-    : QWidget(main, Qt::Window), batch_(platform, form), main_(main)
+BatchWindow::BatchWindow(Platform platform, BatchSession& session, QWidget* main)
+    : QWidget(main, Qt::Window), batch_(platform, session), main_(main)
 {
     setObjectName("form3");
     announceAs(this, QAccessible::Dialog);

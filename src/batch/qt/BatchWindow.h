@@ -16,7 +16,7 @@ class BatchWindow : public QWidget, public StateView {
     Q_OBJECT
 public:
     // main: the main window, which "OK" fills and whose boxes then speak.
-    BatchWindow(Platform platform, EditorSession& form, QWidget* main);
+    BatchWindow(Platform platform, BatchSession& session, QWidget* main);
 
     LocalBatch& state() { return batch_; }
     void refresh() override;

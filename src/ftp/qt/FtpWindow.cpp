@@ -103,8 +103,8 @@ void fill(QListWidget* view, const ListBox& box)
 
 } // namespace
 
-FtpWindow::FtpWindow(Platform platform, EditorSession& form, RoundTrip& trip, std::string tempPath, QWidget* main)
-    : QWidget(main, Qt::Window), ftp_(platform, form, trip, std::move(tempPath)), main_(main)
+FtpWindow::FtpWindow(Platform platform, BatchSession& batch, RoundTrip& trip, std::string tempPath, QWidget* main)
+    : QWidget(main, Qt::Window), ftp_(platform, batch, trip, std::move(tempPath)), main_(main)
 {
     setObjectName("ftp");
     announceAs(this, QAccessible::Window);

@@ -18,7 +18,7 @@ class FtpWindow : public QWidget, public StateView, public FtpHostList {
     Q_OBJECT
 public:
     // main: the main window, which "Start Batching" fills and whose boxes then speak.
-    FtpWindow(Platform platform, EditorSession& form, RoundTrip& trip, std::string tempPath, QWidget* main);
+    FtpWindow(Platform platform, BatchSession& batch, RoundTrip& trip, std::string tempPath, QWidget* main);
 
     ftp& state() { return ftp_; }
     void refresh() override;
