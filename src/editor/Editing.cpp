@@ -97,7 +97,7 @@ void EditorSession::save()
         editsKept_ = true;
 }
 
-void EditorSession::saveAsChosen()
+void EditorSession::saveAs()
 {
     if (!pageOpen())
         return;

@@ -191,7 +191,7 @@ void EditorSession::toolbarButton(std::string_view key)
         openPage();
         platform_.host.setFocus("Text1");
     } else if (text::equalsNoCase(key, "save")) {
-        saveAsChosen();
+        saveAs();
     } else if (text::equalsNoCase(key, "preview")) {
         preview();
     }

@@ -54,19 +54,15 @@ public:
     // The image shown, its index in page order; -1 when none.
     int shownIndex() const { return imageTags_.ListIndex(); }
 
-    // Start and clears.
+    // Start, and RESET or New once answered: the window as the program starts it.
     void load();
     void clearAll();
-    void clearImages();
-    // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
-    [[nodiscard]] bool putPageBack();
 
     // Commands.
     void reset(); // RESET
     void newPage();        // File > New, toolbar "new"
     void exitProgram();        // File > Exit
     [[nodiscard]] bool mayClose();    // the window is being closed; false: the user cancelled
-    void altTextChanged();
     void toolbarButton(std::string_view key);
     void preview();
     void submitPage(); // SUBMIT PAGE
@@ -82,8 +78,6 @@ public:
     void openPage();
     // Opens path as if the open dialog had returned it.
     void openPath(const std::string& path);
-    // Lists the open page's images: their tags and the background flag.
-    void listImages();
     const PageDocument& document() const { return doc_; }
     // Views hear when the page was opened, written (which image's ALT), put back or closed,
     // which image is shown and when the batch changed, whoever caused it; until the
@@ -129,7 +123,6 @@ public:
     bool siteIndexing() const { return !site_.progress().finished; }
 
     // Image navigation.
-    void showSelectedImage();
     void next(); // NEXT
     void back(); // BACK
 
@@ -139,14 +132,20 @@ public:
     [[nodiscard]] bool writeTypedAlt();
     void keep(); // "&Save": keep the edits
     void save();        // File > Save
-    void saveAs() { saveAsChosen(); }
-    void saveAsChosen();
+    void saveAs();
 
     bool pageOpen() const { return !pagePath_.empty(); }
 
-    static std::string versionLabel(Version v);
 
 private:
+    void clearImages();
+    // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
+    [[nodiscard]] bool putPageBack();
+    void altTextChanged();
+    // Lists the open page's images: their tags and the background flag.
+    void listImages();
+    void showSelectedImage();
+    static std::string versionLabel(Version v);
     // RESET and New: the page put back and the window cleared, once the user said Yes.
     void clearAfterAsking(const char* question);
     void openChosen(bool useDialog);

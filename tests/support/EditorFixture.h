@@ -130,7 +130,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'A': case 'O':
             // "*.html" is what the dialog gives back when nothing was chosen.
             dialogs.chosen.push_back(step.size() < 2 ? std::nullopt : std::optional(arg[0] == '*' ? arg : dir.path(arg)));
-            step[0] == 'A' ? form.saveAsChosen() : form.openPage();
+            step[0] == 'A' ? form.saveAs() : form.openPage();
             break;
         case 'F':
             (void)form.openBatchPage(tempPath() + arg, EditorSession::BatchPage::Fetched); // the log shows the outcome

@@ -178,7 +178,7 @@ public:
             case 'K': form_.keep(); break;
             case 'S': form_.save(); break;
             case 'A':
-                form_.saveAsChosen();
+                form_.saveAs();
                 // Saved over the page itself: that text is what closing puts back from now on.
                 if (form_.pageOpen())
                     baseline_ = form_.document().firstRead();
