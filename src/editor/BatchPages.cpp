@@ -19,8 +19,7 @@ bool EditorSession::takeBatchPage(const std::string& path)
     else
         read = readPage(path, path);
     // What was on screen is not this page: nothing of it may be written under this path.
-    imageTags_.Clear();
-    imageNames_.Clear();
+    imageList_.clear();
     view_.imageName.Caption = "";
     view_.picture.clear();
     if (!read) {
@@ -42,7 +41,7 @@ bool EditorSession::takeBatchPage(const std::string& path)
 
 void EditorSession::beginBatch()
 {
-    imageTags_.Clear();
+    imageList_.clear();
     view_.imageCounter.Caption = "Image of";
     doc_.close();
     setPagePath("");
@@ -61,9 +60,9 @@ bool EditorSession::openBatchPage(const std::string& path, BatchPage which)
     listImages();
     if (which != BatchPage::First)
         view_.imageCounter.Caption =
-            "Image " + number(imageTags_.ListIndex() + 1) + " of " + number(imageTags_.ListCount());
-    listImageNames();
-    if (which == BatchPage::First && imageTags_.ListCount() == 0)
+            "Image " + number(imageList_.index() + 1) + " of " + number(imageList_.count());
+    selectFirstImage();
+    if (which == BatchPage::First && imageList_.count() == 0)
         view_.imageCounter.Caption = "Image 0 of 0";
     if (hasBackground_) {
         backgroundEnding();
@@ -71,18 +70,18 @@ bool EditorSession::openBatchPage(const std::string& path, BatchPage which)
     }
     switch (which) {
     case BatchPage::First:
-        if (!imageExists(imageTags_.ListIndex() + 1))
+        if (!imageExists(imageList_.index() + 1))
             showsPicture_ = false;
         break;
     case BatchPage::Next:
-        showPicture(imageTags_.ListIndex());
+        showPicture(imageList_.index());
         view_.picture.Visible = true;
-        if (!imageExists(imageTags_.ListIndex() + 1))
+        if (!imageExists(imageList_.index() + 1))
             showsPicture_ = false;
         break;
     case BatchPage::Fetched:
         // A page without image tags has no picture to miss.
-        if (imageTags_.ListCount() > 0 && !imageExists(imageTags_.ListIndex())) {
+        if (imageList_.count() > 0 && !imageExists(imageList_.index())) {
             showsPicture_ = false;
             platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
         }

@@ -15,7 +15,7 @@ void EditorSession::next()
     // The image being left is written first, the last one too.
     if (!writeTypedAlt())
         return;
-    const int count = imageTags_.ListCount();
+    const int count = imageList_.count();
     if (count == 0 || (hasBackground_ && shownImage_ == count - 2)) {
         lastImage();
         return;
@@ -33,7 +33,7 @@ void EditorSession::back()
     if (!pageOpen())
         return;
     // On the first image nothing is written.
-    if (shownImage_ == 0 || imageTags_.ListCount() == 0) {
+    if (shownImage_ == 0 || imageList_.count() == 0) {
         lastImage();
         return;
     }
@@ -44,14 +44,14 @@ void EditorSession::back()
 
 void EditorSession::move(int step)
 {
-    const int target = imageTags_.ListIndex() + step;
-    if (target < 0 || target >= imageTags_.ListCount())
+    const int target = imageList_.index() + step;
+    if (target < 0 || target >= imageList_.count())
         return;
     shownImage_ += step;
     std::optional<PictureBox> found = picture(target);
     if (!found)
         showsPicture_ = false;
-    imageTags_.setListIndex(target); // a missing picture is cleared by the selection handler
+    imageList_.select(target); // a missing picture is cleared by the selection handler
     if (found) {
         found->Visible = view_.picture.Visible;
         view_.picture = std::move(*found);
@@ -60,7 +60,7 @@ void EditorSession::move(int step)
 
 bool EditorSession::writeAlt(EmptyBox empty)
 {
-    const int index = imageTags_.ListIndex();
+    const int index = imageList_.index();
     const PageDocument::Outcome outcome =
         index < 0 ? PageDocument::Outcome{} : doc_.writeAlt(static_cast<size_t>(index), view_.altBox.Text(), empty);
     if (outcome.kind == PageDocument::Outcome::Failed)

@@ -43,7 +43,7 @@ EditorSession::EditorSession(Platform platform, Version version)
             site_.update(doc_.path(), doc_.text(), doc_.encoding());
     };
     view_.altBox.Change = [this] { altTextChanged(); };
-    imageTags_.Click = [this] { showSelectedImage(); };
+    imageList_.selected = [this] { showSelectedImage(); };
 
     view_.searchNote.setText("Information on submitting your page to the Search Engines");
 }
@@ -80,8 +80,7 @@ void EditorSession::clearAll()
     view_.altBox.setText("");
     setPagePath("");
     doc_.close();
-    imageTags_.Clear();
-    imageNames_.Clear();
+    imageList_.clear();
     batchPages_.clear();
     view_.picture.clear();
     hasBackground_ = false;
@@ -99,8 +98,7 @@ void EditorSession::clearImages()
 {
     view_.altBox.setText("");
     doc_.close();
-    imageTags_.Clear();
-    imageNames_.Clear();
+    imageList_.clear();
     view_.picture.Visible = false;
     showDecorative(-1);
 }
@@ -265,8 +263,8 @@ void EditorSession::openChosen(bool useDialog)
     pageFolder_ = chosen.substr(0, chosen.size() > titleLength ? chosen.size() - titleLength : 0);
 
     listImages();
-    view_.imageCounter.Caption = "Image " + number(imageTags_.ListIndex() + 1) + " of " + number(imageTags_.ListCount());
-    listImageNames();
+    view_.imageCounter.Caption = "Image " + number(imageList_.index() + 1) + " of " + number(imageList_.count());
+    selectFirstImage();
     showFirstImage();
 }
 
@@ -297,7 +295,7 @@ void EditorSession::showFirstImage()
 {
     if (!hasBackground_) {
         // A page without image tags has nothing to look for.
-        if (imageTags_.ListCount() > 0 && !imageExists(imageTags_.ListIndex())) {
+        if (imageList_.count() > 0 && !imageExists(imageList_.index())) {
             showsPicture_ = false;
             platform_.dialogs.msgBox("UNABLE TO DISPLAY IMAGES, IMAGES NOT FOUND", Buttons::OkCancel, kTitle);
         }
@@ -309,8 +307,8 @@ void EditorSession::showFirstImage()
 
 bool EditorSession::backgroundEnding()
 {
-    const int next = imageTags_.ListIndex() + 1;
-    if (next >= imageTags_.ListCount()) {
+    const int next = imageList_.index() + 1;
+    if (next >= imageList_.count()) {
         // Only the background image (or nothing at all) was found: stay where we are.
         view_.picture.clear();
         view_.imageCounter.Caption = "Image 0 of 0";
@@ -320,45 +318,37 @@ bool EditorSession::backgroundEnding()
     const bool found = imageExists(next);
     if (!found)
         showsPicture_ = false; // before the selection, so that its handler does not look either
-    imageTags_.setListIndex(next);
+    imageList_.select(next);
     if (!found)
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "Pic Not Found");
     if (found)
         showPicture(next);
     else
         showsPicture_ = false;
-    view_.imageCounter.Caption = "Image " + number(imageTags_.ListIndex()) + " of " + number(imageTags_.ListCount() - 1);
+    view_.imageCounter.Caption = "Image " + number(imageList_.index()) + " of " + number(imageList_.count() - 1);
     view_.picture.Visible = true;
     return true;
 }
 
 void EditorSession::listImages()
 {
-    const std::string_view page = doc_.text();
-    for (size_t i = 0; i < doc_.images().size(); ++i) {
-        const FoundImage& image = doc_.tagOf(i);
-        // The tag up to the end of the name of its picture, as pages have always listed it.
-        const TagAttribute* naming = namingAttribute(page, image);
-        const size_t end = naming ? naming->whole.end : image.tag.whole.end;
-        imageTags_.AddItem(std::string(page.substr(image.tag.whole.begin, end - image.tag.whole.begin)));
-        if (image.kind == ImageKind::Background)
-            hasBackground_ = true;
-    }
+    const auto& images = doc_.images();
+    imageList_.setCount(static_cast<int>(images.size()));
+    hasBackground_ = std::any_of(images.begin(), images.end(),
+                                 [](const PageDocument::Image& image) { return image.kind == ImageKind::Background; });
 }
 
-void EditorSession::listImageNames()
+void EditorSession::selectFirstImage()
 {
-    for (int i = 0; i < imageTags_.ListCount(); ++i) {
-        imageNames_.AddItem(std::string(doc_.writtenName(static_cast<size_t>(i))));
-        imageTags_.setListIndex(0);
-    }
+    if (imageList_.count() > 0)
+        imageList_.select(0);
 }
 
 // ---- Image navigation ----
 
 std::optional<PictureBox> EditorSession::picture(int index)
 {
-    if (index < 0 || index >= imageTags_.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
+    if (index < 0 || index >= imageList_.count() || static_cast<size_t>(index) >= doc_.images().size())
         return std::nullopt;
     const auto i = static_cast<size_t>(index);
     PictureBox box;
@@ -397,13 +387,13 @@ void EditorSession::showPicture(int index)
 
 void EditorSession::showSelectedImage()
 {
-    const int i = imageTags_.ListIndex();
+    const int i = imageList_.index();
     if (i == -1)
         return;
-    const int count = imageTags_.ListCount();
+    const int count = imageList_.count();
     view_.imageCounter.Caption = hasBackground_ ? "Image " + number(i) + " of " + number(count - 1)
                               : "Image " + number(i + 1) + " of " + number(count);
-    view_.imageName.Caption = imageNames_.List(i);
+    view_.imageName.Caption = std::string(doc_.writtenName(static_cast<size_t>(i)));
     if (showsPicture_)
         showPicture(i);
     else

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/EditorView.h"
@@ -50,9 +51,9 @@ public:
 
     // The open page's path; empty when no page is open.
     const std::string& pagePath() const { return pagePath_; }
-    int imageCount() const { return imageTags_.ListCount(); }
+    int imageCount() const { return imageList_.count(); }
     // The image shown, its index in page order; -1 when none.
-    int shownIndex() const { return imageTags_.ListIndex(); }
+    int shownIndex() const { return imageList_.index(); }
 
     // Start, and RESET or New once answered: the window as the program starts it.
     void load();
@@ -142,7 +143,7 @@ private:
     // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
     [[nodiscard]] bool putPageBack();
     void altTextChanged();
-    // Lists the open page's images: their tags and the background flag.
+    // Takes the open page's images: their number and whether the first is a background.
     void listImages();
     void showSelectedImage();
     static std::string versionLabel(Version v);
@@ -164,9 +165,8 @@ private:
     // A page whose first entry is its background: show the image after it. False when there
     // is none (only the background, or nothing, was found).
     bool backgroundEnding();
-    // The name pass of every opener: each image's name, selecting the first image (whose
-    // selection handler shows it).
-    void listImageNames();
+    // Selects the first image, if any, which shows it.
+    void selectFirstImage();
     void move(int step);
     void lastImage();
     // Writes the box's text into the current image's tags; false when nothing may be written
@@ -194,8 +194,29 @@ private:
 
     EditorView view_;
     std::string pagePath_;
-    ListBox imageTags_;  // each image's tag up to its picture's name; its index is the image shown
-    ListBox imageNames_; // each image's name as its tag writes it
+    // The page's images, by their index in page order, and the one shown. Selecting one from
+    // code shows it at once, as a click does. Only their number is kept: the page holds the tags.
+    class ImageList {
+    public:
+        std::function<void()> selected;
+        void clear() { count_ = 0, index_ = -1; }
+        void setCount(int count) { count_ = count, index_ = -1; }
+        int count() const { return count_; }
+        int index() const { return index_; }
+        // Only -1 and existing images can be selected; anything else is refused.
+        bool select(int i)
+        {
+            if (i < -1 || i >= count_)
+                return false;
+            if (std::exchange(index_, i) != i && selected)
+                selected();
+            return true;
+        }
+
+    private:
+        int count_ = 0, index_ = -1;
+    };
+    ImageList imageList_;
     FileDialog fileDialog_;
     std::string pageFolder_; // ends in "/"
     int shownImage_ = 0;

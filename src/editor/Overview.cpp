@@ -14,7 +14,7 @@ bool EditorSession::overviewLists(int index) const
     if (index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background)
         return false;
     // The image in view stays listed, so the user sees where they are.
-    return !view_.missingOnly.Value || index == imageTags_.ListIndex() || !doc_.tagOf(i).tag.find(doc_.text(), "alt");
+    return !view_.missingOnly.Value || index == imageList_.index() || !doc_.tagOf(i).tag.find(doc_.text(), "alt");
 }
 
 std::vector<int> EditorSession::overviewImages() const
@@ -45,7 +45,7 @@ const std::optional<PictureBox>& EditorSession::overviewPicture(int index)
 {
     static const std::optional<PictureBox> none;
     // Before the page's images are listed its pictures cannot be looked up yet.
-    if (index < 0 || index >= imageTags_.ListCount() || static_cast<size_t>(index) >= doc_.images().size())
+    if (index < 0 || index >= imageList_.count() || static_cast<size_t>(index) >= doc_.images().size())
         return none;
     const auto i = static_cast<size_t>(index);
     if (overviewPictures_.size() <= i)
@@ -58,11 +58,11 @@ const std::optional<PictureBox>& EditorSession::overviewPicture(int index)
 void EditorSession::jumpTo(int index)
 {
     platform_.host.setFocus("Text1");
-    if (!pageOpen() || index == imageTags_.ListIndex() || index < 0 || index >= imageTags_.ListCount())
+    if (!pageOpen() || index == imageList_.index() || index < 0 || index >= imageList_.count())
         return;
     if (!writeTypedAlt())
         return;
-    move(index - imageTags_.ListIndex());
+    move(index - imageList_.index());
 }
 
 void EditorSession::setDecorative(bool on)
@@ -73,7 +73,7 @@ void EditorSession::setDecorative(bool on)
 
 void EditorSession::decorativeToggled()
 {
-    const int index = imageTags_.ListIndex();
+    const int index = imageList_.index();
     const auto i = static_cast<size_t>(index);
     if (!pageOpen() || index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background) {
         view_.decorative.Value = false;
@@ -103,7 +103,7 @@ void EditorSession::updateHints()
 {
     view_.hint.Caption.clear();
     view_.length.Caption.clear();
-    const int index = imageTags_.ListIndex();
+    const int index = imageList_.index();
     if (!pageOpen() || index < 0 || static_cast<size_t>(index) >= doc_.images().size() || view_.decorative.Value ||
         view_.altBox.empty())
         return;
@@ -130,7 +130,7 @@ void EditorSession::indexSite()
 
 void EditorSession::offerSiteAlt(bool untouchedBox)
 {
-    const int index = imageTags_.ListIndex();
+    const int index = imageList_.index();
     const auto i = static_cast<size_t>(index);
     view_.useEverywhereButton.Enabled = false;
     if (!pageOpen() || index < 0 || i >= doc_.images().size())
@@ -163,7 +163,7 @@ void EditorSession::siteIndexTick()
 
 void EditorSession::useForEveryPage()
 {
-    const int index = imageTags_.ListIndex();
+    const int index = imageList_.index();
     if (!pageOpen() || index < 0 || static_cast<size_t>(index) >= doc_.images().size())
         return;
     const std::string alt = view_.altBox.Text();
