@@ -54,6 +54,13 @@ Site& largeSite()
     return site;
 }
 
+// 100,000 rows for the overview.
+Site& hugeSite()
+{
+    static Site site(30 << 20, 100000);
+    return site;
+}
+
 struct Doubles {
     test::ScriptedDialogs dialogs;
     RealFileSystem files;
@@ -107,10 +114,10 @@ void openIn(benchmark::State& state, const std::string& page)
 
 // A fresh editor each time, as the window is made anew: its site index, started at the
 // open, is stopped outside the timing in both.
-void BM_CoreOpen(benchmark::State& state)
+void BM_CoreOpen(benchmark::State& state, Site& (*site)())
 {
     Doubles doubles;
-    const std::string& page = largeSite().page;
+    const std::string& page = site().page;
     for (auto _ : state) {
         state.PauseTiming();
         auto form = std::make_unique<EditorSession>(Platform{doubles.dialogs, doubles.files, doubles.shell, doubles.host, doubles.settings},
@@ -125,7 +132,23 @@ void BM_CoreOpen(benchmark::State& state)
 }
 
 // The real window, made anew each time: the page opened to its first picture painted.
-void BM_WindowOpen(benchmark::State& state) { openIn(state, largeSite().page); }
+void BM_WindowOpen(benchmark::State& state, Site& (*site)()) { openIn(state, site().page); }
+
+// A row near the end of the overview chosen, to its picture painted.
+void BM_WindowJumpToEnd(benchmark::State& state, Site& (*site)())
+{
+    Doubles doubles;
+    auto app = doubles.app();
+    app->start({QString::fromStdString(site().page)});
+    firstPaint(*app);
+    int image = app->editor().imageCount() - 1;
+    for (auto _ : state) {
+        app->window().run([&] { app->editor().jumpTo(image); });
+        image = image == app->editor().imageCount() - 1 ? image - 1 : image + 1;
+        app->window().refresh();
+        firstPaint(*app);
+    }
+}
 
 // An empty main window in the running program, shown and painted.
 void BM_BareWindow(benchmark::State& state)
@@ -190,8 +213,11 @@ void BM_Picture(benchmark::State& state)
     openIn(state, state.range(0) == 0 ? huge : small);
 }
 
-BENCHMARK(BM_CoreOpen)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowOpen)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CoreOpen, tenThousand, &largeSite)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WindowOpen, tenThousand, &largeSite)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CoreOpen, hundredThousand, &hugeSite)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WindowOpen, hundredThousand, &hugeSite)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WindowJumpToEnd, hundredThousand, &hugeSite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareStart)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CoreNext)->Unit(benchmark::kMillisecond);
