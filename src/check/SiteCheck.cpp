@@ -188,8 +188,22 @@ std::optional<CheckBaseline> CheckBaseline::read(const std::string& path, std::s
         return std::nullopt;
     }
     CheckBaseline baseline;
-    for (std::string line; std::getline(in, line);)
+    size_t number = 0;
+    for (std::string line; std::getline(in, line);) {
+        // Four fields as lineOf writes them: a file, a rule known today, a picture, an ALT.
+        ++number;
+        const size_t rule = line.find('\t') + 1, picture = line.find('\t', rule) + 1, alt = line.find('\t', picture) + 1;
+        const bool fields = rule > 1 && picture > rule && alt > picture && line.find('\t', alt) == std::string::npos;
+        bool escapes = true;
+        for (size_t i = line.find('\\'); escapes && i != std::string::npos; i = line.find('\\', i + 2))
+            escapes = i + 1 < line.size() && std::string_view("\\tnr").find(line[i + 1]) != std::string_view::npos;
+        if (!fields || !escapes || !altRule(std::string_view(line).substr(rule, picture - rule - 1))) {
+            error = path + ":" + std::to_string(number) + ": the baseline cannot be parsed: a line holds a page, a rule, a picture "
+                    "and an ALT, parted by tabs, as --write-baseline writes them";
+            return std::nullopt;
+        }
         baseline.lines_.insert(line + "\n");
+    }
     return baseline;
 }
 
@@ -215,6 +229,9 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 items.push_back({{std::move(page), {}, 0, {}}, {}});
             if (!found.error.empty())
                 items.push_back({{path, path + ": the folder cannot be read to its end (" + found.error + ")", 0, {}}, {}});
+            std::sort(found.unread.begin(), found.unread.end()); // the walk's order is the file system's
+            for (auto& [folder, why] : found.unread)
+                items.push_back({{folder, folder + ": the subfolder cannot be read to its end (" + why + "): pages in it may be left out", 0, {}}, {}});
         } else if (fs::is_regular_file(path, error)) {
             items.push_back({{path, {}, 0, {}}, {}});
         } else {
@@ -273,7 +290,27 @@ namespace {
 // the finding's one line.
 std::string subject(const CheckFinding& f)
 {
-    return std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + withoutControls(f.alt.value_or("")) + "\"" : f.src;
+    return withoutControls(std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + f.alt.value_or("") + "\"" : f.src);
+}
+
+// A name on one line of text: a backslash and control characters written as C writes them.
+std::string oneLine(std::string_view name)
+{
+    if (std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\'; }))
+        return std::string(name);
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '\t' || c == '\n' || c == '\r') {
+            out += '\\';
+            out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r';
+        } else if (u < 0x20 || u == 0x7F) {
+            out += {'\\', 'x', "0123456789abcdef"[u >> 4], "0123456789abcdef"[u & 15]};
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -282,7 +319,7 @@ std::string textLines(const std::vector<CheckFinding>& findings)
 {
     std::string out;
     for (const CheckFinding& f : findings)
-        out += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
+        out += oneLine(f.file) + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
                kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + subject(f) + ") [" + f.rule->id + "]\n";
     return out;
 }
@@ -300,25 +337,24 @@ size_t characterAt(std::string_view s, size_t i)
     return valid ? length : 0;
 }
 
-// A JSON string of any bytes: what is not UTF-8 becomes U+FFFD rather than a broken document.
+// A JSON string of any bytes: a byte that is not UTF-8 becomes a lone surrogate U+DC80 to
+// U+DCFF, from which the byte can be had back (Python's surrogateescape), not a broken document.
 std::string jsonString(std::string_view s)
 {
     std::string out = "\"";
     for (size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         const size_t length = characterAt(s, i);
-        if (length == 0) {
-            out += "\\ufffd";
-            ++i;
+        if (length == 0 || c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", length == 0 ? 0xDC00 + c : c);
+            out += escaped;
+            i += length ? length : 1;
             continue;
         }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
         } else {
             out.append(s.substr(i, length));
         }
@@ -348,12 +384,15 @@ std::string xmlText(std::string_view s)
     return out;
 }
 
-// A relative URI reference for a path: what is not a plain character is %-escaped.
-std::string uriOf(std::string_view path)
+// The file: URI of a path, made absolute: what is not a plain character is %-escaped, so
+// that any bytes of a name come back from it.
+std::string uriOf(const std::string& path)
 {
     static const char* const kHex = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : path) {
+    std::error_code error;
+    const fs::path absolute = path.starts_with('/') ? fs::path(path) : fs::absolute(path, error);
+    std::string out = "file://";
+    for (const char c : absolute.string()) {
         const auto u = static_cast<unsigned char>(c);
         if (std::isalnum(u) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~')
             out += c;

@@ -35,7 +35,7 @@ struct PageCheck {
 class CheckBaseline {
 public:
     static std::string lineOf(const CheckFinding& finding);
-    // nullopt, with why in `error`, when the file cannot be read.
+    // nullopt, with why in `error`, when the file cannot be read or a line is not one lineOf writes.
     static std::optional<CheckBaseline> read(const std::string& path, std::string& error);
     // True, once for each time the baseline holds it, for a finding it holds.
     bool accepts(const CheckFinding& finding);
