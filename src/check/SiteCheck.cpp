@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -104,9 +105,12 @@ CheckedPage checkPage(const std::string& path)
             continue; // a background gets no ALT
         ++report.images;
         const size_t at = image.tag.whole.begin;
-        for (; counted < at; ++counted)
-            if (page[counted] == '\n')
-                ++line, lineStart = counted + 1;
+        // Line breaks between the last tag and this one, a word at a time rather than a byte.
+        for (const char* found; counted < at && (found = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
+            counted = static_cast<size_t>(found - page.data()) + 1;
+            ++line, lineStart = counted;
+        }
+        counted = at;
         const std::optional<std::string> alt = altOf(page, image.tag, encoding);
         const std::string src = fromPageEncoding(writtenName(page, image), encoding);
         const std::vector<const AltRule*> rules = altFindings(alt, {src, contexts[k].linkText, contexts[k].caption});
