@@ -186,7 +186,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
     const std::string odd = site.write("a<b&\"c\x01\xff.html", "<img src=\"t\\a&lt;b.png\"><p><img src=x.png alt=\"Image of \x02 <b> &amp; &quot;q&quot; \xe9\">");
     site.write("x.png", "<svg> in a file named as a PNG: shown by its bytes");
     site.write("big.png", "\x89PNG\r\n\x1A\n" + std::string(256 * 1024, 'x'));
-    const std::string big = site.write("big.html", "<img src=big.png>"), clean = site.write("clean.html", "<img src=x.png alt=\"A fox\">");
+    const std::string big = site.write("big.html", "<img src=big.png>"), clean = site.write("clean.html", "<img src=fox.png alt=\"A fox\">");
     // Paths; for each finding "+" when the HTML shows the picture; the ALTs as it shows them, if not as they are.
     const std::tuple<std::vector<std::string>, std::string, std::vector<std::string>> rows[] = {
         {{kSample}, "+++++++++-++", {}},
