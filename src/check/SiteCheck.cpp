@@ -87,11 +87,11 @@ CheckedPage checkPage(const std::string& path)
         report.error = path + ": cannot be read: " + read.error;
         return checked;
     }
-    const std::string& page = read.bytes;
-    if (page.find('\0') != std::string::npos) {
+    if (read.bytes.find('\0') != std::string::npos) {
         report.error = path + ": is not an HTML page: it holds binary data";
         return checked;
     }
+    const std::string& page = read.bytes;
     const std::string encoding = pageEncoding(page);
     const FoundImages found = findImages(page);
     const std::vector<ImageContext> contexts = imageLinksAndCaptions(page, found, encoding);
@@ -106,12 +106,14 @@ CheckedPage checkPage(const std::string& path)
         ++report.images;
         const size_t at = image.tag.whole.begin;
         // Line breaks between the last tag and this one, a word at a time rather than a byte.
-        for (const char* found; counted < at && (found = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
-            counted = static_cast<size_t>(found - page.data()) + 1;
+        for (const char* lineBreak; counted < at && (lineBreak = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
+            counted = static_cast<size_t>(lineBreak - page.data()) + 1;
             ++line, lineStart = counted;
         }
         counted = at;
         const std::optional<std::string> alt = altOf(page, image.tag, encoding);
+        if (alt && alt->empty())
+            continue; // decorative: no rule, no conflict
         const std::string src = fromPageEncoding(writtenName(page, image), encoding);
         const std::vector<const AltRule*> rules = altFindings(alt, {src, contexts[k].linkText, contexts[k].caption});
         // An area's name is the page it links to, not a picture.
