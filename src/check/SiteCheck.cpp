@@ -87,11 +87,11 @@ CheckedPage checkPage(const std::string& path)
         report.error = path + ": cannot be read: " + read.error;
         return checked;
     }
-    if (read.bytes.find('\0') != std::string::npos) {
+    const std::string& page = read.bytes;
+    if (page.find('\0') != std::string::npos) {
         report.error = path + ": is not an HTML page: it holds binary data";
         return checked;
     }
-    const std::string& page = read.bytes;
     const std::string encoding = pageEncoding(page);
     const FoundImages found = findImages(page);
     const std::vector<ImageContext> contexts = imageLinksAndCaptions(page, found, encoding);
@@ -681,7 +681,7 @@ void CheckPrinter::finding(const CheckFinding& f)
         Html::Spool& spool = html.spools[rule];
         std::string out;
         const bool first = html.perRule[rule] == 1;
-        if (first || std::exchange(spool.page, pageNumber) != pageNumber) {
+        if (first || spool.page != pageNumber) { // a group of its own for each page
             spool.page = pageNumber;
             if (!first)
                 out += "</tbody></table>\n";
