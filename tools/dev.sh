@@ -15,7 +15,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev l
 # is the tests' HTML parser, which the program itself never links.
 # Only the tests need the servers (FTP, FTP with TLS, SSH) and a keyring to talk to; running
 # the program does not install them.
-test_packages=(python3-pyftpdlib python3-openssl openssl vsftpd openssh-server openssh-client gnome-keyring dbus)
+# The packaging test builds the Debian packages (dpkg-dev, file) and validates what they install.
+test_packages=(python3-pyftpdlib python3-openssl openssl vsftpd openssh-server openssh-client gnome-keyring dbus
+               dpkg-dev file desktop-file-utils appstream groff-base)
 
 install_missing() {
     local missing=()

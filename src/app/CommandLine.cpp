@@ -1,20 +1,17 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
-#include <QMap>
 
-#include "check/SiteCheck.h"
+#include "check/CheckCommand.h"
 
 namespace bw {
 
 void describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
-        "BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.\n\n"
-        "brindlework check [--format text|json|sarif|junit|html] PATH... checks the images of pages, and of the pages\n"
-        "in folders and their subfolders, without a window: one line for each finding (or one JSON\n"
-        "object, a SARIF log, a JUnit report, an HTML page), then exit status 0 (nothing to fix),\n"
-        "1 (findings) or 2 (a path could not be checked).");
+        QString::fromStdString("BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.\n\n"
+                               "brindlework check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] PATH...\n" +
+                               checkHelp()));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("PAGE", "An HTML page to open at start, as File > Open would.", "[PAGE]");
@@ -55,44 +52,21 @@ QStringList withoutToolkitOptions(const QStringList& arguments)
 
 namespace {
 
-CommandLine wrong(const QString& error)
-{
-    CommandLine line;
-    line.ask = CommandLine::Ask::Wrong;
-    line.error = error;
-    return line;
-}
-
+// The check reads its own arguments, as brindlework-check does.
 CommandLine readCheck(const QStringList& arguments)
 {
+    std::vector<std::string> bytes;
+    for (const QString& argument : arguments)
+        bytes.push_back(argument.toLocal8Bit().toStdString());
+    const CheckOptions options = readCheckOptions(bytes);
     CommandLine line;
-    line.ask = CommandLine::Ask::Check;
-    bool names = false; // after "--" only names follow
-    const QMap<QString, QString*> valued = {
-        {"--format", &line.format}, {"--baseline", &line.baseline}, {"--write-baseline", &line.writeBaseline}};
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (!names && argument == "--")
-            names = true;
-        else if (!names && valued.contains(argument.section('=', 0, 0))) {
-            const QString name = argument.section('=', 0, 0);
-            const QString value = argument.contains('=') ? argument.section('=', 1) : arguments.value(++i);
-            *valued[name] = value;
-            if (value.isEmpty())
-                return wrong(name + " needs a value.");
-            if (name == "--format" && !CheckPrinter::knows(value.toStdString()))
-                return wrong("check writes text, json, sarif, junit or html, not \"" + value + "\".");
-        } else if (!names && argument.startsWith('-') && argument != "-")
-            return wrong("check has no option " + argument + ".");
-        else if (argument.isEmpty())
-            return wrong("A PATH to check is empty.");
-        else
-            line.paths << argument;
-    }
-    if (line.paths.isEmpty())
-        return wrong("check needs at least one PATH: a page or a folder.");
-    if (!line.baseline.isEmpty() && !line.writeBaseline.isEmpty())
-        return wrong("check takes --baseline or --write-baseline, not both.");
+    line.ask = options.error.empty() ? CommandLine::Ask::Check : CommandLine::Ask::Wrong;
+    line.error = QString::fromLocal8Bit(options.error);
+    for (const std::string& path : options.paths)
+        line.paths << QString::fromLocal8Bit(path);
+    line.format = QString::fromStdString(options.format);
+    line.baseline = QString::fromLocal8Bit(options.baseline);
+    line.writeBaseline = QString::fromLocal8Bit(options.writeBaseline);
     return line;
 }
 

@@ -2,11 +2,13 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "Version.h"
 #include "app/CommandLine.h"
 #include "app/qt/Windows.h"
-#include "check/SiteCheck.h"
+#include "check/CheckCommand.h"
 #include "platform/Folders.h"
 #include "platform/IniSettings.h"
 #include "platform/curl/CurlFtp.h"
@@ -54,43 +56,8 @@ int main(int argc, char** argv)
         parser.process(app); // prints and exits
         return 0;
     }
-    case bw::CommandLine::Ask::Check: {
-        std::vector<std::string> paths;
-        for (const QString& path : line.paths)
-            paths.push_back(path.toLocal8Bit().toStdString());
-        std::optional<bw::CheckBaseline> baseline;
-        if (!line.baseline.isEmpty()) {
-            std::string error;
-            if (!(baseline = bw::CheckBaseline::read(line.baseline.toLocal8Bit().toStdString(), error))) {
-                std::fprintf(stderr, "brindlework: %s\n", error.c_str());
-                return 2;
-            }
-        }
-        std::string accepted; // with --write-baseline: every error and warning of today
-        bw::CheckPrinter printer(line.format.toStdString(), [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
-        const bw::CheckReport report = bw::checkSite(paths, [&](const bw::PageCheck& page) {
-            printer.page(page);
-            for (const bw::CheckFinding& finding : page.findings)
-                if (!line.writeBaseline.isEmpty() && finding.fails())
-                    accepted += bw::CheckBaseline::lineOf(finding);
-            if (!page.error.empty()) {
-                std::fflush(stdout);
-                std::fprintf(stderr, "brindlework: %s\n", page.error.c_str());
-            }
-        }, baseline ? &*baseline : nullptr);
-        printer.end(report);
-        std::fflush(stdout);
-        if (!line.writeBaseline.isEmpty()) {
-            const bw::WriteResult written = bw::RealFileSystem().writeFile(line.writeBaseline.toLocal8Bit().toStdString(), accepted);
-            if (!written.ok) {
-                std::fprintf(stderr, "brindlework: the baseline %s cannot be written: %s\n", line.writeBaseline.toLocal8Bit().constData(),
-                             written.error.c_str());
-                return 2;
-            }
-            return report.errors.empty() ? 0 : 2; // today's findings are accepted from now on
-        }
-        return bw::checkStatus(report);
-    }
+    case bw::CommandLine::Ask::Check: // from the bytes as given: a name need not be text
+        return bw::checkCommand(std::vector<std::string>(argv + 2, argv + argc), "brindlework", bw::kUsage);
     case bw::CommandLine::Ask::Run:
         break;
     }

@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <thread>
 #include <unordered_map>
 
@@ -103,10 +105,15 @@ CheckedPage checkPage(const std::string& path)
             continue; // a background gets no ALT
         ++report.images;
         const size_t at = image.tag.whole.begin;
-        for (; counted < at; ++counted)
-            if (page[counted] == '\n')
-                ++line, lineStart = counted + 1;
+        // Line breaks between the last tag and this one, a word at a time rather than a byte.
+        for (const char* lineBreak; counted < at && (lineBreak = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
+            counted = static_cast<size_t>(lineBreak - page.data()) + 1;
+            ++line, lineStart = counted;
+        }
+        counted = at;
         const std::optional<std::string> alt = altOf(page, image.tag, encoding);
+        if (alt && alt->empty())
+            continue; // decorative: no rule, no conflict
         const std::string src = fromPageEncoding(writtenName(page, image), encoding);
         const std::vector<const AltRule*> rules = altFindings(alt, {src, contexts[k].linkText, contexts[k].caption});
         // An area's name is the page it links to, not a picture.
@@ -188,8 +195,22 @@ std::optional<CheckBaseline> CheckBaseline::read(const std::string& path, std::s
         return std::nullopt;
     }
     CheckBaseline baseline;
-    for (std::string line; std::getline(in, line);)
+    size_t number = 0;
+    for (std::string line; std::getline(in, line);) {
+        // Four fields as lineOf writes them: a file, a rule known today, a picture, an ALT.
+        ++number;
+        const size_t rule = line.find('\t') + 1, picture = line.find('\t', rule) + 1, alt = line.find('\t', picture) + 1;
+        const bool fields = rule > 1 && picture > rule && alt > picture && line.find('\t', alt) == std::string::npos;
+        bool escapes = true;
+        for (size_t i = line.find('\\'); escapes && i != std::string::npos; i = line.find('\\', i + 2))
+            escapes = i + 1 < line.size() && std::string_view("\\tnr").find(line[i + 1]) != std::string_view::npos;
+        if (!fields || !escapes || !altRule(std::string_view(line).substr(rule, picture - rule - 1))) {
+            error = path + ":" + std::to_string(number) + ": the baseline cannot be parsed: a line holds a page, a rule, a picture "
+                    "and an ALT, parted by tabs, as --write-baseline writes them";
+            return std::nullopt;
+        }
         baseline.lines_.insert(line + "\n");
+    }
     return baseline;
 }
 
@@ -215,6 +236,9 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 items.push_back({{std::move(page), {}, 0, {}}, {}});
             if (!found.error.empty())
                 items.push_back({{path, path + ": the folder cannot be read to its end (" + found.error + ")", 0, {}}, {}});
+            std::sort(found.unread.begin(), found.unread.end()); // the walk's order is the file system's
+            for (auto& [folder, why] : found.unread)
+                items.push_back({{folder, folder + ": the subfolder cannot be read to its end (" + why + "): pages in it may be left out", 0, {}}, {}});
         } else if (fs::is_regular_file(path, error)) {
             items.push_back({{path, {}, 0, {}}, {}});
         } else {
@@ -273,7 +297,27 @@ namespace {
 // the finding's one line.
 std::string subject(const CheckFinding& f)
 {
-    return std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + withoutControls(f.alt.value_or("")) + "\"" : f.src;
+    return withoutControls(std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + f.alt.value_or("") + "\"" : f.src);
+}
+
+// A name on one line of text: a backslash and control characters written as C writes them.
+std::string oneLine(std::string_view name)
+{
+    if (std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '\\'; }))
+        return std::string(name);
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '\t' || c == '\n' || c == '\r') {
+            out += '\\';
+            out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r';
+        } else if (u < 0x20 || u == 0x7F) {
+            out += {'\\', 'x', "0123456789abcdef"[u >> 4], "0123456789abcdef"[u & 15]};
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -282,7 +326,7 @@ std::string textLines(const std::vector<CheckFinding>& findings)
 {
     std::string out;
     for (const CheckFinding& f : findings)
-        out += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
+        out += oneLine(f.file) + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
                kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + subject(f) + ") [" + f.rule->id + "]\n";
     return out;
 }
@@ -300,25 +344,24 @@ size_t characterAt(std::string_view s, size_t i)
     return valid ? length : 0;
 }
 
-// A JSON string of any bytes: what is not UTF-8 becomes U+FFFD rather than a broken document.
+// A JSON string of any bytes: a byte that is not UTF-8 becomes a lone surrogate U+DC80 to
+// U+DCFF, from which the byte can be had back (Python's surrogateescape), not a broken document.
 std::string jsonString(std::string_view s)
 {
     std::string out = "\"";
     for (size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         const size_t length = characterAt(s, i);
-        if (length == 0) {
-            out += "\\ufffd";
-            ++i;
+        if (length == 0 || c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", length == 0 ? 0xDC00 + c : c);
+            out += escaped;
+            i += length ? length : 1;
             continue;
         }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
         } else {
             out.append(s.substr(i, length));
         }
@@ -348,12 +391,15 @@ std::string xmlText(std::string_view s)
     return out;
 }
 
-// A relative URI reference for a path: what is not a plain character is %-escaped.
-std::string uriOf(std::string_view path)
+// The file: URI of a path, made absolute: what is not a plain character is %-escaped, so
+// that any bytes of a name come back from it.
+std::string uriOf(const std::string& path)
 {
     static const char* const kHex = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : path) {
+    std::error_code error;
+    const fs::path absolute = path.starts_with('/') ? fs::path(path) : fs::absolute(path, error);
+    std::string out = "file://";
+    for (const char c : absolute.string()) {
         const auto u = static_cast<unsigned char>(c);
         if (std::isalnum(u) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~')
             out += c;
@@ -479,10 +525,12 @@ constexpr const char* kHtmlHead = R"(<!DOCTYPE html>
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>BRINDLEWORK: ALT text check</title>
 <style>
-body { font: 15px/1.45 system-ui, sans-serif; color: #1d1d1f; margin: 0 auto; max-width: 75em; padding: 1em 2em 3em;
-       display: flex; flex-direction: column; }
-header { order: -2; } #totals { order: -1; }
+body { font: 15px/1.45 system-ui, sans-serif; color: #1d1d1f; margin: 0 auto; max-width: 75em; padding: 1em 2em 3em; }
 h1 { font-size: 1.6em; margin: .4em 0; } h2 { font-size: 1.25em; margin: 1.2em 0 .4em; } h3 { font-size: 1.05em; margin: 1em 0 .3em; }
+h4 { font-size: 1em; font-weight: normal; margin: 1em 0 .2em; }
+/* A browser lays out only the groups on screen: a large site's report opens at once. */
+section.group { content-visibility: auto; contain-intrinsic-size: auto 60em; }
+a { color: inherit; }
 table { border-collapse: collapse; width: 100%; }
 th, td { text-align: left; vertical-align: top; padding: .45em .6em; border-bottom: 1px solid #e2e2e6; }
 thead th { background: #f4f4f6; font-weight: 600; }
@@ -504,25 +552,57 @@ code.file { overflow-wrap: break-word; } .at { white-space: nowrap; }
 </head>
 <body>
 <header><h1>ALT text check</h1></header>
-<section id="findings"><h2>Findings</h2>
-<table><thead><tr><th class="pic">Picture</th><th>ALT</th><th>Finding</th><th class="where">Where</th></tr></thead>
-<tbody>
 )";
 
 } // namespace
 
-// What the HTML report keeps until its end: totals, and the pictures already written.
+// What the HTML report keeps until its end, when it is written with the findings grouped
+// by rule: each rule's rows in a file of their own (a large site's report is never held),
+// the totals, and the pictures already written.
 struct CheckPrinter::Html {
     struct Page {
         std::string path, error;
         size_t images = 0, counts[3] = {};
+        std::vector<size_t> perRule; // empty while the page has no finding
+    };
+    class Spool {
+    public:
+        void add(const std::string& text)
+        {
+            if (!tried_ && (tried_ = true))
+                file_.reset(std::tmpfile());
+            if (!file_ || std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size())
+                held_ += text; // no temporary file: kept here instead
+        }
+        void copyTo(const std::function<void(std::string_view)>& write)
+        {
+            if (file_ && std::fseek(file_.get(), 0, SEEK_SET) == 0)
+                for (char buffer[65536]; const size_t n = std::fread(buffer, 1, sizeof buffer, file_.get());)
+                    write(std::string_view(buffer, n));
+            write(held_);
+        }
+        size_t page = SIZE_MAX; // whose rows come last
+
+    private:
+        bool tried_ = false;
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, std::fclose};
+        std::string held_;
     };
     std::vector<Page> pages;
     std::unordered_map<std::string, size_t> pageAt;
     std::unordered_map<std::string, std::string> thumbnails; // picture: its style class, "" for none
     std::vector<size_t> perRule = std::vector<size_t>(altRules().size());
+    std::vector<Spool> spools = std::vector<Spool>(altRules().size());
+    std::set<std::pair<size_t, size_t>> anchored; // rule and page of each group named so far
     size_t rows = 0;
 };
+
+namespace {
+
+// Where the rows of one rule on one page stand in the HTML report.
+std::string groupId(size_t rule, size_t page) { return "r" + std::to_string(rule) + "p" + std::to_string(page); }
+
+} // namespace
 
 CheckPrinter::CheckPrinter(std::string_view format, std::function<void(std::string_view)> write)
     : format_(format), write_(std::move(write))
@@ -563,7 +643,7 @@ void CheckPrinter::page(const PageCheck& page)
     } else {
         if (html_) {
             html_->pageAt.try_emplace(page.path, html_->pages.size());
-            html_->pages.push_back({page.path, page.error, page.images, {}});
+            html_->pages.push_back({page.path, page.error, page.images, {}, {}});
         }
         for (const CheckFinding& f : page.findings)
             finding(f);
@@ -588,13 +668,32 @@ void CheckPrinter::finding(const CheckFinding& f)
     } else if (html_) {
         Html& html = *html_;
         ++html.rows;
-        ++html.perRule[static_cast<size_t>(f.rule - altRules().data())];
-        if (const auto page = html.pageAt.find(f.file); page != html.pageAt.end())
-            ++html.pages[page->second].counts[severity];
+        const size_t rule = static_cast<size_t>(f.rule - altRules().data());
+        ++html.perRule[rule];
+        const auto known = html.pageAt.find(f.file);
+        const size_t pageNumber = known != html.pageAt.end() ? known->second : SIZE_MAX;
+        if (known != html.pageAt.end()) {
+            Html::Page& page = html.pages[pageNumber];
+            ++page.counts[severity];
+            page.perRule.resize(altRules().size());
+            ++page.perRule[rule];
+        }
+        Html::Spool& spool = html.spools[rule];
+        std::string out;
+        const bool first = html.perRule[rule] == 1;
+        if (first || spool.page != pageNumber) { // a group of its own for each page
+            spool.page = pageNumber;
+            if (!first)
+                out += "</tbody></table>\n";
+            const bool named = pageNumber != SIZE_MAX && html.anchored.insert({rule, pageNumber}).second;
+            out += "<h4" + (named ? " id=\"" + groupId(rule, pageNumber) + "\"" : std::string()) + "><code class=\"file\">" +
+                   breakable(htmlText(f.file)) + "</code></h4>\n<table class=\"rows\"><thead><tr><th class=\"pic\">Picture</th><th>ALT</th>"
+                   "<th>Finding</th><th class=\"where\">Where</th></tr></thead><tbody>\n";
+        }
         // Each picture once, as a style the rows that show it name.
         const std::string key = f.picture.empty() ? f.src : f.picture;
         auto [thumbnail, fresh] = html.thumbnails.try_emplace(key);
-        std::string out = "<tr class=\"" + std::string(kSeverities[severity]) + "\"><td>";
+        out += "<tr class=\"" + std::string(kSeverities[severity]) + "\"><td>";
         if (fresh)
             if (const std::string uri = thumbnailOf(f); !uri.empty()) {
                 thumbnail->second = "t" + std::to_string(html.thumbnails.size());
@@ -606,7 +705,7 @@ void CheckPrinter::finding(const CheckFinding& f)
                "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) + " <code class=\"rule\">[" +
                f.rule->id + "]</code></td><td><code class=\"file\">" + breakable(htmlText(f.file)) + "<span class=\"at\">:" +
                std::to_string(f.line) + ":" + std::to_string(f.column) + "</span></code></td></tr>\n";
-        write_(out);
+        spool.add(out);
     }
     first_ = false;
 }
@@ -624,29 +723,64 @@ void CheckPrinter::end(const CheckReport& report)
                std::to_string(report.pages + report.errors.size()) + "\" failures=\"" + std::to_string(failures_) + "\" errors=\"" +
                std::to_string(report.errors.size()) + "\">\n" + cases_ + "</testsuite>\n</testsuites>\n");
     } else if (html_) {
-        const Html& html = *html_;
-        size_t totals[3] = {};
-        for (size_t r = 0; r < altRules().size(); ++r)
-            totals[static_cast<int>(altRules()[r].severity)] += html.perRule[r];
-        const auto cell = [](size_t n) { return std::string(n ? "<td class=\"n\">" : "<td class=\"n zero\">") + std::to_string(n) + "</td>"; };
-        const auto count = [](size_t n, const std::string& what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
-        std::string out = html.rows ? "" : "<tr><td colspan=\"4\">No findings: every image has a fitting ALT.</td></tr>\n";
-        out += "</tbody></table></section>\n<section id=\"totals\"><h2>Totals</h2>\n<p class=\"summary\">" + count(report.pages, "page") + ", " +
-               count(report.images, "image") + ": " + count(totals[0], "error") + ", " + count(totals[1], "warning") + ", " + count(totals[2], "note") +
-               (report.accepted ? "; " + std::to_string(report.accepted) + " more accepted by the baseline" : "") +
-               (report.errors.empty() ? "" : "; " + std::to_string(report.errors.size()) + " could not be checked") + ".</p>\n"
-               "<h3>By rule</h3>\n<table><thead><tr><th>Rule</th><th>Severity</th><th class=\"n\">Findings</th></tr></thead><tbody>\n";
-        for (size_t r = 0; r < altRules().size(); ++r)
-            out += std::string("<tr><td><code>") + altRules()[r].id + "</code></td><td>" + kSeverities[static_cast<int>(altRules()[r].severity)] +
-                   "</td>" + cell(html.perRule[r]) + "</tr>\n";
-        out += "</tbody></table>\n<h3>By page</h3>\n<table><thead><tr><th>Page</th><th class=\"n\">Images</th><th class=\"n\">Errors</th>"
-               "<th class=\"n\">Warnings</th><th class=\"n\">Notes</th></tr></thead><tbody>\n";
-        for (const Html::Page& page : html.pages)
-            out += "<tr><td><code>" + htmlText(page.path) + "</code></td>" +
-                   (page.error.empty() ? cell(page.images) + cell(page.counts[0]) + cell(page.counts[1]) + cell(page.counts[2])
-                                       : "<td colspan=\"4\">" + htmlText(page.error) + "</td>") + "</tr>\n";
-        write_(out + "</tbody></table></section>\n</body>\n</html>\n");
+        writeHtmlEnd(report);
     }
+}
+
+void CheckPrinter::writeHtmlEnd(const CheckReport& report)
+{
+    Html& html = *html_;
+    const size_t rules = altRules().size();
+    size_t totals[3] = {};
+    for (size_t r = 0; r < rules; ++r)
+        totals[static_cast<int>(altRules()[r].severity)] += html.perRule[r];
+    const auto cell = [](size_t n) { return std::string(n ? "<td class=\"n\">" : "<td class=\"n zero\">") + std::to_string(n) + "</td>"; };
+    const auto count = [](size_t n, const std::string& what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+    std::string out = "<section id=\"totals\"><h2>Totals</h2>\n<p class=\"summary\">" + count(report.pages, "page") + ", " +
+                      count(report.images, "image") + ": " + count(totals[0], "error") + ", " + count(totals[1], "warning") + ", " +
+                      count(totals[2], "note") + (report.accepted ? "; " + std::to_string(report.accepted) + " more accepted by the baseline" : "") +
+                      (report.errors.empty() ? "" : "; " + std::to_string(report.errors.size()) + " could not be checked") + ".</p>\n"
+                      "<h3>By rule</h3>\n<table><thead><tr><th>Rule</th><th>Severity</th><th class=\"n\">Findings</th></tr></thead><tbody>\n";
+    for (size_t r = 0; r < rules; ++r) {
+        const std::string id = altRules()[r].id;
+        out += "<tr><td><code>" + (html.perRule[r] ? "<a href=\"#r" + std::to_string(r) + "\">" + id + "</a>" : id) + "</code></td><td>" +
+               kSeverities[static_cast<int>(altRules()[r].severity)] + "</td>" + cell(html.perRule[r]) + "</tr>\n";
+    }
+    out += "</tbody></table></section>\n<section id=\"findings\"><h2>Findings</h2>\n";
+    if (!html.rows)
+        out += "<p>No findings: every image has a fitting ALT.</p>\n";
+    write_(out);
+    for (size_t r = 0; r < rules; ++r) {
+        if (!html.perRule[r])
+            continue;
+        const AltRule& rule = altRules()[r];
+        write_("<section class=\"group " + std::string(kSeverities[static_cast<int>(rule.severity)]) + "\" id=\"r" + std::to_string(r) +
+               "\"><h3><span class=\"sev\">" + kSeverities[static_cast<int>(rule.severity)] + "</span> " + htmlText(rule.message) +
+               " <code class=\"rule\">[" + rule.id + "]</code> (" + std::to_string(html.perRule[r]) + ")</h3>\n");
+        html.spools[r].add("</tbody></table>\n</section>\n");
+        html.spools[r].copyTo(write_);
+    }
+    // Only the pages with something to see; the others are a count.
+    out = "</section>\n<section id=\"pages\"><h2>By page</h2>\n<table><thead><tr><th>Page</th><th class=\"n\">Images</th>"
+          "<th class=\"n\">Errors</th><th class=\"n\">Warnings</th><th class=\"n\">Notes</th><th>Findings</th></tr></thead><tbody>\n";
+    size_t quiet = 0;
+    for (size_t p = 0; p < html.pages.size(); ++p) {
+        const Html::Page& page = html.pages[p];
+        if (page.error.empty() && page.perRule.empty()) {
+            ++quiet;
+            continue;
+        }
+        std::string links;
+        for (size_t r = 0; r < page.perRule.size(); ++r)
+            if (page.perRule[r])
+                links += std::string(links.empty() ? "" : ", ") + "<a href=\"#" + groupId(r, p) + "\">" + altRules()[r].id + "</a> (" +
+                         std::to_string(page.perRule[r]) + ")";
+        out += "<tr><td><code>" + htmlText(page.path) + "</code></td>" +
+               (page.error.empty() ? cell(page.images) + cell(page.counts[0]) + cell(page.counts[1]) + cell(page.counts[2]) + "<td>" + links + "</td>"
+                                   : "<td colspan=\"5\">" + htmlText(page.error) + "</td>") + "</tr>\n";
+    }
+    out += "</tbody></table>\n<p class=\"quiet\">" + count(quiet, "page") + " without findings.</p></section>\n</body>\n</html>\n";
+    write_(out);
 }
 
 int checkStatus(const CheckReport& report)

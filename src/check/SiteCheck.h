@@ -35,7 +35,7 @@ struct PageCheck {
 class CheckBaseline {
 public:
     static std::string lineOf(const CheckFinding& finding);
-    // nullopt, with why in `error`, when the file cannot be read.
+    // nullopt, with why in `error`, when the file cannot be read or a line is not one lineOf writes.
     static std::optional<CheckBaseline> read(const std::string& path, std::string& error);
     // True, once for each time the baseline holds it, for a finding it holds.
     bool accepts(const CheckFinding& finding);
@@ -72,9 +72,10 @@ std::string textLines(const std::vector<CheckFinding>& findings);
 //   ...], "pages": N, "images": M}, alt null for an image without one;
 // - sarif: a SARIF 2.1.0 log with one result per finding;
 // - junit: one test case per page, failed when the page has an error;
-// - html: a page for people, needing no network: a row per finding with the picture's thumbnail
-//   (local files and data: URLs up to 256 KB, each written once), then the totals per rule and
-//   per page, which the page's style shows on top.
+// - html: a page for people, needing no network: the totals per rule, then the findings grouped
+//   by rule and within a rule by page, a row each with the picture's thumbnail (local files and
+//   data: URLs up to 256 KB, each written once), then the pages with findings, each linked to
+//   its groups, and a count of the pages without. All but the head is written at end().
 // end() writes the findings the report still holds: the site's own.
 class CheckPrinter {
 public:
@@ -89,6 +90,7 @@ public:
 
 private:
     void finding(const CheckFinding& f);
+    void writeHtmlEnd(const CheckReport& report);
 
     std::string format_;
     bool first_ = true;

@@ -235,10 +235,12 @@ FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* st
         std::error_code error;
         fs::directory_iterator entries(at, error);
         if (error) {
-            if (top)
+            if (top) {
                 found.error = error.message();
-            else
+            } else {
                 ++found.unreadFolders;
+                found.unread.emplace_back(at.string(), error.message());
+            }
             continue;
         }
         for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
@@ -249,8 +251,10 @@ FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* st
             else if (entry.is_regular_file(ignored) && isPageFileName(entry.path().filename().string()))
                 found.pages.push_back(entry.path().string());
         }
-        if (error)
+        if (error) {
             ++found.unreadFolders; // read in part
+            found.unread.emplace_back(at.string(), error.message());
+        }
     }
     std::sort(found.pages.begin(), found.pages.end());
     return found;

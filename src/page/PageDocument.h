@@ -44,6 +44,7 @@ bool isPageFileName(std::string_view name);
 struct FolderPages {
     std::vector<std::string> pages;
     size_t unreadFolders = 0;
+    std::vector<std::pair<std::string, std::string>> unread; // each such subfolder, and why
     std::string error; // why the folder itself could not be read; empty when it could
 };
 FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* stop = nullptr);
