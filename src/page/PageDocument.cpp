@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "page/PageEncoding.h"
+#include "text/CharacterReferences.h"
 #include "text/Encoding.h"
 #include "text/Text.h"
 
@@ -130,7 +131,9 @@ std::string altValue(std::string_view typed)
     std::string out;
     out.reserve(typed.size());
     for (char c : typed) {
-        if (c == '"')
+        if (c == '&') // always: "&copy team" must not read as "© team"
+            out += "&amp;";
+        else if (c == '"')
             out += "&quot;";
         else if (c == '<')
             out += "&lt;";
@@ -206,7 +209,7 @@ std::optional<std::string> altOf(std::string_view page, const StartTag& tag, con
     const TagAttribute* alt = tag.find(page, "alt");
     if (!alt)
         return std::nullopt;
-    return decodeReferences(fromPageEncoding(alt->value.of(page), encoding));
+    return decodeAttribute(fromPageEncoding(alt->value.of(page), encoding));
 }
 
 bool isPageFileName(std::string_view name)

@@ -24,8 +24,9 @@ enum class EmptyBox {
     Undecorate, // an empty box takes every ALT out, ALT="" too: the image is no longer decorative
 };
 
-// The value as it goes between double quotes: a quote (and "<", so that no typed text can
-// pose as a tag) as character references, all else as typed.
+// The value as it goes between double quotes, so that a browser shows what was typed: "&" and
+// a quote as character references (and "<", so that no typed text can pose as a tag), all
+// else as typed.
 std::string altValue(std::string_view typed);
 
 // The attribute whose value names the image's picture (a new ALT follows it), if any.

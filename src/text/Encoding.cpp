@@ -53,25 +53,6 @@ private:
     iconv_t cd_;
 };
 
-void appendUtf8(std::string& out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Length of the valid UTF-8 sequence at the start of s (0 when it is not one) and its value.
 size_t utf8At(std::string_view s, uint32_t& cp)
 {
@@ -107,6 +88,25 @@ size_t utf8At(std::string_view s, uint32_t& cp)
 }
 
 } // namespace
+
+void appendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
 
 bool knownEncoding(const std::string& name) { return Converter(name, "UTF-8").ok(); }
 
@@ -213,53 +213,6 @@ std::string withoutControls(std::string_view utf8)
         } else {
             out += static_cast<char>(c);
         }
-    }
-    return out;
-}
-
-std::string decodeReferences(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        if (s[i] != '&') {
-            out += s[i++];
-            continue;
-        }
-        const size_t semi = s.find(';', i);
-        const std::string_view name = semi == std::string_view::npos ? std::string_view() : s.substr(i + 1, semi - i - 1);
-        std::string decoded;
-        if (name == "quot") {
-            decoded = "\"";
-        } else if (name == "lt") {
-            decoded = "<";
-        } else if (name == "gt") {
-            decoded = ">";
-        } else if (name.size() > 1 && name[0] == '#' && name.size() <= 10) {
-            const bool hex = name[1] == 'x' || name[1] == 'X';
-            const std::string_view digits = name.substr(hex ? 2 : 1);
-            uint32_t cp = 0;
-            bool ok = !digits.empty();
-            for (char d : digits) {
-                int v = d >= '0' && d <= '9' ? d - '0'
-                        : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                        : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
-                                                      : -1;
-                if (v < 0 || cp > 0x10FFFF) {
-                    ok = false;
-                    break;
-                }
-                cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
-            }
-            if (ok && cp > 0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
-                appendUtf8(decoded, cp);
-        }
-        if (decoded.empty()) {
-            out += s[i++];
-            continue;
-        }
-        out += decoded;
-        i = semi + 1;
     }
     return out;
 }

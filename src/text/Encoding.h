@@ -1,5 +1,6 @@
 #pragma once
 // A page's character encoding, and the ALT box's UTF-8 text to and from it.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,7 @@ std::string fromPageEncoding(std::string_view bytes, const std::string& encoding
 // (C0, DEL, C1) go; they would break the page, some of them for this very program.
 std::string withoutControls(std::string_view utf8);
 
-// An attribute value as a browser shows it: "&quot;", "&lt;" and numeric references decoded
-// (the ones this program writes); everything else as it stands.
-std::string decodeReferences(std::string_view utf8);
+// A code point appended as UTF-8.
+void appendUtf8(std::string& out, uint32_t codePoint);
 
 } // namespace bw
