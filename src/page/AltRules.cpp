@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <string>
 
 #include "text/Text.h"
@@ -19,18 +20,118 @@ std::string_view lastPart(std::string_view name)
     return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool joins(char c) { return c == '_' || c == '-' || c == '.'; }
+
+size_t digitsAt(std::string_view s, size_t at)
+{
+    size_t end = at;
+    while (end < s.size() && isDigit(s[end]))
+        ++end;
+    return end - at;
+}
+
+// Lower case, each run of "_", "-", "." and spaces one "_": how a name and an ALT that spells
+// it with other joins compare.
+std::string joinedWords(std::string_view s)
+{
+    std::string out;
+    for (char c : s) {
+        if (joins(c) || text::isHtmlSpace(c)) {
+            if (!out.empty() && out.back() != '_')
+                out += '_';
+        } else {
+            out += text::lowerAscii(c);
+        }
+    }
+    if (!out.empty() && out.back() == '_')
+        out.pop_back();
+    return out;
+}
+
+// "sun.png", and "sun_png" for a name whose dot became a join.
+bool endsWithImageExtension(const std::string& alt)
+{
+    static constexpr std::array kExtensions = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
+                                               "ico", "avif", "tif", "tiff", "jfif"};
+    const bool oneWord = alt.find(' ') == std::string::npos;
+    for (std::string_view extension : kExtensions) {
+        if (alt.size() <= extension.size() + 1 || !alt.ends_with(extension))
+            continue;
+        const char before = alt[alt.size() - extension.size() - 1];
+        if (before == '.' || (oneWord && joins(before)))
+            return true;
+    }
+    return false;
+}
+
+// "../_images/tk_msg", "./logo", "img/a.b": a path, not words ("TCP/IP", "and/or").
+bool looksLikePath(const std::string& alt)
+{
+    const size_t slash = alt.find_last_of("/\\");
+    if (slash == std::string::npos || alt.find(' ') != std::string::npos)
+        return false;
+    return alt.front() == '.' || alt.front() == '/' || alt.front() == '\\' || alt.find('.', slash) != std::string::npos;
+}
+
+// What cameras, phones and screenshot tools name their files: IMG_1234, DSC00012, P1010123,
+// image001, screenshot_2024-01-02, "Screen Shot 2019-05-01 at 10.22.33".
+bool looksLikeCameraName(const std::string& alt)
+{
+    static constexpr std::array kScreenshots = {"screenshot", "screen shot", "screen_shot", "screen-shot", "snapshot", "capture"};
+    for (std::string_view start : kScreenshots) {
+        if (!alt.starts_with(start))
+            continue;
+        size_t at = start.size();
+        while (at < alt.size() && (alt[at] == ' ' || joins(alt[at])))
+            ++at;
+        if (alt.compare(at, 4, "from") == 0)
+            for (at += 4; at < alt.size() && (alt[at] == ' ' || joins(alt[at]));)
+                ++at;
+        if (digitsAt(alt, at) >= 4) // a date
+            return true;
+    }
+    if (alt.find(' ') != std::string::npos)
+        return false;
+    static constexpr std::array kCameras = {"img", "dsc", "dscn", "dscf", "dcim", "pict", "pxl", "mvimg", "imag", "gopr",
+                                            "dji", "sam", "wp", "image", "photo", "scan", "pic"};
+    for (std::string_view start : kCameras) {
+        if (!alt.starts_with(start))
+            continue;
+        const size_t at = start.size() + (start.size() < alt.size() && (alt[start.size()] == '_' || alt[start.size()] == '-'));
+        if (digitsAt(alt, at) >= 3)
+            return true;
+    }
+    return alt.size() == 8 && alt[0] == 'p' && digitsAt(alt, 1) == 7;
+}
+
+// What the picture is named, without its folder or extension ("img/Prev.png?v=1" gives "prev").
+std::string pictureStem(std::string_view fileName)
+{
+    const std::string file = foldedAlt(lastPart(fileName));
+    return file.substr(0, file.rfind('.'));
+}
+
 bool looksLikeFileName(const std::string& alt, std::string_view fileName)
 {
-    static constexpr std::array kExtensions = {".png", ".jpg", ".jpeg", ".gif", ".svg", ".webp", ".bmp",
-                                               ".ico", ".avif", ".tif", ".tiff", ".jfif"};
-    const std::string file = foldedAlt(lastPart(fileName));
-    if (!file.empty() && (alt == file || alt == file.substr(0, file.rfind('.'))))
+    if (endsWithImageExtension(alt) || looksLikePath(alt) || looksLikeCameraName(alt))
         return true;
-    for (std::string_view extension : kExtensions)
-        if (alt.size() > extension.size() && alt.ends_with(extension))
-            return true;
-    const bool digitsOnly = std::all_of(alt.begin(), alt.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return digitsOnly || (alt.find('_') != std::string::npos && alt.find(' ') == std::string::npos);
+    // Words joined as file names join them, repeating the picture's name: "main_screen_png".
+    const bool joined = alt.find(' ') == std::string::npos && std::any_of(alt.begin(), alt.end(), joins);
+    const std::string file = foldedAlt(lastPart(fileName)), words = joinedWords(alt);
+    return joined && !file.empty() && (words == joinedWords(file) || words == joinedWords(pictureStem(fileName)));
+}
+
+// One word that is the picture's name: right for "Prev" on prev.png or "1" on 1.png, yet
+// "logo" on logo.png may say too little.
+bool namesPicture(const std::string& alt, std::string_view fileName)
+{
+    static constexpr std::array kNavigation = {"prev", "previous", "next", "up", "home", "top", "back", "forward",
+                                               "index", "contents", "toc", "search", "help", "first", "last"};
+    if (alt.empty() || alt != pictureStem(fileName) || std::find(kNavigation.begin(), kNavigation.end(), alt) != kNavigation.end())
+        return false;
+    return std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || std::isalnum(static_cast<unsigned char>(c)); }) &&
+           !std::all_of(alt.begin(), alt.end(), isDigit);
 }
 
 bool isPlaceholder(std::string alt)
@@ -75,6 +176,7 @@ const std::vector<AltRule>& altRules()
         {"missing-alt-captioned", Severity::Note, "The image has no ALT text, but its figure has a caption; give it an ALT unless the caption says what it shows."},
         {"alt-whitespace", Severity::Error, "The ALT text is only spaces; a screen reader says nothing useful."},
         {"alt-is-filename", Severity::Error, "The ALT text is a file name; say what the picture shows or does."},
+        {"alt-same-as-filename", Severity::Note, "The ALT text is the picture's file name; check that it says what the picture shows or does."},
         {"alt-placeholder", Severity::Error, "The ALT text is a placeholder word; say what the picture shows or does."},
         {"alt-image-of", Severity::Error, "Screen readers already say it is an image; leave out \"image of\"."},
         {"alt-redundant-link", Severity::Error, "The ALT text repeats the link's text; a reader hears it twice."},
@@ -95,7 +197,17 @@ const AltRule* altRule(std::string_view id)
 
 size_t altLength(std::string_view alt)
 {
-    return static_cast<size_t>(std::count_if(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    size_t length = 0;
+    bool space = false; // a run of white space waiting to count as one, unless it ends the text
+    for (const char c : alt) {
+        if (text::isHtmlSpace(c)) {
+            space = length > 0;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            length += 1 + space;
+            space = false;
+        }
+    }
+    return length;
 }
 
 std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, const AltContext& context)
@@ -116,6 +228,8 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
     }
     if (looksLikeFileName(text, context.fileName))
         add("alt-is-filename");
+    else if (namesPicture(text, context.fileName))
+        add("alt-same-as-filename");
     if (isPlaceholder(text))
         add("alt-placeholder");
     if (beginsImageOf(text))

@@ -34,7 +34,8 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
 // Lowercase ASCII, white space runs made one space, ends trimmed: how the rules compare texts.
 std::string foldedAlt(std::string_view s);
 
-// ALT length as a reader counts it: characters, not bytes.
+// ALT length as a reader hears it: characters, not bytes, with white space collapsed as a
+// browser collapses it (the page's own line breaks and indentation count as one space).
 size_t altLength(std::string_view alt);
 
 } // namespace bw
