@@ -116,8 +116,9 @@ bool looksLikeFileName(const std::string& alt, std::string_view fileName)
 {
     if (endsWithImageExtension(alt) || looksLikePath(alt) || looksLikeCameraName(alt))
         return true;
-    // Words joined as file names join them, repeating the picture's name: "main_screen_png".
-    const bool joined = alt.find(' ') == std::string::npos && std::any_of(alt.begin(), alt.end(), joins);
+    // Words joined as file names join them, repeating the picture's name: "main_screen_png"
+    // (a dot alone joins a domain's words: "gimp.org" on gimp-org.png is a name).
+    const bool joined = alt.find(' ') == std::string::npos && alt.find_first_of("_-") != std::string::npos;
     const std::string file = foldedAlt(lastPart(fileName)), words = joinedWords(alt);
     return joined && !file.empty() && (words == joinedWords(file) || words == joinedWords(pictureStem(fileName)));
 }

@@ -41,6 +41,7 @@ TEST(AltRules, EachRuleFlagsItsCasesAndNoOthers)
         {"20240307", "a.png", "", "", ""},
         {"C_API", "capi-diagram.png", "", "", ""},
         {"TCP/IP", "stack.png", "", "", ""},
+        {"gimp.org", "images/gimp-org.png", "", "", ""},
         {"Screenshot of the editor", "a.png", "", "", ""},
         {"Image 1", "a.png", "", "", ""},
         {"SUN", "img/Sun.png?v=2", "", "", "alt-same-as-filename"},
