@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 #include <string>
 
 #include "text/Text.h"
@@ -154,7 +155,35 @@ bool beginsImageOf(const std::string& alt)
     return false;
 }
 
+// Whether an svg has a <title> with text among what it holds before its end tag.
+bool hasSvgTitle(std::string_view page, const StartTag& svg)
+{
+    if (svg.selfClosing)
+        return false;
+    for (size_t at = page.find('<', svg.whole.end); at != std::string_view::npos; at = page.find('<', at + 1)) {
+        if (text::equalsNoCase(page.substr(at, 5), "</svg"))
+            return false;
+        const std::optional<StartTag> tag = startTagAt(page, at);
+        if (!tag || !text::equalsNoCase(tag->name.of(page), "title"))
+            continue;
+        const size_t end = text::inStrNoCase(page, "</title", tag->whole.end + 1);
+        const std::string_view title = page.substr(tag->whole.end, end == 0 ? std::string_view::npos : end - 1 - tag->whole.end);
+        return !foldedAlt(title).empty();
+    }
+    return false;
+}
+
 } // namespace
+
+const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic)
+{
+    for (std::string_view name : {"aria-label", "aria-labelledby", "title"})
+        if (const TagAttribute* a = graphic.tag.find(page, name); a && !foldedAlt(a->value.of(page)).empty())
+            return nullptr;
+    if (!graphic.svg)
+        return altRule("role-img-alt");
+    return hasSvgTitle(page, graphic.tag) ? nullptr : altRule("svg-img-alt");
+}
 
 std::string foldedAlt(std::string_view s)
 {
@@ -174,6 +203,9 @@ const std::vector<AltRule>& altRules()
 {
     static const std::vector<AltRule> rules = {
         {"missing-alt", Severity::Error, "The image has no ALT text; give it one, or alt=\"\" if it is decorative."},
+        {"missing-alt-titled", Severity::Error, "The image has no ALT text, only a title, which is not a text alternative; give it an ALT, or alt=\"\" if it is decorative."},
+        {"alt-aria-label-only", Severity::Warning, "The image is named by aria-label alone, which some tools do not read; give it an ALT text."},
+        {"alt-aria-labelledby-only", Severity::Warning, "The image is named by aria-labelledby alone, which some tools do not read; give it an ALT text."},
         {"missing-alt-captioned", Severity::Note, "The image has no ALT text, but its figure has a caption; give it an ALT unless the caption says what it shows."},
         {"alt-whitespace", Severity::Error, "The ALT text is only spaces; a screen reader says nothing useful."},
         {"alt-is-filename", Severity::Error, "The ALT text is a file name; say what the picture shows or does."},
@@ -183,6 +215,8 @@ const std::vector<AltRule>& altRules()
         {"alt-redundant-link", Severity::Error, "The ALT text repeats the link's text; a reader hears it twice."},
         {"alt-redundant-caption", Severity::Error, "The ALT text repeats the caption; a reader hears it twice."},
         {"alt-too-long", Severity::Warning, "The ALT text is over 150 characters; put a long description in the page."},
+        {"svg-img-alt", Severity::Error, "The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby."},
+        {"role-img-alt", Severity::Error, "The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby."},
         {"alt-conflict", Severity::Note, "This picture has different ALT texts on different pages."},
     };
     return rules;
@@ -216,8 +250,15 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
     std::vector<const AltRule*> found;
     auto add = [&](const char* id) { found.push_back(altRule(id)); };
     if (!alt) {
-        // A figure's caption may already say what the picture shows.
-        add(foldedAlt(context.caption).empty() ? "missing-alt" : "missing-alt-captioned");
+        // Named for some readers only; else a figure's caption may already say what it shows.
+        if (!foldedAlt(context.ariaLabel).empty())
+            add("alt-aria-label-only");
+        else if (!foldedAlt(context.ariaLabelledby).empty())
+            add("alt-aria-labelledby-only");
+        else if (!foldedAlt(context.caption).empty())
+            add("missing-alt-captioned");
+        else
+            add(foldedAlt(context.title).empty() ? "missing-alt" : "missing-alt-titled");
         return found;
     }
     if (alt->empty())

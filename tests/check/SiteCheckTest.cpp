@@ -36,6 +36,11 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     site.write("c/one.html", "<img src=../p/a.png alt=\"A cat\"><img src=\"../p/a.png\" alt=\" a  CAT\"><area href=x alt=Start>"
                              "<img src=/p/b.png alt=\"A fox\"><img src=/p/b.png alt=\"A cow\">");
     site.write("c/two/two.html", "<base href=\"../../p/\">\n<a href=../x.html>A dog<img src=a.png alt=\"A dog\"></a><area href=../c/x alt=Home>");
+    // Named otherwise than by an ALT, or not at all: images, and elements that say they are images.
+    const std::string named = site.write("named.html", "<img src=a.png aria-label=\"Sun\">\n<img src=b.png aria-labelledby=cap title=Sun>\n"
+        "<img src=c.png title=\"Sun\">\n<img src=d.png aria-label=\" \" title=\"\">\n<svg role=img><desc>a</desc><title>Sun</title></svg>\n"
+        "<svg role=\"IMG graphics-document\"><title> </title></svg><svg><title>Not its own</title></svg>\n<svg role=img aria-label=Sun/>\n"
+        "<p><span role=img>\xf0\x9f\x8e\x89</span> <div role=img title=Chart></div><span role=\"presentation img\"></span>");
     const std::string index = site.path("index.html"), b = site.path("sub/b.HTM"), d = site.path("sub/d.shtml");
     const std::string one = site.path("c/one.html"), two = site.path("c/two/two.html"), note = ": note: This picture has different ALT texts on different pages. (";
     const auto sample = [](const std::string& line) { return kSample + "/" + line + "\n"; };
@@ -46,6 +51,14 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
         size_t pages, images, errors;
     } rows[] = {
         {{site.path("sub/c.xhtml")}, "", 0, 1, 1, 0},
+        {{named},
+         named + ":1:1: warning: The image is named by aria-label alone, which some tools do not read; give it an ALT text. (a.png) [alt-aria-label-only]\n" +
+             named + ":2:1: warning: The image is named by aria-labelledby alone, which some tools do not read; give it an ALT text. (b.png) [alt-aria-labelledby-only]\n" +
+             named + ":3:1: error: The image has no ALT text, only a title, which is not a text alternative; give it an ALT, or alt=\"\" if it is decorative. (c.png) [missing-alt-titled]\n" +
+             named + ":4:1: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (d.png) [missing-alt]\n" +
+             named + ":6:1: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
+             named + ":8:4: error: The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby. (<span>) [role-img-alt]\n",
+         1, 1, 4, 0},
         {{d}, d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n", 1, 1, 1, 0},
         {{index},
          index + ":3:3: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (logo.png) [missing-alt]\n" +
