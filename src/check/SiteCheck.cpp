@@ -85,11 +85,12 @@ CheckedPage checkPage(const std::string& path)
         report.error = path + ": cannot be read: " + read.error;
         return checked;
     }
-    const std::string& page = read.bytes;
-    if (page.find('\0') != std::string::npos) {
+    const std::optional<std::string> text = pageText(std::move(read.bytes));
+    if (!text) {
         report.error = path + ": is not an HTML page: it holds binary data";
         return checked;
     }
+    const std::string& page = *text;
     const std::string encoding = pageEncoding(page);
     const FoundImages found = findImages(page);
     const std::vector<ImageContext> contexts = imageLinksAndCaptions(page, found, encoding);

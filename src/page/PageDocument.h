@@ -141,6 +141,7 @@ private:
     std::shared_ptr<std::string> text_ = std::make_shared<std::string>(), firstRead_ = text_;
     std::string spare_; // the last page given up, reused for the next
     std::string encoding_ = "UTF-8";
+    std::string fileEncoding_; // "UTF-16LE" or "UTF-16BE" for a file in UTF-16; the text is held in UTF-8
     FileStamp stamp_;
     // What the file holds as far as this document knows.
     enum class Disk { Text, FirstRead } disk_ = Disk::Text;

@@ -193,6 +193,57 @@ std::string fromPageEncoding(std::string_view bytes, const std::string& encoding
     return out;
 }
 
+std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian)
+{
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2 * 3 / 2);
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        uint32_t cp = unit(i);
+        if (cp >= 0xDC00 && cp <= 0xDFFF)
+            return std::nullopt;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            const uint32_t low = i + 3 < bytes.size() ? unit(i + 2) : 0;
+            if (low < 0xDC00 || low > 0xDFFF)
+                return std::nullopt;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian)
+{
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    const auto put = [&](uint32_t unit) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        uint32_t cp = 0xFFFD;
+        const size_t length = utf8At(utf8.substr(i), cp);
+        i += length ? length : 1;
+        if (!length)
+            cp = 0xFFFD;
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
+
 std::string withoutControls(std::string_view utf8)
 {
     std::string out;

@@ -1,6 +1,7 @@
 #pragma once
 // A page's character encoding, and the ALT box's UTF-8 text to and from it.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,12 @@ std::string fromPageEncoding(std::string_view bytes, const std::string& encoding
 // What the box may write: line breaks and tabs become one space, other control characters
 // (C0, DEL, C1) go; they would break the page, some of them for this very program.
 std::string withoutControls(std::string_view utf8);
+
+// UTF-16 bytes in that byte order as UTF-8; nullopt for an odd byte or a lone surrogate, which
+// would not come back the same.
+std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian);
+// UTF-8 as UTF-16 bytes in that byte order; a byte that is not UTF-8 becomes U+FFFD.
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian);
 
 // A code point appended as UTF-8.
 void appendUtf8(std::string& out, uint32_t codePoint);

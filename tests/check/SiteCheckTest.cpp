@@ -32,6 +32,11 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     site.write("sub/notes.txt", "<img src=not-a-page.png>");
     site.write("sub/d.shtml", "<img src=d.png alt=\"" + std::string(151, 'd') + "\">");
     site.write("bin.html", std::string("<img src=z.png>\0", 16));
+    site.write("odd16.html", std::string("\xFF\xFE<\0i\0m\0g\0\0\xDC", 12)); // a lone low surrogate
+    std::string big16 = "\xFE\xFF";
+    for (const char c : std::string_view("<p>\n<img src=\"\xC3\xA9.png\">")) // BE: é is 00 E9
+        big16 += c == '\xC3' ? std::string("\0", 1) : c == '\xA9' ? std::string("\xE9") : std::string{'\0', c};
+    const std::string utf16 = site.write("utf16.html", big16);
     // p/a.png on two pages, p/b.png on one: the ALTs of one page alone never conflict, nor those of links.
     site.write("c/one.html", "<img src=../p/a.png alt=\"A cat\"><img src=\"../p/a.png\" alt=\" a  CAT\"><area href=x alt=Start>"
                              "<img src=/p/b.png alt=\"A fox\"><img src=/p/b.png alt=\"A cow\">");
@@ -39,7 +44,7 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     // Named otherwise than by an ALT, or not at all: images, and elements that say they are images.
     const std::string named = site.write("named.html", "<img src=a.png aria-label=\"Sun\">\n<img src=b.png aria-labelledby=cap title=Sun>\n"
         "<img src=c.png title=\"Sun\">\n<img src=d.png aria-label=\" \" title=\"\">\n<svg role=img><desc>a</desc><title>Sun</title></svg>\n"
-        "<svg role=\"IMG graphics-document\"><title> </title></svg><svg><title>Not its own</title></svg>\n<svg role=img aria-label=Sun/>\n"
+        "<svg role=\"IMG graphics-document\"><desc>a</desc></svg><svg><title>Not its own</title></svg>\n<svg role=img aria-label=\"Sun\"/><svg role=img><title> </title></svg>\n"
         "<p><span role=img>\xf0\x9f\x8e\x89</span> <div role=img title=Chart></div><span role=\"presentation img\"></span>");
     const std::string index = site.path("index.html"), b = site.path("sub/b.HTM"), d = site.path("sub/d.shtml");
     const std::string one = site.path("c/one.html"), two = site.path("c/two/two.html"), note = ": note: This picture has different ALT texts on different pages. (";
@@ -57,6 +62,7 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
              named + ":3:1: error: The image has no ALT text, only a title, which is not a text alternative; give it an ALT, or alt=\"\" if it is decorative. (c.png) [missing-alt-titled]\n" +
              named + ":4:1: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (d.png) [missing-alt]\n" +
              named + ":6:1: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
+             named + ":7:33: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
              named + ":8:4: error: The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby. (<span>) [role-img-alt]\n",
          1, 1, 4, 0},
         {{d}, d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n", 1, 1, 1, 0},
@@ -69,7 +75,8 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
              ":1:68: error: The ALT text is only spaces; a screen reader says nothing useful. (x.gif) [alt-whitespace]\n" +
              d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n",
          1, 3, 4, 0},
-        {{site.path("sub/c.xhtml"), site.path("bin.html"), site.path("gone.html"), "/dev/zero"}, "", 2, 1, 1, 3},
+        {{site.path("sub/c.xhtml"), site.path("bin.html"), site.path("odd16.html"), site.path("gone.html"), "/dev/zero"}, "", 2, 1, 1, 4},
+        {{utf16}, utf16 + ":2:1: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (\xC3\xA9.png) [missing-alt]\n", 1, 1, 1, 0},
         {{site.path("c")},
          two + ":2:24: error: The ALT text repeats the link's text; a reader hears it twice. (a.png) [alt-redundant-link]\n" + one + ":1:1" + note +
              "../p/a.png, ALT \"A cat\") [alt-conflict]\n" + two + ":2:24" + note + "a.png, ALT \"A dog\") [alt-conflict]\n",
