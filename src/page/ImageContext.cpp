@@ -552,7 +552,9 @@ public:
     void text(ByteRange range) override
     {
         read_ = range.end;
-        if (hidden_ > 0)
+        if (range.begin == 0 && page_.starts_with("\xEF\xBB\xBF"))
+            range.begin = std::min<size_t>(3, range.end); // the byte-order mark is no text
+        if (hidden_ > 0 || range.empty())
             return;
         if (!active_.empty() && !active_.back().onStack && !(inTableRows() && blank(range)))
             reconstruct();
