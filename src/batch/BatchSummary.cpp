@@ -4,6 +4,7 @@
 
 #include "text/Text.h"
 #include "page/PageDocument.h"
+#include "page/PageEncoding.h"
 
 namespace bw {
 
@@ -22,7 +23,7 @@ BatchSummary summarizePage(FileSystem& files, const std::string& page)
     BatchSummary summary;
     ReadResult read = files.readFile(page);
     // The main window opens neither a file it cannot read nor one holding binary data.
-    if (!read.ok || read.bytes.find('\0') != std::string::npos) {
+    if (!read.ok || !isPageText(read.bytes)) {
         summary.unread = 1;
         return summary;
     }

@@ -87,11 +87,12 @@ CheckedPage checkPage(const std::string& path)
         report.error = path + ": cannot be read: " + read.error;
         return checked;
     }
-    const std::string& page = read.bytes;
-    if (page.find('\0') != std::string::npos) {
+    const std::optional<std::string> text = pageText(std::move(read.bytes));
+    if (!text) {
         report.error = path + ": is not an HTML page: it holds binary data";
         return checked;
     }
+    const std::string& page = *text;
     const std::string encoding = pageEncoding(page);
     const FoundImages found = findImages(page);
     const std::vector<ImageContext> contexts = imageLinksAndCaptions(page, found, encoding);
@@ -99,23 +100,42 @@ CheckedPage checkPage(const std::string& path)
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : normal(path.substr(0, slash + 1));
     size_t line = 1, lineStart = 0, counted = 0; // lines are counted up to each tag in turn
+    // Line breaks up to `at`, a word at a time rather than a byte.
+    auto countTo = [&](size_t at) {
+        for (const char* lineBreak; counted < at && (lineBreak = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
+            counted = static_cast<size_t>(lineBreak - page.data()) + 1;
+            ++line, lineStart = counted;
+        }
+        counted = std::max(counted, at);
+    };
+    size_t graphic = 0; // the elements with role="img", told in page order among the images
+    auto graphicsBefore = [&](size_t at) {
+        for (; graphic < found.graphics.size() && found.graphics[graphic].tag.whole.begin < at; ++graphic) {
+            const FoundGraphic& g = found.graphics[graphic];
+            if (const AltRule* rule = graphicFinding(page, g)) {
+                countTo(g.tag.whole.begin);
+                report.findings.push_back({path, line, g.tag.whole.begin - lineStart + 1, rule, "<" + fromPageEncoding(g.tag.name.of(page), encoding) + ">", std::nullopt, {}});
+            }
+        }
+    };
     for (size_t k = 0; k < found.images.size(); ++k) {
         const FoundImage& image = found.images[k];
         if (image.kind == ImageKind::Background)
             continue; // a background gets no ALT
         ++report.images;
         const size_t at = image.tag.whole.begin;
-        // Line breaks between the last tag and this one, a word at a time rather than a byte.
-        for (const char* lineBreak; counted < at && (lineBreak = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
-            counted = static_cast<size_t>(lineBreak - page.data()) + 1;
-            ++line, lineStart = counted;
-        }
-        counted = at;
+        graphicsBefore(at);
+        countTo(at);
         const std::optional<std::string> alt = altOf(page, image.tag, encoding);
         if (alt && alt->empty())
             continue; // decorative: no rule, no conflict
         const std::string src = fromPageEncoding(writtenName(page, image), encoding);
-        const std::vector<const AltRule*> rules = altFindings(alt, {src, contexts[k].linkText, contexts[k].caption});
+        auto attribute = [&](std::string_view name) {
+            const TagAttribute* a = alt ? nullptr : image.tag.find(page, name);
+            return a ? a->value.of(page) : std::string_view();
+        };
+        const std::vector<const AltRule*> rules =
+            altFindings(alt, {src, contexts[k].linkText, contexts[k].caption, attribute("aria-label"), attribute("aria-labelledby"), attribute("title")});
         // An area's name is the page it links to, not a picture.
         std::string folded = alt && image.kind != ImageKind::Area ? foldedAlt(*alt) : std::string();
         if (rules.empty() && folded.empty())
@@ -127,6 +147,7 @@ CheckedPage checkPage(const std::string& path)
         if (!folded.empty() && !picture.empty())
             checked.uses.push_back({std::move(picture), std::move(folded), src, alt, line, at - lineStart + 1});
     }
+    graphicsBefore(page.size());
     return checked;
 }
 

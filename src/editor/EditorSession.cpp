@@ -5,6 +5,7 @@
 
 #include "text/Encoding.h"
 #include "text/Text.h"
+#include "page/PageEncoding.h"
 
 namespace bw {
 
@@ -275,7 +276,7 @@ std::optional<ReadResult> EditorSession::readPage(const std::string& path, const
         message("The page\n" + shownAs + "\ncould not be read: " + read.error + ".");
         return std::nullopt;
     }
-    if (read.bytes.find('\0') != std::string::npos) {
+    if (!isPageText(read.bytes)) {
         message("The file\n" + shownAs + "\nis not an HTML page: it holds binary data. It was not opened.");
         return std::nullopt;
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <optional>
 #include <string>
 
 #include "text/Text.h"
@@ -19,18 +21,119 @@ std::string_view lastPart(std::string_view name)
     return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool joins(char c) { return c == '_' || c == '-' || c == '.'; }
+
+size_t digitsAt(std::string_view s, size_t at)
+{
+    size_t end = at;
+    while (end < s.size() && isDigit(s[end]))
+        ++end;
+    return end - at;
+}
+
+// Lower case, each run of "_", "-", "." and spaces one "_": how a name and an ALT that spells
+// it with other joins compare.
+std::string joinedWords(std::string_view s)
+{
+    std::string out;
+    for (char c : s) {
+        if (joins(c) || text::isHtmlSpace(c)) {
+            if (!out.empty() && out.back() != '_')
+                out += '_';
+        } else {
+            out += text::lowerAscii(c);
+        }
+    }
+    if (!out.empty() && out.back() == '_')
+        out.pop_back();
+    return out;
+}
+
+// "sun.png", and "sun_png" for a name whose dot became a join.
+bool endsWithImageExtension(const std::string& alt)
+{
+    static constexpr std::array kExtensions = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
+                                               "ico", "avif", "tif", "tiff", "jfif"};
+    const bool oneWord = alt.find(' ') == std::string::npos;
+    for (std::string_view extension : kExtensions) {
+        if (alt.size() <= extension.size() + 1 || !alt.ends_with(extension))
+            continue;
+        const char before = alt[alt.size() - extension.size() - 1];
+        if (before == '.' || (oneWord && joins(before)))
+            return true;
+    }
+    return false;
+}
+
+// "../_images/tk_msg", "./logo", "img/a.b": a path, not words ("TCP/IP", "and/or").
+bool looksLikePath(const std::string& alt)
+{
+    const size_t slash = alt.find_last_of("/\\");
+    if (slash == std::string::npos || alt.find(' ') != std::string::npos)
+        return false;
+    return alt.front() == '.' || alt.front() == '/' || alt.front() == '\\' || alt.find('.', slash) != std::string::npos;
+}
+
+// What cameras, phones and screenshot tools name their files: IMG_1234, DSC00012, P1010123,
+// image001, screenshot_2024-01-02, "Screen Shot 2019-05-01 at 10.22.33".
+bool looksLikeCameraName(const std::string& alt)
+{
+    static constexpr std::array kScreenshots = {"screenshot", "screen shot", "screen_shot", "screen-shot", "snapshot", "capture"};
+    for (std::string_view start : kScreenshots) {
+        if (!alt.starts_with(start))
+            continue;
+        size_t at = start.size();
+        while (at < alt.size() && (alt[at] == ' ' || joins(alt[at])))
+            ++at;
+        if (alt.compare(at, 4, "from") == 0)
+            for (at += 4; at < alt.size() && (alt[at] == ' ' || joins(alt[at]));)
+                ++at;
+        if (digitsAt(alt, at) >= 4) // a date
+            return true;
+    }
+    if (alt.find(' ') != std::string::npos)
+        return false;
+    static constexpr std::array kCameras = {"img", "dsc", "dscn", "dscf", "dcim", "pict", "pxl", "mvimg", "imag", "gopr",
+                                            "dji", "sam", "wp", "image", "photo", "scan", "pic"};
+    for (std::string_view start : kCameras) {
+        if (!alt.starts_with(start))
+            continue;
+        const size_t at = start.size() + (start.size() < alt.size() && (alt[start.size()] == '_' || alt[start.size()] == '-'));
+        if (digitsAt(alt, at) >= 3)
+            return true;
+    }
+    return alt.size() == 8 && alt[0] == 'p' && digitsAt(alt, 1) == 7;
+}
+
+// What the picture is named, without its folder or extension ("img/Prev.png?v=1" gives "prev").
+std::string pictureStem(std::string_view fileName)
+{
+    const std::string file = foldedAlt(lastPart(fileName));
+    return file.substr(0, file.rfind('.'));
+}
+
 bool looksLikeFileName(const std::string& alt, std::string_view fileName)
 {
-    static constexpr std::array kExtensions = {".png", ".jpg", ".jpeg", ".gif", ".svg", ".webp", ".bmp",
-                                               ".ico", ".avif", ".tif", ".tiff", ".jfif"};
-    const std::string file = foldedAlt(lastPart(fileName));
-    if (!file.empty() && (alt == file || alt == file.substr(0, file.rfind('.'))))
+    if (endsWithImageExtension(alt) || looksLikePath(alt) || looksLikeCameraName(alt))
         return true;
-    for (std::string_view extension : kExtensions)
-        if (alt.size() > extension.size() && alt.ends_with(extension))
-            return true;
-    const bool digitsOnly = std::all_of(alt.begin(), alt.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return digitsOnly || (alt.find('_') != std::string::npos && alt.find(' ') == std::string::npos);
+    // Words joined as file names join them, repeating the picture's name: "main_screen_png"
+    // (a dot alone joins a domain's words: "gimp.org" on gimp-org.png is a name).
+    const bool joined = alt.find(' ') == std::string::npos && alt.find_first_of("_-") != std::string::npos;
+    const std::string file = foldedAlt(lastPart(fileName)), words = joinedWords(alt);
+    return joined && !file.empty() && (words == joinedWords(file) || words == joinedWords(pictureStem(fileName)));
+}
+
+// One word that is the picture's name: right for "Prev" on prev.png or "1" on 1.png, yet
+// "logo" on logo.png may say too little.
+bool namesPicture(const std::string& alt, std::string_view fileName)
+{
+    static constexpr std::array kNavigation = {"prev", "previous", "next", "up", "home", "top", "back", "forward",
+                                               "index", "contents", "toc", "search", "help", "first", "last"};
+    if (alt.empty() || alt != pictureStem(fileName) || std::find(kNavigation.begin(), kNavigation.end(), alt) != kNavigation.end())
+        return false;
+    return std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || std::isalnum(static_cast<unsigned char>(c)); }) &&
+           !std::all_of(alt.begin(), alt.end(), isDigit);
 }
 
 bool isPlaceholder(std::string alt)
@@ -52,7 +155,35 @@ bool beginsImageOf(const std::string& alt)
     return false;
 }
 
+// Whether an svg has a <title> with text among what it holds before its end tag.
+bool hasSvgTitle(std::string_view page, const StartTag& svg)
+{
+    if (svg.selfClosing)
+        return false;
+    for (size_t at = page.find('<', svg.whole.end); at != std::string_view::npos; at = page.find('<', at + 1)) {
+        if (text::equalsNoCase(page.substr(at, 5), "</svg"))
+            return false;
+        const std::optional<StartTag> tag = startTagAt(page, at);
+        if (!tag || !text::equalsNoCase(tag->name.of(page), "title"))
+            continue;
+        const size_t end = text::inStrNoCase(page, "</title", tag->whole.end + 1);
+        const std::string_view title = page.substr(tag->whole.end, end == 0 ? std::string_view::npos : end - 1 - tag->whole.end);
+        return !foldedAlt(title).empty();
+    }
+    return false;
+}
+
 } // namespace
+
+const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic)
+{
+    for (std::string_view name : {"aria-label", "aria-labelledby", "title"})
+        if (const TagAttribute* a = graphic.tag.find(page, name); a && !foldedAlt(a->value.of(page)).empty())
+            return nullptr;
+    if (!graphic.svg)
+        return altRule("role-img-alt");
+    return hasSvgTitle(page, graphic.tag) ? nullptr : altRule("svg-img-alt");
+}
 
 std::string foldedAlt(std::string_view s)
 {
@@ -72,14 +203,20 @@ const std::vector<AltRule>& altRules()
 {
     static const std::vector<AltRule> rules = {
         {"missing-alt", Severity::Error, "The image has no ALT text; give it one, or alt=\"\" if it is decorative."},
+        {"missing-alt-titled", Severity::Error, "The image has no ALT text, only a title, which is not a text alternative; give it an ALT, or alt=\"\" if it is decorative."},
+        {"alt-aria-label-only", Severity::Warning, "The image is named by aria-label alone, which some tools do not read; give it an ALT text."},
+        {"alt-aria-labelledby-only", Severity::Warning, "The image is named by aria-labelledby alone, which some tools do not read; give it an ALT text."},
         {"missing-alt-captioned", Severity::Note, "The image has no ALT text, but its figure has a caption; give it an ALT unless the caption says what it shows."},
         {"alt-whitespace", Severity::Error, "The ALT text is only spaces; a screen reader says nothing useful."},
         {"alt-is-filename", Severity::Error, "The ALT text is a file name; say what the picture shows or does."},
+        {"alt-same-as-filename", Severity::Note, "The ALT text is the picture's file name; check that it says what the picture shows or does."},
         {"alt-placeholder", Severity::Error, "The ALT text is a placeholder word; say what the picture shows or does."},
         {"alt-image-of", Severity::Error, "Screen readers already say it is an image; leave out \"image of\"."},
         {"alt-redundant-link", Severity::Error, "The ALT text repeats the link's text; a reader hears it twice."},
         {"alt-redundant-caption", Severity::Error, "The ALT text repeats the caption; a reader hears it twice."},
         {"alt-too-long", Severity::Warning, "The ALT text is over 150 characters; put a long description in the page."},
+        {"svg-img-alt", Severity::Error, "The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby."},
+        {"role-img-alt", Severity::Error, "The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby."},
         {"alt-conflict", Severity::Note, "This picture has different ALT texts on different pages."},
     };
     return rules;
@@ -95,7 +232,17 @@ const AltRule* altRule(std::string_view id)
 
 size_t altLength(std::string_view alt)
 {
-    return static_cast<size_t>(std::count_if(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    size_t length = 0;
+    bool space = false; // a run of white space waiting to count as one, unless it ends the text
+    for (const char c : alt) {
+        if (text::isHtmlSpace(c)) {
+            space = length > 0;
+        } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            length += 1 + space;
+            space = false;
+        }
+    }
+    return length;
 }
 
 std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, const AltContext& context)
@@ -103,8 +250,15 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
     std::vector<const AltRule*> found;
     auto add = [&](const char* id) { found.push_back(altRule(id)); };
     if (!alt) {
-        // A figure's caption may already say what the picture shows.
-        add(foldedAlt(context.caption).empty() ? "missing-alt" : "missing-alt-captioned");
+        // Named for some readers only; else a figure's caption may already say what it shows.
+        if (!foldedAlt(context.ariaLabel).empty())
+            add("alt-aria-label-only");
+        else if (!foldedAlt(context.ariaLabelledby).empty())
+            add("alt-aria-labelledby-only");
+        else if (!foldedAlt(context.caption).empty())
+            add("missing-alt-captioned");
+        else
+            add(foldedAlt(context.title).empty() ? "missing-alt" : "missing-alt-titled");
         return found;
     }
     if (alt->empty())
@@ -116,6 +270,8 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
     }
     if (looksLikeFileName(text, context.fileName))
         add("alt-is-filename");
+    else if (namesPicture(text, context.fileName))
+        add("alt-same-as-filename");
     if (isPlaceholder(text))
         add("alt-placeholder");
     if (beginsImageOf(text))

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "page/ImageFinder.h"
+
 namespace bw {
 
 enum class Severity { Error, Warning, Note };
@@ -21,9 +23,11 @@ const std::vector<AltRule>& altRules();
 const AltRule* altRule(std::string_view id);
 
 // What stands around an image: the picture's file name as written, the text of the link it
-// sits in, and its figure's caption (empty when there is none).
+// sits in, and its figure's caption (empty when there is none); the tag's aria-label,
+// aria-labelledby and title, as written.
 struct AltContext {
     std::string_view fileName, linkText, caption;
+    std::string_view ariaLabel = {}, ariaLabelledby = {}, title = {};
 };
 
 // The rules an image breaks, given its ALT as the box shows it (nullopt: the tag has no alt at
@@ -31,10 +35,15 @@ struct AltContext {
 // never comes from here.
 std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, const AltContext& context);
 
+// The rule an element with role="img" (an svg with it, or another element) breaks when nothing
+// names it: aria-label, aria-labelledby, title, or an svg's <title>. Null when it has a name.
+const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic);
+
 // Lowercase ASCII, white space runs made one space, ends trimmed: how the rules compare texts.
 std::string foldedAlt(std::string_view s);
 
-// ALT length as a reader counts it: characters, not bytes.
+// ALT length as a reader hears it: characters, not bytes, with white space collapsed as a
+// browser collapses it (the page's own line breaks and indentation count as one space).
 size_t altLength(std::string_view alt);
 
 } // namespace bw

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdint>
 
+#include "text/CharacterReferences.h"
 #include "text/Encoding.h"
 #include "text/Text.h"
 #include "page/ImageName.h"
@@ -190,101 +190,6 @@ uint8_t typeOf(std::string_view name)
 
 const Type& typeAt(uint8_t type) { return type == kInline ? kInlineType : kTypes[type]; }
 
-// Named references beyond the few decodeCharacterReferences() knows: Latin-1, then the
-// typographic ones pages use.
-constexpr std::string_view kLatin1[96] = {
-    "nbsp", "iexcl", "cent", "pound", "curren", "yen", "brvbar", "sect", "uml", "copy", "ordf", "laquo", "not", "shy", "reg", "macr",
-    "deg", "plusmn", "sup2", "sup3", "acute", "micro", "para", "middot", "cedil", "sup1", "ordm", "raquo", "frac14", "frac12", "frac34", "iquest",
-    "Agrave", "Aacute", "Acirc", "Atilde", "Auml", "Aring", "AElig", "Ccedil", "Egrave", "Eacute", "Ecirc", "Euml", "Igrave", "Iacute", "Icirc", "Iuml",
-    "ETH", "Ntilde", "Ograve", "Oacute", "Ocirc", "Otilde", "Ouml", "times", "Oslash", "Ugrave", "Uacute", "Ucirc", "Uuml", "Yacute", "THORN", "szlig",
-    "agrave", "aacute", "acirc", "atilde", "auml", "aring", "aelig", "ccedil", "egrave", "eacute", "ecirc", "euml", "igrave", "iacute", "icirc", "iuml",
-    "eth", "ntilde", "ograve", "oacute", "ocirc", "otilde", "ouml", "divide", "oslash", "ugrave", "uacute", "ucirc", "uuml", "yacute", "thorn", "yuml",
-};
-constexpr struct {
-    std::string_view name;
-    uint32_t code;
-} kTypographic[] = {
-    {"OElig", 338}, {"oelig", 339}, {"Scaron", 352}, {"scaron", 353}, {"Yuml", 376}, {"fnof", 402}, {"circ", 710}, {"tilde", 732},
-    {"ensp", 8194}, {"emsp", 8195}, {"thinsp", 8201}, {"zwnj", 8204}, {"zwj", 8205}, {"lrm", 8206}, {"rlm", 8207}, {"ndash", 8211},
-    {"mdash", 8212}, {"lsquo", 8216}, {"rsquo", 8217}, {"sbquo", 8218}, {"ldquo", 8220}, {"rdquo", 8221}, {"bdquo", 8222},
-    {"dagger", 8224}, {"Dagger", 8225}, {"bull", 8226}, {"hellip", 8230}, {"permil", 8240}, {"prime", 8242}, {"Prime", 8243},
-    {"lsaquo", 8249}, {"rsaquo", 8250}, {"euro", 8364}, {"trade", 8482}, {"larr", 8592}, {"uarr", 8593}, {"rarr", 8594},
-    {"darr", 8595}, {"harr", 8596}, {"minus", 8722}, {"infin", 8734}, {"ne", 8800}, {"le", 8804}, {"ge", 8805},
-};
-
-void appendUtf8(std::string& out, uint32_t code)
-{
-    if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    }
-    out += static_cast<char>(0x80 | (code & 0x3F));
-}
-
-// Where the reference's name ends, and its text, for a name known here; Latin-1 names are
-// read without their ";" too, as browsers read them in text.
-bool namedReference(std::string_view s, size_t at, size_t& end, std::string& out)
-{
-    size_t stop = at;
-    while (stop < s.size() && stop - at < 8 && (std::isalnum(static_cast<unsigned char>(s[stop]))))
-        ++stop;
-    const bool semicolon = stop < s.size() && s[stop] == ';';
-    for (size_t length = stop - at; length > 1; --length) {
-        const std::string_view name = s.substr(at, length);
-        const bool whole = semicolon && length == stop - at;
-        for (size_t k = 0; k < std::size(kLatin1); ++k)
-            if (kLatin1[k] == name) {
-                appendUtf8(out, static_cast<uint32_t>(0xA0 + k));
-                end = at + length + whole;
-                return true;
-            }
-        if (!whole)
-            continue;
-        for (const auto& named : kTypographic)
-            if (named.name == name) {
-                appendUtf8(out, named.code);
-                end = stop + 1;
-                return true;
-            }
-    }
-    return false;
-}
-
-std::string resolvedReferences(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const size_t amp = s.find('&', i);
-        out.append(s.substr(i, amp - i));
-        if (amp == std::string_view::npos)
-            break;
-        size_t end = amp + 1;
-        if (namedReference(s, amp + 1, end, out)) {
-            i = end;
-            continue;
-        }
-        // Numbers and the names attribute values use: one reference at a time, so that what
-        // one gives is never read again.
-        end = amp + 1;
-        if (end < s.size() && s[end] == '#') {
-            ++end;
-            if (end < s.size() && (s[end] == 'x' || s[end] == 'X'))
-                ++end;
-        }
-        while (end < s.size() && std::isalnum(static_cast<unsigned char>(s[end])) && end - amp < 40)
-            ++end;
-        if (end < s.size() && s[end] == ';')
-            ++end;
-        const std::string decoded = decodeCharacterReferences(s.substr(amp, end - amp));
-        out += decoded;
-        i = end;
-    }
-    return out;
-}
-
 // White space runs made one space, control characters dropped, ends trimmed. With `ends`:
 // where each kRunEnd was, which is dropped too.
 std::string folded(std::string_view s, std::vector<size_t>* ends = nullptr)
@@ -454,7 +359,7 @@ public:
             ImageContext& context = out[placed.image];
             if (placed.link != SIZE_MAX && links_[placed.link].href) {
                 const Link& link = links_[placed.link];
-                context.linkHref = decodeCharacterReferences(fromPageEncoding(link.href->of(page_), encoding_));
+                context.linkHref = decodeAttribute(fromPageEncoding(link.href->of(page_), encoding_));
                 const bool own = std::any_of(link.text.pieces.begin(), link.text.pieces.end(), [&](const Piece& p) { return p.image == placed.image; });
                 context.linkText = own ? textOf(link.text, placed.image) : once(wholeLinks[placed.link], link.text);
             }
@@ -497,7 +402,7 @@ public:
         ImageContext context;
         if (placed->link != SIZE_MAX && links_[placed->link].href) {
             const Link& link = links_[placed->link];
-            context.linkHref = decodeCharacterReferences(fromPageEncoding(link.href->of(page_), encoding_));
+            context.linkHref = decodeAttribute(fromPageEncoding(link.href->of(page_), encoding_));
             context.linkText = textOf(link.text, image);
         }
         if (placed->figure != SIZE_MAX) {
@@ -647,7 +552,9 @@ public:
     void text(ByteRange range) override
     {
         read_ = range.end;
-        if (hidden_ > 0)
+        if (range.begin == 0 && page_.starts_with("\xEF\xBB\xBF"))
+            range.begin = std::min<size_t>(3, range.end); // the byte-order mark is no text
+        if (hidden_ > 0 || range.empty())
             return;
         if (!active_.empty() && !active_.back().onStack && !(inTableRows() && blank(range)))
             reconstruct();
@@ -849,12 +756,12 @@ private:
             }
             if (piece.image == leftOut)
                 continue;
-            text += resolvedReferences(fromPageEncoding(raw, encoding_)) + " ";
+            text += decodeText(fromPageEncoding(raw, encoding_)) + " ";
             raw.clear();
             const std::optional<StartTag> tag = startTagAt(page_, starts_[piece.image]);
             text += (tag ? altOf(page_, *tag, encoding_) : std::nullopt).value_or("") + " ";
         }
-        text += resolvedReferences(fromPageEncoding(raw, encoding_));
+        text += decodeText(fromPageEncoding(raw, encoding_));
         std::string out = folded(text);
         if (pieces.cut)
             out += " \xE2\x80\xA6"; // never equal to an ALT
@@ -906,7 +813,7 @@ private:
                     raw += c;
             raw += kRunEnd;
         }
-        return folded(resolvedReferences(fromPageEncoding(raw, encoding_)), ends);
+        return folded(decodeText(fromPageEncoding(raw, encoding_)), ends);
     }
 
     // The text before and after the image at `run`, from a stretch of runs around it wide enough

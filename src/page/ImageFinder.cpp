@@ -383,6 +383,8 @@ private:
         const ByteRange before = std::exchange(lastHtml_, tag.name);
         if (walk_)
             walk_->startTag({lt, tag.end}, tag.name, attributes_);
+        else if (name != Name::Img && name != Name::Image && name != Name::Input && name != Name::Area && hasImageRole())
+            found_.graphics.push_back({makeTag(lt, tag), name == Name::Svg});
         switch (name) {
         // <image> outside svg and math: the tree builder makes it an img, as gumbo and browsers do.
         case Name::Img:
@@ -547,6 +549,23 @@ private:
     }
 
     const TagAttribute* attr(std::string_view lower) const { return firstNamed(page_, attributes_, lower); }
+
+    // role="img" (or "image"): the first of its words, as the role's readers take it.
+    bool hasImageRole() const
+    {
+        for (const TagAttribute& a : attributes_) {
+            if (a.name.size() != 4 || !equalsLower(a.name.of(page_), "role"))
+                continue;
+            std::string_view value = a.value.of(page_);
+            while (!value.empty() && (classOf(value.front()) & kSpace))
+                value.remove_prefix(1);
+            size_t end = 0;
+            while (end < value.size() && !(classOf(value[end]) & kSpace))
+                ++end;
+            return equalsLower(value.substr(0, end), "img") || equalsLower(value.substr(0, end), "image");
+        }
+        return false;
+    }
 
     StartTag makeTag(size_t lt, const Lexed& tag) const
     {

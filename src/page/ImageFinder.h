@@ -42,9 +42,17 @@ struct FoundImage {
     StartTag tag;
 };
 
+// An element that says it is an image without being one of the above: <svg role="img">, or
+// any element with role="img" (a drawing made of boxes, an emoji in a span).
+struct FoundGraphic {
+    StartTag tag;
+    bool svg = false;
+};
+
 struct FoundImages {
     std::vector<FoundImage> images;   // in page order; a body background first of all
     std::optional<ByteRange> baseHref; // value of the first <base href>, as written
+    std::vector<FoundGraphic> graphics; // in page order
 };
 
 FoundImages findImages(std::string_view page);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "text/CharacterReferences.h"
 #include "text/Text.h"
 
 namespace bw {
@@ -35,41 +36,6 @@ bool startsWithNoCase(std::string_view text, std::string_view lowerPrefix)
         if (text::lowerAscii(text[i]) != lowerPrefix[i])
             return false;
     return true;
-}
-
-void appendUtf8(std::string& out, uint32_t code)
-{
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
-// Browsers read &#128;..&#159; as windows-1252, which is what old pages meant by them.
-constexpr uint16_t kWindows1252[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
-};
-
-uint32_t usableCodePoint(uint32_t code)
-{
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0xFFFD;
-    if (code >= 0x80 && code <= 0x9F)
-        return kWindows1252[code - 0x80];
-    return code;
 }
 
 // The name of a scheme ("http", "mailto") when the text starts with one.
@@ -247,78 +213,12 @@ std::string_view writtenName(std::string_view page, const FoundImage& image)
     return set.substr(begin, end - begin);
 }
 
-std::string decodeCharacterReferences(std::string_view text)
-{
-    struct Named {
-        std::string_view name, utf8;
-        bool legacy; // also read without the ";"
-    };
-    static constexpr Named kNamed[] = {
-        {"amp", "&", true},   {"lt", "<", true},         {"gt", ">", true},
-        {"quot", "\"", true}, {"apos", "'", false},      {"nbsp", "\xC2\xA0", true},
-    };
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t amp = text.find('&', i);
-        if (amp == std::string_view::npos) {
-            out.append(text.substr(i));
-            break;
-        }
-        out.append(text.substr(i, amp - i));
-        i = amp + 1;
-        if (i < text.size() && text[i] == '#') {
-            size_t at = i + 1;
-            bool hex = at < text.size() && (text[at] == 'x' || text[at] == 'X');
-            if (hex)
-                ++at;
-            size_t digits = at;
-            uint32_t code = 0;
-            while (at < text.size() && (hex ? hexValue(text[at]) >= 0 : isDigit(text[at]))) {
-                if (code <= 0x10FFFF) // past that it is U+FFFD however long it goes on
-                    code = code * (hex ? 16 : 10) + uint32_t(hexValue(text[at]));
-                ++at;
-            }
-            if (at == digits) {
-                out += '&'; // "&#" or "&#x" with no number: as written
-                continue;
-            }
-            if (at < text.size() && text[at] == ';')
-                ++at;
-            appendUtf8(out, usableCodePoint(code));
-            i = at;
-            continue;
-        }
-        bool decoded = false;
-        for (const Named& named : kNamed) {
-            if (text.substr(i, named.name.size()) != named.name)
-                continue;
-            size_t after = i + named.name.size();
-            if (after < text.size() && text[after] == ';') {
-                i = after + 1;
-            } else if (named.legacy &&
-                       (after == text.size() || !(isAlpha(text[after]) || isDigit(text[after]) || text[after] == '='))) {
-                i = after; // "&amp" before a non-name character, as attributes allow
-            } else {
-                continue;
-            }
-            out.append(named.utf8);
-            decoded = true;
-            break;
-        }
-        if (!decoded)
-            out += '&';
-    }
-    return out;
-}
-
 ImageSource imageSource(std::string_view written, std::string_view baseHref)
 {
     // As a browser reads a URL: references decoded, outer spaces and inner tabs and line
     // breaks gone, a NUL read as U+FFFD.
     auto cleaned = [](std::string_view raw) {
-        std::string decoded = decodeCharacterReferences(trim(raw));
+        std::string decoded = decodeAttribute(trim(raw));
         std::string out;
         out.reserve(decoded.size());
         for (char c : decoded) {

@@ -35,7 +35,4 @@ ImageSource imageSource(std::string_view written, std::string_view baseHref = {}
 // root-relative name is looked for in pageFolder and then in each folder above it.
 std::vector<std::string> candidatePaths(const std::string& pageFolder, const ImageSource& source);
 
-// Character references (&amp; &lt; &gt; &quot; &apos; &nbsp; and numeric ones) decoded to UTF-8.
-std::string decodeCharacterReferences(std::string_view text);
-
 } // namespace bw

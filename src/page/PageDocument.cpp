@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "page/PageEncoding.h"
+#include "text/CharacterReferences.h"
 #include "text/Encoding.h"
 #include "text/Text.h"
 
@@ -130,7 +131,9 @@ std::string altValue(std::string_view typed)
     std::string out;
     out.reserve(typed.size());
     for (char c : typed) {
-        if (c == '"')
+        if (c == '&') // always: "&copy team" must not read as "© team"
+            out += "&amp;";
+        else if (c == '"')
             out += "&quot;";
         else if (c == '<')
             out += "&lt;";
@@ -170,6 +173,12 @@ void PageDocument::open(const std::string& path, ReadResult&& read)
     if (isOpen() && leaving)
         leaving();
     path_ = path;
+    // A page in UTF-16 is held as UTF-8, which the finder reads, and written back in UTF-16.
+    fileEncoding_ = utf16FileEncoding(read.bytes);
+    if (std::optional<std::string> utf8 = fileEncoding_.empty() ? std::nullopt : utf16ToUtf8(read.bytes, fileEncoding_ == "UTF-16BE"))
+        read.bytes = std::move(*utf8);
+    else
+        fileEncoding_.clear();
     firstRead_ = text_ = std::make_shared<std::string>(std::move(read.bytes));
     spare_.clear();
     spare_.shrink_to_fit();
@@ -186,6 +195,7 @@ void PageDocument::close()
     if (isOpen() && leaving)
         leaving();
     path_.clear();
+    fileEncoding_.clear();
     firstRead_ = text_ = std::make_shared<std::string>();
     spare_.clear();
     spare_.shrink_to_fit();
@@ -206,7 +216,7 @@ std::optional<std::string> altOf(std::string_view page, const StartTag& tag, con
     const TagAttribute* alt = tag.find(page, "alt");
     if (!alt)
         return std::nullopt;
-    return decodeReferences(fromPageEncoding(alt->value.of(page), encoding));
+    return decodeAttribute(fromPageEncoding(alt->value.of(page), encoding));
 }
 
 bool isPageFileName(std::string_view name)
@@ -276,7 +286,8 @@ bool PageDocument::mayOverwrite()
     if (now.exists) {
         ReadResult read = files_.readFile(path_, std::move(spare_));
         const std::string_view onDisk = read.bytes;
-        const bool same = onDisk == (disk_ == Disk::Text ? *text_ : *firstRead_);
+        const std::string& held = disk_ == Disk::Text ? *text_ : *firstRead_;
+        const bool same = fileEncoding_.empty() ? onDisk == held : onDisk == pageFileBytes(held, fileEncoding_);
         spare_ = std::move(read.bytes);
         if (read.ok && same) {
             stamp_ = read.stamp;
@@ -288,7 +299,8 @@ bool PageDocument::mayOverwrite()
 
 PageDocument::Outcome PageDocument::writeFile(std::string_view bytes, std::string_view suffix)
 {
-    WriteResult w = files_.writeFile(path_, bytes, suffix);
+    WriteResult w = fileEncoding_.empty() ? files_.writeFile(path_, bytes, suffix)
+                                          : files_.writeFile(path_, pageFileBytes(bytes, fileEncoding_), suffix);
     if (!w.ok)
         return {Outcome::Failed, w.error};
     stamp_ = w.stamp;
@@ -386,7 +398,7 @@ bool PageDocument::isPageFile(const std::string& path) { return path == path_ ||
 PageDocument::Outcome PageDocument::saveAs(const std::string& path)
 {
     if (!isPageFile(path)) {
-        WriteResult w = files_.writeFile(path, *text_);
+        WriteResult w = fileEncoding_.empty() ? files_.writeFile(path, *text_) : files_.writeFile(path, pageFileBytes(*text_, fileEncoding_));
         return w.ok ? Outcome{Outcome::Written, {}} : Outcome{Outcome::Failed, w.error};
     }
     if (!mayOverwrite())

@@ -24,8 +24,9 @@ enum class EmptyBox {
     Undecorate, // an empty box takes every ALT out, ALT="" too: the image is no longer decorative
 };
 
-// The value as it goes between double quotes: a quote (and "<", so that no typed text can
-// pose as a tag) as character references, all else as typed.
+// The value as it goes between double quotes, so that a browser shows what was typed: "&" and
+// a quote as character references (and "<", so that no typed text can pose as a tag), all
+// else as typed.
 std::string altValue(std::string_view typed);
 
 // The attribute whose value names the image's picture (a new ALT follows it), if any.
@@ -142,6 +143,7 @@ private:
     std::shared_ptr<std::string> text_ = std::make_shared<std::string>(), firstRead_ = text_;
     std::string spare_; // the last page given up, reused for the next
     std::string encoding_ = "UTF-8";
+    std::string fileEncoding_; // "UTF-16LE" or "UTF-16BE" for a file in UTF-16; the text is held in UTF-8
     FileStamp stamp_;
     // What the file holds as far as this document knows.
     enum class Disk { Text, FirstRead } disk_ = Disk::Text;

@@ -55,6 +55,34 @@ std::string declaredCharset(std::string_view page)
 
 } // namespace
 
+std::string utf16FileEncoding(std::string_view bytes)
+{
+    if (bytes.substr(0, 2) == "\xFF\xFE")
+        return "UTF-16LE";
+    if (bytes.substr(0, 2) == "\xFE\xFF")
+        return "UTF-16BE";
+    return {};
+}
+
+std::optional<std::string> pageText(std::string&& bytes)
+{
+    const std::string utf16 = utf16FileEncoding(bytes);
+    if (utf16.empty())
+        return bytes.find('\0') == std::string::npos ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
+    return utf16ToUtf8(bytes, utf16 == "UTF-16BE");
+}
+
+bool isPageText(std::string_view bytes)
+{
+    const std::string utf16 = utf16FileEncoding(bytes);
+    return utf16.empty() ? bytes.find('\0') == std::string_view::npos : utf16ToUtf8(bytes, utf16 == "UTF-16BE").has_value();
+}
+
+std::string pageFileBytes(std::string_view text, const std::string& fileEncoding)
+{
+    return fileEncoding.empty() ? std::string(text) : utf8ToUtf16(text, fileEncoding == "UTF-16BE");
+}
+
 std::string pageEncoding(std::string_view page)
 {
     if (page.substr(0, 3) == "\xEF\xBB\xBF")

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "text/Text.h"
+#include "page/PageEncoding.h"
 
 namespace bw {
 
@@ -35,7 +36,7 @@ SiteEdits::Result SiteEdits::useForEveryPage(SiteIndex& index, const std::string
                 result.failed.push_back(path + ": cannot be read: " + read.error);
                 continue;
             }
-            if (read.bytes.find('\0') != std::string::npos) {
+            if (!isPageText(read.bytes)) {
                 result.failed.push_back(path + ": is not an HTML page: it holds binary data");
                 continue;
             }

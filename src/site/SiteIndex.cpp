@@ -188,8 +188,10 @@ void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> fol
             }
             ReadResult read = files_->readFile(list[i], std::move(buffer));
             // Pages that cannot be read, or are not text, have no pictures to offer.
-            if (read.ok && read.bytes.find('\0') == std::string::npos)
-                merge(list[i], picturesOf(list[i], read.bytes, pageEncoding(read.bytes), keys), false);
+            if (std::optional<std::string> text = read.ok ? pageText(std::move(read.bytes)) : std::nullopt) {
+                merge(list[i], picturesOf(list[i], *text, pageEncoding(*text), keys), false);
+                read.bytes = std::move(*text); // the buffer for the next page
+            }
             buffer = std::move(read.bytes);
             ++done_;
         }

@@ -53,25 +53,6 @@ private:
     iconv_t cd_;
 };
 
-void appendUtf8(std::string& out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Length of the valid UTF-8 sequence at the start of s (0 when it is not one) and its value.
 size_t utf8At(std::string_view s, uint32_t& cp)
 {
@@ -107,6 +88,25 @@ size_t utf8At(std::string_view s, uint32_t& cp)
 }
 
 } // namespace
+
+void appendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
 
 bool knownEncoding(const std::string& name) { return Converter(name, "UTF-8").ok(); }
 
@@ -193,6 +193,57 @@ std::string fromPageEncoding(std::string_view bytes, const std::string& encoding
     return out;
 }
 
+std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian)
+{
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2 * 3 / 2);
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        uint32_t cp = unit(i);
+        if (cp >= 0xDC00 && cp <= 0xDFFF)
+            return std::nullopt;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            const uint32_t low = i + 3 < bytes.size() ? unit(i + 2) : 0;
+            if (low < 0xDC00 || low > 0xDFFF)
+                return std::nullopt;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian)
+{
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    const auto put = [&](uint32_t unit) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        uint32_t cp = 0xFFFD;
+        const size_t length = utf8At(utf8.substr(i), cp);
+        i += length ? length : 1;
+        if (!length)
+            cp = 0xFFFD;
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
+
 std::string withoutControls(std::string_view utf8)
 {
     std::string out;
@@ -213,53 +264,6 @@ std::string withoutControls(std::string_view utf8)
         } else {
             out += static_cast<char>(c);
         }
-    }
-    return out;
-}
-
-std::string decodeReferences(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        if (s[i] != '&') {
-            out += s[i++];
-            continue;
-        }
-        const size_t semi = s.find(';', i);
-        const std::string_view name = semi == std::string_view::npos ? std::string_view() : s.substr(i + 1, semi - i - 1);
-        std::string decoded;
-        if (name == "quot") {
-            decoded = "\"";
-        } else if (name == "lt") {
-            decoded = "<";
-        } else if (name == "gt") {
-            decoded = ">";
-        } else if (name.size() > 1 && name[0] == '#' && name.size() <= 10) {
-            const bool hex = name[1] == 'x' || name[1] == 'X';
-            const std::string_view digits = name.substr(hex ? 2 : 1);
-            uint32_t cp = 0;
-            bool ok = !digits.empty();
-            for (char d : digits) {
-                int v = d >= '0' && d <= '9' ? d - '0'
-                        : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                        : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
-                                                      : -1;
-                if (v < 0 || cp > 0x10FFFF) {
-                    ok = false;
-                    break;
-                }
-                cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
-            }
-            if (ok && cp > 0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
-                appendUtf8(decoded, cp);
-        }
-        if (decoded.empty()) {
-            out += s[i++];
-            continue;
-        }
-        out += decoded;
-        i = semi + 1;
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // A page's character encoding, and the ALT box's UTF-8 text to and from it.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +22,13 @@ std::string fromPageEncoding(std::string_view bytes, const std::string& encoding
 // (C0, DEL, C1) go; they would break the page, some of them for this very program.
 std::string withoutControls(std::string_view utf8);
 
-// An attribute value as a browser shows it: "&quot;", "&lt;" and numeric references decoded
-// (the ones this program writes); everything else as it stands.
-std::string decodeReferences(std::string_view utf8);
+// UTF-16 bytes in that byte order as UTF-8; nullopt for an odd byte or a lone surrogate, which
+// would not come back the same.
+std::optional<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian);
+// UTF-8 as UTF-16 bytes in that byte order; a byte that is not UTF-8 becomes U+FFFD.
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian);
+
+// A code point appended as UTF-8.
+void appendUtf8(std::string& out, uint32_t codePoint);
 
 } // namespace bw

@@ -14,6 +14,15 @@ struct Editing : test::EditorFixture {
 };
 
 // Views: page|counter|box|picture name|picture file. Boxes: title: text [default].
+// ASCII as UTF-16, little-endian: what a page in UTF-16 holds.
+std::string utf16(std::string_view ascii)
+{
+    std::string out;
+    for (const char c : ascii)
+        out += {c, '\0'};
+    return out;
+}
+
 TEST_F(Editing, Sessions)
 {
     const std::string two = "<img SRC=\"a.gif\"><img SRC=\"b.gif\"></html>";
@@ -28,6 +37,7 @@ TEST_F(Editing, Sessions)
     const char* saved = "File Saved: File saved, do u want to reset the app ? [Yes]";
     const char* changed = " was changed by another program since it was opened. Overwrite it with this window's text? [No]";
     const char* none = "|Image of|||";
+    const std::string page16 = "\xFF\xFE" + utf16("<img SRC=\"a.gif\" ALT=\"caf") + "\xE9"s + '\0' + utf16("\"><img SRC=\"b.gif\">");
     const Row rows[] = {
         // Writing: each ALT into its own tag, the rest of the page as it was.
         {"NEXT writes into the tag", "<html><img SRC=\"a.gif\" width=10><img SRC=\"b.gif\"></html>", {"=Logo", ">"},
@@ -51,6 +61,14 @@ TEST_F(Editing, Sessions)
         {"eight-bit page", "<meta charset=\"iso-8859-1\"><img SRC=\"a.gif\" ALT=\"caf\xe9\"></html>", {"?", "=Cr\xc3\xa8me \xe2\x82\xac" "5", ">", "<"},
          {"page.html|Image 1 of 1|caf\xc3\xa9|", last, last, "page.html|Image 1 of 1|Cr\xc3\xa8me \xe2\x82\xac" "5|"},
          {"page.html=<meta charset=\"iso-8859-1\"><img SRC=\"a.gif\" ALT=\"Cr\xe8me &#8364;5\"></html>"}},
+        {"references shown decoded, left as written, typed ones written to read back as typed",
+         "<img SRC=\"a.gif\" ALT=\"Brindle &amp; Co caf&eacute;\"><img SRC=\"b.gif\">", {"?", ">", "=&copy team <b> \"q\"", ">"},
+         {"page.html|Image 1 of 2|Brindle & Co caf\xc3\xa9|", last, "page.html|Image 2 of 2|&copy team <b> \"q\"|"},
+         {"page.html=<img SRC=\"a.gif\" ALT=\"Brindle &amp; Co caf&eacute;\"><img SRC=\"b.gif\" ALT=\"&amp;copy team &lt;b> &quot;q&quot;\">"}},
+        {"a page in UTF-16 is shown and written in UTF-16", page16,
+         {"?", "=Cr\xc3\xa8me \xf0\x9f\x8e\x89", ">"}, {"page.html|Image 1 of 2|caf\xc3\xa9|", "page.html|Image 2 of 2||b.gif|b.gif"},
+         {"page.html=\xFF\xFE" + utf16("<img SRC=\"a.gif\" ALT=\"Cr") + "\xE8"s + '\0' + utf16("me ") + "\x3C\xD8\x89\xDF" + utf16("\"><img SRC=\"b.gif\">")}},
+        {"a page in UTF-16 is put back byte for byte", page16, {"=x", ">", "y", "R"}, {reset, none}, {"page.html=" + page16}},
         {"a background never gets an ALT", "<body background=\"bg.gif\"><p>text</p></body>", {"=typed", ">", "y", "K"},
          {last, sure, "page.html|Image 0 of 0|typed|bg.gif|"}, {"page.html=<body background=\"bg.gif\"><p>text</p></body>"}},
         {"a background is never selected", "<body background=\"bg.gif\"><img SRC=\"a.gif\"><img SRC=\"b.gif\"></body></html>",

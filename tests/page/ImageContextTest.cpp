@@ -40,6 +40,7 @@ TEST(ImageContext, LinksCaptionsAndTextAroundEachImage)
         {e300 + "<img>" + e300, 0, "-", "", false, "", e300.substr(0, 200), e300.substr(0, 200)},
         {"<meta charset=windows-1252><p>caf\xe9\x01 <img> <b>Hel</b>lo</p><p>next", 0, "-", "", false, "", "caf\xc3\xa9", "Hello next"},
         {"<body background=b.gif>text<img>", 0, "-", "", false, "", "", ""},
+        {"\xEF\xBB\xBF" "Caf&eacute; &#x263A;<img>", 0, "-", "", false, "", "Caf\xc3\xa9 \xe2\x98\xba", ""}, // the mark is no text
         {"<body background=b.gif>text<noscript>hidden</noscript><template>too</template><img>", 1, "-", "", false, "", "text", ""},
     };
     for (const auto& row : rows) {
