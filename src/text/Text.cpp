@@ -1,6 +1,7 @@
 #include "text/Text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace bw::text {
@@ -29,14 +30,32 @@ size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
         return 0;
     if (needle.empty())
         return start;
-    struct Hash {
-        size_t operator()(char c) const { return static_cast<unsigned char>(lowerAscii(c)); }
+    if (needle.size() > hay.size() - (start - 1))
+        return 0;
+    // Each candidate is found by its first byte, in either case, with memchr: the needles are
+    // short words, the pages long, and a searcher's tables cost more than they save.
+    const char lower = lowerAscii(needle[0]);
+    const char upper = lower >= 'a' && lower <= 'z' ? static_cast<char>(lower - 32) : lower;
+    const char* const end = hay.data() + hay.size();
+    auto next = [end](const char* from, char c) {
+        const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
+        return at ? static_cast<const char*>(at) : end;
     };
-    auto same = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
-    auto from = hay.begin() + static_cast<std::ptrdiff_t>(start - 1);
-    std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end(), Hash{}, same);
-    auto it = searcher(from, hay.end()).first;
-    return it == hay.end() ? 0 : static_cast<size_t>(it - hay.begin()) + 1;
+    const char* at = hay.data() + (start - 1);
+    const char* nextLower = next(at, lower);
+    const char* nextUpper = upper == lower ? end : next(at, upper);
+    const auto same = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
+    for (;;) {
+        at = std::min(nextLower, nextUpper);
+        if (static_cast<size_t>(end - at) < needle.size())
+            return 0;
+        if (std::equal(needle.begin() + 1, needle.end(), at + 1, same))
+            return static_cast<size_t>(at - hay.data()) + 1;
+        if (at == nextLower)
+            nextLower = next(at + 1, lower);
+        else
+            nextUpper = next(at + 1, upper);
+    }
 }
 
 std::string mid(std::string_view s, long long start, long long length)

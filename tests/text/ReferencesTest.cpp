@@ -1,8 +1,9 @@
-// Character references read as a browser reads them.
+// Character references read as a browser reads them, and words found in any case.
 #include <gtest/gtest.h>
 
 #include "support/AttributeValues.h"
 #include "text/CharacterReferences.h"
+#include "text/Text.h"
 
 namespace bw {
 namespace {
@@ -13,6 +14,25 @@ TEST(CharacterReferences, DecodedAsABrowserDecodesThem)
         EXPECT_EQ(decodeAttribute(row.written), row.inAttribute) << row.written;
         EXPECT_EQ(decodeText(row.written), row.inText) << row.written;
     }
+}
+
+// Positions from 1, 0 for none, as the page scanners count them.
+TEST(Text, FindsAWordInAnyCaseFromWhereItIsAsked)
+{
+    const struct {
+        std::string_view hay, needle;
+        size_t start, found;
+    } rows[] = {
+        {"<META charset=utf-8>", "charset", 1, 7},   {"<meta CHARSET=x>", "charset", 1, 7},
+        {"cHaRsEt", "CharSet", 1, 1},                 {"charset charset", "charset", 2, 9},
+        {"chars charset", "charset", 1, 7},          {"Ccharset", "charset", 1, 2},
+        {"charse", "charset", 1, 0},                  {"", "a", 1, 0},
+        {"abc", "", 2, 2},                            {"abc", "c", 4, 0},
+        {"abc", "a", 0, 0},                           {"x\xC3\xA9" "CHARSET", "charset", 1, 4},
+        {"1=2 =", "=", 3, 5},                          {"aAaB", "ab", 1, 3},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(text::inStrNoCase(row.hay, row.needle, row.start), row.found) << row.hay << " / " << row.needle;
 }
 
 } // namespace
