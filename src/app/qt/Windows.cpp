@@ -211,7 +211,7 @@ void App::showFtp()
     if (!ftp_) {
         ftp_ = new FtpWindow(platform_, form_, *ftpPages_, ftpTempPath_, window_.get());
         ftp_->setAttribute(Qt::WA_DeleteOnClose);
-        ftp_->state().ShowSetup = [this] { showSetup(&ftpHosts_); };
+        ftp_->state().showSetupWindow = [this] { showSetup(&ftpHosts_); };
         ftpHosts_.window = ftp_;
         placeBeside(ftp_);
     }

@@ -1,4 +1,4 @@
-#include "ftp/FtpForm.h"
+#include "ftp/FtpBrowser.h"
 
 #include <algorithm>
 #include <utility>
@@ -6,71 +6,71 @@
 
 namespace bw {
 
-ftp::ftp(Platform platform, EditorSession& main, RoundTrip& trip, std::string defaultTempPath)
+FtpBrowser::FtpBrowser(Platform platform, EditorSession& main, RoundTrip& trip, std::string defaultTempPath)
     : platform_(platform), main_(main), trip_(trip), client_(trip.client()), busy_(trip.busy()), profiles_(platform),
       defaultTempPath_(std::move(defaultTempPath))
 {
-    Label1.Caption = "Host Name";
-    Label2.Caption = "User Name";
-    Label3.Caption = "Password";
-    Label4.Caption = "Temp path:";
-    Label5.Caption = "Directories";
-    Label6.Caption = "Files";
-    Label7.Caption = "Files downloaded to Batch";
-    Combo1.Text = "Select Host";
-    Text1.Visible = false;
-    Text8.setText(defaultTempPath_);
-    Command1.Caption = "Connect";
-    Command6.Caption = "Disconnect";
-    Command5.Caption = "<- Parent Dir";
-    Command7.Caption = "Start Batching";
-    Command8.Caption = "Exit ";
-    Command9.Caption = "&Upload edited pages";
-    Command10.Caption = "S&how changes";
-    for (TextBox* box : {&Text5, &Text6, &Text7}) {
+    hostLabel.Caption = "Host Name";
+    userLabel.Caption = "User Name";
+    passwordLabel.Caption = "Password";
+    tempPathLabel.Caption = "Temp path:";
+    foldersLabel.Caption = "Directories";
+    filesLabel.Caption = "Files";
+    batchLabel.Caption = "Files downloaded to Batch";
+    hostBox.Text = "Select Host";
+    hostName.Visible = false;
+    tempPathBox.setText(defaultTempPath_);
+    connectButton.Caption = "Connect";
+    disconnectButton.Caption = "Disconnect";
+    parentButton.Caption = "<- Parent Dir";
+    batchButton.Caption = "Start Batching";
+    exitButton.Caption = "Exit ";
+    uploadButton.Caption = "&Upload edited pages";
+    changesButton.Caption = "S&how changes";
+    for (TextBox* box : {&connectingOverFolders, &connectingOverBatch, &connectingOverFiles}) {
         box->setText("Connecting");
         box->Visible = false;
     }
-    f.Caption = "&File";
-    s.Caption = "Setup";
-    end.Caption = "End";
-    List2.Click = [this] { List2_Click(); };
-    List3.Click = [this] { List3_Click(); };
+    fileMenu.Caption = "&File";
+    setupItem.Caption = "Setup";
+    endItem.Caption = "End";
+    folders.Click = [this] { openFolder(); };
+    files.Click = [this] { downloadFile(); };
 }
 
-void ftp::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
+void FtpBrowser::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
-void ftp::Form_Load()
+void FtpBrowser::load()
 {
-    Command6.Enabled = false;
-    connect = false;
-    Text1.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kHostName, ""));
-    Text2.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kUsername, ""));
+    disconnectButton.Enabled = false;
+    connected = false;
+    hostName.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kHostName, ""));
+    userBox.setText(platform_.settings.getSetting(store::kApp, store::kMain, store::kUsername, ""));
     askPassword([this](const PasswordAnswer& answer) { profiles_.mainPassword("", answer); });
-    Combo1.Clear();
+    hostBox.Clear();
     for (std::string& host : profiles_.list())
-        Combo1.AddItem(std::move(host));
+        hostBox.AddItem(std::move(host));
     trip_.recall(tempPath());
     showRoundTrip();
 }
 
-void ftp::showRoundTrip() { Command9.Enabled = Command10.Enabled = trip_.hasPages(); }
+void FtpBrowser::showRoundTrip() { uploadButton.Enabled = changesButton.Enabled = trip_.hasPages(); }
 
-void ftp::Combo1_Click()
+void FtpBrowser::chooseHost()
 {
-    Text8.setText(takeHost().path);
+    tempPathBox.setText(takeHost().path);
     trip_.recall(tempPath());
     showRoundTrip();
 }
 
-void ftp::Combo1_Change() { takeHost(); }
+void FtpBrowser::hostTyped() { takeHost(); }
 
-HostProfile ftp::takeHost()
+HostProfile FtpBrowser::takeHost()
 {
-    Text1.setText(Combo1.Text);
-    HostProfile stored = profiles_.settingsOf(Combo1.Text);
-    Text2.setText(stored.user);
-    askPassword([this, host = Combo1.Text](const PasswordAnswer& answer) {
+    hostName.setText(hostBox.Text);
+    HostProfile stored = profiles_.settingsOf(hostBox.Text);
+    userBox.setText(stored.user);
+    askPassword([this, host = hostBox.Text](const PasswordAnswer& answer) {
         profiles_.load(host, [answer](const HostProfile& profile, const std::string& problem) {
             answer(profile.password, problem);
         });
@@ -78,34 +78,34 @@ HostProfile ftp::takeHost()
     return stored;
 }
 
-void ftp::askPassword(const std::function<void(const PasswordAnswer&)>& ask)
+void FtpBrowser::askPassword(const std::function<void(const PasswordAnswer&)>& ask)
 {
     // Only the last question's answer fills the box: an earlier host's may come after it.
     const std::uint64_t asked = ++passwordAsked_;
-    Text3.setText("");
+    passwordBox.setText("");
     passwordPending_ = true;
     ask(lifetime_.guard([this, asked](const std::string& password, const std::string&) {
         if (asked != passwordAsked_)
             return;
         passwordPending_ = false;
-        if (Text3.empty()) // what the user typed meanwhile stays
-            Text3.setText(password);
+        if (passwordBox.empty()) // what the user typed meanwhile stays
+            passwordBox.setText(password);
         if (std::exchange(connectWhenAnswered_, false))
-            Command1_Click();
+            connectToHost();
     }));
 }
 
-void ftp::refillHosts(const std::vector<std::string>& hosts)
+void FtpBrowser::refillHosts(const std::vector<std::string>& hosts)
 {
-    Combo1.Clear();
+    hostBox.Clear();
     for (const std::string& host : hosts)
-        Combo1.AddItem(host);
+        hostBox.AddItem(host);
 }
 
-std::string ftp::describe(int action) const
+std::string FtpBrowser::describe(int action) const
 {
     switch (action) {
-    case ftp_action::connect: return "Connecting to " + Text1.Text();
+    case ftp_action::connect: return "Connecting to " + hostName.Text();
     case ftp_action::list: return "Reading the folder's list";
     case ftp_action::changeDir: return "Opening the folder " + dirName_;
     case ftp_action::parentDir: return "Going up to the parent folder";
@@ -115,14 +115,14 @@ std::string ftp::describe(int action) const
     }
 }
 
-FtpResult ftp::perform(int action)
+FtpResult FtpBrowser::perform(int action)
 {
     if (action == ftp_action::connect) {
         // The stored profile gives the protocol and the rest; the boxes give the login.
-        HostProfile profile = profiles_.settingsOf(Text1.Text());
-        profile.user = Text2.Text();
-        profile.password = Text3.Text();
-        FtpResult connected = trip_.connect(Text1.Text(), profile);
+        HostProfile profile = profiles_.settingsOf(hostName.Text());
+        profile.user = userBox.Text();
+        profile.password = passwordBox.Text();
+        FtpResult connected = trip_.connect(hostName.Text(), profile);
         session_ = trip_.session();
         return connected;
     }
@@ -134,7 +134,7 @@ FtpResult ftp::perform(int action)
 
     switch (action) {
     case ftp_action::list:
-        return client_.list([this](std::string_view text) { AppendLines(listDir, text); });
+        return client_.list([this](std::string_view text) { appendLines(listing, text); });
     case ftp_action::changeDir: return client_.changeDir(dirName_);
     case ftp_action::parentDir: return client_.parentDir();
     case ftp_action::download: return client_.download(remoteName_, localPath_);
@@ -143,7 +143,7 @@ FtpResult ftp::perform(int action)
     }
 }
 
-int ftp::ExecuteCommand(int action)
+int FtpBrowser::execute(int action)
 {
     FtpResult result = perform(action);
     if (result.ok)
@@ -153,56 +153,56 @@ int ftp::ExecuteCommand(int action)
     return result.number ? result.number : -1;
 }
 
-void ftp::AppendLines(RawListing& list, std::string_view text) { list.append(text); }
+void FtpBrowser::appendLines(RawListing& list, std::string_view text) { list.append(text); }
 
-void ftp::listParse(bool enableParent)
+void FtpBrowser::listParse(bool enableParent)
 {
-    const std::size_t n = listDir.count();
+    const std::size_t n = listing.count();
     for (std::size_t i = 0; i <= n; ++i) {
-        const std::string_view line = listDir.line(i);
+        const std::string_view line = listing.line(i);
         if (isDirectoryLine(line)) {
-            List2.AddItem(listingName(line));
+            folders.AddItem(listingName(line));
             continue;
         }
         if (enableParent)
-            Command5.Enabled = true;
+            parentButton.Enabled = true;
         if (line.empty())
             return;
-        List3.AddItem(listingName(line));
+        files.AddItem(listingName(line));
     }
 }
 
-FtpResult ftp::listFolder(bool enableParent)
+FtpResult FtpBrowser::listFolder(bool enableParent)
 {
-    ClearListing();
+    clearListing();
     FtpResult listed = perform(ftp_action::list);
-    listDir.finish();
+    listing.finish();
     if (!listed.ok)
         return listed;
-    List2.Clear();
-    List3.Clear();
+    folders.Clear();
+    files.Clear();
     listParse(enableParent);
-    if (const std::size_t cut = listDir.cut())
+    if (const std::size_t cut = listing.cut())
         message(cut == 1 ? "A line of the folder's listing was longer than 64 KB and was cut off."
                          : std::to_string(cut) + " lines of the folder's listing were longer than 64 KB and were cut off.");
     return listed;
 }
 
-bool ftp::relist(bool enableParent)
+bool FtpBrowser::relist(bool enableParent)
 {
     FtpResult listed = listFolder(enableParent);
     if (!listed.ok) {
         message(listed.error);
         // The lists stay as they are; Parent Dir stays at hand to try again.
-        Command5.Enabled = true;
+        parentButton.Enabled = true;
         return false;
     }
     return true;
 }
 
-void ftp::Command1_Click()
+void FtpBrowser::connectToHost()
 {
-    if (Text1.empty())
+    if (hostName.empty())
         return;
     // The login waits for the keyring's password of the host chosen.
     if (passwordPending_) {
@@ -210,102 +210,102 @@ void ftp::Command1_Click()
         return;
     }
     // Typed, pasted or stored: a line end would reach the server as a command of its own.
-    for (auto [what, box] : {std::pair{"host name", &Text1}, {"user name", &Text2}, {"password", &Text3}})
+    for (auto [what, box] : {std::pair{"host name", &hostName}, {"user name", &userBox}, {"password", &passwordBox}})
         if (hasControlCharacter(box->Text())) {
             message(std::string("The ") + what + " holds a line break or another control character; nothing was sent.");
             return;
         }
-    Command1.Enabled = false;
-    Command5.Enabled = false;
+    connectButton.Enabled = false;
+    parentButton.Enabled = false;
     // The old folder's rows belong to a connection that is going.
-    List2.Clear();
-    List3.Clear();
-    for (TextBox* box : {&Text5, &Text6, &Text7})
+    folders.Clear();
+    files.Clear();
+    for (TextBox* box : {&connectingOverFolders, &connectingOverBatch, &connectingOverFiles})
         box->Visible = true;
-    connect = true;
-    if (Repaint)
-        Repaint();
+    connected = true;
+    if (repaintNow)
+        repaintNow();
 
     FtpResult result = perform(ftp_action::connect);
     if (result.ok)
         result = listFolder(false);
-    for (TextBox* box : {&Text5, &Text6, &Text7})
+    for (TextBox* box : {&connectingOverFolders, &connectingOverBatch, &connectingOverFiles})
         box->Visible = false;
     if (!result.ok) {
         if (!result.error.empty()) // empty: the server's key was not accepted
             message(result.error);
-        Command1.Enabled = true;
+        connectButton.Enabled = true;
         return;
     }
-    Command6.Enabled = true;
-    Command5.Enabled = true;
+    disconnectButton.Enabled = true;
+    parentButton.Enabled = true;
 }
 
-void ftp::changeFolder(int action)
+void FtpBrowser::changeFolder(int action)
 {
     const FtpResult moved = perform(action);
     if (!moved.ok) {
         // The server stays in the folder it was in: show that one again.
         message(moved.error);
-        List2.Clear();
-        List3.Clear();
+        folders.Clear();
+        files.Clear();
         (void)listFolder(true); // the user has just been told what went wrong with this server
-        Command5.Enabled = true;
+        parentButton.Enabled = true;
         return;
     }
     relist(true);
 }
 
-void ftp::Command5_Click()
+void FtpBrowser::parentFolder()
 {
-    Command5.Enabled = false;
-    ClearListing();
-    if (!connect)
+    parentButton.Enabled = false;
+    clearListing();
+    if (!connected)
         return;
-    List3.Clear();
-    List2.Clear();
+    files.Clear();
+    folders.Clear();
     changeFolder(ftp_action::parentDir);
 }
 
-void ftp::List2_Click()
+void FtpBrowser::openFolder()
 {
-    Command5.Enabled = false;
-    if (!connect)
+    parentButton.Enabled = false;
+    if (!connected)
         return;
-    const std::string name = List2.List(List2.ListIndex());
+    const std::string name = folders.List(folders.ListIndex());
     if (name.empty()) {
         relist(true);
         return;
     }
-    List2.Clear();
-    List3.Clear();
-    ClearListing();
+    folders.Clear();
+    files.Clear();
+    clearListing();
     dirName_ = name;
     changeFolder(ftp_action::changeDir);
 }
 
-void ftp::Command6_Click()
+void FtpBrowser::disconnect()
 {
-    ExecuteCommand(ftp_action::disconnect);
-    Command1.Enabled = true;
-    connect = false;
-    Command6.Enabled = false;
-    ClearListing();
+    execute(ftp_action::disconnect);
+    connectButton.Enabled = true;
+    connected = false;
+    disconnectButton.Enabled = false;
+    clearListing();
 }
 
-std::string ftp::tempPath() const
+std::string FtpBrowser::tempPath() const
 {
-    std::string path = Text8.empty() ? defaultTempPath_ : Text8.Text();
+    std::string path = tempPathBox.empty() ? defaultTempPath_ : tempPathBox.Text();
     if (!path.empty() && path.back() != '/')
         path += '/';
     return path;
 }
 
-void ftp::List3_Click()
+void FtpBrowser::downloadFile()
 {
-    if (!connect)
+    if (!connected)
         return;
-    const std::string name = List3.List(List3.ListIndex());
+    const std::string name = files.List(files.ListIndex());
     if (!isSafeName(name)) {
         // Not listed either: the batch would open it from outside the temp path.
         message("The server's file name \"" + name +
@@ -313,17 +313,17 @@ void ftp::List3_Click()
         return;
     }
     remoteName_ = name;
-    if (Text8.empty())
-        Text8.setText(defaultTempPath_);
+    if (tempPathBox.empty())
+        tempPathBox.setText(defaultTempPath_);
     const std::string folder = tempPath();
     localPath_ = folder + name;
     // Only pages go to the batch; pictures are fetched for the page's view.
-    if (isPageFileName(name) && std::find(List1.items().begin(), List1.items().end(), name) == List1.items().end())
-        List1.AddItem(name);
+    if (isPageFileName(name) && std::find(batchFiles.items().begin(), batchFiles.items().end(), name) == batchFiles.items().end())
+        batchFiles.AddItem(name);
 
     WriteResult made = platform_.files.makeFolders(folder);
     if (!made.ok) {
-        message("The temp path \"" + Text8.Text() + "\" cannot be used: " + made.error + ".\n\"" + name +
+        message("The temp path \"" + tempPathBox.Text() + "\" cannot be used: " + made.error + ".\n\"" + name +
                 "\" was not downloaded.");
         return;
     }
@@ -332,18 +332,18 @@ void ftp::List3_Click()
         platform_.dialogs.msgBox(name + " already exists in the temp path. Replace it?", Buttons::YesNo, kTitle, Answer::No) !=
             Answer::Yes)
         return;
-    ExecuteCommand(ftp_action::download);
+    execute(ftp_action::download);
     showRoundTrip();
 }
 
-void ftp::Command7_Click()
+void FtpBrowser::startBatching()
 {
-    main_.startFtpBatch(*this, List1.items());
-    if (Unload)
-        Unload();
+    main_.startFtpBatch(*this, batchFiles.items());
+    if (closeWindow)
+        closeWindow();
 }
 
-void ftp::Command9_Click()
+void FtpBrowser::uploadEdited()
 {
     // What was typed for the image shown in the main window goes up with its page.
     if (main_.pageOpen() && !main_.writeTypedAlt())
@@ -352,23 +352,23 @@ void ftp::Command9_Click()
     trip_.uploadChanged(lifetime_.guard([this] { afterUpload(); }));
 }
 
-void ftp::afterUpload()
+void FtpBrowser::afterUpload()
 {
-    if (!connect)
+    if (!connected)
         return;
     // Pages of another host needed a session of their own: this window's has ended.
     if (trip_.session() != session_ || !client_.connected()) {
-        connect = false;
-        List2.Clear();
-        List3.Clear();
-        ClearListing();
-        Command1.Enabled = true;
-        Command5.Enabled = false;
-        Command6.Enabled = false;
+        connected = false;
+        folders.Clear();
+        files.Clear();
+        clearListing();
+        connectButton.Enabled = true;
+        parentButton.Enabled = false;
+        disconnectButton.Enabled = false;
     }
 }
 
-void ftp::Command10_Click()
+void FtpBrowser::showChanges()
 {
     if (main_.pageOpen() && !main_.writeTypedAlt())
         return;
@@ -376,26 +376,26 @@ void ftp::Command10_Click()
     trip_.showChanges();
 }
 
-void ftp::Command8_Click()
+void FtpBrowser::exit()
 {
-    if (Unload)
-        Unload();
+    if (closeWindow)
+        closeWindow();
 }
 
-void ftp::end_Click() { Command8_Click(); }
+void FtpBrowser::end() { exit(); }
 
-void ftp::s_Click()
+void FtpBrowser::openSetup()
 {
-    if (ShowSetup)
-        ShowSetup();
+    if (showSetupWindow)
+        showSetupWindow();
 }
 
-void ftp::Form_Unload()
+void FtpBrowser::unload()
 {
     if (!client_.connected())
         return;
-    ExecuteCommand(ftp_action::disconnect);
-    connect = false;
+    execute(ftp_action::disconnect);
+    connected = false;
 }
 
 } // namespace bw
