@@ -7,7 +7,7 @@
 namespace bw {
 
 FtpBrowser::FtpBrowser(Platform platform, EditorSession& main, RoundTrip& trip, std::string defaultTempPath)
-    : platform_(platform), main_(main), trip_(trip), client_(trip.client()), busy_(trip.busy()), profiles_(platform),
+    : platform_(platform), main_(main), trip_(trip), profiles_(platform),
       defaultTempPath_(std::move(defaultTempPath))
 {
     hostLabel.Caption = "Host Name";
@@ -115,51 +115,61 @@ std::string FtpBrowser::describe(int action) const
     }
 }
 
-FtpResult FtpBrowser::perform(int action)
+void FtpBrowser::perform(int action, RoundTrip::Then then)
 {
+    RoundTrip::Then done = lifetime_.guard(std::move(then));
     if (action == ftp_action::connect) {
         // The stored profile gives the protocol and the rest; the boxes give the login.
         HostProfile profile = profiles_.settingsOf(hostName.Text());
         profile.user = userBox.Text();
         profile.password = passwordBox.Text();
-        FtpResult connected = trip_.connect(hostName.Text(), profile);
-        session_ = trip_.session();
-        return connected;
+        trip_.connect(hostName.Text(), profile, lifetime_.guard([this, done](const FtpResult& connected) {
+            session_ = trip_.session();
+            done(connected);
+        }));
+        return;
     }
     // A page keeps its original beside it, for Upload and Show changes.
     if (action == ftp_action::download && isPageFileName(remoteName_))
-        return trip_.fetchPage(remoteName_, localPath_);
-    // The user sees what runs and may stop it; the action is still one call.
-    Showing showing(busy_, client_, describe(action));
-
+        return trip_.fetchPage(remoteName_, localPath_, done);
+    Transfers::Work work;
     switch (action) {
-    case ftp_action::list:
-        return client_.list([this](std::string_view text) { appendLines(listing, text); });
-    case ftp_action::changeDir: return client_.changeDir(dirName_);
-    case ftp_action::parentDir: return client_.parentDir();
-    case ftp_action::download: return client_.download(remoteName_, localPath_);
-    case ftp_action::disconnect: return client_.disconnect();
-    default: return {false, ftp_error::badName, "The FTP component has no action " + std::to_string(action) + "."};
+    case ftp_action::list: {
+        // Read into a listing of the action's own: the window may go while it runs.
+        auto read = std::make_shared<RawListing>();
+        work = [read](FtpClient& client) { return client.list([read](std::string_view text) { read->append(text); }); };
+        done = lifetime_.guard([this, read, done](const FtpResult& listed) {
+            listing_ = std::move(*read);
+            done(listed);
+        });
+        break;
     }
+    case ftp_action::changeDir: work = [name = dirName_](FtpClient& client) { return client.changeDir(name); }; break;
+    case ftp_action::parentDir: work = [](FtpClient& client) { return client.parentDir(); }; break;
+    case ftp_action::download:
+        work = [name = remoteName_, path = localPath_](FtpClient& client) { return client.download(name, path); };
+        break;
+    case ftp_action::disconnect: work = [](FtpClient& client) { return client.disconnect(); }; break;
+    default: return done({false, ftp_error::badName, "The FTP component has no action " + std::to_string(action) + "."});
+    }
+    trip_.transfers().run(describe(action), std::move(work), std::move(done));
 }
 
-int FtpBrowser::execute(int action)
+void FtpBrowser::execute(int action, std::function<void()> then)
 {
-    FtpResult result = perform(action);
-    if (result.ok)
-        return 0;
-    if (!result.error.empty()) // empty: the user cancelled a question and knows
-        message(result.error);
-    return result.number ? result.number : -1;
+    perform(action, [this, then = std::move(then)](const FtpResult& result) {
+        if (!result.ok && !result.error.empty()) // empty: the user cancelled a question and knows
+            message(result.error);
+        if (then)
+            then();
+    });
 }
-
-void FtpBrowser::appendLines(RawListing& list, std::string_view text) { list.append(text); }
 
 void FtpBrowser::listParse(bool enableParent)
 {
-    const std::size_t n = listing.count();
+    const std::size_t n = listing_.count();
     for (std::size_t i = 0; i <= n; ++i) {
-        const std::string_view line = listing.line(i);
+        const std::string_view line = listing_.line(i);
         if (isDirectoryLine(line)) {
             folders.AddItem(listingName(line));
             continue;
@@ -172,32 +182,32 @@ void FtpBrowser::listParse(bool enableParent)
     }
 }
 
-FtpResult FtpBrowser::listFolder(bool enableParent)
+void FtpBrowser::listFolder(bool enableParent, RoundTrip::Then then)
 {
-    clearListing();
-    FtpResult listed = perform(ftp_action::list);
-    listing.finish();
-    if (!listed.ok)
-        return listed;
-    folders.Clear();
-    files.Clear();
-    listParse(enableParent);
-    if (const std::size_t cut = listing.cut())
-        message(cut == 1 ? "A line of the folder's listing was longer than 64 KB and was cut off."
-                         : std::to_string(cut) + " lines of the folder's listing were longer than 64 KB and were cut off.");
-    return listed;
+    listing_.clear();
+    perform(ftp_action::list, [this, enableParent, then = std::move(then)](const FtpResult& listed) {
+        listing_.finish();
+        if (listed.ok) {
+            folders.Clear();
+            files.Clear();
+            listParse(enableParent);
+            if (const std::size_t cut = listing_.cut())
+                message(cut == 1 ? "A line of the folder's listing was longer than 64 KB and was cut off."
+                                 : std::to_string(cut) + " lines of the folder's listing were longer than 64 KB and were cut off.");
+        }
+        then(listed);
+    });
 }
 
-bool FtpBrowser::relist(bool enableParent)
+void FtpBrowser::relist(bool enableParent)
 {
-    FtpResult listed = listFolder(enableParent);
-    if (!listed.ok) {
+    listFolder(enableParent, [this](const FtpResult& listed) {
+        if (listed.ok)
+            return;
         message(listed.error);
         // The lists stay as they are; Parent Dir stays at hand to try again.
         parentButton.Enabled = true;
-        return false;
-    }
-    return true;
+    });
 }
 
 void FtpBrowser::connectToHost()
@@ -223,12 +233,15 @@ void FtpBrowser::connectToHost()
     for (TextBox* box : {&connectingOverFolders, &connectingOverBatch, &connectingOverFiles})
         box->Visible = true;
     connected = true;
-    if (repaintNow)
-        repaintNow();
+    perform(ftp_action::connect, [this](const FtpResult& result) {
+        if (!result.ok)
+            return connectEnded(result);
+        listFolder(false, [this](const FtpResult& listed) { connectEnded(listed); });
+    });
+}
 
-    FtpResult result = perform(ftp_action::connect);
-    if (result.ok)
-        result = listFolder(false);
+void FtpBrowser::connectEnded(const FtpResult& result)
+{
     for (TextBox* box : {&connectingOverFolders, &connectingOverBatch, &connectingOverFiles})
         box->Visible = false;
     if (!result.ok) {
@@ -243,23 +256,22 @@ void FtpBrowser::connectToHost()
 
 void FtpBrowser::changeFolder(int action)
 {
-    const FtpResult moved = perform(action);
-    if (!moved.ok) {
+    perform(action, [this](const FtpResult& moved) {
+        if (moved.ok)
+            return relist(true);
         // The server stays in the folder it was in: show that one again.
         message(moved.error);
         folders.Clear();
         files.Clear();
-        (void)listFolder(true); // the user has just been told what went wrong with this server
-        parentButton.Enabled = true;
-        return;
-    }
-    relist(true);
+        // A failure here is not told: the user has just been told what went wrong with this server.
+        listFolder(true, [this](const FtpResult&) { parentButton.Enabled = true; });
+    });
 }
 
 void FtpBrowser::parentFolder()
 {
     parentButton.Enabled = false;
-    clearListing();
+    listing_.clear();
     if (!connected)
         return;
     files.Clear();
@@ -279,18 +291,19 @@ void FtpBrowser::openFolder()
     }
     folders.Clear();
     files.Clear();
-    clearListing();
+    listing_.clear();
     dirName_ = name;
     changeFolder(ftp_action::changeDir);
 }
 
 void FtpBrowser::disconnect()
 {
-    execute(ftp_action::disconnect);
-    connectButton.Enabled = true;
-    connected = false;
-    disconnectButton.Enabled = false;
-    clearListing();
+    execute(ftp_action::disconnect, [this] {
+        connectButton.Enabled = true;
+        connected = false;
+        disconnectButton.Enabled = false;
+        listing_.clear();
+    });
 }
 
 std::string FtpBrowser::tempPath() const
@@ -332,8 +345,7 @@ void FtpBrowser::downloadFile()
         platform_.dialogs.msgBox(name + " already exists in the temp path. Replace it?", Buttons::YesNo, kTitle, Answer::No) !=
             Answer::Yes)
         return;
-    execute(ftp_action::download);
-    showRoundTrip();
+    execute(ftp_action::download, [this] { showRoundTrip(); });
 }
 
 void FtpBrowser::startBatching()
@@ -357,11 +369,11 @@ void FtpBrowser::afterUpload()
     if (!connected)
         return;
     // Pages of another host needed a session of their own: this window's has ended.
-    if (trip_.session() != session_ || !client_.connected()) {
+    if (trip_.session() != session_ || !trip_.transfers().connected()) {
         connected = false;
         folders.Clear();
         files.Clear();
-        clearListing();
+        listing_.clear();
         connectButton.Enabled = true;
         parentButton.Enabled = false;
         disconnectButton.Enabled = false;
@@ -392,8 +404,9 @@ void FtpBrowser::openSetup()
 
 void FtpBrowser::unload()
 {
-    if (!client_.connected())
+    if (!trip_.transfers().connected())
         return;
+    // A failure is told while the window is there; a window that has gone has nowhere to tell it.
     execute(ftp_action::disconnect);
     connected = false;
 }

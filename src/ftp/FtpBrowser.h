@@ -12,7 +12,6 @@
 #include "editor/EditorSession.h"
 #include "platform/Listing.h"
 #include "ftp/Upload.h"
-#include "platform/Busy.h"
 #include "platform/Ftp.h"
 #include "platform/Platform.h"
 #include "settings/Profiles.h"
@@ -69,15 +68,12 @@ public:
     ListBox files;     // files of the current server folder; a click downloads one
     ListBox batchFiles;     // files downloaded to the batch, in click order
     TextBox connectingOverFolders, connectingOverBatch, connectingOverFiles; // "Connecting", over the three lists
-    RawListing listing;          // the lines of the last listing
     MenuItem fileMenu, setupItem, endItem;          // File, Setup, End
     bool connected = false;
 
-    // Set by the owner: closes the window, opens the "Ftp Setup" window, and draws the
-    // window at once (before an action that blocks).
+    // Set by the owner: closes the window, and opens the "Ftp Setup" window.
     std::function<void()> closeWindow;
     std::function<void()> showSetupWindow;
-    std::function<void()> repaintNow;
 
     void load();
     void chooseHost();  // a host chosen from the list
@@ -95,11 +91,8 @@ public:
     void end();      // File > End
     // The window is closing: a connection still open is ended.
     void unload();
-
-    // Performs an action; a failure is shown in a message and its number returned (0: done).
-    int execute(int action);
-    void appendLines(RawListing& list, std::string_view text);
-    void clearListing() { listing.clear(); }
+    // An action of the FTP component is under way or still to answer.
+    bool transferring() const { return trip_.transfers().running(); }
 
     void refillHosts(const std::vector<std::string>& hosts) override;
     // The temp path as a folder: the box's text, ending in "/".
@@ -119,17 +112,22 @@ private:
     void askPassword(const std::function<void(const PasswordAnswer&)>& ask);
     // Upload's end: the window's session may have gone with it.
     void afterUpload();
-    FtpResult perform(int action);
+    // Starts an action; `then` gets its result once it has returned, while this window is there.
+    void perform(int action, RoundTrip::Then then);
+    // As perform; a failure is shown in a message.
+    void execute(int action, std::function<void()> then = {});
     void message(const std::string& text);
     // Appends the raw listing's directories and files to the two lists, up to its first
     // empty line; enableParent: Parent Dir comes back at the first line that is no directory.
     void listParse(bool enableParent);
     // Lists the current folder into the two lists, emptied first; a failure leaves them
     // as they were and is not told here.
-    FtpResult listFolder(bool enableParent);
-    // Lists the current folder into the two lists; false when it failed (and was told).
-    bool relist(bool enableParent);
+    void listFolder(bool enableParent, RoundTrip::Then then);
+    // Lists the current folder into the two lists; a failure is told.
+    void relist(bool enableParent);
     void changeFolder(int action);
+    // Connect's end, after its first listing.
+    void connectEnded(const FtpResult& result);
     // Upload and Show changes are there once a page was downloaded.
     void showRoundTrip();
     std::string describe(int action) const;
@@ -137,16 +135,15 @@ private:
     Platform platform_;
     EditorSession& main_;
     RoundTrip& trip_;
-    FtpClient& client_;
-    Busy& busy_;
     HostProfiles profiles_;
     std::string defaultTempPath_;
     std::string dirName_, remoteName_, localPath_;
+    RawListing listing_; // the lines of the last listing
     std::uint64_t session_ = 0; // the trip's session this window connected
     std::uint64_t passwordAsked_ = 0;
     bool passwordPending_ = false;    // the password box waits for the keyring
     bool connectWhenAnswered_ = false; // Connect was pressed meanwhile
-    Lifetime lifetime_; // the keyring's and the uploads' answers reach this window only while it is there
+    Lifetime lifetime_; // the keyring's and the transfers' answers reach this window only while it is there
 };
 
 } // namespace bw

@@ -117,8 +117,10 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
       ftpTempPath_(std::move(ftpTempPath)), form_(platform_, version), ftpClient_(ftp)
 {
     initResources();
-    if (ftpClient_)
-        ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpClient_, ftpBusy_);
+    if (ftpClient_) {
+        ftpTransfers_ = std::make_unique<QtTransfers>(*ftpClient_, ftpBusy_);
+        ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpTransfers_);
+    }
     form_.load();
     window_ = std::make_unique<MainWindow>(form_);
     window_->keepPlaceIn(&settings);

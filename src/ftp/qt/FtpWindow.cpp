@@ -20,9 +20,8 @@ namespace bw {
 
 template <class Handler> void FtpWindow::run(Handler handler)
 {
-    // The component's progress lets paints through; a second handler must wait its turn.
-    // While a handler runs the window refuses to close (its action may be under way), so
-    // the handler's own Exit closes it once the handler is over.
+    // While a handler runs the window refuses to close (a box of its own may be open), so the
+    // handler's own Exit closes it once the handler is over.
     QPointer<FtpWindow> self(this);
     bool closing = false;
     const bool ran = handlers::runAlone([&] {
@@ -110,11 +109,6 @@ FtpWindow::FtpWindow(Platform platform, EditorSession& form, RoundTrip& trip, st
     announceAs(this, QAccessible::Window);
     setWindowTitle(titleText(ftp_.title));
     ftp_.closeWindow = [this] { close(); };
-    // "Connecting" must be on screen before the connect blocks.
-    ftp_.repaintNow = [this] {
-        refresh();
-        repaint();
-    };
     createMenus();
     createControls();
     layOutControls();
@@ -334,7 +328,8 @@ void FtpWindow::refillHosts(const std::vector<std::string>& hosts)
 
 void FtpWindow::closeEvent(QCloseEvent* event)
 {
-    if (running_ && isVisible()) {
+    // Closing waits for the action under way: Cancel in its progress dialog ends it.
+    if ((running_ || ftp_.transferring()) && isVisible()) {
         event->ignore();
         return;
     }

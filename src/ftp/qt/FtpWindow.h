@@ -42,7 +42,7 @@ private:
 
     FtpBrowser ftp_;
     QWidget* main_;
-    bool running_ = false;  // a handler is under way (its action may process events)
+    bool running_ = false;  // a handler of this window is on the stack
     bool updating_ = false; // the view is being redrawn: its signals are not the user's
     QMenuBar* menu_ = nullptr;
     QComboBox* hostBox_ = nullptr;
