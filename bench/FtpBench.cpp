@@ -13,7 +13,7 @@
 
 #include <curl/curl.h>
 
-#include "ftp/FtpForm.h"
+#include "ftp/FtpBrowser.h"
 #include "platform/Listing.h"
 #include "ftp/Upload.h"
 #include "platform/IniSettings.h"
@@ -498,18 +498,18 @@ void ClickInAHundredThousandLineFolder(benchmark::State& state)
     server.remote["/file 5.html"] = "<html></html>";
     NoBusy busy;
     RoundTrip trip{platform, server, busy};
-    ftp window(platform, batch, trip, dir.path("dl/"));
-    window.Form_Load();
-    window.Text1.setText("site");
-    window.Command1_Click();
-    if (window.List3.ListCount() != 100001)
+    FtpBrowser window(platform, batch, trip, dir.path("dl/"));
+    window.load();
+    window.hostName.setText("site");
+    window.connectToHost();
+    if (window.files.ListCount() != 100001)
         state.SkipWithError("the listing is short");
-    window.List3.setListIndex(5);
+    window.files.setListIndex(5);
     for (auto _ : state) {
         if (state.range(0) == 0)
-            window.List3_Click();
+            window.downloadFile();
         else
-            window.Command5_Click();
+            window.parentFolder();
     }
 }
 BENCHMARK(ClickInAHundredThousandLineFolder)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -13,16 +13,16 @@ using text::number;
 
 LocalBatch::LocalBatch(Platform platform, BatchSession& batch) : platform_(platform), batch_(batch)
 {
-    Label1.Caption = "Files";
-    Command1.Caption = "&Add files";
-    Command2.Caption = "Add &folder";
-    Command3.Caption = "&Remove";
-    Command4.Caption = "Move &Up";
-    Command5.Caption = "Move &Down";
-    Check1.Caption = "&Only pages with images missing an ALT";
-    OKButton.Caption = "OK";
-    CancelButton.Caption = "Cancel";
-    List1.Click = [this] { enableButtons(); };
+    pagesLabel.Caption = "Files";
+    addFilesButton.Caption = "&Add files";
+    addFolderButton.Caption = "Add &folder";
+    removeButton.Caption = "&Remove";
+    upButton.Caption = "Move &Up";
+    downButton.Caption = "Move &Down";
+    missingAltOnly.Caption = "&Only pages with images missing an ALT";
+    okButton.Caption = "OK";
+    cancelButton.Caption = "Cancel";
+    pageList.Click = [this] { enableButtons(); };
     enableButtons();
 }
 
@@ -30,14 +30,14 @@ void LocalBatch::message(const std::string& text) { platform_.dialogs.msgBox(tex
 
 void LocalBatch::append(const std::string& path)
 {
-    List1.AddItem(path);
-    List2.AddItem(path.substr(path.find_last_of('/') + 1));
+    pageList.AddItem(path);
+    pageNames.AddItem(path.substr(path.find_last_of('/') + 1));
 }
 
 size_t LocalBatch::add(const std::vector<std::string>& paths)
 {
     // A set, for a folder of thousands of pages.
-    std::unordered_set<std::string> listed(List1.items().begin(), List1.items().end());
+    std::unordered_set<std::string> listed(pageList.items().begin(), pageList.items().end());
     size_t added = 0;
     for (const std::string& path : paths)
         // The pattern itself is what an unused dialog reports.
@@ -51,33 +51,33 @@ size_t LocalBatch::add(const std::vector<std::string>& paths)
 
 void LocalBatch::setRows(const std::vector<std::string>& paths, int selected)
 {
-    List1.Clear();
-    List2.Clear();
+    pageList.Clear();
+    pageNames.Clear();
     for (const std::string& path : paths)
         append(path);
-    List1.setListIndex(selected);
+    pageList.setListIndex(selected);
     enableButtons();
 }
 
 void LocalBatch::enableButtons()
 {
-    const int row = List1.ListIndex(), rows = List1.ListCount();
-    Command3.Enabled = row >= 0;
-    Command4.Enabled = row > 0;
-    Command5.Enabled = row >= 0 && row + 1 < rows;
+    const int row = pageList.ListIndex(), rows = pageList.ListCount();
+    removeButton.Enabled = row >= 0;
+    upButton.Enabled = row > 0;
+    downButton.Enabled = row >= 0 && row + 1 < rows;
 }
 
 void LocalBatch::addFiles()
 {
-    CommonDialog1.Filter = "HTML";
-    CommonDialog1.FileName = "*.html";
-    add(platform_.dialogs.showOpenMany(CommonDialog1));
+    fileDialog.Filter = "HTML";
+    fileDialog.FileName = "*.html";
+    add(platform_.dialogs.showOpenMany(fileDialog));
 }
 
 void LocalBatch::addFolder()
 {
-    if (folder_.empty() && List1.ListCount() > 0) {
-        const std::string& last = List1.List(List1.ListCount() - 1);
+    if (folder_.empty() && pageList.ListCount() > 0) {
+        const std::string& last = pageList.List(pageList.ListCount() - 1);
         folder_ = last.substr(0, last.find_last_of('/') + 1);
     }
     const std::optional<std::string> folder = platform_.dialogs.chooseFolder("Add folder", folder_);
@@ -100,10 +100,10 @@ void LocalBatch::addFolder()
 
 void LocalBatch::removeSelected()
 {
-    const int row = List1.ListIndex();
+    const int row = pageList.ListIndex();
     if (row < 0)
         return;
-    std::vector<std::string> rows = List1.items();
+    std::vector<std::string> rows = pageList.items();
     rows.erase(rows.begin() + row);
     // The row after it is selected next, so that Delete can be pressed again.
     setRows(rows, std::min(row, static_cast<int>(rows.size()) - 1));
@@ -111,10 +111,10 @@ void LocalBatch::removeSelected()
 
 void LocalBatch::move(int by)
 {
-    const int row = List1.ListIndex(), to = row + by;
-    if (row < 0 || to < 0 || to >= List1.ListCount())
+    const int row = pageList.ListIndex(), to = row + by;
+    if (row < 0 || to < 0 || to >= pageList.ListCount())
         return;
-    std::vector<std::string> rows = List1.items();
+    std::vector<std::string> rows = pageList.items();
     std::swap(rows[static_cast<size_t>(row)], rows[static_cast<size_t>(to)]);
     setRows(rows, to);
 }
@@ -124,8 +124,8 @@ void LocalBatch::moveSelectedDown() { move(1); }
 
 bool LocalBatch::chooseBatch()
 {
-    chosen_ = List1.items();
-    if (!Check1.Value || chosen_.empty())
+    chosen_ = pageList.items();
+    if (!missingAltOnly.Value || chosen_.empty())
         return true;
     // A page that cannot be read stays: the main window says why when it comes to it.
     const size_t all = chosen_.size();
@@ -152,8 +152,8 @@ void LocalBatch::startChosenBatch()
     const std::vector<std::string> pages = std::move(chosen_);
     chosen_.clear();
     batch_.start(pages);
-    if (Unload)
-        Unload();
+    if (closeWindow)
+        closeWindow();
 }
 
 void LocalBatch::ok()
@@ -164,8 +164,8 @@ void LocalBatch::ok()
 
 void LocalBatch::cancel()
 {
-    if (Unload)
-        Unload();
+    if (closeWindow)
+        closeWindow();
 }
 
 } // namespace bw

@@ -16,22 +16,22 @@ public:
     LocalBatch(const LocalBatch&) = delete;
     LocalBatch& operator=(const LocalBatch&) = delete;
 
-    std::string Caption = "Local Batch";
-    Label Label1;        // caption of the file list
-    ListBox List1;       // chosen pages, full paths, in batch order, each once; its index is the row selected
-    ListBox List2;       // the same pages' file names
-    Button Command1;     // "Add files"
-    Button Command2;     // "Add folder"
-    Button Command3;     // "Remove"
-    Button Command4;     // "Move Up"
-    Button Command5;     // "Move Down"
-    CheckBox Check1;     // only pages with an image missing an ALT go into the batch
-    Button OKButton;
-    Button CancelButton;
-    FileDialog CommonDialog1;
+    std::string title = "Local Batch";
+    Label pagesLabel;        // caption of the file list
+    ListBox pageList;     // chosen pages, full paths, in batch order, each once; its index is the row selected
+    ListBox pageNames;       // the same pages' file names
+    Button addFilesButton;     // "Add files"
+    Button addFolderButton;     // "Add folder"
+    Button removeButton;     // "Remove"
+    Button upButton;     // "Move Up"
+    Button downButton;     // "Move Down"
+    CheckBox missingAltOnly;     // only pages with an image missing an ALT go into the batch
+    Button okButton;
+    Button cancelButton;
+    FileDialog fileDialog;
 
     // Set by the owner: closes the window.
-    std::function<void()> Unload;
+    std::function<void()> closeWindow;
 
     void addFiles();     // Add files
     void addFolder();     // Add folder
@@ -42,7 +42,7 @@ public:
     void cancel(); // discard the choice
 
     // "OK" in two steps, so that a view can put its window away between them. The pages that
-    // go into the batch, Check1 applied; false, and the window stays, when none is left.
+    // go into the batch, missingAltOnly applied; false, and the window stays, when none is left.
     [[nodiscard]] bool chooseBatch();
     // The pages chosen become the batch in the main window, and this window goes.
     void startChosenBatch();

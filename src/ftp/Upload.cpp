@@ -75,18 +75,6 @@ std::string count(std::size_t n, const char* one, const char* many)
 
 } // namespace
 
-Showing::Showing(Busy& busy, FtpClient& client, const std::string& what) : busy_(busy), client_(client)
-{
-    busy_.begin(what);
-    client_.setProgress([this](std::uint64_t done, std::uint64_t total) { return busy_.progress(done, total); });
-}
-
-Showing::~Showing()
-{
-    client_.setProgress({});
-    busy_.end();
-}
-
 std::string originalPath(const std::string& localPath)
 {
     return folderOfPath(localPath) + "." + nameOfPath(localPath) + ".original";
@@ -94,73 +82,86 @@ std::string originalPath(const std::string& localPath)
 
 void RoundTrip::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
-FtpResult RoundTrip::connect(const std::string& host, const HostProfile& profile)
+void RoundTrip::connect(const std::string& host, const HostProfile& profile, Then then)
 {
-    ConnectOptions options = optionsFor(profile, platform_.settings.folder());
-    for (;;) {
-        client_.setOptions(options);
-        FtpResult result;
-        {
-            Showing showing(busy_, client_, "Connecting to " + host);
-            result = client_.connect(host, profile.user, profile.password);
-        }
-        if (result.ok) {
-            ++session_;
-            host_ = host;
-            profile_ = profile;
-            return result;
-        }
-        // A key accepted a moment ago that the server no longer shows is not asked about again.
-        if (result.number != ftp_error::unknownKey || !options.acceptedKey.empty())
-            return result;
-        const int choice = platform_.dialogs.choose(
-            host + " shows a key this program has not seen before:\n" + result.fingerprint +
-                "\n\nAccept it only if it is the key your host gave you. Accept Always keeps it for the next time.",
-            kTitle, {"Accept Once", "Accept Always", "Cancel"}, 2, 2);
-        if (choice != 0 && choice != 1)
-            return {false, ftp_error::cancelled, ""};
-        options.acceptedKey = result.fingerprint;
-        options.acceptAlways = choice == 1;
-    }
+    connectWith(host, profile, optionsFor(profile, platform_.settings.folder()), std::move(then));
 }
 
-FtpResult RoundTrip::fetchPage(const std::string& name, const std::string& localPath)
+void RoundTrip::connectWith(const std::string& host, const HostProfile& profile, ConnectOptions options, Then then)
+{
+    transfers_.run(
+        "Connecting to " + host,
+        [host, options, user = profile.user, password = profile.password](FtpClient& client) {
+            client.setOptions(options);
+            return client.connect(host, user, password);
+        },
+        lifetime_.guard([this, host, profile, options, then = std::move(then)](const FtpResult& result) mutable {
+            if (result.ok) {
+                ++session_;
+                host_ = host;
+                profile_ = profile;
+                return then(result);
+            }
+            // A key accepted a moment ago that the server no longer shows is not asked about again.
+            if (result.number != ftp_error::unknownKey || !options.acceptedKey.empty())
+                return then(result);
+            const int choice = platform_.dialogs.choose(
+                host + " shows a key this program has not seen before:\n" + result.fingerprint +
+                    "\n\nAccept it only if it is the key your host gave you. Accept Always keeps it for the next time.",
+                kTitle, {"Accept Once", "Accept Always", "Cancel"}, 2, 2);
+            if (choice != 0 && choice != 1)
+                return then({false, ftp_error::cancelled, ""});
+            options.acceptedKey = result.fingerprint;
+            options.acceptAlways = choice == 1;
+            connectWith(host, profile, options, std::move(then));
+        }));
+}
+
+void RoundTrip::fetchPage(const std::string& name, const std::string& localPath, Then then)
 {
     const std::string original = originalPath(localPath);
-    ReadResult before = platform_.files.readFile(original);
-    RemoteStamp stamp;
-    {
-        Showing showing(busy_, client_, "Downloading " + name);
-        // Taken before the bytes: a change in between makes the upload ask rather than overwrite.
-        FtpResult told = client_.stat(name, stamp);
-        if (told.number == ftp_error::cancelled)
-            return told;
-        if (!told.ok)
-            stamp = {};
-        // Into the original first: the transport replaces it only with a whole copy.
-        FtpResult fetched = client_.download(name, original);
-        if (!fetched.ok)
-            return fetched;
-    }
-    ReadResult got = platform_.files.readFile(original);
-    WriteResult page = got.ok ? platform_.files.writeFile(localPath, got.bytes) : WriteResult{false, got.error, {}};
-    if (!page.ok) {
-        // The page stays as it was, so its original must too.
-        std::error_code ignored;
-        if (before.ok) // failing too, it fails as the page did, which the message below tells
-            (void)platform_.files.writeFile(original, before.bytes);
-        else
-            std::filesystem::remove(original, ignored);
-        return {false, ftp_error::localFile, name + " could not be written to the temp path: " + page.error + "."};
-    }
-    DownloadedPage record{host_, profile_, client_.currentDir(), name, stamp, localPath};
-    auto same = std::find_if(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == localPath; });
-    if (same != pages_.end())
-        *same = std::move(record);
-    else
-        pages_.push_back(std::move(record));
-    remember(folderOfPath(localPath));
-    return {true, 0, {}};
+    struct Fetched {
+        RemoteStamp stamp; // the server's, just before the download; unknown when it would not say
+        std::string folder;
+    };
+    auto fetched = std::make_shared<Fetched>();
+    transfers_.run(
+        "Downloading " + name,
+        [name, original, fetched](FtpClient& client) {
+            // Taken before the bytes: a change in between makes the upload ask rather than overwrite.
+            FtpResult told = client.stat(name, fetched->stamp);
+            if (told.number == ftp_error::cancelled)
+                return told;
+            if (!told.ok)
+                fetched->stamp = {};
+            fetched->folder = client.currentDir();
+            // Into the original first: the transport replaces it only with a whole copy.
+            return client.download(name, original);
+        },
+        lifetime_.guard([this, name, localPath, original, fetched, before = platform_.files.readFile(original),
+                         then = std::move(then)](const FtpResult& result) {
+            if (!result.ok)
+                return then(result);
+            ReadResult got = platform_.files.readFile(original);
+            WriteResult page = got.ok ? platform_.files.writeFile(localPath, got.bytes) : WriteResult{false, got.error, {}};
+            if (!page.ok) {
+                // The page stays as it was, so its original must too.
+                std::error_code ignored;
+                if (before.ok) // failing too, it fails as the page did, which the message below tells
+                    (void)platform_.files.writeFile(original, before.bytes);
+                else
+                    std::filesystem::remove(original, ignored);
+                return then({false, ftp_error::localFile, name + " could not be written to the temp path: " + page.error + "."});
+            }
+            DownloadedPage record{host_, profile_, fetched->folder, name, fetched->stamp, localPath};
+            auto same = std::find_if(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == localPath; });
+            if (same != pages_.end())
+                *same = std::move(record);
+            else
+                pages_.push_back(std::move(record));
+            remember(folderOfPath(localPath));
+            then({true, 0, {}});
+        }));
 }
 
 void RoundTrip::remember(const std::string& folder)
@@ -244,156 +245,209 @@ bool RoundTrip::sameSession(const DownloadedPage& page) const
 {
     const HostProfile& a = profile_;
     const HostProfile& b = page.profile;
-    return client_.connected() && session_ > 0 && host_ == page.host && a.user == b.user && a.password == b.password &&
+    return transfers_.connected() && session_ > 0 && host_ == page.host && a.user == b.user && a.password == b.password &&
            a.protocol == b.protocol && a.port == b.port && a.keyFile == b.keyFile;
 }
 
-FtpResult RoundTrip::changedOnServer(const DownloadedPage& page, const std::string& original, bool& changed)
+void RoundTrip::changedOnServer(const DownloadedPage& page, std::shared_ptr<const std::string> original,
+                                std::function<void(const FtpResult&, bool changed)> then)
 {
-    Showing showing(busy_, client_, "Checking " + page.name + " on the server");
-    RemoteStamp now;
-    FtpResult told = client_.stat(page.name, now);
-    if (told.number == ftp_error::cancelled)
-        return told;
-    if (told.ok && stampsTell(page.stamp, now)) {
-        changed = !sameStamp(page.stamp, now);
-        return told;
-    }
-    // No time to go by: the server's bytes tell.
-    const std::string copy = folderOfPath(page.localPath) + "." + page.name + ".server";
-    FtpResult fetched = client_.download(page.name, copy);
-    if (fetched.ok) {
-        ReadResult theirs = platform_.files.readFile(copy);
-        if (theirs.ok)
-            changed = theirs.bytes != original;
-        else
-            fetched = {false, ftp_error::localFile, theirs.error};
-    }
-    std::error_code ignored;
-    std::filesystem::remove(copy, ignored);
-    return fetched;
-}
-
-RoundTrip::Outcome RoundTrip::uploadOne(DownloadedPage& page, const std::string& bytes, const std::string& original,
-                                        std::string& why)
-{
-    auto failed = [&why](const FtpResult& result, const std::string& what) {
-        why = what + result.error;
-        return result.number == ftp_error::cancelled ? Outcome::Cancelled : Outcome::Failed;
+    struct Told {
+        bool byStamp = false;
+        bool changed = false;
     };
-    if (!sameSession(page)) {
-        FtpResult connected = connect(page.host, page.profile);
-        if (!connected.ok)
-            return failed(connected, "Could not connect to " + page.host + ": ");
-    }
-    {
-        Showing showing(busy_, client_, "Opening the folder " + page.folder);
-        FtpResult there = client_.goTo(page.folder);
-        if (!there.ok)
-            return failed(there, "Could not open its folder " + page.folder + ": ");
-    }
-    bool changed = false;
-    FtpResult checked = changedOnServer(page, original, changed);
-    if (!checked.ok)
-        return failed(checked, "Could not compare it with the server's copy: ");
-    if (changed && platform_.dialogs.choose(page.name + " changed on the server since you downloaded it. Overwrite it?",
-                                            kTitle, {"Overwrite", "Skip"}, 1, 1) != 0)
-        return Outcome::Skipped;
-    {
-        Showing showing(busy_, client_, "Uploading " + page.name);
-        FtpResult sent = client_.upload(page.localPath, page.name, page.profile.keepBackup);
-        if (!sent.ok)
-            return failed(sent, "");
-        // What went up is the new original: a second upload neither sends it again nor warns.
-        // Not written, the page is only sent again, after the question about a change on the server.
-        (void)platform_.files.writeFile(originalPath(page.localPath), bytes);
-        RemoteStamp now;
-        page.stamp = client_.stat(page.name, now).ok ? now : RemoteStamp{};
-    }
-    remember(folderOfPath(page.localPath));
-    return Outcome::Uploaded;
+    auto told = std::make_shared<Told>();
+    const std::string copy = folderOfPath(page.localPath) + "." + page.name + ".server";
+    transfers_.run(
+        "Checking " + page.name + " on the server",
+        [told, copy, name = page.name, downloaded = page.stamp](FtpClient& client) {
+            RemoteStamp now;
+            FtpResult stat = client.stat(name, now);
+            if (stat.number == ftp_error::cancelled)
+                return stat;
+            if (stat.ok && stampsTell(downloaded, now)) {
+                told->byStamp = true;
+                told->changed = !sameStamp(downloaded, now);
+                return stat;
+            }
+            // No time to go by: the server's bytes tell.
+            return client.download(name, copy);
+        },
+        lifetime_.guard([this, told, copy, original, then = std::move(then)](FtpResult result) {
+            if (!told->byStamp) {
+                if (result.ok) {
+                    ReadResult theirs = platform_.files.readFile(copy);
+                    if (theirs.ok)
+                        told->changed = theirs.bytes != *original;
+                    else
+                        result = {false, ftp_error::localFile, theirs.error};
+                }
+                std::error_code ignored;
+                std::filesystem::remove(copy, ignored);
+            }
+            then(result, told->changed);
+        }));
 }
 
-void RoundTrip::uploadChanged(std::function<void()> then)
-{
-    whenPasswordsKnown([this, then = std::move(then)] {
-        uploadNow();
-        if (then)
-            then();
-    });
-}
-
-void RoundTrip::uploadNow()
-{
+struct RoundTrip::Uploads {
     struct Changed {
         std::size_t index;
-        std::string bytes, original;
+        std::string bytes;
+        std::shared_ptr<const std::string> original;
     };
     std::vector<Changed> changed;
     std::vector<std::string> failures;
+    std::uint64_t startSession = 0;
+    bool wasConnected = false;
+    std::string startDir;
+    std::size_t next = 0;           // the next of `changed` to go up
+    std::uint64_t pageSession = 0;  // the session as the page now going up found it
+    std::size_t uploaded = 0, skipped = 0, left = 0;
+    std::map<std::string, std::string> unreachable; // host -> why its connect failed
+    std::function<void()> then;
+
+    const Changed& page() const { return changed[next - 1]; }
+};
+
+void RoundTrip::uploadChanged(std::function<void()> then)
+{
+    whenPasswordsKnown([this, then = std::move(then)]() mutable { uploadNow(std::move(then)); });
+}
+
+void RoundTrip::uploadNow(std::function<void()> then)
+{
+    auto run = std::make_shared<Uploads>();
+    run->then = std::move(then);
     for (std::size_t i = 0; i < pages_.size(); ++i) {
         const DownloadedPage& page = pages_[i];
         ReadResult now = platform_.files.readFile(page.localPath);
         ReadResult was = platform_.files.readFile(originalPath(page.localPath));
         if (!now.ok)
-            failures.push_back(page.name + ": it could not be read from the temp path: " + now.error + ".");
+            run->failures.push_back(page.name + ": it could not be read from the temp path: " + now.error + ".");
         else if (!was.ok)
-            failures.push_back(page.name + ": the copy kept at its download is gone, so its changes cannot be told.");
+            run->failures.push_back(page.name + ": the copy kept at its download is gone, so its changes cannot be told.");
         else if (now.bytes != was.bytes)
-            changed.push_back({i, std::move(now.bytes), std::move(was.bytes)});
+            run->changed.push_back({i, std::move(now.bytes), std::make_shared<const std::string>(std::move(was.bytes))});
     }
-    if (changed.empty() && failures.empty()) {
+    if (run->changed.empty() && run->failures.empty()) {
         message("None of the downloaded pages has changed since its download: nothing was uploaded.");
+        if (run->then)
+            run->then();
         return;
     }
+    run->startSession = session_;
+    run->wasConnected = transfers_.connected();
+    run->startDir = transfers_.currentDir();
+    uploadNext(run);
+}
 
-    const std::uint64_t startSession = session_;
-    const bool wasConnected = client_.connected();
-    const std::string startDir = client_.currentDir();
-    std::size_t uploaded = 0, skipped = 0, left = 0;
-    std::map<std::string, std::string> unreachable; // host -> why its connect failed
-    for (std::size_t k = 0; k < changed.size(); ++k) {
-        DownloadedPage& page = pages_[changed[k].index];
-        std::string why;
-        Outcome outcome;
-        if (auto known = unreachable.find(page.host); known != unreachable.end() && !sameSession(page)) {
-            why = known->second;
-            outcome = Outcome::Failed;
-        } else {
-            const std::uint64_t before = session_;
-            outcome = uploadOne(page, changed[k].bytes, changed[k].original, why);
-            if (outcome == Outcome::Failed && session_ == before && !sameSession(page))
-                unreachable[page.host] = why;
-        }
-        if (outcome == Outcome::Cancelled) {
-            left = changed.size() - k;
-            break;
-        }
-        if (outcome == Outcome::Uploaded)
-            ++uploaded;
-        else if (outcome == Outcome::Skipped)
-            ++skipped;
-        else
-            failures.push_back(page.name + ": " + why);
-    }
-    // The FTP window's session goes on in its folder; one made here ends here.
-    if (session_ == startSession && wasConnected && client_.connected()) {
-        if (client_.currentDir() != startDir) {
-            Showing showing(busy_, client_, "Opening the folder " + startDir);
-            (void)client_.goTo(startDir); // else the FTP window's next listing shows where it is
-        }
-    } else if (session_ != startSession && client_.connected()) {
-        Showing showing(busy_, client_, "Disconnecting");
-        (void)client_.disconnect(); // the session ends here either way
-    }
+void RoundTrip::uploadNext(const std::shared_ptr<Uploads>& run)
+{
+    if (run->next == run->changed.size())
+        return uploadsDone(run);
+    const DownloadedPage& page = pages_[run->changed[run->next++].index];
+    run->pageSession = session_;
+    if (auto known = run->unreachable.find(page.host); known != run->unreachable.end() && !sameSession(page))
+        return pageDone(run, Outcome::Failed, known->second);
+    if (sameSession(page))
+        return openPageFolder(run);
+    connect(page.host, page.profile, lifetime_.guard([this, run, host = page.host](const FtpResult& connected) {
+        if (!connected.ok)
+            return pageFailed(run, connected, "Could not connect to " + host + ": ");
+        openPageFolder(run);
+    }));
+}
 
-    std::string text = "Uploaded: " + count(uploaded, "page", "pages") + "\nSkipped: " + std::to_string(skipped) +
-                       "\nFailed: " + std::to_string(failures.size());
-    if (left > 0)
-        text += "\nCancelled: " + count(left, "page was", "pages were") + " not uploaded.";
-    for (const std::string& failure : failures)
-        text += "\n\n" + failure;
-    message(text);
+void RoundTrip::pageFailed(const std::shared_ptr<Uploads>& run, const FtpResult& result, const std::string& what)
+{
+    pageDone(run, result.number == ftp_error::cancelled ? Outcome::Cancelled : Outcome::Failed, what + result.error);
+}
+
+void RoundTrip::openPageFolder(const std::shared_ptr<Uploads>& run)
+{
+    const DownloadedPage& page = pages_[run->page().index];
+    transfers_.run(
+        "Opening the folder " + page.folder, [folder = page.folder](FtpClient& client) { return client.goTo(folder); },
+        lifetime_.guard([this, run, folder = page.folder](const FtpResult& there) {
+            if (!there.ok)
+                return pageFailed(run, there, "Could not open its folder " + folder + ": ");
+            const DownloadedPage& page = pages_[run->page().index];
+            changedOnServer(page, run->page().original, lifetime_.guard([this, run](const FtpResult& checked, bool changed) {
+                if (!checked.ok)
+                    return pageFailed(run, checked, "Could not compare it with the server's copy: ");
+                const DownloadedPage& page = pages_[run->page().index];
+                if (changed && platform_.dialogs.choose(page.name + " changed on the server since you downloaded it. Overwrite it?",
+                                                        kTitle, {"Overwrite", "Skip"}, 1, 1) != 0)
+                    return pageDone(run, Outcome::Skipped, {});
+                sendPage(run);
+            }));
+        }));
+}
+
+void RoundTrip::sendPage(const std::shared_ptr<Uploads>& run)
+{
+    const DownloadedPage& page = pages_[run->page().index];
+    auto stamp = std::make_shared<RemoteStamp>();
+    transfers_.run(
+        "Uploading " + page.name,
+        [stamp, local = page.localPath, name = page.name, keep = page.profile.keepBackup](FtpClient& client) {
+            FtpResult sent = client.upload(local, name, keep);
+            if (sent.ok && !client.stat(name, *stamp).ok)
+                *stamp = {};
+            return sent;
+        },
+        lifetime_.guard([this, run, stamp](const FtpResult& sent) {
+            if (!sent.ok)
+                return pageFailed(run, sent, "");
+            DownloadedPage& page = pages_[run->page().index];
+            // What went up is the new original: a second upload neither sends it again nor warns.
+            // Not written, the page is only sent again, after the question about a change on the server.
+            (void)platform_.files.writeFile(originalPath(page.localPath), run->page().bytes);
+            page.stamp = *stamp;
+            remember(folderOfPath(page.localPath));
+            pageDone(run, Outcome::Uploaded, {});
+        }));
+}
+
+void RoundTrip::pageDone(const std::shared_ptr<Uploads>& run, Outcome outcome, const std::string& why)
+{
+    const DownloadedPage& page = pages_[run->page().index];
+    if (outcome == Outcome::Failed && session_ == run->pageSession && !sameSession(page))
+        run->unreachable[page.host] = why;
+    switch (outcome) {
+    case Outcome::Cancelled:
+        run->left = run->changed.size() - (run->next - 1);
+        return uploadsDone(run);
+    case Outcome::Uploaded: ++run->uploaded; break;
+    case Outcome::Skipped: ++run->skipped; break;
+    case Outcome::Failed: run->failures.push_back(page.name + ": " + why); break;
+    }
+    uploadNext(run);
+}
+
+void RoundTrip::uploadsDone(const std::shared_ptr<Uploads>& run)
+{
+    auto tell = lifetime_.guard([this, run](const FtpResult&) {
+        std::string text = "Uploaded: " + count(run->uploaded, "page", "pages") + "\nSkipped: " + std::to_string(run->skipped) +
+                           "\nFailed: " + std::to_string(run->failures.size());
+        if (run->left > 0)
+            text += "\nCancelled: " + count(run->left, "page was", "pages were") + " not uploaded.";
+        for (const std::string& failure : run->failures)
+            text += "\n\n" + failure;
+        message(text);
+        if (run->then)
+            run->then();
+    });
+    // The FTP window's session goes on in its folder; one made here ends here. Either way the
+    // outcome is told: a failure here shows in the FTP window's next listing.
+    if (session_ == run->startSession && run->wasConnected && transfers_.connected()) {
+        if (transfers_.currentDir() != run->startDir)
+            return transfers_.run("Opening the folder " + run->startDir,
+                                  [dir = run->startDir](FtpClient& client) { return client.goTo(dir); }, tell);
+    } else if (session_ != run->startSession && transfers_.connected()) {
+        return transfers_.run("Disconnecting", [](FtpClient& client) { return client.disconnect(); }, tell);
+    }
+    tell(FtpResult{true, 0, {}});
 }
 
 void RoundTrip::showChanges()

@@ -9,25 +9,15 @@
 #include <vector>
 
 #include "batch/FtpBatchSource.h"
+#include <memory>
+
 #include "platform/Busy.h"
 #include "platform/Ftp.h"
 #include "platform/Platform.h"
+#include "platform/Transfers.h"
 #include "settings/Profiles.h"
 
 namespace bw {
-
-// While it lives the user sees what runs and may stop it; the client's actions report to it.
-class Showing {
-public:
-    Showing(Busy& busy, FtpClient& client, const std::string& what);
-    ~Showing();
-    Showing(const Showing&) = delete;
-    Showing& operator=(const Showing&) = delete;
-
-private:
-    Busy& busy_;
-    FtpClient& client_;
-};
 
 // A page as it was downloaded.
 struct DownloadedPage {
@@ -45,22 +35,28 @@ std::string originalPath(const std::string& localPath);
 
 class RoundTrip final : public RemotePages {
 public:
-    RoundTrip(Platform platform, FtpClient& client, Busy& busy) : platform_(platform), client_(client), busy_(busy) {}
+    using Then = Transfers::Done;
+    // transfers: the FTP component's actions, shared with the FTP window.
+    RoundTrip(Platform platform, Transfers& transfers) : platform_(platform), transfers_(transfers) {}
+    // Runs each action at once, showing it on busy: for tools and tests.
+    RoundTrip(Platform platform, FtpClient& client, Busy& busy)
+        : platform_(platform), inline_(std::make_unique<InlineTransfers>(client, busy)), transfers_(*inline_)
+    {
+    }
     RoundTrip(const RoundTrip&) = delete;
     RoundTrip& operator=(const RoundTrip&) = delete;
 
-    FtpClient& client() { return client_; }
-    Busy& busy() { return busy_; }
+    Transfers& transfers() { return transfers_; }
 
     // Connects with the profile's login and options. An unknown key is shown and may be
     // accepted once or always; Cancel gives ftp_error::cancelled with no error text.
-    FtpResult connect(const std::string& host, const HostProfile& profile);
+    void connect(const std::string& host, const HostProfile& profile, Then then);
     // One more at every connect that succeeded: tells a caller whether its session is still there.
     std::uint64_t session() const { return session_; }
 
     // Downloads a page of the current folder to localPath and keeps its original beside it;
     // a failed or cancelled download leaves both as they were.
-    FtpResult fetchPage(const std::string& name, const std::string& localPath);
+    void fetchPage(const std::string& name, const std::string& localPath, Then then);
     bool hasPages() const { return !pages_.empty(); }
     // Takes back the pages an earlier run downloaded into folder (ending in "/") whose page
     // and original are both still there, so that they can go up after a restart too. Each
@@ -76,21 +72,31 @@ public:
     void showChanges() override;
 
 private:
-    enum class [[nodiscard]] Outcome { Uploaded, Skipped, Failed, Cancelled };
-    Outcome uploadOne(DownloadedPage& page, const std::string& bytes, const std::string& original, std::string& why);
-    // Whether the server's copy differs from the one downloaded; nothing when it could not be told.
-    FtpResult changedOnServer(const DownloadedPage& page, const std::string& original, bool& changed);
+    enum class Outcome { Uploaded, Skipped, Failed, Cancelled };
+    struct Uploads; // one run of uploadChanged, from page to page
+    void connectWith(const std::string& host, const HostProfile& profile, ConnectOptions options, Then then);
+    // Whether the server's copy differs from the one downloaded; `then` gets nothing but the
+    // failure when it could not be told.
+    void changedOnServer(const DownloadedPage& page, std::shared_ptr<const std::string> original,
+                         std::function<void(const FtpResult&, bool changed)> then);
     bool sameSession(const DownloadedPage& page) const;
     // Writes down the pages of folder beside them, all but the passwords.
     void remember(const std::string& folder);
     void message(const std::string& text);
-    void uploadNow();
+    void uploadNow(std::function<void()> then);
+    // The steps of one page's upload, each after the action before it has answered.
+    void uploadNext(const std::shared_ptr<Uploads>& run);
+    void openPageFolder(const std::shared_ptr<Uploads>& run);
+    void sendPage(const std::shared_ptr<Uploads>& run);
+    void pageDone(const std::shared_ptr<Uploads>& run, Outcome outcome, const std::string& why);
+    void pageFailed(const std::shared_ptr<Uploads>& run, const FtpResult& result, const std::string& what);
+    void uploadsDone(const std::shared_ptr<Uploads>& run);
     // Runs `work` once no recalled page waits for its password.
     void whenPasswordsKnown(std::function<void()> work);
 
     Platform platform_;
-    FtpClient& client_;
-    Busy& busy_;
+    std::unique_ptr<InlineTransfers> inline_;
+    Transfers& transfers_;
     std::vector<DownloadedPage> pages_; // one per local path, in download order
     std::set<std::string> recalled_;    // the folders whose written-down pages were taken back
     std::uint64_t session_ = 0;

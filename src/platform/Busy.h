@@ -1,6 +1,6 @@
 #pragma once
 // What the user sees while a long action runs: what is being done, how far it got, and a
-// way to stop it. The action itself stays one call.
+// way to stop it.
 #include <cstdint>
 #include <string>
 
@@ -14,7 +14,7 @@ public:
     // Called now and then while it runs: bytes so far and the total (0 while unknown).
     // False when the user asked to stop it.
     [[nodiscard]] virtual bool progress(std::uint64_t done, std::uint64_t total) = 0;
-    // The action has returned.
+    // The action has ended.
     virtual void end() = 0;
 };
 

@@ -3,9 +3,7 @@
 // to come; the second press also from inside the first one's boxes and transfers. No handler
 // may run inside another, no window may go while a handler runs, and once the keyring answers
 // the program still works.
-#include <QAbstractEventDispatcher>
-#include <QAccessible>
-#include <QEventLoop>
+#include <future>
 
 #include "platform/qt/Handlers.h"
 #include "support/AppFixture.h"
@@ -45,33 +43,25 @@ struct PressingDialogs : test::ScriptedDialogs {
     }
 };
 
-// Transfers that run `inside` at their progress, as the progress dialog's events do.
+// Transfers that stop at their progress until the program's thread has run `inside`: presses
+// that come while the transfer is under way.
 struct PressingFtp : test::ScriptedFtp {
     std::function<void()> inside;
     void setProgress(Progress progress) override
     {
         ScriptedFtp::setProgress(!progress ? Progress{} : [this, progress](std::uint64_t done, std::uint64_t total) {
-            if (inside)
-                inside();
+            if (inside) {
+                auto ran = std::make_shared<std::promise<void>>();
+                QMetaObject::invokeMethod(qApp, [this, ran] {
+                    inside();
+                    ran->set_value();
+                }, Qt::QueuedConnection);
+                ran->get_future().wait();
+            }
             return progress(done, total);
         });
     }
 };
-
-// Presses the button through its accessibility action, then runs the events until the click
-// has come. The action animates the click on a timer of the button's; its time is not waited.
-void press(QAbstractButton* button)
-{
-    if (!button || !button->isEnabled() || !button->isVisible())
-        return;
-    QEventLoop loop;
-    QObject::connect(button, &QAbstractButton::clicked, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    QObject::connect(button, &QObject::destroyed, &loop, &QEventLoop::quit);
-    QAccessible::queryAccessibleInterface(button)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(button))
-        QCoreApplication::postEvent(button, new QTimerEvent(timer.timerId));
-    loop.exec();
-}
 
 struct Program {
     PressingDialogs dialogs;
@@ -119,7 +109,7 @@ QWidget* ftpSetup(Program& p)
     QWidget* setup = p.app->setupWindow();
     p.typeInto(setup, "Text1", "quay.example");
     p.typeInto(setup, "Text3", "pw");
-    press(p.child<QPushButton>(setup, "Command1")); // a keyring write, held
+    test::press(p.child<QPushButton>(setup, "Command1")); // a keyring write, held
     return setup;
 }
 
@@ -131,7 +121,8 @@ QWidget* ftpWindow(Program& p)
     QWidget* ftp = p.app->ftpWindow();
     QTest::keyClicks(p.child<QComboBox>(ftp, "Combo1")->lineEdit(), "ftp.example");
     p.typeInto(ftp, "Text3", "pw");
-    press(p.child<QPushButton>(ftp, "Command1"));
+    test::press(p.child<QPushButton>(ftp, "Command1"));
+    test::waitForTransfers();
     test::clickRow(p.child<QListWidget>(ftp, "List3"), "page.html");
     EXPECT_TRUE(p.files.writeFile(p.dir.path("ftp/page.html"), "<img src=a.gif alt=\"sun\">").ok); // an upload to make
     // A stored host chosen: its password is asked of the keyring, and Connect waits for it.
@@ -186,14 +177,14 @@ TEST_P(PressedInPairs, NothingRunsInsideAHandlerAndTheProgramStillWorks)
                 bool pressed = false; // from inside a box or a transfer of a handler, or the answer's
                 p.dialogs.inside = p.ftp.inside = [&] {
                     if (!std::exchange(pressed, true)) {
-                        press(button(second));
+                        test::press(button(second));
                         p.secrets.release(); // the keyring's answers come in the middle too
                     }
                 };
-                press(button(first));
+                test::press(button(first));
                 for (bool pressNow : {whilePending, true}) {
                     if (pressNow && !std::exchange(pressed, true))
-                        press(button(second));
+                        test::press(button(second));
                     test::AppFixture<>::settle();
                     p.secrets.release();
                     test::AppFixture<>::settle();
@@ -208,7 +199,7 @@ TEST_P(PressedInPairs, NothingRunsInsideAHandlerAndTheProgramStillWorks)
                 QWidget* setup = p.app->setupWindow();
                 p.child<QLineEdit>(setup, "Text1")->clear();
                 p.typeInto(setup, "Text1", "check.example");
-                press(p.child<QPushButton>(setup, "Command1"));
+                test::press(p.child<QPushButton>(setup, "Command1"));
                 p.secrets.release();
                 EXPECT_TRUE(test::rows(p.child<QListWidget>(setup, "List1")).contains("check.example"));
             }

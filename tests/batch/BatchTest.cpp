@@ -132,7 +132,7 @@ TEST_F(Batch, ChoosingPages)
         log.clear();
         LocalBatch window(Platform{dialogs, files, shell, host, settings}, batch);
         bool closed = false;
-        window.Unload = [&] { closed = true; };
+        window.closeWindow = [&] { closed = true; };
         auto local = [&](const std::string& path) { return path.substr(path.starts_with(dir.path()) ? dir.path().size() : 0); };
         for (const std::string& step : row.steps) {
             const std::string arg = step.size() > 2 ? step.substr(2) : "";
@@ -145,11 +145,11 @@ TEST_F(Batch, ChoosingPages)
             case 'd': dialogs.folders.push_back(arg.empty() ? std::nullopt : std::optional(dir.path(arg)));
                 window.addFolder();
                 log.push_back("from " + local(dialogs.folderStarts.back())); break;
-            case 's': window.List1.setListIndex(std::stoi(arg)); break;
+            case 's': window.pageList.setListIndex(std::stoi(arg)); break;
             case 'r': window.removeSelected(); break;
             case 'u': window.moveSelectedUp(); break;
             case 'v': window.moveSelectedDown(); break;
-            case 'c': window.Check1.Value = true; break;
+            case 'c': window.missingAltOnly.Value = true; break;
             case 'K': window.ok(); break;
             case 'x': window.cancel(); break;
             }
@@ -158,11 +158,11 @@ TEST_F(Batch, ChoosingPages)
             dialogs.shown.clear();
         }
         std::string shown, batched = "batch ";
-        for (int i = 0; i < window.List1.ListCount(); ++i) {
-            shown += (i ? "," : "") + std::string(i == window.List1.ListIndex() ? ">" : "") + local(window.List1.List(i));
-            EXPECT_EQ("/" + window.List2.List(i), window.List1.List(i).substr(window.List1.List(i).rfind('/')));
+        for (int i = 0; i < window.pageList.ListCount(); ++i) {
+            shown += (i ? "," : "") + std::string(i == window.pageList.ListIndex() ? ">" : "") + local(window.pageList.List(i));
+            EXPECT_EQ("/" + window.pageNames.List(i), window.pageList.List(i).substr(window.pageList.List(i).rfind('/')));
         }
-        log.push_back(shown + " " + (window.Command3.Enabled ? "R" : "-") + (window.Command4.Enabled ? "U" : "-") + (window.Command5.Enabled ? "D" : "-"));
+        log.push_back(shown + " " + (window.removeButton.Enabled ? "R" : "-") + (window.upButton.Enabled ? "U" : "-") + (window.downButton.Enabled ? "D" : "-"));
         for (size_t i = 0; closed && i < batch.pages().size(); ++i)
             batched += (i ? "," : "") + local(batch.pages()[i]);
         if (closed)

@@ -50,6 +50,7 @@ struct FtpGui : test::AppFixture<ModalBoxes> {
             QTest::keyClicks(edit, QString::fromStdString(text));
         }
         QTest::mouseClick(window.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        test::waitForTransfers();
         return window;
     }
     void startBatching(QWidget& window)
@@ -57,6 +58,7 @@ struct FtpGui : test::AppFixture<ModalBoxes> {
         QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
         for (int i = 0; i < 100 && app->ftpWindow(); ++i)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
+        test::waitForTransfers(); // the window's disconnect
     }
 };
 
@@ -151,12 +153,14 @@ TEST_F(FtpGui, EditedPageGoesBackToTheServer)
         test::clickRow(window.findChild<QListWidget*>("List3"), file);
     QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
     QTRY_VERIFY(child<QAction>("up")->isVisible());
+    test::waitForTransfers(); // the FTP window's disconnect
     const std::string onServer = site.path("my pages/index.html"), local = dir.path("downloads/index.html");
     auto upload = [&](const char* alt) {
         auto* text1 = child<QPlainTextEdit>("Text1");
         text1->selectAll();
         QTest::keyClicks(text1, alt);
         child<QAction>("up")->trigger();
+        test::waitForTransfers();
     };
     upload("Our logo");
     ASSERT_EQ(dialogs.shown.size(), 1u);

@@ -401,6 +401,12 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         NoBusy busy;
         CurlFtpClient ftp(kRoomy);
         RoundTrip trip({dialogs, files, shell, host, settings}, ftp, busy);
+        // What an action of the trip answered: on this thread, before it returns.
+        auto answer = [](auto start) {
+            FtpResult got;
+            start([&got](const FtpResult& result) { got = result; });
+            return got;
+        };
         const std::string there = t.folder + "/page.html", mine = local.path("page.html");
         put(there, kPage);
         const timespec then[2] = {{1700000000, 0}, {1700000000, 0}};
@@ -410,9 +416,9 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         profile.password = t.user.empty() ? "" : kPassword;
         profile.protocol = t.protocol;
         profile.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
-        ASSERT_TRUE(trip.connect(t.host, profile).ok);
+        ASSERT_TRUE(answer([&](auto then) { trip.connect(t.host, profile, then); }).ok);
         ASSERT_TRUE(ftp.goTo(t.remote).ok);
-        ASSERT_TRUE(trip.fetchPage("page.html", mine).ok);
+        ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", mine, then); }).ok);
         const std::string theirs(kPage.size(), 'x'); // same size as the page, another time
         struct Row {
             bool change;   // the server's copy changes before the upload

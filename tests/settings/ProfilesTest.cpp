@@ -6,7 +6,7 @@
 
 #include "editor/EditorSession.h"
 #include "platform/IniSettings.h"
-#include "settings/Setup.h"
+#include "settings/HostSetup.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -68,31 +68,31 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
             refills.clear();
             int closes = 0, backs = 0;
             std::optional<test::DiskFull> full;
-            std::unique_ptr<setup> w;
+            std::unique_ptr<HostSetup> w;
             std::istringstream words(std::string("open ") + r.script);
             for (std::string word; words >> word;) {
                 const std::string verb = word.substr(0, word.find(':')), h = word.substr(word.find(':') + 1);
                 if (verb == "open") {
-                    w = std::make_unique<setup>(platform, "/t/", this);
-                    w->Unload = [&] { ++closes; };
-                    w->Form_Load();
+                    w = std::make_unique<HostSetup>(platform, "/t/", this);
+                    w->closeWindow = [&] { ++closes; };
+                    w->load();
                 } else if (verb == "save") {
                     const HostProfile p = profileOf(h);
-                    for (auto [box, text] : {std::pair{&w->Text1, h}, {&w->Text2, p.user}, {&w->Text3, p.password},
-                                             {&w->Text4, p.path}, {&w->Text6, p.keyFile},
-                                             {&w->Text5, p.port ? " " + std::to_string(p.port) : ""}})
+                    for (auto [box, text] : {std::pair{&w->hostBox, h}, {&w->userBox, p.user}, {&w->passwordBox, p.password},
+                                             {&w->tempPathBox, p.path}, {&w->keyFileBox, p.keyFile},
+                                             {&w->portBox, p.port ? " " + std::to_string(p.port) : ""}})
                         box->setText(text);
-                    w->Combo1.setListIndex(int(p.protocol));
-                    w->Check1.Value = p.keepBackup;
-                    w->Command1_Click();
+                    w->protocols.setListIndex(int(p.protocol));
+                    w->keepBackupBox.Value = p.keepBackup;
+                    w->save();
                 } else if (verb == "store") {
                     ASSERT_TRUE(test::saved(profiles, h, profileOf(h)).result.ok);
                 } else if (verb == "yes" || verb == "no") {
                     dialogs.answers = {verb == "yes" ? Answer::Yes : Answer::No};
-                    test::clickRow(w->List1, h);
+                    test::clickRow(w->hosts, h);
                 } else if (verb == "back") {
                     ++backs;
-                    w->Command2_Click();
+                    w->back();
                 } else if (verb == "full") {
                     full.emplace();
                 } else if (verb == "blocked") {
@@ -102,14 +102,14 @@ TEST_F(FtpSetup, SessionsSaveListDeleteAndGoBack)
                 }
             }
             full.reset();
-            EXPECT_EQ(w->List1.items(), r.listed);
+            EXPECT_EQ(w->hosts.items(), r.listed);
             EXPECT_EQ(profiles.stored(), r.stored);
             for (const std::string& h : r.stored)
                 EXPECT_EQ(test::loaded(profiles, h).result, profileOf(h)) << h;
             EXPECT_EQ(settings.getAllSettings("bw", "brindlepad").size(), (keyring ? 6 : 7) * r.stored.size())
                 << "deleted hosts' values go; with a keyring, passwords are not here";
             EXPECT_EQ(secrets.secrets.size(), keyring ? r.stored.size() : 0);
-            EXPECT_NE(w->Label8.Caption.find(keyring ? "in the desktop keyring" : "readable only by you"), std::string::npos);
+            EXPECT_NE(w->keyringNote.Caption.find(keyring ? "in the desktop keyring" : "readable only by you"), std::string::npos);
             EXPECT_EQ(closes, r.closes);
             EXPECT_EQ(refills, std::vector<Hosts>(backs, r.stored)) << "emptied, then refilled in store order";
             EXPECT_TRUE(dialogs.answers.empty()) << "each click asked";
@@ -204,11 +204,11 @@ TEST_F(FtpSetup, AWindowClosedWhileTheKeyringWritesLosesNoPassword)
         held.refusal = refusal;
         held.secrets.clear();
         dialogs.shown.clear();
-        auto w = std::make_unique<setup>(slow, "/t/", this);
-        w->Text1.setText("h");
-        w->Text3.setText("pw");
-        w->Command1_Click();
-        EXPECT_EQ(w->List1.items(), Hosts{}) << "listed once the keyring has it";
+        auto w = std::make_unique<HostSetup>(slow, "/t/", this);
+        w->hostBox.setText("h");
+        w->passwordBox.setText("pw");
+        w->save();
+        EXPECT_EQ(w->hosts.items(), Hosts{}) << "listed once the keyring has it";
         w.reset();
         held.release();
         EXPECT_EQ(settings.getSetting("bw", "brindlepad", "hPassword", "none"), *refusal ? "pw" : "none");
@@ -219,8 +219,8 @@ TEST_F(FtpSetup, AWindowClosedWhileTheKeyringWritesLosesNoPassword)
 
 TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
 {
-    setup w(platform, "/t/", this);
-    w.Text1.setText("h");
+    HostSetup w(platform, "/t/", this);
+    w.hostBox.setText("h");
     const std::pair<const char*, int> rows[] = { // as typed; as stored, -1: refused and nothing saved
         {"", 0}, {"  ", 0}, {"1", 1}, {" 2121\t", 2121}, {"65535", 65535}, {"021", 21}, {"0", -1}, {"65536", -1},
         {"-21", -1}, {"+21", -1}, {"21a", -1}, {"2 1", -1}, {"99999999999999999999", -1}};
@@ -228,8 +228,8 @@ TEST_F(FtpSetup, PortsAreEmptyOrFrom1To65535)
         SCOPED_TRACE(typed);
         std::filesystem::remove_all(dir.path("config"));
         dialogs.shown.clear();
-        w.Text5.setText(typed);
-        w.Command1_Click();
+        w.portBox.setText(typed);
+        w.save();
         EXPECT_EQ(profiles.stored(), port < 0 ? Hosts{} : Hosts{"h"});
         EXPECT_EQ(test::loaded(profiles, "h").result.port, std::max(port, 0));
         EXPECT_EQ(dialogs.shown.size() == 1 && dialogs.shown[0].title == "BRINDLEWORK", port < 0);

@@ -137,7 +137,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             break;
         case 'B': {
             batchWindow = std::make_unique<LocalBatch>(Platform{dialogs, files, shell, host, settings}, batch);
-            batchWindow->Unload = [this] { log.push_back("(batch window closed)"); };
+            batchWindow->closeWindow = [this] { log.push_back("(batch window closed)"); };
             std::istringstream names(arg);
             dialogs.chosenMany.emplace_back();
             for (std::string name; std::getline(names, name, ',');)

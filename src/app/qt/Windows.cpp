@@ -117,8 +117,10 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
       ftpTempPath_(std::move(ftpTempPath)), editor_(platform_, version), batchSession_(platform_, editor_), ftpClient_(ftp)
 {
     initResources();
-    if (ftpClient_)
-        ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpClient_, ftpBusy_);
+    if (ftpClient_) {
+        ftpTransfers_ = std::make_unique<QtTransfers>(*ftpClient_, ftpBusy_);
+        ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpTransfers_);
+    }
     editor_.load();
     window_ = std::make_unique<MainWindow>(editor_, batchSession_);
     window_->keepPlaceIn(&settings);
@@ -211,7 +213,7 @@ void App::showFtp()
     if (!ftp_) {
         ftp_ = new FtpWindow(platform_, batchSession_, *ftpPages_, ftpTempPath_, window_.get());
         ftp_->setAttribute(Qt::WA_DeleteOnClose);
-        ftp_->state().ShowSetup = [this] { showSetup(&ftpHosts_); };
+        ftp_->state().showSetupWindow = [this] { showSetup(&ftpHosts_); };
         ftpHosts_.window = ftp_;
         placeBeside(ftp_);
     }

@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 #include "platform/qt/Handlers.h"
 #include "platform/qt/QtBusy.h"
+#include "platform/qt/QtTransfers.h"
 #include "settings/qt/SetupWindow.h"
 
 namespace bw {
@@ -95,6 +96,7 @@ private:
     QPointer<BatchWindow> batch_;
     FtpClient* ftpClient_;
     QtBusy ftpBusy_;
+    std::unique_ptr<QtTransfers> ftpTransfers_; // the FTP component's actions, on a thread of their own
     std::unique_ptr<RoundTrip> ftpPages_; // outlives the FTP window: the main window uploads too
     QPointer<FtpWindow> ftp_;
     // What the "Ftp Setup" window refills: the FTP window while it is open. It may close

@@ -28,8 +28,8 @@ BatchWindow::BatchWindow(Platform platform, BatchSession& session, QWidget* main
 {
     setObjectName("form3");
     announceAs(this, QAccessible::Dialog);
-    setWindowTitle(QString::fromStdString(batch_.Caption));
-    batch_.Unload = [this] { close(); };
+    setWindowTitle(QString::fromStdString(batch_.title));
+    batch_.closeWindow = [this] { close(); };
     createControls();
     layOutControls();
     connectControls();
@@ -38,31 +38,31 @@ BatchWindow::BatchWindow(Platform platform, BatchSession& session, QWidget* main
 
 void BatchWindow::createControls()
 {
-    label1_ = new QLabel(QString::fromStdString(batch_.Label1.Caption), this);
-    label1_->setObjectName("Label1");
-    label1_->setAccessibleDescription("Caption of the list of chosen pages");
-    list1_ = new QListWidget(this);
-    list1_->setObjectName("List1");
-    list1_->setAccessibleName(QString::fromStdString(batch_.Label1.Caption));
-    list1_->setAccessibleDescription("The pages of the batch, in the order they will be opened. "
+    pagesLabel_ = new QLabel(QString::fromStdString(batch_.pagesLabel.Caption), this);
+    pagesLabel_->setObjectName("Label1");
+    pagesLabel_->setAccessibleDescription("Caption of the list of chosen pages");
+    pageList_ = new QListWidget(this);
+    pageList_->setObjectName("List1");
+    pageList_->setAccessibleName(QString::fromStdString(batch_.pagesLabel.Caption));
+    pageList_->setAccessibleDescription("The pages of the batch, in the order they will be opened. "
                                      "Delete removes the page selected, Ctrl+Up and Ctrl+Down move it");
-    list1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list1_->setMinimumSize(360, 160);
-    label1_->setBuddy(list1_);
+    pageList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    pageList_->setMinimumSize(360, 160);
+    pagesLabel_->setBuddy(pageList_);
 
-    command1_ = button(batch_.Command1, "Command1", &LocalBatch::addFiles);
-    command2_ = button(batch_.Command2, "Command2", &LocalBatch::addFolder);
-    command3_ = button(batch_.Command3, "Command3", &LocalBatch::removeSelected);
-    command4_ = button(batch_.Command4, "Command4", &LocalBatch::moveSelectedUp);
-    command5_ = button(batch_.Command5, "Command5", &LocalBatch::moveSelectedDown);
-    check1_ = new QCheckBox(QString::fromStdString(batch_.Check1.Caption), this);
-    check1_->setObjectName("Check1");
-    check1_->setAccessibleDescription("At OK, pages whose every image has an ALT (an empty one too) are left out");
-    ok_ = new QPushButton(QString::fromStdString(batch_.OKButton.Caption), this);
-    ok_->setObjectName("OKButton");
-    ok_->setDefault(true);
-    cancel_ = new QPushButton(QString::fromStdString(batch_.CancelButton.Caption), this);
-    cancel_->setObjectName("CancelButton");
+    addFilesButton_ = button(batch_.addFilesButton, "Command1", &LocalBatch::addFiles);
+    addFolderButton_ = button(batch_.addFolderButton, "Command2", &LocalBatch::addFolder);
+    removeButton_ = button(batch_.removeButton, "Command3", &LocalBatch::removeSelected);
+    upButton_ = button(batch_.upButton, "Command4", &LocalBatch::moveSelectedUp);
+    downButton_ = button(batch_.downButton, "Command5", &LocalBatch::moveSelectedDown);
+    missingAltOnly_ = new QCheckBox(QString::fromStdString(batch_.missingAltOnly.Caption), this);
+    missingAltOnly_->setObjectName("Check1");
+    missingAltOnly_->setAccessibleDescription("At OK, pages whose every image has an ALT (an empty one too) are left out");
+    okButton_ = new QPushButton(QString::fromStdString(batch_.okButton.Caption), this);
+    okButton_->setObjectName("OKButton");
+    okButton_->setDefault(true);
+    cancelButton_ = new QPushButton(QString::fromStdString(batch_.cancelButton.Caption), this);
+    cancelButton_->setObjectName("CancelButton");
 }
 
 void BatchWindow::layOutControls()
@@ -70,32 +70,32 @@ void BatchWindow::layOutControls()
     // The list with its buttons beside it, Check1 and then OK and Cancel at the right under
     // them; the window is as large as they need.
     auto* grid = new QGridLayout(this);
-    grid->addWidget(label1_, 0, 0);
-    grid->addWidget(list1_, 1, 0);
+    grid->addWidget(pagesLabel_, 0, 0);
+    grid->addWidget(pageList_, 1, 0);
     auto* side = new QVBoxLayout;
-    for (QPushButton* b : {command1_, command2_, command3_, command4_, command5_})
+    for (QPushButton* b : {addFilesButton_, addFolderButton_, removeButton_, upButton_, downButton_})
         side->addWidget(b);
     side->addStretch(1);
     grid->addLayout(side, 1, 1);
-    grid->addWidget(check1_, 2, 0, 1, 2);
+    grid->addWidget(missingAltOnly_, 2, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
+    buttons->addWidget(okButton_);
+    buttons->addWidget(cancelButton_);
     grid->addLayout(buttons, 3, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void BatchWindow::connectControls()
 {
-    list1_->installEventFilter(this);
-    connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
+    pageList_->installEventFilter(this);
+    connect(pageList_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!updating_)
-            run([this, row] { batch_.List1.setListIndex(row); });
+            run([this, row] { batch_.pageList.setListIndex(row); });
     });
-    connect(check1_, &QCheckBox::toggled, this, [this](bool on) { batch_.Check1.Value = on; });
-    connect(cancel_, &QPushButton::clicked, this, [this] { run([this] { batch_.cancel(); }); });
-    connect(ok_, &QPushButton::clicked, this, [this] {
+    connect(missingAltOnly_, &QCheckBox::toggled, this, [this](bool on) { batch_.missingAltOnly.Value = on; });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { run([this] { batch_.cancel(); }); });
+    connect(okButton_, &QPushButton::clicked, this, [this] {
         bool chosen = false;
         run([&] { chosen = batch_.chooseBatch(); });
         if (!chosen)
@@ -113,7 +113,7 @@ void BatchWindow::connectControls()
 
 bool BatchWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != list1_ || event->type() != QEvent::KeyPress)
+    if (watched != pageList_ || event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
@@ -131,28 +131,28 @@ bool BatchWindow::eventFilter(QObject* watched, QEvent* event)
 void BatchWindow::refresh()
 {
     updating_ = true;
-    const auto& items = batch_.List1.items();
-    bool same = list1_->count() == static_cast<int>(items.size());
-    for (int i = 0; same && i < list1_->count(); ++i)
-        same = toPath(list1_->item(i)->text()) == items[static_cast<size_t>(i)];
+    const auto& items = batch_.pageList.items();
+    bool same = pageList_->count() == static_cast<int>(items.size());
+    for (int i = 0; same && i < pageList_->count(); ++i)
+        same = toPath(pageList_->item(i)->text()) == items[static_cast<size_t>(i)];
     if (!same) {
-        list1_->clear();
+        pageList_->clear();
         for (const std::string& path : items)
-            list1_->addItem(fromPath(path));
+            pageList_->addItem(fromPath(path));
     }
-    const int row = batch_.List1.ListIndex();
-    if (list1_->currentRow() != row)
-        list1_->setCurrentRow(row);
+    const int row = batch_.pageList.ListIndex();
+    if (pageList_->currentRow() != row)
+        pageList_->setCurrentRow(row);
     if (row >= 0)
-        list1_->scrollToItem(list1_->item(row));
+        pageList_->scrollToItem(pageList_->item(row));
     else if (!same)
-        list1_->scrollToBottom();
+        pageList_->scrollToBottom();
     const std::pair<QPushButton*, const Button*> buttons[] = {
-        {command1_, &batch_.Command1}, {command2_, &batch_.Command2}, {command3_, &batch_.Command3},
-        {command4_, &batch_.Command4}, {command5_, &batch_.Command5}};
+        {addFilesButton_, &batch_.addFilesButton}, {addFolderButton_, &batch_.addFolderButton}, {removeButton_, &batch_.removeButton},
+        {upButton_, &batch_.upButton}, {downButton_, &batch_.downButton}};
     for (const auto& [b, state] : buttons)
         b->setEnabled(state->Enabled);
-    check1_->setChecked(batch_.Check1.Value);
+    missingAltOnly_->setChecked(batch_.missingAltOnly.Value);
     updating_ = false;
 }
 

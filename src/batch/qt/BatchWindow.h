@@ -38,11 +38,11 @@ private:
     LocalBatch batch_;
     QWidget* main_;
     bool updating_ = false;
-    QLabel* label1_ = nullptr;
-    QListWidget* list1_ = nullptr;
-    QPushButton *command1_ = nullptr, *command2_ = nullptr, *command3_ = nullptr, *command4_ = nullptr,
-                *command5_ = nullptr, *ok_ = nullptr, *cancel_ = nullptr;
-    QCheckBox* check1_ = nullptr;
+    QLabel* pagesLabel_ = nullptr;
+    QListWidget* pageList_ = nullptr;
+    QPushButton *addFilesButton_ = nullptr, *addFolderButton_ = nullptr, *removeButton_ = nullptr, *upButton_ = nullptr,
+                *downButton_ = nullptr, *okButton_ = nullptr, *cancelButton_ = nullptr;
+    QCheckBox* missingAltOnly_ = nullptr;
 };
 
 } // namespace bw

@@ -20,18 +20,17 @@ namespace bw {
 
 template <class Handler> void FtpWindow::run(Handler handler)
 {
-    // The component's progress lets paints through; a second handler must wait its turn.
-    // While a handler runs the window refuses to close (its action may be under way), so
-    // the handler's own Exit closes it once the handler is over.
+    // While a handler runs the window refuses to close (a box of its own may be open), so the
+    // handler's own Exit closes it once the handler is over.
     QPointer<FtpWindow> self(this);
     bool closing = false;
     const bool ran = handlers::runAlone([&] {
         running_ = true;
-        std::function<void()> unload = std::exchange(ftp_.Unload, [&closing] { closing = true; });
+        std::function<void()> unload = std::exchange(ftp_.closeWindow, [&closing] { closing = true; });
         SpeakingFor speaking(this);
         handler();
         if (self)
-            ftp_.Unload = std::move(unload);
+            ftp_.closeWindow = std::move(unload);
     });
     if (!ran || !self)
         return;
@@ -108,46 +107,41 @@ FtpWindow::FtpWindow(Platform platform, BatchSession& batch, RoundTrip& trip, st
 {
     setObjectName("ftp");
     announceAs(this, QAccessible::Window);
-    setWindowTitle(titleText(ftp_.Caption));
-    ftp_.Unload = [this] { close(); };
-    // "Connecting" must be on screen before the connect blocks.
-    ftp_.Repaint = [this] {
-        refresh();
-        repaint();
-    };
+    setWindowTitle(titleText(ftp_.title));
+    ftp_.closeWindow = [this] { close(); };
     createMenus();
     createControls();
     layOutControls();
     connectControls();
-    ftp_.Form_Load();
+    ftp_.load();
     refresh();
 }
 
 void FtpWindow::createMenus()
 {
     menu_ = new QMenuBar(this);
-    auto* file = menu_->addMenu(QString::fromStdString(ftp_.f.Caption));
+    auto* file = menu_->addMenu(QString::fromStdString(ftp_.fileMenu.Caption));
     file->setObjectName("f");
-    QAction* setup = file->addAction(QString::fromStdString(ftp_.s.Caption));
+    QAction* setup = file->addAction(QString::fromStdString(ftp_.setupItem.Caption));
     setup->setObjectName("s");
-    QAction* end = file->addAction(QString::fromStdString(ftp_.end.Caption));
+    QAction* end = file->addAction(QString::fromStdString(ftp_.endItem.Caption));
     end->setObjectName("end");
-    connect(setup, &QAction::triggered, this, [this] { run([this] { ftp_.s_Click(); }); });
-    connect(end, &QAction::triggered, this, [this] { run([this] { ftp_.end_Click(); }); });
+    connect(setup, &QAction::triggered, this, [this] { run([this] { ftp_.openSetup(); }); });
+    connect(end, &QAction::triggered, this, [this] { run([this] { ftp_.end(); }); });
 }
 
 void FtpWindow::createControls()
 {
-    captions_[0] = caption(ftp_.Label1, "Label1", "Caption of the host list", this);
-    combo1_ = new LabelledComboBox(this);
-    combo1_->setObjectName("Combo1");
-    combo1_->setEditable(true);
-    combo1_->setInsertPolicy(QComboBox::NoInsert);
-    combo1_->setAccessibleName(QString::fromStdString(ftp_.Label1.Caption));
-    combo1_->lineEdit()->setAccessibleName(combo1_->accessibleName()); // the text box a reader lands in
-    combo1_->setAccessibleDescription("Stored hosts; type a host name, with :port if it needs one");
-    combo1_->setMinimumWidth(240);
-    captions_[0]->setBuddy(combo1_);
+    captions_[0] = caption(ftp_.hostLabel, "Label1", "Caption of the host list", this);
+    hostBox_ = new LabelledComboBox(this);
+    hostBox_->setObjectName("Combo1");
+    hostBox_->setEditable(true);
+    hostBox_->setInsertPolicy(QComboBox::NoInsert);
+    hostBox_->setAccessibleName(QString::fromStdString(ftp_.hostLabel.Caption));
+    hostBox_->lineEdit()->setAccessibleName(hostBox_->accessibleName()); // the text box a reader lands in
+    hostBox_->setAccessibleDescription("Stored hosts; type a host name, with :port if it needs one");
+    hostBox_->setMinimumWidth(240);
+    captions_[0]->setBuddy(hostBox_);
     auto box = [this](const Label& label, const char* name, const char* role) {
         auto* e = new QLineEdit(this);
         e->setObjectName(name);
@@ -155,46 +149,46 @@ void FtpWindow::createControls()
         e->setAccessibleDescription(role);
         return e;
     };
-    captions_[1] = caption(ftp_.Label2, "Label2", "Caption of the user name box", this);
-    text2_ = box(ftp_.Label2, "Text2", "Your user name on the server");
-    captions_[2] = caption(ftp_.Label3, "Label3", "Caption of the password box", this);
-    text3_ = box(ftp_.Label3, "Text3", "Your password on the server");
-    text3_->setEchoMode(QLineEdit::Password);
-    captions_[3] = caption(ftp_.Label4, "Label4", "Caption of the temp path box", this);
-    text8_ = box(ftp_.Label4, "Text8", "The folder downloaded pages go to");
-    captions_[1]->setBuddy(text2_);
-    captions_[2]->setBuddy(text3_);
-    captions_[3]->setBuddy(text8_);
+    captions_[1] = caption(ftp_.userLabel, "Label2", "Caption of the user name box", this);
+    userBox_ = box(ftp_.userLabel, "Text2", "Your user name on the server");
+    captions_[2] = caption(ftp_.passwordLabel, "Label3", "Caption of the password box", this);
+    passwordBox_ = box(ftp_.passwordLabel, "Text3", "Your password on the server");
+    passwordBox_->setEchoMode(QLineEdit::Password);
+    captions_[3] = caption(ftp_.tempPathLabel, "Label4", "Caption of the temp path box", this);
+    tempPathBox_ = box(ftp_.tempPathLabel, "Text8", "The folder downloaded pages go to");
+    captions_[1]->setBuddy(userBox_);
+    captions_[2]->setBuddy(passwordBox_);
+    captions_[3]->setBuddy(tempPathBox_);
 
     auto button = [this](const Button& state, const char* name) {
         auto* b = new QPushButton(QString::fromStdString(state.Caption), this);
         b->setObjectName(name);
         return b;
     };
-    command1_ = button(ftp_.Command1, "Command1");
-    command6_ = button(ftp_.Command6, "Command6");
-    command5_ = button(ftp_.Command5, "Command5");
-    command7_ = button(ftp_.Command7, "Command7");
-    command8_ = button(ftp_.Command8, "Command8");
-    command9_ = button(ftp_.Command9, "Command9");
-    command10_ = button(ftp_.Command10, "Command10");
-    command9_->setAccessibleDescription("Sends the downloaded pages you changed back to their folders on the server");
-    command10_->setAccessibleDescription("Lists the image tags you changed in the downloaded pages");
-    command1_->setDefault(true);
+    connectButton_ = button(ftp_.connectButton, "Command1");
+    disconnectButton_ = button(ftp_.disconnectButton, "Command6");
+    parentButton_ = button(ftp_.parentButton, "Command5");
+    batchButton_ = button(ftp_.batchButton, "Command7");
+    exitButton_ = button(ftp_.exitButton, "Command8");
+    uploadButton_ = button(ftp_.uploadButton, "Command9");
+    changesButton_ = button(ftp_.changesButton, "Command10");
+    uploadButton_->setAccessibleDescription("Sends the downloaded pages you changed back to their folders on the server");
+    changesButton_->setAccessibleDescription("Lists the image tags you changed in the downloaded pages");
+    connectButton_->setDefault(true);
 
-    list2_ = list("List2", ftp_.Label5, "Folders of the server's current folder; choose one to open it", this);
-    list3_ = list("List3", ftp_.Label6, "Files of the server's current folder; choose one to download it", this);
-    list1_ = list("List1", ftp_.Label7, "Files downloaded to the temp path, for the batch", this);
-    list1_->setSelectionMode(QAbstractItemView::NoSelection);
-    captions_[4] = caption(ftp_.Label5, "Label5", "Caption of the folder list", this);
-    captions_[5] = caption(ftp_.Label6, "Label6", "Caption of the file list", this);
-    captions_[6] = caption(ftp_.Label7, "Label7", "Caption of the list of downloaded files", this);
-    captions_[4]->setBuddy(list2_);
-    captions_[5]->setBuddy(list3_);
-    captions_[6]->setBuddy(list1_);
-    text5_ = indicator(ftp_.Text5, "Text5", list2_);
-    text6_ = indicator(ftp_.Text6, "Text6", list1_);
-    text7_ = indicator(ftp_.Text7, "Text7", list3_);
+    folders_ = list("List2", ftp_.foldersLabel, "Folders of the server's current folder; choose one to open it", this);
+    files_ = list("List3", ftp_.filesLabel, "Files of the server's current folder; choose one to download it", this);
+    batchFiles_ = list("List1", ftp_.batchLabel, "Files downloaded to the temp path, for the batch", this);
+    batchFiles_->setSelectionMode(QAbstractItemView::NoSelection);
+    captions_[4] = caption(ftp_.foldersLabel, "Label5", "Caption of the folder list", this);
+    captions_[5] = caption(ftp_.filesLabel, "Label6", "Caption of the file list", this);
+    captions_[6] = caption(ftp_.batchLabel, "Label7", "Caption of the list of downloaded files", this);
+    captions_[4]->setBuddy(folders_);
+    captions_[5]->setBuddy(files_);
+    captions_[6]->setBuddy(batchFiles_);
+    connectingOverFolders_ = indicator(ftp_.connectingOverFolders, "Text5", folders_);
+    connectingOverBatch_ = indicator(ftp_.connectingOverBatch, "Text6", batchFiles_);
+    connectingOverFiles_ = indicator(ftp_.connectingOverFiles, "Text7", files_);
 }
 
 void FtpWindow::layOutControls()
@@ -202,31 +196,31 @@ void FtpWindow::layOutControls()
     // The boxes beside their captions with the connection's buttons at their right; the three
     // lists under them; the batch's buttons at the bottom. The window is as large as they need.
     auto* grid = new QGridLayout;
-    QWidget* fields[] = {combo1_, text2_, text3_, text8_};
+    QWidget* fields[] = {hostBox_, userBox_, passwordBox_, tempPathBox_};
     for (int i = 0; i < 4; ++i) {
         grid->addWidget(captions_[i], i, 0);
         grid->addWidget(fields[i], i, 1);
     }
     auto* connection = new QVBoxLayout;
-    connection->addWidget(command1_);
-    connection->addWidget(command6_);
-    connection->addWidget(command5_);
+    connection->addWidget(connectButton_);
+    connection->addWidget(disconnectButton_);
+    connection->addWidget(parentButton_);
     connection->addStretch(1);
     grid->addLayout(connection, 0, 2, 4, 1);
 
     auto* lists = new QGridLayout;
-    QListWidget* views[] = {list2_, list3_, list1_};
+    QListWidget* views[] = {folders_, files_, batchFiles_};
     for (int i = 0; i < 3; ++i) {
         lists->addWidget(captions_[4 + i], 0, i);
         lists->addWidget(views[i], 1, i);
     }
 
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(command9_);
-    bottom->addWidget(command10_);
+    bottom->addWidget(uploadButton_);
+    bottom->addWidget(changesButton_);
     bottom->addStretch(1);
-    bottom->addWidget(command7_);
-    bottom->addWidget(command8_);
+    bottom->addWidget(batchButton_);
+    bottom->addWidget(exitButton_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menu_);
@@ -244,35 +238,35 @@ void FtpWindow::connectControls()
                 state.setText(toBytes(text));
         });
     };
-    bind(text2_, ftp_.Text2);
-    bind(text3_, ftp_.Text3);
-    bind(text8_, ftp_.Text8);
-    connect(combo1_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+    bind(userBox_, ftp_.userBox);
+    bind(passwordBox_, ftp_.passwordBox);
+    bind(tempPathBox_, ftp_.tempPathBox);
+    connect(hostBox_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         if (updating_)
             return;
         run([this, text] {
-            ftp_.Combo1.Text = toBytes(text);
-            ftp_.Combo1_Change();
+            ftp_.hostBox.Text = toBytes(text);
+            ftp_.hostTyped();
         });
     });
-    connect(combo1_, &QComboBox::activated, this, [this](int index) {
+    connect(hostBox_, &QComboBox::activated, this, [this](int index) {
         if (updating_)
             return;
         run([this, index] {
-            ftp_.Combo1.Text = toBytes(combo1_->itemText(index));
-            ftp_.Combo1_Click();
+            ftp_.hostBox.Text = toBytes(hostBox_->itemText(index));
+            ftp_.chooseHost();
         });
     });
 
-    connect(command1_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command1_Click(); }); });
-    connect(command6_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command6_Click(); }); });
-    connect(command5_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command5_Click(); }); });
-    connect(command8_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command8_Click(); }); });
-    connect(command9_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command9_Click(); }); });
-    connect(command10_, &QPushButton::clicked, this, [this] { run([this] { ftp_.Command10_Click(); }); });
-    connect(command7_, &QPushButton::clicked, this, [this] { startBatching(); });
+    connect(connectButton_, &QPushButton::clicked, this, [this] { run([this] { ftp_.connectToHost(); }); });
+    connect(disconnectButton_, &QPushButton::clicked, this, [this] { run([this] { ftp_.disconnect(); }); });
+    connect(parentButton_, &QPushButton::clicked, this, [this] { run([this] { ftp_.parentFolder(); }); });
+    connect(exitButton_, &QPushButton::clicked, this, [this] { run([this] { ftp_.exit(); }); });
+    connect(uploadButton_, &QPushButton::clicked, this, [this] { run([this] { ftp_.uploadEdited(); }); });
+    connect(changesButton_, &QPushButton::clicked, this, [this] { run([this] { ftp_.showChanges(); }); });
+    connect(batchButton_, &QPushButton::clicked, this, [this] { startBatching(); });
 
-    for (auto [view, state] : {std::pair{list2_, &ftp_.List2}, std::pair{list3_, &ftp_.List3}}) {
+    for (auto [view, state] : {std::pair{folders_, &ftp_.folders}, std::pair{files_, &ftp_.files}}) {
         ListBox* box = state;
         QListWidget* v = view;
         connect(v, &QListWidget::itemClicked, this, [this, v, box](QListWidgetItem* item) { rowClicked(*box, v->row(item)); });
@@ -297,12 +291,12 @@ bool FtpWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const bool press = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
-        if (press && watched == list2_ && list2_->currentRow() >= 0) {
-            rowClicked(ftp_.List2, list2_->currentRow());
+        if (press && watched == folders_ && folders_->currentRow() >= 0) {
+            rowClicked(ftp_.folders, folders_->currentRow());
             return true;
         }
-        if (press && watched == list3_ && list3_->currentRow() >= 0) {
-            rowClicked(ftp_.List3, list3_->currentRow());
+        if (press && watched == files_ && files_->currentRow() >= 0) {
+            rowClicked(ftp_.files, files_->currentRow());
             return true;
         }
     }
@@ -318,7 +312,7 @@ void FtpWindow::startBatching()
         hide();
         running_ = true;
         SpeakingFor speaking(main_);
-        ftp_.Command7_Click();
+        ftp_.startBatching();
         if (self)
             running_ = false;
     });
@@ -334,13 +328,14 @@ void FtpWindow::refillHosts(const std::vector<std::string>& hosts)
 
 void FtpWindow::closeEvent(QCloseEvent* event)
 {
-    if (running_ && isVisible()) {
+    // Closing waits for the action under way: Cancel in its progress dialog ends it.
+    if ((running_ || ftp_.transferring()) && isVisible()) {
         event->ignore();
         return;
     }
     {
         SpeakingFor speaking(this);
-        ftp_.Form_Unload();
+        ftp_.unload();
     }
     QWidget::closeEvent(event);
 }
@@ -349,33 +344,33 @@ void FtpWindow::refresh()
 {
     updating_ = true;
     QStringList hosts;
-    for (const std::string& host : ftp_.Combo1.items())
+    for (const std::string& host : ftp_.hostBox.items())
         hosts << fromBytes(host);
     QStringList shown;
-    for (int i = 0; i < combo1_->count(); ++i)
-        shown << combo1_->itemText(i);
+    for (int i = 0; i < hostBox_->count(); ++i)
+        shown << hostBox_->itemText(i);
     if (hosts != shown) {
-        combo1_->clear();
-        combo1_->addItems(hosts);
+        hostBox_->clear();
+        hostBox_->addItems(hosts);
     }
-    if (toBytes(combo1_->currentText()) != ftp_.Combo1.Text)
-        combo1_->setEditText(fromBytes(ftp_.Combo1.Text));
-    const std::pair<QLineEdit*, const TextBox*> boxes[] = {{text2_, &ftp_.Text2}, {text3_, &ftp_.Text3}, {text8_, &ftp_.Text8}};
+    if (toBytes(hostBox_->currentText()) != ftp_.hostBox.Text)
+        hostBox_->setEditText(fromBytes(ftp_.hostBox.Text));
+    const std::pair<QLineEdit*, const TextBox*> boxes[] = {{userBox_, &ftp_.userBox}, {passwordBox_, &ftp_.passwordBox}, {tempPathBox_, &ftp_.tempPathBox}};
     for (auto [edit, state] : boxes)
         if (toBytes(edit->text()) != state->Text())
             edit->setText(fromBytes(state->Text()));
-    fill(list2_, ftp_.List2);
-    fill(list3_, ftp_.List3);
-    fill(list1_, ftp_.List1);
-    if (!sameItems(list1_, {}))
-        list1_->scrollToBottom();
-    text5_->setVisible(ftp_.Text5.Visible);
-    text6_->setVisible(ftp_.Text6.Visible);
-    text7_->setVisible(ftp_.Text7.Visible);
-    const std::pair<QPushButton*, const Button*> buttons[] = {{command1_, &ftp_.Command1}, {command5_, &ftp_.Command5},
-                                                              {command6_, &ftp_.Command6}, {command7_, &ftp_.Command7},
-                                                              {command8_, &ftp_.Command8}, {command9_, &ftp_.Command9},
-                                                              {command10_, &ftp_.Command10}};
+    fill(folders_, ftp_.folders);
+    fill(files_, ftp_.files);
+    fill(batchFiles_, ftp_.batchFiles);
+    if (!sameItems(batchFiles_, {}))
+        batchFiles_->scrollToBottom();
+    connectingOverFolders_->setVisible(ftp_.connectingOverFolders.Visible);
+    connectingOverBatch_->setVisible(ftp_.connectingOverBatch.Visible);
+    connectingOverFiles_->setVisible(ftp_.connectingOverFiles.Visible);
+    const std::pair<QPushButton*, const Button*> buttons[] = {{connectButton_, &ftp_.connectButton}, {parentButton_, &ftp_.parentButton},
+                                                              {disconnectButton_, &ftp_.disconnectButton}, {batchButton_, &ftp_.batchButton},
+                                                              {exitButton_, &ftp_.exitButton}, {uploadButton_, &ftp_.uploadButton},
+                                                              {changesButton_, &ftp_.changesButton}};
     for (auto [view, state] : buttons) {
         view->setEnabled(state->Enabled);
         view->setVisible(state->Visible);

@@ -2,7 +2,7 @@
 // Draws the FTP window's state and forwards the user's events to its handlers.
 #include <QWidget>
 
-#include "ftp/FtpForm.h"
+#include "ftp/FtpBrowser.h"
 #include "platform/qt/QtPlatform.h"
 
 class QComboBox;
@@ -20,7 +20,7 @@ public:
     // main: the main window, which "Start Batching" fills and whose boxes then speak.
     FtpWindow(Platform platform, BatchSession& batch, RoundTrip& trip, std::string tempPath, QWidget* main);
 
-    ftp& state() { return ftp_; }
+    FtpBrowser& state() { return ftp_; }
     void refresh() override;
     // The "Ftp Setup" window's Back.
     void refillHosts(const std::vector<std::string>& hosts) override;
@@ -40,18 +40,18 @@ private:
     void rowClicked(ListBox& list, int row);
     void startBatching();
 
-    ftp ftp_;
+    FtpBrowser ftp_;
     QWidget* main_;
-    bool running_ = false;  // a handler is under way (its action may process events)
+    bool running_ = false;  // a handler of this window is on the stack
     bool updating_ = false; // the view is being redrawn: its signals are not the user's
     QMenuBar* menu_ = nullptr;
-    QComboBox* combo1_ = nullptr;
+    QComboBox* hostBox_ = nullptr;
     QLabel* captions_[7] = {}; // Label1 to Label7: the boxes' captions, then the lists'.
-    QLineEdit *text2_ = nullptr, *text3_ = nullptr, *text8_ = nullptr;
-    QListWidget *list1_ = nullptr, *list2_ = nullptr, *list3_ = nullptr;
-    QLabel *text5_ = nullptr, *text6_ = nullptr, *text7_ = nullptr;
-    QPushButton *command1_ = nullptr, *command5_ = nullptr, *command6_ = nullptr, *command7_ = nullptr,
-                *command8_ = nullptr, *command9_ = nullptr, *command10_ = nullptr;
+    QLineEdit *userBox_ = nullptr, *passwordBox_ = nullptr, *tempPathBox_ = nullptr;
+    QListWidget *batchFiles_ = nullptr, *folders_ = nullptr, *files_ = nullptr;
+    QLabel *connectingOverFolders_ = nullptr, *connectingOverBatch_ = nullptr, *connectingOverFiles_ = nullptr;
+    QPushButton *connectButton_ = nullptr, *parentButton_ = nullptr, *disconnectButton_ = nullptr, *batchButton_ = nullptr,
+                *exitButton_ = nullptr, *uploadButton_ = nullptr, *changesButton_ = nullptr;
 };
 
 } // namespace bw

@@ -9,7 +9,9 @@ namespace bw {
 
 namespace {
 int depth = 0;
+int holds = 0; // transfers whose answer is still to come
 std::deque<std::function<void()>> deferred;
+std::deque<std::function<void()>> afterHandler; // answers that came while a handler was on the stack
 
 void postDeferred()
 {
@@ -17,27 +19,61 @@ void postDeferred()
         QMetaObject::invokeMethod(QCoreApplication::instance(), [work = std::move(work)] { handlers::whenIdle(work); },
                                   Qt::QueuedConnection);
 }
-} // namespace
 
-bool handlers::running() { return depth > 0; }
-
-bool handlers::runAlone(const std::function<void()>& handler)
+// Runs `handler` as the program's handler, whatever else is under way.
+void runNow(const std::function<void()>& handler)
 {
-    if (depth > 0)
-        return false;
     struct Depth {
         Depth() { ++depth; }
         ~Depth() { --depth; }
     } scope;
     handler();
-    if (depth == 1 && !deferred.empty())
-        postDeferred();
+    if (depth == 1) {
+        for (auto& answer : std::exchange(afterHandler, {}))
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(answer), Qt::QueuedConnection);
+        if (holds == 0 && !deferred.empty())
+            postDeferred();
+    }
+}
+} // namespace
+
+bool handlers::running() { return depth > 0; }
+
+bool handlers::held() { return holds > 0; }
+
+bool handlers::runAlone(const std::function<void()>& handler)
+{
+    if (depth > 0 || holds > 0)
+        return false;
+    runNow(handler);
     return true;
+}
+
+void handlers::hold() { ++holds; }
+
+void handlers::release()
+{
+    if (--holds == 0 && depth == 0 && !deferred.empty())
+        postDeferred();
+}
+
+void handlers::answer(std::function<void()> continuation)
+{
+    if (depth > 0) {
+        // A box's loop inside a handler let the answer through: it waits for that handler's end.
+        afterHandler.push_back([continuation = std::move(continuation)] { answer(continuation); });
+        return;
+    }
+    release();
+    runNow([&] {
+        continuation();
+        redrawViews();
+    });
 }
 
 void handlers::whenIdle(std::function<void()> work)
 {
-    if (depth > 0) {
+    if (depth > 0 || holds > 0) {
         deferred.push_back(std::move(work));
         return;
     }

@@ -14,12 +14,22 @@ namespace bw {
 namespace handlers {
 // True while one of the program's handlers is on the stack.
 bool running();
-// Runs `handler` as the program's handler; when another one is on the stack it is refused:
-// false, and not run.
+// True while a transfer is still to answer.
+bool held();
+// Runs `handler` as the program's handler; when another one is on the stack, or a transfer
+// is under way, it is refused: false, and not run.
 bool runAlone(const std::function<void()>& handler);
-// Runs `work` as a handler now when none is on the stack, else from the event loop once the
-// running one has ended.
+// Runs `work` as a handler now when none is on the stack and no transfer is under way, else
+// from the event loop once they have ended.
 void whenIdle(std::function<void()> work);
+// A transfer has started: it holds the handlers' turn until its answer has run, so that no
+// other handler starts in between and finds the window's work half done.
+void hold();
+// The transfer's answer: its hold ends and `continuation` runs as the handler, followed by a
+// redraw of the open windows; when a handler is on the stack, once that one has ended.
+void answer(std::function<void()> continuation);
+// A transfer that will never answer (its runner has gone) ends its hold.
+void release();
 
 // Runs one of the window's handlers alone, its boxes standing over the window, then redraws
 // the window unless the handler closed it for good.

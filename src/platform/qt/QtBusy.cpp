@@ -1,7 +1,5 @@
 #include "platform/qt/QtBusy.h"
 
-#include <QApplication>
-#include <QProgressDialog>
 #include <cstdio>
 
 #include "platform/qt/QtPlatform.h"
@@ -21,59 +19,74 @@ std::string byteCount(std::uint64_t bytes)
     return buf;
 }
 
+QtBusy::QtBusy(std::chrono::milliseconds showAfter) : showAfter_(showAfter)
+{
+    showTimer_.setSingleShot(true);
+    QObject::connect(&showTimer_, &QTimer::timeout, [this] { show(); });
+}
+
 QtBusy::~QtBusy() { delete dialog_.data(); }
 
 void QtBusy::begin(const std::string& what)
 {
     what_ = what;
-    running_ = true;
+    done_ = total_ = 0;
     cancelled_ = false;
-    clock_.start();
+    owner_ = dialogOwner();
+    showTimer_.start(showAfter_);
+}
+
+void QtBusy::show()
+{
+    dialog_ = new QProgressDialog(owner_);
+    dialog_->setObjectName("FtpProgress");
+    dialog_->setWindowTitle("BRINDLEWORK");
+    dialog_->setCancelButtonText("Cancel");
+    // Nothing else may be clicked while the action runs: the window's logic waits for it.
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setMinimumDuration(0);
+    // A bar of our own, set directly: the dialog's setValue runs the event loop when modal.
+    bar_ = new QProgressBar(dialog_);
+    dialog_->setBar(bar_);
+    bar_->setRange(0, 0);
+    dialog_->setMinimumWidth(340);
+    QObject::connect(dialog_, &QProgressDialog::canceled, [this] {
+        cancelled_ = true;
+        if (whenCancelled_)
+            whenCancelled_();
+    });
+    describe();
+    dialog_->show();
+    ++shown_;
+}
+
+void QtBusy::describe()
+{
+    std::string text = what_ + "\n";
+    if (total_ > 0) {
+        text += byteCount(done_) + " of " + byteCount(total_);
+        bar_->setRange(0, 1000);
+        bar_->setValue(static_cast<int>(done_ >= total_ ? 1000 : done_ * 1000 / total_));
+    } else {
+        text += done_ > 0 ? byteCount(done_) + " so far" : std::string("Waiting for the server");
+    }
+    dialog_->setLabelText(fromBytes(text));
 }
 
 bool QtBusy::progress(std::uint64_t done, std::uint64_t total)
 {
-    if (!running_)
-        return true;
-    if (!dialog_ && !cancelled_ && clock_.elapsed() >= showAfter_.count()) {
-        dialog_ = new QProgressDialog(dialogOwner());
-        dialog_->setObjectName("FtpProgress");
-        dialog_->setWindowTitle("BRINDLEWORK");
-        dialog_->setCancelButtonText("Cancel");
-        // Nothing else may be clicked while the action runs: the window's logic waits for it.
-        dialog_->setWindowModality(Qt::ApplicationModal);
-        dialog_->setAutoClose(false);
-        dialog_->setAutoReset(false);
-        dialog_->setMinimumDuration(0);
-        dialog_->setRange(0, 0);
-        dialog_->setMinimumWidth(340);
-        QObject::connect(dialog_, &QProgressDialog::canceled, [this] { cancelled_ = true; });
-        dialog_->show();
-        ++shown_;
-    }
-    if (dialog_) {
-        std::string text = what_ + "\n";
-        if (total > 0) {
-            text += byteCount(done) + " of " + byteCount(total);
-            dialog_->setRange(0, 1000);
-            dialog_->setValue(static_cast<int>(done >= total ? 1000 : done * 1000 / total));
-        } else {
-            text += done > 0 ? byteCount(done) + " so far" : std::string("Waiting for the server");
-        }
-        dialog_->setLabelText(fromBytes(text));
-    }
-    // Until the dialog shows, the user's clicks wait: the window is in the middle of a handler.
-    // What else comes meanwhile (a timer, the accessibility bus's presses, which modality does
-    // not stop) finds a handler running and is refused; keyring answers wait for its end.
-    QApplication::processEvents(dialog_ ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    if (dialog_ && dialog_->wasCanceled())
-        cancelled_ = true;
+    done_ = done;
+    total_ = total;
+    if (dialog_)
+        describe();
     return !cancelled_;
 }
 
 void QtBusy::end()
 {
-    running_ = false;
+    showTimer_.stop();
     delete dialog_.data();
 }
 

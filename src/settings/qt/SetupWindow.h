@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/qt/QtPlatform.h"
-#include "settings/Setup.h"
+#include "settings/HostSetup.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +20,7 @@ class SetupWindow : public QWidget, public StateView {
 public:
     SetupWindow(Platform platform, std::string tempPath, FtpHostList* ftp, QWidget* parent = nullptr);
 
-    setup& state() { return setup_; }
+    HostSetup& state() { return setup_; }
     // Redraws every control from the window's state.
     void refresh() override;
 
@@ -36,17 +36,17 @@ private:
     void connectControls();
     void rowClicked(int row);
 
-    setup setup_;
+    HostSetup setup_;
     bool updating_ = false;
     QLineEdit* texts_[6] = {};
     QLabel* captions_[7] = {}; // by row: the boxes' and the protocol list's captions
-    QComboBox* combo1_ = nullptr;
-    QCheckBox* check1_ = nullptr;
-    QLabel* label8_ = nullptr;
-    QListWidget* list1_ = nullptr;
-    QPushButton* command1_ = nullptr;
-    QPushButton* command2_ = nullptr;
-    QPushButton* command3_ = nullptr;
+    QComboBox* protocols_ = nullptr;
+    QCheckBox* keepBackupBox_ = nullptr;
+    QLabel* keyringNote_ = nullptr;
+    QListWidget* hosts_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* backButton_ = nullptr;
+    QPushButton* browseButton_ = nullptr;
 };
 
 } // namespace bw

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "ftp/FtpForm.h"
+#include "ftp/FtpBrowser.h"
 #include "support/Doubles.h"
 #include "support/ScriptedFtp.h"
 
@@ -37,7 +37,7 @@ struct Window : ::testing::Test, Busy {
     BatchSession batch{platform, form};
     test::ScriptedFtp server;
     RoundTrip trip{platform, server, *this};
-    std::unique_ptr<ftp> w;
+    std::unique_ptr<FtpBrowser> w;
     int busy = 0;      // begun and not yet ended
     bool stop = false; // the user presses Cancel
 
@@ -59,10 +59,10 @@ struct Window : ::testing::Test, Busy {
         server.remote["/a.gif"] = test::kGif;
     }
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
-    ftp& open()
+    FtpBrowser& open()
     {
-        w = std::make_unique<ftp>(platform, batch, trip, temp());
-        w->Form_Load();
+        w = std::make_unique<FtpBrowser>(platform, batch, trip, temp());
+        w->load();
         return *w;
     }
 };
@@ -137,12 +137,12 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         }
         stop = row.cancel;
         dialogs.shown.clear();
-        ftp& f = open();
-        f.Text1.setText(row.host);
-        f.Text2.setText(row.user);
-        f.Text3.setText(row.password);
+        FtpBrowser& f = open();
+        f.hostName.setText(row.host);
+        f.userBox.setText(row.user);
+        f.passwordBox.setText(row.password);
         if (row.tempBox)
-            f.Text8.setText(*row.tempBox ? dir.path(row.tempBox) : "");
+            f.tempPathBox.setText(*row.tempBox ? dir.path(row.tempBox) : "");
         std::string name;
         for (std::size_t i = 0; i <= row.actions.size(); ++i) {
             const std::string action = i ? row.actions[i - 1] : "connect";
@@ -152,17 +152,17 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
                     server.failures[failing] = {false, 56, lost};
             }
             name = action.substr(action.find(' ') + 1);
-            ListBox& list = action[0] == 'd' ? f.List2 : f.List3;
+            ListBox& list = action[0] == 'd' ? f.folders : f.files;
             if (action.rfind("dir ", 0) == 0 || action.rfind("file ", 0) == 0) {
                 if (std::find(list.items().begin(), list.items().end(), name) == list.items().end())
                     list.AddItem(name); // an entry the listing does not have
                 test::clickRow(list, name);
             } else
-                action == "up" ? f.Command5_Click() : action == "disconnect" ? f.Command6_Click() : action == "batch" ? f.Command7_Click() : f.Command1_Click();
+                action == "up" ? f.parentFolder() : action == "disconnect" ? f.disconnect() : action == "batch" ? f.startBatching() : f.connectToHost();
         }
-        EXPECT_EQ(f.List2.items(), row.dirs);
-        EXPECT_EQ(f.List3.items(), row.files);
-        EXPECT_EQ(f.List1.items(), row.batched);
+        EXPECT_EQ(f.folders.items(), row.dirs);
+        EXPECT_EQ(f.files.items(), row.files);
+        EXPECT_EQ(f.batchFiles.items(), row.batched);
         Items told;
         for (const auto& shown : dialogs.shown)
             told.push_back(shown.title == "BRINDLEWORK" ? shown.text : shown.title + ": " + shown.text);
@@ -172,12 +172,12 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         }
         EXPECT_EQ(test::readAll((row.tempBox && *row.tempBox ? dir.path(row.tempBox) + "/" : temp()) + name), row.bytes);
         EXPECT_EQ(server.calls.empty(), !row.sends);
-        EXPECT_EQ(f.Command6.Enabled, row.connected);
-        EXPECT_EQ(f.Command5.Enabled, row.parent);
-        EXPECT_FALSE(f.Text5.Visible || f.Text6.Visible || f.Text7.Visible);
+        EXPECT_EQ(f.disconnectButton.Enabled, row.connected);
+        EXPECT_EQ(f.parentButton.Enabled, row.parent);
+        EXPECT_FALSE(f.connectingOverFolders.Visible || f.connectingOverBatch.Visible || f.connectingOverFiles.Visible);
         EXPECT_EQ(busy, 0);
         EXPECT_EQ(batch.pages(), row.batch);
-        f.Form_Unload();
+        f.unload();
         EXPECT_FALSE(server.connected());
     }
 }
@@ -187,12 +187,12 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
 TEST_F(Window, AfterARestartUploadsWaitForTheKeyringsPassword)
 {
     ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "siteUsername", "anna").ok);
-    ftp& f = open();
-    f.Text1.setText("site");
-    f.Text2.setText("anna");
-    f.Text3.setText("pw");
-    f.Command1_Click();
-    test::clickRow(f.List3, "index.html");
+    FtpBrowser& f = open();
+    f.hostName.setText("site");
+    f.userBox.setText("anna");
+    f.passwordBox.setText("pw");
+    f.connectToHost();
+    test::clickRow(f.files, "index.html");
     dir.write("dl/index.html", "<img src=a.gif alt=cat>");
     test::HeldSecrets keyring;
     keyring.secrets["anna@site"] = "pw";
@@ -274,11 +274,11 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             server.times = {{"/index.html", 100}, {"/my folder/a.html", 100}, {"/a.gif", 100}};
         HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
                                                                      : HostProfile{}, {});
-        ftp& f = open();
-        f.Text1.setText("site");
-        f.Command1_Click();
+        FtpBrowser& f = open();
+        f.hostName.setText("site");
+        f.connectToHost();
         for (const char* file : {"index.html", "a.gif", "my folder", "a.html"})
-            test::clickRow(*file == 'm' ? f.List2 : f.List3, file);
+            test::clickRow(*file == 'm' ? f.folders : f.files, file);
         std::map<std::string, std::string> theirs = server.remote, mine; // the server's copies as they are to stay
         std::string folder = "/my folder/";                                 // the one the window shows
         dialogs.shown.clear();
@@ -299,19 +299,19 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             else if (step == "cancel" || step == "resume")
                 stop = step == "cancel";
             else if (step == "close") {
-                f.Form_Unload();
+                f.unload();
                 server.options = {};
             } else if (step == "refetch") {
                 dialogs.answers.push_back(Answer::Yes);
-                f.Command5_Click();
-                test::clickRow(f.List3, "index.html");
+                f.parentFolder();
+                test::clickRow(f.files, "index.html");
                 folder = "/";
             } else if (step == "batch")
-                f.Command7_Click();
+                f.startBatching();
             else if (step == "type")
                 form.typeAlt("cow");
             else
-                step == "upload" ? f.Command9_Click() : step == "show" ? f.Command10_Click() : batch.uploadEdited();
+                step == "upload" ? f.uploadEdited() : step == "show" ? f.showChanges() : batch.uploadEdited();
         }
         Items told;
         for (const auto& shown : dialogs.shown)
@@ -328,7 +328,7 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
         }
         for (const auto& [name, bytes] : mine)
             EXPECT_EQ(test::readAll(temp(name)), bytes) << "the edit is kept";
-        if (f.connect) {
+        if (f.connected) {
             EXPECT_EQ(server.currentDir(), folder) << "the window's next click must go there";
         }
         if (row.options) {
@@ -338,7 +338,7 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             EXPECT_EQ(std::count(server.calls.begin(), server.calls.end(), "upload " + temp("index.html") + " index.html keep"), 1);
         }
         EXPECT_EQ(busy, 0);
-        f.Form_Unload();
+        f.unload();
     }
 }
 

@@ -12,11 +12,10 @@
 #include "batch/BatchSession.h"
 #include "platform/Listing.h"
 #include "ftp/Upload.h"
-#include "platform/Busy.h"
 #include "platform/Ftp.h"
 #include "platform/Platform.h"
 #include "settings/Profiles.h"
-#include "settings/Setup.h"
+#include "settings/HostSetup.h"
 
 namespace bw {
 
@@ -43,63 +42,57 @@ inline constexpr int download = 12;
 inline constexpr int parentDir = 14;
 } // namespace ftp_action
 
-class ftp final : public FtpHostList, public FtpBatchSource {
+class FtpBrowser final : public FtpHostList, public FtpBatchSource {
 public:
     // defaultTempPath: the temp path box's first text, and what an emptied box falls back to.
     // trip: the downloaded pages and the FTP component with its busy display, kept by the program.
-    ftp(Platform platform, BatchSession& batch, RoundTrip& trip, std::string defaultTempPath);
-    ftp(const ftp&) = delete;
-    ftp& operator=(const ftp&) = delete;
+    FtpBrowser(Platform platform, BatchSession& batch, RoundTrip& trip, std::string defaultTempPath);
+    FtpBrowser(const FtpBrowser&) = delete;
+    FtpBrowser& operator=(const FtpBrowser&) = delete;
 
-    std::string Caption = "BRINDLEWORK FTP";
-    Label Label1, Label2, Label3, Label4, Label5, Label6, Label7; // captions of the boxes and lists
-    ComboBox Combo1;   // host list
-    TextBox Text1;     // host name used for connecting (hidden)
-    TextBox Text2;     // user name
-    TextBox Text3;     // password, shown as "*"
-    TextBox Text8;     // temp path
-    Button Command1;   // Connect
-    Button Command6;   // Disconnect
-    Button Command5;   // <- Parent Dir
-    Button Command7;   // Start Batching
-    Button Command8;   // Exit
-    Button Command9;   // Upload edited pages
-    Button Command10;  // Show changes
-    ListBox List2;     // directories of the current server folder
-    ListBox List3;     // files of the current server folder; a click downloads one
-    ListBox List1;     // files downloaded to the batch, in click order
-    TextBox Text5, Text6, Text7; // "Connecting", over List2, List1 and List3
-    RawListing listDir;          // the lines of the last listing
-    MenuItem f, s, end;          // File, Setup, End
-    bool connect = false;
+    std::string title = "BRINDLEWORK FTP";
+    Label hostLabel, userLabel, passwordLabel, tempPathLabel, foldersLabel, filesLabel, batchLabel; // captions of the boxes and lists
+    ComboBox hostBox;   // host list
+    TextBox hostName;     // host name used for connecting (hidden)
+    TextBox userBox;     // user name
+    TextBox passwordBox;     // password, shown as "*"
+    TextBox tempPathBox;     // temp path
+    Button connectButton;   // Connect
+    Button disconnectButton;   // Disconnect
+    Button parentButton;   // <- Parent Dir
+    Button batchButton;   // Start Batching
+    Button exitButton;   // Exit
+    Button uploadButton;   // Upload edited pages
+    Button changesButton;  // Show changes
+    ListBox folders;     // directories of the current server folder
+    ListBox files;     // files of the current server folder; a click downloads one
+    ListBox batchFiles;     // files downloaded to the batch, in click order
+    TextBox connectingOverFolders, connectingOverBatch, connectingOverFiles; // "Connecting", over the three lists
+    MenuItem fileMenu, setupItem, endItem;          // File, Setup, End
+    bool connected = false;
 
-    // Set by the owner: closes the window, opens the "Ftp Setup" window, and draws the
-    // window at once (before an action that blocks).
-    std::function<void()> Unload;
-    std::function<void()> ShowSetup;
-    std::function<void()> Repaint;
+    // Set by the owner: closes the window, and opens the "Ftp Setup" window.
+    std::function<void()> closeWindow;
+    std::function<void()> showSetupWindow;
 
-    void Form_Load();
-    void Combo1_Click();  // a host chosen from the list
-    void Combo1_Change(); // the host typed
-    void Command1_Click(); // Connect
-    void Command5_Click(); // Parent Dir
-    void Command6_Click(); // Disconnect
-    void Command7_Click(); // Start Batching
-    void Command8_Click(); // Exit
-    void Command9_Click(); // Upload edited pages
-    void Command10_Click(); // Show changes
-    void List2_Click();    // a directory
-    void List3_Click();    // a file: download it
-    void s_Click();        // File > Setup
-    void end_Click();      // File > End
+    void load();
+    void chooseHost();  // a host chosen from the list
+    void hostTyped(); // the host typed
+    void connectToHost(); // Connect
+    void parentFolder(); // Parent Dir
+    void disconnect(); // Disconnect
+    void startBatching(); // Start Batching
+    void exit(); // Exit
+    void uploadEdited(); // Upload edited pages
+    void showChanges(); // Show changes
+    void openFolder();    // a directory
+    void downloadFile();    // a file: download it
+    void openSetup();        // File > Setup
+    void end();      // File > End
     // The window is closing: a connection still open is ended.
-    void Form_Unload();
-
-    // Performs an action; a failure is shown in a message and its number returned (0: done).
-    int ExecuteCommand(int action);
-    void AppendLines(RawListing& list, std::string_view text);
-    void ClearListing() { listDir.clear(); }
+    void unload();
+    // An action of the FTP component is under way or still to answer.
+    bool transferring() const { return trip_.transfers().running(); }
 
     void refillHosts(const std::vector<std::string>& hosts) override;
     // The temp path as a folder: the box's text, ending in "/".
@@ -119,17 +112,22 @@ private:
     void askPassword(const std::function<void(const PasswordAnswer&)>& ask);
     // Upload's end: the window's session may have gone with it.
     void afterUpload();
-    FtpResult perform(int action);
+    // Starts an action; `then` gets its result once it has returned, while this window is there.
+    void perform(int action, RoundTrip::Then then);
+    // As perform; a failure is shown in a message.
+    void execute(int action, std::function<void()> then = {});
     void message(const std::string& text);
     // Appends the raw listing's directories and files to the two lists, up to its first
     // empty line; enableParent: Parent Dir comes back at the first line that is no directory.
     void listParse(bool enableParent);
     // Lists the current folder into the two lists, emptied first; a failure leaves them
     // as they were and is not told here.
-    FtpResult listFolder(bool enableParent);
-    // Lists the current folder into the two lists; false when it failed (and was told).
-    bool relist(bool enableParent);
+    void listFolder(bool enableParent, RoundTrip::Then then);
+    // Lists the current folder into the two lists; a failure is told.
+    void relist(bool enableParent);
     void changeFolder(int action);
+    // Connect's end, after its first listing.
+    void connectEnded(const FtpResult& result);
     // Upload and Show changes are there once a page was downloaded.
     void showRoundTrip();
     std::string describe(int action) const;
@@ -137,16 +135,15 @@ private:
     Platform platform_;
     BatchSession& batch_;
     RoundTrip& trip_;
-    FtpClient& client_;
-    Busy& busy_;
     HostProfiles profiles_;
     std::string defaultTempPath_;
     std::string dirName_, remoteName_, localPath_;
+    RawListing listing_; // the lines of the last listing
     std::uint64_t session_ = 0; // the trip's session this window connected
     std::uint64_t passwordAsked_ = 0;
     bool passwordPending_ = false;    // the password box waits for the keyring
     bool connectWhenAnswered_ = false; // Connect was pressed meanwhile
-    Lifetime lifetime_; // the keyring's and the uploads' answers reach this window only while it is there
+    Lifetime lifetime_; // the keyring's and the transfers' answers reach this window only while it is there
 };
 
 } // namespace bw
