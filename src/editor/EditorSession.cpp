@@ -91,6 +91,7 @@ void EditorSession::clearAll()
     editsKept_ = false;
     view_.title = "BRINDLEWORK Beta";
     view_.imageName.Caption = "";
+    view_.siteFolder.Caption.clear();
     showDecorative(-1);
     notices_.tell({PageDocument::Change::Cleared});
 }

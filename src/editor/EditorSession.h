@@ -75,6 +75,10 @@ public:
     void askUserName();
     void askPassword();
 
+    // File > Site folder...: the folder the open page's site is read from, chosen and
+    // remembered for every page in it.
+    void chooseSiteFolder();
+
     // Opening a page.
     void openPage();
     // Opens path as if the open dialog had returned it.
@@ -180,8 +184,11 @@ private:
     // What the site gives the image shown: an ALT to offer when it has none, and whether
     // "Use for every page" has uses to write.
     void offerSiteAlt(bool untouchedBox);
-    // Indexes the batch's pages and the open page's folder, unless that is under way.
+    // Indexes the batch's pages and the open page's site, unless that is under way.
     void indexSite();
+    // The site folders the user chose, as stored and in this run.
+    std::vector<std::string> chosenSiteFolders();
+    std::vector<std::string> siteFoldersThisRun_;
     std::optional<ContextReader> contexts_; // the open page's, read as its images are shown
     std::vector<std::optional<std::optional<PictureBox>>> overviewPictures_; // by image; outer: looked up
     Notices<PageDocument::Notice> notices_;

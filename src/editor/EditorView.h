@@ -29,8 +29,10 @@ struct EditorView {
     Label offer;                            // "used on N other pages" while the box holds the ALT other pages give
     Button useEverywhereButton{"Use for every page", true, false};
     Label indexing;                         // the site index's progress; empty once it is done
+    Label siteFolder;                       // "Site: FOLDER", the folder the site index reads
     ImageContext context;                   // where the image shown stands in its page
 
+    MenuItem siteFolderItem{"Site &folder..."};
     MenuItem newItem{"New"}, openItem{"Open"}, saveItem{"Save"}, saveAsItem{"Save As"}, exitItem{"Exit"},
         preferencesItem{"Preferences"}, siteAddressItem{"URL"}, userNameItem{"User Name"},
         passwordItem{"Password"}, localBatchItem{"Local"}, ftpBatchItem{"FTP"}, supportItem{"Support"},

@@ -3,6 +3,9 @@
 #include "editor/EditorSession.h"
 #include "text/Text.h"
 #include "page/AltRules.h"
+#include "platform/Folders.h"
+#include "settings/Profiles.h"
+#include "site/SiteRoot.h"
 
 namespace bw {
 
@@ -118,14 +121,68 @@ void EditorSession::updateHints()
         view_.length.Caption = number(static_cast<long long>(length)) + " / 150";
 }
 
+namespace {
+// Where the folders chosen with "Site folder..." are kept, one key each.
+constexpr const char* kSiteFolders = "brindlepad\\sites";
+} // namespace
+
+std::vector<std::string> EditorSession::chosenSiteFolders()
+{
+    std::vector<std::string> folders = siteFoldersThisRun_;
+    for (auto& [key, folder] : platform_.settings.getAllSettings(store::kApp, kSiteFolders))
+        folders.push_back(std::move(folder));
+    return folders;
+}
+
 void EditorSession::indexSite()
 {
     const std::string& path = doc_.path();
-    std::pair<std::vector<std::string>, std::string> site{batchPages_, path.substr(0, path.find_last_of('/') + 1)};
+    const std::string pageFolder = path.substr(0, path.find_last_of('/') + 1);
+    std::pair<std::vector<std::string>, std::string> site{
+        batchPages_, pageFolder.empty() ? pageFolder : siteFolderOf(platform_.files, pageFolder, userHomeFolder(), chosenSiteFolders())};
+    view_.siteFolder.Caption = site.second.empty() ? std::string() : "Site: " + site.second;
     if (site == indexed_ || site.second.empty() || !platform_.files.sharedAcrossThreads())
         return;
     indexed_ = std::move(site);
     site_.start(indexed_.first, {indexed_.second}, {path, doc_.sharedText(), doc_.encoding()});
+}
+
+void EditorSession::chooseSiteFolder()
+{
+    const std::string& path = doc_.path();
+    if (!pageOpen() || path.empty()) {
+        message("Open a page first: the site folder is chosen for the site of the page open.");
+        return;
+    }
+    const std::string pageFolder = path.substr(0, path.find_last_of('/') + 1);
+    const std::string shown = indexed_.second.empty() ? pageFolder : indexed_.second;
+    std::optional<std::string> chosen = platform_.dialogs.chooseFolder("Site folder", shown);
+    if (!chosen || chosen->empty())
+        return;
+    if (chosen->back() != '/')
+        *chosen += '/';
+    if (pageFolder.compare(0, chosen->size(), *chosen) != 0) {
+        message("The folder\n" + *chosen + "\ndoes not hold the open page, so it cannot be its site. Nothing was changed.");
+        return;
+    }
+    // The new choice replaces any earlier one for this page's site.
+    auto holdsPage = [&](const std::string& folder) { return pageFolder.compare(0, folder.size(), folder) == 0; };
+    std::erase_if(siteFoldersThisRun_, holdsPage);
+    siteFoldersThisRun_.push_back(*chosen);
+    std::vector<std::string> keys;
+    for (const auto& [key, folder] : platform_.settings.getAllSettings(store::kApp, kSiteFolders)) {
+        if (holdsPage(folder))
+            (void)platform_.settings.deleteSetting(store::kApp, kSiteFolders, key); // the new one stands in this run either way
+        else
+            keys.push_back(key);
+    }
+    int free = 1;
+    while (std::find(keys.begin(), keys.end(), "Site" + number(free)) != keys.end())
+        ++free;
+    const WriteResult saved = platform_.settings.saveSetting(store::kApp, kSiteFolders, "Site" + number(free), *chosen);
+    if (!saved.ok)
+        message("The site folder could not be remembered: " + saved.error + ".\n\nIt is used until the program ends.");
+    indexSite();
 }
 
 void EditorSession::offerSiteAlt(bool untouchedBox)

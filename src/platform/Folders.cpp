@@ -62,4 +62,6 @@ std::string userFtpTempFolder()
     return slashed(folder.string());
 }
 
+std::string userHomeFolder() { return slashed(home()); }
+
 } // namespace bw

@@ -9,6 +9,7 @@
 #include "text/Encoding.h"
 #include "site/SiteEdits.h"
 #include "site/SiteIndex.h"
+#include "site/SiteRoot.h"
 #include "support/Doubles.h"
 
 namespace bw {
@@ -87,6 +88,41 @@ TEST(SiteIndex, ReadsTheOpenPageFromTheTextItIsGiven)
 }
 
 // Files before; changed by another program after indexing (empty: not); after the ALT was used for every page.
+// Which folder is the site: files made, the page's folder, the home, the folders chosen.
+TEST(SiteRoot, TheTopmostFolderWithAnIndexPageBelowTheLimits)
+{
+    const struct {
+        std::vector<std::string> files;
+        std::string page, home;
+        std::vector<std::string> chosen;
+        std::string site;
+    } rows[] = {
+        {{"s/index.html", "s/news/2024/menu.htm"}, "s/news/2024/", "", {}, "s/"},
+        {{"s/news/2024/menu.htm"}, "s/news/2024/", "", {}, "s/news/2024/"},
+        {{"a/index.html", "a/b/.git/HEAD", "a/b/index.htm", "a/b/c/p.html"}, "a/b/c/", "", {}, "a/b/"},
+        {{"a/index.html", "a/b/.git/HEAD", "a/b/c/p.html"}, "a/b/c/", "", {}, "a/b/c/"},
+        {{"h/index.html", "h/s/index.html", "h/s/x/p.html"}, "h/s/x/", "h/", {}, "h/s/"},
+        {{"h/index.html", "h/s/x/p.html"}, "h/s/x/", "h/", {}, "h/s/x/"},
+        {{"c/index.html", "c/d/e/p.html"}, "c/d/e/", "", {"c/d/"}, "c/d/"},
+        {{"c/index.html", "c/d/e/p.html"}, "c/d/e/", "", {"c/x/", "c/d/e"}, "c/"},
+        {{"c/index.html/x", "c/d/p.html"}, "c/d/", "", {}, "c/d/"}, // a folder named as an index page
+    };
+    for (const auto& row : rows) {
+        test::TempDir dir;
+        for (const std::string& file : row.files)
+            dir.write(file, "<p>x</p>");
+        std::vector<std::string> chosen;
+        for (const std::string& folder : row.chosen)
+            chosen.push_back(dir.path(folder));
+        RealFileSystem files;
+        EXPECT_EQ(siteFolderOf(files, dir.path(row.page), row.home.empty() ? "" : dir.path(row.home), chosen), dir.path(row.site))
+            << row.page;
+    }
+    RealFileSystem files;
+    for (const char* high : {"/tmp/x/", "/x/"}) // never "/" or a folder right under it
+        EXPECT_EQ(siteFolderOf(files, high, "", {}), high);
+}
+
 TEST(SiteEdits, WritesOnlyTheTagsWithoutAnAltAndPutsEveryByteBack)
 {
     test::TempDir site;

@@ -119,6 +119,11 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'J': form.jumpTo(std::stoi(arg)); break;
         case 'D': form.setDecorative(!form.view().decorative.Value); break;
         case 'm': form.setMissingOnly(!form.view().missingOnly.Value); return;
+        case 'L': // File > Site folder..., the folder chosen (none: cancelled); logs the site
+            dialogs.folders.push_back(arg.empty() ? std::nullopt : std::optional(dir.path(arg)));
+            form.chooseSiteFolder();
+            log.push_back(form.view().siteFolder.Caption.empty() ? "no site" : "Site: " + form.view().siteFolder.Caption.substr(6).substr(dir.path().size()));
+            break;
         case 'v': log.push_back(overview()); return;
         case 'h': files.held = step == "h+"; return;
         case 'i':
@@ -153,8 +158,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
                           (!box.choices.empty() ? " [" + box.choices[0] + "/" + box.choices[1] + "/" + box.choices[2] + "]"
                            : box.buttons != Buttons::YesNo ? "" : box.defaultAnswer == Answer::No ? " [No]" : " [Yes]"));
         dialogs.shown.clear();
-        if (!dialogs.answers.empty() || !dialogs.chosen.empty() || !dialogs.chosenButtons.empty())
+        if (!dialogs.answers.empty() || !dialogs.chosen.empty() || !dialogs.chosenButtons.empty() || !dialogs.folders.empty())
             log.push_back("(not asked)");
+        dialogs.folders.clear();
         dialogs.answers.clear();
         dialogs.chosen.clear();
         dialogs.chosenButtons.clear();

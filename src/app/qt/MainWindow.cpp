@@ -109,6 +109,7 @@ void MainWindow::createActions()
         const char* keys;
     } items[] = {
         {editor_.view().newItem, "n", editor(&EditorSession::newPage), "Ctrl+N"},
+        {editor_.view().siteFolderItem, "siteFolder", editor(&EditorSession::chooseSiteFolder), ""},
         {editor_.view().openItem, "o", editor(&EditorSession::openPage), "Ctrl+O"},
         {editor_.view().saveItem, "s", editor(&EditorSession::save), "Ctrl+S"},
         {editor_.view().saveAsItem, "sa", editor(&EditorSession::saveAs), "Ctrl+Shift+S"},
@@ -144,6 +145,8 @@ void MainWindow::createMenus()
     auto* file = menuBar()->addMenu("&File");
     file->setObjectName("f");
     file->addActions(made({&editor_.view().newItem, &editor_.view().openItem, &editor_.view().saveItem, &editor_.view().saveAsItem}) << preview_);
+    file->addSeparator();
+    file->addActions(made({&editor_.view().siteFolderItem}));
     file->addSeparator();
     file->addActions(made({&editor_.view().exitItem}));
     // Alt+S belongs to the "&Save" button, so the Setup menu answers to Alt+T.
@@ -406,6 +409,10 @@ void MainWindow::buildOverview()
     indexing_->setObjectName("Indexing");
     indexing_->setAccessibleName("Site index");
     statusBar()->addWidget(indexing_, 1);
+    siteFolder_ = new QLabel(this);
+    siteFolder_->setObjectName("SiteFolder");
+    siteFolder_->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(siteFolder_);
     indexTimer_ = new QTimer(this);
     indexTimer_->setInterval(200);
     connect(indexTimer_, &QTimer::timeout, this, [this] {
@@ -533,6 +540,7 @@ void MainWindow::refresh()
     showHints();
     context_->setText(contextText());
     indexing_->setText(fromBytes(editor_.view().indexing.Caption));
+    siteFolder_->setText(fromBytes(editor_.view().siteFolder.Caption));
     if (editor_.siteIndexing() && !indexTimer_->isActive())
         indexTimer_->start();
     refreshOverview();

@@ -117,6 +117,7 @@ private:
     QSize viewRoom_;
     QLabel* context_ = nullptr;
     QLabel* indexing_ = nullptr;
+    QLabel* siteFolder_ = nullptr; // the folder the site is read from
     QTimer* indexTimer_ = nullptr; // asks the window how the site index gets on, while it is built
     Subscription notices_, batchNotices_; // last: they end before the controls they redraw go
 };
