@@ -2,6 +2,7 @@
 
 #include "text/Text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -54,6 +55,15 @@ constexpr uint64_t pack(std::string_view s)
     uint64_t key = 0;
     for (size_t i = 0; i < s.size(); ++i)
         key |= static_cast<uint64_t>(static_cast<unsigned char>(s[i])) << (8 * i);
+    return key;
+}
+
+// Up to eight bytes in lower case, packed as pack() packs them.
+inline uint64_t lowerKey(const char* s, size_t size)
+{
+    uint64_t key = 0;
+    for (size_t i = 0; i < size; ++i)
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(toLower(s[i]))) << (8 * i);
     return key;
 }
 
@@ -170,6 +180,7 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         while (i < n && !(classOf(s[i]) & (kSpace | kSlash | kGreater | kEquals)))
             ++i;
         attribute.name = {nameBegin, i};
+        attribute.lowerName = lowerKey(s + nameBegin, std::min<size_t>(8, i - nameBegin));
         attribute.value = {i, i};
         attribute.whole = attribute.name;
         size_t after = i;
@@ -192,12 +203,17 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
                 const size_t closeAt = static_cast<const char*>(close) - s;
                 attribute.quote = q;
                 attribute.value = {i + 1, closeAt};
+                size_t filled = i + 1;
+                while (filled < closeAt && (classOf(s[filled]) & kSpace))
+                    ++filled;
+                attribute.filled = filled < closeAt;
                 i = closeAt + 1;
             } else {
                 const size_t valueBegin = i;
                 while (i < n && !(classOf(s[i]) & (kSpace | kGreater)))
                     ++i;
                 attribute.value = {valueBegin, i};
+                attribute.filled = valueBegin < i; // it ends at the first white space
             }
             attribute.whole = {nameBegin, i};
         } else {
@@ -580,6 +596,14 @@ private:
 
 bool TagAttribute::named(std::string_view page, std::string_view lower) const
 {
+    if (name.size() != lower.size())
+        return false;
+    if (lowerName != 0) {
+        if (lowerName != lowerKey(lower.data(), std::min<size_t>(8, lower.size())))
+            return false;
+        if (lower.size() <= 8)
+            return true;
+    }
     return equalsLower(name.of(page), lower);
 }
 

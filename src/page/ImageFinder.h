@@ -2,6 +2,7 @@
 // Finds the images of a page the way a browser's HTML tokenizer sees its tags: every start
 // tag outside comments, raw text (script, style, textarea, title, xmp, iframe, noembed,
 // noframes), CDATA in svg/math, doctypes and bogus comments.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -17,6 +18,11 @@ struct TagAttribute {
     ByteRange value; // without quotes; empty at name.end when written without "="
     char quote = 0;  // '"', '\'' or 0 (unquoted or no value)
     bool hasValue = false;
+    // The value holds more than white space, as the tag was read (false: not known either way).
+    bool filled = false;
+    // The name's first eight bytes in lower case, packed into one word as the tag is read
+    // (0: not known), so that looking an attribute up by name needs no byte of the page.
+    uint64_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
     bool named(std::string_view page, std::string_view lower) const;
 };
