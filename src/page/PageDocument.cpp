@@ -30,6 +30,14 @@ uint64_t textHash(std::string_view text)
     return hash;
 }
 
+// Asks for a stretch of the page to be brought near ahead of its reading.
+void fetch(std::string_view page, ByteRange range)
+{
+    for (size_t at = range.begin; at < range.end; at += 64)
+        __builtin_prefetch(page.data() + at);
+    __builtin_prefetch(page.data() + range.end - 1);
+}
+
 struct Edit {
     size_t from, to;
     std::string with;
@@ -153,17 +161,11 @@ void PageDocument::findIn(const std::string& page)
     std::vector<size_t> table(slots, SIZE_MAX); // an index into images_
     // The finder has read past the tags: without asking for them ahead, each one waits on memory.
     constexpr size_t kAhead = 16;
-    auto fetch = [&](size_t k) {
-        const ByteRange whole = found_.images[k].tag.whole;
-        for (size_t at = whole.begin; at < whole.end; at += 64)
-            __builtin_prefetch(page.data() + at);
-        __builtin_prefetch(page.data() + whole.end - 1);
-    };
     for (size_t k = 0; k < std::min(kAhead, found_.images.size()); ++k)
-        fetch(k);
+        fetch(page, found_.images[k].tag.whole);
     for (size_t k = 0; k < found_.images.size(); ++k) {
         if (k + kAhead < found_.images.size())
-            fetch(k + kAhead);
+            fetch(page, found_.images[k + kAhead].tag.whole);
         const std::string_view whole = found_.images[k].tag.whole.of(page);
         size_t at = textHash(whole) & (slots - 1);
         while (table[at] != SIZE_MAX && tagOf(table[at]).tag.whole.of(page) != whole)
