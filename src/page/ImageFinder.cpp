@@ -180,7 +180,6 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         while (i < n && !(classOf(s[i]) & (kSpace | kSlash | kGreater | kEquals)))
             ++i;
         attribute.name = {nameBegin, i};
-        attribute.lowerName = lowerKey(s + nameBegin, std::min<size_t>(8, i - nameBegin));
         attribute.value = {i, i};
         attribute.whole = attribute.name;
         size_t after = i;
@@ -203,17 +202,12 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
                 const size_t closeAt = static_cast<const char*>(close) - s;
                 attribute.quote = q;
                 attribute.value = {i + 1, closeAt};
-                size_t filled = i + 1;
-                while (filled < closeAt && (classOf(s[filled]) & kSpace))
-                    ++filled;
-                attribute.filled = filled < closeAt;
                 i = closeAt + 1;
             } else {
                 const size_t valueBegin = i;
                 while (i < n && !(classOf(s[i]) & (kSpace | kGreater)))
                     ++i;
                 attribute.value = {valueBegin, i};
-                attribute.filled = valueBegin < i; // it ends at the first white space
             }
             attribute.whole = {nameBegin, i};
         } else {
@@ -222,6 +216,19 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         attributes.push_back(attribute);
     }
     return false;
+}
+
+// What a kept tag's attributes are looked up by later, noted while its bytes are at hand:
+// each name's lower-case bytes, and whether each value holds more than white space.
+void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
+{
+    for (TagAttribute& a : attributes) {
+        a.lowerName = lowerKey(page.data() + a.name.begin, std::min<size_t>(8, a.name.size()));
+        size_t at = a.value.begin;
+        while (at < a.value.end && (classOf(page[at]) & kSpace))
+            ++at;
+        a.filled = at < a.value.end;
+    }
 }
 
 const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttribute>& attributes,
@@ -570,6 +577,7 @@ private:
         made.whole = {lt, tag.end};
         made.name = tag.name;
         made.attributes = attributes_;
+        noteLookups(page_, made.attributes);
         made.selfClosing = tag.selfClosing;
         return made;
     }
@@ -618,6 +626,7 @@ std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
     Lexed lexed;
     if (lt + 1 >= page.size() || !lexTag(page, lt + 1, lexed, tag.attributes))
         return std::nullopt;
+    noteLookups(page, tag.attributes);
     tag.whole = {lt, lexed.end};
     tag.name = lexed.name;
     tag.selfClosing = lexed.selfClosing;

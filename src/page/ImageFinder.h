@@ -18,10 +18,10 @@ struct TagAttribute {
     ByteRange value; // without quotes; empty at name.end when written without "="
     char quote = 0;  // '"', '\'' or 0 (unquoted or no value)
     bool hasValue = false;
-    // The value holds more than white space, as the tag was read (false: not known either way).
+    // Noted for the tags findImages() and startTagAt() give, so that looking their attributes
+    // up reads no byte of the page: the value holds more than white space (false: not known),
+    // and the name's first eight bytes in lower case, packed into one word (0: not known).
     bool filled = false;
-    // The name's first eight bytes in lower case, packed into one word as the tag is read
-    // (0: not known), so that looking an attribute up by name needs no byte of the page.
     uint64_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
     bool named(std::string_view page, std::string_view lower) const;
