@@ -223,7 +223,7 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
 void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
 {
     for (TagAttribute& a : attributes) {
-        a.lowerName = lowerKey(page.data() + a.name.begin, std::min<size_t>(8, a.name.size()));
+        a.lowerName = static_cast<uint32_t>(lowerKey(page.data() + a.name.begin, std::min<size_t>(4, a.name.size())));
         size_t at = a.value.begin;
         while (at < a.value.end && (classOf(page[at]) & kSpace))
             ++at;
@@ -607,9 +607,9 @@ bool TagAttribute::named(std::string_view page, std::string_view lower) const
     if (name.size() != lower.size())
         return false;
     if (lowerName != 0) {
-        if (lowerName != lowerKey(lower.data(), std::min<size_t>(8, lower.size())))
+        if (lowerName != lowerKey(lower.data(), std::min<size_t>(4, lower.size())))
             return false;
-        if (lower.size() <= 8)
+        if (lower.size() <= 4)
             return true;
     }
     return equalsLower(name.of(page), lower);

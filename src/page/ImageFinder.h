@@ -20,9 +20,9 @@ struct TagAttribute {
     bool hasValue = false;
     // Noted for the tags findImages() and startTagAt() give, so that looking their attributes
     // up reads no byte of the page: the value holds more than white space (false: not known),
-    // and the name's first eight bytes in lower case, packed into one word (0: not known).
+    // and the name's first four bytes in lower case, packed into one word (0: not known).
     bool filled = false;
-    uint64_t lowerName = 0;
+    uint32_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
     bool named(std::string_view page, std::string_view lower) const;
 };
