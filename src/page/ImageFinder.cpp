@@ -2,6 +2,7 @@
 
 #include "text/Text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -54,6 +55,15 @@ constexpr uint64_t pack(std::string_view s)
     uint64_t key = 0;
     for (size_t i = 0; i < s.size(); ++i)
         key |= static_cast<uint64_t>(static_cast<unsigned char>(s[i])) << (8 * i);
+    return key;
+}
+
+// Up to eight bytes in lower case, packed as pack() packs them.
+inline uint64_t lowerKey(const char* s, size_t size)
+{
+    uint64_t key = 0;
+    for (size_t i = 0; i < size; ++i)
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(toLower(s[i]))) << (8 * i);
     return key;
 }
 
@@ -206,6 +216,19 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         attributes.push_back(attribute);
     }
     return false;
+}
+
+// What a kept tag's attributes are looked up by later, noted while its bytes are at hand:
+// each name's lower-case bytes, and whether each value holds more than white space.
+void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
+{
+    for (TagAttribute& a : attributes) {
+        a.lowerName = static_cast<uint32_t>(lowerKey(page.data() + a.name.begin, std::min<size_t>(4, a.name.size())));
+        size_t at = a.value.begin;
+        while (at < a.value.end && (classOf(page[at]) & kSpace))
+            ++at;
+        a.filled = at < a.value.end;
+    }
 }
 
 const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttribute>& attributes,
@@ -573,6 +596,7 @@ private:
         made.whole = {lt, tag.end};
         made.name = tag.name;
         made.attributes = attributes_;
+        noteLookups(page_, made.attributes);
         made.selfClosing = tag.selfClosing;
         return made;
     }
@@ -599,6 +623,14 @@ private:
 
 bool TagAttribute::named(std::string_view page, std::string_view lower) const
 {
+    if (name.size() != lower.size())
+        return false;
+    if (lowerName != 0) {
+        if (lowerName != lowerKey(lower.data(), std::min<size_t>(4, lower.size())))
+            return false;
+        if (lower.size() <= 4)
+            return true;
+    }
     return equalsLower(name.of(page), lower);
 }
 
@@ -613,6 +645,7 @@ std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
     Lexed lexed;
     if (lt + 1 >= page.size() || !lexTag(page, lt + 1, lexed, tag.attributes))
         return std::nullopt;
+    noteLookups(page, tag.attributes);
     tag.whole = {lt, lexed.end};
     tag.name = lexed.name;
     tag.selfClosing = lexed.selfClosing;

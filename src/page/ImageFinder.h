@@ -2,6 +2,7 @@
 // Finds the images of a page the way a browser's HTML tokenizer sees its tags: every start
 // tag outside comments, raw text (script, style, textarea, title, xmp, iframe, noembed,
 // noframes), CDATA in svg/math, doctypes and bogus comments.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -17,6 +18,11 @@ struct TagAttribute {
     ByteRange value; // without quotes; empty at name.end when written without "="
     char quote = 0;  // '"', '\'' or 0 (unquoted or no value)
     bool hasValue = false;
+    // Noted for the tags findImages() and startTagAt() give, so that looking their attributes
+    // up seldom goes back to the page: the value holds more than white space (false: not
+    // known), and the name's first four bytes in lower case, packed into one word (0: not known).
+    bool filled = false;
+    uint32_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
     bool named(std::string_view page, std::string_view lower) const;
 };

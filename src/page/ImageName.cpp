@@ -186,7 +186,7 @@ std::string_view writtenName(std::string_view page, const FoundImage& image)
         if (!attribute || attribute->value.end > page.size() || attribute->value.begin > attribute->value.end)
             return {};
         std::string_view text = attribute->value.of(page);
-        return trim(text).empty() ? std::string_view{} : text;
+        return !attribute->filled && trim(text).empty() ? std::string_view{} : text;
     };
     switch (image.kind) {
     case ImageKind::Area:

@@ -31,6 +31,14 @@ uint64_t textHash(std::string_view text)
     return hash;
 }
 
+// Asks for a stretch of the page to be brought near ahead of its reading.
+void fetch(std::string_view page, ByteRange range)
+{
+    for (size_t at = range.begin; at < range.end; at += 64)
+        __builtin_prefetch(page.data() + at);
+    __builtin_prefetch(page.data() + range.end - 1);
+}
+
 struct Edit {
     size_t from, to;
     std::string with;
@@ -146,26 +154,47 @@ std::string altValue(std::string_view typed)
 void PageDocument::findIn(const std::string& page)
 {
     found_ = findImages(page);
+    const std::vector<FoundImage>& tags = found_.images;
     images_.clear();
-    images_.reserve(found_.images.size());
-    // Copies are found through a table of tag texts open at every slot: one allocation for a page
-    // of any number of tags, where a map would make one per tag.
+    images_.reserve(tags.size());
+    // Copies are found through a table of tag texts open at every slot, and kept image by image
+    // in one list: a few allocations for a page of any number of tags, where a map and a list
+    // per image would make one or two per tag.
     size_t slots = 16;
-    while (slots < 2 * found_.images.size())
+    while (slots < 2 * tags.size())
         slots *= 2;
-    std::vector<size_t> table(slots, SIZE_MAX); // an index into images_
-    for (size_t k = 0; k < found_.images.size(); ++k) {
-        const std::string_view whole = found_.images[k].tag.whole.of(page);
+    std::vector<size_t> table(slots, SIZE_MAX); // the first tag of each text
+    std::vector<size_t> imageOf(tags.size());
+    // The finder has read past the tags: without asking for them ahead, each one waits on memory.
+    constexpr size_t kAhead = 16;
+    for (size_t k = 0; k < std::min(kAhead, tags.size()); ++k)
+        fetch(page, tags[k].tag.whole);
+    for (size_t k = 0; k < tags.size(); ++k) {
+        if (k + kAhead < tags.size())
+            fetch(page, tags[k + kAhead].tag.whole);
+        const std::string_view whole = tags[k].tag.whole.of(page);
         size_t at = textHash(whole) & (slots - 1);
-        while (table[at] != SIZE_MAX && tagOf(table[at]).tag.whole.of(page) != whole)
+        while (table[at] != SIZE_MAX && tags[table[at]].tag.whole.of(page) != whole)
             at = (at + 1) & (slots - 1);
         if (table[at] == SIZE_MAX) {
-            table[at] = images_.size();
-            images_.push_back({found_.images[k].kind, {k}});
+            table[at] = k;
+            imageOf[k] = images_.size();
+            images_.push_back({tags[k].kind, {}});
         } else {
-            images_[table[at]].copies.push_back(k);
+            imageOf[k] = imageOf[table[at]];
         }
     }
+    // Each image's copies in page order, the images one after another.
+    std::vector<size_t> end(images_.size() + 1, 0);
+    for (size_t k = 0; k < tags.size(); ++k)
+        ++end[imageOf[k] + 1];
+    for (size_t i = 1; i < end.size(); ++i)
+        end[i] += end[i - 1];
+    copies_.assign(tags.size(), 0);
+    for (size_t k = 0; k < tags.size(); ++k)
+        copies_[end[imageOf[k]]++] = k;
+    for (size_t i = 0, begin = 0; i < images_.size(); begin = end[i++])
+        images_[i].copies = std::span<const size_t>(copies_.data() + begin, end[i] - begin);
 }
 
 void PageDocument::open(const std::string& path, ReadResult&& read)
@@ -201,6 +230,7 @@ void PageDocument::close()
     spare_.shrink_to_fit();
     found_ = {};
     images_.clear();
+    copies_.clear();
     written_ = false;
     notify(Change::Closed);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,7 +69,7 @@ public:
     // written for it goes into every copy.
     struct Image {
         ImageKind kind = ImageKind::Img;
-        std::vector<size_t> copies; // indexes into tags(), the first copy first
+        std::span<const size_t> copies; // indexes into tags(), the first copy first
     };
 
     struct [[nodiscard]] Outcome {
@@ -150,6 +151,7 @@ private:
     bool written_ = false;
     FoundImages found_;
     std::vector<Image> images_;
+    std::vector<size_t> copies_; // what images_ holds: every image's copies, one image after another
 };
 
 } // namespace bw

@@ -190,23 +190,30 @@ ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
         return result;
     }
     result.stamp = stampOf(st);
-    if (st.st_size > 0)
-        result.bytes.reserve(static_cast<size_t>(st.st_size));
-    char chunk[1 << 16];
+    // Read straight into the page, sized as the file was; a file that grows meanwhile is
+    // read on to its end, one that shrinks is cut where it ended.
+    std::string& bytes = result.bytes;
+    bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0);
+    size_t got = 0;
+    char more[1 << 16]; // what lies past that size: mostly nothing
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const bool full = got == bytes.size();
+        const ssize_t n = full ? ::read(fd, more, sizeof more) : ::read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             result.error = describe(errno);
             ::close(fd);
-            result.bytes.clear();
+            bytes.clear();
             return result;
         }
         if (n == 0)
             break;
-        result.bytes.append(chunk, static_cast<size_t>(n));
+        if (full)
+            bytes.append(more, static_cast<size_t>(n));
+        got += static_cast<size_t>(n);
     }
+    bytes.resize(got);
     ::close(fd);
     result.ok = true;
     return result;

@@ -30,7 +30,8 @@ TEST(ImageName, NamesAreFoundDecodedAndClassifiedAsABrowserReadsThem)
         {R"(<img srcset=", ," alt="nothing">)", "none "},
         {R"(<input type="image" src="go.gif">)", "file go.gif"},
         {R"(<area src="no.png" href="map.html">)", "file map.html"},
-        {R"(<body src="no.png" background="bg.gif">)", "file bg.gif"},
+        {R"(<body src="no.png" backgrounx="no.gif" background="bg.gif">)", "file bg.gif"},
+        {"<img SRC=\" \t\" Data-Src=\"lazy.png\">", "file lazy.png"},
         // How the name reads.
         {" a&amp;b&lt;&gt;&quot;&apos;&nbsp;.png ", "file a&b<>\"'\xC2\xA0.png"},
         {"my%20pic%2epng%zz%4%", "file my pic.png%zz%4%"},

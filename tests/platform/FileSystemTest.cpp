@@ -36,6 +36,30 @@ TEST(FileSystem, ResolvesNamesIgnoringCaseButTakesEveryOtherPathExactly)
     EXPECT_TRUE(files.sameFile(lower, dir.path("./copy.html")) && !files.sameFile(lower, dir.path("Copy.html")));
 }
 
+// A read gives the file to its end whatever size the file claimed when opened: /proc claims
+// nothing and holds text, /sys claims a page and holds a line, as a file does that grows or
+// shrinks while it is read. A reused buffer leaves nothing of its own.
+TEST(FileSystem, ReadsEveryFileToItsEndWhateverSizeItClaimed)
+{
+    test::TempDir dir;
+    RealFileSystem files;
+    const std::string large(200'000, 'x'), leftover(300'000, '!');
+    const std::pair<std::string, std::string> rows[] = { // the path, a buffer to reuse
+        {dir.write("empty.html", ""), leftover},
+        {dir.write("small.html", std::string("a\0b", 3)), leftover},
+        {dir.write("large.html", large + "end"), ""},
+        {"/proc/version", ""},
+        {"/proc/self/cmdline", leftover},
+        {"/sys/kernel/mm/transparent_hugepage/enabled", leftover},
+    };
+    for (const auto& [path, buffer] : rows) {
+        if (!fs::exists(path))
+            continue; // no /sys here
+        const ReadResult read = files.readFile(path, buffer);
+        EXPECT_TRUE(read.ok && read.bytes == test::readAll(path)) << path << " gave " << read.bytes.size() << " bytes";
+    }
+}
+
 TEST(FileSystem, WriteReplacesThroughALinkKeepingModeTellsWhatChangedAndLeavesNoCopy)
 {
     test::TempDir dir;
