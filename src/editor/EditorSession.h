@@ -121,7 +121,7 @@ public:
     // Called now and then while the site index is built: its progress, and an ALT for the
     // image shown that the index has found meanwhile.
     void siteIndexTick();
-    bool siteIndexing() const { return !site_.progress().finished; }
+    bool siteIndexing() const { return pageOpen() && !indexed_.second.empty() && !site_.progress().finished; }
 
     // Image navigation.
     void next(); // NEXT
@@ -141,7 +141,7 @@ public:
 private:
     void clearImages();
     // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
-    [[nodiscard]] bool putPageBack();
+    [[nodiscard]] bool putPageBack(bool closing = false);
     void altTextChanged();
     // Takes the open page's images: their number and whether the first is a background.
     void listImages();

@@ -99,6 +99,10 @@ void EditorSession::decorativeToggled()
     platform_.host.setFocus(view_.decorative.Value ? "Decorative" : "Text1");
 }
 
+// The hints and the count read no more of the box than this: every rule has its say long
+// before, and typing in a pasted book stays as quick as in a short text.
+constexpr size_t kHintedBytes = 4096;
+
 void EditorSession::updateHints()
 {
     view_.hint.Caption.clear();
@@ -108,14 +112,17 @@ void EditorSession::updateHints()
         view_.altBox.empty())
         return;
     const std::string name(doc_.writtenName(static_cast<size_t>(index)));
-    const auto findings = altFindings(view_.altBox.Text(), AltContext{name, view_.context.linkText, view_.context.caption});
+    const std::string_view typed = std::string_view(view_.altBox.Text()).substr(0, kHintedBytes);
+    const bool cut = typed.size() < view_.altBox.Text().size();
+    const auto findings = altFindings(typed, AltContext{name, view_.context.linkText, view_.context.caption});
     for (const AltRule* rule : findings) {
         if (!view_.hint.Caption.empty())
             view_.hint.Caption += " ";
         view_.hint.Caption += std::string(rule->message) + " [" + rule->id + "]";
     }
-    if (const size_t length = altLength(view_.altBox.Text()); length >= 125)
-        view_.length.Caption = number(static_cast<long long>(length)) + " / 150";
+    // Past the part read, the count says "at least".
+    if (const size_t length = altLength(typed); length >= 125)
+        view_.length.Caption = number(static_cast<long long>(length)) + (cut ? "+ / 150" : " / 150");
 }
 
 void EditorSession::indexSite()
@@ -155,7 +162,7 @@ void EditorSession::offerSiteAlt(bool untouchedBox)
 void EditorSession::siteIndexTick()
 {
     const SiteIndex::Progress progress = site_.progress();
-    view_.indexing.Caption = progress.finished ? std::string()
+    view_.indexing.Caption = !siteIndexing() ? std::string()
                                          : "Reading the site's pictures: " + number(static_cast<long long>(progress.done)) +
                                                " of " + number(static_cast<long long>(progress.total)) + " pages";
     offerSiteAlt(!view_.decorative.Value);
