@@ -122,6 +122,8 @@ public:
     // image shown that the index has found meanwhile.
     void siteIndexTick();
     bool siteIndexing() const { return pageOpen() && !indexed_.second.empty() && !site_.progress().finished; }
+    // The window still owes the index a tick: it is reading, or it ended unheard.
+    bool siteIndexTickDue() const { return siteIndexing() || (pageOpen() && !indexed_.second.empty() && !siteEndHeard_); }
 
     // Image navigation.
     void next(); // NEXT
@@ -190,6 +192,7 @@ private:
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
+    bool siteEndHeard_ = false; // a tick has seen the index of indexed_ end
     void setPagePath(std::string path) { pagePath_ = std::move(path); }
 
     EditorView view_;

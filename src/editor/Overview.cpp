@@ -132,6 +132,7 @@ void EditorSession::indexSite()
     if (site == indexed_ || site.second.empty() || !platform_.files.sharedAcrossThreads())
         return;
     indexed_ = std::move(site);
+    siteEndHeard_ = false;
     site_.start(indexed_.first, {indexed_.second}, {path, doc_.sharedText(), doc_.encoding()});
 }
 
@@ -162,6 +163,7 @@ void EditorSession::offerSiteAlt(bool untouchedBox)
 void EditorSession::siteIndexTick()
 {
     const SiteIndex::Progress progress = site_.progress();
+    siteEndHeard_ = progress.finished;
     view_.indexing.Caption = !siteIndexing() ? std::string()
                                          : "Reading the site's pictures: " + number(static_cast<long long>(progress.done)) +
                                                " of " + number(static_cast<long long>(progress.total)) + " pages";

@@ -426,9 +426,9 @@ void MainWindow::buildOverview()
     indexTimer_ = new QTimer(this);
     indexTimer_->setInterval(200);
     connect(indexTimer_, &QTimer::timeout, this, [this] {
-        if (!editor_.siteIndexing())
-            indexTimer_->stop();
         editor_.siteIndexTick();
+        if (!editor_.siteIndexTickDue())
+            indexTimer_->stop();
         refresh();
     });
     addDockWidget(Qt::LeftDockWidgetArea, dock);
@@ -554,7 +554,8 @@ void MainWindow::refresh()
     showHints();
     showText(context_, contextText(), "Context");
     showText(indexing_, fromBytes(editor_.view().indexing.Caption), "Site index");
-    if (editor_.siteIndexing() && !indexTimer_->isActive())
+    // An index that ended before this redraw still has its offer to make.
+    if (editor_.siteIndexTickDue() && !indexTimer_->isActive())
         indexTimer_->start();
     refreshOverview();
     // The ALT of an image just shown is selected, so that typing replaces it.
