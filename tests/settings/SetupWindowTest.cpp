@@ -75,7 +75,7 @@ TEST_F(SetupGui, BoxesAreNamedByTheirLabelsAndAStoredHostFillsThemAll)
         named += label->buddy() != nullptr;
         // As a screen reader has it: Qt's own combo box would give its text, not its label.
         const QWidget* reader = label->buddy() ? label->buddy() : label;
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(reader))->text(QAccessible::Name), label->text());
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(reader))->text(QAccessible::Name).toStdString(), label->text().toStdString());
     }
     EXPECT_EQ(named, 7);
     const QString where = window.findChild<QLabel*>("Label8")->text();
