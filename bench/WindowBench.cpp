@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPlainTextEdit>
@@ -202,6 +203,29 @@ void BM_WindowNext(benchmark::State& state)
     }
 }
 
+// One key typed into a box that holds 100,000 characters, as after a paste, and the box
+// painted; the next key takes it out again. Qt lays the whole paragraph out anew for each key.
+void BM_WindowTypeInLongText(benchmark::State& state)
+{
+    Doubles doubles;
+    auto app = doubles.app();
+    app->start({QString::fromStdString(largeSite().page)});
+    firstPaint(*app);
+    auto* box = app->window().findChild<QPlainTextEdit*>("Text1");
+    box->setFocus();
+    box->setPlainText(QString(100000 / 10, QChar('x')).replace("x", "word word "));
+    box->moveCursor(QTextCursor::End);
+    box->repaint();
+    bool typed = false;
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, typed ? Qt::Key_Backspace : Qt::Key_A, Qt::NoModifier, typed ? "" : "a");
+        QCoreApplication::sendEvent(box, &press);
+        typed = !typed;
+        QCoreApplication::processEvents(); // the box laid out and painted where it changed, as a key in use is
+        box->repaint();
+    }
+}
+
 // A page naming one 20000 x 20000 PNG (0), or one of 16 x 16 (1).
 void BM_Picture(benchmark::State& state)
 {
@@ -223,6 +247,7 @@ BENCHMARK(BM_BareStart)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CoreNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowNext)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Picture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowTypeInLongText)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

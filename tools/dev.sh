@@ -16,8 +16,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev l
 # Only the tests need the servers (FTP, FTP with TLS, SSH) and a keyring to talk to; running
 # the program does not install them.
 # The packaging test builds the Debian packages (dpkg-dev, file) and validates what they install.
+# The accessibility walk reads the window through the AT-SPI bus (python3-pyatspi, at-spi2-core).
 test_packages=(python3-pyftpdlib python3-openssl openssl vsftpd openssh-server openssh-client gnome-keyring dbus
-               dpkg-dev file desktop-file-utils appstream groff-base)
+               dpkg-dev file desktop-file-utils appstream groff-base python3-pyatspi at-spi2-core)
 
 install_missing() {
     local missing=()

@@ -92,6 +92,7 @@ void EditorSession::clearAll()
     view_.title = "BRINDLEWORK Beta";
     view_.imageName.Caption = "";
     view_.siteFolder.Caption.clear();
+    view_.indexing.Caption.clear();
     showDecorative(-1);
     notices_.tell({PageDocument::Change::Cleared});
 }
@@ -107,7 +108,7 @@ void EditorSession::clearImages()
 
 void EditorSession::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
-bool EditorSession::putPageBack()
+bool EditorSession::putPageBack(bool closing)
 {
     // Nothing written since the page was opened: nothing to put back (and a read-only page
     // can still be closed).
@@ -115,6 +116,10 @@ bool EditorSession::putPageBack()
     if (put.kind == PageDocument::Outcome::Failed)
         message("The page file\n" + pagePath_ + "\ncould not be put back to its text as first read: " + put.error +
                 ".\n\nThe file was left as it was and the page stays open.");
+    // The user kept another program's text: closing stops there, and says so.
+    if (put.kind == PageDocument::Outcome::Declined && closing)
+        message("The page file\n" + pagePath_ + "\nwas changed by another program, so it was not put back: it keeps "
+                "that program's text.\n\nThe page stays open.");
     return put.ok();
 }
 
@@ -151,14 +156,15 @@ bool EditorSession::mayClosePage()
         siteEdits_.forget();
         return true;
     case TakeOut: {
-        if (page && !putPageBack())
+        if (page && !putPageBack(true))
             return false;
         const std::vector<std::string> failed = others ? siteEdits_.putBack(site_) : std::vector<std::string>();
         std::string list;
         for (const std::string& line : failed)
             list += "\n" + line;
         if (!failed.empty())
-            message("These pages could not be put back to their text as first read, and were left as they are:" + list);
+            message("These pages could not be put back to their text as first read, and were left as they are:" + list +
+                    "\n\nThe program stays open.");
         return failed.empty();
     }
     default:
@@ -251,14 +257,18 @@ void EditorSession::openChosen(bool useDialog)
     // Found without regard to letter case, as pages were named on older systems; from here
     // on the page is the file as it lies on disk, and every write goes there.
     const auto found = platform_.files.resolve(chosen);
+    // A page refused leaves no count of images behind.
     if (!found) {
+        view_.imageCounter.Caption.clear();
         platform_.dialogs.msgBox(kTitle, Buttons::OkCancel, "File Not Found");
         return;
     }
     // Read before taking the page on, so that a file we cannot read leaves no page open.
     auto read = readPage(*found, chosen);
-    if (!read)
+    if (!read) {
+        view_.imageCounter.Caption.clear();
         return;
+    }
     indexed_ = {}; // a page opened anew: the site is read anew, with what changed since
     takePage(*found, std::move(*read));
     size_t titleLength = fileDialog_.FileTitle.size();

@@ -125,7 +125,9 @@ public:
     // Called now and then while the site index is built: its progress, and an ALT for the
     // image shown that the index has found meanwhile.
     void siteIndexTick();
-    bool siteIndexing() const { return !site_.progress().finished; }
+    bool siteIndexing() const { return pageOpen() && !indexed_.second.empty() && !site_.progress().finished; }
+    // The window still owes the index a tick: it is reading, or it ended unheard.
+    bool siteIndexTickDue() const { return siteIndexing() || (pageOpen() && !indexed_.second.empty() && !siteEndHeard_); }
 
     // Image navigation.
     void next(); // NEXT
@@ -145,7 +147,7 @@ public:
 private:
     void clearImages();
     // Puts the page as first read back into the page file, byte for byte; says so in a message when it cannot.
-    [[nodiscard]] bool putPageBack();
+    [[nodiscard]] bool putPageBack(bool closing = false);
     void altTextChanged();
     // Takes the open page's images: their number and whether the first is a background.
     void listImages();
@@ -197,6 +199,7 @@ private:
     int offeredFor_ = -1;                // the image that was offered one; never twice
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
+    bool siteEndHeard_ = false; // a tick has seen the index of indexed_ end
     void setPagePath(std::string path) { pagePath_ = std::move(path); }
 
     EditorView view_;

@@ -102,6 +102,10 @@ void EditorSession::decorativeToggled()
     platform_.host.setFocus(view_.decorative.Value ? "Decorative" : "Text1");
 }
 
+// The hints and the count read no more of the box than this: every rule has its say long
+// before, and typing in a pasted book stays as quick as in a short text.
+constexpr size_t kHintedBytes = 4096;
+
 void EditorSession::updateHints()
 {
     view_.hint.Caption.clear();
@@ -111,14 +115,17 @@ void EditorSession::updateHints()
         view_.altBox.empty())
         return;
     const std::string name(doc_.writtenName(static_cast<size_t>(index)));
-    const auto findings = altFindings(view_.altBox.Text(), AltContext{name, view_.context.linkText, view_.context.caption});
+    const std::string_view typed = std::string_view(view_.altBox.Text()).substr(0, kHintedBytes);
+    const bool cut = typed.size() < view_.altBox.Text().size();
+    const auto findings = altFindings(typed, AltContext{name, view_.context.linkText, view_.context.caption});
     for (const AltRule* rule : findings) {
         if (!view_.hint.Caption.empty())
             view_.hint.Caption += " ";
         view_.hint.Caption += std::string(rule->message) + " [" + rule->id + "]";
     }
-    if (const size_t length = altLength(view_.altBox.Text()); length >= 125)
-        view_.length.Caption = number(static_cast<long long>(length)) + " / 150";
+    // Past the part read, the count says "at least".
+    if (const size_t length = altLength(typed); length >= 125)
+        view_.length.Caption = number(static_cast<long long>(length)) + (cut ? "+ / 150" : " / 150");
 }
 
 namespace {
@@ -144,6 +151,7 @@ void EditorSession::indexSite()
     if (site == indexed_ || site.second.empty() || !platform_.files.sharedAcrossThreads())
         return;
     indexed_ = std::move(site);
+    siteEndHeard_ = false;
     site_.start(indexed_.first, {indexed_.second}, {path, doc_.sharedText(), doc_.encoding()});
 }
 
@@ -212,7 +220,8 @@ void EditorSession::offerSiteAlt(bool untouchedBox)
 void EditorSession::siteIndexTick()
 {
     const SiteIndex::Progress progress = site_.progress();
-    view_.indexing.Caption = progress.finished ? std::string()
+    siteEndHeard_ = progress.finished;
+    view_.indexing.Caption = !siteIndexing() ? std::string()
                                          : "Reading the site's pictures: " + number(static_cast<long long>(progress.done)) +
                                                " of " + number(static_cast<long long>(progress.total)) + " pages";
     offerSiteAlt(!view_.decorative.Value);

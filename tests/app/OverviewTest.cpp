@@ -25,6 +25,7 @@ TEST_F(Overview, RowsAfterEachStepAndOnlyTheRowsThatChangedAreRedrawn)
     for (const char* name : {"site/a.gif", "site/b.gif", "site/c.gif"})
         dir.write(name, test::kGif);
     const std::string page = dir.write("site/p.html", "<img src=a.gif><img src=b.gif alt=Bee><img src=c.gif alt=\"\"><img src=gone.gif>");
+    dir.write("site/q.html", "<img src=a.gif>"); // "Use for every page" has a page to write to
     startApp();
     app->start({QString::fromStdString(page)});
     app->window().activateWindow();
@@ -64,6 +65,22 @@ TEST_F(Overview, RowsAfterEachStepAndOnlyTheRowsThatChangedAreRedrawn)
         EXPECT_EQ(list->currentIndex().row(), s.bold);
     }
     EXPECT_EQ(QApplication::focusWidget(), text1) << "a click leaves the user in the ALT box";
+
+    // Where the user types next, after each click: a decorative image's box is off.
+    while (app->editor().siteIndexing())
+        QTest::qWait(5);
+    const auto press = [&](const char* button) { child<QWidget>(button)->setFocus(); QTest::keyClick(child<QWidget>(button), Qt::Key_Space); };
+    const std::pair<std::function<void()>, const char*> focus[] = {
+        {[&] { test::clickRow(list, "c.gif\nmissing"); tick("Decorative"); }, "Decorative"},
+        {[&] { test::clickRow(list, "a.gif\n\u201CAy\u201D"); }, "Text1"},
+        {[&] { test::clickRow(list, "c.gif\ndecorative"); }, "Decorative"},
+        {[&] { test::clickRow(list, "a.gif\n\u201CAy\u201D"); app->window().run([&] { app->editor().siteIndexTick(); }); press("UseEverywhere"); }, "Text1"},
+    };
+    for (const auto& [step, control] : focus) {
+        step();
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), control);
+    }
+    EXPECT_EQ(test::readAll(dir.path("site/q.html")), "<img src=a.gif alt=\"Ay\">");
     const QModelIndex gone = model->index(3, 0);
     EXPECT_EQ(gone.data(Qt::ForegroundRole).value<QBrush>().color(), list->palette().color(QPalette::Active, QPalette::Link));
     EXPECT_EQ(gone.data(Qt::ToolTipRole).toString(), "gone.gif\nmissing");

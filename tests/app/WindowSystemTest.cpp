@@ -140,6 +140,18 @@ TEST_F(WindowSystem, TitlesPlacesAndNamesAsTheServerAndReadersHaveThem)
     }
 }
 
+TEST_F(WindowSystem, TheSplashLeavesAWindowOpenedMeanwhileOnTop)
+{
+    ASSERT_TRUE(app->splashLoaded());
+    app->showLocalBatch();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->batchWindow()));
+    Raises raises;
+    app->window().installEventFilter(&raises);
+    while (app->splashLoaded())
+        QTest::qWait(20);
+    EXPECT_EQ(raises.count, 0) << "the main window was raised over the batch window";
+}
+
 } // namespace
 } // namespace bw
 

@@ -37,6 +37,8 @@ TEST_F(Editing, Sessions)
     const char* saved = "File Saved: File saved, do u want to reset the app ? [Yes]";
     const char* changed = " was changed by another program since it was opened. Overwrite it with this window's text? [No]";
     const char* none = "|Image of|||";
+    // Closing stops where the user kept another program's text, and says so.
+    const char* kept = "was not put back: it keeps that program's text.\n\nThe page stays open.";
     const std::string page16 = "\xFF\xFE" + utf16("<img SRC=\"a.gif\" ALT=\"caf") + "\xE9"s + '\0' + utf16("\"><img SRC=\"b.gif\">");
     const Row rows[] = {
         // Writing: each ALT into its own tag, the rest of the page as it was.
@@ -100,9 +102,9 @@ TEST_F(Editing, Sessions)
          {"L:", "w:s/a/x.gif=x", "w:s/a/p.html=<img SRC=\"x.gif\">", "w:s/a/q.html=<img SRC=\"x.gif\">", "O:s/a/p.html", "L:", "L:t/", "L:s/", "y", "O:s/a/q.html", "L:"},
          {"no site", "Open a page first", "(not asked)", "Site: s/a/", "Site: s/a/", "does not hold the open page, so it cannot be its site. Nothing was changed.",
           "Site: s/", "Load New Page ? [Yes]", "Site: s/", "s/a/q.html|Image 1 of 1||x.gif|s/a/x.gif"}},
-        {"hints follow the box", "<img SRC=\"a.gif\">", {"=a.gif", "v", "=Image of a cup", "v", "=" + std::string(126, 'w'), "v", "=" + std::string(151, 'w'), "v"},
+        {"hints follow the box", "<img SRC=\"a.gif\">", {"=a.gif", "v", "=Image of a cup", "v", "=" + std::string(126, 'w'), "v", "=" + std::string(151, 'w'), "v", "=" + std::string(100000, 'w'), "v"},
          {"box|The ALT text is a file name; say what the picture shows or does. [alt-is-filename]|", "box|Screen readers already say it is an image; leave out \"image of\". [alt-image-of]|",
-          "box||126 / 150", "[alt-too-long]|151 / 150", "page.html|Image 1 of 1|"}},
+          "box||126 / 150", "[alt-too-long]|151 / 150", "[alt-too-long]|4096+ / 150", "page.html|Image 1 of 1|"}},
         // Opening: the first image shown, what is missing told.
         {"a page in a folder", "", {"w:site/p.html=<img SRC=\"logo.gif\" ALT=\"Logo\" width=10><p>x</p><img SRC=\"b.gif\">", "O:site/p.html"},
          {"site/p.html|Image 1 of 2|Logo|logo.gif|site/logo.gif"}},
@@ -116,7 +118,9 @@ TEST_F(Editing, Sessions)
         {"only a background", "<body background=\"bg.gif\"><p>x</p></body></html>", {}, {"page.html|Image 0 of 0||bg.gif|"}},
         {"cancelled and bad files open nothing; no page, nothing to save", "",
          {"O", "O:*.HTML", "O:missing.html", "w:folder.html/x=", "O:folder.html", "w:png.html="s + std::string("\x89PNG\r\n\x1a\n\0\0", 10), "O:png.html", "S", "A", "X"},
-         {"File Not Found: BRINDLEWORK", "could not be read", "not an HTML page", "(not asked)", "(ended)", none}},
+         {"File Not Found: BRINDLEWORK", "could not be read", "not an HTML page", "(not asked)", "(ended)", "||||"}},
+        {"a refused page leaves no count behind", "", {"O:missing.html", "?", "w:png.html="s + std::string("\x89PNG\r\n\x1a\n\0\0", 10), "O:png.html"},
+         {"File Not Found: BRINDLEWORK", "||||", "not an HTML page", "||||"}},
         {"No keeps the page, Cancel in the open dialog cancels", "<html></html>", {"n", "o", "?", "y", "O"},
          {"BRINDLEWORK: Load New Page ?", "page.html|Image 0 of 0|", "BRINDLEWORK: Load New Page ?", none}},
         {"the page left is not put back", "<html>first</html>", {"~<html>edited</html>", "w:b.html=<img SRC=\"a.gif\">", "y", "O:b.html"},
@@ -157,7 +161,7 @@ TEST_F(Editing, Sessions)
          {"page.html" + std::string(changed), "file " + theirs, changed, "page.html|Image 2 of 2|"}, {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>"}},
         {"touched, not changed", two, {"=A", "t", ">"}, {"page.html|Image 2 of 2|"}, {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>"}},
         {"every way of putting back asks too", two, {"=A", ">", "~" + theirs, "y", "n", "R", "y", "n", "N", "1", "n", "X", "1", "n", "C"},
-         {reset, changed, load, changed, takeOut, changed, takeOut, changed, "(stays)", "page.html|Image 2 of 2|"}, {"page.html=" + theirs}},
+         {reset, changed, load, changed, takeOut, changed, kept, takeOut, changed, kept, "(stays)", "page.html|Image 2 of 2|"}, {"page.html=" + theirs}},
     };
     for (const Row& row : rows)
         play(row);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 #include <thread>
 
@@ -14,14 +16,27 @@
 
 namespace bw::test {
 
-// Real files; while `held`, the site index's reading of late.html waits, as on a large site.
+// Real files; while held, the site index's reading of late.html (or of every page, off the
+// window's thread) waits until it is let go, as on a large site.
 struct LateFiles final : FileSystem {
     RealFileSystem real;
-    std::atomic<bool> held = false;
+    enum class Hold { None, Late, Index };
+    void hold(Hold what)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            held_ = what;
+        }
+        freed_.notify_all();
+    }
     ReadResult readFile(const std::string& p, std::string b) override
     {
-        while (held && p.ends_with("late.html"))
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] {
+            return held_ == Hold::None || (held_ == Hold::Late && !p.ends_with("late.html")) ||
+                   (held_ == Hold::Index && std::this_thread::get_id() == window_);
+        });
+        lock.unlock();
         return real.readFile(p, std::move(b));
     }
     std::optional<std::string> resolve(const std::string& p) override { return real.resolve(p); }
@@ -33,6 +48,12 @@ struct LateFiles final : FileSystem {
     void removeStaleCopies(const std::string& p) override { real.removeStaleCopies(p); }
     WriteResult makeFolders(const std::string& p) override { return real.makeFolders(p); }
     bool sharedAcrossThreads() const override { return true; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    Hold held_ = Hold::None;
+    const std::thread::id window_ = std::this_thread::get_id();
 };
 
 struct EditorFixture : ::testing::Test, FtpBatchSource {
@@ -81,7 +102,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         }
     }
 
-    // "h+"/"h-" hold and free the index's reading of late.html, "i" waits for the index to end
+    // "h+"/"h-" hold and free the index's reading of late.html ("H+" of every page), "i" waits for the index to end
     // and lets the window hear of it; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
     // the overview and the box's help; "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
     // cancelled), "O:name" File > Open ("O" cancelled, "o" no dialog wanted), "R" RESET, "N"
@@ -125,7 +146,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             log.push_back(form.view().siteFolder.Caption.empty() ? "no site" : "Site: " + form.view().siteFolder.Caption.substr(6).substr(dir.path().size()));
             break;
         case 'v': log.push_back(overview()); return;
-        case 'h': files.held = step == "h+"; return;
+        case 'h': case 'H':
+            files.hold(step[1] == '-' ? LateFiles::Hold::None : step[0] == 'h' ? LateFiles::Hold::Late : LateFiles::Hold::Index);
+            return;
         case 'i':
             while (form.siteIndexing())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,6 +1,7 @@
 #include "app/qt/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QListView>
@@ -66,6 +67,18 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* role)
     label->setObjectName(name);
     label->setAccessibleDescription(role);
     return label;
+}
+
+// A label that changes while the user works is read by its text: its accessible name is what
+// it shows, or what it is while it shows nothing. Setting the name tells a screen reader of the
+// change (a name change event on the label).
+void showText(QLabel* label, const QString& text, const char* emptyName)
+{
+    const QString name = text.isEmpty() ? QString(emptyName) : text;
+    if (label->text() != text)
+        label->setText(text);
+    if (label->accessibleName() != name)
+        label->setAccessibleName(name);
 }
 } // namespace
 
@@ -210,13 +223,12 @@ void MainWindow::createControls()
     hint_->setTextFormat(Qt::PlainText);
     hint_->setWordWrap(true);
     hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    hint_->setAccessibleName("ALT hints");
     hint_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     hint_->setFixedHeight(2 * fontMetrics().lineSpacing() + 2);
     length_ = makeLabel(central_, "Length", "The ALT text's length in characters");
     length_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    length_->setAccessibleName("ALT length");
-    length_->setMinimumWidth(fontMetrics().horizontalAdvance("999 / 150") + 6);
+    // Room for the largest count the hints give, whole.
+    length_->setMinimumWidth(fontMetrics().horizontalAdvance("9999+ / 150") + 6);
 
     text1_ = new QPlainTextEdit(central_);
     text1_->setObjectName("Text1");
@@ -320,6 +332,12 @@ void MainWindow::connectControls()
     for (auto [button, handler] : clicks)
         connect(buttons_.at(button), &QPushButton::clicked, this,
                 [this, handler = handler] { run([this, handler] { (editor_.*handler)(); }); });
+    // The button turns itself off once every page has the text; the focus goes back to the
+    // box rather than on to RESET.
+    connect(buttons_.at(&editor_.view().useEverywhereButton), &QPushButton::clicked, this, [this] {
+        if (!QApplication::activeModalWidget() && text1_->isEnabled())
+            text1_->setFocus();
+    });
     connect(buttons_.at(&batch_.view().nextFileButton), &QPushButton::clicked, this,
             [this] { run([this] { batch_.nextFile(); }); });
     connect(decorative_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -390,7 +408,6 @@ void MainWindow::buildOverview()
     auto* contextCaption = new QLabel("Con&text", panel);
     context_ = new QLabel(panel);
     context_->setObjectName("Context");
-    context_->setAccessibleName("Context");
     context_->setAccessibleDescription("The link and caption the image stands in, and the page's text around it");
     context_->setTextFormat(Qt::PlainText); // words from the page are never markup
     context_->setWordWrap(true);
@@ -407,7 +424,7 @@ void MainWindow::buildOverview()
 
     indexing_ = new QLabel(this);
     indexing_->setObjectName("Indexing");
-    indexing_->setAccessibleName("Site index");
+    indexing_->setAccessibleDescription("How far the reading of the site's pictures has come");
     statusBar()->addWidget(indexing_, 1);
     siteFolder_ = new QLabel(this);
     siteFolder_->setObjectName("SiteFolder");
@@ -416,9 +433,9 @@ void MainWindow::buildOverview()
     indexTimer_ = new QTimer(this);
     indexTimer_->setInterval(200);
     connect(indexTimer_, &QTimer::timeout, this, [this] {
-        if (!editor_.siteIndexing())
-            indexTimer_->stop();
         editor_.siteIndexTick();
+        if (!editor_.siteIndexTickDue())
+            indexTimer_->stop();
         refresh();
     });
     addDockWidget(Qt::LeftDockWidgetArea, dock);
@@ -434,6 +451,10 @@ void MainWindow::buildOverview()
             return;
         const int index = row.data(OverviewModel::ImageRole).toInt();
         run([this, index] { editor_.jumpTo(index); });
+        // The user types next, so a click leaves the list as Enter does: in the box, once it
+        // shows the image (a decorative image's box is off: then on Decorative).
+        if (!QApplication::activeModalWidget())
+            (text1_->isEnabled() ? static_cast<QWidget*>(text1_) : decorative_)->setFocus();
     };
     connect(overview_, &QListView::clicked, this, jump);
     connect(overview_, &QListView::activated, this, jump);
@@ -444,8 +465,8 @@ void MainWindow::showHints()
     std::string hints = editor_.view().offer.Caption;
     if (!hints.empty() && !editor_.view().hint.Caption.empty())
         hints += ". ";
-    hint_->setText(fromBytes(hints + editor_.view().hint.Caption));
-    length_->setText(fromBytes(editor_.view().length.Caption));
+    showText(hint_, fromBytes(hints + editor_.view().hint.Caption), "ALT hints");
+    showText(length_, fromBytes(editor_.view().length.Caption), "ALT length");
 }
 
 QString MainWindow::contextText() const
@@ -538,10 +559,11 @@ void MainWindow::refresh()
     missingOnly_->setChecked(editor_.view().missingOnly.Value);
     text1_->setEnabled(editor_.view().altBox.Enabled);
     showHints();
-    context_->setText(contextText());
-    indexing_->setText(fromBytes(editor_.view().indexing.Caption));
-    siteFolder_->setText(fromBytes(editor_.view().siteFolder.Caption));
-    if (editor_.siteIndexing() && !indexTimer_->isActive())
+    showText(context_, contextText(), "Context");
+    showText(indexing_, fromBytes(editor_.view().indexing.Caption), "Site index");
+    showText(siteFolder_, fromBytes(editor_.view().siteFolder.Caption), "Site folder");
+    // An index that ended before this redraw still has its offer to make.
+    if (editor_.siteIndexTickDue() && !indexTimer_->isActive())
         indexTimer_->start();
     refreshOverview();
     // The ALT of an image just shown is selected, so that typing replaces it.

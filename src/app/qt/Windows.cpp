@@ -1,5 +1,7 @@
 #include "app/qt/Windows.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -231,9 +233,15 @@ void App::loadSplash()
     frmSplash state(version_);
     splash_ = new SplashWindow(state);
     // Loaded but never shown; after its time it brings the main window forward and goes.
-    // An open box stays on top: raising its window now would hide the question.
+    // An open box, or a window the user opened meanwhile, stays on top: raising the main
+    // window now would hide it.
     QTimer::singleShot(frmSplash::TimerInterval, splash_, [this] {
-        if (window_ && !QApplication::activeModalWidget()) {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const bool another = std::any_of(windows.begin(), windows.end(), [this](const QWidget* other) {
+            return other != window_.get() && other != splash_ && other->isVisible() &&
+                   (other->windowType() == Qt::Window || other->windowType() == Qt::Dialog);
+        });
+        if (window_ && !another && !QApplication::activeModalWidget()) {
             window_->raise();
             window_->activateWindow();
         }

@@ -60,7 +60,7 @@ void placeBeside(QWidget* window, const QWidget* main);
 // A window made from a plain QWidget is announced to screen readers as a window of this role
 // (Qt's own says "filler"); its name is its title.
 void announceAs(QWidget* window, QAccessible::Role role);
-// An editable combo box that screen readers name by its accessible name (its label); Qt's
+// A combo box that screen readers name by its accessible name (its label); Qt's
 // own names it by the text in it.
 class LabelledComboBox : public QComboBox {
     Q_OBJECT

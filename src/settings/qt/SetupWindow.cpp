@@ -62,7 +62,7 @@ void SetupWindow::createControls()
     texts_[5]->setAccessibleDescription("SFTP only: a private key file; empty: the SSH agent or the password");
 
     QLabel* label5 = caption(setup_.protocolLabel, "Label5", "Caption of the protocol list");
-    protocols_ = new QComboBox(this);
+    protocols_ = new LabelledComboBox(this); // read by its label, not by the protocol chosen
     protocols_->setObjectName("Combo1");
     protocols_->setAccessibleName(label5->text());
     for (const std::string& item : setup_.protocols.items())
