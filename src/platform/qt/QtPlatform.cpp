@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -278,6 +280,35 @@ void QtDialogs::showText(const std::string& text, const std::string& title)
     box.resize(std::min(760, room.width() * 9 / 10), std::min(480, room.height() * 8 / 10));
     view->setFocus();
     box.exec();
+}
+
+bool QtDialogs::confirmList(const std::string& text, const std::string& list, const std::string& title)
+{
+    const ShowingBox showing;
+    QDialog box(dialogOwner());
+    box.setObjectName("ListQuestion");
+    box.setWindowTitle(titleText(title));
+    auto* question = new QLabel(fromBytes(text), &box);
+    question->setWordWrap(true);
+    auto* view = new QPlainTextEdit(fromBytes(list), &box);
+    view->setObjectName("List");
+    view->setReadOnly(true);
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setAccessibleName(fromBytes(text));
+    question->setBuddy(view);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(question);
+    layout->addWidget(view);
+    layout->addWidget(buttons);
+    const QRect room = (box.screen() ? box.screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    box.resize(std::min(760, room.width() * 9 / 10), std::min(420, room.height() * 8 / 10));
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
+    return box.exec() == QDialog::Accepted;
 }
 
 std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
