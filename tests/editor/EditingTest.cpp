@@ -161,6 +161,8 @@ TEST_F(Editing, Sessions)
         {"a jump undone over another program's change, asked first", two, {"=A", "J:1", "~" + theirs, "n", "Z", "f", "y", "Z", "f", "Y", "?"},
          {"page.html" + std::string(changed), "file " + theirs, changed, "file " + two, "page.html|Image 1 of 2|A|a.gif|a.gif|Z", "page.html|Image 1 of 2|A|a.gif|a.gif|Z"},
          {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>"}},
+        {"a page opened anew has nothing to undo", two, {"=A", ">", "w:b.html=<img SRC=\"b.gif\">", "y", "O:b.html", "Z"},
+         {"Load New Page ?", "b.html|Image 1 of 1||b.gif|b.gif"}},
         {"every way of putting back asks too", two, {"=A", ">", "~" + theirs, "y", "n", "R", "y", "n", "N", "1", "n", "X", "1", "n", "C"},
          {reset, changed, load, changed, takeOut, changed, takeOut, changed, "(stays)", "page.html|Image 2 of 2|"}, {"page.html=" + theirs}},
     };
