@@ -278,5 +278,36 @@ TEST(PageDocument, TellsItsListenersWhatHappened)
     EXPECT_EQ(heard, (std::vector<std::pair<C, int>>{{C::Opened, -1}, {C::Written, 0}, {C::PutBack, -1}, {C::Written, -1}, {C::Closed, -1}}));
 }
 
+// Undo's writes: a patch goes only over the bytes it replaces, and the tags after it move along.
+TEST(PageDocument, WritesAPatchOnlyOverWhatItReplaces)
+{
+    test::MemoryFileSystem files;
+    files.files["/p.html"] = "<img src=a.png><img src=b.png>";
+    PageDocument doc(files);
+    doc.open("/p.html", files.readFile("/p.html"));
+    ASSERT_EQ(doc.writeAlt(1, "B", EmptyBox::Remove).kind, PageDocument::Outcome::Written);
+    const Patch b = doc.lastPatch();
+    ASSERT_EQ(doc.writeAlt(0, "A", EmptyBox::Remove).kind, PageDocument::Outcome::Written);
+    const Patch a = doc.lastPatch();
+    using O = PageDocument::Outcome;
+    const struct {
+        Patch patch;
+        O::Kind kind;
+        std::string file, alts;
+    } rows[] = {
+        {b.inverse(), O::Failed, "<img src=a.png alt=\"A\"><img src=b.png alt=\"B\">", "A,B"}, // placed before a was written
+        {a.inverse(), O::Written, "<img src=a.png><img src=b.png alt=\"B\">", "-,B"},
+        {a.inverse(), O::Failed, "<img src=a.png><img src=b.png alt=\"B\">", "-,B"},
+        {b.inverse(), O::Written, "<img src=a.png><img src=b.png>", "-,-"},
+        {a, O::Written, "<img src=a.png alt=\"A\"><img src=b.png>", "A,-"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        EXPECT_EQ(doc.apply(row.patch, 0).kind, row.kind);
+        EXPECT_EQ(files.files["/p.html"], row.file);
+        EXPECT_EQ(doc.altShown(0).value_or("-") + "," + doc.altShown(1).value_or("-"), row.alts);
+    }
+}
+
 } // namespace
 } // namespace bw

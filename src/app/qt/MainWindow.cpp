@@ -588,6 +588,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if ((key->matches(QKeySequence::Undo) && !text1_->document()->isUndoAvailable()) ||
             (key->matches(QKeySequence::Redo) && !text1_->document()->isRedoAvailable())) {
+            text1_->document()->clearUndoRedoStacks(); // from here on the keys are the page's
             key->ignore();
             return true;
         }
