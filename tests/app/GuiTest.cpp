@@ -198,6 +198,8 @@ TEST_F(Gui, SiteHelpWalk)
     auto* redo = app->window().findChild<QAction*>("redo");
     ASSERT_TRUE(undo && redo);
     EXPECT_TRUE(undo->isEnabled() && !redo->isEnabled());
+    app->window().activateWindow(); // a window's shortcuts answer while it is the active one
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
     text1->setFocus();
     QTest::keyClicks(text1, "x");
     QTest::keyClick(text1, Qt::Key_Z, Qt::ControlModifier);
