@@ -63,6 +63,7 @@ bool EditorSession::writeAlt(EmptyBox empty)
     const int index = imageList_.index();
     const PageDocument::Outcome outcome =
         index < 0 ? PageDocument::Outcome{} : doc_.writeAlt(static_cast<size_t>(index), view_.altBox.Text(), empty);
+    recordWrite({}, outcome, doc_.lastPatch());
     if (outcome.kind == PageDocument::Outcome::Failed)
         message("The page file\n" + pagePath_ + "\ncould not be written: " + outcome.error +
                 ".\n\nThe file was left as it was.");
@@ -82,6 +83,7 @@ void EditorSession::keep()
     if (platform_.files.exists(pagePath_) &&
         platform_.dialogs.msgBox("Are you sure you want to do this ?", Buttons::YesNo, kTitle) == Answer::No)
         return;
+    const Step step(*this); // the write and the keeping together
     view_.helpMenu.Enabled = !doc_.text().empty();
     if (writeAlt(EmptyBox::Decorate))
         editsKept_ = true;
@@ -91,6 +93,7 @@ void EditorSession::save()
 {
     if (!pageOpen())
         return;
+    const Step step(*this);
     view_.helpMenu.Enabled = !doc_.text().empty();
     // Saved means kept: closing afterwards leaves the page as it is.
     if (writeAlt(EmptyBox::Decorate))

@@ -22,6 +22,10 @@ EditorSession::EditorSession(Platform platform, Version version)
     siteEdits_.confirmOverwrite = doc_.confirmOverwrite;
     pageHeard_ = doc_.subscribe([this](const PageDocument::Notice& notice) {
         const PageDocument::Change change = notice.change;
+        // Steps are taken back on the page as written since it was opened, and only so.
+        if (change == PageDocument::Change::Opened || change == PageDocument::Change::Closed ||
+            change == PageDocument::Change::PutBack)
+            forgetSteps();
         if (change == PageDocument::Change::Opened || change == PageDocument::Change::Closed) {
             offeredFor_ = -1;
             overviewPictures_.clear();
@@ -154,10 +158,12 @@ bool EditorSession::mayClosePage()
     case Keep:
         editsKept_ = editsKept_ || page;
         siteEdits_.forget();
+        forgetSteps();
         return true;
     case TakeOut: {
         if (page && !putPageBack(true))
             return false;
+        forgetSteps(); // the pages put back are as first read: no step fits them any more
         const std::vector<std::string> failed = others ? siteEdits_.putBack(site_) : std::vector<std::string>();
         std::string list;
         for (const std::string& line : failed)

@@ -138,6 +138,10 @@ public:
     // page file could not be written (the user has been told, nothing changed).
     [[nodiscard]] bool writeTypedAlt();
     void keep(); // "&Save": keep the edits
+    // Edit > Undo and Redo: the last write the user caused (a command's writes on every page
+    // together) is taken back, or made again, and its image shown.
+    void undo();
+    void redo();
     void save();        // File > Save
     void saveAs();
 
@@ -179,6 +183,32 @@ private:
     // on (the user has been told, or said No).
     [[nodiscard]] bool writeAlt(EmptyBox empty);
     void prepareHtmlDialog();
+    // The writes of one command, taken back and made again together.
+    struct UndoStep {
+        int image = -1; // the image shown when the command began
+        bool keptBefore = false, keptAfter = false;
+        std::vector<std::pair<std::string, Patch>> writes; // by page (empty: the open page), in order
+    };
+    std::vector<UndoStep> undoable_, redoable_;
+    UndoStep step_;     // the command under way
+    int stepDepth_ = 0; // its commands, one inside the other
+    // A command whose writes are one step, from its making to its end.
+    class Step {
+    public:
+        explicit Step(EditorSession& editor);
+        ~Step();
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        EditorSession& editor_;
+    };
+    // A write made: part of the command under way, or a step of its own.
+    void recordWrite(std::string page, const PageDocument::Outcome& outcome, const Patch& patch);
+    void forgetSteps();
+    void showUndoState();
+    // Takes the last step of `from` back (or makes it again), moving what was done to `to`.
+    void replay(std::vector<UndoStep>& from, std::vector<UndoStep>& to, bool back);
     static bool noFileChosen(const std::string& name);
     void showFirstImage();
     void readExistingAlt(int index);

@@ -37,6 +37,8 @@ struct EditorView {
         preferencesItem{"Preferences"}, siteAddressItem{"URL"}, userNameItem{"User Name"},
         passwordItem{"Password"}, localBatchItem{"Local"}, ftpBatchItem{"FTP"}, supportItem{"Support"},
         aboutItem{"About"}, helpMenu{"&Help"};
+    // Each on while there is a write to take back or to make again.
+    MenuItem undoItem{"&Undo", false}, redoItem{"&Redo", false};
     std::vector<ToolbarButton> toolbar;
 };
 

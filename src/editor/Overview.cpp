@@ -91,6 +91,7 @@ void EditorSession::decorativeToggled()
         std::string typed = undecorated_.first == index ? undecorated_.second : std::string();
         outcome = doc_.writeAlt(i, typed, typed.empty() ? EmptyBox::Undecorate : EmptyBox::Remove);
     }
+    recordWrite({}, outcome, doc_.lastPatch());
     if (outcome.kind == PageDocument::Outcome::Failed)
         message("The page file\n" + pagePath_ + "\ncould not be written: " + outcome.error +
                 ".\n\nThe file was left as it was.");
@@ -237,11 +238,27 @@ void EditorSession::useForEveryPage()
         message("Type the ALT text first: an empty ALT is not written to other pages.");
         return;
     }
+    const std::string picture = pictureKey(platform_.files, doc_, static_cast<size_t>(index));
+    // What will be written is shown first; Cancel writes nothing, not even this page.
+    const std::vector<SiteEdits::Planned> planned = siteEdits_.plan(site_, picture, alt, doc_.path());
+    if (!planned.empty()) {
+        // Named from the open page's folder, where the site is read from.
+        const std::string folder = doc_.path().substr(0, doc_.path().find_last_of('/') + 1);
+        std::string list;
+        for (const SiteEdits::Planned& tag : planned)
+            list += (tag.page.starts_with(folder) ? tag.page.substr(folder.size()) : tag.page) + ", line " + number(static_cast<long long>(tag.line)) + ": " + tag.tag + "\n";
+        if (!platform_.dialogs.confirmList("The ALT text \"" + alt + "\" will be written into these " +
+                                               number(static_cast<long long>(planned.size())) + " tags on other pages:",
+                                           list, kTitle))
+            return;
+    }
+    const Step step(*this); // this page and the others together
     // This page first, as NEXT writes it.
     if (!writeTypedAlt())
         return;
-    const std::string picture = pictureKey(platform_.files, doc_, static_cast<size_t>(index));
-    const SiteEdits::Result result = siteEdits_.useForEveryPage(site_, picture, alt, doc_.path());
+    SiteEdits::Result result = siteEdits_.useForEveryPage(site_, picture, alt, doc_.path());
+    for (const auto& [page, patch] : result.writes)
+        recordWrite(page, {PageDocument::Outcome::Written, {}}, patch);
     const auto written = static_cast<long long>(result.written.size());
     std::string text = written == 0 ? "No other page needed this ALT text."
                                     : "The ALT text was written to " + number(written) + (written == 1 ? " other page." : " other pages.");

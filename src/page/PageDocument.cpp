@@ -39,10 +39,7 @@ void fetch(std::string_view page, ByteRange range)
     __builtin_prefetch(page.data() + range.end - 1);
 }
 
-struct Edit {
-    size_t from, to;
-    std::string with;
-};
+using Edit = PageEdit;
 
 // The attribute and the white space before it. `SRC="a.gif" ALT="x" width=1` gives
 // `SRC="a.gif"width=1` as pages have always had it; a space is kept wherever taking it would
@@ -351,14 +348,51 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
         addEdits(*text_, found_.images[k], value, empty, edits);
     if (edits.empty())
         return {Outcome::Unchanged, {}};
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
+    return applyEdits(edits, static_cast<int>(i));
+}
+
+Patch Patch::inverse() const
+{
+    Patch back;
+    std::ptrdiff_t by = 0;
+    for (const Piece& piece : pieces) {
+        back.pieces.push_back({static_cast<size_t>(static_cast<std::ptrdiff_t>(piece.at) + by), piece.inserted, piece.removed});
+        by += static_cast<std::ptrdiff_t>(piece.inserted.size()) - static_cast<std::ptrdiff_t>(piece.removed.size());
+    }
+    return back;
+}
+
+PageDocument::Outcome PageDocument::apply(const Patch& patch, int image)
+{
+    if (!isOpen())
+        return {};
+    std::vector<Edit> edits;
+    size_t after = 0;
+    for (const Patch::Piece& piece : patch.pieces) {
+        if (piece.at < after || piece.at + piece.removed.size() > text_->size() ||
+            text_->compare(piece.at, piece.removed.size(), piece.removed) != 0)
+            return {Outcome::Failed, "it does not hold what this step changed"};
+        after = piece.at + piece.removed.size();
+        edits.push_back({piece.at, after, piece.inserted});
+    }
+    if (edits.empty())
+        return {Outcome::Unchanged, {}};
+    return applyEdits(edits, image);
+}
+
+PageDocument::Outcome PageDocument::applyEdits(const std::vector<PageEdit>& edits, int image)
+{
     if (!mayOverwrite())
         return {Outcome::Declined, {}};
-
-    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.from < b.from; });
+    Patch patch;
     const std::string& text = *text_;
     std::string& page = spare_;
     page.clear();
-    page.reserve(text.size() + (value.size() + 8) * images_[i].copies.size());
+    size_t added = 0;
+    for (const Edit& e : edits)
+        added += e.with.size();
+    page.reserve(text.size() + added);
     // Where each edit starts in the new page and how far it moves what follows it.
     std::vector<std::pair<size_t, std::ptrdiff_t>> moved;
     size_t at = 0;
@@ -367,6 +401,8 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
         if (e.to < at)
             continue;
         const size_t from = std::max(e.from, at); // neighbouring removals may share a space
+        if (from < e.to || !e.with.empty())
+            patch.pieces.push_back({from, text.substr(from, e.to - from), e.with});
         page.append(text, at, from - at);
         page += e.with;
         by += static_cast<std::ptrdiff_t>(e.with.size()) - static_cast<std::ptrdiff_t>(e.to - from);
@@ -401,7 +437,8 @@ PageDocument::Outcome PageDocument::writeAlt(size_t i, std::string_view typed, E
     // A <base> after an edited image moves too (it is never edited itself).
     if (found_.baseHref)
         found_.baseHref = found_.baseHref->shifted(shiftAt(upTo(found_.baseHref->begin)));
-    notify(Change::Written, static_cast<int>(i));
+    lastPatch_ = std::move(patch);
+    notify(Change::Written, image);
     return outcome;
 }
 

@@ -51,6 +51,25 @@ struct FolderPages {
 };
 FolderPages pagesInFolder(const std::string& folder, const std::atomic<bool>* stop = nullptr);
 
+// What one write changed in a page, piece by piece in page order, so that it can be taken
+// back byte for byte: each piece's place is in the page as it was before the write.
+struct Patch {
+    struct Piece {
+        size_t at;
+        std::string removed, inserted;
+    };
+    std::vector<Piece> pieces;
+    bool empty() const { return pieces.empty(); }
+    // The write that takes this one back, placed in the page as this one left it.
+    Patch inverse() const;
+};
+
+// Bytes [from, to) of a page replaced by `with`.
+struct PageEdit {
+    size_t from, to;
+    std::string with;
+};
+
 class PageDocument {
 public:
     // Shown and Batch are the editor's: the image on screen changed; the batch changed (its
@@ -123,6 +142,11 @@ public:
 
     // Writes the typed text as the ALT of image i, into every copy of its tag.
     Outcome writeAlt(size_t i, std::string_view typed, EmptyBox empty);
+    // Writes a patch made by an earlier write, or its inverse, telling of it as a write of
+    // image `image`. Fails, writing nothing, when the page does not hold what it replaces.
+    Outcome apply(const Patch& patch, int image);
+    // What the last write (writeAlt or apply) that wrote changed.
+    const Patch& lastPatch() const { return lastPatch_; }
     // Puts the first-read text back into the page file, byte for byte, when anything was
     // written since the page was opened.
     Outcome putBack();
@@ -133,6 +157,8 @@ public:
 
 private:
     Outcome writeFile(std::string_view bytes, std::string_view suffix = {});
+    // Writes the edits (in page order) into the page and moves its tags after them.
+    Outcome applyEdits(const std::vector<PageEdit>& edits, int image);
     [[nodiscard]] bool mayOverwrite();
     void findIn(const std::string& page);
     void notify(Change change, int image = -1) { notices_.tell({change, image}); }
@@ -149,6 +175,7 @@ private:
     // What the file holds as far as this document knows.
     enum class Disk { Text, FirstRead } disk_ = Disk::Text;
     bool written_ = false;
+    Patch lastPatch_;
     FoundImages found_;
     std::vector<Image> images_;
     std::vector<size_t> copies_; // what images_ holds: every image's copies, one image after another

@@ -33,6 +33,9 @@ public:
                        int defaultChoice, int cancelChoice) = 0;
     // A long text to read and copy from: read-only, selectable and scrollable, closed by the user.
     virtual void showText(const std::string& text, const std::string& title) = 0;
+    // A question over a long list to read before answering: true for OK, the default; false for
+    // Cancel, Escape and the close box.
+    virtual bool confirmList(const std::string& text, const std::string& list, const std::string& title) = 0;
     // False when the user cancelled: the dialog's fields are then as they were.
     [[nodiscard]] virtual bool showOpen(FileDialog& dialog) = 0;
     [[nodiscard]] virtual bool showSave(FileDialog& dialog) = 0;

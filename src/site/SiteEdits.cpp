@@ -7,56 +7,101 @@
 
 namespace bw {
 
-SiteEdits::Result SiteEdits::useForEveryPage(SiteIndex& index, const std::string& picture, const std::string& alt,
+std::vector<std::string> SiteEdits::pagesFor(SiteIndex& index, const std::string& picture, const std::string& alt,
                                              const std::string& openPage)
 {
-    Result result;
+    std::vector<std::string> pages;
     // Spaces would only tell a screen reader nothing, on every page at once.
     if (std::all_of(alt.begin(), alt.end(), [](char c) { return text::isHtmlSpace(c); }))
-        return result;
+        return pages;
     const std::string open = normalPath(openPage);
-    std::vector<std::string> pages;
     for (SiteIndex::Use& use : index.usesOf(picture))
         if (!use.alt && use.page != open)
             pages.push_back(std::move(use.page));
     std::sort(pages.begin(), pages.end());
     pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
+}
 
+PageDocument* SiteEdits::pageAt(const std::string& path, std::unique_ptr<PageDocument>& fresh, std::string& why)
+{
+    // A page written before keeps its document, and with it what putting back writes; its
+    // change check asks before it overwrites another program's change.
+    if (const auto held = pages_.find(path); held != pages_.end())
+        return held->second.get();
+    ReadResult read = files_.readFile(path);
+    if (!read.ok) {
+        why = "cannot be read: " + read.error;
+        return nullptr;
+    }
+    if (!isPageText(read.bytes)) {
+        why = "is not an HTML page: it holds binary data";
+        return nullptr;
+    }
+    fresh = std::make_unique<PageDocument>(files_);
+    fresh->confirmOverwrite = [this](const std::string& p) { return confirmOverwrite && confirmOverwrite(p); };
+    fresh->open(path, std::move(read));
+    return fresh.get();
+}
+
+std::vector<size_t> SiteEdits::imagesFor(const PageDocument& page, PictureKeys& keys, const std::string& picture)
+{
+    // The tags are found again in the page as it is now, not as it was indexed.
+    std::vector<size_t> images;
+    for (size_t i = 0; i < page.images().size(); ++i)
+        if (!page.altShown(i) && keys.of(page, i) == picture)
+            images.push_back(i);
+    return images;
+}
+
+std::vector<SiteEdits::Planned> SiteEdits::plan(SiteIndex& index, const std::string& picture, const std::string& alt,
+                                                const std::string& openPage)
+{
+    std::vector<Planned> planned;
     PictureKeys keys(files_);
-    for (const std::string& path : pages) {
-        // A page written before keeps its document, and with it what putting back writes; its
-        // change check asks before it overwrites another program's change.
+    for (const std::string& path : pagesFor(index, picture, alt, openPage)) {
         std::unique_ptr<PageDocument> fresh;
-        PageDocument* page = nullptr;
-        if (const auto held = pages_.find(path); held != pages_.end()) {
-            page = held->second.get();
-        } else {
-            ReadResult read = files_.readFile(path);
-            if (!read.ok) {
-                result.failed.push_back(path + ": cannot be read: " + read.error);
-                continue;
-            }
-            if (!isPageText(read.bytes)) {
-                result.failed.push_back(path + ": is not an HTML page: it holds binary data");
-                continue;
-            }
-            fresh = std::make_unique<PageDocument>(files_);
-            fresh->confirmOverwrite = [this](const std::string& p) { return confirmOverwrite && confirmOverwrite(p); };
-            fresh->open(path, std::move(read));
-            page = fresh.get();
-        }
-        // The tags are found again in the page as it is now, not as it was indexed.
-        bool wrote = false;
         std::string why;
-        for (size_t i = 0; i < page->images().size() && why.empty(); ++i) {
-            if (page->altShown(i) || keys.of(*page, i) != picture)
-                continue;
+        const PageDocument* page = pageAt(path, fresh, why);
+        if (!page)
+            continue;
+        const std::string& text = page->text();
+        for (size_t i : imagesFor(*page, keys, picture))
+            for (size_t copy : page->images()[i].copies) {
+                const ByteRange tag = page->tags()[copy].tag.whole;
+                planned.push_back({path, 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(tag.begin), '\n')),
+                                   std::string(tag.of(text))});
+            }
+    }
+    return planned;
+}
+
+SiteEdits::Result SiteEdits::useForEveryPage(SiteIndex& index, const std::string& picture, const std::string& alt,
+                                             const std::string& openPage)
+{
+    Result result;
+    PictureKeys keys(files_);
+    for (const std::string& path : pagesFor(index, picture, alt, openPage)) {
+        std::unique_ptr<PageDocument> fresh;
+        std::string why;
+        PageDocument* page = pageAt(path, fresh, why);
+        if (!page) {
+            result.failed.push_back(path + ": " + why);
+            continue;
+        }
+        bool wrote = false;
+        for (size_t i : imagesFor(*page, keys, picture)) {
             const PageDocument::Outcome outcome = page->writeAlt(i, alt, EmptyBox::Remove);
-            wrote |= outcome.kind == PageDocument::Outcome::Written;
+            if (outcome.kind == PageDocument::Outcome::Written) {
+                wrote = true;
+                result.writes.emplace_back(path, page->lastPatch());
+            }
             if (outcome.kind == PageDocument::Outcome::Declined)
                 why = "another program changed it; it was left as it is";
             else if (outcome.kind == PageDocument::Outcome::Failed)
                 why = "could not be written: " + outcome.error;
+            if (!why.empty())
+                break;
         }
         index.update(path, page->text(), page->encoding());
         if (!why.empty())
@@ -67,6 +112,17 @@ SiteEdits::Result SiteEdits::useForEveryPage(SiteIndex& index, const std::string
             pages_.emplace(path, std::move(fresh));
     }
     return result;
+}
+
+PageDocument::Outcome SiteEdits::apply(SiteIndex& index, const std::string& page, const Patch& patch)
+{
+    const auto held = pages_.find(page);
+    if (held == pages_.end())
+        return {PageDocument::Outcome::Failed, "it is no longer held"};
+    const PageDocument::Outcome outcome = held->second->apply(patch, -1);
+    if (outcome.kind == PageDocument::Outcome::Written)
+        index.update(page, held->second->text(), held->second->encoding());
+    return outcome;
 }
 
 bool SiteEdits::holdsEdits() const

@@ -1,5 +1,6 @@
 // The main window, offscreen, driven by clicks and keys; the real Qt boxes; the command line.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QListView>
@@ -172,19 +173,46 @@ TEST_F(Gui, SiteHelpWalk)
     tick("MissingOnly");
     test::clickRow(list, "pic.gif\n\u201COur shop\u201D");
     const std::string p1 = readAll(dir.path("site/p1.html"));
+    dialogs.answers = {Answer::Yes}; // OK to the tags shown first
     click("UseEverywhere");
-    ASSERT_FALSE(dialogs.shown.empty());
+    ASSERT_GE(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown.back().text, "The ALT text was written to 3 other pages.");
+    EXPECT_NE(dialogs.shown[dialogs.shown.size() - 2].text.find("\nsub/p2.html, line 1: <img src=\"../pic.gif\">\n"), std::string::npos);
     std::map<std::string, std::string> now = site;
     now["site/p1.html"] = p1;
     now["site/sub/p2.html"] = "<img src=\"../pic.gif\" alt=\"Our shop\">";
     now["site/sub/p3.html"] = "<IMG SRC=\"../pic.gif\" ALT=\"Our shop\" width=1>";
     now["site/p4.html"] = "<img src=\"pic.gif\" alt=\"Our shop\"><img src=\"pic.gif\" alt=\"\">";
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path("site")))
-        if (entry.is_regular_file() && entry.path().extension() != ".gif") {
-            const std::string name = entry.path().string().substr(dir.path().size());
-            EXPECT_EQ(readAll(entry.path().string()), now[name]) << name;
-        }
+    auto pagesAre = [&](std::map<std::string, std::string> pages) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path("site")))
+            if (entry.is_regular_file() && entry.path().extension() != ".gif") {
+                const std::string name = entry.path().string().substr(dir.path().size());
+                EXPECT_EQ(readAll(entry.path().string()), pages[name]) << name;
+            }
+    };
+    pagesAre(now);
+
+    // Ctrl+Z takes back the box's own typing first, then the last write on every page; Ctrl+Y
+    // makes it again. Edit > Undo and Redo are on while there is something to do.
+    auto* undo = app->window().findChild<QAction*>("undo");
+    auto* redo = app->window().findChild<QAction*>("redo");
+    ASSERT_TRUE(undo && redo);
+    EXPECT_TRUE(undo->isEnabled() && !redo->isEnabled());
+    app->window().activateWindow(); // a window's shortcuts answer while it is the active one
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
+    text1->setFocus();
+    QTest::keyClicks(text1, "x");
+    QTest::keyClick(text1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text1->toPlainText(), "Our shop");
+    pagesAre(now);
+    QTest::keyClick(text1, Qt::Key_Z, Qt::ControlModifier);
+    std::map<std::string, std::string> undone = site;
+    undone["site/p1.html"] = p1; // this page already had the ALT: only the others were written
+    pagesAre(undone);
+    EXPECT_TRUE(redo->isEnabled());
+    QTest::keyClick(text1, Qt::Key_Y, Qt::ControlModifier);
+    pagesAre(now);
+    EXPECT_FALSE(redo->isEnabled());
 
     // Closing asks about them all; Take Out puts every page back as it was.
     dialogs.chosenButtons = {1};
@@ -364,6 +392,7 @@ TEST(RealDialogs, ReturnAndEscapeAnswerAsTheQuestionIntends)
         return dialogs.msgBox("Go on?", Buttons::YesNo, "BRINDLEWORK", preferred) == Answer::Yes ? "Yes" : "No";
     };
     auto choose = [&] { return closing[dialogs.choose("Closing?", "BRINDLEWORK", closing, 0, 2)]; };
+    auto list = [&] { return dialogs.confirmList("Write?", "a.html, line 1: <img src=a.gif>\n", "BRINDLEWORK") ? "OK" : "Cancel"; };
     auto prompt = [&](bool masked) { return dialogs.inputBox("Password?", "Password", "old", masked).value_or("cancelled"); };
     struct Row {
         Qt::Key key;
@@ -376,6 +405,8 @@ TEST(RealDialogs, ReturnAndEscapeAnswerAsTheQuestionIntends)
         {Qt::Key_Escape, [&] { return yesNo(Answer::Yes); }, "No"},
         {Qt::Key_Return, choose, "Keep"},
         {Qt::Key_Escape, choose, "Cancel"},
+        {Qt::Key_Return, list, "OK"},
+        {Qt::Key_Escape, list, "Cancel"},
         {Qt::Key_Return, [&] { return prompt(true); }, "old", true},
         {Qt::Key_Return, [&] { return prompt(false); }, "old"},
         {Qt::Key_Escape, [&] { return prompt(false); }, "cancelled"},

@@ -74,7 +74,7 @@ TEST_F(Overview, RowsAfterEachStepAndOnlyTheRowsThatChangedAreRedrawn)
         {[&] { test::clickRow(list, "c.gif\nmissing"); tick("Decorative"); }, "Decorative"},
         {[&] { test::clickRow(list, "a.gif\n\u201CAy\u201D"); }, "Text1"},
         {[&] { test::clickRow(list, "c.gif\ndecorative"); }, "Decorative"},
-        {[&] { test::clickRow(list, "a.gif\n\u201CAy\u201D"); app->window().run([&] { app->editor().siteIndexTick(); }); press("UseEverywhere"); }, "Text1"},
+        {[&] { test::clickRow(list, "a.gif\n\u201CAy\u201D"); app->window().run([&] { app->editor().siteIndexTick(); }); dialogs.answers.push_back(Answer::Yes); press("UseEverywhere"); }, "Text1"},
     };
     for (const auto& [step, control] : focus) {
         step();

@@ -29,6 +29,7 @@ struct PressingDialogs : test::ScriptedDialogs {
         return ScriptedDialogs::msgBox(text, buttons, title, answer);
     }
     void showText(const std::string&, const std::string&) override { enter(); }
+    bool confirmList(const std::string&, const std::string&, const std::string&) override { return enter(), false; }
     bool showOpen(FileDialog&) override { return enter(), false; }
     bool showSave(FileDialog&) override { return enter(), false; }
     std::vector<std::string> showOpenMany(FileDialog&) override { return enter(), std::vector<std::string>{}; }

@@ -160,11 +160,41 @@ TEST_F(Editing, Sessions)
         {"another program's change kept, then overwritten", two, {"=A", "~" + theirs, "n", ">", "f", "y", ">"},
          {"page.html" + std::string(changed), "file " + theirs, changed, "page.html|Image 2 of 2|"}, {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>"}},
         {"touched, not changed", two, {"=A", "t", ">"}, {"page.html|Image 2 of 2|"}, {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>"}},
+        // Undo and redo: each command's writes taken back byte for byte and made again, its image shown.
+        {"NEXT and BACK undone and redone", two, {"=A", ">", "=B", "<", "Z", "?", "Z", "f", "Y", "Y", "?"},
+         {"page.html|Image 2 of 2||b.gif|b.gif|Z|Y", "file " + two, "page.html|Image 2 of 2|B|b.gif|b.gif|Z", "page.html|Image 2 of 2|B|b.gif|b.gif|Z"},
+         {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\" ALT=\"B\"></html>"}},
+        {"a replaced and a removed ALT come back as written; a new write ends redo", "<img SRC=\"a.gif\" ALT='Old' width=10><img SRC=\"b.gif\" alt=x></html>",
+         {"=New", ">", "=", "<", "Z", "Z", "f", "=Other", ">", "Y"},
+         {"file <img SRC=\"a.gif\" ALT='Old' width=10><img SRC=\"b.gif\" alt=x></html>", "page.html|Image 2 of 2|x|b.gif|b.gif|Z"},
+         {"page.html=<img SRC=\"a.gif\" ALT=\"Other\" width=10><img SRC=\"b.gif\" alt=x></html>"}},
+        {"Decorative and a Keep undone: the Keep no longer keeps", three, {"D", "J:2", "=C", "y", "K", "Z", "?", "Z", "f", "Y", "1", "C"},
+         {sure, "page.html|Image 3 of 3||c.jpg|c.jpg|Z|Y", "file " + three, takeOut, "page.html|"}, {"page.html=" + three}},
+        {"a jump undone over another program's change, asked first", two, {"=A", "J:1", "~" + theirs, "n", "Z", "f", "y", "Z", "f", "Y", "?"},
+         {"page.html" + std::string(changed), "file " + theirs, changed, "file " + two, "page.html|Image 1 of 2|A|a.gif|a.gif|Z", "page.html|Image 1 of 2|A|a.gif|a.gif|Z"},
+         {"page.html=<img SRC=\"a.gif\" ALT=\"A\"><img SRC=\"b.gif\"></html>"}},
+        {"a page opened anew has nothing to undo", two, {"=A", ">", "w:b.html=<img SRC=\"b.gif\">", "y", "O:b.html", "Z"},
+         {"Load New Page ?", "b.html|Image 1 of 1||b.gif|b.gif"}},
         {"every way of putting back asks too", two, {"=A", ">", "~" + theirs, "y", "n", "R", "y", "n", "N", "1", "n", "X", "1", "n", "C"},
          {reset, changed, load, changed, takeOut, changed, kept, takeOut, changed, kept, "(stays)", "page.html|Image 2 of 2|"}, {"page.html=" + theirs}},
     };
     for (const Row& row : rows)
         play(row);
+}
+
+// "Use for every page" on a site: shown first, then written, taken back and made again on every page.
+TEST_F(Editing, UseForEveryPageShownFirstAndUndone)
+{
+    const std::string u1 = "<p>\n<img src=\"u.gif\"></p>", u2 = "<img SRC=u.gif><img SRC=u.gif>", open = "<img SRC=\"u.gif\">";
+    const std::string shown = "BRINDLEWORK: The ALT text \"Sun\" will be written into these 3 tags on other pages:\n"
+                              "u1.html, line 2: <img src=\"u.gif\">\nu2.html, line 1: <img SRC=u.gif>\nu2.html, line 1: <img SRC=u.gif>\n";
+    play({"Cancel writes nothing; undone on every page, with another program's change asked about", "",
+          {"w:u.gif=x", "w:u1.html=" + u1, "w:u2.html=" + u2, "w:uo.html=" + open, "O:uo.html", "i", "=Sun", "n", "E", "f", "y", "E", "Z", "?", "Y",
+           "?", "w:u2.html=" + u2 + "<!-- theirs -->", "n", "Z", "f", "y", "Z"},
+          {shown, "file " + open, shown, "BRINDLEWORK: The ALT text was written to 2 other pages.", "uo.html|Image 1 of 1||u.gif|u.gif|Y",
+           "uo.html|Image 1 of 1|Sun|u.gif|u.gif|Z", "u2.html" + std::string(" was changed by another program"), "file <img SRC=\"u.gif\" ALT=\"Sun\">",
+           " was changed by another program", "uo.html|Image 1 of 1||u.gif|u.gif|Y"},
+          {"u1.html=" + u1, "u2.html=" + u2, "uo.html=" + open}});
 }
 
 // One tag: what the box shows of it, and the tag after the typed text was written.
@@ -258,6 +288,37 @@ TEST(PageDocument, TellsItsListenersWhatHappened)
     doc.open("/q.html", files.readFile("/q.html"));
     using C = PageDocument::Change;
     EXPECT_EQ(heard, (std::vector<std::pair<C, int>>{{C::Opened, -1}, {C::Written, 0}, {C::PutBack, -1}, {C::Written, -1}, {C::Closed, -1}}));
+}
+
+// Undo's writes: a patch goes only over the bytes it replaces, and the tags after it move along.
+TEST(PageDocument, WritesAPatchOnlyOverWhatItReplaces)
+{
+    test::MemoryFileSystem files;
+    files.files["/p.html"] = "<img src=a.png><img src=b.png>";
+    PageDocument doc(files);
+    doc.open("/p.html", files.readFile("/p.html"));
+    ASSERT_EQ(doc.writeAlt(1, "B", EmptyBox::Remove).kind, PageDocument::Outcome::Written);
+    const Patch b = doc.lastPatch();
+    ASSERT_EQ(doc.writeAlt(0, "A", EmptyBox::Remove).kind, PageDocument::Outcome::Written);
+    const Patch a = doc.lastPatch();
+    using O = PageDocument::Outcome;
+    const struct {
+        Patch patch;
+        O::Kind kind;
+        std::string file, alts;
+    } rows[] = {
+        {b.inverse(), O::Failed, "<img src=a.png alt=\"A\"><img src=b.png alt=\"B\">", "A,B"}, // placed before a was written
+        {a.inverse(), O::Written, "<img src=a.png><img src=b.png alt=\"B\">", "-,B"},
+        {a.inverse(), O::Failed, "<img src=a.png><img src=b.png alt=\"B\">", "-,B"},
+        {b.inverse(), O::Written, "<img src=a.png><img src=b.png>", "-,-"},
+        {a, O::Written, "<img src=a.png alt=\"A\"><img src=b.png>", "A,-"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        EXPECT_EQ(doc.apply(row.patch, 0).kind, row.kind);
+        EXPECT_EQ(files.files["/p.html"], row.file);
+        EXPECT_EQ(doc.altShown(0).value_or("-") + "," + doc.altShown(1).value_or("-"), row.alts);
+    }
 }
 
 } // namespace

@@ -36,7 +36,7 @@ TEST(Intact, FuzzerFindings)
     };
     for (const std::string& bytes : findings) {
         ByteChoices choices(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        EXPECT_EQ(runSession(choices, false, 1000), "");
+        EXPECT_EQ(runSession(choices, false, 1000, false), "");
     }
 }
 

@@ -73,6 +73,11 @@ public:
     {
         shown.push_back({text, title, Buttons::Ok, Answer::Ok, {}});
     }
+    // Recorded as an OK/Cancel box of the text and its list; answered like a question (Yes: OK).
+    bool confirmList(const std::string& text, const std::string& list, const std::string& title) override
+    {
+        return msgBox(text + "\n" + list, Buttons::YesNo, title) == Answer::Yes;
+    }
     bool showOpen(FileDialog& d) override { return take(d); }
     bool showSave(FileDialog& d) override { return take(d); }
     std::vector<std::string> showOpenMany(FileDialog& d) override

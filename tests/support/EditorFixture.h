@@ -106,7 +106,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     // and lets the window hear of it; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
     // the overview and the box's help; "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
     // cancelled), "O:name" File > Open ("O" cancelled, "o" no dialog wanted), "R" RESET, "N"
-    // New, "X" Exit, "C" closing the window; "y"/"n" answer the next question, "0"/"1"/"2"/"d"
+    // New, "X" Exit, "C" closing the window, "E" Use for every page, "Z" Undo, "Y" Redo; "y"/"n" answer the next question, "0"/"1"/"2"/"d"
     // the next choice (d: its default); "w:name=bytes" writes a file, "~bytes" another program
     // writes the page, "t" touches it, "/" turns it into a folder, "f" logs its bytes, "?" logs
     // the view; batches: "B:a,b" Add files then OK, "M" Move to next file, "F:name" a page the
@@ -138,6 +138,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'C': stays = !form.mayClose(); break;
         case 'M': batch.nextFile(); break;
         case 'J': form.jumpTo(std::stoi(arg)); break;
+        case 'E': form.useForEveryPage(); break;
+        case 'Z': form.undo(); break;
+        case 'Y': form.redo(); break;
         case 'D': form.setDecorative(!form.view().decorative.Value); break;
         case 'm': form.setMissingOnly(!form.view().missingOnly.Value); return;
         case 'L': // File > Site folder..., the folder chosen (none: cancelled); logs the site
@@ -193,12 +196,14 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             log.push_back("(ended)");
     }
 
-    // Batch progress, the page, counter, box, picture name and the picture file shown.
+    // Batch progress, the page, counter, box, picture name and the picture file shown; then
+    // "|Z" while Undo is on and "|Y" while Redo is.
     std::string view() const
     {
         auto local = [this](const std::string& path) { return path.starts_with(dir.path()) ? path.substr(dir.path().size()) : path; };
         return (batch.view().progress.Visible ? batch.view().progress.Caption + "|" : "") + local(form.pagePath()) + "|" +
-               form.view().imageCounter.Caption + "|" + form.view().altBox.Text() + "|" + form.view().imageName.Caption + "|" + local(form.view().picture.Picture);
+               form.view().imageCounter.Caption + "|" + form.view().altBox.Text() + "|" + form.view().imageName.Caption + "|" + local(form.view().picture.Picture) +
+               (form.view().undoItem.Enabled ? "|Z" : "") + (form.view().redoItem.Enabled ? "|Y" : "");
     }
     // Rows as "index:name=state", the shown one with "*"; then the box on or off, and the hints.
     std::string overview()

@@ -126,8 +126,8 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
 
 class Session {
 public:
-    Session(Choices& c, bool batch)
-        : c_(c), batch_(batch), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0}),
+    Session(Choices& c, bool batch, bool undo)
+        : c_(c), batch_(batch), undo_(undo), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0}),
           batchSession_(Platform{dialogs_, files_, shell_, host_, settings_}, form_)
     {
         form_.load();
@@ -156,8 +156,8 @@ public:
     std::string run(int steps)
     {
         // One command a letter: Type, Next, Back, Keep, Save, save As, Reset, neW, Close, another
-        // program's change (F), eXit, Move to next file, OK.
-        const std::string commands = batch_ ? "TTNNBKSMMOORWCX" : "TTTNNBKSARWCFFX";
+        // program's change (F), eXit, Move to next file, OK, Undo, redo (Y).
+        const std::string commands = std::string(batch_ ? "TTNNBKSMMOORWCX" : "TTTNNBKSARWCFFX") + (undo_ ? "UUY" : "");
         for (int i = 0; i < steps && !c_.done(); ++i) {
             const std::string onScreen = visited_, before = text(onScreen);
             const int64_t writtenBefore = writes(onScreen);
@@ -221,6 +221,17 @@ public:
                 break;
             }
             case 'O': open(); break;
+            case 'U': {
+                // Taken back and made again, the page is byte for byte as it was; then taken back.
+                const bool undoable = form_.view().undoItem.Enabled;
+                form_.undo();
+                if (undoable && foreign_.empty() && (form_.redo(), text(onScreen) != before))
+                    return "U: undone and redone, " + onScreen + " is not as it was";
+                if (undoable && foreign_.empty())
+                    form_.undo();
+                break;
+            }
+            case 'Y': form_.redo(); break;
             }
             const std::string what(1, command);
             if (putBack && form_.pageOpen()) // the page is read again as it stands
@@ -313,7 +324,7 @@ private:
     }
 
     Choices& c_;
-    const bool batch_;
+    const bool batch_, undo_;
     ScriptedDialogs dialogs_;
     MemoryFileSystem files_;
     RecordingShell shell_;
@@ -334,6 +345,6 @@ private:
 
 } // namespace
 
-std::string runSession(Choices& c, bool batch, int steps) { return Session(c, batch).run(steps); }
+std::string runSession(Choices& c, bool batch, int steps, bool undo) { return Session(c, batch, undo).run(steps); }
 
 } // namespace bw::test

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -127,6 +128,8 @@ void MainWindow::createActions()
         {editor_.view().saveItem, "s", editor(&EditorSession::save), "Ctrl+S"},
         {editor_.view().saveAsItem, "sa", editor(&EditorSession::saveAs), "Ctrl+Shift+S"},
         {editor_.view().exitItem, "e", editor(&EditorSession::exitProgram), "Ctrl+Q"},
+        {editor_.view().undoItem, "undo", editor(&EditorSession::undo), "Ctrl+Z"},
+        {editor_.view().redoItem, "redo", editor(&EditorSession::redo), "Ctrl+Shift+Z"},
         {editor_.view().preferencesItem, "pr", nullptr, ""},
         {editor_.view().siteAddressItem, "url", editor(&EditorSession::askSiteAddress), ""},
         {editor_.view().userNameItem, "na", editor(&EditorSession::askUserName), ""},
@@ -140,6 +143,7 @@ void MainWindow::createActions()
     };
     for (const auto& item : items)
         menuAction(item.item, item.name, item.command)->setShortcut(QKeySequence(item.keys));
+    actions_.at(&editor_.view().redoItem)->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
     // The toolbar's Preview, for the keyboard.
     preview_ = new QAction("Pre&view in Browser", this);
     preview_->setObjectName("preview");
@@ -162,6 +166,9 @@ void MainWindow::createMenus()
     file->addActions(made({&editor_.view().siteFolderItem}));
     file->addSeparator();
     file->addActions(made({&editor_.view().exitItem}));
+    auto* edit = menuBar()->addMenu("&Edit");
+    edit->setObjectName("edit");
+    edit->addActions(made({&editor_.view().undoItem, &editor_.view().redoItem}));
     // Alt+S belongs to the "&Save" button, so the Setup menu answers to Alt+T.
     menuBar()->addMenu("Se&tup")->addActions(made({&editor_.view().preferencesItem}));
     // Alt+F is File's.
@@ -574,8 +581,10 @@ void MainWindow::refresh()
         text1_->setPlainText(fromBytes(editor_.view().altBox.Text()));
         select = true;
     }
-    if (select)
+    if (select) {
         text1_->selectAll();
+        text1_->document()->clearUndoRedoStacks(); // typing for another image is not the box's to take back
+    }
     showPicture();
     updating_ = false;
 }
@@ -604,6 +613,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     // refresh() shows the picture itself once it is done.
     if ((watched == picture1_ || watched == label5_) && event->type() == QEvent::Resize && !updating_)
         showPicture();
+    // Ctrl+Z and Ctrl+Y take back the box's own typing while it has some, then the page's writes.
+    if (watched == text1_ && event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->matches(QKeySequence::Undo) && !text1_->document()->isUndoAvailable()) ||
+            (key->matches(QKeySequence::Redo) && !text1_->document()->isRedoAvailable())) {
+            text1_->document()->clearUndoRedoStacks(); // from here on the keys are the page's
+            key->ignore();
+            return true;
+        }
+    }
     if (watched == text1_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // An ALT is one line: Enter goes on to the next image, Shift+Enter back.

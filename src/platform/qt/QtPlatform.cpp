@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -255,18 +257,29 @@ int QtDialogs::choose(const std::string& text, const std::string& title, const s
     return chosen == buttons.end() ? cancelChoice : static_cast<int>(chosen - buttons.begin());
 }
 
+namespace {
+// A long text to read and copy from, in a box sized to the screen it is on.
+QPlainTextEdit* readOnlyText(QDialog& box, const std::string& text, const char* name, const QString& accessibleName)
+{
+    auto* view = new QPlainTextEdit(fromBytes(text), &box);
+    view->setObjectName(name);
+    view->setReadOnly(true);
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setAccessibleName(accessibleName);
+    const QRect room = (box.screen() ? box.screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    box.resize(std::min(760, room.width() * 9 / 10), std::min(480, room.height() * 8 / 10));
+    return view;
+}
+} // namespace
+
 void QtDialogs::showText(const std::string& text, const std::string& title)
 {
     const ShowingBox showing;
     QDialog box(dialogOwner());
     box.setObjectName("TextView");
     box.setWindowTitle(titleText(title));
-    auto* view = new QPlainTextEdit(fromBytes(text), &box);
-    view->setObjectName("Text");
-    view->setReadOnly(true);
-    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view->setAccessibleName(titleText(title));
+    auto* view = readOnlyText(box, text, "Text", titleText(title));
     auto* close = new QPushButton("Close", &box);
     close->setObjectName("Close");
     close->setDefault(true);
@@ -274,10 +287,30 @@ void QtDialogs::showText(const std::string& text, const std::string& title)
     auto* layout = new QVBoxLayout(&box);
     layout->addWidget(view);
     layout->addWidget(close, 0, Qt::AlignRight);
-    const QRect room = (box.screen() ? box.screen() : QGuiApplication::primaryScreen())->availableGeometry();
-    box.resize(std::min(760, room.width() * 9 / 10), std::min(480, room.height() * 8 / 10));
     view->setFocus();
     box.exec();
+}
+
+bool QtDialogs::confirmList(const std::string& text, const std::string& list, const std::string& title)
+{
+    const ShowingBox showing;
+    QDialog box(dialogOwner());
+    box.setObjectName("ListQuestion");
+    box.setWindowTitle(titleText(title));
+    auto* question = new QLabel(fromBytes(text), &box);
+    question->setWordWrap(true);
+    auto* view = readOnlyText(box, list, "List", fromBytes(text));
+    question->setBuddy(view);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(question);
+    layout->addWidget(view);
+    layout->addWidget(buttons);
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
+    return box.exec() == QDialog::Accepted;
 }
 
 std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,

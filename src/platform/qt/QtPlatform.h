@@ -75,6 +75,7 @@ public:
     int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                int defaultChoice, int cancelChoice) override;
     void showText(const std::string& text, const std::string& title) override;
+    bool confirmList(const std::string& text, const std::string& list, const std::string& title) override;
     bool showOpen(FileDialog& dialog) override;
     bool showSave(FileDialog& dialog) override;
     std::vector<std::string> showOpenMany(FileDialog& dialog) override;
