@@ -297,6 +297,7 @@ struct RoundTrip::Uploads {
     };
     std::vector<Changed> changed;
     std::vector<std::string> failures;
+    std::vector<std::string> notes;
     std::uint64_t startSession = 0;
     bool wasConnected = false;
     std::string startDir;
@@ -400,6 +401,8 @@ void RoundTrip::sendPage(const std::shared_ptr<Uploads>& run)
             if (!sent.ok)
                 return pageFailed(run, sent, "");
             DownloadedPage& page = pages_[run->page().index];
+            if (!sent.error.empty()) // up, but something was left behind on the server
+                run->notes.push_back(page.name + ": " + sent.error);
             // What went up is the new original: a second upload neither sends it again nor warns.
             // Not written, the page is only sent again, after the question about a change on the server.
             (void)platform_.files.writeFile(originalPath(page.localPath), run->page().bytes);
@@ -434,6 +437,8 @@ void RoundTrip::uploadsDone(const std::shared_ptr<Uploads>& run)
             text += "\nCancelled: " + count(run->left, "page was", "pages were") + " not uploaded.";
         for (const std::string& failure : run->failures)
             text += "\n\n" + failure;
+        for (const std::string& note : run->notes)
+            text += "\n\n" + note;
         message(text);
         if (run->then)
             run->then();

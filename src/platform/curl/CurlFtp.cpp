@@ -473,7 +473,7 @@ std::string randomTag()
     std::random_device rd;
     std::uniform_int_distribution<int> hex(0, 15);
     std::string out;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 8; ++i)
         out += "0123456789abcdef"[hex(rd)];
     return out;
 }
@@ -980,10 +980,9 @@ FtpResult CurlFtpClient::rename(const std::string& from, const std::string& to)
     return r;
 }
 
-void CurlFtpClient::remove(const std::string& name)
+bool CurlFtpClient::remove(const std::string& name)
 {
-    // Only leftovers are removed: one that stays does no harm, so the caller is not told.
-    (void)command({sftp() ? "*rm " + quoted(remotePath(name)) : "*DELE " + name});
+    return command({sftp() ? "rm " + quoted(remotePath(name)) : "DELE " + name}).ok;
 }
 
 FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& remoteName)
@@ -1022,14 +1021,22 @@ FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& r
     return result;
 }
 
+CurlFtpClient::Seen CurlFtpClient::look(const std::string& name)
+{
+    RemoteStamp ignored;
+    const FtpResult r = stat(name, ignored);
+    return r.ok ? Seen::there : r.number == CURLE_REMOTE_FILE_NOT_FOUND ? Seen::gone : Seen::unknown;
+}
+
 FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string& remoteName, bool keepBackup)
 {
     if (!connected_)
         return fail(ftp_error::notConnected, "Not connected to a server.");
     if (!isSafeName(remoteName))
         return fail(ftp_error::badName, "\"" + remoteName + "\" is not a file name this program can use.");
-    // The page goes up under a name of its own: until the rename, the old page stands whole.
-    const std::string temp = "." + remoteName + ".upload-" + randomTag(), backup = remoteName + ".bak";
+    // The page goes up under a short name of its own, whatever the length of the page's:
+    // until the rename, the old page stands whole.
+    const std::string temp = ".bw-" + randomTag(), backup = remoteName + ".bak";
     FtpResult result = send(localPath, temp);
     // Once the page is up, the renames run to their end: stopped half way, they would leave
     // the old page under another name.
@@ -1043,49 +1050,56 @@ FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string&
             remove(temp); // a dead server keeps it; it is hidden and named as ours
         return result;
     }
-    auto undo = [&](FtpResult r) {
+    const std::string q = "\"" + remoteName + "\"";
+    auto asItWas = [&](FtpResult r) {
         remove(temp);
+        r.error += " " + q + " on the server is as it was.";
         return r;
     };
-    // Most servers rename onto the old page in one step; only the others, and a backup to
-    // keep, need to know whether there is one.
+    // Most servers rename onto the old page in one step. When that fails, what is on the
+    // server decides: a lost answer may hide a rename that was done.
     if (!keepBackup) {
         result = rename(temp, remoteName);
         if (result.ok)
             return result;
+        const Seen sent = look(temp);
+        if (sent == Seen::gone && look(remoteName) == Seen::there)
+            return {true, 0, {}};
+        if (sent == Seen::there && (result = rename(temp, remoteName)).ok)
+            return result; // a passing failure
+        if (sent != Seen::there)
+            return fail(result.number, result.error + " The new page may be on the server as \"" + temp + "\"; " + q +
+                                           " was not touched.");
     }
-    RemoteStamp stamp;
-    const FtpResult old = stat(remoteName, stamp);
-    if (!old.ok && old.number != CURLE_REMOTE_FILE_NOT_FOUND)
-        return undo(old);
-    if (!old.ok) {
-        if (keepBackup)
-            result = rename(temp, remoteName);
-        return result.ok ? result : undo(result);
+    const Seen old = look(remoteName);
+    if (old == Seen::unknown)
+        return asItWas(fail(result.ok ? CURLE_QUOTE_ERROR : result.number,
+                            "The server would not tell whether " + q + " is there."));
+    if (old == Seen::gone) {
+        result = rename(temp, remoteName);
+        return result.ok || look(temp) == Seen::gone ? FtpResult{true, 0, {}} : asItWas(result);
     }
-    // Here the old page is moved aside first: to NAME.bak, which a kept backup may replace;
-    // when it is not kept, an existing NAME.bak is left alone and a hidden name is used.
-    std::string parked = backup;
+    // The old page is moved aside first: to NAME.bak when it is kept and no NAME.bak is there
+    // (one the user made is never replaced), else to a hidden name of our own.
+    const bool toBackup = keepBackup && look(backup) == Seen::gone;
+    const std::string parked = toBackup ? backup : ".bw-" + randomTag();
     FtpResult aside = rename(remoteName, parked);
-    if (!aside.ok && keepBackup) {
-        remove(backup);
-        aside = rename(remoteName, parked);
-    } else if (!aside.ok) {
-        parked = "." + remoteName + ".old-" + randomTag();
-        aside = rename(remoteName, parked);
-    }
-    if (!aside.ok)
-        return undo(aside);
+    if (!aside.ok && !(look(remoteName) == Seen::gone && look(parked) == Seen::there))
+        return asItWas(aside);
     result = rename(temp, remoteName);
-    if (!result.ok) {
-        FtpResult back = rename(parked, remoteName);
-        if (!back.ok)
-            result.error += " The old page is kept on the server as \"" + parked + "\".";
-        return undo(result);
+    if (!result.ok && look(temp) != Seen::gone) {
+        if (rename(parked, remoteName).ok || (look(remoteName) == Seen::there && look(parked) == Seen::gone))
+            return asItWas(result);
+        return fail(result.number, result.error + " The old page is on the server as \"" + parked + "\", the new one as \"" +
+                                       temp + "\"; " + q + " is not there.");
     }
-    if (!keepBackup)
-        remove(parked);
-    return result;
+    if (toBackup)
+        return {true, 0, {}};
+    if (keepBackup)
+        return {true, 0, backup + " was there already, so the old page is kept as \"" + parked + "\"."};
+    if (!remove(parked))
+        return {true, 0, "The old page stays on the server as \"" + parked + "\": the server would not delete it."};
+    return {true, 0, {}};
 }
 
 FtpResult CurlFtpClient::goTo(const std::string& dir)
