@@ -162,6 +162,47 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
     }
 }
 
+// After a restart the host's profile, not the record beside the pages, says how to log in.
+TEST_F(RealServer, ARecalledPageGoesOnlyTheWayItsHostsProfileSays)
+{
+    struct Row {
+        bool profile;
+        std::string record, told; // the record's line past the host; a part of the summary
+    } rows[] = {
+        {true, "\tu\tftp\t0\t\t0\t/\tindex.html\t-\t-\n", "does not offer FTP with TLS, so nothing was sent"},
+        {true, "\tu\t/\tindex.html\t-\t-\n", "does not offer FTP with TLS, so nothing was sent"},
+        {false, "\tu\t/\tindex.html\t-\t-\n", odd.host() + " has no host profile, so nothing was sent."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.record);
+        fs::remove(oddDir.path("log"));
+        test::TempDir temp;
+        temp.write(".brindlework-downloads", odd.host() + row.record);
+        temp.write("index.html", "edited");
+        temp.write(".index.html.original", "as downloaded");
+        test::ScriptedDialogs dialogs;
+        RealFileSystem files;
+        test::RecordingShell shell;
+        test::FakeHost host;
+        test::MemorySettings settings;
+        Platform platform{dialogs, files, shell, host, settings};
+        HostProfiles profiles(platform);
+        HostProfile tls;
+        tls.user = "u", tls.password = "p", tls.protocol = Protocol::ftps;
+        if (row.profile)
+            ASSERT_TRUE(test::saved(profiles, odd.host(), tls).result.ok);
+        NoBusy busy;
+        CurlFtpClient ftp(kQuick);
+        RoundTrip trip(platform, ftp, busy);
+        trip.recall(temp.path() + "/");
+        trip.uploadChanged();
+        ASSERT_FALSE(dialogs.shown.empty());
+        EXPECT_NE(dialogs.shown.back().text.find(row.told), std::string::npos) << dialogs.shown.back().text;
+        EXPECT_EQ(logged(oddDir).find("USER"), std::string::npos) << logged(oddDir);
+        EXPECT_EQ(logged(oddDir).find("PASS"), std::string::npos);
+    }
+}
+
 TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
 {
     CurlFtpClient ftp(kQuick);
