@@ -167,19 +167,35 @@ void RoundTrip::fetchPage(const std::string& name, const std::string& localPath,
 void RoundTrip::remember(const std::string& folder)
 {
     recall(folder); // those of an earlier run stay written down too
-    std::string text;
+    std::string mine;
+    std::set<std::string> names;
     for (const DownloadedPage& p : pages_) {
+        if (folderOfPath(p.localPath) != folder)
+            continue;
+        names.insert(p.name);
         // Only what finds the host's profile again: the profile, not this file, decides how to reach it.
         const std::string line = p.host + '\t' + p.profile.user + '\t' + p.folder + '\t' + p.name + '\t' +
                                  (p.stamp.hasSize ? std::to_string(p.stamp.size) : "-") + '\t' +
                                  (p.stamp.hasTime ? std::to_string(p.stamp.time) : "-");
         // A server folder may hold a tab or a line end; such a page goes up in this run only.
-        const bool plain = std::count(line.begin(), line.end(), '\t') == 5 && line.find_first_of("\r\n") == std::string::npos;
-        if (folderOfPath(p.localPath) == folder && plain)
-            text += line + '\n';
+        if (std::count(line.begin(), line.end(), '\t') == 5 && line.find_first_of("\r\n") == std::string::npos)
+            mine += line + '\n';
     }
+    // Another program using the same temp path keeps the records of its own pages.
     // Not written, the pages still go up in this run; only a restart forgets them.
-    (void)platform_.files.writeFile(folder + kManifest, text);
+    (void)platform_.files.updatePrivateFile(folder + kManifest, [&](std::string_view there) {
+        std::string text;
+        while (!there.empty()) {
+            const std::size_t end = std::min(there.find('\n'), there.size());
+            const std::string_view line = there.substr(0, end);
+            const std::vector<std::string> f = fields(line);
+            const std::size_t name = f.size() == 10 ? 7 : 3;
+            if ((f.size() == 6 || f.size() == 10) && !names.count(f[name]))
+                text += std::string(line) + '\n';
+            there.remove_prefix(std::min(end + 1, there.size()));
+        }
+        return text + mine;
+    });
 }
 
 void RoundTrip::recall(const std::string& folder)

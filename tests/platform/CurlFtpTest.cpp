@@ -203,6 +203,37 @@ TEST_F(RealServer, ARecalledPageGoesOnlyTheWayItsHostsProfileSays)
     }
 }
 
+// Two programs downloading into one temp path keep each other's records, in a file only the
+// user may read, written in place of a link someone put there rather than through it.
+TEST_F(RealServer, TwoProgramsSharingATempPathKeepEveryRecordPrivately)
+{
+    test::TempDir temp, elsewhere;
+    const std::string records = temp.path(".brindlework-downloads"), victim = elsewhere.write("victim", "mine");
+    fs::create_symlink(victim, records);
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::FakeHost host;
+    test::MemorySettings settings;
+    NoBusy busy;
+    CurlFtpClient one(kQuick), two(kQuick);
+    RoundTrip first({dialogs, files, shell, host, settings}, one, busy), second({dialogs, files, shell, host, settings}, two, busy);
+    HostProfile profile;
+    profile.user = kUser, profile.password = kPassword;
+    auto ok = [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; };
+    first.connect(server.host(), profile, ok);
+    second.connect(server.host(), profile, ok);
+    ASSERT_TRUE(two.changeDir("my folder").ok);
+    first.fetchPage("index.html", temp.path("index.html"), ok);
+    second.fetchPage("inner page.html", temp.path("inner page.html"), ok);
+    first.fetchPage("index.html", temp.path("index.html"), ok);
+    const std::string text = test::readAll(records);
+    EXPECT_NE(text.find("\tindex.html\t"), std::string::npos) << text;
+    EXPECT_NE(text.find("\tinner page.html\t"), std::string::npos) << text;
+    EXPECT_EQ(fs::status(records).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(test::readAll(victim), "mine");
+}
+
 TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
 {
     CurlFtpClient ftp(kQuick);
