@@ -116,11 +116,23 @@ WriteResult RealFileSystem::makeFolders(const std::string& path)
     std::error_code ec;
     if (path.empty())
         return {false, "no folder was named", {}};
-    fs::create_directories(path, ec);
-    if (ec)
-        return {false, ec.message(), {}};
-    if (!fs::is_directory(path, ec))
+    // Made here, a folder is the user's alone: downloaded pages wait in it to go up again.
+    fs::path made;
+    for (const auto& part : fs::path(path)) {
+        made /= part;
+        if (!part.empty() && ::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
+            return {false, describe(errno), {}};
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return {false, describe(errno), {}};
+    if (!S_ISDIR(info.st_mode))
         return {false, "it is a file, not a folder", {}};
+    // Anyone else who may change the pages in it could change what goes up to the server.
+    if (info.st_uid != ::geteuid())
+        return {false, "it belongs to another user", {}};
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        return {false, "other users may write in it", {}};
     return {true, {}, {}};
 }
 

@@ -70,7 +70,8 @@ public:
     }
     // Removes the temporary copies of the file that runs no longer alive left behind.
     virtual void removeStaleCopies(const std::string& path) = 0;
-    // Makes the folder and any missing folders above it; a folder already there is fine.
+    // Makes the folder and any missing folders above it, each for its user alone (0700); a
+    // folder already there is fine unless another user owns it or may write in it.
     virtual WriteResult makeFolders(const std::string& path) = 0;
     // Whether the files may be read from other threads while the window uses them (the site
     // index reads pages in the background only then).
