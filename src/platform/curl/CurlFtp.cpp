@@ -4,12 +4,14 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -51,6 +53,9 @@ struct CurlFtpClient::Handle {
     std::string trustFile; // the accepted certificates; "" keeps none
     enum class Key { fine, unknown, changed } key = Key::fine;
     std::string fingerprint, oldFingerprint, keyWhy;
+    // The certificate this session's control connection was let through with: the data
+    // connections that show it again need no second check.
+    std::string approved;
     bool keepKey = false; // accepted always: written to trustFile after the handshake
     std::exception_ptr thrown; // from a caller's callback; carried across libcurl
 
@@ -417,6 +422,10 @@ int checkCertificate(X509_STORE_CTX* store, void* user)
     if (!leaf || !X509_digest(leaf, EVP_sha256(), md, &size))
         return 0;
     h.fingerprint = fingerprintOf(md, size);
+    if (!h.approved.empty() && h.fingerprint == h.approved) {
+        X509_STORE_CTX_set_error(store, X509_V_OK);
+        return 1;
+    }
     X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(store);
     if (X509_VERIFY_PARAM_set1_ip_asc(param, h.host.c_str()) != 1)
         X509_VERIFY_PARAM_set1_host(param, h.host.c_str(), 0);
@@ -437,14 +446,40 @@ int checkCertificate(X509_STORE_CTX* store, void* user)
         }
         h.keepKey = h.options.acceptAlways && !h.trustFile.empty();
     }
+    h.approved = h.fingerprint;
     X509_STORE_CTX_set_error(store, X509_V_OK);
     return 1;
+}
+
+// The system's authorities, read once per program (again only when SSL_CERT_FILE names
+// another file): reading them costs far more than a handshake, and every file of a
+// transfer has a connection of its own. The caller gets a reference of its own.
+X509_STORE* authorities()
+{
+    static std::mutex lock;
+    static X509_STORE* store = nullptr;
+    static std::string readFor;
+    const std::lock_guard held(lock);
+    const char* named = std::getenv("SSL_CERT_FILE");
+    const std::string file = named ? named : "";
+    if (!store || file != readFor) {
+        X509_STORE* fresh = X509_STORE_new();
+        if (!fresh)
+            return nullptr;
+        X509_STORE_set_default_paths(fresh);
+        X509_STORE_free(store);
+        store = fresh;
+        readFor = file;
+    }
+    X509_STORE_up_ref(store);
+    return store;
 }
 
 CURLcode setUpTls(CURL*, void* context, void* user)
 {
     auto* ctx = static_cast<SSL_CTX*>(context);
-    SSL_CTX_set_default_verify_paths(ctx);
+    if (X509_STORE* known = authorities())
+        SSL_CTX_set_cert_store(ctx, known); // owns its reference from here
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_cert_verify_callback(ctx, &checkCertificate, user);
     return CURLE_OK;
