@@ -408,6 +408,45 @@ TEST_F(Secured, TrustsOnlyTheKeyItWasShownAndNeverOneThatChanged)
     }
 }
 
+// With an authority of the test's own trusted: the right name passes unasked, another name is
+// refused before any login, a self-signed certificate is asked about.
+TEST_F(Secured, ACertificateIsTakenOnlyForTheNameItIsMadeOutTo)
+{
+    test::TempDir ca;
+    const std::string key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
+    test::shell("cd " + ca.path() + " && openssl req -x509 " + key + "-days 2 -subj /CN=TestAuthority -keyout ca.key -out ca.crt 2>&1");
+    auto signedFor = [&](const std::string& name, const std::string& san) {
+        test::shell("cd " + ca.path() + " && openssl req " + key + "-subj /CN=" + name + " -keyout " + name + ".key -out " + name +
+                    ".csr 2>&1 && printf 'subjectAltName=" + san + "' > " + name + ".ext && openssl x509 -req -in " + name +
+                    ".csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -extfile " + name + ".ext -out " + name +
+                    ".crt 2>&1 && cat " + name + ".key " + name + ".crt > " + name + ".pem");
+        return ca.path(name + ".pem");
+    };
+    struct Row {
+        std::string pem;
+        int number;
+        bool login;
+    } rows[] = {
+        {signedFor("right", "IP:127.0.0.1"), 0, true},
+        {signedFor("wrong.example", "DNS:wrong.example"), CURLE_PEER_FAILED_VERIFICATION, false},
+        {"", ftp_error::unknownKey, false},
+    };
+    ::setenv("SSL_CERT_FILE", ca.path("ca.crt").c_str(), 1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.pem);
+        test::PyftpdTls server(kUser, kPassword);
+        if (!row.pem.empty())
+            fs::copy_file(row.pem, server.dir.path("cert.pem"), fs::copy_options::overwrite_existing);
+        ASSERT_TRUE(server.start());
+        CurlFtpClient ftp(kRoomy);
+        ftp.setOptions({Protocol::ftps, 0, "", "", "", false});
+        const FtpResult r = ftp.connect(server.host(), kUser, kPassword);
+        EXPECT_EQ(r.number, row.number) << r.error;
+        EXPECT_EQ(test::readAll(server.dir.path("log")) == kUser + "\n", row.login);
+    }
+    ::unsetenv("SSL_CERT_FILE");
+}
+
 TEST_F(Secured, LogsInOverSftpWithAKeyFileOrTheAgent)
 {
     test::Daemon agent;

@@ -51,7 +51,7 @@ struct CurlFtpClient::Handle {
     std::string host;      // the name the certificate must be made out to
     std::string hostPort;  // "name:port", as the accepted certificates keep it
     std::string trustFile; // the accepted certificates; "" keeps none
-    enum class Key { fine, unknown, changed } key = Key::fine;
+    enum class Key { fine, unknown, changed, wrongName } key = Key::fine;
     std::string fingerprint, oldFingerprint, keyWhy;
     // The certificate this session's control connection was let through with: the data
     // connections that show it again need no second check.
@@ -431,6 +431,11 @@ int checkCertificate(X509_STORE_CTX* store, void* user)
         X509_VERIFY_PARAM_set1_host(param, h.host.c_str(), 0);
     const bool vouched = X509_verify_cert(store) == 1;
     const int error = X509_STORE_CTX_get_error(store);
+    // An authority vouches for it, but for another server: never a question, always a refusal.
+    if (!vouched && (error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH)) {
+        h.key = CurlFtpClient::Handle::Key::wrongName;
+        return 0;
+    }
     const auto trusted = h.trustFile.empty() ? std::map<std::string, std::string>() : readTrusted(h.trustFile);
     const auto known = trusted.find(h.hostPort);
     if (known != trusted.end() && known->second != h.fingerprint) {
@@ -752,6 +757,10 @@ FtpResult CurlFtpClient::perform(const std::string& url)
                     ". Its fingerprint is " + h.fingerprint +
                     ". Nothing was sent to the server. Accept it only if the server's owner confirms that fingerprint.",
                 h.fingerprint};
+    if (h.key == Handle::Key::wrongName)
+        return fail(CURLE_PEER_FAILED_VERIFICATION,
+                    "The server's certificate is signed by an authority, but made out to another host than " + h.host +
+                        ". Someone may be posing as the server, so the connection was refused and nothing was sent.");
     if (h.key == Handle::Key::changed)
         return {false, ftp_error::changedKey,
                 "Warning: the server's " + what + " has changed since it was accepted. It was " + h.oldFingerprint +
