@@ -120,6 +120,7 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         {"no-dele", false, true, "index.html=new index.html.bak=mine", up},
         {"no-overwrite", false, true, "index.html=new index.html.bak=mine", up},
         {"mdtm-lies", false, true, "index.html=new index.html.bak=mine", up},
+        {"idle-after-retr", false, true, "index.html=new index.html.bak=mine", up},
         {"no-overwrite,no-dele", false, true, ".bw-*=old index.html=new index.html.bak=mine",
          up + "\n\nindex.html: The old page stays on the server as \".bw-*\": the server would not delete it."},
         {"", true, false, "index.html=new index.html.bak=old", up},

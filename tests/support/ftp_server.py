@@ -11,7 +11,8 @@
 # BW_FTP_TRICKS in the environment, a comma-separated list, makes it fail on purpose:
 # drop-rnto (the first RNTO hangs up without renaming), rnto-then-drop (the first RNTO
 # renames, then hangs up), no-dele, no-overwrite (RNTO onto a file is refused), mdtm-lies
-# (every MDTM gives one time from long ago).
+# (every MDTM gives one time from long ago), idle-after-retr (once a download is sent the
+# session is over, as after an idle timeout).
 import logging
 import os
 import sys
@@ -60,6 +61,11 @@ class Handler(TLS_FTPHandler if cert else FTPHandler):
             self._rnfr = None
             return self.respond("553 a file of that name is there")
         return super().ftp_RNTO(path)
+
+    def on_file_sent(self, file):
+        if "idle-after-retr" in tricks:
+            self.respond("421 Control connection timed out.")
+            self.close_when_done()
 
     def ftp_DELE(self, path):
         return self.respond("550 not deleted") if "no-dele" in tricks else super().ftp_DELE(path)
