@@ -49,6 +49,17 @@ Listed listing(FtpClient& ftp)
 // The servers log a line for each login, and with a listing of their own every command.
 std::string logged(const test::TempDir& dir) { return test::readAll(dir.path("log")); }
 
+// What a round trip needs of the desktop, real files and a scripted user.
+struct Desk {
+    test::ScriptedDialogs dialogs;
+    RealFileSystem files;
+    test::RecordingShell shell;
+    test::FakeHost host;
+    test::MemorySettings settings;
+    NoBusy busy;
+    Platform platform() { return {dialogs, files, shell, host, settings}; }
+};
+
 struct RealServer : ::testing::Test {
     RealServer()
     {
@@ -137,14 +148,10 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         if (row.userBak)
             there.write("index.html.bak", "mine");
         test::LocalFtpServer server(there.path(), kUser, kPassword, here.path("log"), "", "elradfmw", row.tricks);
-        test::ScriptedDialogs dialogs;
-        RealFileSystem files;
-        test::RecordingShell shell;
-        test::FakeHost host;
-        test::MemorySettings settings;
-        NoBusy busy;
+        Desk desk;
+        auto& dialogs = desk.dialogs;
         CurlFtpClient ftp(kQuick);
-        RoundTrip trip({dialogs, files, shell, host, settings}, ftp, busy);
+        RoundTrip trip(desk.platform(), ftp, desk.busy);
         HostProfile profile;
         profile.user = kUser, profile.password = kPassword, profile.keepBackup = row.keep;
         trip.connect(server.host(), profile, [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
@@ -181,20 +188,17 @@ TEST_F(RealServer, ARecalledPageGoesOnlyTheWayItsHostsProfileSays)
         temp.write(".brindlework-downloads", odd.host() + row.record);
         temp.write("index.html", "edited");
         temp.write(".index.html.original", "as downloaded");
-        test::ScriptedDialogs dialogs;
-        RealFileSystem files;
-        test::RecordingShell shell;
-        test::FakeHost host;
-        test::MemorySettings settings;
-        Platform platform{dialogs, files, shell, host, settings};
+        Desk desk;
+        auto& dialogs = desk.dialogs;
+        Platform platform = desk.platform();
         HostProfiles profiles(platform);
         HostProfile tls;
         tls.user = "u", tls.password = "p", tls.protocol = Protocol::ftps;
-        if (row.profile)
+        if (row.profile) {
             ASSERT_TRUE(test::saved(profiles, odd.host(), tls).result.ok);
-        NoBusy busy;
+        }
         CurlFtpClient ftp(kQuick);
-        RoundTrip trip(platform, ftp, busy);
+        RoundTrip trip(platform, ftp, desk.busy);
         trip.recall(temp.path() + "/");
         trip.uploadChanged();
         ASSERT_FALSE(dialogs.shown.empty());
@@ -211,14 +215,9 @@ TEST_F(RealServer, TwoProgramsSharingATempPathKeepEveryRecordPrivately)
     test::TempDir temp, elsewhere;
     const std::string records = temp.path(".brindlework-downloads"), victim = elsewhere.write("victim", "mine");
     fs::create_symlink(victim, records);
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::FakeHost host;
-    test::MemorySettings settings;
-    NoBusy busy;
+    Desk desk;
     CurlFtpClient one(kQuick), two(kQuick);
-    RoundTrip first({dialogs, files, shell, host, settings}, one, busy), second({dialogs, files, shell, host, settings}, two, busy);
+    RoundTrip first(desk.platform(), one, desk.busy), second(desk.platform(), two, desk.busy);
     HostProfile profile;
     profile.user = kUser, profile.password = kPassword;
     auto ok = [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; };
