@@ -845,6 +845,14 @@ FtpResult CurlFtpClient::enter(std::vector<std::string> folder, bool absolute)
         result = fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
     else
         result = perform(folderUrl());
+    // A server that ended an idle session may leave the line looking open until the next
+    // command goes unanswered: a new connection, logged in again, takes the folder instead.
+    if (!result.ok && (result.number == CURLE_OPERATION_TIMEDOUT || result.number == CURLE_GOT_NOTHING ||
+                       result.number == CURLE_SEND_ERROR || result.number == CURLE_RECV_ERROR)) {
+        curl_easy_setopt(handle_->easy, CURLOPT_FRESH_CONNECT, 1L);
+        result = perform(folderUrl());
+        curl_easy_setopt(handle_->easy, CURLOPT_FRESH_CONNECT, 0L);
+    }
     if (!result.ok) {
         path_ = std::move(old);
         absolute_ = wasAbsolute;
