@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <pwd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -125,6 +127,15 @@ BENCHMARK(ListTenThousandFiles)->Unit(benchmark::kMillisecond);
 // the curl command line (one connection each). A tool that is not installed skips its row.
 std::string pageName(int i) { return "page" + std::to_string(i) + ".html"; }
 
+// Every page's name, each after a space: the tools' command lines.
+std::string pageNames()
+{
+    std::string names;
+    for (int i = 0; i < kPages; ++i)
+        names += " " + pageName(i);
+    return names;
+}
+
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 std::string portOf(const std::string& host) { return host.substr(host.rfind(':') + 1); }
@@ -201,9 +212,10 @@ void countPages(benchmark::State& state, const std::string& folder)
 constexpr int kRounds = 5;
 
 // A session on host in the folder the names lead to; "" or why not.
-std::string session(CurlFtpClient& ftp, const std::string& host, std::initializer_list<const char*> folders)
+std::string session(CurlFtpClient& ftp, const std::string& host, std::initializer_list<const char*> folders,
+                    const std::string& user = kUser, const std::string& password = kPassword)
 {
-    if (FtpResult r = ftp.connect(host, kUser, kPassword); !r.ok)
+    if (FtpResult r = ftp.connect(host, user, password); !r.ok)
         return r.error;
     for (const char* folder : folders)
         if (FtpResult r = ftp.changeDir(folder); !r.ok)
@@ -265,6 +277,117 @@ BENCHMARK(Upload200PagesOneSession)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(kRounds)
     ->UseRealTime();
+
+// The same 200 pages against vsftpd speaking TLS, anonymous, beside Python's ftplib with
+// FTP_TLS (which resumes the control connection's TLS session on each data connection).
+struct TlsSite {
+    TlsSite()
+    {
+        std::filesystem::create_directories(server.site + "/pages");
+        const std::string page(kPageSize, 'p');
+        for (int i = 0; i < kPages; ++i)
+            std::ofstream(server.site + "/pages/" + pageName(i), std::ios::binary) << page;
+        std::filesystem::create_directories(server.site + "/drop");
+        up = server.start();
+        fingerprint = server.fingerprint();
+    }
+    // An empty folder the anonymous user may write in.
+    std::string emptied(const std::string& name)
+    {
+        const std::string path = server.site + "/drop/" + name;
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+        if (const passwd* ftp = ::getpwnam("ftp"))
+            [[maybe_unused]] const int owned = ::chown(path.c_str(), ftp->pw_uid, ftp->pw_gid);
+        return path;
+    }
+    test::Vsftpd server;
+    bool up = false;
+    std::string fingerprint;
+};
+
+TlsSite* tlsSite(benchmark::State& state)
+{
+    static TlsSite s;
+    if (!s.up)
+        state.SkipWithError("vsftpd did not start");
+    return s.up ? &s : nullptr;
+}
+
+std::string tlsSession(CurlFtpClient& ftp, TlsSite& tls, std::initializer_list<const char*> folders)
+{
+    ftp.setOptions({Protocol::ftps, 0, "", "", tls.fingerprint, false});
+    return session(ftp, tls.server.host(), folders, "", ""); // anonymous
+}
+
+void Download200PagesFtps(benchmark::State& state)
+{
+    TlsSite* tls = tlsSite(state);
+    if (!tls)
+        return;
+    std::unique_ptr<test::TempDir> into;
+    rounds(state, [&] { into = std::make_unique<test::TempDir>(); },
+           [&]() -> std::string {
+               CurlFtpClient ftp;
+               if (std::string why = tlsSession(ftp, *tls, {"pub", "pages"}); !why.empty())
+                   return why;
+               for (int i = 0; i < kPages; ++i)
+                   if (FtpResult r = ftp.download(pageName(i), into->path(pageName(i))); !r.ok)
+                       return r.error;
+               return "";
+           });
+    countPages(state, into->path());
+}
+
+void Upload200PagesFtps(benchmark::State& state)
+{
+    TlsSite* tls = tlsSite(state);
+    if (!tls)
+        return;
+    std::string folder;
+    rounds(state, [&] { folder = tls->emptied("ours"); },
+           [&]() -> std::string {
+               CurlFtpClient ftp;
+               if (std::string why = tlsSession(ftp, *tls, {"pub", "drop", "ours"}); !why.empty())
+                   return why;
+               for (int i = 0; i < kPages; ++i)
+                   if (FtpResult r = ftp.upload(tls->server.site + "/pages/" + pageName(i), pageName(i), false); !r.ok)
+                       return "upload: " + r.error;
+               return "";
+           });
+    countPages(state, folder);
+}
+
+void FtplibFtps(benchmark::State& state, bool put)
+{
+    TlsSite* tls = tlsSite(state);
+    if (!tls)
+        return;
+    const std::string names = pageNames();
+    std::unique_ptr<test::TempDir> into;
+    std::string folder;
+    rounds(state,
+           [&] {
+               into = std::make_unique<test::TempDir>();
+               folder = put ? tls->emptied("ftplib") : into->path();
+           },
+           [&] {
+               return run(std::string(BW_PYTHON) + " " + BW_FTPLIB_SCRIPT + (put ? " put-tls" : " get-tls") + " 127.0.0.1 " +
+                          std::to_string(tls->server.port) + " anonymous x" +
+                          (put ? " pub/drop/ftplib " + quoted(tls->server.site + "/pages") : " pub/pages " + quoted(into->path())) +
+                          names);
+           });
+    countPages(state, folder);
+}
+
+const bool kTlsRows = [] {
+    for (auto* b : {benchmark::RegisterBenchmark("Download200PagesOneSession/FTPS", Download200PagesFtps),
+                    benchmark::RegisterBenchmark("Upload200PagesOneSession/FTPS", Upload200PagesFtps),
+                    benchmark::RegisterBenchmark("Ftplib200Pages/FTPS/Download", FtplibFtps, false),
+                    benchmark::RegisterBenchmark("Ftplib200Pages/FTPS/Upload", FtplibFtps, true)})
+        b->Unit(benchmark::kMillisecond)->Iterations(kRounds)->UseRealTime();
+    return true;
+}();
 
 size_t readFile(char* buffer, size_t size, size_t count, void* file)
 {
@@ -352,9 +475,7 @@ void Ftplib200Pages(benchmark::State& state)
     if (host.empty())
         return;
     const bool put = state.range(0) == 1;
-    std::string names;
-    for (int i = 0; i < kPages; ++i)
-        names += " " + pageName(i);
+    const std::string names = pageNames();
     std::unique_ptr<test::TempDir> into;
     std::string folder;
     rounds(state,

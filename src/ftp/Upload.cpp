@@ -47,8 +47,8 @@ std::string tagLine(std::string_view page, const std::vector<FoundImage>& images
     return tag;
 }
 
-// Beside the pages in the temp path, one line each: host, user, protocol, port, key file,
-// keep backup, server folder, name, size and time ("-" when unknown), split by tabs.
+// Beside the pages in the temp path, one line each: host, user, server folder, name, size and
+// time ("-" when unknown), split by tabs.
 constexpr const char* kManifest = ".brindlework-downloads";
 
 std::vector<std::string> fields(std::string_view line)
@@ -167,20 +167,35 @@ void RoundTrip::fetchPage(const std::string& name, const std::string& localPath,
 void RoundTrip::remember(const std::string& folder)
 {
     recall(folder); // those of an earlier run stay written down too
-    std::string text;
+    std::string mine;
+    std::set<std::string> names;
     for (const DownloadedPage& p : pages_) {
-        const HostProfile& o = p.profile;
-        const std::string line = p.host + '\t' + o.user + '\t' + protocolName(o.protocol) + '\t' + std::to_string(o.port) + '\t' +
-                                 o.keyFile + '\t' + (o.keepBackup ? "1" : "0") + '\t' + p.folder + '\t' + p.name + '\t' +
+        if (folderOfPath(p.localPath) != folder)
+            continue;
+        names.insert(p.name);
+        // Only what finds the host's profile again: the profile, not this file, decides how to reach it.
+        const std::string line = p.host + '\t' + p.profile.user + '\t' + p.folder + '\t' + p.name + '\t' +
                                  (p.stamp.hasSize ? std::to_string(p.stamp.size) : "-") + '\t' +
                                  (p.stamp.hasTime ? std::to_string(p.stamp.time) : "-");
         // A server folder may hold a tab or a line end; such a page goes up in this run only.
-        const bool plain = std::count(line.begin(), line.end(), '\t') == 9 && line.find_first_of("\r\n") == std::string::npos;
-        if (folderOfPath(p.localPath) == folder && plain)
-            text += line + '\n';
+        if (std::count(line.begin(), line.end(), '\t') == 5 && line.find_first_of("\r\n") == std::string::npos)
+            mine += line + '\n';
     }
+    // Another program using the same temp path keeps the records of its own pages.
     // Not written, the pages still go up in this run; only a restart forgets them.
-    (void)platform_.files.writeFile(folder + kManifest, text);
+    (void)platform_.files.updatePrivateFile(folder + kManifest, [&](std::string_view there) {
+        std::string text;
+        while (!there.empty()) {
+            const std::size_t end = std::min(there.find('\n'), there.size());
+            const std::string_view line = there.substr(0, end);
+            const std::vector<std::string> f = fields(line);
+            const std::size_t name = f.size() == 10 ? 7 : 3;
+            if ((f.size() == 6 || f.size() == 10) && !names.count(f[name]))
+                text += std::string(line) + '\n';
+            there.remove_prefix(std::min(end + 1, there.size()));
+        }
+        return text + mine;
+    });
 }
 
 void RoundTrip::recall(const std::string& folder)
@@ -190,52 +205,62 @@ void RoundTrip::recall(const std::string& folder)
     ReadResult kept = platform_.files.readFile(folder + kManifest);
     if (!kept.ok)
         return;
-    std::map<std::string, std::vector<std::string>> asking; // host -> the local paths waiting for its password
     std::string_view rest = kept.bytes;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
-        const std::vector<std::string> f = fields(rest.substr(0, end));
+        std::vector<std::string> f = fields(rest.substr(0, end));
         rest.remove_prefix(std::min(end + 1, rest.size()));
-        DownloadedPage page{f[0], {}, {}, {}, {}, {}};
-        if (f.size() != 10 || !isSafeName(f[7]) || !numberFrom(f[3], page.profile.port))
+        // An earlier version wrote protocol, port, key file and backup too: they are not taken.
+        if (f.size() == 10)
+            f = {f[0], f[1], f[6], f[7], f[8], f[9]};
+        if (f.size() != 6 || !isSafeName(f[3]))
             continue;
+        DownloadedPage page{f[0], {}, f[2], f[3], {}, folder + f[3]};
         page.profile.user = f[1];
-        page.profile.protocol = protocolNamed(f[2]);
-        page.profile.keyFile = f[4];
-        page.profile.keepBackup = f[5] == "1";
-        page.folder = f[6];
-        page.name = f[7];
-        page.stamp.hasSize = numberFrom(f[8], page.stamp.size);
-        page.stamp.hasTime = numberFrom(f[9], page.stamp.time);
-        page.localPath = folder + page.name;
+        page.stamp.hasSize = numberFrom(f[4], page.stamp.size);
+        page.stamp.hasTime = numberFrom(f[5], page.stamp.time);
         const bool known = std::any_of(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == page.localPath; });
         if (known || !platform_.files.isFile(page.localPath) || !platform_.files.isFile(originalPath(page.localPath)))
             continue;
-        // Passwords are never written down: the host's profile has it, for the same user.
-        page.passwordPending = true;
-        asking[page.host].push_back(page.localPath);
+        page.recalled = true;
         pages_.push_back(std::move(page));
     }
+}
+
+void RoundTrip::loadProfiles()
+{
     HostProfiles profiles(platform_);
-    for (auto& [host, paths] : asking) { // each host's profile read once
-        ++passwordsPending_;
-        profiles.load(host, lifetime_.guard([this, paths = std::move(paths)](const HostProfile& profile, const std::string&) {
+    const std::vector<std::string> stored = profiles.stored();
+    std::set<std::string> hosts;
+    for (DownloadedPage& page : pages_) {
+        page.noProfile = std::find(stored.begin(), stored.end(), page.host) == stored.end();
+        // A page of this run without a stored profile goes the way it came.
+        page.profilePending = !page.noProfile;
+        page.noProfile = page.noProfile && page.recalled;
+        if (page.profilePending)
+            hosts.insert(page.host);
+    }
+    for (const std::string& host : hosts) { // each host's profile read once
+        ++profilesPending_;
+        profiles.load(host, lifetime_.guard([this, host](const HostProfile& profile, const std::string&) {
             for (DownloadedPage& page : pages_)
-                if (page.passwordPending && std::find(paths.begin(), paths.end(), page.localPath) != paths.end()) {
-                    page.passwordPending = false;
-                    if (profile.user == page.profile.user)
-                        page.profile.password = profile.password;
+                if (page.profilePending && page.host == host) {
+                    page.profilePending = false;
+                    // Passwords are never written down: the profile has it, for the same user.
+                    const std::string password = profile.user == page.profile.user ? profile.password : page.profile.password;
+                    page.profile = {page.profile.user, password, profile.path, profile.protocol,
+                                    profile.port, profile.keyFile, profile.keepBackup};
                 }
-            if (--passwordsPending_ == 0)
+            if (--profilesPending_ == 0)
                 for (auto& work : std::exchange(waiting_, {}))
                     work();
         }));
     }
 }
 
-void RoundTrip::whenPasswordsKnown(std::function<void()> work)
+void RoundTrip::whenProfilesKnown(std::function<void()> work)
 {
-    if (passwordsPending_ > 0)
+    if (profilesPending_ > 0)
         waiting_.push_back(std::move(work));
     else
         work();
@@ -297,6 +322,7 @@ struct RoundTrip::Uploads {
     };
     std::vector<Changed> changed;
     std::vector<std::string> failures;
+    std::vector<std::string> notes;
     std::uint64_t startSession = 0;
     bool wasConnected = false;
     std::string startDir;
@@ -311,7 +337,8 @@ struct RoundTrip::Uploads {
 
 void RoundTrip::uploadChanged(std::function<void()> then)
 {
-    whenPasswordsKnown([this, then = std::move(then)]() mutable { uploadNow(std::move(then)); });
+    loadProfiles();
+    whenProfilesKnown([this, then = std::move(then)]() mutable { uploadNow(std::move(then)); });
 }
 
 void RoundTrip::uploadNow(std::function<void()> then)
@@ -322,7 +349,10 @@ void RoundTrip::uploadNow(std::function<void()> then)
         const DownloadedPage& page = pages_[i];
         ReadResult now = platform_.files.readFile(page.localPath);
         ReadResult was = platform_.files.readFile(originalPath(page.localPath));
-        if (!now.ok)
+        if (page.noProfile)
+            run->failures.push_back(page.name + ": " + page.host +
+                                    " has no host profile, so nothing was sent. Make one in Ftp Setup (File > Setup in the FTP window), then upload again.");
+        else if (!now.ok)
             run->failures.push_back(page.name + ": it could not be read from the temp path: " + now.error + ".");
         else if (!was.ok)
             run->failures.push_back(page.name + ": the copy kept at its download is gone, so its changes cannot be told.");
@@ -400,6 +430,8 @@ void RoundTrip::sendPage(const std::shared_ptr<Uploads>& run)
             if (!sent.ok)
                 return pageFailed(run, sent, "");
             DownloadedPage& page = pages_[run->page().index];
+            if (!sent.error.empty()) // up, but something was left behind on the server
+                run->notes.push_back(page.name + ": " + sent.error);
             // What went up is the new original: a second upload neither sends it again nor warns.
             // Not written, the page is only sent again, after the question about a change on the server.
             (void)platform_.files.writeFile(originalPath(page.localPath), run->page().bytes);
@@ -434,6 +466,8 @@ void RoundTrip::uploadsDone(const std::shared_ptr<Uploads>& run)
             text += "\nCancelled: " + count(run->left, "page was", "pages were") + " not uploaded.";
         for (const std::string& failure : run->failures)
             text += "\n\n" + failure;
+        for (const std::string& note : run->notes)
+            text += "\n\n" + note;
         message(text);
         if (run->then)
             run->then();

@@ -27,7 +27,9 @@ struct DownloadedPage {
     std::string name;     // on the server and in the temp path
     RemoteStamp stamp;    // the server's, just before the download; unknown when it would not say
     std::string localPath;
-    bool passwordPending = false; // taken back from an earlier run: the keyring has yet to give it
+    bool recalled = false;        // taken back from an earlier run's record
+    bool profilePending = false;  // the host's stored profile has yet to come
+    bool noProfile = false;       // recalled for a host that has no stored profile: never sent
 };
 
 // The hidden copy of the page as downloaded, beside it: ".NAME.original".
@@ -60,13 +62,13 @@ public:
     bool hasPages() const { return !pages_.empty(); }
     // Takes back the pages an earlier run downloaded into folder (ending in "/") whose page
     // and original are both still there, so that they can go up after a restart too. Each
-    // folder is read once: what this object downloads later it knows already. Their
-    // passwords come from the keyring later.
+    // folder is read once: what this object downloads later it knows already. How to reach
+    // their host comes from its stored profile at the upload.
     void recall(const std::string& folder);
 
     // Uploads every page whose bytes differ from its original to the folder it came from,
     // asking first about a page changed on the server meanwhile, and tells how it went.
-    // Waits for the recalled pages' passwords first; `then` runs once it has told.
+    // Reads the hosts' profiles first; `then` runs once it has told.
     void uploadChanged(std::function<void()> then);
     void uploadChanged() override { uploadChanged({}); }
     void showChanges() override;
@@ -91,8 +93,10 @@ private:
     void pageDone(const std::shared_ptr<Uploads>& run, Outcome outcome, const std::string& why);
     void pageFailed(const std::shared_ptr<Uploads>& run, const FtpResult& result, const std::string& what);
     void uploadsDone(const std::shared_ptr<Uploads>& run);
-    // Runs `work` once no recalled page waits for its password.
-    void whenPasswordsKnown(std::function<void()> work);
+    // Reads the stored profile of every page's host: it decides protocol, port, key file and backup.
+    void loadProfiles();
+    // Runs `work` once no page waits for its host's profile.
+    void whenProfilesKnown(std::function<void()> work);
 
     Platform platform_;
     std::unique_ptr<InlineTransfers> inline_;
@@ -102,7 +106,7 @@ private:
     std::uint64_t session_ = 0;
     std::string host_;     // of the session connect() made
     HostProfile profile_;
-    int passwordsPending_ = 0; // hosts whose password the keyring has yet to give
+    int profilesPending_ = 0; // hosts whose profile the keyring has yet to complete
     std::vector<std::function<void()>> waiting_;
     Lifetime lifetime_;
 };

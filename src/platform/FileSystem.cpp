@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <algorithm>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -115,11 +116,23 @@ WriteResult RealFileSystem::makeFolders(const std::string& path)
     std::error_code ec;
     if (path.empty())
         return {false, "no folder was named", {}};
-    fs::create_directories(path, ec);
-    if (ec)
-        return {false, ec.message(), {}};
-    if (!fs::is_directory(path, ec))
+    // Made here, a folder is the user's alone: downloaded pages wait in it to go up again.
+    fs::path made;
+    for (const auto& part : fs::path(path)) {
+        made /= part;
+        if (!part.empty() && ::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST)
+            return {false, describe(errno), {}};
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return {false, describe(errno), {}};
+    if (!S_ISDIR(info.st_mode))
         return {false, "it is a file, not a folder", {}};
+    // Anyone else who may change the pages in it could change what goes up to the server.
+    if (info.st_uid != ::geteuid())
+        return {false, "it belongs to another user", {}};
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        return {false, "other users may write in it", {}};
     return {true, {}, {}};
 }
 
@@ -240,18 +253,46 @@ WriteResult RealFileSystem::writeFile(const std::string& path, std::string_view 
     return replaceFile(path, {bytes, suffix}, {copyPrefix(fs::path(path).filename().string(), ::getpid()), {}});
 }
 
+WriteResult RealFileSystem::updatePrivateFile(const std::string& path,
+                                              const std::function<std::string(std::string_view)>& change)
+{
+    WriteResult result;
+    // The lock lives in a file of its own: the file itself is replaced, not written in place.
+    const std::string lockPath = path + ".lock";
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
+        result.error = describe(errno);
+        if (lock >= 0)
+            ::close(lock);
+        return result;
+    }
+    std::string now;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            now.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd >= 0)
+        ::close(fd);
+    result = replaceFile(path, {change(now)}, {copyPrefix(fs::path(path).filename().string(), ::getpid()), 0600, false});
+    ::close(lock);
+    return result;
+}
+
 WriteResult replaceFile(const std::string& path, std::initializer_list<std::string_view> pieces, const Replacement& how)
 {
     WriteResult result;
     fs::path target = path;
     std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
+    if (how.followLink && fs::is_symlink(target, ec)) {
         fs::path real = fs::canonical(target, ec);
         if (!ec)
             target = real;
     }
     struct stat old {};
-    const bool hadFile = ::stat(target.c_str(), &old) == 0;
+    const bool hadFile = (how.followLink ? ::stat(target.c_str(), &old) : ::lstat(target.c_str(), &old)) == 0;
 
     fs::path folder = target.parent_path();
     if (folder.empty())

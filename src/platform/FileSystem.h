@@ -1,6 +1,7 @@
 #pragma once
 // Files as the program sees them: pages are bytes, read whole and replaced whole.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,9 +60,18 @@ public:
     // Replaces the file atomically, keeping its permissions: never half written.
     // Writes bytes followed by suffix.
     virtual WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) = 0;
+    // Changes a file that only its user may read (0600) under a lock, so that two programs
+    // changing it at once both keep their part: `change` gets what is there ("" when nothing
+    // is) and gives the new bytes. A link in its place is replaced, never followed.
+    virtual WriteResult updatePrivateFile(const std::string& path, const std::function<std::string(std::string_view)>& change)
+    {
+        ReadResult now = readFile(path);
+        return writeFile(path, change(now.ok ? std::string_view(now.bytes) : std::string_view()));
+    }
     // Removes the temporary copies of the file that runs no longer alive left behind.
     virtual void removeStaleCopies(const std::string& path) = 0;
-    // Makes the folder and any missing folders above it; a folder already there is fine.
+    // Makes the folder and any missing folders above it, each for its user alone (0700); a
+    // folder already there is fine unless another user owns it or may write in it.
     virtual WriteResult makeFolders(const std::string& path) = 0;
     // Whether the files may be read from other threads while the window uses them (the site
     // index reads pages in the background only then).
@@ -77,6 +87,7 @@ public:
     FileStamp stamp(const std::string& path) override;
     ReadResult readFile(const std::string& path, std::string buffer = {}) override;
     WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) override;
+    WriteResult updatePrivateFile(const std::string& path, const std::function<std::string(std::string_view)>& change) override;
     void removeStaleCopies(const std::string& path) override;
     WriteResult makeFolders(const std::string& path) override;
     bool sharedAcrossThreads() const override { return true; } // it holds no state of its own

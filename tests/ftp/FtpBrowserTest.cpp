@@ -187,6 +187,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
 TEST_F(Window, AfterARestartUploadsWaitForTheKeyringsPassword)
 {
     ASSERT_TRUE(settings.saveSetting("bw", "brindlepad", "siteUsername", "anna").ok);
+    ASSERT_TRUE(settings.saveSetting("bw", "brindlepad\\hosts", "1", "site").ok); // its profile
     FtpBrowser& f = open();
     f.hostName.setText("site");
     f.userBox.setText("anna");

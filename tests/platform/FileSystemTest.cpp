@@ -60,6 +60,40 @@ TEST(FileSystem, ReadsEveryFileToItsEndWhateverSizeItClaimed)
     }
 }
 
+// Folders for downloaded pages: made for the user alone, refused where others could change them.
+TEST(FileSystem, MakesFoldersForItsUserAloneAndRefusesOnesOthersCanChange)
+{
+    struct Row {
+        const char* folder;
+        int mode;   // of a folder there before, -1: none
+        uid_t owner;
+        std::string error;
+    } rows[] = {
+        {"new/er", -1, 0, ""},
+        {"mine", 0700, 0, ""},
+        {"open", 0777, 0, "other users may write in it"},
+        {"group", 0770, 0, "other users may write in it"},
+        {"theirs", 0700, 65534, "it belongs to another user"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder);
+        test::TempDir dir;
+        RealFileSystem files;
+        const std::string folder = dir.path(row.folder);
+        if (row.mode >= 0) {
+            ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+            ::chmod(folder.c_str(), static_cast<mode_t>(row.mode));
+            if (row.owner != ::geteuid() && ::lchown(folder.c_str(), ::geteuid() + row.owner, 0) != 0)
+                GTEST_SKIP() << "only root can give a folder away";
+        }
+        const WriteResult made = files.makeFolders(folder);
+        EXPECT_EQ(made.error, row.error);
+        EXPECT_EQ(made.ok, row.error.empty());
+        if (row.mode < 0)
+            EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+    }
+}
+
 TEST(FileSystem, WriteReplacesThroughALinkKeepingModeTellsWhatChangedAndLeavesNoCopy)
 {
     test::TempDir dir;

@@ -16,11 +16,13 @@ namespace bw::test {
 class LocalFtpServer {
 public:
     LocalFtpServer(const std::string& root, const std::string& user, const std::string& password,
-                   const std::string& log, const std::string& listing = "", const std::string& perm = "elr")
+                   const std::string& log, const std::string& listing = "", const std::string& perm = "elr",
+                   const std::string& tricks = "")
     {
         int out[2] = {-1, -1};
         if (::pipe2(out, O_CLOEXEC) == 0 && (pid_ = ::fork()) == 0) {
             ::dup2(out[1], 1);
+            ::setenv("BW_FTP_TRICKS", tricks.c_str(), 1); // what ftp_server.py does wrong on purpose
             ::prctl(PR_SET_PDEATHSIG, SIGKILL); // none outlives a crashed test
             ::execl(BW_PYTHON, BW_PYTHON, BW_FTP_SERVER_SCRIPT, root.c_str(), user.c_str(), password.c_str(), log.c_str(),
                     listing.c_str(), perm.c_str(), static_cast<char*>(nullptr));

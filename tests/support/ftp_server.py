@@ -8,6 +8,11 @@
 # and LOG gets every command line as well. PERM is pyftpdlib's permission string: read only
 # ("elr") unless given, "elradfmw" lets the user upload, rename and delete. Given CERT (a PEM
 # file holding certificate and key) it speaks only TLS, AUTH TLS first, on PORT.
+# BW_FTP_TRICKS in the environment, a comma-separated list, makes it fail on purpose:
+# drop-rnto (the first RNTO hangs up without renaming), rnto-then-drop (the first RNTO
+# renames, then hangs up), no-dele, no-overwrite (RNTO onto a file is refused), mdtm-lies
+# (every MDTM gives one time from long ago), idle-after-retr (once a download is sent the
+# session is over, as after an idle timeout).
 import logging
 import os
 import sys
@@ -20,6 +25,7 @@ root, user, password, log, listing = sys.argv[1:6]
 perm = sys.argv[6] if len(sys.argv) > 6 else "elr"
 cert, port = (sys.argv[7], int(sys.argv[8])) if len(sys.argv) > 8 else (None, 0)
 listing = listing or None
+tricks = set(filter(None, os.environ.get("BW_FTP_TRICKS", "").split(",")))
 
 
 class DataHandler(TLS_DTPHandler):
@@ -43,6 +49,29 @@ class Handler(TLS_FTPHandler if cert else FTPHandler):
 
     def on_login(self, username):
         self.note(username)
+
+    def ftp_RNTO(self, path):
+        once = {"drop-rnto", "rnto-then-drop"} & tricks
+        if once:
+            tricks.difference_update(once)
+            if "rnto-then-drop" in once:
+                os.rename(self._rnfr, path)
+            return self.close()
+        if "no-overwrite" in tricks and os.path.exists(path):
+            self._rnfr = None
+            return self.respond("553 a file of that name is there")
+        return super().ftp_RNTO(path)
+
+    def on_file_sent(self, file):
+        if "idle-after-retr" in tricks:
+            self.respond("421 Control connection timed out.")
+            self.close_when_done()
+
+    def ftp_DELE(self, path):
+        return self.respond("550 not deleted") if "no-dele" in tricks else super().ftp_DELE(path)
+
+    def ftp_MDTM(self, path):
+        return self.respond("213 19800101000000") if "mdtm-lies" in tricks else super().ftp_MDTM(path)
 
     def ftp_PWD(self, line):
         return super().ftp_PWD(line) if listing is None else self.respond("502 no")

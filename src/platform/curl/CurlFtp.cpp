@@ -4,12 +4,14 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -49,8 +51,11 @@ struct CurlFtpClient::Handle {
     std::string host;      // the name the certificate must be made out to
     std::string hostPort;  // "name:port", as the accepted certificates keep it
     std::string trustFile; // the accepted certificates; "" keeps none
-    enum class Key { fine, unknown, changed } key = Key::fine;
+    enum class Key { fine, unknown, changed, wrongName } key = Key::fine;
     std::string fingerprint, oldFingerprint, keyWhy;
+    // The certificate this session's control connection was let through with: the data
+    // connections that show it again need no second check.
+    std::string approved;
     bool keepKey = false; // accepted always: written to trustFile after the handshake
     std::exception_ptr thrown; // from a caller's callback; carried across libcurl
 
@@ -417,11 +422,20 @@ int checkCertificate(X509_STORE_CTX* store, void* user)
     if (!leaf || !X509_digest(leaf, EVP_sha256(), md, &size))
         return 0;
     h.fingerprint = fingerprintOf(md, size);
+    if (!h.approved.empty() && h.fingerprint == h.approved) {
+        X509_STORE_CTX_set_error(store, X509_V_OK);
+        return 1;
+    }
     X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(store);
     if (X509_VERIFY_PARAM_set1_ip_asc(param, h.host.c_str()) != 1)
         X509_VERIFY_PARAM_set1_host(param, h.host.c_str(), 0);
     const bool vouched = X509_verify_cert(store) == 1;
     const int error = X509_STORE_CTX_get_error(store);
+    // An authority vouches for it, but for another server: never a question, always a refusal.
+    if (!vouched && (error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH)) {
+        h.key = CurlFtpClient::Handle::Key::wrongName;
+        return 0;
+    }
     const auto trusted = h.trustFile.empty() ? std::map<std::string, std::string>() : readTrusted(h.trustFile);
     const auto known = trusted.find(h.hostPort);
     if (known != trusted.end() && known->second != h.fingerprint) {
@@ -437,14 +451,40 @@ int checkCertificate(X509_STORE_CTX* store, void* user)
         }
         h.keepKey = h.options.acceptAlways && !h.trustFile.empty();
     }
+    h.approved = h.fingerprint;
     X509_STORE_CTX_set_error(store, X509_V_OK);
     return 1;
+}
+
+// The system's authorities, read once per program (again only when SSL_CERT_FILE names
+// another file): reading them costs far more than a handshake, and every file of a
+// transfer has a connection of its own. The caller gets a reference of its own.
+X509_STORE* authorities()
+{
+    static std::mutex lock;
+    static X509_STORE* store = nullptr;
+    static std::string readFor;
+    const std::lock_guard held(lock);
+    const char* named = std::getenv("SSL_CERT_FILE");
+    const std::string file = named ? named : "";
+    if (!store || file != readFor) {
+        X509_STORE* fresh = X509_STORE_new();
+        if (!fresh)
+            return nullptr;
+        X509_STORE_set_default_paths(fresh);
+        X509_STORE_free(store);
+        store = fresh;
+        readFor = file;
+    }
+    X509_STORE_up_ref(store);
+    return store;
 }
 
 CURLcode setUpTls(CURL*, void* context, void* user)
 {
     auto* ctx = static_cast<SSL_CTX*>(context);
-    SSL_CTX_set_default_verify_paths(ctx);
+    if (X509_STORE* known = authorities())
+        SSL_CTX_set_cert_store(ctx, known); // owns its reference from here
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_cert_verify_callback(ctx, &checkCertificate, user);
     return CURLE_OK;
@@ -473,7 +513,7 @@ std::string randomTag()
     std::random_device rd;
     std::uniform_int_distribution<int> hex(0, 15);
     std::string out;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 8; ++i)
         out += "0123456789abcdef"[hex(rd)];
     return out;
 }
@@ -717,6 +757,10 @@ FtpResult CurlFtpClient::perform(const std::string& url)
                     ". Its fingerprint is " + h.fingerprint +
                     ". Nothing was sent to the server. Accept it only if the server's owner confirms that fingerprint.",
                 h.fingerprint};
+    if (h.key == Handle::Key::wrongName)
+        return fail(CURLE_PEER_FAILED_VERIFICATION,
+                    "The server's certificate is signed by an authority, but made out to another host than " + h.host +
+                        ". Someone may be posing as the server, so the connection was refused and nothing was sent.");
     if (h.key == Handle::Key::changed)
         return {false, ftp_error::changedKey,
                 "Warning: the server's " + what + " has changed since it was accepted. It was " + h.oldFingerprint +
@@ -801,6 +845,14 @@ FtpResult CurlFtpClient::enter(std::vector<std::string> folder, bool absolute)
         result = fail(CURLE_FAILED_INIT, plainWords(CURLE_FAILED_INIT));
     else
         result = perform(folderUrl());
+    // A server that ended an idle session may leave the line looking open until the next
+    // command goes unanswered: a new connection, logged in again, takes the folder instead.
+    if (!result.ok && (result.number == CURLE_OPERATION_TIMEDOUT || result.number == CURLE_GOT_NOTHING ||
+                       result.number == CURLE_SEND_ERROR || result.number == CURLE_RECV_ERROR)) {
+        curl_easy_setopt(handle_->easy, CURLOPT_FRESH_CONNECT, 1L);
+        result = perform(folderUrl());
+        curl_easy_setopt(handle_->easy, CURLOPT_FRESH_CONNECT, 0L);
+    }
     if (!result.ok) {
         path_ = std::move(old);
         absolute_ = wasAbsolute;
@@ -980,10 +1032,9 @@ FtpResult CurlFtpClient::rename(const std::string& from, const std::string& to)
     return r;
 }
 
-void CurlFtpClient::remove(const std::string& name)
+bool CurlFtpClient::remove(const std::string& name)
 {
-    // Only leftovers are removed: one that stays does no harm, so the caller is not told.
-    (void)command({sftp() ? "*rm " + quoted(remotePath(name)) : "*DELE " + name});
+    return command({sftp() ? "rm " + quoted(remotePath(name)) : "DELE " + name}).ok;
 }
 
 FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& remoteName)
@@ -1022,14 +1073,22 @@ FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& r
     return result;
 }
 
+CurlFtpClient::Seen CurlFtpClient::look(const std::string& name)
+{
+    RemoteStamp ignored;
+    const FtpResult r = stat(name, ignored);
+    return r.ok ? Seen::there : r.number == CURLE_REMOTE_FILE_NOT_FOUND ? Seen::gone : Seen::unknown;
+}
+
 FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string& remoteName, bool keepBackup)
 {
     if (!connected_)
         return fail(ftp_error::notConnected, "Not connected to a server.");
     if (!isSafeName(remoteName))
         return fail(ftp_error::badName, "\"" + remoteName + "\" is not a file name this program can use.");
-    // The page goes up under a name of its own: until the rename, the old page stands whole.
-    const std::string temp = "." + remoteName + ".upload-" + randomTag(), backup = remoteName + ".bak";
+    // The page goes up under a short name of its own, whatever the length of the page's:
+    // until the rename, the old page stands whole.
+    const std::string temp = ".bw-" + randomTag(), backup = remoteName + ".bak";
     FtpResult result = send(localPath, temp);
     // Once the page is up, the renames run to their end: stopped half way, they would leave
     // the old page under another name.
@@ -1043,49 +1102,56 @@ FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string&
             remove(temp); // a dead server keeps it; it is hidden and named as ours
         return result;
     }
-    auto undo = [&](FtpResult r) {
+    const std::string q = "\"" + remoteName + "\"";
+    auto asItWas = [&](FtpResult r) {
         remove(temp);
+        r.error += " " + q + " on the server is as it was.";
         return r;
     };
-    // Most servers rename onto the old page in one step; only the others, and a backup to
-    // keep, need to know whether there is one.
+    // Most servers rename onto the old page in one step. When that fails, what is on the
+    // server decides: a lost answer may hide a rename that was done.
     if (!keepBackup) {
         result = rename(temp, remoteName);
         if (result.ok)
             return result;
+        const Seen sent = look(temp);
+        if (sent == Seen::gone && look(remoteName) == Seen::there)
+            return {true, 0, {}};
+        if (sent == Seen::there && (result = rename(temp, remoteName)).ok)
+            return result; // a passing failure
+        if (sent != Seen::there)
+            return fail(result.number, result.error + " The new page may be on the server as \"" + temp + "\"; " + q +
+                                           " was not touched.");
     }
-    RemoteStamp stamp;
-    const FtpResult old = stat(remoteName, stamp);
-    if (!old.ok && old.number != CURLE_REMOTE_FILE_NOT_FOUND)
-        return undo(old);
-    if (!old.ok) {
-        if (keepBackup)
-            result = rename(temp, remoteName);
-        return result.ok ? result : undo(result);
+    const Seen old = look(remoteName);
+    if (old == Seen::unknown)
+        return asItWas(fail(result.ok ? CURLE_QUOTE_ERROR : result.number,
+                            "The server would not tell whether " + q + " is there."));
+    if (old == Seen::gone) {
+        result = rename(temp, remoteName);
+        return result.ok || look(temp) == Seen::gone ? FtpResult{true, 0, {}} : asItWas(result);
     }
-    // Here the old page is moved aside first: to NAME.bak, which a kept backup may replace;
-    // when it is not kept, an existing NAME.bak is left alone and a hidden name is used.
-    std::string parked = backup;
+    // The old page is moved aside first: to NAME.bak when it is kept and no NAME.bak is there
+    // (one the user made is never replaced), else to a hidden name of our own.
+    const bool toBackup = keepBackup && look(backup) == Seen::gone;
+    const std::string parked = toBackup ? backup : ".bw-" + randomTag();
     FtpResult aside = rename(remoteName, parked);
-    if (!aside.ok && keepBackup) {
-        remove(backup);
-        aside = rename(remoteName, parked);
-    } else if (!aside.ok) {
-        parked = "." + remoteName + ".old-" + randomTag();
-        aside = rename(remoteName, parked);
-    }
-    if (!aside.ok)
-        return undo(aside);
+    if (!aside.ok && !(look(remoteName) == Seen::gone && look(parked) == Seen::there))
+        return asItWas(aside);
     result = rename(temp, remoteName);
-    if (!result.ok) {
-        FtpResult back = rename(parked, remoteName);
-        if (!back.ok)
-            result.error += " The old page is kept on the server as \"" + parked + "\".";
-        return undo(result);
+    if (!result.ok && look(temp) != Seen::gone) {
+        if (rename(parked, remoteName).ok || (look(remoteName) == Seen::there && look(parked) == Seen::gone))
+            return asItWas(result);
+        return fail(result.number, result.error + " The old page is on the server as \"" + parked + "\", the new one as \"" +
+                                       temp + "\"; " + q + " is not there.");
     }
-    if (!keepBackup)
-        remove(parked);
-    return result;
+    if (toBackup)
+        return {true, 0, {}};
+    if (keepBackup)
+        return {true, 0, backup + " was there already, so the old page is kept as \"" + parked + "\"."};
+    if (!remove(parked))
+        return {true, 0, "The old page stays on the server as \"" + parked + "\": the server would not delete it."};
+    return {true, 0, {}};
 }
 
 FtpResult CurlFtpClient::goTo(const std::string& dir)

@@ -47,7 +47,10 @@ private:
     FtpResult fail(int number, std::string text);
     FtpResult command(const std::vector<std::string>& commands);
     FtpResult rename(const std::string& from, const std::string& to);
-    void remove(const std::string& name);
+    // Leftovers only: one that stays does no harm, but the user is told where it is.
+    bool remove(const std::string& name);
+    enum class Seen { there, gone, unknown };
+    Seen look(const std::string& name); // whether the current folder holds name
     FtpResult send(const std::string& localPath, const std::string& remoteName);
     std::string folderUrl() const;
     std::string remotePath(const std::string& name) const;
