@@ -4,25 +4,25 @@
 
 namespace bw {
 
-frmSplash::frmSplash(Version v)
+SplashState::SplashState(Version v)
 {
-    lblVersion.Caption = "Version " + text::number(v.major) + "." + text::number(v.minor) + "." +
+    version.Caption = "Version " + text::number(v.major) + "." + text::number(v.minor) + "." +
                          text::number(v.revision);
-    lblProductName.Caption = kTitle;
+    productName.Caption = kTitle;
 }
 
-frmAbout::frmAbout(Shell& shell) : shell_(shell)
+AboutState::AboutState(Shell& shell) : shell_(shell)
 {
-    Caption = kTitle;
-    lblVersion.Caption = "2026 BRINDLEWORK project";
-    lblTitle.Caption = "BRINDLEWORK Beta";
-    lblDescription.Caption = "Written by the BRINDLEWORK developers\r\n"
+    windowTitle = kTitle;
+    version.Caption = "2026 BRINDLEWORK project";
+    title.Caption = "BRINDLEWORK Beta";
+    credits.Caption = "Written by the BRINDLEWORK developers\r\n"
                              "Contact: info@brindlework.example, support@brindlework.example";
-    Label2.Caption = "Sales: sales@brindlework.example";
-    Label1.Caption = site::kHome;
-    cmdOK.Caption = "OK";
+    sales.Caption = "Sales: sales@brindlework.example";
+    homePage.Caption = site::kHome;
+    okButton.Caption = "OK";
 }
 
-void frmAbout::Label1_Click() { shell_.open(site::kHome); }
+void AboutState::openHomePage() { shell_.open(site::kHome); }
 
 } // namespace bw

@@ -7,21 +7,21 @@
 
 namespace bw {
 
-class frmSplash {
+class SplashState {
 public:
-    explicit frmSplash(Version version);
-    Label lblProductName;
-    Label lblVersion;
-    static constexpr int TimerInterval = 2500; // ms
+    explicit SplashState(Version version);
+    Label productName;
+    Label version;
+    static constexpr int kShownFor = 2500; // ms
 };
 
-class frmAbout {
+class AboutState {
 public:
-    explicit frmAbout(Shell& shell);
-    std::string Caption;
-    Label lblTitle, lblVersion, lblDescription, Label2, Label1;
-    Button cmdOK;
-    void Label1_Click(); // the home page link
+    explicit AboutState(Shell& shell);
+    std::string windowTitle;
+    Label title, version, credits, sales, homePage;
+    Button okButton;
+    void openHomePage(); // the home page link clicked
 
 private:
     Shell& shell_;

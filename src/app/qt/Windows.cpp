@@ -19,7 +19,7 @@ static void initResources() { Q_INIT_RESOURCE(resources); }
 
 namespace bw {
 
-SplashWindow::SplashWindow(const frmSplash& splash, QWidget* parent)
+SplashWindow::SplashWindow(const SplashState& splash, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName("frmSplash");
@@ -32,11 +32,11 @@ SplashWindow::SplashWindow(const frmSplash& splash, QWidget* parent)
     logo->setObjectName("imgLogo");
     logo->setPixmap(QPixmap(":/icons/logo.png"));
     logo->setAlignment(Qt::AlignCenter);
-    auto* product = new QLabel(QString::fromStdString(splash.lblProductName.Caption), frame);
+    auto* product = new QLabel(QString::fromStdString(splash.productName.Caption), frame);
     product->setObjectName("lblProductName");
     product->setFont(QFont("Arial", 20, QFont::Bold));
     product->setAlignment(Qt::AlignCenter);
-    auto* version = new QLabel(QString::fromStdString(splash.lblVersion.Caption), frame);
+    auto* version = new QLabel(QString::fromStdString(splash.version.Caption), frame);
     version->setObjectName("lblVersion");
     version->setFont(QFont("Arial", 10));
     version->setAlignment(Qt::AlignCenter);
@@ -50,7 +50,7 @@ SplashWindow::SplashWindow(const frmSplash& splash, QWidget* parent)
 AboutWindow::AboutWindow(Shell& shell, QWidget* parent) : QDialog(parent), about_(shell)
 {
     setObjectName("frmAbout");
-    setWindowTitle(QString::fromStdString(about_.Caption));
+    setWindowTitle(QString::fromStdString(about_.windowTitle));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -64,26 +64,26 @@ AboutWindow::AboutWindow(Shell& shell, QWidget* parent) : QDialog(parent), about
         label->setAccessibleDescription(role);
         return label;
     };
-    auto* title = add("lblTitle", about_.lblTitle, "Title");
+    auto* title = add("lblTitle", about_.title, "Title");
     title->setFont(QFont(title->font().family(), 14, QFont::Bold));
-    auto* year = add("lblVersion", about_.lblVersion, "Year and maker");
-    auto* description = add("lblDescription", about_.lblDescription, "Credits and contact");
-    description->setText(QString::fromStdString(about_.lblDescription.Caption).replace("\r\n", "\n"));
-    auto* sales = add("Label2", about_.Label2, "Sales");
-    QString home = QString::fromStdString(about_.Label1.Caption);
+    auto* year = add("lblVersion", about_.version, "Year and maker");
+    auto* description = add("lblDescription", about_.credits, "Credits and contact");
+    description->setText(QString::fromStdString(about_.credits.Caption).replace("\r\n", "\n"));
+    auto* sales = add("Label2", about_.sales, "Sales");
+    QString home = QString::fromStdString(about_.homePage.Caption);
     auto* link = new QLabel(QString("<a href=\"%1\" style=\"color:blue; text-decoration:underline\">%1</a>").arg(home.toHtmlEscaped()), this);
     link->setObjectName("Label1");
     link->setToolTip(home);
     link->setAccessibleDescription("Link to the home page");
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    connect(link, &QLabel::linkActivated, this, [this] { about_.Label1_Click(); });
+    connect(link, &QLabel::linkActivated, this, [this] { about_.openHomePage(); });
     auto* line1 = new QFrame(this);
     line1->setObjectName("Line1");
     line1->setFrameShape(QFrame::HLine);
     auto* line2 = new QFrame(this);
     line2->setObjectName("Line1_2");
     line2->setFrameShape(QFrame::HLine);
-    auto* ok = new QPushButton(QString::fromStdString(about_.cmdOK.Caption), this);
+    auto* ok = new QPushButton(QString::fromStdString(about_.okButton.Caption), this);
     ok->setObjectName("cmdOK");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::close);
@@ -230,12 +230,12 @@ void App::unloadLocalBatch()
 
 void App::loadSplash()
 {
-    frmSplash state(version_);
+    SplashState state(version_);
     splash_ = new SplashWindow(state);
     // Loaded but never shown; after its time it brings the main window forward and goes.
     // An open box, or a window the user opened meanwhile, stays on top: raising the main
     // window now would hide it.
-    QTimer::singleShot(frmSplash::TimerInterval, splash_, [this] {
+    QTimer::singleShot(SplashState::kShownFor, splash_, [this] {
         const QWidgetList windows = QApplication::topLevelWidgets();
         const bool another = std::any_of(windows.begin(), windows.end(), [this](const QWidget* other) {
             return other != window_.get() && other != splash_ && other->isVisible() &&

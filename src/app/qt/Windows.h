@@ -24,17 +24,17 @@ namespace bw {
 class SplashWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit SplashWindow(const frmSplash& splash, QWidget* parent = nullptr);
+    explicit SplashWindow(const SplashState& splash, QWidget* parent = nullptr);
 };
 
 class AboutWindow : public QDialog {
     Q_OBJECT
 public:
     AboutWindow(Shell& shell, QWidget* parent = nullptr);
-    frmAbout& state() { return about_; }
+    AboutState& state() { return about_; }
 
 private:
-    frmAbout about_;
+    AboutState about_;
 };
 
 // The program's names for Qt, set once before any window is made.
