@@ -106,7 +106,7 @@ public:
     // The image overview: a row per image of the page (a background is none), in page order;
     // with "Missing only", the images without an ALT and the image shown.
     struct OverviewRow {
-        int index = 0; // the image, its row in List1
+        int index = 0; // the image, by its index in page order
         std::string name; // the picture's name as the tag writes it
         enum class State { Described, Decorative, Missing } state = State::Missing;
         std::string alt;
