@@ -145,7 +145,7 @@ std::vector<std::string> EditorSession::chosenSiteFolders()
 void EditorSession::indexSite()
 {
     const std::string& path = doc_.path();
-    const std::string pageFolder = path.substr(0, path.find_last_of('/') + 1);
+    const std::string pageFolder = folderOfPath(path);
     std::pair<std::vector<std::string>, std::string> site{
         batchPages_, pageFolder.empty() ? pageFolder : siteFolderOf(platform_.files, pageFolder, userHomeFolder(), chosenSiteFolders())};
     view_.siteFolder.Caption = site.second.empty() ? std::string() : "Site: " + site.second;
@@ -163,7 +163,7 @@ void EditorSession::chooseSiteFolder()
         message("Open a page first: the site folder is chosen for the site of the page open.");
         return;
     }
-    const std::string pageFolder = path.substr(0, path.find_last_of('/') + 1);
+    const std::string pageFolder = folderOfPath(path);
     const std::string shown = indexed_.second.empty() ? pageFolder : indexed_.second;
     std::optional<std::string> chosen = platform_.dialogs.chooseFolder("Site folder", shown);
     if (!chosen || chosen->empty())
@@ -243,7 +243,7 @@ void EditorSession::useForEveryPage()
     const std::vector<SiteEdits::Planned> planned = siteEdits_.plan(site_, picture, alt, doc_.path());
     if (!planned.empty()) {
         // Named from the open page's folder, where the site is read from.
-        const std::string folder = doc_.path().substr(0, doc_.path().find_last_of('/') + 1);
+        const std::string folder = folderOfPath(doc_.path());
         std::string list;
         for (const SiteEdits::Planned& tag : planned)
             list += (tag.page.starts_with(folder) ? tag.page.substr(folder.size()) : tag.page) + ", line " + number(static_cast<long long>(tag.line)) + ": " + tag.tag + "\n";
