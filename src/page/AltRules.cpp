@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "text/PictureWords.h"
 #include "text/Text.h"
 
 namespace bw {
@@ -217,9 +218,18 @@ const std::vector<AltRule>& altRules()
         {"alt-too-long", Severity::Warning, "The ALT text is over 150 characters; put a long description in the page."},
         {"svg-img-alt", Severity::Error, "The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby."},
         {"role-img-alt", Severity::Error, "The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby."},
+        {"alt-misses-picture-text", Severity::Warning, "The picture shows text that its ALT text leaves out; a picture of text needs that text."},
         {"alt-conflict", Severity::Note, "This picture has different ALT texts on different pages."},
     };
     return rules;
+}
+
+const AltRule* pictureTextFinding(std::optional<std::string_view> alt, std::string_view pictureText)
+{
+    // No ALT and an empty one are the other rules' concern.
+    if (!alt || foldedAlt(*alt).empty() || foldedWords(pictureText).empty() || altHoldsPictureText(*alt, pictureText))
+        return nullptr;
+    return altRule("alt-misses-picture-text");
 }
 
 const AltRule* altRule(std::string_view id)

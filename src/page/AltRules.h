@@ -39,6 +39,9 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
 // names it: aria-label, aria-labelledby, title, or an svg's <title>. Null when it has a name.
 const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic);
 
+// alt-misses-picture-text, or null: the ALT leaves out words of the text read from its picture.
+const AltRule* pictureTextFinding(std::optional<std::string_view> alt, std::string_view pictureText);
+
 // Lowercase ASCII, white space runs made one space, ends trimmed: how the rules compare texts.
 std::string foldedAlt(std::string_view s);
 
