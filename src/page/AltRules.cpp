@@ -215,15 +215,15 @@ const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic
 
 std::string foldedAlt(std::string_view s)
 {
-    std::string out;
+    std::string out(s.size(), ' ');
+    size_t end = 0;
     for (char c : s) {
         if (!text::isHtmlSpace(c))
-            out += text::lowerAscii(c);
-        else if (!out.empty() && out.back() != ' ')
-            out += ' ';
+            out[end++] = text::lowerAscii(c);
+        else if (end > 0 && out[end - 1] != ' ')
+            out[end++] = ' ';
     }
-    if (!out.empty() && out.back() == ' ')
-        out.pop_back();
+    out.resize(end > 0 && out[end - 1] == ' ' ? end - 1 : end);
     return out;
 }
 

@@ -409,11 +409,12 @@ private:
         const ByteRange before = std::exchange(lastHtml_, tag.name);
         const std::optional<ImageKind> kind = imageKind(name);
         const bool graphic = name != Name::Img && name != Name::Image && name != Name::Input && name != Name::Area && hasImageRole();
-        if (walk_ && tellImages_) {
+        if (walk_ && tellImages_ && (kind || graphic)) {
             if (kind)
                 walk_->image(told(scratch_, lt, tag, *kind));
-            else if (graphic)
+            else
                 walk_->graphic({told(scratch_, lt, tag, ImageKind::Img).tag, name == Name::Svg});
+            std::swap(scratch_.tag.attributes, attributes_); // lent, not copied
         }
         if (walk_)
             walk_->startTag({lt, tag.end}, tag.name, attributes_);
@@ -620,13 +621,13 @@ private:
         }
     }
 
-    // The tag as a walk is told it: in room reused from tag to tag.
-    const FoundImage& told(FoundImage& into, size_t lt, const Lexed& tag, ImageKind kind) const
+    // The tag as a walk is told it, its attributes lent until the walk has it.
+    const FoundImage& told(FoundImage& into, size_t lt, const Lexed& tag, ImageKind kind)
     {
         into.kind = kind;
         into.tag.whole = {lt, tag.end};
         into.tag.name = tag.name;
-        into.tag.attributes.assign(attributes_.begin(), attributes_.end());
+        std::swap(into.tag.attributes, attributes_);
         noteLookups(page_, into.tag.attributes);
         into.tag.selfClosing = tag.selfClosing;
         return into;
