@@ -188,7 +188,7 @@ bool foldsTo(std::string_view s, std::string_view folded)
     size_t at = 0;
     bool space = false;
     for (const char c : s) {
-        if (text::isHtmlSpace(c)) {
+        if (const bool white = text::isHtmlSpace(c); white) {
             space = at > 0;
             continue;
         }

@@ -134,6 +134,34 @@ TEST(SiteCheck, ABaselineLetsOnlyNewFindingsFail)
     }
 }
 
+// A page with more findings than a part holds comes in parts, in page order, its images all
+// counted and each image's caption read however many images wait for it; junit makes it one case.
+TEST(SiteCheck, AHugePageComesInPartsInPageOrder)
+{
+    test::TempDir site;
+    std::string many = "<figure>";
+    for (int i = 0; i < 9000; ++i)
+        many += "<img src=m.png>\n";
+    const std::string page = site.write("many.html", many + "<figcaption>Sea</figcaption></figure>\n"
+                                                      "<a href=x><img src=l.png alt=Link><img src=n.png aria-label=N> LINK</a><span role=img></span>");
+    std::vector<std::string> rules;
+    std::string junit, html;
+    CheckPrinter junitPrinter("junit", [&](std::string_view s) { junit += s; }), htmlPrinter("html", [&](std::string_view s) { html += s; });
+    const CheckReport report = checkSite({page}, [&](const PageCheck& part) {
+        for (const CheckFinding& f : part.findings)
+            rules.push_back(f.rule->id);
+        junitPrinter.page(part);
+        htmlPrinter.page(part);
+    });
+    junitPrinter.end(report);
+    htmlPrinter.end(report);
+    EXPECT_EQ(report.images, 9002u);
+    EXPECT_EQ(std::count(rules.begin(), rules.end(), "missing-alt-captioned"), 9000);
+    EXPECT_EQ(std::vector(rules.end() - 3, rules.end()), (std::vector<std::string>{"alt-redundant-link", "alt-aria-label-only", "role-img-alt"}));
+    EXPECT_EQ(junit.find("<testcase"), junit.rfind("<testcase"));
+    EXPECT_NE(html.find("<td class=\"n\">9002</td>"), std::string::npos);
+}
+
 std::string textOf(const GumboNode* node)
 {
     if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE)
