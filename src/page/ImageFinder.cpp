@@ -136,6 +136,8 @@ NameInfo lookUp(std::string_view raw)
     }
 }
 
+using text::findByte;
+
 struct Lexed {
     size_t end = 0; // one past ">"
     ByteRange name;
@@ -196,10 +198,9 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
             attribute.hasValue = true;
             const char q = s[i];
             if (q == '"' || q == '\'') {
-                const void* close = std::memchr(s + i + 1, q, n - i - 1);
-                if (!close)
+                const size_t closeAt = findByte(page, i + 1, q);
+                if (closeAt == std::string_view::npos)
                     return false;
-                const size_t closeAt = static_cast<const char*>(close) - s;
                 attribute.quote = q;
                 attribute.value = {i + 1, closeAt};
                 i = closeAt + 1;
@@ -243,14 +244,6 @@ const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttri
 bool startsWithLower(std::string_view page, size_t at, std::string_view lower)
 {
     return at + lower.size() <= page.size() && equalsLower(page.substr(at, lower.size()), lower);
-}
-
-size_t findByte(std::string_view page, size_t from, char c)
-{
-    if (from >= page.size())
-        return std::string_view::npos;
-    const void* hit = std::memchr(page.data() + from, c, page.size() - from);
-    return hit ? static_cast<const char*>(hit) - page.data() : std::string_view::npos;
 }
 
 // Where a comment whose "<!--" ends at `from` closes, one past its ">".

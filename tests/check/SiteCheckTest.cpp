@@ -47,7 +47,8 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     const std::string named = site.write("named.html", "<img src=a.png aria-label=\"Sun\">\n<img src=b.png aria-labelledby=cap title=Sun>\n"
         "<img src=c.png title=\"Sun\">\n<img src=d.png aria-label=\" \" title=\"\">\n<svg role=img><desc>a</desc><title>Sun</title></svg>\n"
         "<svg role=\"IMG graphics-document\"><desc>a</desc></svg><svg><title>Not its own</title></svg>\n<svg role=img aria-label=\"Sun\"/><svg role=img><title> </title></svg>\n"
-        "<p><span role=img>\xf0\x9f\x8e\x89</span> <div role=img title=Chart></div><span role=\"presentation img\"></span>");
+        "<p><span role=img>\xf0\x9f\x8e\x89</span> <div role=img title=Chart></div><span role=\"presentation img\"></span>\n"
+        "<a href=x role=img aria-label=Go><img src=e.png alt=Go> Go</a>");
     const std::string index = site.path("index.html"), b = site.path("sub/b.HTM"), d = site.path("sub/d.shtml");
     const std::string one = site.path("c/one.html"), two = site.path("c/two/two.html"), note = ": note: This picture has different ALT texts on different pages. (";
     const auto sample = [](const std::string& line) { return kSample + "/" + line + "\n"; };
@@ -66,8 +67,9 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
              named + ":4:1: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (d.png) [missing-alt]\n" +
              named + ":6:1: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
              named + ":7:33: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
-             named + ":8:4: error: The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby. (<span>) [role-img-alt]\n",
-         1, 1, 4, 0},
+             named + ":8:4: error: The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby. (<span>) [role-img-alt]\n" +
+             named + ":9:34: error: The ALT text repeats the link's text; a reader hears it twice. (e.png) [alt-redundant-link]\n",
+         1, 1, 5, 0},
         {{d}, d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n", 1, 1, 1, 0},
         {{index},
          index + ":3:3: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (logo.png) [missing-alt]\n" +
