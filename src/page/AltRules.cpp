@@ -57,6 +57,8 @@ bool endsWithImageExtension(const std::string& alt)
     static constexpr std::string_view kExtensions[] = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
                                                "ico", "avif", "tif", "tiff", "jfif"};
     const bool oneWord = alt.find(' ') == std::string::npos;
+    if (alt.find_first_of("._-") == std::string::npos)
+        return false; // no extension can be joined on
     for (std::string_view extension : kExtensions) {
         if (alt.size() <= extension.size() + 1 || !alt.ends_with(extension))
             continue;
@@ -82,7 +84,7 @@ bool looksLikeCameraName(const std::string& alt)
 {
     static constexpr std::string_view kScreenshots[] = {"screenshot", "screen shot", "screen_shot", "screen-shot", "snapshot", "capture"};
     for (std::string_view start : kScreenshots) {
-        if (!alt.starts_with(start))
+        if (alt[0] != start[0] || !alt.starts_with(start))
             continue;
         size_t at = start.size();
         while (at < alt.size() && (alt[at] == ' ' || joins(alt[at])))
@@ -253,7 +255,7 @@ const std::vector<AltRule>& altRules()
 const AltRule* altRule(std::string_view id)
 {
     for (const AltRule& rule : altRules())
-        if (std::strncmp(rule.id, id.data(), id.size()) == 0 && rule.id[id.size()] == 0)
+        if (!id.empty() && rule.id[0] == id[0] && std::strncmp(rule.id, id.data(), id.size()) == 0 && rule.id[id.size()] == 0)
             return &rule;
     return nullptr;
 }
