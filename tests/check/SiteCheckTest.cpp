@@ -27,7 +27,7 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
 {
     test::TempDir site;
     site.write("index.html", "<html>\r\n<body background=bg.gif>\n  <img src=\"logo.png\"> <IMG SRC=a.gif ALT=\"\">\n"
-                             "<img src=\"caf%C3%A9.jpg\" alt=\"caf\xe9.jpg\"><meta charset=iso-8859-1>");
+                             "<img src=\"caf%C3%A9.jpg\" alt=\"caf\xe9.jpg\"><meta charset=iso-8859-1><img src=\"\xc3\xa9.gif\">");
     site.write("sub/b.HTM", "<p>a</p><input type=image src=go.png alt=\"Image of &quot;Go&quot;\"><img src=x.gif alt=\"   \">");
     site.write("sub/c.xhtml", "<img src=ok.png alt=\"A yellow sun\">" + std::string(160, 'x'));
     site.write("sub/notes.txt", "<img src=not-a-page.png>");
@@ -73,8 +73,9 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
         {{d}, d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n", 1, 1, 1, 0},
         {{index},
          index + ":3:3: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (logo.png) [missing-alt]\n" +
-             index + ":4:1: error: The ALT text is a file name; say what the picture shows or does. (caf%C3%A9.jpg) [alt-is-filename]\n",
-         1, 1, 3, 0},
+             index + ":4:1: error: The ALT text is a file name; say what the picture shows or does. (caf%C3%A9.jpg) [alt-is-filename]\n" +
+             index + ":4:66: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (\xc3\x83\xc2\xa9.gif) [missing-alt]\n",
+         1, 1, 4, 0},
         {{site.path("sub")},
          b + ":1:9: error: Screen readers already say it is an image; leave out \"image of\". (go.png) [alt-image-of]\n" + b +
              ":1:68: error: The ALT text is only spaces; a screen reader says nothing useful. (x.gif) [alt-whitespace]\n" +
