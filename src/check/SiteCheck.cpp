@@ -478,9 +478,23 @@ std::string oneLine(std::string_view name)
 std::string textLines(const std::vector<CheckFinding>& findings)
 {
     std::string out;
-    for (const CheckFinding& f : findings)
-        out += oneLine(f.file) + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
-               kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + subject(f) + ") [" + f.rule->id + "]\n";
+    for (const CheckFinding& f : findings) {
+        // Appended piece by piece, with no string made for each: a huge page has millions of lines.
+        out += oneLine(f.file);
+        out += ':';
+        out += std::to_string(f.line);
+        out += ':';
+        out += std::to_string(f.column);
+        out += ": ";
+        out += kSeverities[static_cast<int>(f.rule->severity)];
+        out += ": ";
+        out += f.rule->message;
+        out += " (";
+        out += subject(f);
+        out += ") [";
+        out += f.rule->id;
+        out += "]\n";
+    }
     return out;
 }
 

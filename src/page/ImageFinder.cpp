@@ -642,10 +642,8 @@ private:
 
 } // namespace
 
-bool TagAttribute::named(std::string_view page, std::string_view lower) const
+bool TagAttribute::sameName(std::string_view page, std::string_view lower) const
 {
-    if (name.size() != lower.size())
-        return false;
     if (lowerName != 0) {
         if (lowerName != lowerKey(lower.data(), std::min<size_t>(4, lower.size())))
             return false;

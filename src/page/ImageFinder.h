@@ -24,7 +24,13 @@ struct TagAttribute {
     bool filled = false;
     uint32_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
-    bool named(std::string_view page, std::string_view lower) const;
+    bool named(std::string_view page, std::string_view lower) const
+    {
+        return name.size() == lower.size() && sameName(page, lower); // most names differ in length
+    }
+
+private:
+    bool sameName(std::string_view page, std::string_view lower) const;
 };
 
 struct StartTag {
