@@ -1,6 +1,7 @@
 // The site check on 2,000 pages of 50 KB, beside cat and a bare read of the same files
 // (warm cache: the files were just written). Images sit in links and figures, as on real
-// pages, so that the check reads each one's context.
+// pages, so that the check reads each one's context. Then one page of 100 MB with 2 million
+// images, checked in a process of its own for its peak memory.
 #include "check/SiteCheck.h"
 
 #include <benchmark/benchmark.h>
