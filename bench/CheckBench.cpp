@@ -1,11 +1,13 @@
 // The site check on 2,000 pages of 50 KB, beside cat and a bare read of the same files
 // (warm cache: the files were just written). Images sit in links and figures, as on real
-// pages, so that the check reads each one's context.
+// pages, so that the check reads each one's context. Then one page of 100 MB with 2 million
+// images, checked in a process of its own for its peak memory.
 #include "check/SiteCheck.h"
 
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +85,52 @@ void CheckSite(benchmark::State& state)
     state.counters["maxRssMB"] = static_cast<double>(usage.ru_maxrss) / 1024;
 }
 BENCHMARK(CheckSite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A page of about 100 MB with 2 million images, one a line: most decorative, a fifth without an
+// ALT, every eighth in a link whose text its ALT repeats. It is written a line at a time.
+const std::string& hugePage()
+{
+    static const std::string path = [] {
+        const std::string file = (fs::temp_directory_path() / ("bw-check-huge-" + std::to_string(::getpid()) + ".html")).string();
+        std::atexit([] { fs::remove(fs::temp_directory_path() / ("bw-check-huge-" + std::to_string(::getpid()) + ".html")); });
+        std::ofstream out(file, std::ios::binary);
+        out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Huge</title></head><body>\n";
+        std::string line;
+        for (int i = 0; i < 2'000'000; ++i) {
+            const std::string n = std::to_string(i);
+            line = i % 8 == 0   ? "<a href=\"p" + n + ".html\"><img src=\"p" + n + ".png\" alt=\"Photo " + n + "\"> Photo " + n + "</a>"
+                   : i % 5 == 1 ? "<img src=\"p" + n + ".png\">"
+                                : "<img src=\"p" + n + ".png\" alt=\"\">";
+            line.resize(std::max<size_t>(line.size(), 49), ' ');
+            out << line << '\n';
+        }
+        out << "</body></html>\n";
+        return file;
+    }();
+    return path;
+}
+
+// The huge page checked in a child process of its own, whose peak memory is its own.
+void CheckHugePage(benchmark::State& state)
+{
+    const std::string& page = hugePage();
+    for (auto _ : state) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            size_t findings = 0;
+            const bw::CheckReport report = bw::checkSite({page}, [&](const bw::PageCheck& part) { findings += part.findings.size(); });
+            ::_exit(report.images == 2'000'000 && findings > 0 ? 0 : 1);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        state.counters["maxRssMB"] = static_cast<double>(usage.ru_maxrss) / 1024;
+        state.counters["pageMB"] = static_cast<double>(fs::file_size(page)) / 1e6;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("the child did not check the page");
+    }
+}
+BENCHMARK(CheckHugePage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 

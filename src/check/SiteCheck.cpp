@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <thread>
@@ -78,78 +81,173 @@ std::string pictureOf(const std::string& folder, std::string_view written, std::
     return candidates.empty() ? std::string() : normal(candidates.front());
 }
 
-CheckedPage checkPage(const std::string& path)
-{
-    CheckedPage checked{{path, {}, 0, {}}, {}};
-    PageCheck& report = checked.page;
-    ReadResult read = RealFileSystem().readFile(path);
-    if (!read.ok) {
-        report.error = path + ": cannot be read: " + read.error;
-        return checked;
+// One page's images against the rules in one pass over it, the findings handed on in parts as
+// they come, so that a huge page's findings are never held together.
+class PageChecker final : public ImageReader {
+public:
+    static constexpr size_t kPart = 4096; // findings, or pictures, in one part
+
+    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn) : path_(path), handOn_(handOn)
+    {
+        part_.page.path = path;
     }
-    const std::optional<std::string> text = pageText(std::move(read.bytes));
-    if (!text) {
-        report.error = path + ": is not an HTML page: it holds binary data";
-        return checked;
+
+    void run()
+    {
+        ReadResult read = RealFileSystem().readFile(path_);
+        if (!read.ok) {
+            part_.page.error = path_ + ": cannot be read: " + read.error;
+        } else if (std::optional<std::string> text = pageText(std::move(read.bytes))) {
+            page_ = std::move(*text);
+            encoding_ = pageEncoding(page_);
+            const std::optional<ByteRange> base = baseHrefOf(page_);
+            base_ = base ? base->of(page_) : std::string_view();
+            const size_t slash = path_.rfind('/');
+            folder_ = slash == std::string::npos ? "" : normal(path_.substr(0, slash + 1));
+            readImages(page_, encoding_, *this);
+            tellWaiting();
+        } else {
+            part_.page.error = path_ + ": is not an HTML page: it holds binary data";
+        }
+        handOn_(std::move(part_));
     }
-    const std::string& page = *text;
-    const std::string encoding = pageEncoding(page);
-    const FoundImages found = findImages(page);
-    const std::vector<ImageContext> contexts = imageLinksAndCaptions(page, found, encoding);
-    const std::string_view base = found.baseHref ? found.baseHref->of(page) : std::string_view();
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : normal(path.substr(0, slash + 1));
-    size_t line = 1, lineStart = 0, counted = 0; // lines are counted up to each tag in turn
-    // Line breaks up to `at`, a word at a time rather than a byte.
-    auto countTo = [&](size_t at) {
-        for (const char* lineBreak; counted < at && (lineBreak = static_cast<const char*>(std::memchr(page.data() + counted, '\n', at - counted)));) {
-            counted = static_cast<size_t>(lineBreak - page.data()) + 1;
-            ++line, lineStart = counted;
-        }
-        counted = std::max(counted, at);
+
+    Wants met(size_t, const FoundImage& image) override
+    {
+        ++part_.page.images;
+        Waiting waiting{image.tag.whole.begin, 0, 0, image.kind, false, nullptr, {}};
+        place(waiting);
+        const TagAttribute* alt = image.tag.find(page_, "alt");
+        if (alt && alt->value.empty())
+            return Wants::Nothing; // decorative: no rule, no conflict
+        // Without an ALT only a caption may name it, and only when nothing else does.
+        const auto named = [&](std::string_view name) { const TagAttribute* a = image.tag.find(page_, name); return a && a->filled; };
+        const Wants wants = alt ? Wants::LinkAndCaption : named("aria-label") || named("aria-labelledby") ? Wants::Nothing : Wants::Caption;
+        waiting.awaits = wants != Wants::Nothing;
+        if (!waiting.awaits && waiting_.empty())
+            check(image, waiting, {});
+        else
+            waiting_.push_back(waiting);
+        return wants;
+    }
+
+    void graphic(const FoundGraphic& graphic) override
+    {
+        const AltRule* rule = graphicFinding(page_, graphic);
+        if (!rule)
+            return;
+        Waiting waiting{graphic.tag.whole.begin, 0, 0, ImageKind::Img, false, rule, "<" + fromPageEncoding(graphic.tag.name.of(page_), encoding_) + ">"};
+        place(waiting);
+        if (waiting_.empty())
+            report(waiting);
+        else
+            waiting_.push_back(std::move(waiting));
+    }
+
+    void settled(size_t, const ImageContext& context) override
+    {
+        tellWaiting(); // those before it that wanted nothing
+        if (!waiting_.empty())
+            checkAgain(waiting_.front(), context);
+        waiting_.pop_front();
+        tellWaiting();
+    }
+
+private:
+    // An image (or a graphic's finding) met but not yet checked: it waits for its context, or
+    // for an image before it to get its own.
+    struct Waiting {
+        size_t at, line, column;
+        ImageKind kind;
+        bool awaits;            // its context
+        const AltRule* graphic; // a graphic's finding
+        std::string name;       // the graphic's name
     };
-    size_t graphic = 0; // the elements with role="img", told in page order among the images
-    auto graphicsBefore = [&](size_t at) {
-        for (; graphic < found.graphics.size() && found.graphics[graphic].tag.whole.begin < at; ++graphic) {
-            const FoundGraphic& g = found.graphics[graphic];
-            if (const AltRule* rule = graphicFinding(page, g)) {
-                countTo(g.tag.whole.begin);
-                report.findings.push_back({path, line, g.tag.whole.begin - lineStart + 1, rule, "<" + fromPageEncoding(g.tag.name.of(page), encoding) + ">", std::nullopt, {}});
-            }
+
+    // Line breaks up to the tag, a word at a time rather than a byte: tags come in page order.
+    void place(Waiting& waiting)
+    {
+        const size_t at = waiting.at;
+        for (const char* lineBreak; counted_ < at && (lineBreak = static_cast<const char*>(std::memchr(page_.data() + counted_, '\n', at - counted_)));) {
+            counted_ = static_cast<size_t>(lineBreak - page_.data()) + 1;
+            ++line_, lineStart_ = counted_;
         }
-    };
-    for (size_t k = 0; k < found.images.size(); ++k) {
-        const FoundImage& image = found.images[k];
-        if (image.kind == ImageKind::Background)
-            continue; // a background gets no ALT
-        ++report.images;
-        const size_t at = image.tag.whole.begin;
-        graphicsBefore(at);
-        countTo(at);
-        const std::optional<std::string> alt = altOf(page, image.tag, encoding);
+        counted_ = std::max(counted_, at);
+        waiting.line = line_;
+        waiting.column = at - lineStart_ + 1;
+    }
+
+    // Those at the front that wait for no context of their own.
+    void tellWaiting()
+    {
+        for (; !waiting_.empty() && !waiting_.front().awaits; waiting_.pop_front())
+            if (waiting_.front().graphic)
+                report(waiting_.front());
+            else
+                checkAgain(waiting_.front(), {});
+    }
+
+    // An image met before, its tag read again.
+    void checkAgain(const Waiting& waiting, const ImageContext& context)
+    {
+        reread_.kind = waiting.kind;
+        if (startTagAt(page_, waiting.at, reread_.tag))
+            check(reread_, waiting, context);
+    }
+
+    void check(const FoundImage& image, const Waiting& where, const ImageContext& context)
+    {
+        PageCheck& report = part_.page;
+        const std::optional<std::string> alt = altOf(page_, image.tag, encoding_);
         if (alt && alt->empty())
-            continue; // decorative: no rule, no conflict
-        const std::string src = fromPageEncoding(writtenName(page, image), encoding);
+            return;
+        const std::string_view written = writtenName(page_, image);
+        const std::string src = fromPageEncoding(written, encoding_);
         auto attribute = [&](std::string_view name) {
-            const TagAttribute* a = alt ? nullptr : image.tag.find(page, name);
-            return a ? a->value.of(page) : std::string_view();
+            const TagAttribute* a = alt ? nullptr : image.tag.find(page_, name);
+            return a ? a->value.of(page_) : std::string_view();
         };
         const std::vector<const AltRule*> rules =
-            altFindings(alt, {src, contexts[k].linkText, contexts[k].caption, attribute("aria-label"), attribute("aria-labelledby"), attribute("title")});
+            altFindings(alt, {src, context.linkText, context.caption, attribute("aria-label"), attribute("aria-labelledby"), attribute("title")});
         // An area's name is the page it links to, not a picture.
         std::string folded = alt && image.kind != ImageKind::Area ? foldedAlt(*alt) : std::string();
         if (rules.empty() && folded.empty())
-            continue;
+            return;
         bool local = false;
-        std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder, writtenName(page, image), base, local);
+        std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder_, written, base_, local);
         for (const AltRule* rule : rules)
-            report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt, local ? picture : std::string()});
+            report.findings.push_back({path_, where.line, where.column, rule, src, alt, local ? picture : std::string()});
         if (!folded.empty() && !picture.empty())
-            checked.uses.push_back({std::move(picture), std::move(folded), src, alt, line, at - lineStart + 1});
+            part_.uses.push_back({std::move(picture), std::move(folded), src, alt, where.line, where.column});
+        handOnWhenFull();
     }
-    graphicsBefore(page.size());
-    return checked;
-}
+
+    void report(const Waiting& graphic)
+    {
+        part_.page.findings.push_back({path_, graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, {}});
+        handOnWhenFull();
+    }
+
+    void handOnWhenFull()
+    {
+        if (part_.page.findings.size() < kPart && part_.uses.size() < kPart)
+            return;
+        part_.page.more = true;
+        handOn_(std::move(part_));
+        part_ = {};
+        part_.page.path = path_;
+        part_.page.continues = true;
+    }
+
+    const std::string& path_;
+    const std::function<void(CheckedPage&&)>& handOn_;
+    std::string page_, encoding_, folder_;
+    std::string_view base_;
+    CheckedPage part_;
+    std::deque<Waiting> waiting_;
+    FoundImage reread_;
+    size_t line_ = 1, lineStart_ = 0, counted_ = 0;
+};
 
 // Each picture's distinct ALTs, where each was first seen, in the order the pictures were met.
 class AltConflicts {
@@ -267,33 +365,66 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
             items.push_back({{path, path + (fs::exists(path, error) ? ": is neither a page file nor a folder" : ": no such file or folder"), 0, {}}, {}});
         }
     }
+    // Pages are read on every core, each worker handing on the parts of its pages as they come;
+    // this thread takes them in page order. A worker keeps at most kAhead pages before the one
+    // being taken, and a few parts of each.
+    constexpr size_t kAhead = 64, kMostParts = 4;
+    struct Slot {
+        std::vector<CheckedPage> parts;
+        size_t taken = 0;
+    };
+    std::vector<Slot> slots(items.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t reporting = 0; // the page being taken
+    std::atomic<size_t> next = 0;
+    auto work = [&] {
+        for (size_t i; (i = next++) < items.size();) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return i < reporting + kAhead; });
+            }
+            const auto handOn = [&](CheckedPage&& part) {
+                std::unique_lock lock(mutex);
+                Slot& slot = slots[i];
+                changed.wait(lock, [&] { return slot.parts.size() - slot.taken < kMostParts || !part.page.more; });
+                slot.parts.push_back(std::move(part));
+                changed.notify_all();
+            };
+            if (items[i].page.error.empty())
+                PageChecker(items[i].page.path, handOn).run();
+            else
+                handOn(std::move(items[i]));
+        }
+    };
+    const unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < workers; ++t)
+        threads.emplace_back(work);
     CheckReport report;
     AltConflicts conflicts;
-    const unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
-    constexpr size_t kBatch = 64; // pages held at once, whatever the size of the site
-    for (size_t first = 0; first < items.size(); first += kBatch) {
-        const size_t end = std::min(items.size(), first + kBatch);
-        std::atomic<size_t> next = first;
-        auto work = [&] {
-            for (size_t i; (i = next++) < end;)
-                if (items[i].page.error.empty())
-                    items[i] = checkPage(items[i].page.path);
-        };
-        std::vector<std::thread> threads;
-        for (unsigned t = 1; t < workers; ++t)
-            threads.emplace_back(work);
-        work();
-        for (std::thread& thread : threads)
-            thread.join();
-        for (size_t i = first; i < end; ++i) {
-            PageCheck& page = items[i].page;
-            conflicts.add(items[i].uses, page.path, i);
-            if (!page.error.empty()) {
-                report.errors.push_back(page.error);
-            } else {
-                ++report.pages;
-                report.images += page.images;
+    for (size_t i = 0; i < items.size(); ++i) {
+        for (bool more = true; more;) {
+            CheckedPage part;
+            {
+                std::unique_lock lock(mutex);
+                Slot& slot = slots[i];
+                changed.wait(lock, [&] { return slot.taken < slot.parts.size(); });
+                part = std::move(slot.parts[slot.taken++]);
+                if (!part.page.more) {
+                    slot = {};
+                    reporting = i + 1;
+                }
+                changed.notify_all();
             }
+            PageCheck& page = part.page;
+            more = page.more;
+            conflicts.add(part.uses, page.path, i);
+            if (!page.error.empty())
+                report.errors.push_back(page.error);
+            else if (!page.more)
+                ++report.pages;
+            report.images += page.images;
             if (baseline)
                 std::erase_if(page.findings, [&](const CheckFinding& f) {
                     const bool accepted = f.fails() && baseline->accepts(f);
@@ -304,10 +435,11 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
             if (each)
                 each(page);
             else
-                report.findings.insert(report.findings.end(), page.findings.begin(), page.findings.end());
-            items[i] = {};
+                report.findings.insert(report.findings.end(), std::make_move_iterator(page.findings.begin()), std::make_move_iterator(page.findings.end()));
         }
     }
+    for (std::thread& thread : threads)
+        thread.join();
     conflicts.report(report.findings);
     return report;
 }
@@ -346,9 +478,23 @@ std::string oneLine(std::string_view name)
 std::string textLines(const std::vector<CheckFinding>& findings)
 {
     std::string out;
-    for (const CheckFinding& f : findings)
-        out += oneLine(f.file) + ":" + std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
-               kSeverities[static_cast<int>(f.rule->severity)] + ": " + f.rule->message + " (" + subject(f) + ") [" + f.rule->id + "]\n";
+    for (const CheckFinding& f : findings) {
+        // Appended piece by piece, with no string made for each: a huge page has millions of lines.
+        out += oneLine(f.file);
+        out += ':';
+        out += std::to_string(f.line);
+        out += ':';
+        out += std::to_string(f.column);
+        out += ": ";
+        out += kSeverities[static_cast<int>(f.rule->severity)];
+        out += ": ";
+        out += f.rule->message;
+        out += " (";
+        out += subject(f);
+        out += ") [";
+        out += f.rule->id;
+        out += "]\n";
+    }
     return out;
 }
 
@@ -650,19 +796,23 @@ void CheckPrinter::page(const PageCheck& page)
     if (format_ == "text") {
         write_(textLines(page.findings));
     } else if (format_ == "junit") {
-        std::string failure;
         for (const CheckFinding& f : page.findings)
-            failure += f.rule->severity == Severity::Error ? textLines({f}) : "";
+            failure_ += f.rule->severity == Severity::Error ? textLines({f}) : "";
+        if (page.more)
+            return; // one test case for all the page's parts
         cases_ += "<testcase classname=\"brindlework.check\" name=\"" + xmlText(page.path) + "\"";
         if (!page.error.empty())
             cases_ += "><error message=\"" + xmlText(page.error) + "\"/></testcase>\n";
-        else if (!failure.empty())
-            cases_ += "><failure message=\"images whose ALT is missing or poor\">" + xmlText(failure) + "</failure></testcase>\n";
+        else if (!failure_.empty())
+            cases_ += "><failure message=\"images whose ALT is missing or poor\">" + xmlText(failure_) + "</failure></testcase>\n";
         else
             cases_ += "/>\n";
-        failures_ += !failure.empty();
+        failures_ += !failure_.empty();
+        failure_.clear();
     } else {
-        if (html_) {
+        if (html_ && page.continues) {
+            html_->pages.back().images += page.images;
+        } else if (html_) {
             html_->pageAt.try_emplace(page.path, html_->pages.size());
             html_->pages.push_back({page.path, page.error, page.images, {}, {}});
         }

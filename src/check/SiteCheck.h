@@ -23,11 +23,14 @@ struct CheckFinding {
     bool fails() const { return rule->severity != Severity::Note; }
 };
 
-// One page's findings, or why a path could not be checked.
+// One page's findings, or why a path could not be checked. A page with very many findings
+// comes in parts, one after another, each with its own findings and images.
 struct PageCheck {
     std::string path, error;
     size_t images = 0;
     std::vector<CheckFinding> findings;
+    bool continues = false; // a part after the page's first
+    bool more = false;      // more parts of the page follow
 };
 
 // Findings a team has accepted, so that only new ones fail: one line each of file, rule,
@@ -94,7 +97,8 @@ private:
 
     std::string format_;
     bool first_ = true;
-    std::string cases_; // junit needs its totals before its cases
+    std::string cases_;   // junit needs its totals before its cases
+    std::string failure_; // the errors of the page whose parts are coming
     size_t failures_ = 0;
     std::function<void(std::string_view)> write_;
     struct Html;

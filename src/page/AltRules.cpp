@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -54,9 +55,11 @@ std::string joinedWords(std::string_view s)
 // "sun.png", and "sun_png" for a name whose dot became a join.
 bool endsWithImageExtension(const std::string& alt)
 {
-    static constexpr std::array kExtensions = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
+    static constexpr std::string_view kExtensions[] = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
                                                "ico", "avif", "tif", "tiff", "jfif"};
     const bool oneWord = alt.find(' ') == std::string::npos;
+    if (alt.find_first_of("._-") == std::string::npos)
+        return false; // no extension can be joined on
     for (std::string_view extension : kExtensions) {
         if (alt.size() <= extension.size() + 1 || !alt.ends_with(extension))
             continue;
@@ -80,9 +83,9 @@ bool looksLikePath(const std::string& alt)
 // image001, screenshot_2024-01-02, "Screen Shot 2019-05-01 at 10.22.33".
 bool looksLikeCameraName(const std::string& alt)
 {
-    static constexpr std::array kScreenshots = {"screenshot", "screen shot", "screen_shot", "screen-shot", "snapshot", "capture"};
+    static constexpr std::string_view kScreenshots[] = {"screenshot", "screen shot", "screen_shot", "screen-shot", "snapshot", "capture"};
     for (std::string_view start : kScreenshots) {
-        if (!alt.starts_with(start))
+        if (alt[0] != start[0] || !alt.starts_with(start))
             continue;
         size_t at = start.size();
         while (at < alt.size() && (alt[at] == ' ' || joins(alt[at])))
@@ -95,7 +98,7 @@ bool looksLikeCameraName(const std::string& alt)
     }
     if (alt.find(' ') != std::string::npos)
         return false;
-    static constexpr std::array kCameras = {"img", "dsc", "dscn", "dscf", "dcim", "pict", "pxl", "mvimg", "imag", "gopr",
+    static constexpr std::string_view kCameras[] = {"img", "dsc", "dscn", "dscf", "dcim", "pict", "pxl", "mvimg", "imag", "gopr",
                                             "dji", "sam", "wp", "image", "photo", "scan", "pic"};
     for (std::string_view start : kCameras) {
         if (!alt.starts_with(start))
@@ -121,31 +124,33 @@ bool looksLikeFileName(const std::string& alt, std::string_view fileName)
     // Words joined as file names join them, repeating the picture's name: "main_screen_png"
     // (a dot alone joins a domain's words: "gimp.org" on gimp-org.png is a name).
     const bool joined = alt.find(' ') == std::string::npos && alt.find_first_of("_-") != std::string::npos;
+    if (!joined)
+        return false;
     const std::string file = foldedAlt(lastPart(fileName)), words = joinedWords(alt);
-    return joined && !file.empty() && (words == joinedWords(file) || words == joinedWords(pictureStem(fileName)));
+    return !file.empty() && (words == joinedWords(file) || words == joinedWords(pictureStem(fileName)));
 }
 
 // One word that is the picture's name: right for "Prev" on prev.png or "1" on 1.png, yet
 // "logo" on logo.png may say too little.
 bool namesPicture(const std::string& alt, std::string_view fileName)
 {
-    static constexpr std::array kNavigation = {"prev", "previous", "next", "up", "home", "top", "back", "forward",
+    static constexpr std::string_view kNavigation[] = {"prev", "previous", "next", "up", "home", "top", "back", "forward",
                                                "index", "contents", "toc", "search", "help", "first", "last"};
-    if (alt.empty() || alt != pictureStem(fileName) || std::find(kNavigation.begin(), kNavigation.end(), alt) != kNavigation.end())
+    if (alt.empty() || std::find(std::begin(kNavigation), std::end(kNavigation), alt) != std::end(kNavigation))
         return false;
     return std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || std::isalnum(static_cast<unsigned char>(c)); }) &&
-           !std::all_of(alt.begin(), alt.end(), isDigit);
+           !std::all_of(alt.begin(), alt.end(), isDigit) && alt == pictureStem(fileName);
 }
 
-bool isPlaceholder(std::string alt)
+bool isPlaceholder(std::string_view alt)
 {
-    static constexpr std::array kWords = {"image", "images", "picture", "pic", "photo", "photograph", "graphic",
+    static constexpr std::string_view kWords[] = {"image", "images", "picture", "pic", "photo", "photograph", "graphic",
                                           "spacer", "bullet", "blank", "untitled", "img", "alt", "alt text",
                                           "placeholder", "icon", "*", "-", ".", "x"};
     // "Image." and "photo:" are the same placeholder.
     while (alt.size() > 1 && (alt.back() == '.' || alt.back() == ':' || alt.back() == '!'))
-        alt.pop_back();
-    return std::find(kWords.begin(), kWords.end(), alt) != kWords.end();
+        alt.remove_suffix(1);
+    return std::find(std::begin(kWords), std::end(kWords), alt) != std::end(kWords);
 }
 
 bool beginsImageOf(const std::string& alt)
@@ -174,6 +179,31 @@ bool hasSvgTitle(std::string_view page, const StartTag& svg)
     return false;
 }
 
+// Nothing but white space: what folds to "".
+bool blank(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), text::isHtmlSpace);
+}
+
+// Whether foldedAlt(s) == folded, with nothing made on the way: texts are compared with every ALT.
+bool foldsTo(std::string_view s, std::string_view folded)
+{
+    size_t at = 0;
+    bool space = false;
+    for (const char c : s) {
+        if (const bool white = text::isHtmlSpace(c); white) {
+            space = at > 0;
+            continue;
+        }
+        if (space && (at >= folded.size() || folded[at++] != ' '))
+            return false;
+        space = false;
+        if (at >= folded.size() || folded[at++] != text::lowerAscii(c))
+            return false;
+    }
+    return at == folded.size();
+}
+
 } // namespace
 
 const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic)
@@ -188,15 +218,15 @@ const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic
 
 std::string foldedAlt(std::string_view s)
 {
-    std::string out;
+    std::string out(s.size(), ' ');
+    size_t end = 0;
     for (char c : s) {
         if (!text::isHtmlSpace(c))
-            out += text::lowerAscii(c);
-        else if (!out.empty() && out.back() != ' ')
-            out += ' ';
+            out[end++] = text::lowerAscii(c);
+        else if (end > 0 && out[end - 1] != ' ')
+            out[end++] = ' ';
     }
-    if (!out.empty() && out.back() == ' ')
-        out.pop_back();
+    out.resize(end > 0 && out[end - 1] == ' ' ? end - 1 : end);
     return out;
 }
 
@@ -235,7 +265,7 @@ const AltRule* pictureTextFinding(std::optional<std::string_view> alt, std::stri
 const AltRule* altRule(std::string_view id)
 {
     for (const AltRule& rule : altRules())
-        if (id == rule.id)
+        if (!id.empty() && rule.id[0] == id[0] && std::strncmp(rule.id, id.data(), id.size()) == 0 && rule.id[id.size()] == 0)
             return &rule;
     return nullptr;
 }
@@ -261,14 +291,14 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
     auto add = [&](const char* id) { found.push_back(altRule(id)); };
     if (!alt) {
         // Named for some readers only; else a figure's caption may already say what it shows.
-        if (!foldedAlt(context.ariaLabel).empty())
+        if (!blank(context.ariaLabel))
             add("alt-aria-label-only");
-        else if (!foldedAlt(context.ariaLabelledby).empty())
+        else if (!blank(context.ariaLabelledby))
             add("alt-aria-labelledby-only");
-        else if (!foldedAlt(context.caption).empty())
+        else if (!blank(context.caption))
             add("missing-alt-captioned");
         else
-            add(foldedAlt(context.title).empty() ? "missing-alt" : "missing-alt-titled");
+            add(blank(context.title) ? "missing-alt" : "missing-alt-titled");
         return found;
     }
     if (alt->empty())
@@ -286,9 +316,9 @@ std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, con
         add("alt-placeholder");
     if (beginsImageOf(text))
         add("alt-image-of");
-    if (text == foldedAlt(context.linkText))
+    if (foldsTo(context.linkText, text))
         add("alt-redundant-link");
-    if (text == foldedAlt(context.caption))
+    if (foldsTo(context.caption, text))
         add("alt-redundant-caption");
     if (altLength(*alt) > kTooLong)
         add("alt-too-long");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
 
 #include "text/CharacterReferences.h"
 #include "text/Encoding.h"
@@ -17,6 +18,7 @@ constexpr size_t kAround = 100;        // characters of text on each side of an 
 constexpr size_t kSlack = 20;          // how far a cut may move to fall between words
 constexpr size_t kMostLinkBytes = 4096; // of a link's or caption's text: an unclosed <a> may run to the end
 constexpr size_t kMostDepth = 1024;    // open elements followed, as browsers bound a tree's depth
+constexpr size_t kMostPlaced = 8192;   // images met and kept, reading for an ImageReader, before those told are forgotten
 constexpr size_t kWindow = 8 * kAround; // bytes of shown text cut on each side, for kAround characters
 constexpr char kRunEnd = '\x01';        // between runs of text: a control character, which is never shown
 
@@ -166,17 +168,30 @@ uint64_t packed(std::string_view name)
 
 uint8_t typeOf(std::string_view name)
 {
-    // Every tag is looked up: by its packed name, else (long names) by its letters.
-    static const auto kByKey = [] {
-        std::array<std::pair<uint64_t, uint8_t>, std::size(kTypes)> keys{};
-        for (size_t i = 0; i < keys.size(); ++i)
-            keys[i] = {packed(kTypes[i].name), static_cast<uint8_t>(i)};
-        std::sort(keys.begin(), keys.end());
-        return keys;
+    // Every tag is looked up: by its packed name in a table hashed on it, else (long names) by
+    // its letters.
+    constexpr size_t kSlots = 512;
+    const auto slotOf = [](uint64_t key) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 55); };
+    static const auto kByKey = [&] {
+        std::array<std::pair<uint64_t, uint8_t>, kSlots> slots{};
+        for (size_t i = 0; i < std::size(kTypes); ++i) {
+            const uint64_t key = packed(kTypes[i].name);
+            if (key == 0)
+                continue; // a long name
+            size_t slot = slotOf(key);
+            while (slots[slot].first != 0)
+                slot = (slot + 1) % kSlots;
+            slots[slot] = {key, static_cast<uint8_t>(i)};
+        }
+        return slots;
     }();
     if (const uint64_t key = packed(name); key != 0) {
-        const auto found = std::lower_bound(kByKey.begin(), kByKey.end(), std::pair<uint64_t, uint8_t>{key, 0});
-        return found != kByKey.end() && found->first == key ? found->second : kInline;
+        for (size_t slot = slotOf(key);; slot = (slot + 1) % kSlots) {
+            if (kByKey[slot].first == key)
+                return kByKey[slot].second;
+            if (kByKey[slot].first == 0)
+                return kInline;
+        }
     }
     char buffer[12];
     if (name.size() > sizeof buffer)
@@ -345,6 +360,31 @@ public:
     {
     }
 
+    // Told the images by the walk itself, for `reader`.
+    ContextWalk(std::string_view page, std::string encoding, ImageReader& reader)
+        : page_(page), encoding_(std::move(encoding)), surroundings_(false), reader_(&reader)
+    {
+    }
+
+    void read()
+    {
+        walkPage(page_, *this);
+        done_ = true;
+        tellSettled();
+    }
+
+    bool wantsImages() const override { return reader_ != nullptr; }
+
+    void image(const FoundImage& image) override
+    {
+        const size_t index = starts_.size();
+        starts_.push_back(image.tag.whole.begin);
+        if (const ImageReader::Wants wants = reader_->met(index, image); wants != ImageReader::Wants::Nothing)
+            waiting_.push_back({index, wants});
+    }
+
+    void graphic(const FoundGraphic& graphic) override { reader_->graphic(graphic); }
+
     // Every image's context, read in one walk over the whole page.
     std::vector<ImageContext> contexts()
     {
@@ -415,7 +455,12 @@ public:
         return context;
     }
 
-    bool pause() override { return target_ != SIZE_MAX && settled(); }
+    bool pause() override
+    {
+        if (reader_)
+            tellSettled();
+        return target_ != SIZE_MAX && settled();
+    }
 
     void startTag(ByteRange whole, ByteRange name, const std::vector<TagAttribute>& attributes) override
     {
@@ -756,16 +801,26 @@ private:
             }
             if (piece.image == leftOut)
                 continue;
-            text += decodeText(fromPageEncoding(raw, encoding_)) + " ";
+            appendShown(text, raw);
+            text += ' ';
             raw.clear();
             const std::optional<StartTag> tag = startTagAt(page_, starts_[piece.image]);
             text += (tag ? altOf(page_, *tag, encoding_) : std::nullopt).value_or("") + " ";
         }
-        text += decodeText(fromPageEncoding(raw, encoding_));
+        appendShown(text, raw);
         std::string out = folded(text);
         if (pieces.cut)
             out += " \xE2\x80\xA6"; // never equal to an ALT
         return out;
+    }
+
+    // Text as written in the page, as shown: converted, references resolved.
+    void appendShown(std::string& out, std::string_view raw) const
+    {
+        if (readsAsWritten(raw, encoding_))
+            out += raw;
+        else
+            out += decodeText(fromPageEncoding(raw, encoding_));
     }
 
     void markOnStack(const Open& element, bool onStack)
@@ -789,18 +844,52 @@ private:
     // and afterBytes_ of text follow it, or the page has.
     bool settled() const
     {
+        const PlacedImage* placed = nullptr;
+        return ended(target_, placed) && (!placed || done_ || runBytes_ - placed->textBytes >= afterBytes_);
+    }
+
+    // The image's link and figure have ended, or the page has; `placed` is where it was met, if it was.
+    bool ended(size_t image, const PlacedImage*& placed) const
+    {
         if (done_)
             return true;
-        if (read_ <= starts_[target_])
+        if (read_ <= starts_[image])
             return false;
-        const PlacedImage* placed = placedAt(target_);
+        placed = placedAt(image);
         if (!placed)
             return true; // passed by without being met: it has no context
         if (placed->link != SIZE_MAX && links_[placed->link].text.onStack)
             return false;
-        if (placed->figure != SIZE_MAX && figures_[placed->figure].onStack)
-            return false; // its caption may come yet; one ends before its figure does
-        return runBytes_ - placed->textBytes >= afterBytes_;
+        // Its caption may come yet; one ends before its figure does.
+        return placed->figure == SIZE_MAX || !figures_[placed->figure].onStack;
+    }
+
+    // Tells the reader each waiting image whose context is known, in page order, and forgets
+    // where the images before the first still waiting stood.
+    void tellSettled()
+    {
+        const PlacedImage* placed = nullptr;
+        for (; !waiting_.empty() && ended(waiting_.front().image, placed); waiting_.pop_front()) {
+            const auto [image, wants] = waiting_.front();
+            ImageContext context;
+            placed = placedAt(image);
+            if (placed && placed->link != SIZE_MAX && links_[placed->link].href && wants == ImageReader::Wants::LinkAndCaption)
+                context.linkText = textOf(links_[placed->link].text, image);
+            if (placed && placed->figure != SIZE_MAX) {
+                context.inFigure = true;
+                if (const size_t caption = figures_[placed->figure].caption; caption != SIZE_MAX)
+                    context.caption = textOf(captions_[caption], SIZE_MAX);
+            }
+            reader_->settled(image, context);
+        }
+        // A link that blocks broke up may still move images told already to a copy of it: no one
+        // asks for them again.
+        if (placed_.size() < kMostPlaced)
+            return;
+        const size_t keep = waiting_.empty() ? next_ : waiting_.front().image;
+        const auto gone = std::lower_bound(placed_.begin(), placed_.end(), keep, [](const PlacedImage& p, size_t i) { return p.image < i; });
+        if (gone - placed_.begin() > static_cast<std::ptrdiff_t>(kMostPlaced / 2))
+            placed_.erase(placed_.begin(), gone);
     }
 
     // The shown text of runs [from, to), and where each of them ends in it.
@@ -866,7 +955,7 @@ private:
     }
 
     std::string_view page_;
-    const std::vector<size_t> starts_; // of the images' tags
+    std::vector<size_t> starts_; // of the images' tags
     const std::string encoding_;
     const bool surroundings_;
     std::vector<Open> open_;
@@ -886,6 +975,13 @@ private:
     // For one image's context: the image, the text after it to read, and the walk at the page's end.
     size_t target_ = SIZE_MAX, afterBytes_ = 0;
     bool done_ = false;
+    // Told the images as it meets them: the reader, and the images waiting for their context.
+    ImageReader* reader_ = nullptr;
+    struct Waiting {
+        size_t image;
+        ImageReader::Wants wants;
+    };
+    std::deque<Waiting> waiting_;
 };
 
 std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages& found, const std::string& encoding)
@@ -896,6 +992,11 @@ std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages
 std::vector<ImageContext> imageLinksAndCaptions(std::string_view page, const FoundImages& found, const std::string& encoding)
 {
     return ContextWalk(page, tagStarts(found), encoding, false).contexts();
+}
+
+void readImages(std::string_view page, const std::string& encoding, ImageReader& reader)
+{
+    ContextWalk(page, encoding, reader).read();
 }
 
 ContextReader::ContextReader(std::shared_ptr<const std::string> page, const FoundImages& found, std::string encoding)

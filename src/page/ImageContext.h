@@ -28,6 +28,23 @@ std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages
 // links and captions.
 std::vector<ImageContext> imageLinksAndCaptions(std::string_view page, const FoundImages& found, const std::string& encoding);
 
+// A reader of every image of a page in one pass that holds none of them long: told each image
+// as it is met, and, in page order, the context of those that want it once their link and
+// figure have ended.
+class ImageReader {
+public:
+    enum class Wants { Nothing, Caption, LinkAndCaption };
+    virtual ~ImageReader() = default;
+    // The image found `index`-th (a body background is not told); the tag lasts the call.
+    virtual Wants met(size_t index, const FoundImage& image) = 0;
+    virtual void graphic(const FoundGraphic& graphic) = 0;
+    // Its link's text and its caption, as imageContexts() gives them, as far as wanted.
+    virtual void settled(size_t index, const ImageContext& context) = 0;
+};
+
+// Reads the page once, telling `reader` its images and their links and captions.
+void readImages(std::string_view page, const std::string& encoding, ImageReader& reader);
+
 class ContextWalk;
 class PageWalker;
 

@@ -136,6 +136,8 @@ NameInfo lookUp(std::string_view raw)
     }
 }
 
+using text::findByte;
+
 struct Lexed {
     size_t end = 0; // one past ">"
     ByteRange name;
@@ -196,10 +198,9 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
             attribute.hasValue = true;
             const char q = s[i];
             if (q == '"' || q == '\'') {
-                const void* close = std::memchr(s + i + 1, q, n - i - 1);
-                if (!close)
+                const size_t closeAt = findByte(page, i + 1, q);
+                if (closeAt == std::string_view::npos)
                     return false;
-                const size_t closeAt = static_cast<const char*>(close) - s;
                 attribute.quote = q;
                 attribute.value = {i + 1, closeAt};
                 i = closeAt + 1;
@@ -245,14 +246,6 @@ bool startsWithLower(std::string_view page, size_t at, std::string_view lower)
     return at + lower.size() <= page.size() && equalsLower(page.substr(at, lower.size()), lower);
 }
 
-size_t findByte(std::string_view page, size_t from, char c)
-{
-    if (from >= page.size())
-        return std::string_view::npos;
-    const void* hit = std::memchr(page.data() + from, c, page.size() - from);
-    return hit ? static_cast<const char*>(hit) - page.data() : std::string_view::npos;
-}
-
 // Where a comment whose "<!--" ends at `from` closes, one past its ">".
 size_t commentEnd(std::string_view page, size_t from)
 {
@@ -287,7 +280,10 @@ struct ForeignElement {
 
 class Finder {
 public:
-    explicit Finder(std::string_view page, PageWalk* walk = nullptr) : page_(page), walk_(walk) {}
+    explicit Finder(std::string_view page, PageWalk* walk = nullptr) : page_(page), walk_(walk), tellImages_(walk && walk->wantsImages()) {}
+
+    // The first <base href> read so far.
+    const std::optional<ByteRange>& baseHref() const { return found_.baseHref; }
 
     FoundImages run()
     {
@@ -404,24 +400,22 @@ private:
                 foreign_.pop_back();
         }
         const ByteRange before = std::exchange(lastHtml_, tag.name);
+        const std::optional<ImageKind> kind = imageKind(name);
+        const bool graphic = name != Name::Img && name != Name::Image && name != Name::Input && name != Name::Area && hasImageRole();
+        if (walk_ && tellImages_ && (kind || graphic)) {
+            if (kind)
+                walk_->image(told(scratch_, lt, tag, *kind));
+            else
+                walk_->graphic({told(scratch_, lt, tag, ImageKind::Img).tag, name == Name::Svg});
+            std::swap(scratch_.tag.attributes, attributes_); // lent, not copied
+        }
         if (walk_)
             walk_->startTag({lt, tag.end}, tag.name, attributes_);
-        else if (name != Name::Img && name != Name::Image && name != Name::Input && name != Name::Area && hasImageRole())
+        else if (kind)
+            found_.images.push_back({*kind, makeTag(lt, tag)});
+        else if (graphic)
             found_.graphics.push_back({makeTag(lt, tag), name == Name::Svg});
         switch (name) {
-        // <image> outside svg and math: the tree builder makes it an img, as gumbo and browsers do.
-        case Name::Img:
-        case Name::Image:
-            addImage(ImageKind::Img, lt, tag);
-            break;
-        case Name::Input:
-            if (const TagAttribute* type = attr("type"); type && equalsLower(type->value.of(page_), "image"))
-                addImage(ImageKind::InputImage, lt, tag);
-            break;
-        case Name::Area:
-            if (attr("href"))
-                addImage(ImageKind::Area, lt, tag);
-            break;
         case Name::Body:
             // A body tag within a template is dropped; later ones add their attributes.
             if (!background_ && templates_ == 0 && attr("background")) {
@@ -601,14 +595,41 @@ private:
         return made;
     }
 
-    void addImage(ImageKind kind, size_t lt, const Lexed& tag)
+    // The image a start tag makes, if any. <image> outside svg and math: the tree builder
+    // makes it an img, as gumbo and browsers do.
+    std::optional<ImageKind> imageKind(Name name) const
     {
-        if (!walk_) // a walk has them already
-            found_.images.push_back({kind, makeTag(lt, tag)});
+        switch (name) {
+        case Name::Img:
+        case Name::Image:
+            return ImageKind::Img;
+        case Name::Input:
+            if (const TagAttribute* type = attr("type"); type && equalsLower(type->value.of(page_), "image"))
+                return ImageKind::InputImage;
+            return std::nullopt;
+        case Name::Area:
+            return attr("href") ? std::optional(ImageKind::Area) : std::nullopt;
+        default:
+            return std::nullopt;
+        }
+    }
+
+    // The tag as a walk is told it, its attributes lent until the walk has it.
+    const FoundImage& told(FoundImage& into, size_t lt, const Lexed& tag, ImageKind kind)
+    {
+        into.kind = kind;
+        into.tag.whole = {lt, tag.end};
+        into.tag.name = tag.name;
+        std::swap(into.tag.attributes, attributes_);
+        noteLookups(page_, into.tag.attributes);
+        into.tag.selfClosing = tag.selfClosing;
+        return into;
     }
 
     std::string_view page_;
     PageWalk* walk_;
+    const bool tellImages_;
+    FoundImage scratch_; // the image or graphic told to the walk
     size_t pos_ = 0, text_ = 0; // text_: where text not yet told to the walk begins
     bool textToEnd_ = true;     // false once the rest of the page is a comment, a tag or raw text
     FoundImages found_;
@@ -621,10 +642,8 @@ private:
 
 } // namespace
 
-bool TagAttribute::named(std::string_view page, std::string_view lower) const
+bool TagAttribute::sameName(std::string_view page, std::string_view lower) const
 {
-    if (name.size() != lower.size())
-        return false;
     if (lowerName != 0) {
         if (lowerName != lowerKey(lower.data(), std::min<size_t>(4, lower.size())))
             return false;
@@ -639,17 +658,40 @@ const TagAttribute* StartTag::find(std::string_view page, std::string_view lower
     return firstNamed(page, attributes, lower);
 }
 
-std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
+bool startTagAt(std::string_view page, size_t lt, StartTag& tag)
 {
-    StartTag tag;
     Lexed lexed;
     if (lt + 1 >= page.size() || !lexTag(page, lt + 1, lexed, tag.attributes))
-        return std::nullopt;
+        return false;
     noteLookups(page, tag.attributes);
     tag.whole = {lt, lexed.end};
     tag.name = lexed.name;
     tag.selfClosing = lexed.selfClosing;
-    return tag;
+    return true;
+}
+
+std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
+{
+    StartTag tag;
+    return startTagAt(page, lt, tag) ? std::optional(std::move(tag)) : std::nullopt;
+}
+
+std::optional<ByteRange> baseHrefOf(std::string_view page)
+{
+    // Most pages have none: "<base" is looked for before the page is read as the finder reads it.
+    bool written = false;
+    for (size_t lt = findByte(page, 0, '<'); !written && lt != std::string_view::npos; lt = findByte(page, lt + 1, '<'))
+        written = startsWithLower(page, lt + 1, "base");
+    if (!written)
+        return std::nullopt;
+    struct Nothing : PageWalk {
+        void startTag(ByteRange, ByteRange, const std::vector<TagAttribute>&) override {}
+        void endTag(ByteRange, ByteRange) override {}
+        void text(ByteRange) override {}
+    } nothing;
+    Finder finder(page, &nothing);
+    finder.resume();
+    return finder.baseHref();
 }
 
 FoundImages findImages(std::string_view page)

@@ -24,7 +24,13 @@ struct TagAttribute {
     bool filled = false;
     uint32_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
-    bool named(std::string_view page, std::string_view lower) const;
+    bool named(std::string_view page, std::string_view lower) const
+    {
+        return name.size() == lower.size() && sameName(page, lower); // most names differ in length
+    }
+
+private:
+    bool sameName(std::string_view page, std::string_view lower) const;
 };
 
 struct StartTag {
@@ -76,6 +82,13 @@ public:
     virtual void text(ByteRange range) = 0;
     // Asked after each tag, comment or stretch of raw text: true stops a PageWalker there.
     virtual bool pause() { return false; }
+    // True for a walk that is told the images (a body background aside) and role="img"
+    // elements as findImages() finds them, each just before its startTag(): for a reader that
+    // needs the page once and never holds all of its images. Asked once, when the walk begins.
+    virtual bool wantsImages() const { return false; }
+    // The tag lasts until the next call.
+    virtual void image(const FoundImage&) {}
+    virtual void graphic(const FoundGraphic&) {}
 };
 
 // Reads the page as findImages() does, telling `walk` what it meets.
@@ -95,5 +108,10 @@ private:
 // The start tag whose "<" stands at lt, read as the tokenizer reads tags; nothing when the page
 // ends inside it.
 std::optional<StartTag> startTagAt(std::string_view page, size_t lt);
+// The same into `tag`, whose attributes' room is reused; false when the page ends inside it.
+bool startTagAt(std::string_view page, size_t lt, StartTag& tag);
+
+// The value of the page's first <base href>, as findImages() gives it, without holding images.
+std::optional<ByteRange> baseHrefOf(std::string_view page);
 
 } // namespace bw

@@ -243,6 +243,8 @@ std::optional<std::string> altOf(std::string_view page, const StartTag& tag, con
     const TagAttribute* alt = tag.find(page, "alt");
     if (!alt)
         return std::nullopt;
+    if (readsAsWritten(alt->value.of(page), encoding))
+        return std::string(alt->value.of(page));
     return decodeAttribute(fromPageEncoding(alt->value.of(page), encoding));
 }
 

@@ -121,4 +121,9 @@ std::string decodeAttribute(std::string_view utf8) { return decoded(utf8, true);
 
 std::string decodeText(std::string_view utf8) { return decoded(utf8, false); }
 
+bool readsAsWritten(std::string_view bytes, const std::string& encoding)
+{
+    return encoding == "UTF-8" && bytes.find('&') == std::string_view::npos && validUtf8(bytes);
+}
+
 } // namespace bw

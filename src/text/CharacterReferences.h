@@ -13,4 +13,8 @@ std::string decodeAttribute(std::string_view utf8);
 // Text between tags: such a name is read wherever it stands ("&copy2024" is "©2024").
 std::string decodeText(std::string_view utf8);
 
+// Whether page bytes in that encoding read as they are written, with nothing to convert or
+// resolve: UTF-8 without an "&". Most ALTs and link texts do.
+bool readsAsWritten(std::string_view bytes, const std::string& encoding);
+
 } // namespace bw

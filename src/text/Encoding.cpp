@@ -163,6 +163,8 @@ std::string toPageEncoding(std::string_view utf8, const std::string& encoding)
 std::string fromPageEncoding(std::string_view bytes, const std::string& encoding)
 {
     std::string out;
+    if (encoding == "UTF-8" && validUtf8(bytes))
+        return std::string(bytes);
     if (encoding == "UTF-8") {
         for (size_t i = 0; i < bytes.size();) {
             uint32_t cp;

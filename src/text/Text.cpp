@@ -4,6 +4,10 @@
 #include <cstring>
 #include <functional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace bw::text {
 
 bool equalsNoCase(std::string_view a, std::string_view b)
@@ -14,6 +18,27 @@ bool equalsNoCase(std::string_view a, std::string_view b)
         if (lowerAscii(a[i]) != lowerAscii(b[i]))
             return false;
     return true;
+}
+
+size_t findByte(std::string_view s, size_t from, char c)
+{
+    if (from >= s.size())
+        return std::string_view::npos;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, without the start-up a call to memchr pays.
+    const __m128i sought = _mm_set1_epi8(c);
+    size_t at = from;
+    for (; at + 16 <= s.size(); at += 16)
+        if (const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at)), sought)))
+            return at + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    for (; at < s.size(); ++at)
+        if (s[at] == c)
+            return at;
+    return std::string_view::npos;
+#else
+    const void* hit = std::memchr(s.data() + from, c, s.size() - from);
+    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - s.data()) : std::string_view::npos;
+#endif
 }
 
 size_t inStr(std::string_view hay, std::string_view needle, size_t start)
@@ -32,14 +57,14 @@ size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
         return start;
     if (needle.size() > hay.size() - (start - 1))
         return 0;
-    // Each candidate is found by its first byte, in either case, with memchr: the needles are
-    // short words, the pages long, and a searcher's tables cost more than they save.
+    // Each candidate is found by its first byte, in either case: the needles are short words,
+    // the pages long, and a searcher's tables cost more than they save.
     const char lower = lowerAscii(needle[0]);
     const char upper = lower >= 'a' && lower <= 'z' ? static_cast<char>(lower - 32) : lower;
     const char* const end = hay.data() + hay.size();
-    auto next = [end](const char* from, char c) {
-        const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
-        return at ? static_cast<const char*>(at) : end;
+    auto next = [&](const char* from, char c) {
+        const size_t at = findByte(hay, static_cast<size_t>(from - hay.data()), c);
+        return at == std::string_view::npos ? end : hay.data() + at;
     };
     const char* at = hay.data() + (start - 1);
     const char* nextLower = next(at, lower);

@@ -27,7 +27,7 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
 {
     test::TempDir site;
     site.write("index.html", "<html>\r\n<body background=bg.gif>\n  <img src=\"logo.png\"> <IMG SRC=a.gif ALT=\"\">\n"
-                             "<img src=\"caf%C3%A9.jpg\" alt=\"caf\xe9.jpg\"><meta charset=iso-8859-1>");
+                             "<img src=\"caf%C3%A9.jpg\" alt=\"caf\xe9.jpg\"><meta charset=iso-8859-1><img src=\"\xc3\xa9.gif\">");
     site.write("sub/b.HTM", "<p>a</p><input type=image src=go.png alt=\"Image of &quot;Go&quot;\"><img src=x.gif alt=\"   \">");
     site.write("sub/c.xhtml", "<img src=ok.png alt=\"A yellow sun\">" + std::string(160, 'x'));
     site.write("sub/notes.txt", "<img src=not-a-page.png>");
@@ -47,7 +47,8 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
     const std::string named = site.write("named.html", "<img src=a.png aria-label=\"Sun\">\n<img src=b.png aria-labelledby=cap title=Sun>\n"
         "<img src=c.png title=\"Sun\">\n<img src=d.png aria-label=\" \" title=\"\">\n<svg role=img><desc>a</desc><title>Sun</title></svg>\n"
         "<svg role=\"IMG graphics-document\"><desc>a</desc></svg><svg><title>Not its own</title></svg>\n<svg role=img aria-label=\"Sun\"/><svg role=img><title> </title></svg>\n"
-        "<p><span role=img>\xf0\x9f\x8e\x89</span> <div role=img title=Chart></div><span role=\"presentation img\"></span>");
+        "<p><span role=img>\xf0\x9f\x8e\x89</span> <div role=img title=Chart></div><span role=\"presentation img\"></span>\n"
+        "<a href=x role=img aria-label=Go><img src=e.png alt=Go> Go</a>");
     const std::string index = site.path("index.html"), b = site.path("sub/b.HTM"), d = site.path("sub/d.shtml");
     const std::string one = site.path("c/one.html"), two = site.path("c/two/two.html"), note = ": note: This picture has different ALT texts on different pages. (";
     const auto sample = [](const std::string& line) { return kSample + "/" + line + "\n"; };
@@ -66,13 +67,15 @@ TEST(SiteCheck, ReportsEachFindingWhereItsTagStandsAndExitsAsCiExpects)
              named + ":4:1: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (d.png) [missing-alt]\n" +
              named + ":6:1: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
              named + ":7:33: error: The svg with role=\"img\" has no accessible name; give it a <title>, an aria-label or an aria-labelledby. (<svg>) [svg-img-alt]\n" +
-             named + ":8:4: error: The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby. (<span>) [role-img-alt]\n",
-         1, 1, 4, 0},
+             named + ":8:4: error: The element with role=\"img\" has no accessible name; give it an aria-label or an aria-labelledby. (<span>) [role-img-alt]\n" +
+             named + ":9:34: error: The ALT text repeats the link's text; a reader hears it twice. (e.png) [alt-redundant-link]\n",
+         1, 1, 5, 0},
         {{d}, d + ":1:1: warning: The ALT text is over 150 characters; put a long description in the page. (d.png) [alt-too-long]\n", 1, 1, 1, 0},
         {{index},
          index + ":3:3: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (logo.png) [missing-alt]\n" +
-             index + ":4:1: error: The ALT text is a file name; say what the picture shows or does. (caf%C3%A9.jpg) [alt-is-filename]\n",
-         1, 1, 3, 0},
+             index + ":4:1: error: The ALT text is a file name; say what the picture shows or does. (caf%C3%A9.jpg) [alt-is-filename]\n" +
+             index + ":4:66: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (\xc3\x83\xc2\xa9.gif) [missing-alt]\n",
+         1, 1, 4, 0},
         {{site.path("sub")},
          b + ":1:9: error: Screen readers already say it is an image; leave out \"image of\". (go.png) [alt-image-of]\n" + b +
              ":1:68: error: The ALT text is only spaces; a screen reader says nothing useful. (x.gif) [alt-whitespace]\n" +
@@ -132,6 +135,34 @@ TEST(SiteCheck, ABaselineLetsOnlyNewFindingsFail)
         EXPECT_EQ(checkStatus(report), report.findings.empty() ? 0 : 1) << edited;
         EXPECT_EQ(report.findings.size(), edited[1] == 'p' ? 0u : 1u) << edited;
     }
+}
+
+// A page with more findings than a part holds comes in parts, in page order, its images all
+// counted and each image's caption read however many images wait for it; junit makes it one case.
+TEST(SiteCheck, AHugePageComesInPartsInPageOrder)
+{
+    test::TempDir site;
+    std::string many = "<figure>";
+    for (int i = 0; i < 9000; ++i)
+        many += "<img src=m.png>\n";
+    const std::string page = site.write("many.html", many + "<figcaption>Sea</figcaption></figure>\n"
+                                                      "<a href=x><img src=l.png alt=Link><img src=n.png aria-label=N> LINK</a><span role=img></span>");
+    std::vector<std::string> rules;
+    std::string junit, html;
+    CheckPrinter junitPrinter("junit", [&](std::string_view s) { junit += s; }), htmlPrinter("html", [&](std::string_view s) { html += s; });
+    const CheckReport report = checkSite({page}, [&](const PageCheck& part) {
+        for (const CheckFinding& f : part.findings)
+            rules.push_back(f.rule->id);
+        junitPrinter.page(part);
+        htmlPrinter.page(part);
+    });
+    junitPrinter.end(report);
+    htmlPrinter.end(report);
+    EXPECT_EQ(report.images, 9002u);
+    EXPECT_EQ(std::count(rules.begin(), rules.end(), "missing-alt-captioned"), 9000);
+    EXPECT_EQ(std::vector(rules.end() - 3, rules.end()), (std::vector<std::string>{"alt-redundant-link", "alt-aria-label-only", "role-img-alt"}));
+    EXPECT_EQ(junit.find("<testcase"), junit.rfind("<testcase"));
+    EXPECT_NE(html.find("<td class=\"n\">9002</td>"), std::string::npos);
 }
 
 std::string textOf(const GumboNode* node)
