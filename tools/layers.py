@@ -12,7 +12,7 @@ import re
 import sys
 
 LAYERS = ["text", "platform", "page", "site", "settings", "editor", "batch", "ftp", "check", "app"]
-BACKENDS = ("qt", "curl")
+BACKENDS = ("qt", "curl", "tesseract")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
