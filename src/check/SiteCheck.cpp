@@ -13,6 +13,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "check/PictureTexts.h"
 #include "page/PageEncoding.h"
 #include "text/Encoding.h"
 #include "text/Text.h"
@@ -78,7 +79,7 @@ std::string pictureOf(const std::string& folder, std::string_view written, std::
     return candidates.empty() ? std::string() : normal(candidates.front());
 }
 
-CheckedPage checkPage(const std::string& path)
+CheckedPage checkPage(const std::string& path, PictureTexts* pictures)
 {
     CheckedPage checked{{path, {}, 0, {}}, {}};
     PageCheck& report = checked.page;
@@ -114,7 +115,7 @@ CheckedPage checkPage(const std::string& path)
             const FoundGraphic& g = found.graphics[graphic];
             if (const AltRule* rule = graphicFinding(page, g)) {
                 countTo(g.tag.whole.begin);
-                report.findings.push_back({path, line, g.tag.whole.begin - lineStart + 1, rule, "<" + fromPageEncoding(g.tag.name.of(page), encoding) + ">", std::nullopt, {}});
+                report.findings.push_back({path, line, g.tag.whole.begin - lineStart + 1, rule, "<" + fromPageEncoding(g.tag.name.of(page), encoding) + ">", std::nullopt, {}, {}});
             }
         }
     };
@@ -143,7 +144,10 @@ CheckedPage checkPage(const std::string& path)
         bool local = false;
         std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder, writtenName(page, image), base, local);
         for (const AltRule* rule : rules)
-            report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt, local ? picture : std::string()});
+            report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt, local ? picture : std::string(), {}});
+        if (pictures && local && !folded.empty())
+            if (std::string text = pictures->textOf(picture); const AltRule* rule = pictureTextFinding(alt, text))
+                report.findings.push_back({path, line, at - lineStart + 1, rule, src, alt, picture, std::move(text)});
         if (!folded.empty() && !picture.empty())
             checked.uses.push_back({std::move(picture), std::move(folded), src, alt, line, at - lineStart + 1});
     }
@@ -164,7 +168,7 @@ public:
             picture.onPages = picture.onPages || picture.firstPage != pageNumber;
             if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; }))
                 picture.alts.emplace_back(std::move(use.folded),
-                                          CheckFinding{page, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture)});
+                                          CheckFinding{page, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
         }
     }
 
@@ -245,7 +249,7 @@ bool CheckBaseline::accepts(const CheckFinding& finding)
 }
 
 CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each,
-                      CheckBaseline* baseline)
+                      CheckBaseline* baseline, PictureTexts* pictures)
 {
     // What to check, in order: a page's path, or a path that cannot be checked with why.
     std::vector<CheckedPage> items;
@@ -277,7 +281,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
         auto work = [&] {
             for (size_t i; (i = next++) < end;)
                 if (items[i].page.error.empty())
-                    items[i] = checkPage(items[i].page.path);
+                    items[i] = checkPage(items[i].page.path, pictures);
         };
         std::vector<std::thread> threads;
         for (unsigned t = 1; t < workers; ++t)
@@ -318,6 +322,8 @@ namespace {
 // the finding's one line.
 std::string subject(const CheckFinding& f)
 {
+    if (!f.pictureText.empty())
+        return withoutControls(f.src + ", the picture reads \"" + f.pictureText + "\"");
     return withoutControls(std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + f.alt.value_or("") + "\"" : f.src);
 }
 
@@ -678,12 +684,14 @@ void CheckPrinter::finding(const CheckFinding& f)
         write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
                ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " +
                jsonString(kSeverities[severity]) + ", \"message\": " + jsonString(f.rule->message) + ", \"src\": " + jsonString(f.src) +
-               ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
+               ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") +
+               (f.pictureText.empty() ? "" : ", \"pictureText\": " + jsonString(f.pictureText)) + "}");
     } else if (format_ == "sarif") {
         write_((first_ ? "\n" : ",\n") + std::string("{\"ruleId\": ") + jsonString(f.rule->id) + ", \"level\": " + jsonString(kSeverities[severity]) +
                ", \"message\": {\"text\": " + jsonString(std::string(f.rule->message) + " (" + subject(f) + ")") +
                "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file)) +
-               "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]}");
+               "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]" +
+               (f.pictureText.empty() ? "" : ", \"properties\": {\"pictureText\": " + jsonString(f.pictureText) + "}") + "}");
     } else if (format_ == "text") {
         write_(textLines({f}));
     } else if (html_) {
@@ -723,7 +731,8 @@ void CheckPrinter::finding(const CheckFinding& f)
         out += thumbnail->second.empty() ? "<span class=\"thumb none\">no preview</span>" : "<span class=\"thumb " + thumbnail->second + "\"></span>";
         out += "<code>" + htmlText(shortened(f.src)) + "</code></td><td>" +
                (f.alt ? "<span class=\"alt\">" + htmlText(*f.alt) + "</span>" : std::string("<span class=\"missing\">none</span>")) +
-               "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) + " <code class=\"rule\">[" +
+               "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) +
+               (f.pictureText.empty() ? "" : " The picture reads <span class=\"alt\">" + htmlText(f.pictureText) + "</span>.") + " <code class=\"rule\">[" +
                f.rule->id + "]</code></td><td><code class=\"file\">" + breakable(htmlText(f.file)) + "<span class=\"at\">:" +
                std::to_string(f.line) + ":" + std::to_string(f.column) + "</span></code></td></tr>\n";
         spool.add(out);

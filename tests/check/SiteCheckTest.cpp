@@ -14,6 +14,7 @@
 #include <numeric>
 #include <tuple>
 
+#include "check/PictureTexts.h"
 #include "check/SiteCheck.h"
 #include "support/AttributeValues.h"
 #include "support/Doubles.h"
@@ -134,6 +135,63 @@ TEST(SiteCheck, ABaselineLetsOnlyNewFindingsFail)
     }
 }
 
+// Takes a picture's text from its bytes ("text:Buy now"), counting its readings.
+class FakeReader final : public PictureReader {
+public:
+    explicit FakeReader(std::atomic<int>& reads) : reads_(reads) {}
+    std::string unavailable() const override { return {}; }
+    Result read(std::string_view bytes, const std::atomic<bool>*) override
+    {
+        ++reads_;
+        return bytes.starts_with("text:") ? Result{Outcome::Text, std::string(bytes.substr(5)), 90, {}} : Result{};
+    }
+
+private:
+    std::atomic<int>& reads_;
+};
+
+// Read pictures warn where a non-empty ALT leaves out their text; each picture is read once
+// whatever its names, and only where it is a file.
+TEST(SiteCheck, ReadsEachPictureOnceAndWarnsWhereTheAltLeavesOutItsText)
+{
+    test::TempDir site;
+    for (const char* name : {"img/buy.gif", "a/copy.gif", "b/c/other.png"})
+        site.write(name, "text:Buy now");
+    site.write("img/photo.jpg", "a photo");
+    site.write("x/logo.gif", "text:Shop");
+    site.write("y/logo.gif", "text:Caf\xC3\xA9");
+    const std::string page = site.write("p.html", "<img src=img/buy.gif alt=\"Buy it\">\n<img src=a/copy.gif alt=\"BUY  now!\"><img src=img/buy.gif alt=\"\">"
+        "<img src=img/buy.gif><img src=img/photo.jpg alt=\"A dog\"><img src=http://example.com/img/buy.gif alt=\"Buy it\"><img src=gone.gif alt=Go>\n"
+        "<img src=x/logo.gif alt=\"Our logo\"><img src=/y/logo.gif alt=\"Our logo\"><img src=b/c/other.png alt=Buy>");
+    const std::string misses = ": warning: The picture shows text that its ALT text leaves out; a picture of text needs that text. (";
+    for (int i = 0; i < 200; ++i) // 2,000 pages sharing 200 pictures
+        site.write("shared/p" + std::to_string(i) + ".png", "text:Word " + std::to_string(i));
+    for (int i = 0; i < 2000; ++i)
+        site.write("shared/page" + std::to_string(i) + ".html", "<img src=p" + std::to_string(i % 200) + ".png alt=Word><img src=p" +
+                                                                    std::to_string(i * 7 % 200) + ".png alt=\"Word " + std::to_string(i * 7 % 200) + "\">");
+    const struct {
+        std::string path, text;
+        size_t findings;
+        int reads;
+    } rows[] = {
+        {page, page + ":1:1" + misses + "img/buy.gif, the picture reads \"Buy now\") [alt-misses-picture-text]\n" + page +
+                   ":2:65: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. (img/buy.gif) [missing-alt]\n" + page +
+                   ":3:1" + misses + "x/logo.gif, the picture reads \"Shop\") [alt-misses-picture-text]\n" + page + ":3:36" + misses +
+                   "/y/logo.gif, the picture reads \"Caf\xC3\xA9\") [alt-misses-picture-text]\n" + page + ":3:72" + misses +
+                   "b/c/other.png, the picture reads \"Buy now\") [alt-misses-picture-text]\n",
+         5, 4},
+        {site.path("shared"), "", 2400, 200}, // and a conflict note for each ALT of each picture
+    };
+    for (const auto& row : rows) {
+        std::atomic<int> reads = 0;
+        PictureTexts pictures([&] { return std::make_unique<FakeReader>(reads); });
+        const CheckReport report = checkSite({row.path}, {}, nullptr, &pictures);
+        EXPECT_EQ(report.findings.size(), row.findings);
+        EXPECT_TRUE(row.text.empty() || textLines(report.findings) == row.text) << textLines(report.findings);
+        EXPECT_EQ(reads, row.reads);
+    }
+}
+
 std::string textOf(const GumboNode* node)
 {
     if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE)
@@ -208,6 +266,9 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
     site.write("x.png", "<svg> in a file named as a PNG: shown by its bytes");
     site.write("big.png", "\x89PNG\r\n\x1A\n" + std::string(256 * 1024, 'x'));
     const std::string big = site.write("big.html", "<img src=big.png>"), clean = site.write("clean.html", "<img src=fox.png alt=\"A fox\">");
+    site.write("fox.png", "text:Two \"foxes\""); // read by the fake reader: a warning that carries the text read
+    std::atomic<int> reads = 0;
+    PictureTexts pictures([&] { return std::make_unique<FakeReader>(reads); });
     // Character references read as the box reads them, in every format.
     std::string references, previewed;
     std::vector<std::string> decoded;
@@ -219,19 +280,19 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
         previewed += '-';
     }
     const std::string named = site.write("references.html", references);
-    // Paths; for each finding "+" when the HTML shows the picture; the ALTs as it shows them, if not as they are.
-    const std::tuple<std::vector<std::string>, std::string, std::vector<std::string>> rows[] = {
-        {{kSample}, "+++++++++-++", {}},
-        {{odd, big, clean}, "-+-", {"none", "Image of \xe2\x90\x82 <b> & \"q\" \xc3\xa9", "none"}},
-        {{named}, previewed, decoded},
+    // Paths; for each finding "+" when the HTML shows the picture; the ALTs as it shows them, if not as they are; the pictures read.
+    const std::tuple<std::vector<std::string>, std::string, std::vector<std::string>, PictureTexts*> rows[] = {
+        {{kSample}, "+++++++++-++", {}, nullptr},
+        {{odd, big, clean}, "-+--", {"none", "Image of \xe2\x90\x82 <b> & \"q\" \xc3\xa9", "none", "A fox"}, &pictures},
+        {{named}, previewed, decoded, nullptr},
     };
-    for (const auto& [paths, previews, alts] : rows) {
+    for (const auto& [paths, previews, alts, read] : rows) {
         SCOPED_TRACE(paths.front());
-        const std::vector<CheckFinding> findings = checkSite(paths).findings;
+        const std::vector<CheckFinding> findings = checkSite(paths, {}, nullptr, read).findings;
         std::map<std::string, std::string> out;
         for (const char* format : {"json", "sarif", "junit", "html"}) {
             CheckPrinter printer(format, [&](std::string_view text) { out[format] += text; });
-            printer.end(checkSite(paths, [&](const PageCheck& p) { printer.page(p); }));
+            printer.end(checkSite(paths, [&](const PageCheck& p) { printer.page(p); }, nullptr, read));
         }
         const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out["json"])).object(),
                           sarif = QJsonDocument::fromJson(QByteArray::fromStdString(out["sarif"])).object(),
@@ -259,9 +320,13 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             const QString severity = f.rule->severity == Severity::Error ? "error" : f.rule->severity == Severity::Warning ? "warning" : "note";
             const QJsonObject region{{"startLine", qint64(f.line)}, {"startColumn", qint64(f.column)}};
             EXPECT_EQ(fileBytes(o["file"].toString()), f.file);
-            EXPECT_EQ(o, (QJsonObject{{"file", o["file"]}, {"line", qint64(f.line)}, {"column", qint64(f.column)}, {"rule", f.rule->id},
-                                      {"severity", severity}, {"message", f.rule->message}, {"src", QString::fromUtf8(f.src)},
-                                      {"alt", f.alt ? QJsonValue(QString::fromUtf8(*f.alt)) : QJsonValue()}}));
+            QJsonObject expected{{"file", o["file"]}, {"line", qint64(f.line)}, {"column", qint64(f.column)}, {"rule", f.rule->id},
+                                 {"severity", severity}, {"message", f.rule->message}, {"src", QString::fromUtf8(f.src)},
+                                 {"alt", f.alt ? QJsonValue(QString::fromUtf8(*f.alt)) : QJsonValue()}};
+            if (!f.pictureText.empty())
+                expected["pictureText"] = QString::fromUtf8(f.pictureText);
+            EXPECT_EQ(o, expected);
+            EXPECT_EQ(r["properties"]["pictureText"].toString().toStdString(), f.pictureText);
             EXPECT_EQ(r["ruleId"].toString() + r["level"].toString(), f.rule->id + severity);
             EXPECT_TRUE(r["message"]["text"].toString().startsWith(f.rule->message));
             const QJsonObject location = r["locations"][0]["physicalLocation"].toObject();
@@ -272,6 +337,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             ASSERT_EQ(row.size(), 4u);
             EXPECT_EQ(row[1], alts.empty() ? f.alt.value_or("none") : alts[i]);
             EXPECT_NE(row[2].find(std::string("[") + f.rule->id + "]"), std::string::npos) << row[2];
+            EXPECT_NE(row[2].find(f.pictureText), std::string::npos) << row[2];
             EXPECT_TRUE(row[3].ends_with(":" + std::to_string(f.line) + ":" + std::to_string(f.column))) << row[3];
             EXPECT_EQ(row[0].starts_with("no preview"), previews[i] == '-') << row[0];
             if (previews[i] == '+') {

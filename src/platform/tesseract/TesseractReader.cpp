@@ -104,6 +104,7 @@ TesseractReader::TesseractReader(const char* dataPath)
 {
     readOnOneThread();
     setMsgSeverity(L_SEVERITY_NONE); // a picture that is not one is told in the result, not on standard error
+    api_->SetVariable("debug_file", "/dev/null"); // no warnings on the terminal; unavailable() says what is wrong
     // Only English: further languages slow every reading and find letters in photos more often.
     if (api_->Init(dataPath, "eng", tesseract::OEM_LSTM_ONLY) != 0) {
         unavailable_ = "Tesseract's English language data is not installed (tesseract-ocr-eng), so the text in pictures "
@@ -112,7 +113,6 @@ TesseractReader::TesseractReader(const char* dataPath)
         return;
     }
     api_->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
-    api_->SetVariable("debug_file", "/dev/null");       // no warnings on the terminal
     api_->SetVariable("tessedit_do_invert", "0");       // done once before, not per line
 }
 
@@ -126,14 +126,18 @@ PictureReader::Result TesseractReader::read(std::string_view bytes, const std::a
 {
     if (!api_)
         return {Outcome::Skipped, {}, 0, unavailable_};
-    PixPtr decoded(bytes.empty() ? nullptr : pixReadMem(reinterpret_cast<const l_uint8*>(bytes.data()), bytes.size()));
-    if (!decoded)
+    // The size from the header, before a huge picture is decoded.
+    const auto* data = reinterpret_cast<const l_uint8*>(bytes.data());
+    l_int32 format = 0, width = 0, height = 0;
+    if (bytes.empty() || pixReadHeaderMem(data, bytes.size(), &format, &width, &height, nullptr, nullptr, nullptr) != 0)
         return {Outcome::Unreadable, {}, 0, "not a picture that can be read: its bytes are no GIF, PNG or JPEG"};
-    const l_int32 width = pixGetWidth(decoded.get()), height = pixGetHeight(decoded.get());
     if (width > kLargestSide || height > kLargestSide || long(width) * height > kMostPixels)
         return {Outcome::Skipped, {}, 0, "too large to read: " + std::to_string(width) + " \xC3\x97 " + std::to_string(height) + " pixels"};
     if (width < 8 || height < 6)
         return {}; // no letter fits
+    const PixPtr decoded(pixReadMem(data, bytes.size()));
+    if (!decoded)
+        return {Outcome::Unreadable, {}, 0, "not a picture that can be read: its bytes are damaged"};
     const PixPtr pix = prepared(decoded.get());
     if (!pix)
         return {Outcome::Unreadable, {}, 0, "not a picture that can be read: its colours cannot be taken"};
