@@ -10,15 +10,19 @@ build="${BW_BUILD_DIR:-$here/build}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcurl4-openssl-dev fonts-dejavu-core xvfb xauth libxcb1-dev
-          libqt6svg6 qt6-image-formats-plugins libgumbo-dev libssl-dev qtkeychain-qt6-dev)
+          libqt6svg6 qt6-image-formats-plugins libgumbo-dev libssl-dev qtkeychain-qt6-dev
+          libtesseract-dev tesseract-ocr-eng)
 # libqt6svg6 and qt6-image-formats-plugins let the view show SVG and WebP pictures; libgumbo-dev
-# is the tests' HTML parser, which the program itself never links.
+# is the tests' HTML parser, which the program itself never links. libtesseract-dev and
+# tesseract-ocr-eng read the text in pictures (the program builds without them, and does not).
 # Only the tests need the servers (FTP, FTP with TLS, SSH) and a keyring to talk to; running
 # the program does not install them.
 # The packaging test builds the Debian packages (dpkg-dev, file) and validates what they install.
 # The accessibility walk reads the window through the AT-SPI bus (python3-pyatspi, at-spi2-core).
+# The pictures of text are drawn in the fonts of fonts-dejavu-extra and fonts-liberation.
 test_packages=(python3-pyftpdlib python3-openssl openssl vsftpd openssh-server openssh-client gnome-keyring dbus
-               dpkg-dev file desktop-file-utils appstream groff-base python3-pyatspi at-spi2-core)
+               dpkg-dev file desktop-file-utils appstream groff-base python3-pyatspi at-spi2-core
+               fonts-dejavu-extra fonts-liberation)
 
 install_missing() {
     local missing=()

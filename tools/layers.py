@@ -4,15 +4,15 @@ into the core.
 
 The folders of src/ stand in layers, bottom to top. A file may include its own folder and
 the folders below it, never one above: so no two folders can include each other either. A
-folder's qt/ and curl/ subfolders belong to the folder; only they, app/ and other qt/ and
-curl/ subfolders may include them, so that the core builds without Qt and libcurl.
+folder's qt/, curl/ and tesseract/ subfolders belong to the folder; only they, app/ and other
+such subfolders may include them, so that the core builds without Qt, libcurl and Tesseract.
 """
 import pathlib
 import re
 import sys
 
 LAYERS = ["text", "platform", "page", "site", "settings", "editor", "batch", "ftp", "check", "app"]
-BACKENDS = ("qt", "curl")
+BACKENDS = ("qt", "curl", "tesseract")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 

@@ -7,5 +7,5 @@
 int main(int argc, char** argv)
 {
     return bw::checkCommand(std::vector<std::string>(argv + 1, argv + argc), "brindlework-check",
-                            "Usage: brindlework-check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] PATH...");
+                            "Usage: brindlework-check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] [--read-pictures] PATH...");
 }

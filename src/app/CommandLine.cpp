@@ -10,7 +10,7 @@ void describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
         QString::fromStdString("BRINDLEWORK gives every image of an HTML page an alternative (ALT) text.\n\n"
-                               "brindlework check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] PATH...\n" +
+                               "brindlework check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] [--read-pictures] PATH...\n" +
                                checkHelp()));
     parser.addHelpOption();
     parser.addVersionOption();

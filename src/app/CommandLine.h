@@ -18,7 +18,7 @@ struct CommandLine {
     QString baseline, writeBaseline; // with Check: findings to accept; where to write today's
 };
 
-inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] PATH...";
+inline constexpr const char* kUsage = "Usage: brindlework [options] [PAGE]\n       brindlework check [--format text|json|sarif|junit|html] [--baseline FILE] [--write-baseline FILE] [--read-pictures] PATH...";
 
 // The options and arguments the program takes, for parsing and for --help.
 void describe(QCommandLineParser& parser);

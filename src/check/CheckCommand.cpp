@@ -1,11 +1,15 @@
 #include "check/CheckCommand.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <optional>
 
+#include <unistd.h>
+
 #include "Version.h"
+#include "check/PictureTexts.h"
 #include "check/SiteCheck.h"
 #include "platform/FileSystem.h"
 
@@ -39,6 +43,8 @@ CheckOptions readCheckOptions(const std::vector<std::string>& arguments)
             options.help = true;
         } else if (!names && argument == "--version") {
             options.version = true;
+        } else if (!names && argument == "--read-pictures") {
+            options.readPictures = true;
         } else if (!names && argument.starts_with('-') && argument != "-") {
             return wrong("check has no option " + argument + ".");
         } else if (argument.empty()) {
@@ -66,6 +72,8 @@ std::string checkHelp()
            "                         json, sarif (SARIF 2.1.0), junit (a test case per page) or html\n"
            "  --baseline FILE        leave out the errors and warnings FILE accepts: only new ones fail\n"
            "  --write-baseline FILE  write today's errors and warnings to FILE, to accept them from now on\n"
+           "  --read-pictures        read the text in the pictures (with Tesseract; slow) and warn where\n"
+           "                         a non-empty ALT leaves it out [alt-misses-picture-text]\n"
            "  -h, --help             show this help\n"
            "  --version              show the version\n"
            "\n"
@@ -75,16 +83,36 @@ std::string checkHelp()
            "page by its file: URI, every byte not a letter, digit or one of -._~/ percent-encoded.\n"
            "\n"
            "Exit status: 0 nothing to fix; 1 errors or warnings; 2 a path, a subfolder or the baseline\n"
-           "could not be read, or the output could not be written (the findings are written all the same).\n";
+           "could not be read, or the output could not be written (the findings are written all the same);\n"
+           "--read-pictures where pictures cannot be read (nothing is checked).\n";
 }
 
 int runCheck(const CheckOptions& options, std::string_view program, std::FILE* out, std::FILE* err)
 {
     const std::string prefix = std::string(program) + ": ";
+    // Progress stands on one line of a terminal, which a message clears first.
+    const bool terminal = ::isatty(::fileno(err));
+    std::atomic<bool> progressShown = false;
+    const auto clearProgress = [&] {
+        if (progressShown.exchange(false))
+            std::fputs("\r\x1b[K", err);
+    };
     const auto tell = [&](const std::string& message) {
         std::fflush(out); // after the findings that came before it
+        clearProgress();
         std::fprintf(err, "%s%s\n", prefix.c_str(), message.c_str());
     };
+    std::unique_ptr<PictureTexts> pictures;
+    if (options.readPictures) {
+        pictures = std::make_unique<PictureTexts>(makePictureReader, [&](size_t read, size_t met) {
+            if (terminal)
+                progressShown = std::fprintf(err, "\r%sReading pictures: %zu of %zu\x1b[K", prefix.c_str(), read, met) > 0;
+        });
+        if (const std::string why = pictures->unavailable(); !why.empty()) {
+            tell("--read-pictures: " + why);
+            return 2;
+        }
+    }
     int status = 0;
     std::optional<CheckBaseline> baseline;
     if (!options.baseline.empty()) {
@@ -96,6 +124,7 @@ int runCheck(const CheckOptions& options, std::string_view program, std::FILE* o
     }
     int writeError = 0;
     CheckPrinter printer(options.format, [&](std::string_view text) {
+        clearProgress(); // the terminal may show both
         errno = 0;
         if (std::fwrite(text.data(), 1, text.size(), out) != text.size() && !writeError)
             writeError = errno ? errno : EIO;
@@ -108,7 +137,7 @@ int runCheck(const CheckOptions& options, std::string_view program, std::FILE* o
                 accepted += CheckBaseline::lineOf(finding);
         if (!page.error.empty())
             tell(page.error);
-    }, baseline ? &*baseline : nullptr);
+    }, baseline ? &*baseline : nullptr, pictures.get());
     printer.end(report);
     errno = 0;
     if ((std::fflush(out) != 0 || std::ferror(out)) && !writeError)

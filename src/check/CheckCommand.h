@@ -12,6 +12,7 @@ struct CheckOptions {
     std::vector<std::string> paths; // the pages and folders to check, as given
     std::string format = "text";    // text, json, sarif, junit or html
     std::string baseline, writeBaseline; // findings to accept; where to write today's
+    bool readPictures = false; // read the text in pictures, for alt-misses-picture-text
     bool help = false, version = false;
     std::string error; // what is wrong with the arguments, as a sentence; empty when nothing is
 };

@@ -16,6 +16,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "check/PictureTexts.h"
 #include "page/PageEncoding.h"
 #include "text/Encoding.h"
 #include "text/Text.h"
@@ -87,7 +88,8 @@ class PageChecker final : public ImageReader {
 public:
     static constexpr size_t kPart = 4096; // findings, or pictures, in one part
 
-    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn) : path_(path), handOn_(handOn)
+    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn, PictureTexts* pictures)
+        : path_(path), handOn_(handOn), pictures_(pictures)
     {
         part_.page.path = path;
     }
@@ -216,7 +218,10 @@ private:
         bool local = false;
         std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder_, written, base_, local);
         for (const AltRule* rule : rules)
-            report.findings.push_back({path_, where.line, where.column, rule, src, alt, local ? picture : std::string()});
+            report.findings.push_back({path_, where.line, where.column, rule, src, alt, local ? picture : std::string(), {}});
+        if (pictures_ && local && !folded.empty())
+            if (std::string text = pictures_->textOf(picture); const AltRule* rule = pictureTextFinding(alt, text))
+                report.findings.push_back({path_, where.line, where.column, rule, src, alt, picture, std::move(text)});
         if (!folded.empty() && !picture.empty())
             part_.uses.push_back({std::move(picture), std::move(folded), src, alt, where.line, where.column});
         handOnWhenFull();
@@ -224,7 +229,7 @@ private:
 
     void report(const Waiting& graphic)
     {
-        part_.page.findings.push_back({path_, graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, {}});
+        part_.page.findings.push_back({path_, graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, {}, {}});
         handOnWhenFull();
     }
 
@@ -241,6 +246,7 @@ private:
 
     const std::string& path_;
     const std::function<void(CheckedPage&&)>& handOn_;
+    PictureTexts* pictures_; // null: pictures are not read
     std::string page_, encoding_, folder_;
     std::string_view base_;
     CheckedPage part_;
@@ -262,7 +268,7 @@ public:
             picture.onPages = picture.onPages || picture.firstPage != pageNumber;
             if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; }))
                 picture.alts.emplace_back(std::move(use.folded),
-                                          CheckFinding{page, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture)});
+                                          CheckFinding{page, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
         }
     }
 
@@ -343,7 +349,7 @@ bool CheckBaseline::accepts(const CheckFinding& finding)
 }
 
 CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each,
-                      CheckBaseline* baseline)
+                      CheckBaseline* baseline, PictureTexts* pictures)
 {
     // What to check, in order: a page's path, or a path that cannot be checked with why.
     std::vector<CheckedPage> items;
@@ -392,7 +398,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 changed.notify_all();
             };
             if (items[i].page.error.empty())
-                PageChecker(items[i].page.path, handOn).run();
+                PageChecker(items[i].page.path, handOn, pictures).run();
             else
                 handOn(std::move(items[i]));
         }
@@ -450,6 +456,8 @@ namespace {
 // the finding's one line.
 std::string subject(const CheckFinding& f)
 {
+    if (!f.pictureText.empty())
+        return withoutControls(f.src + ", the picture reads \"" + f.pictureText + "\"");
     return withoutControls(std::string_view(f.rule->id) == "alt-conflict" ? f.src + ", ALT \"" + f.alt.value_or("") + "\"" : f.src);
 }
 
@@ -828,12 +836,14 @@ void CheckPrinter::finding(const CheckFinding& f)
         write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
                ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " +
                jsonString(kSeverities[severity]) + ", \"message\": " + jsonString(f.rule->message) + ", \"src\": " + jsonString(f.src) +
-               ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") + "}");
+               ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") +
+               (f.pictureText.empty() ? "" : ", \"pictureText\": " + jsonString(f.pictureText)) + "}");
     } else if (format_ == "sarif") {
         write_((first_ ? "\n" : ",\n") + std::string("{\"ruleId\": ") + jsonString(f.rule->id) + ", \"level\": " + jsonString(kSeverities[severity]) +
                ", \"message\": {\"text\": " + jsonString(std::string(f.rule->message) + " (" + subject(f) + ")") +
                "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file)) +
-               "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]}");
+               "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]" +
+               (f.pictureText.empty() ? "" : ", \"properties\": {\"pictureText\": " + jsonString(f.pictureText) + "}") + "}");
     } else if (format_ == "text") {
         write_(textLines({f}));
     } else if (html_) {
@@ -873,7 +883,8 @@ void CheckPrinter::finding(const CheckFinding& f)
         out += thumbnail->second.empty() ? "<span class=\"thumb none\">no preview</span>" : "<span class=\"thumb " + thumbnail->second + "\"></span>";
         out += "<code>" + htmlText(shortened(f.src)) + "</code></td><td>" +
                (f.alt ? "<span class=\"alt\">" + htmlText(*f.alt) + "</span>" : std::string("<span class=\"missing\">none</span>")) +
-               "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) + " <code class=\"rule\">[" +
+               "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) +
+               (f.pictureText.empty() ? "" : " The picture reads <span class=\"alt\">" + htmlText(f.pictureText) + "</span>.") + " <code class=\"rule\">[" +
                f.rule->id + "]</code></td><td><code class=\"file\">" + breakable(htmlText(f.file)) + "<span class=\"at\">:" +
                std::to_string(f.line) + ":" + std::to_string(f.column) + "</span></code></td></tr>\n";
         spool.add(out);

@@ -12,6 +12,8 @@
 
 namespace bw {
 
+class PictureTexts;
+
 struct CheckFinding {
     std::string file;
     size_t line = 0, column = 0; // of the tag's "<", both from 1
@@ -19,6 +21,7 @@ struct CheckFinding {
     std::string src;                // the picture's name as the tag writes it
     std::optional<std::string> alt; // as a reader gets it; nullopt: the tag has none
     std::string picture;            // the picture's file as resolved from the page; empty when not on this computer
+    std::string pictureText;        // alt-misses-picture-text: the text read in the picture
     // Errors and warnings fail the check; notes only inform.
     bool fails() const { return rule->severity != Severity::Note; }
 };
@@ -61,9 +64,10 @@ struct [[nodiscard]] CheckReport {
 // Errors and warnings the baseline accepts are left out of what `each` gets and of the count.
 // A picture (the same file, or the same address) given different ALTs on different pages gets
 // one alt-conflict note for each of its ALTs, where that ALT was first seen; only those
-// first places are kept meanwhile.
+// first places are kept meanwhile. With `pictures`, the pictures with an ALT are read too, for
+// alt-misses-picture-text.
 CheckReport checkSite(const std::vector<std::string>& paths, const std::function<void(const PageCheck&)>& each = {},
-                      CheckBaseline* baseline = nullptr);
+                      CheckBaseline* baseline = nullptr, PictureTexts* pictures = nullptr);
 
 // One line per finding, as compilers write theirs: FILE:LINE:COLUMN: severity: message (picture) [rule];
 // an alt-conflict names the ALT too.
@@ -72,8 +76,10 @@ std::string textLines(const std::vector<CheckFinding>& findings);
 // Writes the findings as they come:
 // - text: one line each;
 // - json: {"findings": [{"file", "line", "column", "rule", "severity", "message", "src", "alt"},
-//   ...], "pages": N, "images": M}, alt null for an image without one;
-// - sarif: a SARIF 2.1.0 log with one result per finding;
+//   ...], "pages": N, "images": M}, alt null for an image without one, and "pictureText" for
+//   the text read in the picture where a finding has it;
+// - sarif: a SARIF 2.1.0 log with one result per finding, the text read in the picture as the
+//   result's property "pictureText";
 // - junit: one test case per page, failed when the page has an error;
 // - html: a page for people, needing no network: the totals per rule, then the findings grouped
 //   by rule and within a rule by page, a row each with the picture's thumbnail (local files and

@@ -72,7 +72,7 @@ TEST(CheckProgram, WritesWhatTheDesktopProgramsCheckWritesByteForByte)
                                        std::string(BW_PROGRAM) + " check --help"}) {
         const Ran help = run(scratch, {"sh", "-c", program});
         EXPECT_EQ(help.status, 0) << program;
-        for (const char* option : {"--format", "--baseline FILE", "--write-baseline FILE", "surrogateescape", "Exit status"})
+        for (const char* option : {"--format", "--baseline FILE", "--write-baseline FILE", "--read-pictures", "surrogateescape", "Exit status"})
             EXPECT_NE(help.out.find(option), std::string::npos) << program << " lists " << option;
     }
 }
@@ -114,7 +114,9 @@ TEST(CheckProgram, AFailureOfAnyKindBeatsTheFindingsAndIsNamed)
         {{"--write-baseline", site.path("no/folder"), bad}, "", 2, "the baseline " + site.path("no/folder") + " cannot be written", ""},
         {{"--format", "json", good}, "/dev/full", 2, "cannot be written to the output: No space left on device", ""},
         {{bad}, "/dev/full", 2, "cannot be written", ""},
+        {{"--read-pictures", bad}, "", 2, "--read-pictures: ", ""}, // no language data where TESSDATA_PREFIX says
     };
+    ::setenv("TESSDATA_PREFIX", site.path("no-tessdata").c_str(), 1);
     for (const auto& row : rows)
         for (const std::string& format : row.arguments[0] == "--format" ? std::vector<std::string>{"json"} : kFormats) {
             std::vector<std::string> arguments{program, "--format", format};

@@ -14,6 +14,7 @@
 #include <numeric>
 #include <tuple>
 
+#include "check/PictureTexts.h"
 #include "check/SiteCheck.h"
 #include "support/AttributeValues.h"
 #include "support/Doubles.h"
@@ -165,6 +166,52 @@ TEST(SiteCheck, AHugePageComesInPartsInPageOrder)
     EXPECT_NE(html.find("<td class=\"n\">9002</td>"), std::string::npos);
 }
 
+// Takes a picture's text from its bytes ("text:Buy now"), counting its readings.
+struct FakeReader final : PictureReader {
+    explicit FakeReader(std::atomic<int>& reads) : reads(reads) {}
+    std::string unavailable() const override { return {}; }
+    Result read(std::string_view bytes, const std::atomic<bool>*) override
+    {
+        return ++reads, bytes.starts_with("text:") ? Result{Outcome::Text, std::string(bytes.substr(5)), 90, {}} : Result{};
+    }
+    std::atomic<int>& reads;
+};
+
+// Read pictures warn where a non-empty ALT leaves out their text; each picture is read once
+// whatever its names, and only where it is a file.
+TEST(SiteCheck, ReadsEachPictureOnceAndWarnsWhereTheAltLeavesOutItsText)
+{
+    test::TempDir site;
+    for (const auto& [name, bytes] : std::map<std::string, std::string>{{"img/buy.gif", "text:Buy now"}, {"a/copy.gif", "text:Buy now"},
+             {"b/c/other.png", "text:Buy now"}, {"img/photo.jpg", "a photo"}, {"x/logo.gif", "text:Shop"}, {"y/logo.gif", "text:Caf\xC3\xA9"}})
+        site.write(name, bytes);
+    const std::string page = site.write("p.html", "<img src=img/buy.gif alt=\"Buy it\">\n<img src=a/copy.gif alt=\"BUY  now!\"><img src=img/buy.gif alt=\"\">"
+        "<img src=img/buy.gif><img src=img/photo.jpg alt=\"A dog\"><img src=http://example.com/img/buy.gif alt=\"Buy it\"><img src=gone.gif alt=Go>\n"
+        "<img src=x/logo.gif alt=\"Our logo\"><img src=/y/logo.gif alt=\"Our logo\"><img src=b/c/other.png alt=Buy>");
+    const auto misses = [&](const std::string& at, const std::string& src, const std::string& text) {
+        return page + ":" + at + ": warning: The picture shows text that its ALT text leaves out; a picture of text needs that text. (" + src +
+               ", the picture reads \"" + text + "\") [alt-misses-picture-text]\n";
+    };
+    for (int i = 0; i < 200; ++i) // 2,000 pages sharing 200 pictures
+        site.write("shared/p" + std::to_string(i) + ".png", "text:Word " + std::to_string(i));
+    for (int i = 0; i < 2000; ++i)
+        site.write("shared/page" + std::to_string(i) + ".html", "<img src=p" + std::to_string(i * 7 % 200) + ".png alt=Word>");
+    // A path; the findings as text (when given), how many, and the pictures read.
+    const std::tuple<std::string, std::string, size_t, int> rows[] = {
+        {page, misses("1:1", "img/buy.gif", "Buy now") + page + ":2:65: error: The image has no ALT text; give it one, or alt=\"\" if it is decorative. "
+               "(img/buy.gif) [missing-alt]\n" + misses("3:1", "x/logo.gif", "Shop") + misses("3:36", "/y/logo.gif", "Caf\xC3\xA9") +
+               misses("3:72", "b/c/other.png", "Buy now"), 5, 4},
+        {site.path("shared"), "", 2000, 200},
+    };
+    for (const auto& [path, text, findings, read] : rows) {
+        std::atomic<int> reads = 0;
+        PictureTexts pictures([&] { return std::make_unique<FakeReader>(reads); });
+        const CheckReport report = checkSite({path}, {}, nullptr, &pictures);
+        EXPECT_EQ(std::tuple(report.findings.size(), int(reads)), std::tuple(findings, read));
+        EXPECT_TRUE(text.empty() || textLines(report.findings) == text) << textLines(report.findings);
+    }
+}
+
 std::string textOf(const GumboNode* node)
 {
     if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE)
@@ -239,6 +286,9 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
     site.write("x.png", "<svg> in a file named as a PNG: shown by its bytes");
     site.write("big.png", "\x89PNG\r\n\x1A\n" + std::string(256 * 1024, 'x'));
     const std::string big = site.write("big.html", "<img src=big.png>"), clean = site.write("clean.html", "<img src=fox.png alt=\"A fox\">");
+    site.write("fox.png", "text:Two \"foxes\""); // read by the fake reader: a warning that carries the text read
+    std::atomic<int> reads = 0;
+    PictureTexts pictures([&] { return std::make_unique<FakeReader>(reads); });
     // Character references read as the box reads them, in every format.
     std::string references, previewed;
     std::vector<std::string> decoded;
@@ -250,19 +300,19 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
         previewed += '-';
     }
     const std::string named = site.write("references.html", references);
-    // Paths; for each finding "+" when the HTML shows the picture; the ALTs as it shows them, if not as they are.
-    const std::tuple<std::vector<std::string>, std::string, std::vector<std::string>> rows[] = {
-        {{kSample}, "+++++++++-++", {}},
-        {{odd, big, clean}, "-+-", {"none", "Image of \xe2\x90\x82 <b> & \"q\" \xc3\xa9", "none"}},
-        {{named}, previewed, decoded},
+    // Paths; for each finding "+" when the HTML shows the picture; the ALTs as it shows them, if not as they are; the pictures read.
+    const std::tuple<std::vector<std::string>, std::string, std::vector<std::string>, PictureTexts*> rows[] = {
+        {{kSample}, "+++++++++-++", {}, nullptr},
+        {{odd, big, clean}, "-+--", {"none", "Image of \xe2\x90\x82 <b> & \"q\" \xc3\xa9", "none", "A fox"}, &pictures},
+        {{named}, previewed, decoded, nullptr},
     };
-    for (const auto& [paths, previews, alts] : rows) {
+    for (const auto& [paths, previews, alts, read] : rows) {
         SCOPED_TRACE(paths.front());
-        const std::vector<CheckFinding> findings = checkSite(paths).findings;
+        const std::vector<CheckFinding> findings = checkSite(paths, {}, nullptr, read).findings;
         std::map<std::string, std::string> out;
         for (const char* format : {"json", "sarif", "junit", "html"}) {
             CheckPrinter printer(format, [&](std::string_view text) { out[format] += text; });
-            printer.end(checkSite(paths, [&](const PageCheck& p) { printer.page(p); }));
+            printer.end(checkSite(paths, [&](const PageCheck& p) { printer.page(p); }, nullptr, read));
         }
         const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out["json"])).object(),
                           sarif = QJsonDocument::fromJson(QByteArray::fromStdString(out["sarif"])).object(),
@@ -290,9 +340,13 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             const QString severity = f.rule->severity == Severity::Error ? "error" : f.rule->severity == Severity::Warning ? "warning" : "note";
             const QJsonObject region{{"startLine", qint64(f.line)}, {"startColumn", qint64(f.column)}};
             EXPECT_EQ(fileBytes(o["file"].toString()), f.file);
-            EXPECT_EQ(o, (QJsonObject{{"file", o["file"]}, {"line", qint64(f.line)}, {"column", qint64(f.column)}, {"rule", f.rule->id},
-                                      {"severity", severity}, {"message", f.rule->message}, {"src", QString::fromUtf8(f.src)},
-                                      {"alt", f.alt ? QJsonValue(QString::fromUtf8(*f.alt)) : QJsonValue()}}));
+            QJsonObject expected{{"file", o["file"]}, {"line", qint64(f.line)}, {"column", qint64(f.column)}, {"rule", f.rule->id},
+                                 {"severity", severity}, {"message", f.rule->message}, {"src", QString::fromUtf8(f.src)},
+                                 {"alt", f.alt ? QJsonValue(QString::fromUtf8(*f.alt)) : QJsonValue()}};
+            if (!f.pictureText.empty())
+                expected["pictureText"] = QString::fromUtf8(f.pictureText);
+            EXPECT_EQ(o, expected);
+            EXPECT_EQ(r["properties"]["pictureText"].toString().toStdString(), f.pictureText);
             EXPECT_EQ(r["ruleId"].toString() + r["level"].toString(), f.rule->id + severity);
             EXPECT_TRUE(r["message"]["text"].toString().startsWith(f.rule->message));
             const QJsonObject location = r["locations"][0]["physicalLocation"].toObject();
@@ -303,6 +357,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             ASSERT_EQ(row.size(), 4u);
             EXPECT_EQ(row[1], alts.empty() ? f.alt.value_or("none") : alts[i]);
             EXPECT_NE(row[2].find(std::string("[") + f.rule->id + "]"), std::string::npos) << row[2];
+            EXPECT_NE(row[2].find(f.pictureText), std::string::npos) << row[2];
             EXPECT_TRUE(row[3].ends_with(":" + std::to_string(f.line) + ":" + std::to_string(f.column))) << row[3];
             EXPECT_EQ(row[0].starts_with("no preview"), previews[i] == '-') << row[0];
             if (previews[i] == '+') {
