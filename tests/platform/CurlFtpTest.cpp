@@ -25,6 +25,7 @@ using Names = std::vector<std::string>;
 const std::string kUser = "tester", kPassword = "s3cret word";
 const std::string kPage = std::string("<html>\r\n<img SRC=\"a.gif\">") + '\0' + "\xff\xfe\r\n</html>";
 const FtpTimeouts kQuick{2000ms, 1000ms, 2000ms};
+const std::string kLongName = std::string(245, 'n') + ".html"; // 250 bytes
 // For the servers that answer every time: TLS and SSH handshakes on a busy machine take a while.
 const FtpTimeouts kRoomy{15000ms, 15000ms, 15000ms};
 
@@ -125,7 +126,10 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         std::string tricks;
         bool keep, userBak;
         std::string files, summary;
+        std::string name = "index.html";
     } rows[] = {
+        // As long as the local file system takes: the hidden names beside it are short.
+        {"", false, false, kLongName + "=new", up, kLongName},
         {"drop-rnto", false, true, "index.html=new index.html.bak=mine", up},
         {"rnto-then-drop", false, true, "index.html=new index.html.bak=mine", up},
         {"no-dele", false, true, "index.html=new index.html.bak=mine", up},
@@ -144,7 +148,7 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tricks);
         test::TempDir there, here;
-        there.write("index.html", "old");
+        there.write(row.name, "old");
         if (row.userBak)
             there.write("index.html.bak", "mine");
         test::LocalFtpServer server(there.path(), kUser, kPassword, here.path("log"), "", "elradfmw", row.tricks);
@@ -155,8 +159,8 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         HostProfile profile;
         profile.user = kUser, profile.password = kPassword, profile.keepBackup = row.keep;
         trip.connect(server.host(), profile, [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
-        trip.fetchPage("index.html", here.path("index.html"), [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
-        here.write("index.html", "new");
+        trip.fetchPage(row.name, here.path() + "/", [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
+        std::ofstream(trip.pagePath(here.path() + "/", row.name)) << "new";
         trip.uploadChanged();
         std::map<std::string, std::string> seen;
         for (const auto& e : fs::directory_iterator(there.path()))
@@ -224,9 +228,9 @@ TEST_F(RealServer, TwoProgramsSharingATempPathKeepEveryRecordPrivately)
     first.connect(server.host(), profile, ok);
     second.connect(server.host(), profile, ok);
     ASSERT_TRUE(two.changeDir("my folder").ok);
-    first.fetchPage("index.html", temp.path("index.html"), ok);
-    second.fetchPage("inner page.html", temp.path("inner page.html"), ok);
-    first.fetchPage("index.html", temp.path("index.html"), ok);
+    first.fetchPage("index.html", temp.path() + "/", ok);
+    second.fetchPage("inner page.html", temp.path() + "/", ok);
+    first.fetchPage("index.html", temp.path() + "/", ok);
     const std::string text = test::readAll(records);
     EXPECT_NE(text.find("\tindex.html\t"), std::string::npos) << text;
     EXPECT_NE(text.find("\tinner page.html\t"), std::string::npos) << text;
@@ -576,7 +580,7 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
             start([&got](const FtpResult& result) { got = result; });
             return got;
         };
-        const std::string there = t.folder + "/page.html", mine = local.path("page.html");
+        const std::string there = t.folder + "/page.html";
         put(there, kPage);
         const timespec then[2] = {{1700000000, 0}, {1700000000, 0}};
         ::utimensat(AT_FDCWD, there.c_str(), then, 0);
@@ -587,7 +591,8 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         profile.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
         ASSERT_TRUE(answer([&](auto then) { trip.connect(t.host, profile, then); }).ok);
         ASSERT_TRUE(ftp.goTo(t.remote).ok);
-        ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", mine, then); }).ok);
+        ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", local.path() + "/", then); }).ok);
+        const std::string mine = trip.pagePath(local.path() + "/", "page.html");
         const std::string theirs(kPage.size(), 'x'); // same size as the page, another time
         struct Row {
             bool change;   // the server's copy changes before the upload
@@ -617,7 +622,7 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         put(mine, kPage + "after a restart");
         ASSERT_TRUE(ftp.disconnect().ok);
         RoundTrip again(platform, ftp, busy);
-        again.recall(mine.substr(0, mine.rfind('/') + 1));
+        again.recall(local.path() + "/");
         again.uploadChanged();
         EXPECT_EQ(test::readAll(there), kPage + "after a restart") << dialogs.shown.back().text;
     }

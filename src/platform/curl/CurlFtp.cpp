@@ -24,6 +24,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
+#include "platform/FileSystem.h"
 #include "platform/Listing.h"
 #include "platform/curl/CurlLoop.h"
 
@@ -529,7 +530,7 @@ std::string quoted(const std::string& path)
 
 constexpr const char* kPart = ".part-";
 
-// Removes the half downloads of runs that have ended: ".NAME.part-PID-XXXXXX" whose PID
+// Removes the half downloads of runs that have ended: ".STEM.part-PID-XXXXXX" whose PID
 // is no longer running. The files of a run still going on are left alone.
 void removeStaleParts(const std::filesystem::path& folder)
 {
@@ -896,7 +897,7 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
         folder = ".";
     removeStaleParts(folder);
     std::string temp =
-        (folder / ("." + target.filename().string() + kPart + std::to_string(::getpid()) + "-XXXXXX")).string();
+        (folder / ("." + shortStem(target.filename().string()) + kPart + std::to_string(::getpid()) + "-XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(ftp_error::localFile, "Cannot write in the folder \"" + folder.string() + "\": " + std::strerror(errno) + ".");
