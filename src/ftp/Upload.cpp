@@ -247,9 +247,8 @@ void RoundTrip::remember(const std::string& tempPath)
             mine += line + '\n';
     }
     // Another program using the same temp path keeps the records of its own pages, and those
-    // of a version that writes them otherwise. Not written, the pages still go up in this run;
-    // only a restart forgets them.
-    (void)platform_.files.updatePrivateFile(tempPath + kManifest, [&](std::string_view there) {
+    // of a version that writes them otherwise.
+    const WriteResult written = platform_.files.updatePrivateFile(tempPath + kManifest, [&](std::string_view there) {
         std::string text;
         while (!there.empty()) {
             const std::size_t end = std::min(there.find('\n'), there.size());
@@ -261,6 +260,11 @@ void RoundTrip::remember(const std::string& tempPath)
         }
         return text + mine;
     });
+    // Not written, the pages still go up in this run; only a restart forgets them. Told once a path.
+    if (!written.ok && unwritten_.insert(tempPath).second)
+        message("The record of the downloaded pages, " + tempPath + kManifest + ", could not be written: " + written.error +
+                ". The pages go up from this run as usual, but after a restart they would not be known: upload them "
+                "before you close the program.");
 }
 
 void RoundTrip::recall(const std::string& folder)

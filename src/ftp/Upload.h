@@ -113,6 +113,7 @@ private:
     Transfers& transfers_;
     std::vector<DownloadedPage> pages_; // one per local path, in download order
     std::set<std::string> recalled_;    // the folders whose written-down pages were taken back
+    std::set<std::string> unwritten_;   // the records files that could not be written, as told
     std::uint64_t session_ = 0;
     std::string host_;     // of the session connect() made
     HostProfile profile_;

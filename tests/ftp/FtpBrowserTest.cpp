@@ -84,6 +84,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         bool cancel = false;
         std::string bytes = "";             // the fetched file's, in the temp path
         bool sends = true, connected = true, parent = true; // in the last action, and after it
+        bool recordsBlocked = false;        // a folder stands where the records file goes
     } rows[] = {
         {.name = "the start folder"},
         {.name = "a capital D is a file", .dirs = {"a", "b c"}, .files = {"x", "y", "z"},
@@ -116,6 +117,11 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         {.name = "replace it", .actions = {"file index.html"}, .told = {replace}, .batched = {"index.html"}, .replace = Answer::Yes, .bytes = kPage},
         {.name = "cancelled", .actions = {"file index.html"}, .told = {replace, "The action was cancelled."}, .batched = {"index.html"},
          .replace = Answer::Yes, .cancel = true, .bytes = "edited"},
+        {.name = "records that cannot be written: told once, the page still there", .actions = {"file index.html", "file d.htm"},
+         .told = {"The record of the downloaded pages, " + temp(".brindlework-downloads") + ", could not be written: Is a "
+                  "directory. The pages go up from this run as usual, but after a restart they would not be known: "
+                  "upload them before you close the program."}, .batched = {"index.html", "d.htm"}, .bytes = "<html></html>",
+         .recordsBlocked = true},
         {.name = "not on the server", .actions = {"file gone.html"}, .told = {"The file is not on the server."}, .batched = {"gone.html"}},
         {.name = "unsafe name", .actions = {"file .."}, .told = {"The server's file name \"..\" cannot be used: its download would be written outside the temp path."},
          .sends = false},
@@ -136,6 +142,8 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
             dialogs.answers.push_back(*row.replace);
         }
         stop = row.cancel;
+        if (row.recordsBlocked)
+            std::filesystem::create_directories(temp(".brindlework-downloads"));
         dialogs.shown.clear();
         FtpBrowser& f = open();
         f.hostName.setText(row.host);

@@ -259,11 +259,14 @@ TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
         const char* old = nullptr;             // the local file before
         bool cancel = false;                   // the progress callback stops once bytes arrived
         std::string target = "page.html";
+        std::string told = ""; // a part of the error
     } rows[] = {
         {"index.html", 0, kPage},
         {"index.html", 0, kPage, "edited"},
+        {"index.html", 0, kPage, nullptr, false, kLongName},
         {"big.bin", 0, std::string(8 << 20, 'x')},
-        {"missing.html", CURLE_REMOTE_FILE_NOT_FOUND, "edited", "edited"},
+        {"my folder", CURLE_REMOTE_FILE_NOT_FOUND, "edited", "edited", false, "page.html", "\"my folder\" is now a folder on the server"},
+        {"missing.html", CURLE_REMOTE_FILE_NOT_FOUND, "edited", "edited", false, "page.html", "The file is not on the server."},
         {"../index.html", ftp_error::badName},
         {"index.html", ftp_error::localFile, {}, nullptr, false, "none/page.html"},
         {"big.bin", ftp_error::cancelled, "edited", "edited", true},
@@ -282,6 +285,7 @@ TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
         });
         const FtpResult r = ftp.download(row.remote, into.path(row.target));
         EXPECT_EQ(r.number, row.number) << r.error;
+        EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
         EXPECT_EQ(fs::is_regular_file(into.path(row.target)), row.after.has_value());
         EXPECT_EQ(test::readAll(into.path(row.target)), row.after.value_or(""));
         if (r.ok) {
@@ -409,6 +413,42 @@ TEST_F(Secured, TrustsOnlyTheKeyItWasShownAndNeverOneThatChanged)
         if (t.protocol == Protocol::ftps) {
             EXPECT_EQ(fs::status(trustFile).permissions() & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
         }
+    }
+}
+
+// known_hosts as OpenSSH keeps it: a server on another port of the same host is another server,
+// a changed key is told with its file and line, a key type that cannot be checked is named.
+TEST_F(Secured, KnownHostsNameEachServerByHostAndPortAsOpenSshDoes)
+{
+    test::Sshd other, rsa("rsa");
+    ASSERT_TRUE(other.start() && rsa.start());
+    test::TempDir trust;
+    const std::string file = trust.path("known_hosts"), name = "[127.0.0.1]:" + std::to_string(sshd.port);
+    struct Row {
+        const char* what;
+        std::string before;
+        test::Sshd* server;
+        bool accept;
+        int number;
+        std::string after = "", told = ""; // known_hosts afterwards ("": as before); a part of the error
+    } rows[] = {
+        {"accepted always: kept with its port", "", &sshd, true, 0, name + " " + sshd.publicKey() + "\n"},
+        {"another port of the same host is another server", name + " " + sshd.publicKey() + "\n", &other, false, ftp_error::unknownKey},
+        {"a line for port 22 is not this port's", "127.0.0.1 " + other.publicKey() + "\n", &sshd, false, ftp_error::unknownKey},
+        {"one of a line's names", "# mine\nelse.example," + name + " " + sshd.publicKey() + "\n", &sshd, false, 0},
+        {"a changed key: its file and line", "# mine\n" + name + " " + other.publicKey() + "\n", &sshd, false, ftp_error::changedKey, "",
+         "remove line 2 of " + file + " (the key for " + name + ")"},
+        {"an RSA host key is named", "", &rsa, false, CURLE_FAILED_INIT, "", "An RSA host key is the usual cause"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        trust.write("known_hosts", row.before);
+        CurlFtpClient ftp(kRoomy);
+        ftp.setOptions({Protocol::sftp, 0, row.server->dir.path("user"), trust.path(), row.accept ? row.server->fingerprint() : "-", true});
+        const FtpResult r = ftp.connect(row.server->host(), "root", "");
+        EXPECT_EQ(r.number, row.number) << r.error;
+        EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
+        EXPECT_EQ(test::readAll(file), row.after.empty() ? row.before : row.after);
     }
 }
 

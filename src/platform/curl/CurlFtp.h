@@ -51,6 +51,7 @@ private:
     bool remove(const std::string& name);
     enum class Seen { there, gone, unknown };
     Seen look(const std::string& name); // whether the current folder holds name
+    bool isFolder(const std::string& name); // a folder of the current folder; the current folder stays
     FtpResult send(const std::string& localPath, const std::string& remoteName);
     std::string folderUrl() const;
     std::string remotePath(const std::string& name) const;
