@@ -528,6 +528,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         bool cancel = false;
     } rows[] = {
         {"new page.html", kPage},
+        {"empty.html", ""},
         {"index.html", kPage, false, "old"},
         {"index.html", kPage + "2", true, "old", {}, 0, "old"},
         {"index.html", kPage + "4", false, "old", "mine", 0, "mine"},
@@ -587,7 +588,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         EXPECT_EQ(ftp.currentDir(), dir);
         Names names = listing(ftp).names;
         std::sort(names.begin(), names.end()); // as sshd lists them: in no order
-        EXPECT_EQ(names, (Names{"index.html", "new page.html", "sub/"}));
+        EXPECT_EQ(names, (Names{"empty.html", "index.html", "new page.html", "sub/"}));
 
         // A connection killed mid-upload leaves the page whole.
         ftp.setProgress([&](std::uint64_t done, std::uint64_t) {

@@ -1069,12 +1069,8 @@ FtpResult CurlFtpClient::stat(const std::string& remoteName, RemoteStamp& stamp)
         rc = curl_easy_setopt(h.easy, CURLOPT_FILETIME, 1L);
     if (rc != CURLE_OK)
         return fail(rc, plainWords(rc));
-    h.probing = sftp();
-    FtpResult result = perform(folderUrl() + escaped(h.easy, remoteName));
-    h.probing = false;
+    FtpResult result = sftp() ? peek(remoteName) : perform(folderUrl() + escaped(h.easy, remoteName));
     curl_easy_setopt(h.easy, CURLOPT_FILETIME, 0L);
-    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
-        result = {true, 0, {}};
     if (!result.ok)
         return result;
     curl_off_t size = -1, time = -1;
@@ -1097,9 +1093,21 @@ std::string CurlFtpClient::remotePath(const std::string& name) const
     return out + name;
 }
 
+FtpResult CurlFtpClient::peek(const std::string& name)
+{
+    Handle& h = *handle_;
+    h.probing = true;
+    FtpResult result = perform(folderUrl() + escaped(h.easy, name));
+    h.probing = false;
+    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
+        result = {true, 0, {}};
+    return result;
+}
+
 // Commands to the server after the current folder became current on it; a command
-// starting with "*" may fail.
-FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
+// starting with "*" may fail. SFTP runs them before a transfer: of the file `after` names
+// (there once they have run) where one does, else of the folder's listing.
+FtpResult CurlFtpClient::command(const std::vector<std::string>& commands, const std::string& after)
 {
     Handle& h = *handle_;
     curl_slist* list = nullptr;
@@ -1118,9 +1126,14 @@ FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
         rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, sftp() ? 0L : 1L);
     FtpResult result = rc == CURLE_OK ? FtpResult() : fail(rc, plainWords(rc));
     try {
+        // The file's first byte alone: a transfer stopped short would cost the connection.
+        if (rc == CURLE_OK && sftp() && !after.empty())
+            rc = curl_easy_setopt(h.easy, CURLOPT_RANGE, "0-0");
         if (rc == CURLE_OK)
-            result = perform(folderUrl());
+            result = sftp() && !after.empty() ? perform(folderUrl() + escaped(h.easy, after)) : perform(folderUrl());
+        curl_easy_setopt(h.easy, CURLOPT_RANGE, nullptr);
     } catch (...) {
+        curl_easy_setopt(h.easy, CURLOPT_RANGE, nullptr);
         curl_easy_setopt(h.easy, when, nullptr);
         curl_slist_free_all(list);
         throw;
@@ -1132,7 +1145,7 @@ FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
 
 FtpResult CurlFtpClient::rename(const std::string& from, const std::string& to)
 {
-    FtpResult r = sftp() ? command({"rename " + quoted(remotePath(from)) + " " + quoted(remotePath(to))})
+    FtpResult r = sftp() ? command({"rename " + quoted(remotePath(from)) + " " + quoted(remotePath(to))}, to)
                          : command({"RNFR " + from, "RNTO " + to});
     if (r.number == CURLE_QUOTE_ERROR)
         r.error = "The server refused to rename \"" + from + "\" to \"" + to + "\".";
