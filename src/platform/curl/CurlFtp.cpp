@@ -745,6 +745,8 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_LOW_SPEED_LIMIT, timeouts_.slowest);
     set(CURLOPT_LOW_SPEED_TIME, wholeSeconds(timeouts_.stalled));
     set(CURLOPT_TCP_KEEPALIVE, 1L);
+    if (ssh) // libssh2 asks for as much of a file at once as libcurl's buffer holds: a page in one go
+        set(CURLOPT_BUFFERSIZE, 256L * 1024);
     // One CWD per folder change, and none while the folder stays the same.
     set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     // Above a login folder of unknown name the path is "../..": libcurl would drop those.
