@@ -496,7 +496,10 @@ TEST_F(Secured, LogsInOverSftpWithAKeyFileOrTheAgent)
 {
     test::Daemon agent;
     const std::string socket = sshd.dir.path("agent");
-    ASSERT_TRUE(agent.start({"/usr/bin/ssh-agent", "-D", "-a", socket}, [&] { return fs::exists(socket); }));
+    // Ready once it answers: its socket is there a moment before it listens. ssh-add -l says 1 for "no keys".
+    ASSERT_TRUE(agent.start({"/usr/bin/ssh-agent", "-D", "-a", socket}, [&] {
+        return fs::exists(socket) && WEXITSTATUS(std::system(("SSH_AUTH_SOCK=" + socket + " ssh-add -l >/dev/null 2>&1").c_str())) == 1;
+    }));
     test::shell("SSH_AUTH_SOCK=" + socket + " ssh-add " + sshd.dir.path("user") + " 2>&1");
     fs::copy_file(sshd.dir.path("user"), sshd.dir.path("bare"));
     test::shell("ssh-keygen -q -t ed25519 -N '' -f " + sshd.dir.path("stranger"));
