@@ -11,6 +11,8 @@
 #include <memory>
 #include <pwd.h>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <unistd.h>
 
 #include <curl/curl.h>
@@ -278,10 +280,11 @@ BENCHMARK(Upload200PagesOneSession)
     ->Iterations(kRounds)
     ->UseRealTime();
 
-// The same 200 pages against vsftpd speaking TLS, anonymous, beside Python's ftplib with
-// FTP_TLS (which resumes the control connection's TLS session on each data connection).
-struct TlsSite {
-    TlsSite()
+// The same 200 pages on a server of the bench's own: vsftpd speaking TLS (anonymous), beside
+// Python's ftplib with FTP_TLS (which resumes the control connection's TLS session on each
+// data connection), and OpenSSH's sshd (root, with a key), beside OpenSSH's sftp -b.
+template <class Server> struct SecureSite {
+    SecureSite()
     {
         std::filesystem::create_directories(server.site + "/pages");
         const std::string page(kPageSize, 'p');
@@ -291,7 +294,7 @@ struct TlsSite {
         up = server.start();
         fingerprint = server.fingerprint();
     }
-    // An empty folder the anonymous user may write in.
+    // An empty folder the server's user may write in.
     std::string emptied(const std::string& name)
     {
         const std::string path = server.site + "/drop/" + name;
@@ -301,35 +304,39 @@ struct TlsSite {
             [[maybe_unused]] const int owned = ::chown(path.c_str(), ftp->pw_uid, ftp->pw_gid);
         return path;
     }
-    test::Vsftpd server;
+    static constexpr bool ssh = std::is_same_v<Server, test::Sshd>;
+    // A session in the site's folder, "" or why not: vsftpd shows the site as "/pub", sshd by its path.
+    std::string session(CurlFtpClient& ftp, const std::string& folder)
+    {
+        ftp.setOptions({ssh ? Protocol::sftp : Protocol::ftps, 0, ssh ? server.dir.path("user") : "", "", fingerprint, false});
+        if (FtpResult r = ftp.connect(server.host(), ssh ? "root" : "", ""); !r.ok)
+            return r.error;
+        const FtpResult there = ftp.goTo((ssh ? server.site : std::string("/pub")) + "/" + folder);
+        return there.ok ? "" : there.error;
+    }
+    Server server;
     bool up = false;
     std::string fingerprint;
 };
 
-TlsSite* tlsSite(benchmark::State& state)
+template <class Server> SecureSite<Server>* secureSite(benchmark::State& state)
 {
-    static TlsSite s;
+    static SecureSite<Server> s;
     if (!s.up)
-        state.SkipWithError("vsftpd did not start");
+        state.SkipWithError("the server did not start");
     return s.up ? &s : nullptr;
 }
 
-std::string tlsSession(CurlFtpClient& ftp, TlsSite& tls, std::initializer_list<const char*> folders)
+template <class Server> void Download200PagesSecure(benchmark::State& state)
 {
-    ftp.setOptions({Protocol::ftps, 0, "", "", tls.fingerprint, false});
-    return session(ftp, tls.server.host(), folders, "", ""); // anonymous
-}
-
-void Download200PagesFtps(benchmark::State& state)
-{
-    TlsSite* tls = tlsSite(state);
-    if (!tls)
+    SecureSite<Server>* secure = secureSite<Server>(state);
+    if (!secure)
         return;
     std::unique_ptr<test::TempDir> into;
     rounds(state, [&] { into = std::make_unique<test::TempDir>(); },
            [&]() -> std::string {
                CurlFtpClient ftp;
-               if (std::string why = tlsSession(ftp, *tls, {"pub", "pages"}); !why.empty())
+               if (std::string why = secure->session(ftp, "pages"); !why.empty())
                    return why;
                for (int i = 0; i < kPages; ++i)
                    if (FtpResult r = ftp.download(pageName(i), into->path(pageName(i))); !r.ok)
@@ -339,19 +346,19 @@ void Download200PagesFtps(benchmark::State& state)
     countPages(state, into->path());
 }
 
-void Upload200PagesFtps(benchmark::State& state)
+template <class Server> void Upload200PagesSecure(benchmark::State& state)
 {
-    TlsSite* tls = tlsSite(state);
-    if (!tls)
+    SecureSite<Server>* secure = secureSite<Server>(state);
+    if (!secure)
         return;
     std::string folder;
-    rounds(state, [&] { folder = tls->emptied("ours"); },
+    rounds(state, [&] { folder = secure->emptied("ours"); },
            [&]() -> std::string {
                CurlFtpClient ftp;
-               if (std::string why = tlsSession(ftp, *tls, {"pub", "drop", "ours"}); !why.empty())
+               if (std::string why = secure->session(ftp, "drop/ours"); !why.empty())
                    return why;
                for (int i = 0; i < kPages; ++i)
-                   if (FtpResult r = ftp.upload(tls->server.site + "/pages/" + pageName(i), pageName(i), false); !r.ok)
+                   if (FtpResult r = ftp.upload(secure->server.site + "/pages/" + pageName(i), pageName(i), false); !r.ok)
                        return "upload: " + r.error;
                return "";
            });
@@ -360,7 +367,7 @@ void Upload200PagesFtps(benchmark::State& state)
 
 void FtplibFtps(benchmark::State& state, bool put)
 {
-    TlsSite* tls = tlsSite(state);
+    SecureSite<test::Vsftpd>* tls = secureSite<test::Vsftpd>(state);
     if (!tls)
         return;
     const std::string names = pageNames();
@@ -380,11 +387,42 @@ void FtplibFtps(benchmark::State& state, bool put)
     countPages(state, folder);
 }
 
-const bool kTlsRows = [] {
-    for (auto* b : {benchmark::RegisterBenchmark("Download200PagesOneSession/FTPS", Download200PagesFtps),
-                    benchmark::RegisterBenchmark("Upload200PagesOneSession/FTPS", Upload200PagesFtps),
+// OpenSSH's sftp with a batch of one get or put a page, on one session; no user settings read.
+void SftpCommandLine(benchmark::State& state, bool put)
+{
+    SecureSite<test::Sshd>* ssh = secureSite<test::Sshd>(state);
+    if (!ssh || !installed(state, "sftp"))
+        return;
+    std::unique_ptr<test::TempDir> into;
+    std::string folder, batch;
+    rounds(state,
+           [&] {
+               into = std::make_unique<test::TempDir>();
+               folder = put ? ssh->emptied("sftp") : into->path();
+               std::string commands = "cd \"" + (put ? folder : ssh->server.site + "/pages") + "\"\nlcd \"" +
+                                      (put ? ssh->server.site + "/pages" : into->path()) + "\"\n";
+               for (int i = 0; i < kPages; ++i)
+                   commands += (put ? "put " : "get ") + pageName(i) + "\n";
+               batch = into->write("batch", commands);
+           },
+           [&] {
+               return run("sftp -q -F /dev/null -b " + quoted(std::as_const(batch)) + " -i " + quoted(ssh->server.dir.path("user")) + " -P " +
+                          std::to_string(ssh->server.port) +
+                          " -o BatchMode=yes -o IdentitiesOnly=yes -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null "
+                          "root@127.0.0.1 >/dev/null");
+           });
+    countPages(state, folder);
+}
+
+const bool kSecureRows = [] {
+    for (auto* b : {benchmark::RegisterBenchmark("Download200PagesOneSession/FTPS", Download200PagesSecure<test::Vsftpd>),
+                    benchmark::RegisterBenchmark("Upload200PagesOneSession/FTPS", Upload200PagesSecure<test::Vsftpd>),
                     benchmark::RegisterBenchmark("Ftplib200Pages/FTPS/Download", FtplibFtps, false),
-                    benchmark::RegisterBenchmark("Ftplib200Pages/FTPS/Upload", FtplibFtps, true)})
+                    benchmark::RegisterBenchmark("Ftplib200Pages/FTPS/Upload", FtplibFtps, true),
+                    benchmark::RegisterBenchmark("Download200PagesOneSession/SFTP", Download200PagesSecure<test::Sshd>),
+                    benchmark::RegisterBenchmark("Upload200PagesOneSession/SFTP", Upload200PagesSecure<test::Sshd>),
+                    benchmark::RegisterBenchmark("SftpCommandLine200Pages/Download", SftpCommandLine, false),
+                    benchmark::RegisterBenchmark("SftpCommandLine200Pages/Upload", SftpCommandLine, true)})
         b->Unit(benchmark::kMillisecond)->Iterations(kRounds)->UseRealTime();
     return true;
 }();

@@ -30,8 +30,8 @@ public:
 
     // "OK" of the batch window: these pages (full paths) become the batch and the first opens.
     void start(const std::vector<std::string>& pages);
-    // "Start Batching" of the FTP window: these pages, downloaded into the source's temp
-    // path, become the batch and the first opens.
+    // "Start Batching" of the FTP window: these pages, downloaded below the source's temp
+    // path (paths from it), become the batch and the first opens.
     void startFetched(const FtpBatchSource& ftp, const std::vector<std::string>& names);
     void nextFile(); // "Move to next file"
     void uploadEdited();

@@ -131,7 +131,7 @@ void FtpBrowser::perform(int action, RoundTrip::Then then)
     }
     // A page keeps its original beside it, for Upload and Show changes.
     if (action == ftp_action::download && isPageFileName(remoteName_))
-        return trip_.fetchPage(remoteName_, localPath_, done);
+        return trip_.fetchPage(remoteName_, tempPath(), done);
     Transfers::Work work;
     switch (action) {
     case ftp_action::list: {
@@ -329,12 +329,18 @@ void FtpBrowser::downloadFile()
     if (tempPathBox.empty())
         tempPathBox.setText(defaultTempPath_);
     const std::string folder = tempPath();
-    localPath_ = folder + name;
+    // In the server folder's own place below the temp path: one name in two folders never meets.
+    localPath_ = trip_.pagePath(folder, name);
     // Only pages go to the batch; pictures are fetched for the page's view.
-    if (isPageFileName(name) && std::find(batchFiles.items().begin(), batchFiles.items().end(), name) == batchFiles.items().end())
+    const std::string inBatch = localPath_.substr(folder.size());
+    if (isPageFileName(name) && std::find(batchPaths_.begin(), batchPaths_.end(), inBatch) == batchPaths_.end()) {
         batchFiles.AddItem(name);
+        batchPaths_.push_back(inBatch);
+    }
 
     WriteResult made = platform_.files.makeFolders(folder);
+    if (made.ok)
+        made = platform_.files.makeFolders(folderOfPath(localPath_));
     if (!made.ok) {
         message("The temp path \"" + tempPathBox.Text() + "\" cannot be used: " + made.error + ".\n\"" + name +
                 "\" was not downloaded.");
@@ -350,7 +356,7 @@ void FtpBrowser::downloadFile()
 
 void FtpBrowser::startBatching()
 {
-    batch_.startFetched(*this, batchFiles.items());
+    batch_.startFetched(*this, batchPaths_);
     if (closeWindow)
         closeWindow();
 }

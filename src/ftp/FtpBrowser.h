@@ -138,6 +138,7 @@ private:
     HostProfiles profiles_;
     std::string defaultTempPath_;
     std::string dirName_, remoteName_, localPath_;
+    std::vector<std::string> batchPaths_; // the batch list's pages, below the temp path
     RawListing listing_; // the lines of the last listing
     std::uint64_t session_ = 0; // the trip's session this window connected
     std::uint64_t passwordAsked_ = 0;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "editor/EditorSession.h"
@@ -47,9 +48,11 @@ std::string tagLine(std::string_view page, const std::vector<FoundImage>& images
     return tag;
 }
 
-// Beside the pages in the temp path, one line each: host, user, server folder, name, size and
-// time ("-" when unknown), split by tabs.
+// In the temp path, one line per page: host, user, server folder, name, size and time ("-"
+// when unknown), and "mirrored" when the page lies in the folder mirrorFolder gives, split by tabs.
 constexpr const char* kManifest = ".brindlework-downloads";
+constexpr const char* kMirrored = "mirrored";
+constexpr std::size_t kLongestName = 255; // bytes, as Linux file systems take them
 
 std::vector<std::string> fields(std::string_view line)
 {
@@ -61,6 +64,25 @@ std::vector<std::string> fields(std::string_view line)
             return out;
         at = tab + 1;
     }
+}
+
+// One folder name for any text: what would split it, climb out or name no folder is written as %XX.
+std::string folderName(std::string_view text)
+{
+    if (text.empty())
+        return "%";
+    const bool dots = text == "." || text == "..";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\' || c == '%' || dots) {
+            out += '%';
+            out += "0123456789ABCDEF"[byte >> 4];
+            out += "0123456789ABCDEF"[byte & 15];
+        } else
+            out += c;
+    }
+    return out;
 }
 
 template <class Number> bool numberFrom(const std::string& text, Number& n)
@@ -77,8 +99,49 @@ std::string count(std::size_t n, const char* one, const char* many)
 
 std::string originalPath(const std::string& localPath)
 {
-    return folderOfPath(localPath) + "." + nameOfPath(localPath) + ".original";
+    // A name too long for the suffix has its copy named by its stem.
+    const std::string name = nameOfPath(localPath), kept = "." + name + ".original";
+    return folderOfPath(localPath) + (kept.size() <= kLongestName ? kept : "." + shortStem(name) + ".original");
 }
+
+std::string mirrorFolder(const std::string& host, const std::string& user, const std::string& serverFolder)
+{
+    // An anonymous login is the account FTP servers call "anonymous".
+    std::string out = folderName(host) + '/' + (user.empty() ? "anonymous" : folderName(user)) + '/';
+    // Without the server's word on where login put us, the folders count from the login folder;
+    // "%login" is no name folderName gives.
+    if (serverFolder.empty() || serverFolder.front() != '/')
+        out += "%login/";
+    for (std::size_t at = 0; at < serverFolder.size();) {
+        const std::size_t end = std::min(serverFolder.find('/', at), serverFolder.size());
+        if (end > at)
+            out += folderName(std::string_view(serverFolder).substr(at, end - at)) + '/';
+        at = end + 1;
+    }
+    return out;
+}
+
+namespace {
+
+// A line of the records file in folder as the page it tells of; none for a line this version cannot use.
+std::optional<DownloadedPage> recordedPage(const std::string& folder, std::string_view line)
+{
+    std::vector<std::string> f = fields(line);
+    // An earlier version wrote protocol, port, key file and backup too: they are not taken.
+    if (f.size() == 10)
+        f = {f[0], f[1], f[6], f[7], f[8], f[9]};
+    // Before the temp path mirrored the server's folders, every page lay right in it.
+    const bool mirrored = f.size() == 7 && f[6] == kMirrored;
+    if ((f.size() != 6 && !mirrored) || !isSafeName(f[3]))
+        return std::nullopt;
+    DownloadedPage page{f[0], {}, f[2], f[3], {}, folder + (mirrored ? mirrorFolder(f[0], f[1], f[2]) : "") + f[3], folder, mirrored};
+    page.profile.user = f[1];
+    page.stamp.hasSize = numberFrom(f[4], page.stamp.size);
+    page.stamp.hasTime = numberFrom(f[5], page.stamp.time);
+    return page;
+}
+
+} // namespace
 
 void RoundTrip::message(const std::string& text) { platform_.dialogs.msgBox(text, Buttons::Ok, kTitle); }
 
@@ -117,29 +180,31 @@ void RoundTrip::connectWith(const std::string& host, const HostProfile& profile,
         }));
 }
 
-void RoundTrip::fetchPage(const std::string& name, const std::string& localPath, Then then)
+std::string RoundTrip::pagePath(const std::string& tempPath, const std::string& name) const
 {
-    const std::string original = originalPath(localPath);
-    struct Fetched {
-        RemoteStamp stamp; // the server's, just before the download; unknown when it would not say
-        std::string folder;
-    };
-    auto fetched = std::make_shared<Fetched>();
+    return tempPath + mirrorFolder(host_, profile_.user, transfers_.currentDir()) + name;
+}
+
+void RoundTrip::fetchPage(const std::string& name, const std::string& tempPath, Then then)
+{
+    const std::string localPath = pagePath(tempPath, name), original = originalPath(localPath);
+    if (const WriteResult made = platform_.files.makeFolders(folderOfPath(localPath)); !made.ok)
+        return then({false, ftp_error::localFile, name + " could not be written to the temp path: " + made.error + "."});
+    auto stamp = std::make_shared<RemoteStamp>(); // the server's, just before the download; unknown when it would not say
     transfers_.run(
         "Downloading " + name,
-        [name, original, fetched](FtpClient& client) {
+        [name, original, stamp](FtpClient& client) {
             // Taken before the bytes: a change in between makes the upload ask rather than overwrite.
-            FtpResult told = client.stat(name, fetched->stamp);
+            FtpResult told = client.stat(name, *stamp);
             if (told.number == ftp_error::cancelled)
                 return told;
             if (!told.ok)
-                fetched->stamp = {};
-            fetched->folder = client.currentDir();
+                *stamp = {};
             // Into the original first: the transport replaces it only with a whole copy.
             return client.download(name, original);
         },
-        lifetime_.guard([this, name, localPath, original, fetched, before = platform_.files.readFile(original),
-                         then = std::move(then)](const FtpResult& result) {
+        lifetime_.guard([this, name, tempPath, localPath, original, stamp, folder = transfers_.currentDir(),
+                         before = platform_.files.readFile(original), then = std::move(then)](const FtpResult& result) {
             if (!result.ok)
                 return then(result);
             ReadResult got = platform_.files.readFile(original);
@@ -153,49 +218,53 @@ void RoundTrip::fetchPage(const std::string& name, const std::string& localPath,
                     std::filesystem::remove(original, ignored);
                 return then({false, ftp_error::localFile, name + " could not be written to the temp path: " + page.error + "."});
             }
-            DownloadedPage record{host_, profile_, fetched->folder, name, fetched->stamp, localPath};
+            DownloadedPage record{host_, profile_, folder, name, *stamp, localPath, tempPath};
             auto same = std::find_if(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == localPath; });
             if (same != pages_.end())
                 *same = std::move(record);
             else
                 pages_.push_back(std::move(record));
-            remember(folderOfPath(localPath));
+            remember(tempPath);
             then({true, 0, {}});
         }));
 }
 
-void RoundTrip::remember(const std::string& folder)
+void RoundTrip::remember(const std::string& tempPath)
 {
-    recall(folder); // those of an earlier run stay written down too
+    recall(tempPath); // those of an earlier run stay written down too
     std::string mine;
-    std::set<std::string> names;
+    std::set<std::string> paths;
     for (const DownloadedPage& p : pages_) {
-        if (folderOfPath(p.localPath) != folder)
+        if (p.records != tempPath)
             continue;
-        names.insert(p.name);
+        paths.insert(p.localPath);
         // Only what finds the host's profile again: the profile, not this file, decides how to reach it.
         const std::string line = p.host + '\t' + p.profile.user + '\t' + p.folder + '\t' + p.name + '\t' +
                                  (p.stamp.hasSize ? std::to_string(p.stamp.size) : "-") + '\t' +
-                                 (p.stamp.hasTime ? std::to_string(p.stamp.time) : "-");
+                                 (p.stamp.hasTime ? std::to_string(p.stamp.time) : "-") + (p.mirrored ? std::string("\t") + kMirrored : "");
         // A server folder may hold a tab or a line end; such a page goes up in this run only.
-        if (std::count(line.begin(), line.end(), '\t') == 5 && line.find_first_of("\r\n") == std::string::npos)
+        if (std::count(line.begin(), line.end(), '\t') == (p.mirrored ? 6 : 5) && line.find_first_of("\r\n") == std::string::npos)
             mine += line + '\n';
     }
-    // Another program using the same temp path keeps the records of its own pages.
-    // Not written, the pages still go up in this run; only a restart forgets them.
-    (void)platform_.files.updatePrivateFile(folder + kManifest, [&](std::string_view there) {
+    // Another program using the same temp path keeps the records of its own pages, and those
+    // of a version that writes them otherwise.
+    const WriteResult written = platform_.files.updatePrivateFile(tempPath + kManifest, [&](std::string_view there) {
         std::string text;
         while (!there.empty()) {
             const std::size_t end = std::min(there.find('\n'), there.size());
             const std::string_view line = there.substr(0, end);
-            const std::vector<std::string> f = fields(line);
-            const std::size_t name = f.size() == 10 ? 7 : 3;
-            if ((f.size() == 6 || f.size() == 10) && !names.count(f[name]))
+            const std::optional<DownloadedPage> page = recordedPage(tempPath, line);
+            if (!line.empty() && (!page || !paths.count(page->localPath)))
                 text += std::string(line) + '\n';
             there.remove_prefix(std::min(end + 1, there.size()));
         }
         return text + mine;
     });
+    // Not written, the pages still go up in this run; only a restart forgets them. Told once a path.
+    if (!written.ok && unwritten_.insert(tempPath).second)
+        message("The record of the downloaded pages, " + tempPath + kManifest + ", could not be written: " + written.error +
+                ". The pages go up from this run as usual, but after a restart they would not be known: upload them "
+                "before you close the program.");
 }
 
 void RoundTrip::recall(const std::string& folder)
@@ -208,22 +277,15 @@ void RoundTrip::recall(const std::string& folder)
     std::string_view rest = kept.bytes;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
-        std::vector<std::string> f = fields(rest.substr(0, end));
+        std::optional<DownloadedPage> page = recordedPage(folder, rest.substr(0, end));
         rest.remove_prefix(std::min(end + 1, rest.size()));
-        // An earlier version wrote protocol, port, key file and backup too: they are not taken.
-        if (f.size() == 10)
-            f = {f[0], f[1], f[6], f[7], f[8], f[9]};
-        if (f.size() != 6 || !isSafeName(f[3]))
+        if (!page)
             continue;
-        DownloadedPage page{f[0], {}, f[2], f[3], {}, folder + f[3]};
-        page.profile.user = f[1];
-        page.stamp.hasSize = numberFrom(f[4], page.stamp.size);
-        page.stamp.hasTime = numberFrom(f[5], page.stamp.time);
-        const bool known = std::any_of(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == page.localPath; });
-        if (known || !platform_.files.isFile(page.localPath) || !platform_.files.isFile(originalPath(page.localPath)))
+        const bool known = std::any_of(pages_.begin(), pages_.end(), [&](const DownloadedPage& p) { return p.localPath == page->localPath; });
+        if (known || !platform_.files.isFile(page->localPath) || !platform_.files.isFile(originalPath(page->localPath)))
             continue;
-        page.recalled = true;
-        pages_.push_back(std::move(page));
+        page->recalled = true;
+        pages_.push_back(std::move(*page));
     }
 }
 
@@ -282,7 +344,7 @@ void RoundTrip::changedOnServer(const DownloadedPage& page, std::shared_ptr<cons
         bool changed = false;
     };
     auto told = std::make_shared<Told>();
-    const std::string copy = folderOfPath(page.localPath) + "." + page.name + ".server";
+    const std::string copy = folderOfPath(page.localPath) + "." + shortStem(page.name) + ".server";
     transfers_.run(
         "Checking " + page.name + " on the server",
         [told, copy, name = page.name, downloaded = page.stamp](FtpClient& client) {
@@ -436,7 +498,7 @@ void RoundTrip::sendPage(const std::shared_ptr<Uploads>& run)
             // Not written, the page is only sent again, after the question about a change on the server.
             (void)platform_.files.writeFile(originalPath(page.localPath), run->page().bytes);
             page.stamp = *stamp;
-            remember(folderOfPath(page.localPath));
+            remember(page.records);
             pageDone(run, Outcome::Uploaded, {});
         }));
 }

@@ -27,13 +27,21 @@ struct DownloadedPage {
     std::string name;     // on the server and in the temp path
     RemoteStamp stamp;    // the server's, just before the download; unknown when it would not say
     std::string localPath;
+    std::string records;  // the temp path whose records file holds it
+    bool mirrored = true; // below records in its host's, user's and server folder's place; else right in it
     bool recalled = false;        // taken back from an earlier run's record
     bool profilePending = false;  // the host's stored profile has yet to come
     bool noProfile = false;       // recalled for a host that has no stored profile: never sent
 };
 
-// The hidden copy of the page as downloaded, beside it: ".NAME.original".
+// The hidden copy of the page as downloaded, beside it: ".NAME.original", or ".STEM.original"
+// (shortStem) where that would be too long a name.
 std::string originalPath(const std::string& localPath);
+
+// Where a server folder's pages wait below the temp path, ending in "/": "HOST/USER/a/b/", so
+// that one name in two folders, hosts or logins never meets. Each part is one folder name of
+// its own, whatever the server or the profile sends ("..", "/", line ends are written as %XX).
+std::string mirrorFolder(const std::string& host, const std::string& user, const std::string& serverFolder);
 
 class RoundTrip final : public RemotePages {
 public:
@@ -56,9 +64,11 @@ public:
     // One more at every connect that succeeded: tells a caller whether its session is still there.
     std::uint64_t session() const { return session_; }
 
-    // Downloads a page of the current folder to localPath and keeps its original beside it;
+    // Where a file of the current folder of this session goes below tempPath (ending in "/").
+    std::string pagePath(const std::string& tempPath, const std::string& name) const;
+    // Downloads a page of the current folder to its pagePath and keeps its original beside it;
     // a failed or cancelled download leaves both as they were.
-    void fetchPage(const std::string& name, const std::string& localPath, Then then);
+    void fetchPage(const std::string& name, const std::string& tempPath, Then then);
     bool hasPages() const { return !pages_.empty(); }
     // Takes back the pages an earlier run downloaded into folder (ending in "/") whose page
     // and original are both still there, so that they can go up after a restart too. Each
@@ -82,8 +92,8 @@ private:
     void changedOnServer(const DownloadedPage& page, std::shared_ptr<const std::string> original,
                          std::function<void(const FtpResult&, bool changed)> then);
     bool sameSession(const DownloadedPage& page) const;
-    // Writes down the pages of folder beside them, all but the passwords.
-    void remember(const std::string& folder);
+    // Writes down the pages whose records file is in the temp path, all but the passwords.
+    void remember(const std::string& tempPath);
     void message(const std::string& text);
     void uploadNow(std::function<void()> then);
     // The steps of one page's upload, each after the action before it has answered.
@@ -103,6 +113,7 @@ private:
     Transfers& transfers_;
     std::vector<DownloadedPage> pages_; // one per local path, in download order
     std::set<std::string> recalled_;    // the folders whose written-down pages were taken back
+    std::set<std::string> unwritten_;   // the records files that could not be written, as told
     std::uint64_t session_ = 0;
     std::string host_;     // of the session connect() made
     HostProfile profile_;

@@ -160,13 +160,13 @@ FileStamp RealFileSystem::stamp(const std::string& path)
 
 std::string RealFileSystem::copyPrefix(const std::string& file, long pid)
 {
-    return "." + file + ".brindlework-" + std::to_string(pid) + "-";
+    return "." + shortStem(file) + ".brindlework-" + std::to_string(pid) + "-";
 }
 
 void RealFileSystem::removeStaleCopies(const std::string& path)
 {
     const fs::path page(path);
-    const std::string mine = "." + page.filename().string() + ".brindlework-";
+    const std::string mine = "." + shortStem(page.filename().string()) + ".brindlework-";
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(page.parent_path().empty() ? "." : page.parent_path(), ec)) {
         const std::string name = entry.path().filename().string();

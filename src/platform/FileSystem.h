@@ -12,6 +12,19 @@ namespace bw {
 inline std::string folderOfPath(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
 inline std::string nameOfPath(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
+// Sixteen hex digits that stand for a name of any length, the same in every run: the program's
+// hidden files beside a file are named by it, so that they fit wherever the file's name fits.
+inline std::string shortStem(std::string_view name)
+{
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        out[static_cast<std::size_t>(i)] = "0123456789abcdef"[hash & 15];
+    return out;
+}
+
 // What a file looked like when it was last read or written, to notice other programs' changes.
 struct FileStamp {
     bool exists = false;

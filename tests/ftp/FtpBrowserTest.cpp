@@ -84,6 +84,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         bool cancel = false;
         std::string bytes = "";             // the fetched file's, in the temp path
         bool sends = true, connected = true, parent = true; // in the last action, and after it
+        bool recordsBlocked = false;        // a folder stands where the records file goes
     } rows[] = {
         {.name = "the start folder"},
         {.name = "a capital D is a file", .dirs = {"a", "b c"}, .files = {"x", "y", "z"},
@@ -116,6 +117,11 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         {.name = "replace it", .actions = {"file index.html"}, .told = {replace}, .batched = {"index.html"}, .replace = Answer::Yes, .bytes = kPage},
         {.name = "cancelled", .actions = {"file index.html"}, .told = {replace, "The action was cancelled."}, .batched = {"index.html"},
          .replace = Answer::Yes, .cancel = true, .bytes = "edited"},
+        {.name = "records that cannot be written: told once, the page still there", .actions = {"file index.html", "file d.htm"},
+         .told = {"The record of the downloaded pages, " + temp(".brindlework-downloads") + ", could not be written: Is a "
+                  "directory. The pages go up from this run as usual, but after a restart they would not be known: "
+                  "upload them before you close the program."}, .batched = {"index.html", "d.htm"}, .bytes = "<html></html>",
+         .recordsBlocked = true},
         {.name = "not on the server", .actions = {"file gone.html"}, .told = {"The file is not on the server."}, .batched = {"gone.html"}},
         {.name = "unsafe name", .actions = {"file .."}, .told = {"The server's file name \"..\" cannot be used: its download would be written outside the temp path."},
          .sends = false},
@@ -123,7 +129,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
          "\" cannot be used: Not a directory.\n\"index.html\" was not downloaded."}, .batched = {"index.html"}, .tempBox = "plain.txt/dl", .sends = false},
         // Last, as it leaves the main window with a batch of its own.
         {.name = "Start Batching: pages only, from the temp path, as a fresh batch", .actions = {"file index.html", "file a.gif", "file d.htm", "batch"},
-         .batched = {"index.html", "d.htm"}, .batch = {temp("index.html"), temp("d.htm")}, .sends = false},
+         .batched = {"index.html", "d.htm"}, .batch = {temp("site/u/index.html"), temp("site/u/d.htm")}, .sends = false},
     };
     dir.write("plain.txt", "x");
     const auto usual = server.listings["/"];
@@ -132,10 +138,12 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         std::filesystem::remove_all(temp());
         server.listings["/"] = row.listing.empty() ? usual : row.listing;
         if (row.replace) {
-            dir.write("dl/index.html", "edited");
+            dir.write("dl/site/u/index.html", "edited");
             dialogs.answers.push_back(*row.replace);
         }
         stop = row.cancel;
+        if (row.recordsBlocked)
+            std::filesystem::create_directories(temp(".brindlework-downloads"));
         dialogs.shown.clear();
         FtpBrowser& f = open();
         f.hostName.setText(row.host);
@@ -170,7 +178,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         if (row.replace) {
             EXPECT_EQ(dialogs.shown.at(0).defaultAnswer, Answer::No) << "Return keeps the copy";
         }
-        EXPECT_EQ(test::readAll((row.tempBox && *row.tempBox ? dir.path(row.tempBox) + "/" : temp()) + name), row.bytes);
+        EXPECT_EQ(test::readAll((row.tempBox && *row.tempBox ? dir.path(row.tempBox) + "/" : temp()) + "site/u/" + name), row.bytes);
         EXPECT_EQ(server.calls.empty(), !row.sends);
         EXPECT_EQ(f.disconnectButton.Enabled, row.connected);
         EXPECT_EQ(f.parentButton.Enabled, row.parent);
@@ -194,7 +202,7 @@ TEST_F(Window, AfterARestartUploadsWaitForTheKeyringsPassword)
     f.passwordBox.setText("pw");
     f.connectToHost();
     test::clickRow(f.files, "index.html");
-    dir.write("dl/index.html", "<img src=a.gif alt=cat>");
+    dir.write("dl/site/anna/index.html", "<img src=a.gif alt=cat>");
     test::HeldSecrets keyring;
     keyring.secrets["anna@site"] = "pw";
     Platform restarted{dialogs, files, shell, host, settings, keyring};
@@ -213,7 +221,8 @@ TEST_F(Window, AfterARestartUploadsWaitForTheKeyringsPassword)
 TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
 {
     const std::map<std::string, std::string> edits = {{"index.html", "<html><img SRC=\"a.gif\" ALT=\"cat\"></html>"},
-                                                      {"a.html", "<p><img src=\"b.gif\" alt=\"dog\"></p>"}, {"a.gif", "GIF89a"}};
+                                                      {"my folder/a.html", "<p><img src=\"b.gif\" alt=\"dog\"></p>"},
+                                                      {"my folder/index.html", "<p>inner</p>"}, {"a.gif", "GIF89a"}};
     const std::string none = "None of the downloaded pages has changed since its download: nothing was uploaded.";
     const std::string asked = "index.html changed on the server since you downloaded it. Overwrite it?";
     const std::string key = "site shows a key this program has not seen before:\nSHA256:abc\n\nAccept it only if it is the "
@@ -222,17 +231,17 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
     const ConnectOptions profile{Protocol::sftp, 2222, "/keys/id", settings.folder(), "", false};
     struct Row {
         const char* name;
-        Items steps; // "edit NAME", "server NAME" (changed there), "fail ACTION", "key", "changed key", "cancel",
-                     // "resume", "close", "refetch", "again" (edits the page once more), "batch", "type" (an ALT in the main
-        // window), "upload", "main upload", "show"
+        Items steps; // "edit PATH", "server PATH" (changed there), "fail ACTION", "key", "changed key", "cancel",
+                     // "resume", "close", "refetch", "fetch NAME" (of the folder shown), "again" (edits the page once more),
+        // "batch", "type" (an ALT in the main window), "upload", "main upload", "show"
         std::deque<int> choices = {}; // -1: Return
         Items told = {}, sent = {};   // the pages whose server copy must be the local one
         bool times = true;            // the server tells times
         std::optional<ConnectOptions> options = {};
     } rows[] = {
         {"nothing edited", {"upload", "show"}, {}, {none, "None of the downloaded pages has changed since its download."}},
-        {"each to its own folder, once, pictures never", {"edit index.html", "edit a.html", "edit a.gif", "upload", "upload"},
-         {}, {done("2 pages\nSkipped: 0\nFailed: 0"), none}, {"index.html", "a.html"}},
+        {"each to its own folder, once, pictures never", {"edit index.html", "edit my folder/a.html", "edit a.gif", "upload", "upload"},
+         {}, {done("2 pages\nSkipped: 0\nFailed: 0"), none}, {"index.html", "my folder/a.html"}},
         {"edited again: no false warning", {"edit index.html", "upload", "again", "upload"}, {},
          {done("1 page\nSkipped: 0\nFailed: 0"), done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}},
         {"changed on the server: Skip is the default", {"edit index.html", "server index.html", "upload"}, {-1},
@@ -248,11 +257,11 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
          {"batch", "close", "type", "main upload"}, {}, {done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}, true, profile},
         {"typed in the batch, sent from the FTP window", {"batch", "type", "upload"}, {}, {done("1 page\nSkipped: 0\nFailed: 0")},
          {"index.html"}},
-        {"a failure is told, the next page still goes", {"edit index.html", "edit a.html", "fail upload", "upload"}, {},
-         {done("1 page\nSkipped: 0\nFailed: 1\n\nindex.html: The server refused to store the file.")}, {"a.html"}},
-        {"Cancel stops the rest, and they go later", {"edit index.html", "edit a.html", "cancel", "upload", "resume", "upload"}, {},
+        {"a failure is told, the next page still goes", {"edit index.html", "edit my folder/a.html", "fail upload", "upload"}, {},
+         {done("1 page\nSkipped: 0\nFailed: 1\n\nindex.html: The server refused to store the file.")}, {"my folder/a.html"}},
+        {"Cancel stops the rest, and they go later", {"edit index.html", "edit my folder/a.html", "cancel", "upload", "resume", "upload"}, {},
          {done("0 pages\nSkipped: 0\nFailed: 0\nCancelled: 2 pages were not uploaded."), done("2 pages\nSkipped: 0\nFailed: 0")},
-         {"index.html", "a.html"}},
+         {"index.html", "my folder/a.html"}},
         {"unknown key accepted once", {"edit index.html", "close", "key", "upload"}, {0},
          {key, done("1 page\nSkipped: 0\nFailed: 0")}, {"index.html"}, true, ConnectOptions{Protocol::ftp, 0, "", settings.folder(), "SHA256:abc", false}},
         {"unknown key accepted always", {"edit index.html", "close", "key", "upload"}, {1}, {key, done("1 page\nSkipped: 0\nFailed: 0")},
@@ -263,9 +272,15 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
          {done("0 pages\nSkipped: 0\nFailed: 1\n\nindex.html: Could not connect to site: The key changed.")}},
         {"Show changes: each changed tag before and after", {"edit index.html", "edit a.gif", "show"}, {},
          {"index.html (/ on site)\n  Before: <img SRC=\"a.gif\">\n  After:  <img SRC=\"a.gif\" ALT=\"cat\">\n\n"}},
+        // Last: the trip keeps the page it adds for the rows after it.
+        {"one name in two folders: no question, each to its own", {"edit index.html", "fetch index.html", "edit my folder/index.html", "upload"},
+         {}, {done("2 pages\nSkipped: 0\nFailed: 0")}, {"index.html", "my folder/index.html"}},
     };
     server.remote["/my folder/a.html"] = "<p><img src=\"b.gif\"></p>";
+    server.remote["/my folder/index.html"] = "<p>inner</p><!-- theirs -->";
+    server.listings["/my folder/"] = {line('-', "a.html") + line('-', "b.html") + line('-', "index.html")};
     const test::ScriptedFtp fresh = server;
+    auto local = [this](const std::string& path) { return temp("site/anonymous/" + path); }; // as the server's path
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(temp());
@@ -286,14 +301,15 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
         dialogs.chosenButtons = row.choices;
         for (const std::string& step : row.steps) {
             const std::string name = step == "again" ? "index.html" : step.substr(step.find(' ') + 1);
-            const std::string at = name == "a.html" ? "/my folder/" : "/";
             if (step.rfind("edit ", 0) == 0 || step == "again")
-                dir.write("dl/" + name, mine[name] = step == "again" ? test::readAll(temp(name)) + "<!-- again -->" : edits.at(name));
+                dir.write("dl/site/anonymous/" + name, mine[name] = step == "again" ? test::readAll(local(name)) + "<!-- again -->" : edits.at(name));
             else if (step.rfind("server ", 0) == 0) {
-                theirs[at + name] = server.remote[at + name] += "<!-- theirs -->";
+                theirs["/" + name] = server.remote["/" + name] += "<!-- theirs -->";
                 if (row.times)
-                    server.times[at + name] += 60;
-            } else if (step.rfind("fail ", 0) == 0)
+                    server.times["/" + name] += 60;
+            } else if (step.rfind("fetch ", 0) == 0)
+                test::clickRow(f.files, name);
+            else if (step.rfind("fail ", 0) == 0)
                 server.failures[name] = {false, 553, "The server refused to store the file."};
             else if (step == "key" || step == "changed key")
                 server.failures["connect"] = {false, step == "key" ? ftp_error::unknownKey : ftp_error::changedKey, "The key changed.", "SHA256:abc"};
@@ -323,12 +339,11 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
                 EXPECT_EQ(shown.choices, shown.text == key ? Items({"Accept Once", "Accept Always", "Cancel"}) : Items({"Overwrite", "Skip"}));
             }
         for (const auto& [file, bytes] : theirs) {
-            const std::string name = file.substr(file.find_last_of('/') + 1);
-            const bool sent = std::count(row.sent.begin(), row.sent.end(), name) > 0;
-            EXPECT_EQ(server.remote[file], sent ? test::readAll(temp(name)) : bytes) << file;
+            const bool sent = std::count(row.sent.begin(), row.sent.end(), file.substr(1)) > 0;
+            EXPECT_EQ(server.remote[file], sent ? test::readAll(local(file.substr(1))) : bytes) << file;
         }
         for (const auto& [name, bytes] : mine)
-            EXPECT_EQ(test::readAll(temp(name)), bytes) << "the edit is kept";
+            EXPECT_EQ(test::readAll(local(name)), bytes) << "the edit is kept";
         if (f.connected) {
             EXPECT_EQ(server.currentDir(), folder) << "the window's next click must go there";
         }
@@ -336,10 +351,32 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             EXPECT_EQ(server.options, *row.options);
         }
         if (row.options == profile) {
-            EXPECT_EQ(std::count(server.calls.begin(), server.calls.end(), "upload " + temp("index.html") + " index.html keep"), 1);
+            EXPECT_EQ(std::count(server.calls.begin(), server.calls.end(), "upload " + local("index.html") + " index.html keep"), 1);
         }
         EXPECT_EQ(busy, 0);
         f.unload();
+    }
+}
+
+// Whatever a host, a login or a server calls a folder, the pages stay below the temp path,
+// each server folder in a place of its own.
+TEST(MirrorFolder, EveryPartIsOneFolderNameBelowTheTempPath)
+{
+    const struct Row {
+        std::string host, user, folder, mirrored;
+    } rows[] = {
+        {"site", "anna", "/a/b c", "site/anna/a/b c/"},
+        {"127.0.0.1:2121", "", "/", "127.0.0.1:2121/anonymous/"},
+        {"..", "..", "/../.", "%2E%2E/%2E%2E/%2E%2E/%2E/"},
+        {"a/b", "u/../..", "/x\r\ny/%41//", "a%2Fb/u%2F..%2F../x%0D%0Ay/%2541/"},
+        {"site", "a\\b", "../up", "site/a%5Cb/%login/%2E%2E/up/"},
+        {"", "%login", "", "%/%25login/%login/"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mirrored);
+        const std::string mirrored = mirrorFolder(row.host, row.user, row.folder);
+        EXPECT_EQ(mirrored, row.mirrored);
+        EXPECT_EQ(std::filesystem::path("/t/" + mirrored).lexically_normal().string().rfind("/t/", 0), 0u);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QProgressDialog>
 #include <chrono>
 
+#include "ftp/Upload.h"
 #include "platform/curl/CurlFtp.h"
 #include "support/AppFixture.h"
 #include "support/FtpServer.h"
@@ -53,6 +54,11 @@ struct FtpGui : test::AppFixture<ModalBoxes> {
         test::waitForTransfers();
         return window;
     }
+    // Where a file of the server's folder lands below the temp path.
+    std::string downloaded(const std::string& folder, const std::string& name) const
+    {
+        return dir.path("downloads/" + mirrorFolder(server->host(), "tester", folder) + name);
+    }
     void startBatching(QWidget& window)
     {
         QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
@@ -91,9 +97,9 @@ TEST_F(FtpGui, FtpWindowWalk)
     EXPECT_NE(label.find("Downloading big.bin"), std::string::npos) << label;
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text + "|" + dialogs.shown[0].title, "The action was cancelled.|BRINDLEWORK");
-    EXPECT_FALSE(fs::exists(dir.path("downloads/big.bin")));
+    EXPECT_FALSE(fs::exists(downloaded("/", "big.bin")));
     test::clickRow(list("List3"), "big.bin"); // the same row again downloads it again, to the end
-    EXPECT_EQ(fs::file_size(dir.path("downloads/big.bin")), 4u << 20);
+    EXPECT_EQ(fs::file_size(downloaded("/", "big.bin")), 4u << 20);
 
     // Pages picked go to the batch list, pictures not; Start Batching opens the first from the temp path.
     test::clickRow(list("List2"), "my pages");
@@ -104,10 +110,10 @@ TEST_F(FtpGui, FtpWindowWalk)
     EXPECT_EQ(app->ftpWindow(), nullptr);
     EXPECT_FALSE(client.connected());
     EXPECT_EQ(child<QLabel>("Label3")->text(), "1 / 2");
-    EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + dir.path("downloads/index.html"));
+    EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + downloaded("/my pages", "index.html"));
     click("Command7");
     EXPECT_EQ(child<QLabel>("Label3")->text(), "2 / 2");
-    EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + dir.path("downloads/news.html"));
+    EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + downloaded("/my pages", "news.html"));
 }
 
 // The main window shows the batch's progress and "Move to next file" once Start Batching opened its
@@ -154,7 +160,7 @@ TEST_F(FtpGui, EditedPageGoesBackToTheServer)
     QTest::mouseClick(window.findChild<QPushButton*>("Command7"), Qt::LeftButton);
     QTRY_VERIFY(child<QAction>("up")->isVisible());
     test::waitForTransfers(); // the FTP window's disconnect
-    const std::string onServer = site.path("my pages/index.html"), local = dir.path("downloads/index.html");
+    const std::string onServer = site.path("my pages/index.html"), local = downloaded("/my pages", "index.html");
     auto upload = [&](const char* alt) {
         auto* text1 = child<QPlainTextEdit>("Text1");
         text1->selectAll();

@@ -137,9 +137,10 @@ TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSaf
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        dir.write("ftp/page.html", "edited"); // Upload and Show changes are there
+        dir.write("ftp/site/anonymous/page.html", "edited"); // Upload and Show changes are there
         app->showFtp();
         QPointer<QWidget> window = app->ftpWindow();
+        window->findChild<QComboBox*>("Combo1")->lineEdit()->clear();
         QTest::keyClicks(window->findChild<QComboBox*>("Combo1")->lineEdit(), "site");
         test::press(window->findChild<QPushButton*>("Command1"));
         test::waitForTransfers();
@@ -166,8 +167,8 @@ TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSaf
         settle();
 
         EXPECT_EQ(!window.isNull(), row.windowStays);
-        EXPECT_EQ(server.calls, std::vector<std::string>({"stat page.html", "download page.html " + dir.path("ftp/.page.html.original")}));
-        EXPECT_EQ(test::readAll(dir.path("ftp/page.html")), kPage);
+        EXPECT_EQ(server.calls, std::vector<std::string>({"stat page.html", "download page.html " + dir.path("ftp/site/anonymous/.page.html.original")}));
+        EXPECT_EQ(test::readAll(dir.path("ftp/site/anonymous/page.html")), kPage);
         ASSERT_EQ(dialogs.shown.size(), 1u) << "only the question before the download";
         if (window) {
             EXPECT_TRUE(window->findChild<QPushButton*>("Command6")->isEnabled()) << "still connected";

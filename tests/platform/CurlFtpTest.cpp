@@ -1,6 +1,7 @@
 // The curl FTP component against real servers on loopback, one of them misbehaving on purpose.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <curl/curl.h>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,7 @@ using Names = std::vector<std::string>;
 const std::string kUser = "tester", kPassword = "s3cret word";
 const std::string kPage = std::string("<html>\r\n<img SRC=\"a.gif\">") + '\0' + "\xff\xfe\r\n</html>";
 const FtpTimeouts kQuick{2000ms, 1000ms, 2000ms};
+const std::string kLongName = std::string(245, 'n') + ".html"; // 250 bytes
 // For the servers that answer every time: TLS and SSH handshakes on a busy machine take a while.
 const FtpTimeouts kRoomy{15000ms, 15000ms, 15000ms};
 
@@ -125,7 +127,10 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         std::string tricks;
         bool keep, userBak;
         std::string files, summary;
+        std::string name = "index.html";
     } rows[] = {
+        // As long as the local file system takes: the hidden names beside it are short.
+        {"", false, false, kLongName + "=new", up, kLongName},
         {"drop-rnto", false, true, "index.html=new index.html.bak=mine", up},
         {"rnto-then-drop", false, true, "index.html=new index.html.bak=mine", up},
         {"no-dele", false, true, "index.html=new index.html.bak=mine", up},
@@ -144,7 +149,7 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tricks);
         test::TempDir there, here;
-        there.write("index.html", "old");
+        there.write(row.name, "old");
         if (row.userBak)
             there.write("index.html.bak", "mine");
         test::LocalFtpServer server(there.path(), kUser, kPassword, here.path("log"), "", "elradfmw", row.tricks);
@@ -155,8 +160,8 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         HostProfile profile;
         profile.user = kUser, profile.password = kPassword, profile.keepBackup = row.keep;
         trip.connect(server.host(), profile, [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
-        trip.fetchPage("index.html", here.path("index.html"), [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
-        here.write("index.html", "new");
+        trip.fetchPage(row.name, here.path() + "/", [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
+        std::ofstream(trip.pagePath(here.path() + "/", row.name)) << "new";
         trip.uploadChanged();
         std::map<std::string, std::string> seen;
         for (const auto& e : fs::directory_iterator(there.path()))
@@ -224,9 +229,9 @@ TEST_F(RealServer, TwoProgramsSharingATempPathKeepEveryRecordPrivately)
     first.connect(server.host(), profile, ok);
     second.connect(server.host(), profile, ok);
     ASSERT_TRUE(two.changeDir("my folder").ok);
-    first.fetchPage("index.html", temp.path("index.html"), ok);
-    second.fetchPage("inner page.html", temp.path("inner page.html"), ok);
-    first.fetchPage("index.html", temp.path("index.html"), ok);
+    first.fetchPage("index.html", temp.path() + "/", ok);
+    second.fetchPage("inner page.html", temp.path() + "/", ok);
+    first.fetchPage("index.html", temp.path() + "/", ok);
     const std::string text = test::readAll(records);
     EXPECT_NE(text.find("\tindex.html\t"), std::string::npos) << text;
     EXPECT_NE(text.find("\tinner page.html\t"), std::string::npos) << text;
@@ -255,11 +260,14 @@ TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
         const char* old = nullptr;             // the local file before
         bool cancel = false;                   // the progress callback stops once bytes arrived
         std::string target = "page.html";
+        std::string told = ""; // a part of the error
     } rows[] = {
         {"index.html", 0, kPage},
         {"index.html", 0, kPage, "edited"},
+        {"index.html", 0, kPage, nullptr, false, kLongName},
         {"big.bin", 0, std::string(8 << 20, 'x')},
-        {"missing.html", CURLE_REMOTE_FILE_NOT_FOUND, "edited", "edited"},
+        {"my folder", CURLE_REMOTE_FILE_NOT_FOUND, "edited", "edited", false, "page.html", "\"my folder\" is now a folder on the server"},
+        {"missing.html", CURLE_REMOTE_FILE_NOT_FOUND, "edited", "edited", false, "page.html", "The file is not on the server."},
         {"../index.html", ftp_error::badName},
         {"index.html", ftp_error::localFile, {}, nullptr, false, "none/page.html"},
         {"big.bin", ftp_error::cancelled, "edited", "edited", true},
@@ -278,6 +286,7 @@ TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
         });
         const FtpResult r = ftp.download(row.remote, into.path(row.target));
         EXPECT_EQ(r.number, row.number) << r.error;
+        EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
         EXPECT_EQ(fs::is_regular_file(into.path(row.target)), row.after.has_value());
         EXPECT_EQ(test::readAll(into.path(row.target)), row.after.value_or(""));
         if (r.ok) {
@@ -408,6 +417,42 @@ TEST_F(Secured, TrustsOnlyTheKeyItWasShownAndNeverOneThatChanged)
     }
 }
 
+// known_hosts as OpenSSH keeps it: a server on another port of the same host is another server,
+// a changed key is told with its file and line, a key type that cannot be checked is named.
+TEST_F(Secured, KnownHostsNameEachServerByHostAndPortAsOpenSshDoes)
+{
+    test::Sshd other, rsa("rsa");
+    ASSERT_TRUE(other.start() && rsa.start());
+    test::TempDir trust;
+    const std::string file = trust.path("known_hosts"), name = "[127.0.0.1]:" + std::to_string(sshd.port);
+    struct Row {
+        const char* what;
+        std::string before;
+        test::Sshd* server;
+        bool accept;
+        int number;
+        std::string after = "", told = ""; // known_hosts afterwards ("": as before); a part of the error
+    } rows[] = {
+        {"accepted always: kept with its port", "", &sshd, true, 0, name + " " + sshd.publicKey() + "\n"},
+        {"another port of the same host is another server", name + " " + sshd.publicKey() + "\n", &other, false, ftp_error::unknownKey},
+        {"a line for port 22 is not this port's", "127.0.0.1 " + other.publicKey() + "\n", &sshd, false, ftp_error::unknownKey},
+        {"one of a line's names", "# mine\nelse.example," + name + " " + sshd.publicKey() + "\n", &sshd, false, 0},
+        {"a changed key: its file and line", "# mine\n" + name + " " + other.publicKey() + "\n", &sshd, false, ftp_error::changedKey, "",
+         "remove line 2 of " + file + " (the key for " + name + ")"},
+        {"an RSA host key is named", "", &rsa, false, CURLE_FAILED_INIT, "", "An RSA host key is the usual cause"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        trust.write("known_hosts", row.before);
+        CurlFtpClient ftp(kRoomy);
+        ftp.setOptions({Protocol::sftp, 0, row.server->dir.path("user"), trust.path(), row.accept ? row.server->fingerprint() : "-", true});
+        const FtpResult r = ftp.connect(row.server->host(), "root", "");
+        EXPECT_EQ(r.number, row.number) << r.error;
+        EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
+        EXPECT_EQ(test::readAll(file), row.after.empty() ? row.before : row.after);
+    }
+}
+
 // With an authority of the test's own trusted: the right name passes unasked, another name is
 // refused before any login, a self-signed certificate is asked about.
 TEST_F(Secured, ACertificateIsTakenOnlyForTheNameItIsMadeOutTo)
@@ -451,7 +496,10 @@ TEST_F(Secured, LogsInOverSftpWithAKeyFileOrTheAgent)
 {
     test::Daemon agent;
     const std::string socket = sshd.dir.path("agent");
-    ASSERT_TRUE(agent.start({"/usr/bin/ssh-agent", "-D", "-a", socket}, [&] { return fs::exists(socket); }));
+    // Ready once it answers: its socket is there a moment before it listens. ssh-add -l says 1 for "no keys".
+    ASSERT_TRUE(agent.start({"/usr/bin/ssh-agent", "-D", "-a", socket}, [&] {
+        return fs::exists(socket) && WEXITSTATUS(std::system(("SSH_AUTH_SOCK=" + socket + " ssh-add -l >/dev/null 2>&1").c_str())) == 1;
+    }));
     test::shell("SSH_AUTH_SOCK=" + socket + " ssh-add " + sshd.dir.path("user") + " 2>&1");
     fs::copy_file(sshd.dir.path("user"), sshd.dir.path("bare"));
     test::shell("ssh-keygen -q -t ed25519 -N '' -f " + sshd.dir.path("stranger"));
@@ -483,6 +531,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         bool cancel = false;
     } rows[] = {
         {"new page.html", kPage},
+        {"empty.html", ""},
         {"index.html", kPage, false, "old"},
         {"index.html", kPage + "2", true, "old", {}, 0, "old"},
         {"index.html", kPage + "4", false, "old", "mine", 0, "mine"},
@@ -531,6 +580,8 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
             EXPECT_EQ(stamp, (RemoteStamp{true, bytes.size(), true, when}));
         }
         EXPECT_EQ(ftp.stat("missing.html", stamp).number, CURLE_REMOTE_FILE_NOT_FOUND);
+        fs::create_directories(t.folder + "/sub"); // where a page was
+        EXPECT_NE(ftp.download("sub", local.path("sub")).error.find("\"sub\" is now a folder on the server"), std::string::npos);
 
         // A new session goes back to the folder the old one was in.
         const std::string dir = ftp.currentDir();
@@ -538,7 +589,9 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         ASSERT_TRUE(connect(ftp, t).ok);
         EXPECT_TRUE(ftp.goTo(dir).ok);
         EXPECT_EQ(ftp.currentDir(), dir);
-        EXPECT_EQ(listing(ftp).names, (Names{"index.html", "new page.html"}));
+        Names names = listing(ftp).names;
+        std::sort(names.begin(), names.end()); // as sshd lists them: in no order
+        EXPECT_EQ(names, (Names{"empty.html", "index.html", "new page.html", "sub/"}));
 
         // A connection killed mid-upload leaves the page whole.
         ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
@@ -576,7 +629,7 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
             start([&got](const FtpResult& result) { got = result; });
             return got;
         };
-        const std::string there = t.folder + "/page.html", mine = local.path("page.html");
+        const std::string there = t.folder + "/page.html";
         put(there, kPage);
         const timespec then[2] = {{1700000000, 0}, {1700000000, 0}};
         ::utimensat(AT_FDCWD, there.c_str(), then, 0);
@@ -587,7 +640,8 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         profile.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
         ASSERT_TRUE(answer([&](auto then) { trip.connect(t.host, profile, then); }).ok);
         ASSERT_TRUE(ftp.goTo(t.remote).ok);
-        ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", mine, then); }).ok);
+        ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", local.path() + "/", then); }).ok);
+        const std::string mine = trip.pagePath(local.path() + "/", "page.html");
         const std::string theirs(kPage.size(), 'x'); // same size as the page, another time
         struct Row {
             bool change;   // the server's copy changes before the upload
@@ -617,7 +671,7 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         put(mine, kPage + "after a restart");
         ASSERT_TRUE(ftp.disconnect().ok);
         RoundTrip again(platform, ftp, busy);
-        again.recall(mine.substr(0, mine.rfind('/') + 1));
+        again.recall(local.path() + "/");
         again.uploadChanged();
         EXPECT_EQ(test::readAll(there), kPage + "after a restart") << dialogs.shown.back().text;
     }

@@ -89,8 +89,9 @@ TEST(FileSystem, MakesFoldersForItsUserAloneAndRefusesOnesOthersCanChange)
         const WriteResult made = files.makeFolders(folder);
         EXPECT_EQ(made.error, row.error);
         EXPECT_EQ(made.ok, row.error.empty());
-        if (row.mode < 0)
+        if (row.mode < 0) {
             EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+        }
     }
 }
 

@@ -174,7 +174,7 @@ private:
 };
 
 struct Sshd : SecureServer {
-    Sshd()
+    explicit Sshd(std::string keyType = "ed25519") : keyType_(std::move(keyType))
     {
         site = dir.path("site");
         std::filesystem::create_directories(site);
@@ -190,8 +190,12 @@ struct Sshd : SecureServer {
     {
         return daemon.start({"/usr/sbin/sshd", "-D", "-e", "-f", dir.path("sshd_config")}, [this] { return listening(port); });
     }
-    void newKey() override { shell("rm -f " + dir.path("host") + "* && ssh-keygen -q -t ed25519 -N '' -f " + dir.path("host")); }
+    void newKey() override { shell("rm -f " + dir.path("host") + "* && ssh-keygen -q -t " + keyType_ + " -N '' -f " + dir.path("host")); }
     std::string fingerprint() override { return shell("ssh-keygen -lf " + dir.path("host.pub") + " | cut -d' ' -f2"); }
+    std::string publicKey() { return shell("cut -d' ' -f1,2 " + dir.path("host.pub")); } // "TYPE BASE64", as known_hosts has it
+
+private:
+    std::string keyType_;
 };
 
 } // namespace bw::test

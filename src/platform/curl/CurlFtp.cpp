@@ -24,6 +24,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
+#include "platform/FileSystem.h"
 #include "platform/Listing.h"
 #include "platform/curl/CurlLoop.h"
 
@@ -53,6 +54,9 @@ struct CurlFtpClient::Handle {
     std::string trustFile; // the accepted certificates; "" keeps none
     enum class Key { fine, unknown, changed, wrongName } key = Key::fine;
     std::string fingerprint, oldFingerprint, keyWhy;
+    std::string knownAs;  // SSH: the host as known_hosts names it, "name" or "[name]:port"
+    int knownLine = 0;    // SSH: the known_hosts line of the key that changed
+    std::string keyLine;  // SSH: the known_hosts line to add once the key is accepted always
     // The certificate this session's control connection was let through with: the data
     // connections that show it again need no second check.
     std::string approved;
@@ -328,37 +332,108 @@ std::vector<std::string> splitPath(const std::string& path)
     return out;
 }
 
+std::string toBase64(std::string_view bytes)
+{
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  static_cast<int>(bytes.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
 // "SHA256:" and the digest in base64 without its padding, as OpenSSH writes fingerprints.
 std::string fingerprintOf(const unsigned char* digest, unsigned int size)
 {
-    std::string out(4 * ((size + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), digest, static_cast<int>(size));
-    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    std::string out = toBase64(std::string_view(reinterpret_cast<const char*>(digest), size));
     while (!out.empty() && out.back() == '=')
         out.pop_back();
     return "SHA256:" + out;
 }
 
-std::string sshFingerprint(const curl_khkey* key)
+std::string fromBase64(std::string_view text)
 {
-    if (!key || !key->key)
+    std::string out(text.size(), '\0');
+    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()), reinterpret_cast<const unsigned char*>(text.data()),
+                                  static_cast<int>(text.size()));
+    if (n < 0)
         return {};
-    std::string blob(key->key, key->len);
-    if (key->len == 0) { // base64, as known_hosts holds it
-        const std::string text(key->key);
-        blob.assign(text.size(), '\0');
-        const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(blob.data()),
-                                      reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
-        if (n < 0)
-            return {};
-        const std::size_t pad = text.size() - text.find_last_not_of('=') - 1;
-        blob.resize(static_cast<std::size_t>(n) - std::min<std::size_t>(pad, static_cast<std::size_t>(n)));
-    }
+    const std::size_t pad = text.size() - std::min(text.size(), text.find_last_not_of('=') + 1);
+    out.resize(static_cast<std::size_t>(n) - std::min<std::size_t>(pad, static_cast<std::size_t>(n)));
+    return out;
+}
+
+std::string sshFingerprint(std::string_view blob)
+{
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (!EVP_Digest(blob.data(), blob.size(), md, &size, EVP_sha256(), nullptr))
+    if (blob.empty() || !EVP_Digest(blob.data(), blob.size(), md, &size, EVP_sha256(), nullptr))
         return {};
     return fingerprintOf(md, size);
+}
+
+// An SSH public key names its type first: a length in four bytes, then "ssh-ed25519" or the like.
+std::string keyType(std::string_view blob)
+{
+    if (blob.size() < 4)
+        return {};
+    const auto byte = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(blob[i])); };
+    const std::size_t n = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+    return n <= blob.size() - 4 ? std::string(blob.substr(4, n)) : std::string();
+}
+
+// OpenSSH's host patterns know "*" and "?" only, and no letter case; "[" is a plain character.
+bool wildcardMatch(std::string_view pattern, std::string_view name)
+{
+    if (pattern.empty())
+        return name.empty();
+    if (pattern[0] == '*')
+        return wildcardMatch(pattern.substr(1), name) || (!name.empty() && wildcardMatch(pattern, name.substr(1)));
+    return !name.empty() &&
+           (pattern[0] == '?' || std::tolower(static_cast<unsigned char>(pattern[0])) == std::tolower(static_cast<unsigned char>(name[0]))) &&
+           wildcardMatch(pattern.substr(1), name.substr(1));
+}
+
+// Whether a known_hosts line's names ("a,[b]:2222,!c,*.d") take name, as OpenSSH reads them.
+bool namesTake(const std::string& names, const std::string& name)
+{
+    bool taken = false;
+    for (std::size_t at = 0; at <= names.size();) {
+        const std::size_t end = std::min(names.find(',', at), names.size());
+        std::string pattern = names.substr(at, end - at);
+        at = end + 1;
+        const bool negated = !pattern.empty() && pattern[0] == '!';
+        if (negated)
+            pattern.erase(0, 1);
+        if (!wildcardMatch(pattern, name))
+            continue;
+        if (negated)
+            return false;
+        taken = true;
+    }
+    return taken;
+}
+
+struct KnownKey {
+    int line = 0;
+    std::string type, blob;
+};
+
+// The keys known_hosts holds for a host, each with its line.
+std::vector<KnownKey> knownKeys(const std::string& file, const std::string& name)
+{
+    std::vector<KnownKey> out;
+    std::ifstream in(file);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::istringstream words(line);
+        std::string names, type, key;
+        // "@cert-authority" and "@revoked" lines name authorities and revoked keys, not hosts' keys.
+        if (!(words >> names >> type >> key) || names[0] == '#' || names[0] == '@')
+            continue;
+        if (namesTake(names, name))
+            out.push_back({number, type, fromBase64(key)});
+    }
+    return out;
 }
 
 // The accepted certificates: a line "host:port SHA256:..." each.
@@ -490,22 +565,49 @@ CURLcode setUpTls(CURL*, void* context, void* user)
     return CURLE_OK;
 }
 
-int checkHostKey(CURL*, const curl_khkey* known, const curl_khkey* found, curl_khmatch match, void* user)
+// Decides on the server's host key before any login is sent, from known_hosts as OpenSSH keeps it:
+// a key of a type known for this host and port must be that key; any other key must have just
+// been accepted by the user.
+int checkHostKey(void* user, int, const char* key, size_t length)
 {
     auto& h = *static_cast<CurlFtpClient::Handle*>(user);
-    h.fingerprint = sshFingerprint(found);
-    if (match == CURLKHMATCH_OK)
-        return CURLKHSTAT_FINE;
-    if (match == CURLKHMATCH_MISMATCH) {
-        h.key = CurlFtpClient::Handle::Key::changed;
-        h.oldFingerprint = sshFingerprint(known);
-        return CURLKHSTAT_REJECT;
+    try {
+        const std::string blob(key, length), type = keyType(blob);
+        h.fingerprint = sshFingerprint(blob);
+        std::optional<KnownKey> other;
+        for (KnownKey& known : h.trustFile.empty() ? std::vector<KnownKey>() : knownKeys(h.trustFile, h.knownAs)) {
+            if (known.blob == blob)
+                return CURLKHMATCH_OK;
+            if (known.type == type && !other)
+                other = std::move(known);
+        }
+        if (other) {
+            h.key = CurlFtpClient::Handle::Key::changed;
+            h.oldFingerprint = sshFingerprint(other->blob);
+            h.knownLine = other->line;
+            return CURLKHMATCH_MISMATCH;
+        }
+        if (h.fingerprint.empty() || h.options.acceptedKey != h.fingerprint) {
+            h.key = CurlFtpClient::Handle::Key::unknown;
+            return CURLKHMATCH_MISMATCH;
+        }
+        h.keepKey = h.options.acceptAlways && !h.trustFile.empty();
+        h.keyLine = h.knownAs + " " + type + " " + toBase64(blob) + "\n";
+        return CURLKHMATCH_OK;
+    } catch (...) {
+        h.thrown = std::current_exception();
+        return CURLKHMATCH_MISMATCH;
     }
-    if (h.fingerprint.empty() || h.options.acceptedKey != h.fingerprint) {
-        h.key = CurlFtpClient::Handle::Key::unknown;
-        return CURLKHSTAT_REJECT;
-    }
-    return h.options.acceptAlways && !h.trustFile.empty() ? CURLKHSTAT_FINE_ADD_TO_FILE : CURLKHSTAT_FINE;
+}
+
+// Added as OpenSSH adds a line: at the end, the file the user's alone; a link is not followed.
+bool appendKnownHost(const std::string& file, const std::string& line)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    return ::close(fd) == 0 && written;
 }
 
 std::string randomTag()
@@ -529,7 +631,7 @@ std::string quoted(const std::string& path)
 
 constexpr const char* kPart = ".part-";
 
-// Removes the half downloads of runs that have ended: ".NAME.part-PID-XXXXXX" whose PID
+// Removes the half downloads of runs that have ended: ".STEM.part-PID-XXXXXX" whose PID
 // is no longer running. The files of a run still going on are left alone.
 void removeStaleParts(const std::filesystem::path& folder)
 {
@@ -612,6 +714,8 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     h->options = o;
     h->host = address->name.front() == '[' ? address->name.substr(1, address->name.size() - 2) : address->name;
     h->hostPort = address->name + ":" + std::to_string(port);
+    // OpenSSH names a server on another port than 22 "[name]:port": it is another server.
+    h->knownAs = port == 22 ? h->host : "[" + h->host + "]:" + std::to_string(port);
     std::error_code ec;
     if (!o.trustFolder.empty() && !std::filesystem::is_directory(o.trustFolder, ec)) {
         std::filesystem::create_directories(o.trustFolder, ec);
@@ -641,6 +745,8 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_LOW_SPEED_LIMIT, timeouts_.slowest);
     set(CURLOPT_LOW_SPEED_TIME, wholeSeconds(timeouts_.stalled));
     set(CURLOPT_TCP_KEEPALIVE, 1L);
+    if (ssh) // libssh2 asks for as much of a file at once as libcurl's buffer holds: a page in one go
+        set(CURLOPT_BUFFERSIZE, 256L * 1024);
     // One CWD per folder change, and none while the folder stays the same.
     set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     // Above a login folder of unknown name the path is "../..": libcurl would drop those.
@@ -677,8 +783,8 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
         set(CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY | CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_AGENT |
                                                       CURLSSH_AUTH_KEYBOARD));
         set(CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
-        set(CURLOPT_SSH_KEYFUNCTION, &checkHostKey);
-        set(CURLOPT_SSH_KEYDATA, static_cast<void*>(h.get()));
+        set(CURLOPT_SSH_HOSTKEYFUNCTION, &checkHostKey);
+        set(CURLOPT_SSH_HOSTKEYDATA, static_cast<void*>(h.get()));
         if (!o.keyFile.empty()) {
             set(CURLOPT_SSH_PRIVATE_KEYFILE, o.keyFile.c_str());
             set(CURLOPT_SSH_PUBLIC_KEYFILE, publicKey.c_str());
@@ -695,7 +801,10 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     path_.clear();
     login_.clear();
     FtpResult result = perform(base_ + (ssh ? "/~/" : "/"));
-    if (handle_->keepKey) {
+    if (handle_->keepKey && ssh) {
+        if (!appendKnownHost(handle_->trustFile, handle_->keyLine) && result.ok)
+            result.error = "The host key was accepted for now, but could not be kept in " + handle_->trustFile + ".";
+    } else if (handle_->keepKey) {
         auto trusted = readTrusted(handle_->trustFile);
         trusted[handle_->hostPort] = handle_->fingerprint;
         if (!writeTrusted(handle_->trustFile, trusted) && result.ok)
@@ -714,15 +823,6 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     connected_ = true;
     return result;
 }
-
-namespace {
-// The host as the trust file names it: known_hosts writes "[name]:port" but for port 22.
-std::string knownName(const CurlFtpClient::Handle& h, bool ssh)
-{
-    const std::string port = h.hostPort.substr(h.hostPort.rfind(':') + 1);
-    return !ssh ? h.hostPort : port == "22" ? h.host : "[" + h.host + "]:" + port;
-}
-} // namespace
 
 FtpResult CurlFtpClient::perform(const std::string& url)
 {
@@ -766,10 +866,16 @@ FtpResult CurlFtpClient::perform(const std::string& url)
                 "Warning: the server's " + what + " has changed since it was accepted. It was " + h.oldFingerprint +
                     ", now it is " + h.fingerprint +
                     ". Someone may be listening in between, so the connection was refused and nothing was sent. "
-                    "If the server really got a new " + what + ", remove the line for " +
-                    knownName(h, ssh) + " from " +
-                    (h.trustFile.empty() ? std::string("the trust folder") : h.trustFile) + " and connect again.",
+                    "If the server really got a new " + what + ", " +
+                    (ssh ? "remove line " + std::to_string(h.knownLine) + " of " + h.trustFile + " (the key for " + h.knownAs + ")"
+                         : "remove the line for " + h.hostPort + " from " + h.trustFile) +
+                    " and connect again.",
                 h.fingerprint};
+    // libssh2 words a key exchange with nothing in common as a start that failed.
+    if (ssh && rc == CURLE_FAILED_INIT && std::strstr(h.error, "establishing ssh session"))
+        return fail(rc, "The SSH server and this program have no type of host key in common, so nothing was sent. "
+                        "An RSA host key is the usual cause: this program can check one only by SHA-1 signatures, "
+                        "which the server no longer gives. (" + std::string(h.error) + ")");
     if (ssh && rc == CURLE_LOGIN_DENIED)
         return fail(rc, "The server refused the login: the user name, the password or the key.");
     if (rc == CURLE_OPERATION_TIMEDOUT && std::strncmp(h.error, "Operation too slow", 18) == 0)
@@ -896,7 +1002,7 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
         folder = ".";
     removeStaleParts(folder);
     std::string temp =
-        (folder / ("." + target.filename().string() + kPart + std::to_string(::getpid()) + "-XXXXXX")).string();
+        (folder / ("." + shortStem(target.filename().string()) + kPart + std::to_string(::getpid()) + "-XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(ftp_error::localFile, "Cannot write in the folder \"" + folder.string() + "\": " + std::strerror(errno) + ".");
@@ -932,6 +1038,9 @@ FtpResult CurlFtpClient::download(const std::string& remoteName, const std::stri
         throw;
     }
     h.fd = -1;
+    if (!result.ok && (result.number == CURLE_REMOTE_FILE_NOT_FOUND || result.number == CURLE_FTP_COULDNT_RETR_FILE ||
+                       result.number == CURLE_SSH) && isFolder(remoteName))
+        result.error = "\"" + remoteName + "\" is now a folder on the server, not a file.";
     if (!result.ok)
         return abandon(result);
     // Replacing a copy the user may have worked on: make sure the new bytes are on disk
@@ -962,12 +1071,8 @@ FtpResult CurlFtpClient::stat(const std::string& remoteName, RemoteStamp& stamp)
         rc = curl_easy_setopt(h.easy, CURLOPT_FILETIME, 1L);
     if (rc != CURLE_OK)
         return fail(rc, plainWords(rc));
-    h.probing = sftp();
-    FtpResult result = perform(folderUrl() + escaped(h.easy, remoteName));
-    h.probing = false;
+    FtpResult result = sftp() ? peek(remoteName) : perform(folderUrl() + escaped(h.easy, remoteName));
     curl_easy_setopt(h.easy, CURLOPT_FILETIME, 0L);
-    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
-        result = {true, 0, {}};
     if (!result.ok)
         return result;
     curl_off_t size = -1, time = -1;
@@ -990,9 +1095,21 @@ std::string CurlFtpClient::remotePath(const std::string& name) const
     return out + name;
 }
 
+FtpResult CurlFtpClient::peek(const std::string& name)
+{
+    Handle& h = *handle_;
+    h.probing = true;
+    FtpResult result = perform(folderUrl() + escaped(h.easy, name));
+    h.probing = false;
+    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
+        result = {true, 0, {}};
+    return result;
+}
+
 // Commands to the server after the current folder became current on it; a command
-// starting with "*" may fail.
-FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
+// starting with "*" may fail. SFTP runs them before a transfer: of the file `after` names
+// (there once they have run) where one does, else of the folder's listing.
+FtpResult CurlFtpClient::command(const std::vector<std::string>& commands, const std::string& after)
 {
     Handle& h = *handle_;
     curl_slist* list = nullptr;
@@ -1011,9 +1128,14 @@ FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
         rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, sftp() ? 0L : 1L);
     FtpResult result = rc == CURLE_OK ? FtpResult() : fail(rc, plainWords(rc));
     try {
+        // The file's first byte alone: a transfer stopped short would cost the connection.
+        if (rc == CURLE_OK && sftp() && !after.empty())
+            rc = curl_easy_setopt(h.easy, CURLOPT_RANGE, "0-0");
         if (rc == CURLE_OK)
-            result = perform(folderUrl());
+            result = sftp() && !after.empty() ? perform(folderUrl() + escaped(h.easy, after)) : perform(folderUrl());
+        curl_easy_setopt(h.easy, CURLOPT_RANGE, nullptr);
     } catch (...) {
+        curl_easy_setopt(h.easy, CURLOPT_RANGE, nullptr);
         curl_easy_setopt(h.easy, when, nullptr);
         curl_slist_free_all(list);
         throw;
@@ -1025,7 +1147,7 @@ FtpResult CurlFtpClient::command(const std::vector<std::string>& commands)
 
 FtpResult CurlFtpClient::rename(const std::string& from, const std::string& to)
 {
-    FtpResult r = sftp() ? command({"rename " + quoted(remotePath(from)) + " " + quoted(remotePath(to))})
+    FtpResult r = sftp() ? command({"rename " + quoted(remotePath(from)) + " " + quoted(remotePath(to))}, to)
                          : command({"RNFR " + from, "RNTO " + to});
     if (r.number == CURLE_QUOTE_ERROR)
         r.error = "The server refused to rename \"" + from + "\" to \"" + to + "\".";
@@ -1071,6 +1193,17 @@ FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& r
     }
     done();
     return result;
+}
+
+bool CurlFtpClient::isFolder(const std::string& name)
+{
+    curl_easy_setopt(handle_->easy, CURLOPT_WRITEFUNCTION, &listWrite); // SFTP reads the folder's listing
+    std::vector<std::string> folder = path_, here = path_;
+    folder.push_back(name);
+    if (!enter(std::move(folder), absolute_).ok)
+        return false;
+    path_ = std::move(here);
+    return true;
 }
 
 CurlFtpClient::Seen CurlFtpClient::look(const std::string& name)

@@ -45,12 +45,16 @@ private:
     FtpResult perform(const std::string& url);
     FtpResult enter(std::vector<std::string> folder, bool absolute);
     FtpResult fail(int number, std::string text);
-    FtpResult command(const std::vector<std::string>& commands);
+    FtpResult command(const std::vector<std::string>& commands, const std::string& after = {});
+    // SFTP: a transfer of a file of the current folder that ends at its first byte, for what
+    // the server tells as it opens the file.
+    FtpResult peek(const std::string& name);
     FtpResult rename(const std::string& from, const std::string& to);
     // Leftovers only: one that stays does no harm, but the user is told where it is.
     bool remove(const std::string& name);
     enum class Seen { there, gone, unknown };
     Seen look(const std::string& name); // whether the current folder holds name
+    bool isFolder(const std::string& name); // a folder of the current folder; the current folder stays
     FtpResult send(const std::string& localPath, const std::string& remoteName);
     std::string folderUrl() const;
     std::string remotePath(const std::string& name) const;
