@@ -26,7 +26,8 @@ public:
     // Empty when pictures can be read; else why not, as a sentence.
     std::string unavailable();
     // The legible text of the picture file at `path`; empty for none, and for a file that
-    // cannot be read. Any thread; a picture another thread is reading is waited for.
+    // cannot be read, is not a plain file or is over 64 MB. Any thread; a picture another
+    // thread is reading is waited for.
     std::string textOf(const std::string& path);
 
 private:
