@@ -1,6 +1,8 @@
 #include "editor/PictureTexts.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "text/ContentKey.h"
 
@@ -73,6 +75,8 @@ const std::string* PictureTexts::nextToRead() const
 
 void PictureTexts::work()
 {
+    // Reading takes a core for a while: the window and its picture decoder come first.
+    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     std::unique_ptr<PictureReader> reader;
     std::string buffer;
     std::unique_lock lock(mutex_);
