@@ -175,7 +175,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             else
                 pictures.hold(step[1] == '+');
             return;
-        case 'r': log.push_back("readings: " + pictures.readings()); return;
+        case 'r': log.push_back("readings: " + pictures.readings() + "."); return;
         case 'o': form.openPage(); break;
         case 'A': case 'O':
             // "*.html" is what the dialog gives back when nothing was chosen.
