@@ -137,11 +137,8 @@ public:
     bool siteIndexing() const { return pageOpen() && !indexed_.second.empty() && !site_.progress().finished; }
     // The window still owes a tick: the index is reading, or it ended unheard, or the text of
     // the picture shown is still to come.
-    bool siteIndexTickDue() const
-    {
-        return siteIndexing() || (pageOpen() && !indexed_.second.empty() && !siteEndHeard_) ||
-               (pageOpen() && !pictureFile_.empty() && !pictureTextHeard_ && pictureTexts_.reads());
-    }
+    bool siteIndexTickDue() const { return siteIndexing() || (pageOpen() && !indexed_.second.empty() && !siteEndHeard_) || pictureTextDue(); }
+    bool pictureTextDue() const { return pageOpen() && !pictureFile_.empty() && !pictureTextHeard_ && pictureTexts_.reads(); }
 
     // Image navigation.
     void next(); // NEXT

@@ -98,9 +98,10 @@ TEST_F(Editing, Sessions)
         // The offer, in order: another page's ALT (under any name), else the text in the picture, else nothing.
         {"another page's ALT, then the text in the picture, then nothing", "",
          {"w:buy.gif=GIF89a text:Buy now", "w:t/buy-copy.gif=GIF89a text:Buy now", "w:ban.gif=GIF89a text:Sale", "w:plain.gif=GIF89a plain",
-          "w:t/other.html=<img SRC=\"buy-copy.gif\" ALT=\"Purchase\">", "w:p.html=<img SRC=\"buy.gif\"><img SRC=\"ban.gif\"><img SRC=\"plain.gif\">",
-          "O:p.html", "i", "v", ">", "i", "v", ">", "i", "v"},
-         {"0:buy.gif=missing* 1:ban.gif=missing 2:plain.gif=missing box|" + missesText + "||used on 1 other page|Used in 2 places on 2 pages",
+          "w:t/late.html=<img SRC=\"buy-copy.gif\" ALT=\"Purchase\">", "w:p.html=<img SRC=\"buy.gif\"><img SRC=\"ban.gif\"><img SRC=\"plain.gif\">",
+          "h+", "O:p.html", "p=", "v", "h-", "i", "v", ">", "i", "v", ">", "i", "v"},
+         {"0:buy.gif=missing* 1:ban.gif=missing 2:plain.gif=missing box|||text in the picture|",
+          "0:buy.gif=missing* 1:ban.gif=missing 2:plain.gif=missing box|" + missesText + "||used on 1 other page|Used in 2 places on 2 pages",
           "0:buy.gif=Purchase 1:ban.gif=missing* 2:plain.gif=missing box|||text in the picture|Used in 1 place on 1 page",
           "2:plain.gif=missing* box||||Used in 1 place on 1 page", "p.html|Image 3 of 3||plain.gif|plain.gif"}},
         {"the text in the picture: cancelled when left, read once per content, never over typed text, a hint when left out", "",

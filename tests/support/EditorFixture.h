@@ -112,7 +112,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
 
     // "h+"/"h-" hold and free the index's reading of late.html ("H+" of every page), "i" waits for the index and
     // the reading of the picture shown to end and lets the window hear of them; "p+"/"p-" hold and free the reading of
-    // pictures, "p?" waits until one is held, "p!" makes the reader unavailable, "r" logs the readings; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
+    // pictures, "p?" waits until one is held, "p=" waits for the picture shown alone, "p!" makes the reader unavailable, "r" logs the readings; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
     // the overview and the box's help; "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
     // cancelled), "O:name" File > Open ("O" cancelled, "o" no dialog wanted), "R" RESET, "N"
     // New, "X" Exit, "C" closing the window, "E" Use for every page, "Z" Undo, "Y" Redo; "y"/"n" answer the next question, "0"/"1"/"2"/"d"
@@ -170,6 +170,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'p':
             if (step[1] == '?')
                 pictures.waitHeld();
+            else if (step[1] == '=')
+                for (form.siteIndexTick(); form.pictureTextDue(); form.siteIndexTick())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
             else if (step[1] == '!')
                 form.readPicturesWith([this] { return pictures.reader(false); });
             else
