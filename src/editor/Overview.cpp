@@ -258,15 +258,14 @@ void EditorSession::offerSiteAlt(bool untouchedBox)
     const std::string picture = pictureKey(platform_.files, doc_, i);
     if (picture.empty())
         return;
-    const std::optional<SiteIndex::Offer> offer = site_.offerFor(picture, doc_.path());
     // Another page's ALT first, then the picture's text; the picture's text standing as
     // offered gives way to another page's that came later.
     const bool untouched = untouchedBox && typedFor_ != index;
     const bool pictureTextStands = offeredFor_ == index && offeredPictureText_ && view_.altBox.Text() == offered_;
-    if (untouched && ((offeredFor_ != index && view_.altBox.empty() && !doc_.altShown(i)) || (pictureTextStands && offer))) {
-        if (offer)
+    if (untouched && ((offeredFor_ != index && view_.altBox.empty() && !doc_.altShown(i)) || pictureTextStands)) {
+        if (const auto offer = site_.offerFor(picture, doc_.path()))
             offerAlt(offer->alt, "used on " + number(static_cast<long long>(offer->pages)) + (offer->pages == 1 ? " other page" : " other pages"), false);
-        else if (!pictureText_.empty())
+        else if (!pictureText_.empty() && !pictureTextStands)
             offerAlt(pictureText_, "text in the picture", true);
     }
     const SiteIndex::Reach reach = site_.reachOf(picture, doc_.path());
