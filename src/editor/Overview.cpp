@@ -211,7 +211,8 @@ void EditorSession::readPictureText(int index)
     pictureText_.clear();
     pictureTextHeard_ = false;
     pictureFile_.clear();
-    if (!pictureTexts_.reads() || !pageOpen() || index < 0) {
+    // The reader's worker reads the files too: only a file system that allows that.
+    if (!pictureTexts_.reads() || !platform_.files.sharedAcrossThreads() || !pageOpen() || index < 0) {
         pictureTexts_.want({});
         return;
     }
