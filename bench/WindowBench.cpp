@@ -1,5 +1,7 @@
 // The main window against the core on one large page, side by side in one run: opening it to
-// the first picture painted, NEXT, a bare start, and a huge picture against a small one.
+// the first picture painted, NEXT, a bare start, and a huge picture against a small one. NEXT
+// and the overview's jump run without a reader of the text in pictures (/0), with one that
+// works 100 ms on each picture (/1), and with this build's (/2).
 //
 //   QT_QPA_PLATFORM=offscreen build/window_bench
 //   build/window_bench --benchmark_filter='Picture/0'   (peak memory: one row a run)
@@ -17,6 +19,7 @@
 #include <sys/wait.h>
 
 #include "app/qt/Windows.h"
+#include "platform/PictureReader.h"
 #include "support/Doubles.h"
 #include "support/Png.h"
 
@@ -27,7 +30,7 @@ namespace {
 using namespace bw;
 
 // About `bytes` of page with `tags` image tags as pages are written today, each naming a
-// picture of its own that is there; every fourth has an ALT.
+// picture of its own (bytes of its own) that is there; every fourth has an ALT.
 struct Site {
     test::TempDir dir;
     std::string page;
@@ -39,7 +42,7 @@ struct Site {
         const std::string picture = test::png(16, 16, 16);
         for (int n = 0; n < tags; ++n) {
             const std::string name = "images/p" + std::to_string(n) + ".png";
-            dir.write(name, picture);
+            dir.write(name, picture + std::to_string(n)); // after the picture's end: read as the same
             text += "<figure><img src=\"" + name + "\"" + (n % 4 ? "" : " alt=\"Picture " + std::to_string(n) + "\"") +
                     " width=\"120\" height=\"80\" loading=\"lazy\"></figure>\n";
             while (text.size() < bytes / static_cast<size_t>(tags) * static_cast<size_t>(n + 1))
@@ -71,6 +74,27 @@ struct Doubles {
     Doubles() { dialogs.answerer = [] { return Answer::Yes; }; }
     std::unique_ptr<App> app() { return std::make_unique<App>(dialogs, files, shell, settings, Version{1, 0, 0}, "/tmp/"); }
 };
+
+// Works on each picture as a reader of text does: 100 ms of one core, until cancelled.
+class BusyReader final : public PictureReader {
+public:
+    std::string unavailable() const override { return {}; }
+    Result read(std::string_view, const std::atomic<bool>* cancel) override
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        while (std::chrono::steady_clock::now() < end && !(cancel && *cancel)) {
+        }
+        return {Outcome::Text, "Open daily", 90, {}};
+    }
+};
+
+void readPictures(App& app, int64_t reader)
+{
+    if (reader == 0)
+        app.editor().readPicturesWith(nullptr);
+    else if (reader == 1)
+        app.editor().readPicturesWith([] { return std::make_unique<BusyReader>(); });
+}
 
 // Each NEXT writes a text the page has not had yet, whichever benchmark ran before.
 std::string newAlt()
@@ -140,6 +164,7 @@ void BM_WindowJumpToEnd(benchmark::State& state, Site& (*site)())
 {
     Doubles doubles;
     auto app = doubles.app();
+    readPictures(*app, state.range(0));
     app->start({QString::fromStdString(site().page)});
     firstPaint(*app);
     int image = app->editor().imageCount() - 1;
@@ -191,6 +216,7 @@ void BM_WindowNext(benchmark::State& state)
 {
     Doubles doubles;
     auto app = doubles.app();
+    readPictures(*app, state.range(0));
     app->start({QString::fromStdString(largeSite().page)});
     firstPaint(*app);
     auto* box = app->window().findChild<QPlainTextEdit*>("Text1");
@@ -241,11 +267,11 @@ BENCHMARK_CAPTURE(BM_CoreOpen, tenThousand, &largeSite)->Unit(benchmark::kMillis
 BENCHMARK_CAPTURE(BM_WindowOpen, tenThousand, &largeSite)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CoreOpen, hundredThousand, &hugeSite)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_WindowOpen, hundredThousand, &hugeSite)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_WindowJumpToEnd, hundredThousand, &hugeSite)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WindowJumpToEnd, hundredThousand, &hugeSite)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareStart)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CoreNext)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowNext)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Picture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowTypeInLongText)->Unit(benchmark::kMillisecond);
 

@@ -12,7 +12,8 @@ namespace bw {
 using text::number;
 
 EditorSession::EditorSession(Platform platform, Version version)
-    : platform_(platform), version_(version), doc_(platform.files), site_(platform.files), siteEdits_(platform.files)
+    : platform_(platform), version_(version), doc_(platform.files), site_(platform.files), siteEdits_(platform.files),
+      pictureTexts_(platform.files)
 {
     doc_.confirmOverwrite = [this](const std::string& path) {
         return platform_.dialogs.msgBox(path + " was changed by another program since it was opened. Overwrite it "
@@ -32,6 +33,7 @@ EditorSession::EditorSession(Platform platform, Version version)
         }
         if (change == PageDocument::Change::Closed) {
             contexts_.reset();
+            readPictureText(-1);
             return;
         }
         // A write changes ALT attributes only, never the page's text, so the contexts stand;
@@ -418,6 +420,8 @@ void EditorSession::showSelectedImage()
         view_.picture.clear();
     const auto image = static_cast<size_t>(i);
     view_.context = contexts_ && image < doc_.images().size() ? contexts_->contextOf(doc_.images()[image].copies.front()) : ImageContext{};
+    typedFor_ = -1;
+    readPictureText(i);
     readExistingAlt(i);
     offerSiteAlt(true);
     notices_.tell({PageDocument::Change::Shown, i});

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "editor/EditorView.h"
+#include "editor/ShownPictureTexts.h"
 #include "platform/Controls.h"
 #include "page/ImageContext.h"
 #include "page/PageDocument.h"
@@ -37,6 +38,8 @@ private:
     // The site's pictures and the ALTs written to other pages with "Use for every page".
     SiteIndex site_;
     SiteEdits siteEdits_;
+    // The text in the picture shown, read in the background.
+    ShownPictureTexts pictureTexts_;
 
 public:
     EditorSession(const EditorSession&) = delete;
@@ -45,7 +48,11 @@ public:
     // What the window shows; it draws this and reports input through the commands below.
     const EditorView& view() const { return view_; }
     // The user's input.
-    void typeAlt(std::string text) { view_.altBox.setText(std::move(text)); }
+    void typeAlt(std::string text)
+    {
+        typedFor_ = imageList_.index();
+        view_.altBox.setText(std::move(text));
+    }
     void setDecorative(bool on);
     void setMissingOnly(bool on) { view_.missingOnly.Value = on; }
 
@@ -122,12 +129,16 @@ public:
     void jumpTo(int index);
     // Writes the box's ALT into the picture's uses without one on the site's other pages.
     void useForEveryPage();
-    // Called now and then while the site index is built: its progress, and an ALT for the
-    // image shown that the index has found meanwhile.
+    // Where the readers of the text in pictures come from (none: pictures are not read).
+    void readPicturesWith(ShownPictureTexts::MakeReader make) { pictureTexts_.readWith(std::move(make)); }
+    // Called now and then while the site index is built or the picture shown is read: the
+    // index's progress, and an ALT for the image shown that the index or the picture gave meanwhile.
     void siteIndexTick();
     bool siteIndexing() const { return pageOpen() && !indexed_.second.empty() && !site_.progress().finished; }
-    // The window still owes the index a tick: it is reading, or it ended unheard.
-    bool siteIndexTickDue() const { return siteIndexing() || (pageOpen() && !indexed_.second.empty() && !siteEndHeard_); }
+    // The window still owes a tick: the index is reading, or it ended unheard, or the text of
+    // the picture shown is still to come.
+    bool siteIndexTickDue() const { return siteIndexing() || (pageOpen() && !indexed_.second.empty() && !siteEndHeard_) || pictureTextDue(); }
+    bool pictureTextDue() const { return pageOpen() && !pictureFile_.empty() && !pictureTextHeard_ && pictureTexts_.reads(); }
 
     // Image navigation.
     void next(); // NEXT
@@ -213,9 +224,16 @@ private:
     void showFirstImage();
     void readExistingAlt(int index);
     void updateHints();
-    // What the site gives the image shown: an ALT to offer when it has none, and whether
-    // "Use for every page" has uses to write.
+    // What the site gives the image shown: an ALT to offer when it has none (another page's,
+    // else the text in its picture), how far the picture reaches, and whether "Use for every
+    // page" has uses to write.
     void offerSiteAlt(bool untouchedBox);
+    void offerAlt(std::string alt, std::string caption, bool fromPicture);
+    // Asks for the text in the picture of image `index` (and of the next one), and takes it
+    // when it has been read; true when it came now.
+    void readPictureText(int index);
+    bool takePictureText();
+    std::string pictureFile(int index);
     // Indexes the batch's pages and the open page's site, unless that is under way.
     void indexSite();
     // The site folders the user chose, as stored and in this run.
@@ -227,6 +245,11 @@ private:
     Subscription pageHeard_, pageRelayed_; // the document's notices, for this editor and then its views
     std::string offered_;                // the ALT offered in the box, while it stands
     int offeredFor_ = -1;                // the image that was offered one; never twice
+    bool offeredPictureText_ = false;    // the one offered is the picture's text: another page's takes over
+    int typedFor_ = -1;                  // the image the user typed for since it was shown
+    std::string pictureFile_;            // the file of the picture shown, whose text was asked for
+    std::string pictureText_;            // the legible text read in it; empty: none (yet)
+    bool pictureTextHeard_ = false;      // what was read of it has been taken
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
     bool siteEndHeard_ = false; // a tick has seen the index of indexed_ end

@@ -26,11 +26,12 @@ struct EditorView {
     CheckBox missingOnly{"Missing only"};   // the overview lists only images without an ALT
     Label hint;                             // what the ALT rules say of the box's text, each with its rule id
     Label length;                           // the box's length in characters, from 125 on
-    Label offer;                            // "used on N other pages" while the box holds the ALT other pages give
+    Label offer;                            // "used on N other pages" or "text in the picture" while the box holds the ALT offered
     Button useEverywhereButton{"Use for every page", true, false};
     Label indexing;                         // the site index's progress; empty once it is done
     Label siteFolder;                       // "Site: FOLDER", the folder the site index reads
     ImageContext context;                   // where the image shown stands in its page
+    Label uses;                             // "Used in N places on M pages": the picture's tags on the site, under any name
 
     MenuItem siteFolderItem{"Site &folder..."};
     MenuItem newItem{"New"}, openItem{"Open"}, saveItem{"Save"}, saveAsItem{"Save As"}, exitItem{"Exit"},

@@ -119,7 +119,10 @@ void EditorSession::updateHints()
     const std::string_view typed = std::string_view(view_.altBox.Text()).substr(0, kHintedBytes);
     const bool cut = typed.size() < view_.altBox.Text().size();
     const auto findings = altFindings(typed, AltContext{name, view_.context.linkText, view_.context.caption});
-    for (const AltRule* rule : findings) {
+    std::vector<const AltRule*> said(findings.begin(), findings.end());
+    if (const AltRule* rule = pictureTextFinding(typed, pictureText_))
+        said.push_back(rule);
+    for (const AltRule* rule : said) {
         if (!view_.hint.Caption.empty())
             view_.hint.Caption += " ";
         view_.hint.Caption += std::string(rule->message) + " [" + rule->id + "]";
@@ -194,28 +197,84 @@ void EditorSession::chooseSiteFolder()
     indexSite();
 }
 
+std::string EditorSession::pictureFile(int index)
+{
+    const auto i = static_cast<size_t>(index);
+    if (index < 0 || i >= doc_.images().size() || doc_.images()[i].kind == ImageKind::Background)
+        return {};
+    const std::optional<PictureBox> box = picture(index);
+    return box ? box->Picture : std::string();
+}
+
+void EditorSession::readPictureText(int index)
+{
+    pictureText_.clear();
+    pictureTextHeard_ = false;
+    pictureFile_.clear();
+    // The reader's worker reads the files too: only a file system that allows that.
+    if (!pictureTexts_.reads() || !platform_.files.sharedAcrossThreads() || !pageOpen() || index < 0) {
+        pictureTexts_.want({});
+        return;
+    }
+    // The next image's too, so that NEXT finds it read; never the rest of the page.
+    pictureFile_ = pictureFile(index);
+    std::vector<std::string> wanted;
+    for (std::string file : {pictureFile_, pictureFile(index + 1)})
+        if (!file.empty())
+            wanted.push_back(std::move(file));
+    pictureTexts_.want(std::move(wanted));
+    takePictureText();
+}
+
+bool EditorSession::takePictureText()
+{
+    if (pictureTextHeard_ || pictureFile_.empty())
+        return false;
+    const std::optional<PictureReader::Result> read = pictureTexts_.textOf(pictureFile_);
+    if (!read)
+        return false;
+    pictureTextHeard_ = true;
+    if (read->outcome == PictureReader::Outcome::Text)
+        pictureText_ = read->text;
+    return true;
+}
+
+void EditorSession::offerAlt(std::string alt, std::string caption, bool fromPicture)
+{
+    offeredFor_ = imageList_.index();
+    offeredPictureText_ = fromPicture;
+    offered_ = alt;
+    view_.offer.Caption = std::move(caption);
+    view_.altBox.setText(std::move(alt));
+}
+
 void EditorSession::offerSiteAlt(bool untouchedBox)
 {
     const int index = imageList_.index();
     const auto i = static_cast<size_t>(index);
     view_.useEverywhereButton.Enabled = false;
+    view_.uses.Caption.clear();
     if (!pageOpen() || index < 0 || i >= doc_.images().size())
         return;
     const std::string picture = pictureKey(platform_.files, doc_, i);
     if (picture.empty())
         return;
-    if (untouchedBox && offeredFor_ != index && view_.altBox.empty() && !doc_.altShown(i)) {
-        if (const auto offer = site_.offerFor(picture, doc_.path())) {
-            offeredFor_ = index;
-            offered_ = offer->alt;
-            view_.offer.Caption = "used on " + number(static_cast<long long>(offer->pages)) +
-                            (offer->pages == 1 ? " other page" : " other pages");
-            view_.altBox.setText(offer->alt);
-        }
+    // Another page's ALT first, then the picture's text; the picture's text standing as
+    // offered gives way to another page's that came later.
+    const bool untouched = untouchedBox && typedFor_ != index;
+    const bool pictureTextStands = offeredFor_ == index && offeredPictureText_ && view_.altBox.Text() == offered_;
+    if (untouched && ((offeredFor_ != index && view_.altBox.empty() && !doc_.altShown(i)) || pictureTextStands)) {
+        if (const auto offer = site_.offerFor(picture, doc_.path()))
+            offerAlt(offer->alt, "used on " + number(static_cast<long long>(offer->pages)) + (offer->pages == 1 ? " other page" : " other pages"), false);
+        else if (!pictureText_.empty() && !pictureTextStands)
+            offerAlt(pictureText_, "text in the picture", true);
     }
-    for (const SiteIndex::Use& use : site_.usesOf(picture))
-        if (use.page != doc_.path() && !use.alt)
-            view_.useEverywhereButton.Enabled = true;
+    const SiteIndex::Reach reach = site_.reachOf(picture, doc_.path());
+    view_.useEverywhereButton.Enabled = reach.missingElsewhere;
+    auto counted = [](size_t n, const char* one, const char* many) { return number(static_cast<long long>(n)) + (n == 1 ? one : many); };
+    if (reach.places > 0)
+        view_.uses.Caption = "Used in " + counted(reach.places, " place", " places") + " on " + counted(reach.pages, " page", " pages") +
+                             (siteIndexing() ? " so far" : "");
 }
 
 void EditorSession::siteIndexTick()
@@ -225,7 +284,10 @@ void EditorSession::siteIndexTick()
     view_.indexing.Caption = !siteIndexing() ? std::string()
                                          : "Reading the site's pictures: " + number(static_cast<long long>(progress.done)) +
                                                " of " + number(static_cast<long long>(progress.total)) + " pages";
+    const bool read = takePictureText();
     offerSiteAlt(!view_.decorative.Value);
+    if (read)
+        updateHints();
 }
 
 void EditorSession::useForEveryPage()

@@ -44,12 +44,12 @@ PageDocument* SiteEdits::pageAt(const std::string& path, std::unique_ptr<PageDoc
     return fresh.get();
 }
 
-std::vector<size_t> SiteEdits::imagesFor(const PageDocument& page, PictureKeys& keys, const std::string& picture)
+std::vector<size_t> SiteEdits::imagesFor(const PageDocument& page, PictureKeys& keys, const std::vector<std::string>& copies)
 {
     // The tags are found again in the page as it is now, not as it was indexed.
     std::vector<size_t> images;
     for (size_t i = 0; i < page.images().size(); ++i)
-        if (!page.altShown(i) && keys.of(page, i) == picture)
+        if (!page.altShown(i) && std::find(copies.begin(), copies.end(), keys.of(page, i)) != copies.end())
             images.push_back(i);
     return images;
 }
@@ -59,6 +59,7 @@ std::vector<SiteEdits::Planned> SiteEdits::plan(SiteIndex& index, const std::str
 {
     std::vector<Planned> planned;
     PictureKeys keys(files_);
+    const std::vector<std::string> copies = index.copiesOf(picture);
     for (const std::string& path : pagesFor(index, picture, alt, openPage)) {
         std::unique_ptr<PageDocument> fresh;
         std::string why;
@@ -66,7 +67,7 @@ std::vector<SiteEdits::Planned> SiteEdits::plan(SiteIndex& index, const std::str
         if (!page)
             continue;
         const std::string& text = page->text();
-        for (size_t i : imagesFor(*page, keys, picture))
+        for (size_t i : imagesFor(*page, keys, copies))
             for (size_t copy : page->images()[i].copies) {
                 const ByteRange tag = page->tags()[copy].tag.whole;
                 planned.push_back({path, 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(tag.begin), '\n')),
@@ -81,6 +82,7 @@ SiteEdits::Result SiteEdits::useForEveryPage(SiteIndex& index, const std::string
 {
     Result result;
     PictureKeys keys(files_);
+    const std::vector<std::string> copies = index.copiesOf(picture);
     for (const std::string& path : pagesFor(index, picture, alt, openPage)) {
         std::unique_ptr<PageDocument> fresh;
         std::string why;
@@ -90,7 +92,7 @@ SiteEdits::Result SiteEdits::useForEveryPage(SiteIndex& index, const std::string
             continue;
         }
         bool wrote = false;
-        for (size_t i : imagesFor(*page, keys, picture)) {
+        for (size_t i : imagesFor(*page, keys, copies)) {
             const PageDocument::Outcome outcome = page->writeAlt(i, alt, EmptyBox::Remove);
             if (outcome.kind == PageDocument::Outcome::Written) {
                 wrote = true;

@@ -31,8 +31,8 @@ public:
     // What useForEveryPage would write, without writing: read as it reads the pages.
     std::vector<Planned> plan(SiteIndex& index, const std::string& picture, const std::string& alt,
                               const std::string& openPage);
-    // Writes `alt` into every tag of `picture` that has no ALT, on the pages the index knows
-    // other than the open one. An ALT of a tag's own stays, alt="" too: decorative is a choice.
+    // Writes `alt` into every tag of `picture` (or of a copy of its bytes under another name)
+    // that has no ALT, on the pages the index knows other than the open one. An ALT of a tag's own stays, alt="" too: decorative is a choice.
     // Each page is read again first, so that what another program changed since it was
     // indexed is seen and kept; the index hears of every page read and written.
     Result useForEveryPage(SiteIndex& index, const std::string& picture, const std::string& alt,
@@ -55,8 +55,9 @@ private:
     // A page as it is now: the one held when written before, else read afresh into `fresh`;
     // nullptr with `why` when it cannot be read.
     PageDocument* pageAt(const std::string& path, std::unique_ptr<PageDocument>& fresh, std::string& why);
-    // The images of a page that take the picture's ALT: no ALT of their own.
-    static std::vector<size_t> imagesFor(const PageDocument& page, PictureKeys& keys, const std::string& picture);
+    // The images of a page that take the picture's ALT: no ALT of their own, and the picture
+    // under any of its names (`copies`).
+    static std::vector<size_t> imagesFor(const PageDocument& page, PictureKeys& keys, const std::vector<std::string>& copies);
     FileSystem& files_;
     std::map<std::string, std::unique_ptr<PageDocument>> pages_; // the pages written, as first read
 };

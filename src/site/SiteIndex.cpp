@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "page/PageEncoding.h"
+#include "text/ContentKey.h"
 #include "text/Encoding.h"
 #include "text/Text.h"
 #include "page/PageDocument.h"
@@ -15,6 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kNoPage = UINT32_MAX;
+// A file larger than any picture of a page is not read for its bytes: it meets only its own name.
+constexpr uint64_t kMostPictureBytes = 64 << 20;
 
 bool shows(ImageKind kind) { return kind == ImageKind::Img || kind == ImageKind::InputImage; }
 
@@ -140,6 +143,8 @@ void SiteIndex::start(const std::vector<std::string>& pages, const std::vector<s
         uses_.clear();
         pageIds_.clear();
         pages_.clear();
+        contentOf_.clear();
+        copies_.clear();
     }
     stopping_ = false;
     finished_ = false;
@@ -179,17 +184,21 @@ void SiteIndex::run(std::vector<std::string> pages, std::vector<std::string> fol
     std::atomic<size_t> next = 0;
     auto work = [&] {
         PictureKeys keys(*files_);
-        std::string buffer;
+        std::string buffer, pictureBuffer;
+        auto take = [&](const std::string& path, std::vector<Found> found) {
+            keyByContent(found, pictureBuffer);
+            merge(path, std::move(found), false);
+        };
         for (size_t i; !stopping_ && (i = next++) < list.size();) {
             if (held.text && list[i] == held.path) {
-                merge(list[i], picturesOf(list[i], *held.text, held.encoding, keys), false);
+                take(list[i], picturesOf(list[i], *held.text, held.encoding, keys));
                 ++done_;
                 continue;
             }
             ReadResult read = files_->readFile(list[i], std::move(buffer));
             // Pages that cannot be read, or are not text, have no pictures to offer.
             if (std::optional<std::string> text = read.ok ? pageText(std::move(read.bytes)) : std::nullopt) {
-                merge(list[i], picturesOf(list[i], *text, pageEncoding(*text), keys), false);
+                take(list[i], picturesOf(list[i], *text, pageEncoding(*text), keys));
                 read.bytes = std::move(*text); // the buffer for the next page
             }
             buffer = std::move(read.bytes);
@@ -240,6 +249,27 @@ void SiteIndex::merge(const std::string& path, std::vector<Found>&& found, bool 
     }
 }
 
+void SiteIndex::keyByContent(const std::vector<Found>& found, std::string& buffer)
+{
+    for (const Found& f : found) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!contentOf_.try_emplace(f.picture).second)
+                continue; // read by this thread or the other one
+        }
+        if (stopping_ || files_->stamp(f.picture).size > kMostPictureBytes)
+            continue;
+        ReadResult read = files_->readFile(f.picture, std::move(buffer));
+        if (read.ok) {
+            std::string key = contentKey(read.bytes);
+            std::lock_guard lock(mutex_);
+            copies_[key].push_back(f.picture);
+            contentOf_[f.picture] = std::move(key);
+        }
+        buffer = std::move(read.bytes);
+    }
+}
+
 void SiteIndex::update(const std::string& page, std::string_view text, const std::string& encoding)
 {
     const std::string path = normalPath(page);
@@ -247,40 +277,79 @@ void SiteIndex::update(const std::string& page, std::string_view text, const std
     merge(path, picturesOf(path, text, encoding, keys), true);
 }
 
+std::vector<std::string> SiteIndex::copiesOf(const std::string& picture) const
+{
+    std::lock_guard lock(mutex_);
+    const auto content = contentOf_.find(picture);
+    if (content == contentOf_.end() || content->second.empty())
+        return {picture};
+    std::vector<std::string> copies{picture};
+    for (const std::string& copy : copies_.at(content->second))
+        if (copy != picture)
+            copies.push_back(copy);
+    return copies;
+}
+
+std::vector<const std::vector<SiteIndex::Held>*> SiteIndex::heldFor(const std::string& picture) const
+{
+    std::vector<const std::vector<Held>*> lists;
+    const auto content = contentOf_.find(picture);
+    const bool known = content != contentOf_.end() && !content->second.empty();
+    for (const std::string& copy : known ? copies_.at(content->second) : std::vector<std::string>{picture})
+        if (const auto held = uses_.find(copy); held != uses_.end())
+            lists.push_back(&held->second);
+    return lists;
+}
+
 std::vector<SiteIndex::Use> SiteIndex::usesOf(const std::string& picture) const
 {
     std::lock_guard lock(mutex_);
     std::vector<Use> out;
-    if (const auto held = uses_.find(picture); held != uses_.end())
-        for (const Held& h : held->second)
+    for (const std::vector<Held>* uses : heldFor(picture))
+        for (const Held& h : *uses)
             out.push_back({pages_[h.page].path, h.tag, h.alt});
     return out;
+}
+
+SiteIndex::Reach SiteIndex::reachOf(const std::string& picture, const std::string& page) const
+{
+    const std::string open = normalPath(page);
+    std::lock_guard lock(mutex_);
+    Reach reach;
+    std::vector<uint32_t> pages;
+    for (const std::vector<Held>* uses : heldFor(picture))
+        for (const Held& h : *uses) {
+            ++reach.places;
+            pages.push_back(h.page);
+            reach.missingElsewhere = reach.missingElsewhere || (!h.alt && pages_[h.page].path != open);
+        }
+    std::sort(pages.begin(), pages.end());
+    reach.pages = static_cast<size_t>(std::unique(pages.begin(), pages.end()) - pages.begin());
+    return reach;
 }
 
 std::optional<SiteIndex::Offer> SiteIndex::offerFor(const std::string& picture, const std::string& page) const
 {
     const std::string open = normalPath(page);
     std::lock_guard lock(mutex_);
-    const auto held = uses_.find(picture);
-    if (held == uses_.end())
-        return std::nullopt;
     const auto openId = pageIds_.find(open);
     const uint32_t skip = openId == pageIds_.end() ? kNoPage : openId->second;
-    // Each ALT with the last page counted for it: a page's uses stand together in the list.
-    std::unordered_map<std::string_view, std::pair<uint32_t, size_t>> pagesOf;
-    for (const Held& h : held->second) {
-        if (!h.alt || h.page == skip || blank(*h.alt))
-            continue;
-        auto& [last, count] = pagesOf.try_emplace(*h.alt, kNoPage, 0).first->second;
-        if (last != h.page) {
-            last = h.page;
-            ++count;
-        }
-    }
+    // Each ALT with the pages that give it: a page may show the picture under two names.
+    std::vector<std::pair<std::string_view, uint32_t>> given;
+    for (const std::vector<Held>* uses : heldFor(picture))
+        for (const Held& h : *uses)
+            if (h.alt && h.page != skip && !blank(*h.alt))
+                given.emplace_back(*h.alt, h.page);
+    std::sort(given.begin(), given.end());
+    given.erase(std::unique(given.begin(), given.end()), given.end());
     std::optional<Offer> best;
-    for (const auto& [alt, counted] : pagesOf)
-        if (!best || counted.second > best->pages || (counted.second == best->pages && alt < best->alt))
-            best = Offer{std::string(alt), counted.second};
+    for (size_t at = 0, end; at < given.size(); at = end) {
+        for (end = at; end < given.size() && given[end].first == given[at].first;)
+            ++end;
+        // The first of the ALTs given most often, in byte order.
+        if (!best || end - at > best->pages)
+            best = Offer{std::string(given[at].first), end - at};
+    }
     return best;
 }
 

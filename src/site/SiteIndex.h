@@ -1,6 +1,7 @@
 #pragma once
 // The site's pictures: which pages show each picture file and with what ALT, read in the
 // background, so that the ALT one page gives a picture can be offered on every other page.
+// A picture is met under every name: files with the same bytes are one picture.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -78,7 +79,19 @@ public:
         size_t tag = 0; // index into findImages(page).images
         std::optional<std::string> alt; // as the box shows it; nullopt: the tag has none
     };
+    // The uses of the picture and of its copies (files with the same bytes).
     std::vector<Use> usesOf(const std::string& picture) const;
+    // The picture file and its copies, itself first: the keys its uses stand under. Only the
+    // picture itself while its bytes are not known (not read yet, or unreadable).
+    std::vector<std::string> copiesOf(const std::string& picture) const;
+
+    // How far a picture reaches: its tags on the site, and the pages they are on; whether a
+    // page other than `page` has one without an ALT.
+    struct Reach {
+        size_t places = 0, pages = 0;
+        bool missingElsewhere = false;
+    };
+    Reach reachOf(const std::string& picture, const std::string& page) const;
 
     // For an image without an ALT: the ALT most other pages give the picture, blank ones
     // not counted, with how many pages give it; the open page does not count.
@@ -103,17 +116,24 @@ private:
         std::vector<std::vector<Held>*> pictures; // the lists its uses are in
     };
 
+    // The use lists of the picture and its copies; under mutex_.
+    std::vector<const std::vector<Held>*> heldFor(const std::string& picture) const;
     void run(std::vector<std::string> pages, std::vector<std::string> folders, HeldPage held);
     std::vector<Found> picturesOf(const std::string& path, std::string_view page, const std::string& encoding,
                                   PictureKeys& keys);
     // Takes a page's pictures in place of what was held for it; a page read by the
     // background never replaces one the window updated.
     void merge(const std::string& path, std::vector<Found>&& found, bool fromWindow);
+    // Reads the bytes of the pictures found that no thread has read in this run, so that their
+    // copies meet; `buffer` is reused.
+    void keyByContent(const std::vector<Found>& found, std::string& buffer);
 
     std::unique_ptr<FileSystem> files_;
     mutable std::mutex mutex_;
     std::unordered_map<std::string, std::vector<Held>> uses_; // by picture; nodes never move
     std::unordered_map<std::string, uint32_t> pageIds_;
+    std::unordered_map<std::string, std::string> contentOf_; // picture → its bytes' key; empty: being read, or unreadable
+    std::unordered_map<std::string, std::vector<std::string>> copies_; // bytes' key → the pictures with those bytes
     std::vector<Page> pages_;
     std::thread runner_;
     std::atomic<bool> stopping_ = false, finished_ = false;

@@ -37,6 +37,7 @@ TEST_F(Editing, Sessions)
     const char* saved = "File Saved: File saved, do u want to reset the app ? [Yes]";
     const char* changed = " was changed by another program since it was opened. Overwrite it with this window's text? [No]";
     const char* none = "|Image of|||";
+    const std::string missesText = "The picture shows text that its ALT text leaves out; a picture of text needs that text. [alt-misses-picture-text]";
     // Closing stops where the user kept another program's text, and says so.
     const char* kept = "was not put back: it keeps that program's text.\n\nThe page stays open.";
     const std::string page16 = "\xFF\xFE" + utf16("<img SRC=\"a.gif\" ALT=\"caf") + "\xE9"s + '\0' + utf16("\"><img SRC=\"b.gif\">");
@@ -94,6 +95,24 @@ TEST_F(Editing, Sessions)
          {"w:late.gif=x", "w:late.html=<img SRC=\"late.gif\" ALT=\"Ours\">", "h+", "w:p.html=<img SRC=\"late.gif\"><img SRC=\"late.gif\" width=1>",
           "O:p.html", "=mine", "h-", "i", "?", ">"},
          {"p.html|Image 1 of 2|mine|", "p.html|Image 2 of 2|Ours|"}, {"p.html=<img SRC=\"late.gif\" ALT=\"mine\"><img SRC=\"late.gif\" width=1>"}},
+        // The offer, in order: another page's ALT (under any name), else the text in the picture, else nothing.
+        {"another page's ALT, then the text in the picture, then nothing", "",
+         {"w:buy.gif=GIF89a text:Buy now", "w:t/buy-copy.gif=GIF89a text:Buy now", "w:ban.gif=GIF89a text:Sale", "w:plain.gif=GIF89a plain",
+          "w:t/late.html=<img SRC=\"buy-copy.gif\" ALT=\"Purchase\">", "w:p.html=<img SRC=\"buy.gif\"><img SRC=\"ban.gif\"><img SRC=\"plain.gif\">",
+          "h+", "O:p.html", "p=", "v", "h-", "i", "v", ">", "i", "v", ">", "i", "v"},
+         {"0:buy.gif=missing* 1:ban.gif=missing 2:plain.gif=missing box|||text in the picture|",
+          "0:buy.gif=missing* 1:ban.gif=missing 2:plain.gif=missing box|" + missesText + "||used on 1 other page|Used in 2 places on 2 pages",
+          "0:buy.gif=Purchase 1:ban.gif=missing* 2:plain.gif=missing box|||text in the picture|Used in 1 place on 1 page",
+          "2:plain.gif=missing* box||||Used in 1 place on 1 page", "p.html|Image 3 of 3||plain.gif|plain.gif"}},
+        {"the text in the picture: cancelled when left, read once per content, never over typed text, a hint when left out", "",
+         {"w:r2/a.gif=GIF89a text:Open", "w:r2/b.gif=GIF89a text:Half price", "w:r2/c.gif=GIF89a text:Open",
+          "w:r2/q.html=<img SRC=\"a.gif\"><img SRC=\"b.gif\"><img SRC=\"c.gif\">", "p+", "O:r2/q.html", "p?", "=Big", "J:2", "p?", "p-",
+          "i", "v", "r", "p+", "J:1", "=x", "=", "p-", "i", "v", "J:0", "i", "v", "r"},
+         {"0:a.gif=Big 1:b.gif=missing 2:c.gif=missing* box|||text in the picture|Used in 2 places on 1 page", "readings: cancelled Open; read Open.",
+          "0:a.gif=Big 1:b.gif=missing* 2:c.gif=Open box||||Used in 1 place", "0:a.gif=Big* 1:b.gif=missing 2:c.gif=Open box|" + missesText + "||",
+          "readings: read Half price.", "r2/q.html|Image 1 of 3|Big|a.gif|r2/a.gif"}},
+        {"where pictures cannot be read nothing is offered and nothing said", "",
+         {"w:r3/shut.gif=GIF89a text:Closed", "w:r3/q.html=<img SRC=\"shut.gif\">", "p!", "O:r3/q.html", "i", "v"}, {"0:shut.gif=missing* box||||Used in 1 place on 1 page", "r3/q.html|Image 1 of 1||"}},
         {"the site reaches up to its index page: an ALT from two folders above is offered", "",
          {"w:site/logo.gif=x", "w:site/index.html=<img SRC=\"logo.gif\" ALT=\"Brindle logo\">", "w:site/news/2024/menu.htm=<img SRC=\"../../logo.gif\">",
           "O:site/news/2024/menu.htm", "i"},

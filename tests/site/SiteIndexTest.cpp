@@ -71,6 +71,50 @@ TEST(SiteIndex, MeetsOnePictureUnderEveryNameAndOffersTheAltMostOtherPagesGive)
     }
 }
 
+// The same bytes under three names in three folders are one picture: offered, counted and
+// written as one. Other bytes under one of those names, and a name not on disk, stay apart.
+TEST(SiteIndex, MeetsCopiesOfOnePictureByTheirBytes)
+{
+    test::TempDir site;
+    for (const char* copy : {"img/logo.gif", "sub/logo-copy.gif", "other/brand.png"})
+        site.write(copy, test::kGif);
+    site.write("a/logo.gif", test::kGif + "another picture");
+    site.write("p1.html", "<img src=img/logo.gif alt=\"Brindle logo\">");
+    site.write("p5.html", "<img src=img/logo.gif alt=Logo><img src=other/brand.png alt=Logo>"); // one page, however many names
+    site.write("sub/p2.html", "<img src=logo-copy.gif>");
+    site.write("other/p3.html", "<img src=brand.png>");
+    site.write("a/p4.html", "<img src=logo.gif><img src=gone.gif alt=Gone>");
+    site.write("a/p6.html", "<img src=gone.gif>");
+    RealFileSystem files;
+    SiteIndex index(files);
+    indexed(index, site);
+    const struct {
+        std::string picture, open, alt;
+        size_t pages, places, onPages;
+    } rows[] = {
+        {"img/logo.gif", "sub/p2.html", "Brindle logo", 1, 5, 4},
+        {"sub/logo-copy.gif", "other/p3.html", "Brindle logo", 1, 5, 4},
+        {"other/brand.png", "p1.html", "Logo", 1, 5, 4},
+        {"a/logo.gif", "a/p4.html", "", 0, 1, 1},
+        {"a/gone.gif", "a/p6.html", "Gone", 1, 2, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.picture + " from " + row.open);
+        const std::string picture = normalPath(site.path(row.picture));
+        const auto offer = index.offerFor(picture, site.path(row.open));
+        EXPECT_EQ(offer ? offer->alt + "/" + std::to_string(offer->pages) : "/0", row.alt + "/" + std::to_string(row.pages));
+        const SiteIndex::Reach reach = index.reachOf(picture, site.path(row.open));
+        EXPECT_EQ(std::to_string(reach.places) + " on " + std::to_string(reach.pages), std::to_string(row.places) + " on " + std::to_string(row.onPages));
+    }
+    SiteEdits edits(files);
+    const std::string copy = normalPath(site.path("sub/logo-copy.gif"));
+    EXPECT_EQ(edits.plan(index, copy, "Brindle logo", site.path("sub/p2.html")).size(), 1u);
+    const SiteEdits::Result result = edits.useForEveryPage(index, copy, "Brindle logo", site.path("sub/p2.html"));
+    EXPECT_EQ(result.written, std::vector<std::string>{site.path("other/p3.html")});
+    EXPECT_EQ(test::readAll(site.path("other/p3.html")), "<img src=brand.png alt=\"Brindle logo\">");
+    EXPECT_EQ(test::readAll(site.path("a/p4.html")), "<img src=logo.gif><img src=gone.gif alt=Gone>");
+}
+
 // The open page is read from the text the window holds, not from the disk a second time.
 TEST(SiteIndex, ReadsTheOpenPageFromTheTextItIsGiven)
 {

@@ -13,6 +13,7 @@
 #include "batch/LocalBatch.h"
 #include "batch/FtpBatchSource.h"
 #include "support/Doubles.h"
+#include "support/FakePictures.h"
 
 namespace bw::test {
 
@@ -63,12 +64,17 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     FakeHost host;
     MemorySettings settings;
     TempDir dir;
+    FakePictures pictures;
     EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
     BatchSession batch{Platform{dialogs, files, shell, host, settings}, form};
     std::unique_ptr<LocalBatch> batchWindow;
     std::vector<std::string> log;
 
-    EditorFixture() { form.load(); }
+    EditorFixture()
+    {
+        form.load();
+        form.readPicturesWith([this] { return pictures.reader(); });
+    }
     std::string tempPath() const override { return dir.path("ftp/"); }
 
     // One session: page.html (when given) opened, the steps run, then the view logged.
@@ -83,6 +89,8 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
     {
         SCOPED_TRACE(row.name);
         form.clearAll();
+        form.readPicturesWith([this] { return pictures.reader(); });
+        pictures.readings();
         log.clear();
         std::filesystem::remove_all(dir.path("page.html")); // a row may have left a folder there
         if (!row.page.empty())
@@ -102,8 +110,9 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         }
     }
 
-    // "h+"/"h-" hold and free the index's reading of late.html ("H+" of every page), "i" waits for the index to end
-    // and lets the window hear of it; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
+    // "h+"/"h-" hold and free the index's reading of late.html ("H+" of every page), "i" waits for the index and
+    // the reading of the picture shown to end and lets the window hear of them; "p+"/"p-" hold and free the reading of
+    // pictures, "p?" waits until one is held, "p=" waits for the picture shown alone, "p!" makes the reader unavailable, "r" logs the readings; "J:n" jumps to image n in the overview, "D" turns Decorative, "m" Missing only, "v" logs
     // the overview and the box's help; "=text" types, ">" NEXT, "<" BACK, "K" &Save, "S" File > Save, "A:name" Save As ("A"
     // cancelled), "O:name" File > Open ("O" cancelled, "o" no dialog wanted), "R" RESET, "N"
     // New, "X" Exit, "C" closing the window, "E" Use for every page, "Z" Undo, "Y" Redo; "y"/"n" answer the next question, "0"/"1"/"2"/"d"
@@ -155,8 +164,21 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         case 'i':
             while (form.siteIndexing())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            form.siteIndexTick();
+            for (form.siteIndexTick(); form.siteIndexTickDue(); form.siteIndexTick())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             break;
+        case 'p':
+            if (step[1] == '?')
+                pictures.waitHeld();
+            else if (step[1] == '=')
+                for (form.siteIndexTick(); form.pictureTextDue(); form.siteIndexTick())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            else if (step[1] == '!')
+                form.readPicturesWith([this] { return pictures.reader(false); });
+            else
+                pictures.hold(step[1] == '+');
+            return;
+        case 'r': log.push_back("readings: " + pictures.readings() + "."); return;
         case 'o': form.openPage(); break;
         case 'A': case 'O':
             // "*.html" is what the dialog gives back when nothing was chosen.
@@ -205,7 +227,8 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
                form.view().imageCounter.Caption + "|" + form.view().altBox.Text() + "|" + form.view().imageName.Caption + "|" + local(form.view().picture.Picture) +
                (form.view().undoItem.Enabled ? "|Z" : "") + (form.view().redoItem.Enabled ? "|Y" : "");
     }
-    // Rows as "index:name=state", the shown one with "*"; then the box on or off, and the hints.
+    // Rows as "index:name=state", the shown one with "*"; then the box on or off, the hints,
+    // the offer's caption and how far the picture reaches.
     std::string overview()
     {
         std::string line;
@@ -215,9 +238,11 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
                     (row.state == EditorSession::OverviewRow::State::Missing ? "missing" : row.state == EditorSession::OverviewRow::State::Decorative ? "decorative" : row.alt) +
                     (row.index == form.shownIndex() ? "* " : " ");
         }
-        return line + (form.view().altBox.Enabled ? "box" : "no box") + (form.view().decorative.Value ? " decorative|" : "|") + form.view().hint.Caption + "|" + form.view().length.Caption;
+        return line + (form.view().altBox.Enabled ? "box" : "no box") + (form.view().decorative.Value ? " decorative|" : "|") + form.view().hint.Caption + "|" + form.view().length.Caption +
+               "|" + form.view().offer.Caption + "|" + form.view().uses.Caption;
     }
-    void images(std::initializer_list<const char*> names) { for (const char* name : names) dir.write(name, kGif); }
+    // Pictures of their own: files with the same bytes are one picture under several names.
+    void images(std::initializer_list<const char*> names) { for (const char* name : names) dir.write(name, kGif + name); }
 };
 
 } // namespace bw::test

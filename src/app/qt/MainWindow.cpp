@@ -488,6 +488,8 @@ QString MainWindow::contextText() const
                                           : "Caption: \u201C" + fromBytes(context.caption) + "\u201D");
     if (!context.before.empty() || !context.after.empty())
         lines << "\u2026" + fromBytes(context.before) + " [image] " + fromBytes(context.after) + "\u2026";
+    if (!editor_.view().uses.Caption.empty())
+        lines << fromBytes(editor_.view().uses.Caption);
     return lines.join('\n');
 }
 

@@ -1,5 +1,7 @@
 #include "app/qt/Windows.h"
 
+#include "platform/PictureReader.h"
+
 #include <algorithm>
 
 #include <QApplication>
@@ -124,6 +126,7 @@ App::App(Dialogs& dialogs, FileSystem& files, Shell& shell, SettingsStore& setti
         ftpPages_ = std::make_unique<RoundTrip>(platform_, *ftpTransfers_);
     }
     editor_.load();
+    editor_.readPicturesWith(makePictureReader); // unavailable ones offer nothing, silently
     window_ = std::make_unique<MainWindow>(editor_, batchSession_);
     window_->keepPlaceIn(&settings);
 }
