@@ -191,15 +191,17 @@ ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
         result.error = "the file is not there";
         return result;
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a pipe with no writer would hold the open for ever.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         result.error = describe(errno);
         return result;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
         ::close(fd);
-        result.error = "it is a folder, not a file";
+        // A pipe or a device may never end, or never begin.
+        result.error = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is a pipe or a device, not a file";
         return result;
     }
     result.stamp = stampOf(st);

@@ -58,6 +58,9 @@ TEST(FileSystem, ReadsEveryFileToItsEndWhateverSizeItClaimed)
         const ReadResult read = files.readFile(path, buffer);
         EXPECT_TRUE(read.ok && read.bytes == test::readAll(path)) << path << " gave " << read.bytes.size() << " bytes";
     }
+    // A pipe named like a page or a picture is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(dir.path("pipe.gif").c_str(), 0600), 0);
+    EXPECT_EQ(files.readFile(dir.path("pipe.gif")).error, "it is a pipe or a device, not a file");
 }
 
 // Folders for downloaded pages: made for the user alone, refused where others could change them.
