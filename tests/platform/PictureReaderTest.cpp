@@ -12,7 +12,7 @@
 namespace bw {
 namespace {
 
-// Forty buttons and banners: each text in a font, a size (11 to 40 pixels), a look and a format of its own.
+// Forty texts for buttons and banners, each drawn twice in a font, a size (11 to 40 pixels), a look and a format of its own.
 const char* const kTexts[] = {"Home", "Contact us", "About the company", "Buy now", "Download the brochure", "Sign in", "Next page",
     "Search", "Order today", "Free shipping on all orders", "Welcome to Riverside Gardens", "Back", "Opening hours", "Our menu",
     "Book a table", "Summer sale", "Privacy policy", "Gallery", "Subscribe", "Terms and conditions", "Latest news", "Meet the team",
@@ -38,24 +38,26 @@ struct PictureReaderTest : testing::Test {
 // Every row read: a picture, and the suggestion expected ("" for none).
 TEST_F(PictureReaderTest, ReadsTheTextOfButtonsAndOffersNoneForPhotos)
 {
-    std::vector<std::pair<std::string, std::string>> rows;
+    std::vector<std::tuple<std::string, std::string, bool>> rows; // the picture, its text, roomy
     const char* formats[] = {"GIF", "PNG", "JPG"};
-    for (int i = 0; i < 40; ++i) // 7 fonts, 4 looks, 3 formats: each pair meets
-        rows.emplace_back(test::encoded(test::button(kTexts[i], kFonts[i % 7], 11 + i * 17 % 30, test::Look(i % 4)), formats[i % 3]), kTexts[i]);
+    for (int i = 0; i < 80; ++i) // 7 fonts, 4 looks, 3 formats: each pair meets, tight and roomy
+        rows.emplace_back(test::encoded(test::button(kTexts[i % 40], kFonts[i % 7], 11 + i * 17 % 30, test::Look(i % 4), i >= 40), formats[i % 3]), kTexts[i % 40], i >= 40);
     const QSize sizes[] = {{320, 240}, {200, 60}, {640, 200}, {120, 120}};
     for (quint32 seed = 1; seed <= 44; ++seed)
-        rows.emplace_back(test::encoded(test::photo(seed, sizes[seed % 4].width(), sizes[seed % 4].height()), formats[(seed + 2) % 3]), "");
-    size_t texts = 0, readRight = 0, photos = 0, offered = 0;
-    for (const auto& [picture, expected] : rows) {
+        rows.emplace_back(test::encoded(test::photo(seed, sizes[seed % 4].width(), sizes[seed % 4].height()), formats[(seed + 2) % 3]), "", false);
+    size_t texts[2] = {}, readRight[2] = {}, photos = 0, offered = 0; // texts by tight and roomy
+    for (const auto& [picture, expected, roomy] : rows) {
         const PictureReader::Result result = reader->read(picture);
         const std::string suggestion = result.outcome == PictureReader::Outcome::Text ? result.text : "";
         const bool right = foldedWords(suggestion) == foldedWords(expected);
-        (expected.empty() ? offered : readRight) += expected.empty() ? (++photos, !right) : (++texts, right);
+        (expected.empty() ? offered : readRight[roomy]) += expected.empty() ? (++photos, !right) : (++texts[roomy], right);
         if (!right)
             std::printf("expected \"%s\", read \"%s\" (%d) %s\n", expected.c_str(), suggestion.c_str(), result.confidence, result.why.c_str());
     }
-    std::printf("Text pictures read right: %zu of %zu; photos offered a text: %zu of %zu\n", readRight, texts, offered, photos);
-    EXPECT_GE(readRight * 10, texts * 9);
+    std::printf("Text pictures read right: %zu of %zu tight, %zu of %zu roomy; photos offered a text: %zu of %zu\n", readRight[0], texts[0],
+                readRight[1], texts[1], offered, photos);
+    for (const bool roomy : {false, true})
+        EXPECT_GE(readRight[roomy] * 10, texts[roomy] * 9) << (roomy ? "roomy" : "tight");
     EXPECT_LE(offered * 20, photos);
 }
 

@@ -14,7 +14,8 @@ namespace bw::test {
 
 enum class Look { Plain, LightOnDark, Gradient, Stripes };
 
-inline QImage button(const QString& text, const QString& fontFile, int pixelSize, Look look)
+// `roomy`: the ground stands well beyond the letters, as on most buttons and banners.
+inline QImage button(const QString& text, const QString& fontFile, int pixelSize, Look look, bool roomy = false)
 {
     const QRawFont font("/usr/share/fonts/truetype/" + fontFile, pixelSize);
     QGlyphRun run;
@@ -24,7 +25,7 @@ inline QImage button(const QString& text, const QString& fontFile, int pixelSize
     for (const QPointF& advance : font.advancesForGlyphIndexes(run.glyphIndexes()))
         places.append(places.back() + QPointF(advance.x(), 0));
     run.setPositions(places);
-    const int pad = pixelSize * 3 / 4, height = int(font.ascent() + font.descent()) + pad;
+    const int pad = roomy ? pixelSize * 2 : pixelSize * 3 / 4, height = int(font.ascent() + font.descent()) + pad;
     QImage image(int(places.back().x()) + 2 * pad, height, QImage::Format_RGB32);
     QPainter painter(&image);
     const bool dark = look == Look::LightOnDark || look == Look::Stripes;

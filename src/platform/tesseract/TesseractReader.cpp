@@ -60,10 +60,13 @@ PixPtr prepared(Pix* decoded)
         const float scale = static_cast<float>(std::min(kMostUpscale, double(kReadingHeight) / height));
         pix.reset(pixScaleGrayLI(pix.get(), scale, scale));
     }
-    if (pix && edgeGrey(pix.get()) < 128)
+    if (!pix)
+        return nullptr;
+    if (edgeGrey(pix.get()) < 128)
         pixInvert(pix.get(), pix.get()); // light letters on a dark ground
-    if (pix)
-        pix.reset(pixAddBorder(pix.get(), 16, 255));
+    // The margin in the ground's own grey: a white frame around a tinted ground reads as
+    // strokes ("|", "J") and spoils the letters beside it.
+    pix.reset(pixAddBorder(pix.get(), 16, static_cast<l_uint32>(std::lround(edgeGrey(pix.get())))));
     return pix;
 }
 
