@@ -106,6 +106,10 @@ public:
             base_ = base ? base->of(page_) : std::string_view();
             const size_t slash = path_.rfind('/');
             folder_ = slash == std::string::npos ? "" : normal(path_.substr(0, slash + 1));
+            if (folder_ == ".")
+                folder_.clear(); // "./" made normal: its pictures are named from here
+            else if (!folder_.empty() && folder_.back() != '/')
+                folder_ += '/';
             readImages(page_, encoding_, *this);
             tellWaiting();
         } else {

@@ -2,6 +2,7 @@
 // format, and its exit status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <gumbo.h>
 
 #include <QJsonArray>
@@ -212,6 +213,12 @@ TEST(SiteCheck, ReadsEachPictureOnceAndWarnsWhereTheAltLeavesOutItsText)
         EXPECT_EQ(std::tuple(report.findings.size(), int(reads)), std::tuple(findings, read));
         EXPECT_TRUE(text.empty() || textLines(report.findings) == text) << textLines(report.findings);
     }
+    // Checked from its own folder as "./p.html", the page finds its pictures just the same.
+    ASSERT_EQ(::chdir(site.path("").c_str()), 0);
+    std::atomic<int> reads = 0;
+    PictureTexts pictures([&] { return std::make_unique<FakeReader>(reads); });
+    EXPECT_EQ(checkSite({"./p.html"}, {}, nullptr, &pictures).findings.size(), 5u);
+    ASSERT_EQ(::chdir("/"), 0);
 }
 
 std::string textOf(const GumboNode* node)
