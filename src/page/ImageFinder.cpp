@@ -679,10 +679,7 @@ std::optional<StartTag> startTagAt(std::string_view page, size_t lt)
 std::optional<ByteRange> baseHrefOf(std::string_view page)
 {
     // Most pages have none: "<base" is looked for before the page is read as the finder reads it.
-    bool written = false;
-    for (size_t lt = findByte(page, 0, '<'); !written && lt != std::string_view::npos; lt = findByte(page, lt + 1, '<'))
-        written = startsWithLower(page, lt + 1, "base");
-    if (!written)
+    if (text::inStrNoCase(page, "<base", 1) == 0)
         return std::nullopt;
     struct Nothing : PageWalk {
         void startTag(ByteRange, ByteRange, const std::vector<TagAttribute>&) override {}
