@@ -54,8 +54,8 @@ std::string normal(std::string path)
 // A name of letters, digits and "-_./" with no "." or empty part: it resolves as it is written.
 bool plainName(std::string_view name)
 {
-    static constexpr std::string_view kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./";
-    return !name.empty() && name[0] != '/' && name[0] != '.' && name.find_first_not_of(kPlain) == std::string_view::npos &&
+    const auto plain = [](char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '/'; };
+    return !name.empty() && name[0] != '/' && name[0] != '.' && std::all_of(name.begin(), name.end(), plain) &&
            name.find("/.") == std::string_view::npos && name.find("//") == std::string_view::npos;
 }
 
@@ -130,10 +130,12 @@ public:
         const auto named = [&](std::string_view name) { const TagAttribute* a = image.tag.find(page_, name); return a && a->filled; };
         const Wants wants = alt ? Wants::LinkAndCaption : named("aria-label") || named("aria-labelledby") ? Wants::Nothing : Wants::Caption;
         waiting.awaits = wants != Wants::Nothing;
-        if (!waiting.awaits && waiting_.empty())
+        if (!waiting.awaits && waiting_.empty()) {
             check(image, waiting, {});
-        else
+        } else {
             waiting_.push_back(waiting);
+            last_ = image; // most are settled before the next image: not read again
+        }
         return wants;
     }
 
@@ -196,6 +198,8 @@ private:
     // An image met before, its tag read again.
     void checkAgain(const Waiting& waiting, const ImageContext& context)
     {
+        if (last_.tag.whole.begin == waiting.at && !last_.tag.whole.empty())
+            return check(last_, waiting, context);
         reread_.kind = waiting.kind;
         if (startTagAt(page_, waiting.at, reread_.tag))
             check(reread_, waiting, context);
@@ -256,6 +260,7 @@ private:
     CheckedPage part_;
     std::deque<Waiting> waiting_;
     FoundImage reread_;
+    FoundImage last_; // the last image that waits, as met
     size_t line_ = 1, lineStart_ = 0, counted_ = 0;
 };
 

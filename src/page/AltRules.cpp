@@ -15,11 +15,20 @@ namespace {
 
 constexpr size_t kTooLong = 150;
 
+// Where the last "/" or "\\" stands, or npos (find_last_of asks memchr once a byte).
+size_t lastSlash(std::string_view s)
+{
+    for (size_t i = s.size(); i-- > 0;)
+        if (s[i] == '/' || s[i] == '\\')
+            return i;
+    return std::string_view::npos;
+}
+
 // The last part of a path or address, without its query or fragment.
 std::string_view lastPart(std::string_view name)
 {
     name = name.substr(0, std::min(name.find('?'), name.find('#')));
-    const size_t slash = name.find_last_of("/\\");
+    const size_t slash = lastSlash(name);
     return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
@@ -58,7 +67,7 @@ bool endsWithImageExtension(const std::string& alt)
     static constexpr std::string_view kExtensions[] = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
                                                "ico", "avif", "tif", "tiff", "jfif"};
     const bool oneWord = alt.find(' ') == std::string::npos;
-    if (alt.find_first_of("._-") == std::string::npos)
+    if (std::none_of(alt.begin(), alt.end(), joins))
         return false; // no extension can be joined on
     for (std::string_view extension : kExtensions) {
         if (alt.size() <= extension.size() + 1 || !alt.ends_with(extension))
@@ -73,7 +82,7 @@ bool endsWithImageExtension(const std::string& alt)
 // "../_images/tk_msg", "./logo", "img/a.b": a path, not words ("TCP/IP", "and/or").
 bool looksLikePath(const std::string& alt)
 {
-    const size_t slash = alt.find_last_of("/\\");
+    const size_t slash = lastSlash(alt);
     if (slash == std::string::npos || alt.find(' ') != std::string::npos)
         return false;
     return alt.front() == '.' || alt.front() == '/' || alt.front() == '\\' || alt.find('.', slash) != std::string::npos;
@@ -123,7 +132,7 @@ bool looksLikeFileName(const std::string& alt, std::string_view fileName)
         return true;
     // Words joined as file names join them, repeating the picture's name: "main_screen_png"
     // (a dot alone joins a domain's words: "gimp.org" on gimp-org.png is a name).
-    const bool joined = alt.find(' ') == std::string::npos && alt.find_first_of("_-") != std::string::npos;
+    const bool joined = alt.find(' ') == std::string::npos && std::any_of(alt.begin(), alt.end(), [](char c) { return c == '_' || c == '-'; });
     if (!joined)
         return false;
     const std::string file = foldedAlt(lastPart(fileName)), words = joinedWords(alt);
@@ -264,9 +273,16 @@ const AltRule* pictureTextFinding(std::optional<std::string_view> alt, std::stri
 
 const AltRule* altRule(std::string_view id)
 {
-    for (const AltRule& rule : altRules())
-        if (!id.empty() && rule.id[0] == id[0] && std::strncmp(rule.id, id.data(), id.size()) == 0 && rule.id[id.size()] == 0)
-            return &rule;
+    // Asked for each finding: the ids' lengths are known once.
+    static const std::vector<std::string_view> ids = [] {
+        std::vector<std::string_view> out;
+        for (const AltRule& rule : altRules())
+            out.emplace_back(rule.id);
+        return out;
+    }();
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] == id)
+            return &altRules()[i];
     return nullptr;
 }
 

@@ -20,27 +20,6 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-size_t findByte(std::string_view s, size_t from, char c)
-{
-    if (from >= s.size())
-        return std::string_view::npos;
-#if defined(__SSE2__)
-    // Sixteen bytes at a time, without the start-up a call to memchr pays.
-    const __m128i sought = _mm_set1_epi8(c);
-    size_t at = from;
-    for (; at + 16 <= s.size(); at += 16)
-        if (const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at)), sought)))
-            return at + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
-    for (; at < s.size(); ++at)
-        if (s[at] == c)
-            return at;
-    return std::string_view::npos;
-#else
-    const void* hit = std::memchr(s.data() + from, c, s.size() - from);
-    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - s.data()) : std::string_view::npos;
-#endif
-}
-
 size_t inStr(std::string_view hay, std::string_view needle, size_t start)
 {
     if (start == 0 || start > hay.size() + 1)
@@ -66,10 +45,31 @@ size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
         const size_t at = findByte(hay, static_cast<size_t>(from - hay.data()), c);
         return at == std::string_view::npos ? end : hay.data() + at;
     };
+    const auto same = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
     const char* at = hay.data() + (start - 1);
+#if defined(__SSE2__)
+    // The first two bytes, either case, sixteen places at a time: "<meta" on a page is found
+    // without stopping at each of its thousands of "<".
+    if (needle.size() >= 2) {
+        const char second = lowerAscii(needle[1]);
+        const auto foldOf = [](char c) { return _mm_set1_epi8(c >= 'a' && c <= 'z' ? 0x20 : 0); };
+        const __m128i fold0 = foldOf(lower), fold1 = foldOf(second), want0 = _mm_set1_epi8(lower), want1 = _mm_set1_epi8(second);
+        for (; end - at >= 17; at += 16) {
+            const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), fold0);
+            const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1)), fold1);
+            for (unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, want0), _mm_cmpeq_epi8(b, want1))));
+                 hits; hits &= hits - 1) {
+                const char* candidate = at + __builtin_ctz(hits);
+                if (static_cast<size_t>(end - candidate) < needle.size())
+                    return 0;
+                if (std::equal(needle.begin() + 2, needle.end(), candidate + 2, same))
+                    return static_cast<size_t>(candidate - hay.data()) + 1;
+            }
+        }
+    }
+#endif
     const char* nextLower = next(at, lower);
     const char* nextUpper = upper == lower ? end : next(at, upper);
-    const auto same = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
     for (;;) {
         at = std::min(nextLower, nextUpper);
         if (static_cast<size_t>(end - at) < needle.size())

@@ -1,8 +1,13 @@
 #pragma once
 // Text operations on page bytes with 1-based positions, 0 meaning "not found".
 // "No case" folds ASCII letters only, so UTF-8 text is never altered.
+#include <cstring>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace bw::text {
 
@@ -15,7 +20,26 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 
 // Where the byte c first stands at or after `from` (0-based), or npos: for bytes that stand a
 // few dozen bytes apart, as "<" in a page, it costs less than memchr.
-size_t findByte(std::string_view s, size_t from, char c);
+inline size_t findByte(std::string_view s, size_t from, char c)
+{
+    if (from >= s.size())
+        return std::string_view::npos;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, without the start-up a call to memchr pays.
+    const __m128i sought = _mm_set1_epi8(c);
+    size_t at = from;
+    for (; at + 16 <= s.size(); at += 16)
+        if (const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at)), sought)))
+            return at + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    for (; at < s.size(); ++at)
+        if (s[at] == c)
+            return at;
+    return std::string_view::npos;
+#else
+    const void* hit = std::memchr(s.data() + from, c, s.size() - from);
+    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - s.data()) : std::string_view::npos;
+#endif
+}
 
 // First position of needle at or after start (1-based), or 0.
 size_t inStr(std::string_view hay, std::string_view needle, size_t start = 1);

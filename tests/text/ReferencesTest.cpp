@@ -30,6 +30,13 @@ TEST(Text, FindsAWordInAnyCaseFromWhereItIsAsked)
         {"abc", "", 2, 2},                            {"abc", "c", 4, 0},
         {"abc", "a", 0, 0},                           {"x\xC3\xA9" "CHARSET", "charset", 1, 4},
         {"1=2 =", "=", 3, 5},                          {"aAaB", "ab", 1, 3},
+        // Long enough to be read sixteen bytes at a time: across and after those blocks.
+        {"<p>text of a paragraph</p><Meta charset=x>", "<meta", 1, 27},
+        {"xxxxxxxxxxxxxxxCHarset and more", "charset", 1, 16},
+        {"chXrset, cHxrset and then Charset at last", "charset", 1, 27},
+        {"a long line of text that ends in CHARSET", "charset", 1, 34},
+        {"<mETA a long line <meta charset>, and <meta>", "<meta", 2, 19},
+        {"a long line of text without the word", "charset", 1, 0},
     };
     for (const auto& row : rows)
         EXPECT_EQ(text::inStrNoCase(row.hay, row.needle, row.start), row.found) << row.hay << " / " << row.needle;
