@@ -55,7 +55,8 @@ private:
     enum class Seen { there, gone, unknown };
     Seen look(const std::string& name); // whether the current folder holds name
     bool isFolder(const std::string& name); // a folder of the current folder; the current folder stays
-    FtpResult send(const std::string& localPath, const std::string& remoteName);
+    // Uploads to remoteName; SFTP then renames it to renameTo where one is given.
+    FtpResult send(const std::string& localPath, const std::string& remoteName, const std::string& renameTo = {});
     std::string folderUrl() const;
     std::string remotePath(const std::string& name) const;
     bool sftp() const { return options_.protocol == Protocol::sftp; }
