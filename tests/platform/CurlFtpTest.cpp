@@ -589,6 +589,8 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         }
         EXPECT_EQ(ftp.stat("missing.html", stamp).number, CURLE_REMOTE_FILE_NOT_FOUND);
         fs::create_directories(t.folder + "/sub"); // where a page was
+        EXPECT_FALSE(ftp.upload(local.write("page", kPage), "sub", false).ok) << "a folder is never moved aside for a page";
+        EXPECT_TRUE(fs::is_directory(t.folder + "/sub"));
         EXPECT_NE(ftp.download("sub", local.path("sub")).error.find("\"sub\" is now a folder on the server"), std::string::npos);
 
         // A new session goes back to the folder the old one was in.
