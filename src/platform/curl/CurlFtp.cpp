@@ -40,7 +40,6 @@ struct CurlFtpClient::Handle {
     std::string pending; // listing text not yet ended by a line end
     bool listing = false; // a listing's bytes are being taken, as they came
     bool bodyListing = false; // SFTP: the listing comes as the body, not through the debug callback
-    bool probing = false, probed = false; // SFTP stat: the first byte of the body ends the transfer
     int fd = -1;
     int writeErrno = 0;
     int readFd = -1; // the page an upload sends
@@ -225,10 +224,6 @@ int listDebug(CURL*, curl_infotype type, char* data, size_t n, void* user)
 size_t listWrite(char* data, size_t size, size_t count, void* user)
 {
     auto& h = *static_cast<CurlFtpClient::Handle*>(user);
-    if (h.probing) {
-        h.probed = true;
-        return 0;
-    }
     if (h.listing && h.bodyListing && !h.thrown)
         takeListing(h, data, size * count);
     return h.thrown ? 0 : size * count;
@@ -852,7 +847,6 @@ FtpResult CurlFtpClient::perform(const std::string& url)
     h.writeErrno = 0;
     h.readErrno = 0;
     h.thrown = nullptr;
-    h.probed = false;
     h.key = Handle::Key::fine;
     h.progress = &progress_;
     CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str());
@@ -919,7 +913,6 @@ FtpResult CurlFtpClient::list(const Lines& received)
         return fail(rc, plainWords(rc));
     Lines ignore = [](std::string_view) {};
     h.lines = received ? &received : &ignore;
-    h.probing = false;
     h.pending.clear();
     h.listing = true;
     FtpResult result;
@@ -1117,13 +1110,16 @@ std::string CurlFtpClient::remotePath(const std::string& name) const
 
 FtpResult CurlFtpClient::peek(const std::string& name)
 {
+    // The first byte alone, asked for as a range: a transfer stopped short would cost the session.
     Handle& h = *handle_;
-    h.probing = true;
-    FtpResult result = perform(folderUrl() + escaped(h.easy, name));
-    h.probing = false;
-    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
-        result = {true, 0, {}};
-    return result;
+    struct WholeAgain {
+        CURL* easy;
+        ~WholeAgain() { curl_easy_setopt(easy, CURLOPT_RANGE, nullptr); }
+    } whole{h.easy};
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 0L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_RANGE, "0-0");
+    return rc == CURLE_OK ? perform(folderUrl() + escaped(h.easy, name)) : fail(rc, plainWords(rc));
 }
 
 // Commands to the server after the current folder became current on it; a command
@@ -1246,8 +1242,7 @@ CurlFtpClient::Seen CurlFtpClient::look(const std::string& name)
 {
     RemoteStamp ignored;
     // SFTP opens a folder as it opens a file: only reading its first byte tells them apart.
-    const bool read = sftp() && curl_easy_setopt(handle_->easy, CURLOPT_NOBODY, 0L) == CURLE_OK;
-    const FtpResult r = read ? peek(name) : stat(name, ignored);
+    const FtpResult r = sftp() ? peek(name) : stat(name, ignored);
     return r.ok ? Seen::there : r.number == CURLE_REMOTE_FILE_NOT_FOUND ? Seen::gone : Seen::unknown;
 }
 

@@ -46,8 +46,7 @@ private:
     FtpResult enter(std::vector<std::string> folder, bool absolute);
     FtpResult fail(int number, std::string text);
     FtpResult command(const std::vector<std::string>& commands, const std::string& after = {});
-    // SFTP: a transfer of a file of the current folder that ends at its first byte, for what
-    // the server tells as it opens the file.
+    // SFTP: reads the first byte of a file of the current folder, which a folder has not.
     FtpResult peek(const std::string& name);
     FtpResult rename(const std::string& from, const std::string& to);
     // Leftovers only: one that stays does no harm, but the user is told where it is.
