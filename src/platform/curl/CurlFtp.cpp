@@ -776,7 +776,7 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_READDATA, static_cast<void*>(h.get()));
     set(CURLOPT_DEBUGFUNCTION, &listDebug);
     set(CURLOPT_DEBUGDATA, static_cast<void*>(h.get()));
-    set(CURLOPT_VERBOSE, 1L);
+    set(CURLOPT_VERBOSE, ssh ? 0L : 1L); // SFTP's listings come as the body: its words would cost for nothing
     if (!user.empty()) {
         set(CURLOPT_USERNAME, user.c_str());
         set(CURLOPT_PASSWORD, password.c_str());
