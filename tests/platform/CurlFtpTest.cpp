@@ -425,6 +425,10 @@ TEST_F(Secured, KnownHostsNameEachServerByHostAndPortAsOpenSshDoes)
     ASSERT_TRUE(other.start() && rsa.start());
     test::TempDir trust;
     const std::string file = trust.path("known_hosts"), name = "[127.0.0.1]:" + std::to_string(sshd.port);
+    auto hashed = [&](const std::string& line) { // as ssh-keygen -H writes it, HashKnownHosts too
+        trust.write("hashing", line);
+        return test::shell("ssh-keygen -q -H -f " + trust.path("hashing") + " >/dev/null 2>&1 && cat " + trust.path("hashing")) + "\n";
+    };
     struct Row {
         const char* what;
         std::string before;
@@ -440,6 +444,10 @@ TEST_F(Secured, KnownHostsNameEachServerByHostAndPortAsOpenSshDoes)
         {"a changed key: its file and line", "# mine\n" + name + " " + other.publicKey() + "\n", &sshd, false, ftp_error::changedKey, "",
          "remove line 2 of " + file + " (the key for " + name + ")"},
         {"an RSA host key is named", "", &rsa, false, CURLE_FAILED_INIT, "", "An RSA host key is the usual cause"},
+        {"a hashed name", hashed(name + " " + sshd.publicKey() + "\n"), &sshd, false, 0},
+        {"a hashed name of port 22", hashed("127.0.0.1 " + sshd.publicKey() + "\n"), &sshd, false, ftp_error::unknownKey},
+        {"a changed key under a hashed name: its line", "# mine\n" + hashed(name + " " + other.publicKey() + "\n"), &sshd, false,
+         ftp_error::changedKey, "", "remove line 2 of " + file + " (the key for " + name + ")"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -581,6 +589,8 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
         }
         EXPECT_EQ(ftp.stat("missing.html", stamp).number, CURLE_REMOTE_FILE_NOT_FOUND);
         fs::create_directories(t.folder + "/sub"); // where a page was
+        EXPECT_FALSE(ftp.upload(local.write("page", kPage), "sub", false).ok) << "a folder is never moved aside for a page";
+        EXPECT_TRUE(fs::is_directory(t.folder + "/sub"));
         EXPECT_NE(ftp.download("sub", local.path("sub")).error.find("\"sub\" is now a folder on the server"), std::string::npos);
 
         // A new session goes back to the folder the old one was in.

@@ -21,6 +21,7 @@
 
 #include <curl/curl.h>
 #include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
@@ -39,12 +40,12 @@ struct CurlFtpClient::Handle {
     std::string pending; // listing text not yet ended by a line end
     bool listing = false; // a listing's bytes are being taken, as they came
     bool bodyListing = false; // SFTP: the listing comes as the body, not through the debug callback
-    bool probing = false, probed = false; // SFTP stat: the first byte of the body ends the transfer
     int fd = -1;
     int writeErrno = 0;
     int readFd = -1; // the page an upload sends
     int readErrno = 0;
     bool uploading = false;
+    bool sentAll = false; // the last upload's bytes all went: libssh2 counts those the server took
     const FtpClient::Progress* progress = nullptr;
     bool cancelled = false;
     // The server's certificate or host key, checked while connecting.
@@ -223,10 +224,6 @@ int listDebug(CURL*, curl_infotype type, char* data, size_t n, void* user)
 size_t listWrite(char* data, size_t size, size_t count, void* user)
 {
     auto& h = *static_cast<CurlFtpClient::Handle*>(user);
-    if (h.probing) {
-        h.probed = true;
-        return 0;
-    }
     if (h.listing && h.bodyListing && !h.thrown)
         takeListing(h, data, size * count);
     return h.thrown ? 0 : size * count;
@@ -393,9 +390,27 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
            wildcardMatch(pattern.substr(1), name.substr(1));
 }
 
+// A name as OpenSSH hashes it with HashKnownHosts: "|1|" salt "|" HMAC-SHA1 of the name keyed
+// by the salt, both in base64. Such an entry stands alone on its line.
+bool hashedNameIs(const std::string& hashed, const std::string& name)
+{
+    const std::size_t bar = hashed.find('|', 3);
+    if (hashed.compare(0, 3, "|1|") != 0 || bar == std::string::npos)
+        return false;
+    const std::string salt = fromBase64(std::string_view(hashed).substr(3, bar - 3));
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (salt.empty() || !HMAC(EVP_sha1(), salt.data(), static_cast<int>(salt.size()),
+                              reinterpret_cast<const unsigned char*>(name.data()), name.size(), md, &size))
+        return false;
+    return hashed.substr(bar + 1) == toBase64(std::string_view(reinterpret_cast<const char*>(md), size));
+}
+
 // Whether a known_hosts line's names ("a,[b]:2222,!c,*.d") take name, as OpenSSH reads them.
 bool namesTake(const std::string& names, const std::string& name)
 {
+    if (names.compare(0, 3, "|1|") == 0)
+        return hashedNameIs(names, name);
     bool taken = false;
     for (std::size_t at = 0; at <= names.size();) {
         const std::size_t end = std::min(names.find(',', at), names.size());
@@ -761,7 +776,7 @@ FtpResult CurlFtpClient::connect(const std::string& host, const std::string& use
     set(CURLOPT_READDATA, static_cast<void*>(h.get()));
     set(CURLOPT_DEBUGFUNCTION, &listDebug);
     set(CURLOPT_DEBUGDATA, static_cast<void*>(h.get()));
-    set(CURLOPT_VERBOSE, 1L);
+    set(CURLOPT_VERBOSE, ssh ? 0L : 1L); // SFTP's listings come as the body: its words would cost for nothing
     if (!user.empty()) {
         set(CURLOPT_USERNAME, user.c_str());
         set(CURLOPT_PASSWORD, password.c_str());
@@ -832,7 +847,6 @@ FtpResult CurlFtpClient::perform(const std::string& url)
     h.writeErrno = 0;
     h.readErrno = 0;
     h.thrown = nullptr;
-    h.probed = false;
     h.key = Handle::Key::fine;
     h.progress = &progress_;
     CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_URL, url.c_str());
@@ -899,7 +913,6 @@ FtpResult CurlFtpClient::list(const Lines& received)
         return fail(rc, plainWords(rc));
     Lines ignore = [](std::string_view) {};
     h.lines = received ? &received : &ignore;
-    h.probing = false;
     h.pending.clear();
     h.listing = true;
     FtpResult result;
@@ -1064,14 +1077,14 @@ FtpResult CurlFtpClient::stat(const std::string& remoteName, RemoteStamp& stamp)
     if (!isSafeName(remoteName))
         return fail(ftp_error::badName, "\"" + remoteName + "\" is not a file name this program can use.");
     Handle& h = *handle_;
-    // FTP asks SIZE and MDTM without fetching; SFTP tells both as the file opens, and the
-    // first byte ends the transfer.
-    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, sftp() ? 0L : 1L);
+    // FTP asks SIZE and MDTM without fetching; SFTP stats the file for its time and opens
+    // it for its size, and reads nothing: a transfer stopped short would cost the session.
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 1L);
     if (rc == CURLE_OK)
         rc = curl_easy_setopt(h.easy, CURLOPT_FILETIME, 1L);
     if (rc != CURLE_OK)
         return fail(rc, plainWords(rc));
-    FtpResult result = sftp() ? peek(remoteName) : perform(folderUrl() + escaped(h.easy, remoteName));
+    FtpResult result = perform(folderUrl() + escaped(h.easy, remoteName));
     curl_easy_setopt(h.easy, CURLOPT_FILETIME, 0L);
     if (!result.ok)
         return result;
@@ -1097,13 +1110,16 @@ std::string CurlFtpClient::remotePath(const std::string& name) const
 
 FtpResult CurlFtpClient::peek(const std::string& name)
 {
+    // The first byte alone, asked for as a range: a transfer stopped short would cost the session.
     Handle& h = *handle_;
-    h.probing = true;
-    FtpResult result = perform(folderUrl() + escaped(h.easy, name));
-    h.probing = false;
-    if (!result.ok && h.probed && result.number == CURLE_WRITE_ERROR)
-        result = {true, 0, {}};
-    return result;
+    struct WholeAgain {
+        CURL* easy;
+        ~WholeAgain() { curl_easy_setopt(easy, CURLOPT_RANGE, nullptr); }
+    } whole{h.easy};
+    CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 0L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_RANGE, "0-0");
+    return rc == CURLE_OK ? perform(folderUrl() + escaped(h.easy, name)) : fail(rc, plainWords(rc));
 }
 
 // Commands to the server after the current folder became current on it; a command
@@ -1159,7 +1175,7 @@ bool CurlFtpClient::remove(const std::string& name)
     return command({sftp() ? "rm " + quoted(remotePath(name)) : "DELE " + name}).ok;
 }
 
-FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& remoteName)
+FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& remoteName, const std::string& renameTo)
 {
     Handle& h = *handle_;
     const int fd = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -1170,14 +1186,30 @@ FtpResult CurlFtpClient::send(const std::string& localPath, const std::string& r
             ::close(fd);
         return fail(ftp_error::localFile, "\"" + localPath + "\" cannot be read: " + why + ".");
     }
+    // SFTP renames in the same action, once the file is whole and closed: libcurl runs the
+    // command only after a transfer that succeeded, and a refusal alone says CURLE_QUOTE_ERROR.
+    curl_slist* after = nullptr;
+    const std::string renaming = "rename " + quoted(remotePath(remoteName)) + " " + quoted(remotePath(renameTo));
+    if (!renameTo.empty() && !(after = curl_slist_append(nullptr, renaming.c_str()))) {
+        ::close(fd);
+        throw std::bad_alloc();
+    }
     CURLcode rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, 0L);
     if (rc == CURLE_OK)
         rc = curl_easy_setopt(h.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
     if (rc == CURLE_OK)
         rc = curl_easy_setopt(h.easy, CURLOPT_UPLOAD, 1L);
+    if (rc == CURLE_OK)
+        rc = curl_easy_setopt(h.easy, CURLOPT_POSTQUOTE, after);
     h.readFd = fd;
     h.uploading = true;
+    h.sentAll = false;
     auto done = [&] {
+        curl_off_t sent = -1;
+        curl_easy_getinfo(h.easy, CURLINFO_SIZE_UPLOAD_T, &sent);
+        h.sentAll = sent == static_cast<curl_off_t>(info.st_size);
+        curl_easy_setopt(h.easy, CURLOPT_POSTQUOTE, nullptr);
+        curl_slist_free_all(after);
         curl_easy_setopt(h.easy, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(h.easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
         h.readFd = -1;
@@ -1209,7 +1241,8 @@ bool CurlFtpClient::isFolder(const std::string& name)
 CurlFtpClient::Seen CurlFtpClient::look(const std::string& name)
 {
     RemoteStamp ignored;
-    const FtpResult r = stat(name, ignored);
+    // SFTP opens a folder as it opens a file: only reading its first byte tells them apart.
+    const FtpResult r = sftp() ? peek(name) : stat(name, ignored);
     return r.ok ? Seen::there : r.number == CURLE_REMOTE_FILE_NOT_FOUND ? Seen::gone : Seen::unknown;
 }
 
@@ -1222,7 +1255,10 @@ FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string&
     // The page goes up under a short name of its own, whatever the length of the page's:
     // until the rename, the old page stands whole.
     const std::string temp = ".bw-" + randomTag(), backup = remoteName + ".bak";
-    FtpResult result = send(localPath, temp);
+    const bool renameAtOnce = sftp() && !keepBackup;
+    FtpResult result = send(localPath, temp, renameAtOnce ? remoteName : std::string());
+    if (renameAtOnce && result.ok)
+        return result;
     // Once the page is up, the renames run to their end: stopped half way, they would leave
     // the old page under another name.
     struct Quiet {
@@ -1230,11 +1266,16 @@ FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string&
         Progress kept;
         ~Quiet() { progress = std::move(kept); }
     } quiet{progress_, std::exchange(progress_, {})};
-    if (!result.ok) {
+    // A refused rename, or one whose answer was lost, after every byte went up: the steps
+    // below look at the server. Anything else stopped the upload itself.
+    const bool renameFailed = renameAtOnce && (result.number == CURLE_QUOTE_ERROR || handle_->sentAll);
+    if (!result.ok && !renameFailed) {
         if (connected_)
             remove(temp); // a dead server keeps it; it is hidden and named as ours
         return result;
     }
+    if (result.number == CURLE_QUOTE_ERROR)
+        result.error = "The server refused to rename \"" + temp + "\" to \"" + remoteName + "\".";
     const std::string q = "\"" + remoteName + "\"";
     auto asItWas = [&](FtpResult r) {
         remove(temp);
@@ -1244,8 +1285,7 @@ FtpResult CurlFtpClient::upload(const std::string& localPath, const std::string&
     // Most servers rename onto the old page in one step. When that fails, what is on the
     // server decides: a lost answer may hide a rename that was done.
     if (!keepBackup) {
-        result = rename(temp, remoteName);
-        if (result.ok)
+        if (!renameAtOnce && (result = rename(temp, remoteName)).ok)
             return result;
         const Seen sent = look(temp);
         if (sent == Seen::gone && look(remoteName) == Seen::there)

@@ -46,8 +46,7 @@ private:
     FtpResult enter(std::vector<std::string> folder, bool absolute);
     FtpResult fail(int number, std::string text);
     FtpResult command(const std::vector<std::string>& commands, const std::string& after = {});
-    // SFTP: a transfer of a file of the current folder that ends at its first byte, for what
-    // the server tells as it opens the file.
+    // SFTP: reads the first byte of a file of the current folder, which a folder has not.
     FtpResult peek(const std::string& name);
     FtpResult rename(const std::string& from, const std::string& to);
     // Leftovers only: one that stays does no harm, but the user is told where it is.
@@ -55,7 +54,8 @@ private:
     enum class Seen { there, gone, unknown };
     Seen look(const std::string& name); // whether the current folder holds name
     bool isFolder(const std::string& name); // a folder of the current folder; the current folder stays
-    FtpResult send(const std::string& localPath, const std::string& remoteName);
+    // Uploads to remoteName; SFTP then renames it to renameTo where one is given.
+    FtpResult send(const std::string& localPath, const std::string& remoteName, const std::string& renameTo = {});
     std::string folderUrl() const;
     std::string remotePath(const std::string& name) const;
     bool sftp() const { return options_.protocol == Protocol::sftp; }
