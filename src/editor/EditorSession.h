@@ -250,6 +250,7 @@ private:
     std::string pictureFile_;            // the file of the picture shown, whose text was asked for
     std::string pictureText_;            // the legible text read in it; empty: none (yet)
     bool pictureTextHeard_ = false;      // what was read of it has been taken
+    bool pictureTooLarge_ = false;       // the reader passed it over for its size
     bool siteStale_ = false;             // the open page was written since the index read it
     std::pair<std::vector<std::string>, std::string> indexed_; // the pages and folder indexed
     bool siteEndHeard_ = false; // a tick has seen the index of indexed_ end

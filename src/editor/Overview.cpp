@@ -210,6 +210,7 @@ void EditorSession::readPictureText(int index)
 {
     pictureText_.clear();
     pictureTextHeard_ = false;
+    pictureTooLarge_ = false;
     pictureFile_.clear();
     // The reader's worker reads the files too: only a file system that allows that.
     if (!pictureTexts_.reads() || !platform_.files.sharedAcrossThreads() || !pageOpen() || index < 0) {
@@ -236,6 +237,7 @@ bool EditorSession::takePictureText()
     pictureTextHeard_ = true;
     if (read->outcome == PictureReader::Outcome::Text)
         pictureText_ = read->text;
+    pictureTooLarge_ = read->outcome == PictureReader::Outcome::Skipped;
     return true;
 }
 
@@ -268,6 +270,8 @@ void EditorSession::offerSiteAlt(bool untouchedBox)
             offerAlt(offer->alt, "used on " + number(static_cast<long long>(offer->pages)) + (offer->pages == 1 ? " other page" : " other pages"), false);
         else if (!pictureText_.empty() && !pictureTextStands)
             offerAlt(pictureText_, "text in the picture", true);
+        else if (pictureTooLarge_ && !pictureTextStands)
+            view_.offer.Caption = "too large to read the text in the picture"; // a word, not silence
     }
     const SiteIndex::Reach reach = site_.reachOf(picture, doc_.path());
     view_.useEverywhereButton.Enabled = reach.missingElsewhere;

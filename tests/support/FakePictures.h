@@ -42,6 +42,8 @@ private:
         std::string unavailable() const override { return available_ ? "" : "No language data."; }
         Result read(std::string_view bytes, const std::atomic<bool>* cancel) override
         {
+            if (bytes.find("large:") != std::string_view::npos)
+                return {Outcome::Skipped, {}, 0, "too large to read"};
             const size_t at = bytes.find("text:");
             const std::string text = at == std::string_view::npos ? "" : std::string(bytes.substr(at + 5));
             std::unique_lock lock(pictures_.mutex_);
