@@ -309,7 +309,7 @@ struct Pieces {
         bytes += piece.image == SIZE_MAX ? piece.text.size() : 16; // images too: a link may hold thousands
         cut = bytes > kMostLinkBytes;
         if (pieces.empty())
-            pieces.reserve(8); // one allocation for most links and captions, not one per growth
+            pieces.reserve(2); // most hold two (a picture, its words): one allocation, not two
         pieces.push_back(piece);
     }
 };
