@@ -88,15 +88,16 @@ class PageChecker final : public ImageReader {
 public:
     static constexpr size_t kPart = 4096; // findings, or pictures, in one part
 
-    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn, PictureTexts* pictures)
-        : path_(path), handOn_(handOn), pictures_(pictures)
+    // buffer: the worker's page storage, read into and handed back for its next page.
+    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn, PictureTexts* pictures, std::string& buffer)
+        : path_(path), handOn_(handOn), pictures_(pictures), buffer_(buffer)
     {
         part_.page.path = path;
     }
 
     void run()
     {
-        ReadResult read = RealFileSystem().readFile(path_);
+        ReadResult read = RealFileSystem().readFile(path_, std::move(buffer_));
         if (!read.ok) {
             part_.page.error = path_ + ": cannot be read: " + read.error;
         } else if (std::optional<std::string> text = pageText(std::move(read.bytes))) {
@@ -116,6 +117,7 @@ public:
             part_.page.error = path_ + ": is not an HTML page: it holds binary data";
         }
         handOn_(std::move(part_));
+        buffer_ = std::move(page_.empty() ? read.bytes : page_);
     }
 
     Wants met(size_t, const FoundImage& image) override
@@ -255,6 +257,7 @@ private:
     const std::string& path_;
     const std::function<void(CheckedPage&&)>& handOn_;
     PictureTexts* pictures_; // null: pictures are not read
+    std::string& buffer_;
     std::string page_, encoding_, folder_;
     std::string_view base_;
     CheckedPage part_;
@@ -394,6 +397,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
     size_t reporting = 0; // the page being taken
     std::atomic<size_t> next = 0;
     auto work = [&] {
+        std::string buffer;
         for (size_t i; (i = next++) < items.size();) {
             {
                 std::unique_lock lock(mutex);
@@ -407,7 +411,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 changed.notify_all();
             };
             if (items[i].page.error.empty())
-                PageChecker(items[i].page.path, handOn, pictures).run();
+                PageChecker(items[i].page.path, handOn, pictures, buffer).run();
             else
                 handOn(std::move(items[i]));
         }

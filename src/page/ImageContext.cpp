@@ -308,6 +308,8 @@ struct Pieces {
             return;
         bytes += piece.image == SIZE_MAX ? piece.text.size() : 16; // images too: a link may hold thousands
         cut = bytes > kMostLinkBytes;
+        if (pieces.empty())
+            pieces.reserve(2); // most hold two (a picture, its words): one allocation, not two
         pieces.push_back(piece);
     }
 };

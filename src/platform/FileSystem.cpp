@@ -185,8 +185,6 @@ void RealFileSystem::removeStaleCopies(const std::string& path)
 ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
 {
     ReadResult result;
-    result.bytes = std::move(buffer);
-    result.bytes.clear();
     if (!exists(path)) {
         result.error = "the file is not there";
         return result;
@@ -207,7 +205,9 @@ ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
     result.stamp = stampOf(st);
     // Read straight into the page, sized as the file was; a file that grows meanwhile is
     // read on to its end, one that shrinks is cut where it ended.
+    // The buffer's old bytes are kept as they are, to be read over: only growth is zeroed.
     std::string& bytes = result.bytes;
+    bytes = std::move(buffer);
     bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0);
     size_t got = 0;
     char more[1 << 16]; // what lies past that size: mostly nothing
