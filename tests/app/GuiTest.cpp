@@ -1,9 +1,11 @@
 // The main window, offscreen, driven by clicks and keys; the real Qt boxes; the command line.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QListView>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <map>
@@ -41,6 +43,20 @@ TEST_F(Gui, MainWindowWalk)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&app->window()));
     QTRY_VERIFY(!app->editor().siteIndexing());
     EXPECT_EQ(app->window().windowTitle().toStdString(), "BRINDLEWORK Beta " + index);
+    // Each Alt+letter reaches one place: the menus', the labels' and the buttons' keys differ.
+    std::map<QChar, QString> keys;
+    QStringList texts;
+    for (QAction* menu : app->window().menuBar()->actions())
+        texts << menu->text();
+    for (QLabel* label : app->window().findChildren<QLabel*>())
+        texts << (label->buddy() ? label->text() : QString());
+    for (QAbstractButton* button : app->window().findChildren<QAbstractButton*>())
+        texts << button->text();
+    for (const QString& text : texts)
+        if (const qsizetype at = text.indexOf('&'); at >= 0 && at + 1 < text.size() && text[at + 1] != '&') {
+            const auto [known, fresh] = keys.try_emplace(text[at + 1].toLower(), text);
+            EXPECT_TRUE(fresh) << text.toStdString() << " and " << known->second.toStdString();
+        }
     auto* text1 = child<QPlainTextEdit>("Text1");
     auto* picture = child<QLabel>("Picture1");
     EXPECT_TRUE(!picture->pixmap().isNull() && picture->pixmap().width() <= picture->contentsRect().width());

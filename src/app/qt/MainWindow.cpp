@@ -412,7 +412,7 @@ void MainWindow::buildOverview()
     layout->addWidget(missingOnly_);
     layout->addWidget(caption);
     layout->addWidget(overview_, 1);
-    auto* contextCaption = new QLabel("Con&text", panel);
+    auto* contextCaption = new QLabel("Conte&xt", panel);
     context_ = new QLabel(panel);
     context_->setObjectName("Context");
     context_->setAccessibleDescription("The link and caption the image stands in, and the page's text around it");
