@@ -1,7 +1,5 @@
 #include "check/PictureTexts.h"
 
-#include <filesystem>
-
 #include "platform/FileSystem.h"
 #include "text/ContentKey.h"
 
@@ -46,12 +44,11 @@ std::string PictureTexts::textOf(const std::string& path)
     }
     if (known.valid())
         return known.get();
+    // readFile refuses a pipe or a device itself.
+    RealFileSystem files;
     ReadResult file;
-    // A pipe named like a picture would never end, and a file this large is no picture to read.
-    constexpr std::uintmax_t kMostBytes = 64 << 20;
-    std::error_code error;
-    if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) <= kMostBytes && !error)
-        file = RealFileSystem().readFile(path);
+    if (files.stamp(path).size <= kMostPictureBytes)
+        file = files.readFile(path);
     std::promise<std::string> reading;
     bool mine = false;
     {

@@ -7,10 +7,6 @@
 #include "text/ContentKey.h"
 
 namespace bw {
-namespace {
-// Larger files are no picture of a page worth reading: they are not even loaded.
-constexpr uint64_t kMostPictureBytes = 64 << 20;
-} // namespace
 
 void ShownPictureTexts::stop()
 {

@@ -26,6 +26,9 @@ inline std::string shortStem(std::string_view name)
 }
 
 // What a file looked like when it was last read or written, to notice other programs' changes.
+// Larger files are no picture of a page worth reading: they are not even loaded.
+constexpr uint64_t kMostPictureBytes = 64 << 20;
+
 struct FileStamp {
     bool exists = false;
     uint64_t size = 0;

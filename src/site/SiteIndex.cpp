@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kNoPage = UINT32_MAX;
 // A file larger than any picture of a page is not read for its bytes: it meets only its own name.
-constexpr uint64_t kMostPictureBytes = 64 << 20;
 
 bool shows(ImageKind kind) { return kind == ImageKind::Img || kind == ImageKind::InputImage; }
 
