@@ -138,6 +138,24 @@ std::string pageNames()
     return names;
 }
 
+// Our side of a round, once the session is open: every page down into `into`, or up from
+// `from`; the first error, or "".
+std::string downloadPages(CurlFtpClient& ftp, const test::TempDir& into)
+{
+    for (int i = 0; i < kPages; ++i)
+        if (FtpResult r = ftp.download(pageName(i), into.path(pageName(i))); !r.ok)
+            return r.error;
+    return "";
+}
+
+std::string uploadPages(CurlFtpClient& ftp, const std::string& from)
+{
+    for (int i = 0; i < kPages; ++i)
+        if (FtpResult r = ftp.upload(from + "/" + pageName(i), pageName(i), false); !r.ok)
+            return "upload: " + r.error;
+    return "";
+}
+
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 std::string portOf(const std::string& host) { return host.substr(host.rfind(':') + 1); }
@@ -238,10 +256,7 @@ void Download200PagesOneSession(benchmark::State& state)
                CurlFtpClient ftp;
                if (std::string why = session(ftp, host, {"pages"}); !why.empty())
                    return why;
-               for (int i = 0; i < kPages; ++i)
-                   if (FtpResult r = ftp.download(pageName(i), into->path(pageName(i))); !r.ok)
-                       return r.error;
-               return "";
+               return downloadPages(ftp, *into);
            });
     countPages(state, into->path());
 }
@@ -265,10 +280,7 @@ void Upload200PagesOneSession(benchmark::State& state)
                CurlFtpClient ftp;
                if (std::string why = session(ftp, host, {"drop", "ours"}); !why.empty())
                    return why;
-               for (int i = 0; i < kPages; ++i)
-                   if (FtpResult r = ftp.upload(site().root.path("pages/" + pageName(i)), pageName(i), false); !r.ok)
-                       return "upload: " + r.error;
-               return "";
+               return uploadPages(ftp, site().root.path("pages"));
            });
     countPages(state, folder);
 }
@@ -338,10 +350,7 @@ template <class Server> void Download200PagesSecure(benchmark::State& state)
                CurlFtpClient ftp;
                if (std::string why = secure->session(ftp, "pages"); !why.empty())
                    return why;
-               for (int i = 0; i < kPages; ++i)
-                   if (FtpResult r = ftp.download(pageName(i), into->path(pageName(i))); !r.ok)
-                       return r.error;
-               return "";
+               return downloadPages(ftp, *into);
            });
     countPages(state, into->path());
 }
@@ -357,10 +366,7 @@ template <class Server> void Upload200PagesSecure(benchmark::State& state)
                CurlFtpClient ftp;
                if (std::string why = secure->session(ftp, "drop/ours"); !why.empty())
                    return why;
-               for (int i = 0; i < kPages; ++i)
-                   if (FtpResult r = ftp.upload(secure->server.site + "/pages/" + pageName(i), pageName(i), false); !r.ok)
-                       return "upload: " + r.error;
-               return "";
+               return uploadPages(ftp, secure->server.site + "/pages");
            });
     countPages(state, folder);
 }
