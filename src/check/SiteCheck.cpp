@@ -48,7 +48,13 @@ std::string normal(std::string path)
 {
     const bool plain = path.find("//") == std::string::npos && path.find("/.") == std::string::npos && !path.starts_with("./") &&
                        !path.starts_with("../");
-    return plain ? path : fs::path(path).lexically_normal().string();
+    if (plain)
+        return path;
+    std::string made = fs::path(path).lexically_normal().string();
+    // A folder (".../") stays one: "../" is not "..", and "./" is this folder, named by nothing.
+    if (path.ends_with('/') && !made.ends_with('/'))
+        made = made == "." ? "" : made + '/';
+    return made;
 }
 
 // A name of letters, digits and "-_./" with no "." or empty part: it resolves as it is written.
@@ -107,10 +113,6 @@ public:
             base_ = base ? base->of(page_) : std::string_view();
             const size_t slash = path_.rfind('/');
             folder_ = slash == std::string::npos ? "" : normal(path_.substr(0, slash + 1));
-            if (folder_ == ".")
-                folder_.clear(); // "./" made normal: its pictures are named from here
-            else if (!folder_.empty() && folder_.back() != '/')
-                folder_ += '/';
             readImages(page_, encoding_, *this);
             tellWaiting();
         } else {
