@@ -72,7 +72,9 @@ std::string pictureOf(const std::string& folder, std::string_view written, std::
 {
     if (base.empty() && plainName(written)) {
         local = true;
-        return folder + std::string(written);
+        std::string path;
+        path.reserve(folder.size() + written.size());
+        return path.append(folder).append(written);
     }
     const ImageSource source = imageSource(written, base);
     local = source.kind == ImageSource::Kind::File;
@@ -212,30 +214,31 @@ private:
     void check(const FoundImage& image, const Waiting& where, const ImageContext& context)
     {
         PageCheck& report = part_.page;
-        const std::optional<std::string> alt = altOf(page_, image.tag, encoding_);
+        const std::optional<std::string_view> alt = altOf(page_, image.tag, encoding_, altScratch_);
         if (alt && alt->empty())
             return;
         const std::string_view written = writtenName(page_, image);
-        const std::string src = fromPageEncoding(written, encoding_);
+        const std::string_view src = fromPageEncoding(written, encoding_, srcScratch_);
         auto attribute = [&](std::string_view name) {
             const TagAttribute* a = alt ? nullptr : image.tag.find(page_, name);
             return a ? a->value.of(page_) : std::string_view();
         };
-        const std::vector<const AltRule*> rules =
-            altFindings(alt, {src, context.linkText, context.caption, attribute("aria-label"), attribute("aria-labelledby"), attribute("title")});
-        // An area's name is the page it links to, not a picture.
-        std::string folded = alt && image.kind != ImageKind::Area ? foldedAlt(*alt) : std::string();
-        if (rules.empty() && folded.empty())
+        const AltFindings rules =
+            altFindings(alt, {src, context.linkText, context.caption, attribute("aria-label"), attribute("aria-labelledby"), attribute("title")}, &folded_);
+        if (image.kind == ImageKind::Area)
+            folded_.clear(); // an area's name is the page it links to, not a picture
+        if (rules.empty() && folded_.empty())
             return;
         bool local = false;
         std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder_, written, base_, local);
+        const auto ownAlt = [&] { return alt ? std::optional<std::string>(*alt) : std::nullopt; };
         for (const AltRule* rule : rules)
-            report.findings.push_back({path_, where.line, where.column, rule, src, alt, local ? picture : std::string(), {}});
-        if (pictures_ && local && !folded.empty())
+            report.findings.push_back({path_, where.line, where.column, rule, std::string(src), ownAlt(), local ? picture : std::string(), {}});
+        if (pictures_ && local && !folded_.empty())
             if (std::string text = pictures_->textOf(picture); const AltRule* rule = pictureTextFinding(alt, text))
-                report.findings.push_back({path_, where.line, where.column, rule, src, alt, picture, std::move(text)});
-        if (!folded.empty() && !picture.empty())
-            part_.uses.push_back({std::move(picture), std::move(folded), src, alt, where.line, where.column});
+                report.findings.push_back({path_, where.line, where.column, rule, std::string(src), ownAlt(), picture, std::move(text)});
+        if (!folded_.empty() && !picture.empty())
+            part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column});
         handOnWhenFull();
     }
 
@@ -261,6 +264,7 @@ private:
     PictureTexts* pictures_; // null: pictures are not read
     std::string& buffer_;
     std::string page_, encoding_, folder_;
+    std::string altScratch_, srcScratch_, folded_; // storage reused from image to image
     std::string_view base_;
     CheckedPage part_;
     std::deque<Waiting> waiting_;

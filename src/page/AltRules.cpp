@@ -147,7 +147,7 @@ bool namesPicture(const std::string& alt, std::string_view fileName)
                                                "index", "contents", "toc", "search", "help", "first", "last"};
     if (alt.empty() || std::find(std::begin(kNavigation), std::end(kNavigation), alt) != std::end(kNavigation))
         return false;
-    return std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || std::isalnum(static_cast<unsigned char>(c)); }) &&
+    return std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || isDigit(c) || static_cast<unsigned char>((c | 0x20) - 'a') < 26; }) &&
            !std::all_of(alt.begin(), alt.end(), isDigit) && alt == pictureStem(fileName);
 }
 
@@ -227,7 +227,14 @@ const AltRule* graphicFinding(std::string_view page, const FoundGraphic& graphic
 
 std::string foldedAlt(std::string_view s)
 {
-    std::string out(s.size(), ' ');
+    std::string out;
+    foldAlt(s, out);
+    return out;
+}
+
+void foldAlt(std::string_view s, std::string& out)
+{
+    out.resize(s.size());
     size_t end = 0;
     for (char c : s) {
         if (!text::isHtmlSpace(c))
@@ -236,7 +243,6 @@ std::string foldedAlt(std::string_view s)
             out[end++] = ' ';
     }
     out.resize(end > 0 && out[end - 1] == ' ' ? end - 1 : end);
-    return out;
 }
 
 const std::vector<AltRule>& altRules()
@@ -301,43 +307,57 @@ size_t altLength(std::string_view alt)
     return length;
 }
 
-std::vector<const AltRule*> altFindings(std::optional<std::string_view> alt, const AltContext& context)
+AltFindings altFindings(std::optional<std::string_view> alt, const AltContext& context, std::string* folded)
 {
-    std::vector<const AltRule*> found;
-    auto add = [&](const char* id) { found.push_back(altRule(id)); };
+    // Looked up once: this runs for every image of a site.
+    struct Rules {
+        const AltRule *ariaLabel = altRule("alt-aria-label-only"), *ariaLabelledby = altRule("alt-aria-labelledby-only"),
+                      *captioned = altRule("missing-alt-captioned"), *missing = altRule("missing-alt"),
+                      *titled = altRule("missing-alt-titled"), *whitespace = altRule("alt-whitespace"),
+                      *fileName = altRule("alt-is-filename"), *sameAsFile = altRule("alt-same-as-filename"),
+                      *placeholder = altRule("alt-placeholder"), *imageOf = altRule("alt-image-of"),
+                      *redundantLink = altRule("alt-redundant-link"), *redundantCaption = altRule("alt-redundant-caption"),
+                      *tooLong = altRule("alt-too-long");
+    };
+    static const Rules rules;
+    AltFindings found;
+    if (folded)
+        folded->clear();
     if (!alt) {
         // Named for some readers only; else a figure's caption may already say what it shows.
         if (!blank(context.ariaLabel))
-            add("alt-aria-label-only");
+            found.add(rules.ariaLabel);
         else if (!blank(context.ariaLabelledby))
-            add("alt-aria-labelledby-only");
+            found.add(rules.ariaLabelledby);
         else if (!blank(context.caption))
-            add("missing-alt-captioned");
+            found.add(rules.captioned);
         else
-            add(blank(context.title) ? "missing-alt" : "missing-alt-titled");
+            found.add(blank(context.title) ? rules.missing : rules.titled);
         return found;
     }
     if (alt->empty())
         return found; // decorative
-    const std::string text = foldedAlt(*alt);
+    std::string own;
+    std::string& text = folded ? *folded : own;
+    foldAlt(*alt, text);
     if (text.empty()) {
-        add("alt-whitespace");
+        found.add(rules.whitespace);
         return found;
     }
     if (looksLikeFileName(text, context.fileName))
-        add("alt-is-filename");
+        found.add(rules.fileName);
     else if (namesPicture(text, context.fileName))
-        add("alt-same-as-filename");
+        found.add(rules.sameAsFile);
     if (isPlaceholder(text))
-        add("alt-placeholder");
+        found.add(rules.placeholder);
     if (beginsImageOf(text))
-        add("alt-image-of");
+        found.add(rules.imageOf);
     if (foldsTo(context.linkText, text))
-        add("alt-redundant-link");
+        found.add(rules.redundantLink);
     if (foldsTo(context.caption, text))
-        add("alt-redundant-caption");
+        found.add(rules.redundantCaption);
     if (altLength(*alt) > kTooLong)
-        add("alt-too-long");
+        found.add(rules.tooLong);
     return found;
 }
 

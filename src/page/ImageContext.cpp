@@ -155,18 +155,11 @@ uint64_t nameKey(std::string_view name)
 }
 
 // The lower-case name in one word, for names of up to 8 letters; 0 for others.
-uint64_t packed(std::string_view name)
-{
-    uint64_t key = 0;
-    for (size_t i = 0; i < name.size() && name.size() <= 8; ++i) {
-        if (name[i] == 0)
-            return 0;
-        key |= static_cast<uint64_t>(static_cast<unsigned char>(text::lowerAscii(name[i]))) << (8 * i);
-    }
-    return name.size() <= 8 ? key : 0;
-}
+uint64_t packed(std::string_view name) { return name.size() <= 8 ? text::lowerPacked(name, 0, name.size()) : 0; }
 
-uint8_t typeOf(std::string_view name)
+// The type of the element named at `name` in `page`, whose packed lower-case key is `key`
+// (0 for a long name, or one that holds a NUL).
+uint8_t typeOf(std::string_view page, ByteRange name, uint64_t key)
 {
     // Every tag is looked up: by its packed name in a table hashed on it, else (long names) by
     // its letters.
@@ -185,22 +178,27 @@ uint8_t typeOf(std::string_view name)
         }
         return slots;
     }();
-    if (const uint64_t key = packed(name); key != 0) {
-        for (size_t slot = slotOf(key);; slot = (slot + 1) % kSlots) {
+    if (name.size() <= 8) {
+        for (size_t slot = slotOf(key); key != 0; slot = (slot + 1) % kSlots) {
             if (kByKey[slot].first == key)
                 return kByKey[slot].second;
             if (kByKey[slot].first == 0)
                 return kInline;
         }
-    }
-    char buffer[12];
-    if (name.size() > sizeof buffer)
         return kInline;
-    for (size_t i = 0; i < name.size(); ++i)
-        buffer[i] = text::lowerAscii(name[i]);
-    const std::string_view lower(buffer, name.size());
-    const Type* found = std::lower_bound(std::begin(kTypes), std::end(kTypes), lower, [](const Type& t, std::string_view n) { return t.name < n; });
-    return found != std::end(kTypes) && found->name == lower ? static_cast<uint8_t>(found - kTypes) : kInline;
+    }
+    // The few longer names ("figcaption", "blockquote"), one by one.
+    static const auto kLong = [] {
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < std::size(kTypes); ++i)
+            if (kTypes[i].name.size() > 8)
+                out.push_back(static_cast<uint8_t>(i));
+        return out;
+    }();
+    for (const uint8_t i : kLong)
+        if (kTypes[i].name.size() == name.size() && text::equalsNoCase(name.of(page), kTypes[i].name))
+            return i;
+    return kInline;
 }
 
 const Type& typeAt(uint8_t type) { return type == kInline ? kInlineType : kTypes[type]; }
@@ -383,6 +381,7 @@ public:
         starts_.push_back(image.tag.whole.begin);
         if (const ImageReader::Wants wants = reader_->met(index, image); wants != ImageReader::Wants::Nothing)
             waiting_.push_back({index, wants});
+        maySettle_ = true;
     }
 
     void graphic(const FoundGraphic& graphic) override { reader_->graphic(graphic); }
@@ -459,15 +458,15 @@ public:
 
     bool pause() override
     {
-        if (reader_)
+        if (reader_ && maySettle_)
             tellSettled();
         return target_ != SIZE_MAX && settled();
     }
 
-    void startTag(ByteRange whole, ByteRange name, const std::vector<TagAttribute>& attributes) override
+    void startTag(ByteRange whole, ByteRange name, uint64_t key, const std::vector<TagAttribute>& attributes) override
     {
         read_ = whole.end;
-        const uint8_t type = typeOf(name.of(page_));
+        const uint8_t type = typeOf(page_, name, key);
         const Type& t = typeAt(type);
         if (t.kind == Kind::Ignored || (t.kind == Kind::Form && find([](const Open& o) { return typeAt(o.type).kind == Kind::Form; }, 0) != SIZE_MAX))
             return; // a form in a form is dropped
@@ -546,14 +545,14 @@ public:
         if (t.flags & kVoid)
             return place(whole.begin);
         if (type == kInline)
-            element.name = nameKey(name.of(page_));
+            element.name = key != 0 ? key : nameKey(name.of(page_));
         push(element);
     }
 
-    void endTag(ByteRange whole, ByteRange name) override
+    void endTag(ByteRange whole, ByteRange name, uint64_t key) override
     {
         read_ = whole.end;
-        const uint8_t type = typeOf(name.of(page_));
+        const uint8_t type = typeOf(page_, name, key);
         const Type& t = typeAt(type);
         if (t.kind == Kind::A) {
             if (!active_.empty() && active_.back().markers == markers_)
@@ -565,9 +564,9 @@ public:
         if ((t.flags & kVoid) || t.kind == Kind::Ignored)
             return;
         if (!(t.flags & kStructural)) { // ends its element, unless a block stands in between
-            const uint64_t key = type == kInline ? nameKey(name.of(page_)) : 0;
+            const uint64_t inlineKey = type == kInline ? (key != 0 ? key : nameKey(name.of(page_))) : 0;
             for (size_t i = open_.size(); i-- > 0;) {
-                if (open_[i].type == type && open_[i].name == key)
+                if (open_[i].type == type && open_[i].name == inlineKey)
                     return popTo(i);
                 if (typeAt(open_[i].type).flags & kStructural)
                     return;
@@ -676,6 +675,7 @@ private:
     {
         const ActiveLink active = active_.back();
         active_.pop_back();
+        maySettle_ = true; // images may move to a copy of the link
         if (!active.onStack)
             return;
         size_t at = open_.size();
@@ -717,7 +717,7 @@ private:
         if (active_.empty() || active_.back().onStack || active_.back().markers != markers_)
             return;
         ActiveLink& active = active_.back();
-        Open copy{typeOf("a"), 0, newLink(links_[active.link].href)};
+        Open copy{typeOf("a", {0, 1}, packed("a")), 0, newLink(links_[active.link].href)};
         if (push(copy)) {
             active.link = copy.link;
             active.onStack = true;
@@ -781,6 +781,7 @@ private:
         if (next_ >= starts_.size() || starts_[next_] != at)
             return;
         PlacedImage placed{next_++, runs_.size(), SIZE_MAX, SIZE_MAX, seq_, runBytes_};
+        maySettle_ = true;
         // A template's content stands apart from the page: nothing outside it holds it.
         for (size_t i = open_.size(); i-- > 0 && (placed.link == SIZE_MAX || placed.figure == SIZE_MAX) && typeAt(open_[i].type).kind != Kind::Template;) {
             if (placed.link == SIZE_MAX && open_[i].link != SIZE_MAX)
@@ -827,13 +828,16 @@ private:
 
     void markOnStack(const Open& element, bool onStack)
     {
-        if (element.link != SIZE_MAX)
+        if (element.link != SIZE_MAX) {
             links_[element.link].text.onStack = onStack;
+            maySettle_ = true;
+        }
         const Kind kind = typeAt(element.type).kind;
         if (kind == Kind::Figure)
             figures_[element.figure].onStack = onStack;
         else if (kind == Kind::Figcaption)
             captions_[element.figure].onStack = onStack;
+        maySettle_ = maySettle_ || kind == Kind::Figure || kind == Kind::Figcaption;
     }
 
     const PlacedImage* placedAt(size_t image) const
@@ -870,6 +874,7 @@ private:
     // where the images before the first still waiting stood.
     void tellSettled()
     {
+        maySettle_ = false;
         const PlacedImage* placed = nullptr;
         for (; !waiting_.empty() && ended(waiting_.front().image, placed); waiting_.pop_front()) {
             const auto [image, wants] = waiting_.front();
@@ -984,6 +989,7 @@ private:
         ImageReader::Wants wants;
     };
     std::deque<Waiting> waiting_;
+    bool maySettle_ = true; // something the waiting images' contexts hang on changed since they were last looked at
 };
 
 std::vector<ImageContext> imageContexts(std::string_view page, const FoundImages& found, const std::string& encoding)

@@ -58,48 +58,16 @@ constexpr uint64_t pack(std::string_view s)
     return key;
 }
 
-// Up to eight bytes in lower case, packed as pack() packs them.
-inline uint64_t lowerKey(const char* s, size_t size)
-{
-    uint64_t key = 0;
-    for (size_t i = 0; i < size; ++i)
-        key |= static_cast<uint64_t>(static_cast<unsigned char>(toLower(s[i]))) << (8 * i);
-    return key;
-}
-
 struct NameInfo {
     Name name = Name::Other;
     bool svgTitle = false; // "title": raw text in HTML, an integration point in svg
     bool isVoid = false;   // an HTML element without content
 };
 
-NameInfo lookUp(std::string_view raw)
+// A name of up to eight bytes by its packed lower-case bytes (0: one that holds a NUL, no name of ours).
+NameInfo lookUpPacked(uint64_t key)
 {
-    if (raw.size() > 14)
-        return {};
-    char buf[16];
-    bool nul = false; // would pack like a shorter name
-    for (size_t i = 0; i < raw.size(); ++i) {
-        buf[i] = toLower(raw[i]);
-        nul |= buf[i] == 0;
-    }
-    if (nul)
-        return {};
-    std::string_view lower(buf, raw.size());
-    if (lower.size() > 8) {
-        if (lower == "plaintext")
-            return {Name::Plaintext};
-        if (lower == "blockquote")
-            return {Name::Breakout};
-        if (lower == "foreignobject")
-            return {Name::SvgPoint};
-        if (lower == "annotation-xml")
-            return {Name::AnnotationXml};
-        if (lower == "malignmark")
-            return {Name::MathGlyph};
-        return {};
-    }
-    switch (pack(lower)) {
+    switch (key) {
     case pack("img"): return {Name::Img, false, true};
     case pack("image"): return {Name::Image, false, true};
     case pack("input"): return {Name::Input, false, true};
@@ -134,6 +102,41 @@ NameInfo lookUp(std::string_view raw)
         return {Name::Breakout};
     default: return {};
     }
+}
+
+// The name's key as a walk is told it.
+uint64_t nameKey(std::string_view page, ByteRange name)
+{
+    return name.size() <= 8 ? text::lowerPacked(page, name.begin, name.size()) : 0;
+}
+
+NameInfo lookUp(std::string_view page, ByteRange name, uint64_t key)
+{
+    const std::string_view raw = name.of(page);
+    if (raw.size() > 14)
+        return {};
+    if (raw.size() <= 8)
+        return lookUpPacked(key);
+    char buf[16];
+    bool nul = false; // would pack like a shorter name
+    for (size_t i = 0; i < raw.size(); ++i) {
+        buf[i] = toLower(raw[i]);
+        nul |= buf[i] == 0;
+    }
+    if (nul)
+        return {};
+    const std::string_view lower(buf, raw.size());
+    if (lower == "plaintext")
+        return {Name::Plaintext};
+    if (lower == "blockquote")
+        return {Name::Breakout};
+    if (lower == "foreignobject")
+        return {Name::SvgPoint};
+    if (lower == "annotation-xml")
+        return {Name::AnnotationXml};
+    if (lower == "malignmark")
+        return {Name::MathGlyph};
+    return {};
 }
 
 using text::findByte;
@@ -176,8 +179,9 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
             ++i;
             continue;
         }
-        // An attribute name; its first byte may even be "=".
-        TagAttribute attribute;
+        // An attribute name; its first byte may even be "=". Made in place: a copy of one just
+        // written, field by field, waits on those stores.
+        TagAttribute& attribute = attributes.emplace_back();
         const size_t nameBegin = i++;
         while (i < n && !(classOf(s[i]) & (kSpace | kSlash | kGreater | kEquals)))
             ++i;
@@ -214,7 +218,6 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         } else {
             i = after;
         }
-        attributes.push_back(attribute);
     }
     return false;
 }
@@ -224,7 +227,7 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
 void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
 {
     for (TagAttribute& a : attributes) {
-        a.lowerName = static_cast<uint32_t>(lowerKey(page.data() + a.name.begin, std::min<size_t>(4, a.name.size())));
+        a.lowerName = static_cast<uint32_t>(text::lowerPacked(page, a.name.begin, std::min<size_t>(4, a.name.size())));
         size_t at = a.value.begin;
         while (at < a.value.end && (classOf(page[at]) & kSpace))
             ++at;
@@ -236,7 +239,7 @@ const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttri
                                std::string_view lower)
 {
     // The name's packed first bytes, made once rather than at each attribute of its length.
-    const uint32_t key = static_cast<uint32_t>(lowerKey(lower.data(), std::min<size_t>(4, lower.size())));
+    const uint32_t key = static_cast<uint32_t>(text::lowerPacked(lower, 0, std::min<size_t>(4, lower.size())));
     for (const TagAttribute& attribute : attributes) {
         if (attribute.name.size() != lower.size())
             continue;
@@ -396,7 +399,8 @@ private:
         Lexed tag;
         if (!lexTag(page_, lt + 1, tag, attributes_))
             return std::string_view::npos;
-        const NameInfo info = lookUp(tag.name.of(page_));
+        const uint64_t key = nameKey(page_, tag.name);
+        const NameInfo info = lookUp(page_, tag.name, key);
         Name name = info.name;
         if (!htmlRules(name)) {
             const bool breakout = name == Name::Breakout || name == Name::Img || name == Name::Body ||
@@ -420,7 +424,7 @@ private:
             std::swap(scratch_.tag.attributes, attributes_); // lent, not copied
         }
         if (walk_)
-            walk_->startTag({lt, tag.end}, tag.name, attributes_);
+            walk_->startTag({lt, tag.end}, tag.name, key, attributes_);
         else if (kind)
             found_.images.push_back({*kind, makeTag(lt, tag)});
         else if (graphic)
@@ -488,11 +492,11 @@ private:
             const bool foreign = !foreign_.back().html;
             // One that names no open foreign element is read by HTML rules.
             if (!(closeForeign(name, !foreign) && foreign) && walk_)
-                walk_->endTag({nameAt - 2, tag.end}, tag.name);
+                walk_->endTag({nameAt - 2, tag.end}, tag.name, nameKey(page_, tag.name));
             return tag.end;
         }
         if (walk_)
-            walk_->endTag({nameAt - 2, tag.end}, tag.name);
+            walk_->endTag({nameAt - 2, tag.end}, tag.name, nameKey(page_, tag.name));
         if (templates_ > 0 && equalsLower(name, "template"))
             --templates_;
         return tag.end;
@@ -655,7 +659,7 @@ private:
 bool TagAttribute::sameName(std::string_view page, std::string_view lower) const
 {
     if (lowerName != 0) {
-        if (lowerName != lowerKey(lower.data(), std::min<size_t>(4, lower.size())))
+        if (lowerName != text::lowerPacked(lower, 0, std::min<size_t>(4, lower.size())))
             return false;
         if (lower.size() <= 4)
             return true;
@@ -692,8 +696,8 @@ std::optional<ByteRange> baseHrefOf(std::string_view page)
     if (text::inStrNoCase(page, "<base", 1) == 0)
         return std::nullopt;
     struct Nothing : PageWalk {
-        void startTag(ByteRange, ByteRange, const std::vector<TagAttribute>&) override {}
-        void endTag(ByteRange, ByteRange) override {}
+        void startTag(ByteRange, ByteRange, uint64_t, const std::vector<TagAttribute>&) override {}
+        void endTag(ByteRange, ByteRange, uint64_t) override {}
         void text(ByteRange) override {}
     } nothing;
     Finder finder(page, &nothing);

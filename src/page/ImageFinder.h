@@ -75,9 +75,11 @@ class PageWalk {
 public:
     virtual ~PageWalk() = default;
     // A start tag read by HTML rules, images included; the attributes last until the next call.
-    virtual void startTag(ByteRange whole, ByteRange name, const std::vector<TagAttribute>& attributes) = 0;
+    // `key`: the name's bytes in lower case packed into one word (text::lowerPacked), for names
+    // of up to eight bytes; 0 for longer ones and those holding a NUL.
+    virtual void startTag(ByteRange whole, ByteRange name, uint64_t key, const std::vector<TagAttribute>& attributes) = 0;
     // An end tag read by HTML rules: outside svg and math, or one that no element there takes.
-    virtual void endTag(ByteRange whole, ByteRange name) = 0;
+    virtual void endTag(ByteRange whole, ByteRange name, uint64_t key) = 0;
     // Text a browser shows, as written (references unresolved): not comments, raw text, CDATA.
     virtual void text(ByteRange range) = 0;
     // Asked after each tag, comment or stretch of raw text: true stops a PageWalker there.

@@ -248,6 +248,17 @@ std::optional<std::string> altOf(std::string_view page, const StartTag& tag, con
     return decodeAttribute(fromPageEncoding(alt->value.of(page), encoding));
 }
 
+std::optional<std::string_view> altOf(std::string_view page, const StartTag& tag, const std::string& encoding, std::string& scratch)
+{
+    const TagAttribute* alt = tag.find(page, "alt");
+    if (!alt)
+        return std::nullopt;
+    if (readsAsWritten(alt->value.of(page), encoding))
+        return alt->value.of(page);
+    scratch = decodeAttribute(fromPageEncoding(alt->value.of(page), encoding));
+    return scratch;
+}
+
 bool isPageFileName(std::string_view name)
 {
     const size_t dot = name.rfind('.');

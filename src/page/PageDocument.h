@@ -36,6 +36,8 @@ const TagAttribute* namingAttribute(std::string_view page, const FoundImage& ima
 // A tag's ALT as the box shows it and a reader hears it: decoded from the page's encoding,
 // references resolved. nullopt when the tag has no alt at all.
 std::optional<std::string> altOf(std::string_view page, const StartTag& tag, const std::string& encoding);
+// The same without a copy where the page's bytes read as they are; else made in `scratch`.
+std::optional<std::string_view> altOf(std::string_view page, const StartTag& tag, const std::string& encoding, std::string& scratch);
 
 // Whether a file name is that of a page: .html, .htm, .shtml or .xhtml, in any letter case.
 bool isPageFileName(std::string_view name);

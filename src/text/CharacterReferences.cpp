@@ -123,7 +123,16 @@ std::string decodeText(std::string_view utf8) { return decoded(utf8, false); }
 
 bool readsAsWritten(std::string_view bytes, const std::string& encoding)
 {
-    return encoding == "UTF-8" && bytes.find('&') == std::string_view::npos && validUtf8(bytes);
+    if (encoding != "UTF-8")
+        return false;
+    // Most texts are short and ASCII: one look at each byte settles them.
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (c == '&')
+            return false;
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    return ascii || validUtf8(bytes);
 }
 
 } // namespace bw

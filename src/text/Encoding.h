@@ -17,6 +17,8 @@ std::string toPageEncoding(std::string_view utf8, const std::string& encoding);
 
 // Page bytes for the box; bytes that do not decode are taken as Latin-1.
 std::string fromPageEncoding(std::string_view bytes, const std::string& encoding);
+// The same without a copy where the bytes are UTF-8 already; else made in `scratch`.
+std::string_view fromPageEncoding(std::string_view bytes, const std::string& encoding, std::string& scratch);
 
 // What the box may write: line breaks and tabs become one space, other control characters
 // (C0, DEL, C1) go; they would break the page, some of them for this very program.

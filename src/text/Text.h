@@ -1,6 +1,7 @@
 #pragma once
 // Text operations on page bytes with 1-based positions, 0 meaning "not found".
 // "No case" folds ASCII letters only, so UTF-8 text is never altered.
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -39,6 +40,30 @@ inline size_t findByte(std::string_view s, size_t from, char c)
     const void* hit = std::memchr(s.data() + from, c, s.size() - from);
     return hit ? static_cast<size_t>(static_cast<const char*>(hit) - s.data()) : std::string_view::npos;
 #endif
+}
+
+// The `n` (at most 8) bytes of `s` from `at`, ASCII letters in lower case, packed into one word
+// with the first byte lowest: how tag and attribute names are looked up, without a loop a byte.
+// 0 when one of them is NUL, as a shorter name would pack alike.
+inline uint64_t lowerPacked(std::string_view s, size_t at, size_t n)
+{
+    uint64_t word = 0;
+    if (at + 8 <= s.size()) {
+        std::memcpy(&word, s.data() + at, 8);
+    } else {
+        for (size_t i = 0; i < n; ++i)
+            word |= static_cast<uint64_t>(static_cast<unsigned char>(s[at + i])) << (8 * i);
+    }
+    const uint64_t kept = n >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1;
+    word &= kept;
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    // A byte is NUL when it is 0 within the kept ones.
+    if (const uint64_t probe = word | ~kept; (probe - kOnes) & ~probe & kHigh)
+        return 0;
+    // 'A' to 'Z' gain 0x20: bytes at or over 'A' and not over 'Z', of seven bits.
+    const uint64_t low = word & ~kHigh;
+    const uint64_t upper = (low + (0x80 - 'A') * kOnes) & ~(low + (0x80 - 'Z' - 1) * kOnes) & ~word & kHigh;
+    return word | (upper >> 2);
 }
 
 // First position of needle at or after start (1-based), or 0.
