@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory_resource>
 
 #include "text/CharacterReferences.h"
 #include "text/Encoding.h"
@@ -157,47 +158,53 @@ uint64_t nameKey(std::string_view name)
 // The lower-case name in one word, for names of up to 8 letters; 0 for others.
 uint64_t packed(std::string_view name) { return name.size() <= 8 ? text::lowerPacked(name, 0, name.size()) : 0; }
 
+// Every tag is looked up: by its packed name in a table hashed on it, else (the few long names,
+// as "figcaption") by their two packed halves. Made once, before any page is read.
+struct TypeTable {
+    static constexpr size_t kSlots = 512;
+    static size_t slotOf(uint64_t key) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 55); }
+    struct LongName {
+        uint64_t first, rest;
+        size_t size;
+        uint8_t type;
+    };
+    std::array<std::pair<uint64_t, uint8_t>, kSlots> byKey{};
+    std::vector<LongName> longNames;
+
+    TypeTable()
+    {
+        for (size_t i = 0; i < std::size(kTypes); ++i) {
+            const std::string_view name = kTypes[i].name;
+            if (name.size() > 8) {
+                longNames.push_back({text::lowerPacked(name, 0, 8), text::lowerPacked(name, 8, name.size() - 8), name.size(), static_cast<uint8_t>(i)});
+                continue;
+            }
+            size_t slot = slotOf(packed(name));
+            while (byKey[slot].first != 0)
+                slot = (slot + 1) % kSlots;
+            byKey[slot] = {packed(name), static_cast<uint8_t>(i)};
+        }
+    }
+};
+const TypeTable kTypeTable;
+
 // The type of the element named at `name` in `page`, whose packed lower-case key is `key`
 // (0 for a long name, or one that holds a NUL).
 uint8_t typeOf(std::string_view page, ByteRange name, uint64_t key)
 {
-    // Every tag is looked up: by its packed name in a table hashed on it, else (long names) by
-    // its letters.
-    constexpr size_t kSlots = 512;
-    const auto slotOf = [](uint64_t key) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 55); };
-    static const auto kByKey = [&] {
-        std::array<std::pair<uint64_t, uint8_t>, kSlots> slots{};
-        for (size_t i = 0; i < std::size(kTypes); ++i) {
-            const uint64_t key = packed(kTypes[i].name);
-            if (key == 0)
-                continue; // a long name
-            size_t slot = slotOf(key);
-            while (slots[slot].first != 0)
-                slot = (slot + 1) % kSlots;
-            slots[slot] = {key, static_cast<uint8_t>(i)};
-        }
-        return slots;
-    }();
     if (name.size() <= 8) {
-        for (size_t slot = slotOf(key); key != 0; slot = (slot + 1) % kSlots) {
-            if (kByKey[slot].first == key)
-                return kByKey[slot].second;
-            if (kByKey[slot].first == 0)
+        for (size_t slot = TypeTable::slotOf(key); key != 0; slot = (slot + 1) % TypeTable::kSlots) {
+            if (kTypeTable.byKey[slot].first == key)
+                return kTypeTable.byKey[slot].second;
+            if (kTypeTable.byKey[slot].first == 0)
                 return kInline;
         }
         return kInline;
     }
-    // The few longer names ("figcaption", "blockquote"), one by one.
-    static const auto kLong = [] {
-        std::vector<uint8_t> out;
-        for (size_t i = 0; i < std::size(kTypes); ++i)
-            if (kTypes[i].name.size() > 8)
-                out.push_back(static_cast<uint8_t>(i));
-        return out;
-    }();
-    for (const uint8_t i : kLong)
-        if (kTypes[i].name.size() == name.size() && text::equalsNoCase(name.of(page), kTypes[i].name))
-            return i;
+    for (const TypeTable::LongName& known : kTypeTable.longNames)
+        if (known.size == name.size() && known.first == text::lowerPacked(page, name.begin, 8) &&
+            known.rest == text::lowerPacked(page, name.begin + 8, name.size() - 8))
+            return known.type;
     return kInline;
 }
 
@@ -295,7 +302,10 @@ struct Piece {
 };
 
 struct Pieces {
-    std::vector<Piece> pieces;
+    // Kept until the page is read, as the walk's links and captions are: taken from the walk's
+    // arena, not one allocation each.
+    explicit Pieces(std::pmr::memory_resource* arena) : pieces(arena) {}
+    std::pmr::vector<Piece> pieces;
     size_t bytes = 0;
     bool cut = false;     // ran past kMostLinkBytes
     bool onStack = false; // its element is open: more may come
@@ -533,7 +543,7 @@ public:
             break;
         case Kind::Figcaption:
             element.figure = captions_.size();
-            captions_.emplace_back();
+            captions_.emplace_back(&arena_);
             if (!open_.empty())
                 claimCaption(open_.back(), element);
             break;
@@ -688,7 +698,7 @@ private:
             if (blocks == 0 && at > 0 && typeAt(open_[block].type).kind == Kind::Figcaption)
                 claimCaption(open_[at - 1], open_[block]); // the block moves up to where the link stood
             const size_t since = open_[block].seq, copy = newLink(links_[from].href);
-            std::vector<Piece>& pieces = links_[from].text.pieces;
+            std::pmr::vector<Piece>& pieces = links_[from].text.pieces;
             const auto moved = std::find_if(pieces.begin(), pieces.end(), [&](const Piece& p) { return p.seq >= since; });
             links_[copy].text.pieces.assign(moved, pieces.end());
             pieces.erase(moved, pieces.end());
@@ -726,7 +736,7 @@ private:
 
     size_t newLink(std::optional<ByteRange> href)
     {
-        links_.push_back({href, {}});
+        links_.push_back({href, Pieces(&arena_)});
         return links_.size() - 1;
     }
 
@@ -968,6 +978,7 @@ private:
     std::vector<Open> open_;
     std::vector<ActiveLink> active_;
     size_t markers_ = 0, hidden_ = 0, links_open_ = 0, captions_open_ = 0;
+    std::pmr::monotonic_buffer_resource arena_{4096}; // for the links' and captions' pieces
     std::vector<Link> links_;
     std::vector<Figure> figures_;
     std::vector<Pieces> captions_; // the text of each figcaption
