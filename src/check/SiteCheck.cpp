@@ -232,6 +232,8 @@ private:
         bool local = false;
         std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder_, written, base_, local);
         const auto ownAlt = [&] { return alt ? std::optional<std::string>(*alt) : std::nullopt; };
+        if (report.findings.empty())
+            report.findings.reserve(std::min<size_t>(kPart, 64)); // a page with one finding often has many: not moved at each doubling
         for (const AltRule* rule : rules)
             report.findings.push_back({path_, where.line, where.column, rule, std::string(src), ownAlt(), local ? picture : std::string(), {}});
         if (pictures_ && local && !folded_.empty())

@@ -235,25 +235,6 @@ void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
     }
 }
 
-const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttribute>& attributes,
-                               std::string_view lower)
-{
-    // The name's packed first bytes, made once rather than at each attribute of its length.
-    const uint32_t key = static_cast<uint32_t>(text::lowerPacked(lower, 0, std::min<size_t>(4, lower.size())));
-    for (const TagAttribute& attribute : attributes) {
-        if (attribute.name.size() != lower.size())
-            continue;
-        if (attribute.lowerName != 0 && (attribute.lowerName != key || lower.size() <= 4)) {
-            if (attribute.lowerName == key)
-                return &attribute;
-            continue;
-        }
-        if (equalsLower(attribute.name.of(page), lower))
-            return &attribute;
-    }
-    return nullptr;
-}
-
 bool startsWithLower(std::string_view page, size_t at, std::string_view lower)
 {
     return at + lower.size() <= page.size() && equalsLower(page.substr(at, lower.size()), lower);
@@ -579,7 +560,7 @@ private:
         }
     }
 
-    const TagAttribute* attr(std::string_view lower) const { return firstNamed(page_, attributes_, lower); }
+    const TagAttribute* attr(std::string_view lower) const { return StartTag::firstNamed(page_, attributes_, lower); }
 
     // role="img" (or "image"): the first of its words, as the role's readers take it.
     bool hasImageRole() const
@@ -665,11 +646,6 @@ bool TagAttribute::sameName(std::string_view page, std::string_view lower) const
             return true;
     }
     return equalsLower(name.of(page), lower);
-}
-
-const TagAttribute* StartTag::find(std::string_view page, std::string_view lower) const
-{
-    return firstNamed(page, attributes, lower);
 }
 
 bool startTagAt(std::string_view page, size_t lt, StartTag& tag)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "page/ByteRange.h"
+#include "text/Text.h"
 
 namespace bw {
 
@@ -39,7 +40,26 @@ struct StartTag {
     std::vector<TagAttribute> attributes; // in page order, duplicates included
     bool selfClosing = false; // ends in "/>"
     // The first attribute of that name (given in lower case): later duplicates do not count.
-    const TagAttribute* find(std::string_view page, std::string_view lower) const;
+    const TagAttribute* find(std::string_view page, std::string_view lower) const { return firstNamed(page, attributes, lower); }
+
+    // The same in any list of attributes. Inline, so that the key of a name written in the
+    // code is made as it is compiled: every image's ALT is looked up.
+    static const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttribute>& attributes, std::string_view lower)
+    {
+        const auto key = static_cast<uint32_t>(text::lowerPacked(lower, 0, lower.size() < 4 ? lower.size() : 4));
+        for (const TagAttribute& attribute : attributes) {
+            if (attribute.name.size() != lower.size())
+                continue;
+            if (attribute.lowerName != 0 && (attribute.lowerName != key || lower.size() <= 4)) {
+                if (attribute.lowerName == key)
+                    return &attribute;
+                continue;
+            }
+            if (attribute.named(page, lower))
+                return &attribute;
+        }
+        return nullptr;
+    }
 };
 
 enum class ImageKind {
