@@ -214,28 +214,31 @@ const Type& typeAt(uint8_t type) { return type == kInline ? kInlineType : kTypes
 // where each kRunEnd was, which is dropped too.
 std::string folded(std::string_view s, std::vector<size_t>* ends = nullptr)
 {
-    std::string out;
-    out.reserve(s.size());
+    std::string out(s.size(), '\0'); // never longer than what it folds
+    size_t size = 0;
     bool space = false;
     for (size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
-        if (ends && c == kRunEnd)
-            ends->push_back(out.size());
-        if (text::isHtmlSpace(static_cast<char>(c))) {
-            space = !out.empty();
-            continue;
-        }
-        if (c < 0x20 || c == 0x7F)
-            continue;
-        if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
-            ++i; // a C1 control
-            continue;
+        if (c <= 0x20 || c >= 0x7F) { // most are printable ASCII: the rest is looked at here
+            if (ends && c == kRunEnd)
+                ends->push_back(size);
+            if (text::isHtmlSpace(static_cast<char>(c))) {
+                space = size > 0;
+                continue;
+            }
+            if (c < 0x20 || c == 0x7F)
+                continue;
+            if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+                ++i; // a C1 control
+                continue;
+            }
         }
         if (space)
-            out += ' ';
+            out[size++] = ' ';
         space = false;
-        out += static_cast<char>(c);
+        out[size++] = static_cast<char>(c);
     }
+    out.resize(size);
     return out;
 }
 
