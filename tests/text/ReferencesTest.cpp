@@ -37,6 +37,8 @@ TEST(Text, FindsAWordInAnyCaseFromWhereItIsAsked)
         {"a long line of text that ends in CHARSET", "charset", 1, 34},
         {"<mETA a long line <meta charset>, and <meta>", "<meta", 2, 19},
         {"a long line of text without the word", "charset", 1, 0},
+        // Thirty-two bytes passed at once: a word in the second half of such a stretch.
+        {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx<Meta charset=x> and then more", "<meta", 1, 51},
     };
     for (const auto& row : rows)
         EXPECT_EQ(text::inStrNoCase(row.hay, row.needle, row.start), row.found) << row.hay << " / " << row.needle;
