@@ -356,7 +356,7 @@ AltFindings altFindings(std::optional<std::string_view> alt, const AltContext& c
         found.add(rules.redundantLink);
     if (foldsTo(context.caption, text))
         found.add(rules.redundantCaption);
-    if (altLength(*alt) > kTooLong)
+    if (alt->size() > kTooLong && altLength(*alt) > kTooLong) // never more characters than bytes
         found.add(rules.tooLong);
     return found;
 }
