@@ -809,6 +809,18 @@ private:
 
     std::string textOf(const Pieces& pieces, size_t leftOut) const
     {
+        // Most hold one run of words beside the image itself: folded straight from the page
+        // when it is shown as written (breaks around it fold away).
+        const Piece* only = nullptr;
+        bool oneRun = !pieces.cut;
+        for (const Piece& piece : pieces.pieces) {
+            if (piece.image == SIZE_MAX ? piece.text.empty() : piece.image == leftOut)
+                continue;
+            oneRun = oneRun && piece.image == SIZE_MAX && !only;
+            only = &piece;
+        }
+        if (oneRun && (!only || readsAsWritten(only->text.of(page_), encoding_)))
+            return only ? folded(only->text.of(page_)) : std::string();
         std::string raw, text;
         for (const Piece& piece : pieces.pieces) {
             if (piece.image == SIZE_MAX) {
