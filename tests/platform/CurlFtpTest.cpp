@@ -48,18 +48,18 @@ Listed listing(FtpClient& ftp)
     return out;
 }
 
+// Keeps in `seen` the most bytes progress told of; with `cancel`, stops once bytes arrived.
+void watch(FtpClient& ftp, std::uint64_t& seen, bool cancel)
+{
+    ftp.setProgress([&seen, cancel](std::uint64_t done, std::uint64_t) { return seen = std::max(seen, done), !(cancel && done > 0); });
+}
+
 // The servers log a line for each login, and with a listing of their own every command.
 std::string logged(const test::TempDir& dir) { return test::readAll(dir.path("log")); }
 
 // What a round trip needs of the desktop, real files and a scripted user.
-struct Desk {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::FakeHost host;
-    test::MemorySettings settings;
+struct Desk : test::Desktop<RealFileSystem> {
     NoBusy busy;
-    Platform platform() { return {dialogs, files, shell, host, settings}; }
 };
 
 struct RealServer : ::testing::Test {
@@ -154,7 +154,6 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
             there.write("index.html.bak", "mine");
         test::LocalFtpServer server(there.path(), kUser, kPassword, here.path("log"), "", "elradfmw", row.tricks);
         Desk desk;
-        auto& dialogs = desk.dialogs;
         CurlFtpClient ftp(kQuick);
         RoundTrip trip(desk.platform(), ftp, desk.busy);
         HostProfile profile;
@@ -170,8 +169,8 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         for (const auto& [name, bytes] : seen)
             listed += (listed.empty() ? "" : " ") + name + "=" + bytes;
         EXPECT_EQ(std::regex_replace(listed, ours, ".bw-*"), row.files);
-        ASSERT_FALSE(dialogs.shown.empty());
-        EXPECT_EQ(std::regex_replace(dialogs.shown.back().text, ours, ".bw-*"), row.summary);
+        ASSERT_FALSE(desk.dialogs.shown.empty());
+        EXPECT_EQ(std::regex_replace(desk.dialogs.shown.back().text, ours, ".bw-*"), row.summary);
     }
 }
 
@@ -280,10 +279,7 @@ TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
         if (row.old)
             into.write(row.target, row.old);
         std::uint64_t seen = 0;
-        ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
-            seen = std::max(seen, done);
-            return !(row.cancel && done > 0);
-        });
+        watch(ftp, seen, row.cancel);
         const FtpResult r = ftp.download(row.remote, into.path(row.target));
         EXPECT_EQ(r.number, row.number) << r.error;
         EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
@@ -562,10 +558,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
             if (row.bak)
                 put(bak, *row.bak);
             std::uint64_t seen = 0;
-            ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
-                seen = std::max(seen, done);
-                return !(row.cancel && done > 0);
-            });
+            watch(ftp, seen, row.cancel);
             const FtpResult r = ftp.upload(local.write("page", row.bytes), row.remote, row.keep);
             ftp.setProgress({});
             EXPECT_EQ(r.number, row.number) << r.error;
@@ -621,18 +614,14 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
 {
     for (const auto& t : targets()) {
         SCOPED_TRACE(t.what);
-        test::ScriptedDialogs dialogs;
+        Desk desk;
+        auto& dialogs = desk.dialogs;
         int overwrite = -1; // the answer to the question, -1 the default
         dialogs.chooseAnswerer = [&] { return dialogs.shown.back().choices[0] == "Accept Once" ? 0 : overwrite; };
-        RealFileSystem files;
-        test::RecordingShell shell;
-        test::FakeHost host;
-        test::MemorySettings settings;
         test::TempDir local;
-        settings.folderPath = local.path("config/");
-        NoBusy busy;
+        desk.settings.folderPath = local.path("config/");
         CurlFtpClient ftp(kRoomy);
-        RoundTrip trip({dialogs, files, shell, host, settings}, ftp, busy);
+        RoundTrip trip(desk.platform(), ftp, desk.busy);
         // What an action of the trip answered: on this thread, before it returns.
         auto answer = [](auto start) {
             FtpResult got;
@@ -675,12 +664,12 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         }
 
         // After a restart the page is taken back from the temp path, its password from the profile.
-        Platform platform{dialogs, files, shell, host, settings};
+        Platform platform = desk.platform();
         HostProfiles profiles(platform);
         ASSERT_TRUE(test::saved(profiles, t.host, profile).result.ok);
         put(mine, kPage + "after a restart");
         ASSERT_TRUE(ftp.disconnect().ok);
-        RoundTrip again(platform, ftp, busy);
+        RoundTrip again(platform, ftp, desk.busy);
         again.recall(local.path() + "/");
         again.uploadChanged();
         EXPECT_EQ(test::readAll(there), kPage + "after a restart") << dialogs.shown.back().text;
