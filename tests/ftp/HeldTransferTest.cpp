@@ -3,11 +3,10 @@
 // presses, closes and deletes that come in the meantime.
 #include <QProgressDialog>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 #include "platform/qt/QtTransfers.h"
 #include "support/AppFixture.h"
+#include "support/Gate.h"
 #include "support/ScriptedFtp.h"
 
 namespace bw {
@@ -15,37 +14,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Each download waits before its bytes while the test holds it.
-struct HeldFtp : test::ScriptedFtp {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool holding = false, waiting = false;
-
-    void hold()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        holding = true;
-    }
-    // Until a download waits.
-    void waitHeld()
-    {
-        std::unique_lock<std::mutex> guard(lock);
-        changed.wait(guard, [this] { return waiting; });
-    }
-    void letGo()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        holding = waiting = false;
-        changed.notify_all();
-    }
+// Each download passes the gate before its bytes.
+struct HeldFtp : test::ScriptedFtp, test::Gate {
     FtpResult download(const std::string& remoteName, const std::string& localPath) override
     {
-        {
-            std::unique_lock<std::mutex> guard(lock);
-            waiting = holding;
-            changed.notify_all();
-            changed.wait(guard, [this] { return !holding; });
-        }
+        pass();
         return ScriptedFtp::download(remoteName, localPath); // asks the progress callback first
     }
 };
@@ -78,7 +51,7 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
                 answers.push_back(result.ok ? "ok" : result.error);
             };
             auto connect = [&] { transfers.run("Connecting", [](FtpClient& c) { return c.connect("site", "u", "p"); }, answer); };
-            server.hold();
+            server.hold(true);
             transfers.run("Downloading page.html", [&](FtpClient& c) { return c.download("page.html", dir.path("page.html")); },
                           [&](const FtpResult& result) {
                               answer(result);
@@ -100,7 +73,7 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
             EXPECT_FALSE(handlers::runAlone([] {})) << "no handler starts while a transfer is to answer";
             if (row.cancel)
                 QTest::mouseClick(busy.dialog()->findChild<QPushButton*>(), Qt::LeftButton);
-            server.letGo();
+            server.hold(false);
             test::waitForTransfers();
             EXPECT_FALSE(transfers.running());
             EXPECT_EQ(busy.dialog(), nullptr);
@@ -147,7 +120,7 @@ TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSaf
         dialogs.answers = {Answer::Yes}; // replace the edited copy
         dialogs.shown.clear();
         server.calls.clear();
-        server.hold();
+        server.hold(true);
         auto* list = window->findChild<QListWidget*>("List3");
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
         server.waitHeld();
@@ -162,7 +135,7 @@ TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSaf
             test::press(button);
         }
         EXPECT_EQ(!window.isNull() && window->isVisible(), row.windowStays);
-        server.letGo();
+        server.hold(false);
         test::waitForTransfers();
         settle();
 
