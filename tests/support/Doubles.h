@@ -184,16 +184,15 @@ public:
     WriteResult makeFolders(const std::string&) override { return {true, {}, {}}; }
 };
 
-// The settings store in memory: sections in order of creation, keys in order of first
-// save, matched without regard to ASCII letter case.
+// The settings store in memory: keys in order of first save, matched without regard to ASCII
+// letter case, as are sections.
 class MemorySettings : public SettingsStore {
 public:
     WriteResult saveSetting(const std::string& app, const std::string& section, const std::string& key,
                             const std::string& value) override
     {
-        SettingPairs& pairs = sectionOf(app, section, true);
-        auto it = find(pairs, key);
-        if (it != pairs.end())
+        SettingPairs& pairs = sections_[folded(app + '\0' + section)];
+        if (auto it = find(pairs, key); it != pairs.end())
             it->second = value;
         else
             pairs.emplace_back(key, value);
@@ -202,19 +201,19 @@ public:
     std::string getSetting(const std::string& app, const std::string& section, const std::string& key,
                            const std::string& defaultValue = {}) override
     {
-        SettingPairs& pairs = sectionOf(app, section, false);
+        SettingPairs pairs = getAllSettings(app, section);
         auto it = find(pairs, key);
         return it == pairs.end() ? defaultValue : it->second;
     }
     SettingPairs getAllSettings(const std::string& app, const std::string& section) override
     {
-        return sectionOf(app, section, false);
+        auto it = sections_.find(folded(app + '\0' + section));
+        return it == sections_.end() ? SettingPairs{} : it->second;
     }
     WriteResult deleteSetting(const std::string& app, const std::string& section, const std::string& key) override
     {
-        SettingPairs& pairs = sectionOf(app, section, false);
-        auto it = find(pairs, key);
-        if (it != pairs.end())
+        SettingPairs& pairs = sections_[folded(app + '\0' + section)];
+        if (auto it = find(pairs, key); it != pairs.end())
             pairs.erase(it);
         return {true, {}};
     }
@@ -225,32 +224,14 @@ private:
     static std::string folded(std::string s)
     {
         for (char& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
         return s;
     }
     static SettingPairs::iterator find(SettingPairs& pairs, const std::string& key)
     {
-        for (auto it = pairs.begin(); it != pairs.end(); ++it)
-            if (folded(it->first) == folded(key))
-                return it;
-        return pairs.end();
+        return std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return folded(pair.first) == folded(key); });
     }
-    SettingPairs& sectionOf(const std::string& app, const std::string& section, bool create)
-    {
-        std::string name = folded(app) + '\0' + folded(section);
-        for (auto& [n, pairs] : sections_)
-            if (n == name)
-                return pairs;
-        if (!create) {
-            none_.clear();
-            return none_;
-        }
-        sections_.emplace_back(name, SettingPairs{});
-        return sections_.back().second;
-    }
-    std::vector<std::pair<std::string, SettingPairs>> sections_;
-    SettingPairs none_;
+    std::map<std::string, SettingPairs> sections_;
 };
 
 // What the core asks of the desktop, scripted and recorded, on files of the test's choice.
