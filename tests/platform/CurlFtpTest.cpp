@@ -156,8 +156,7 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         Desk desk;
         CurlFtpClient ftp(kQuick);
         RoundTrip trip(desk.platform(), ftp, desk.busy);
-        HostProfile profile;
-        profile.user = kUser, profile.password = kPassword, profile.keepBackup = row.keep;
+        const HostProfile profile{kUser, kPassword, "", Protocol::ftp, 0, "", row.keep};
         trip.connect(server.host(), profile, [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
         trip.fetchPage(row.name, here.path() + "/", [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
         std::ofstream(trip.pagePath(here.path() + "/", row.name)) << "new";
@@ -196,10 +195,8 @@ TEST_F(RealServer, ARecalledPageGoesOnlyTheWayItsHostsProfileSays)
         auto& dialogs = desk.dialogs;
         Platform platform = desk.platform();
         HostProfiles profiles(platform);
-        HostProfile tls;
-        tls.user = "u", tls.password = "p", tls.protocol = Protocol::ftps;
         if (row.profile) {
-            ASSERT_TRUE(test::saved(profiles, odd.host(), tls).result.ok);
+            ASSERT_TRUE(test::saved(profiles, odd.host(), {"u", "p", "", Protocol::ftps, 0, "", false}).result.ok);
         }
         CurlFtpClient ftp(kQuick);
         RoundTrip trip(platform, ftp, desk.busy);
@@ -222,8 +219,7 @@ TEST_F(RealServer, TwoProgramsSharingATempPathKeepEveryRecordPrivately)
     Desk desk;
     CurlFtpClient one(kQuick), two(kQuick);
     RoundTrip first(desk.platform(), one, desk.busy), second(desk.platform(), two, desk.busy);
-    HostProfile profile;
-    profile.user = kUser, profile.password = kPassword;
+    const HostProfile profile{kUser, kPassword, "", Protocol::ftp, 0, "", false};
     auto ok = [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; };
     first.connect(server.host(), profile, ok);
     second.connect(server.host(), profile, ok);
@@ -632,11 +628,8 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         put(there, kPage);
         const timespec then[2] = {{1700000000, 0}, {1700000000, 0}};
         ::utimensat(AT_FDCWD, there.c_str(), then, 0);
-        HostProfile profile;
-        profile.user = t.user;
-        profile.password = t.user.empty() ? "" : kPassword;
-        profile.protocol = t.protocol;
-        profile.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
+        const HostProfile profile{t.user, t.user.empty() ? "" : kPassword, "", t.protocol, 0,
+                                  t.protocol == Protocol::sftp ? sshd.dir.path("user") : "", false};
         ASSERT_TRUE(answer([&](auto then) { trip.connect(t.host, profile, then); }).ok);
         ASSERT_TRUE(ftp.goTo(t.remote).ok);
         ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", local.path() + "/", then); }).ok);
