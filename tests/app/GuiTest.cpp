@@ -325,10 +325,6 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
         app->start({QString::fromStdString(dir.path(row.batch ? "site/index.html" : "site/widest.html"))});
         MainWindow& window = app->window();
         auto at = [&](const char* name) { return child<QWidget>(name)->geometry(); };
-        auto laidOut = [&] {
-            window.refresh();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        };
         window.run([&] {
             if (row.batch)
                 app->batch().start(batch);
@@ -336,7 +332,8 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
                 app->batch().nextFile();
             app->editor().jumpTo(1233);
         });
-        laidOut();
+        window.refresh();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         EXPECT_EQ(child<QLabel>("Label1")->text().toStdString(), MainWindow::kWidestCounter);
         EXPECT_EQ(child<QLabel>("Label3")->isVisible() ? child<QLabel>("Label3")->text() : "hidden", row.batch ? "12 / 34" : "hidden");
         window.resize(window.minimumSizeHint());

@@ -48,9 +48,7 @@ struct Window : ::testing::Test, test::Desktop<RealFileSystem>, Busy {
         server.listings["/"] = {line('d', "my folder") + line('d', "locked") + line('-', "index.html"),
                                 line('-', "d.htm") + line('-', "a.gif") + line('-', "gone.html") + line('-', "..")};
         server.listings["/my folder/"] = {line('-', "a.html") + line('-', "b.html")};
-        server.remote["/index.html"] = kPage;
-        server.remote["/d.htm"] = "<html></html>";
-        server.remote["/a.gif"] = test::kGif;
+        server.remote = {{"/index.html", kPage}, {"/d.htm", "<html></html>"}, {"/a.gif", test::kGif}};
     }
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
     // The boxes shown, each as "title: text", the program's own title left out.
@@ -71,9 +69,8 @@ struct Window : ::testing::Test, test::Desktop<RealFileSystem>, Busy {
 
 TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
 {
-    const std::string lost = "The connection to the server was lost.";
+    const std::string lost = "The connection to the server was lost.", replace = "index.html already exists in the temp path. Replace it?";
     const std::string control = " holds a line break or another control character; nothing was sent.";
-    const std::string replace = "index.html already exists in the temp path. Replace it?";
     struct Row {
         const char* name;
         Items actions = {}; // after connecting: "dir NAME", "file NAME", "up", "disconnect", "connect", "batch"

@@ -159,13 +159,7 @@ public:
     FileStamp stamp(const std::string& path) override
     {
         auto it = files.find(path);
-        if (it == files.end())
-            return {};
-        FileStamp s;
-        s.exists = true;
-        s.size = it->second.size();
-        s.modified = writes[path];
-        return s;
+        return it == files.end() ? FileStamp{} : FileStamp{.exists = true, .size = it->second.size(), .modified = writes[path]};
     }
     ReadResult readFile(const std::string& path, std::string = {}) override
     {
@@ -289,7 +283,6 @@ private:
 // for the keyring can be caught in the middle.
 class HeldSecrets : public MemorySecrets {
 public:
-    std::size_t pending() const { return held_.size(); }
     // Does the calls held, in order, and those they make meanwhile.
     void release()
     {

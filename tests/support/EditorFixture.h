@@ -24,10 +24,8 @@ struct LateFiles final : FileSystem {
     enum class Hold { None, Late, Index };
     void hold(Hold what)
     {
-        {
-            std::lock_guard lock(mutex_);
-            held_ = what;
-        }
+        std::lock_guard lock(mutex_);
+        held_ = what;
         freed_.notify_all();
     }
     ReadResult readFile(const std::string& p, std::string b) override

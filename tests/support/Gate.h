@@ -12,10 +12,8 @@ class Gate {
 public:
     void hold(bool on)
     {
-        {
-            std::lock_guard lock(mutex_);
-            held_ = on;
-        }
+        std::lock_guard lock(mutex_);
+        held_ = on;
         changed_.notify_all();
     }
     // Until a thread waits at the gate.
