@@ -14,12 +14,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Each download passes the gate before its bytes.
+// Each download passes the gate before its bytes, and `returned` once done (its progress asked).
 struct HeldFtp : test::ScriptedFtp, test::Gate {
+    test::Gate returned;
     FtpResult download(const std::string& remoteName, const std::string& localPath) override
     {
         pass();
-        return ScriptedFtp::download(remoteName, localPath); // asks the progress callback first
+        const FtpResult result = ScriptedFtp::download(remoteName, localPath);
+        return returned.pass(), result;
     }
 };
 
@@ -29,8 +31,7 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
 {
     struct Row {
         const char* name;
-        bool cancel;
-        bool boxOpen; // the first answer asks for the second and waits in a box's loop for its end
+        bool cancel, boxOpen; // boxOpen: the first answer asks for the second and waits in a box's loop for its end
         std::vector<std::string> answers; // of the held download, then of the connect asked after it
     } rows[] = {
         {"let go", false, false, {"ok", "ok"}},
@@ -73,7 +74,11 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
             EXPECT_FALSE(handlers::runAlone([] {})) << "no handler starts while a transfer is to answer";
             if (row.cancel)
                 QTest::mouseClick(busy.dialog()->findChild<QPushButton*>(), Qt::LeftButton);
+            // The download goes on without this thread's events: Cancel must have reached it already.
+            server.returned.hold(true);
             server.hold(false);
+            server.returned.waitHeld();
+            server.returned.hold(false);
             test::waitForTransfers();
             EXPECT_FALSE(transfers.running());
             EXPECT_EQ(busy.dialog(), nullptr);
@@ -100,8 +105,7 @@ struct HeldWindow : test::AppFixture<> {
 TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSafely)
 {
     const struct Row {
-        const char* name;
-        const char* button; // pressed, or "close", or "delete"
+        const char *name, *button; // button: pressed, or "close", or "delete"
         bool windowStays = true;
     } rows[] = {
         {"Exit", "Command8"}, {"Disconnect", "Command6"}, {"Parent Dir", "Command5"},
