@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QListView>
 #include <QMenuBar>
@@ -22,12 +21,6 @@ using test::readAll;
 
 struct Gui : test::AppFixture<> {
     QString counter() { return child<QLabel>("Label1")->text(); }
-    // A click on the box itself, where the user clicks.
-    void tick(const char* name)
-    {
-        auto* box = child<QCheckBox>(name);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
-    }
 };
 
 TEST_F(Gui, MainWindowWalk)
@@ -257,44 +250,6 @@ TEST_F(Gui, OffersTheTextInThePicture)
     app.reset(); // before the reader it was given
 }
 
-// The desktop's font decides: a larger one must not cut a caption or push the bottom row out.
-// Made larger, the window gives its room to the picture and the ALT box.
-TEST_F(Gui, CaptionsStayWholeAndTheRoomGoesToThePicture)
-{
-    dir.write("logo.gif", test::kGif);
-    std::string tags;
-    for (int i = 0; i < 12345; ++i)
-        tags += "<img SRC=\"logo.gif\" id=" + std::to_string(i) + ">\n";
-    const std::string many = dir.write("many.html", tags);
-    const QFont desktop = QApplication::font();
-    for (int points : {0, 11, 13}) {
-        SCOPED_TRACE(points);
-        QFont font = desktop;
-        font.setPointSize(points ? points : desktop.pointSize());
-        QApplication::setFont(font);
-        startApp();
-        app->start({QString::fromStdString(many)});
-        app->window().run([&] { app->editor().jumpTo(1233); }); // "Image 1234 of 12345"
-        app->window().refresh();
-        auto at = [&](const char* name) { return child<QWidget>(name)->geometry(); };
-        for (const char* name : {"Label1", "Label2", "Label4", "Command6", "Command5", "Command3", "Command1", "UseEverywhere"}) {
-            const QLabel* label = child<QLabel>(name);
-            const QString text = label ? label->text() : child<QPushButton>(name)->text();
-            const int room = label ? label->contentsRect().width() : at(name).width() - 8;
-            EXPECT_LE(child<QWidget>(name)->fontMetrics().horizontalAdvance(text), room) << name;
-        }
-        for (const char* name : {"Command5", "Command3", "Command1"})
-            EXPECT_TRUE(app->window().centralWidget()->rect().contains(at(name)) && !at(name).intersects(at("Picture1")));
-        const QRect picture = at("Picture1"), back = at("Command5");
-        app->window().resize(app->window().size() + QSize(300, 200));
-        EXPECT_TRUE(at("Picture1").width() > picture.width() + 100 && at("Picture1").height() == picture.height() + 200);
-        EXPECT_EQ(at("Decorative").bottom(), at("Picture1").bottom());
-        EXPECT_TRUE(at("Text1").bottom() < at("Hint").top() && at("Hint").bottom() < at("Decorative").top());
-        EXPECT_EQ(at("Command5"), back.translated(0, 200));
-    }
-    QApplication::setFont(desktop);
-}
-
 // Alt+S presses the hidden "&Save" wherever the focus is in the main window, also after a real box
 // was answered (the question it asks is answered No, so the box stays as it was).
 using RealBoxGui = test::AppFixture<QtDialogs>;
@@ -341,8 +296,8 @@ TEST_F(RealBoxGui, AltSPressesSaveWhereverTheFocusIs)
     EXPECT_EQ(child<QLabel>("Label1")->text(), "Image 8 of 8");
 }
 
-// At any size and font, with the batch's controls shown, the widest count and a long name:
-// every control inside the window, clear of the others and as large as its text needs; the
+// At any size and the desktop's font, with the batch's controls shown, the widest count and a long
+// name: every control inside the window, clear of the others and as large as its text needs; the
 // room beyond the smallest window goes to the picture and the ALT box, 3 parts to 2.
 TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
 {
@@ -357,32 +312,32 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
     const QFont desktop = QApplication::font();
     const struct {
         int points;
-        QSize extra; // beyond the smallest window
-    } rows[] = {{0, {0, 0}}, {0, {500, 200}}, {11, {0, 0}}, {13, {0, 0}}, {13, {600, 100}}, {16, {400, 50}}};
+        QSize extra;       // beyond the smallest window
+        bool batch = true; // else the page alone, the batch's controls hidden
+    } rows[] = {{0, {0, 0}}, {0, {500, 200}}, {11, {0, 0}}, {13, {0, 0}}, {13, {600, 100}}, {16, {400, 50}},
+                {0, {300, 200}, false}, {13, {300, 200}, false}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.points) + "pt, " + std::to_string(row.extra.width()) + " wider");
+        SCOPED_TRACE(std::to_string(row.points) + "pt, " + std::to_string(row.extra.width()) + " wider" + (row.batch ? "" : ", no batch"));
         QFont font = desktop;
         font.setPointSize(row.points ? row.points : desktop.pointSize());
         QApplication::setFont(font);
         startApp();
-        app->start({QString::fromStdString(dir.path("site/index.html"))});
+        app->start({QString::fromStdString(dir.path(row.batch ? "site/index.html" : "site/widest.html"))});
         MainWindow& window = app->window();
         auto at = [&](const char* name) { return child<QWidget>(name)->geometry(); };
-        auto laidOut = [&] {
-            window.refresh();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        };
         window.run([&] {
-            app->batch().start(batch);
-            for (int page = 1; page < 12; ++page)
+            if (row.batch)
+                app->batch().start(batch);
+            for (int page = 1; page < 12 && row.batch; ++page)
                 app->batch().nextFile();
             app->editor().jumpTo(1233);
         });
-        laidOut();
+        window.refresh();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         EXPECT_EQ(child<QLabel>("Label1")->text().toStdString(), MainWindow::kWidestCounter);
-        EXPECT_EQ(child<QLabel>("Label3")->text(), "12 / 34");
+        EXPECT_EQ(child<QLabel>("Label3")->isVisible() ? child<QLabel>("Label3")->text() : "hidden", row.batch ? "12 / 34" : "hidden");
         window.resize(window.minimumSizeHint());
-        const QRect picture = at("Picture1"), alt = at("Text1");
+        const QRect picture = at("Picture1"), alt = at("Text1"), back = at("Command5");
         window.resize(window.size() + row.extra);
         const QList<QWidget*> controls = window.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (QWidget* control : controls) {
@@ -412,6 +367,9 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
         EXPECT_TRUE(grown.height() == row.extra.height() && altGrown.height() == row.extra.height());
         EXPECT_LE(std::abs(2 * grown.width() - 3 * altGrown.width()), 3) << grown.width() << " to " << altGrown.width();
         EXPECT_EQ(grown.width() > 100 && altGrown.width() > 60, row.extra.width() > 0);
+        EXPECT_EQ(at("Decorative").bottom(), at("Picture1").bottom());
+        EXPECT_TRUE(at("Text1").bottom() < at("Hint").top() && at("Hint").bottom() < at("Decorative").top());
+        EXPECT_EQ(at("Command5"), back.translated(0, row.extra.height())) << "the bottom row keeps to the bottom";
     }
     QApplication::setFont(desktop);
 }

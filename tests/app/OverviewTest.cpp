@@ -1,6 +1,5 @@
 // The overview and the image view as the user sees them: rows after each step and what each
 // step redraws; pictures too large to decode, and pictures no longer wanted.
-#include <QCheckBox>
 #include <QListView>
 
 #include "app/qt/PictureLoader.h"
@@ -11,11 +10,6 @@ namespace bw {
 namespace {
 
 struct Overview : test::AppFixture<> {
-    void tick(const char* name)
-    {
-        auto* box = child<QCheckBox>(name);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
-    }
     PictureLoader* pictures() { return app->window().findChild<PictureLoader*>(); }
     QString picture() { auto* view = child<QLabel>("Picture1"); return view->pixmap().isNull() ? view->text() : "(picture)"; }
 };

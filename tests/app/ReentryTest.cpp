@@ -81,10 +81,7 @@ struct Program {
     }
     ~Program() { secrets.release(); } // nothing is left to answer a program that has gone
     template <class T> T* child(QWidget* in, const char* name) { return in ? in->findChild<T*>(name) : nullptr; }
-    void typeInto(QWidget* in, const char* name, const char* text)
-    {
-        QTest::keyClicks(child<QLineEdit>(in, name), text);
-    }
+    void typeInto(QWidget* in, const char* name, const char* text) { QTest::keyClicks(child<QLineEdit>(in, name), text); }
     // A page open in the main window, and the main window's password asked of the keyring.
     void askPassword()
     {

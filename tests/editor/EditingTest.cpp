@@ -27,19 +27,14 @@ TEST_F(Editing, Sessions)
 {
     const std::string two = "<img SRC=\"a.gif\"><img SRC=\"b.gif\"></html>";
     const std::string three = "<img SRC=\"a.gif\"><img SRC=\"b.gif\"><img SRC=\"c.jpg\"></html>";
-    const std::string one = "<html><img SRC=\"a.gif\"></html>", edited = "<html><img SRC=\"a.gif\" ALT=\"edited\"></html>";
-    const std::string theirs = two + "<!-- from vi -->";
-    const char* last = "BRINDLEWORK: Last Image";
-    const char* reset = "BRINDLEWORK: Do you want to reset ? [No]";
-    const char* load = "BRINDLEWORK: Do you want to Load New Page ? [No]";
+    const std::string one = "<html><img SRC=\"a.gif\"></html>", edited = "<html><img SRC=\"a.gif\" ALT=\"edited\"></html>", theirs = two + "<!-- from vi -->";
+    const char *last = "BRINDLEWORK: Last Image", *none = "|Image of|||";
+    const char *reset = "BRINDLEWORK: Do you want to reset ? [No]", *load = "BRINDLEWORK: Do you want to Load New Page ? [No]";
     const char* takeOut = "BRINDLEWORK: The ALT texts written to page.html since you opened it will be taken out again. [Keep/Take Out/Cancel]";
-    const char* sure = "BRINDLEWORK: Are you sure you want to do this ? [Yes]";
-    const char* saved = "File Saved: File saved, do u want to reset the app ? [Yes]";
-    const char* changed = " was changed by another program since it was opened. Overwrite it with this window's text? [No]";
-    const char* none = "|Image of|||";
+    const char *sure = "BRINDLEWORK: Are you sure you want to do this ? [Yes]", *saved = "File Saved: File saved, do u want to reset the app ? [Yes]";
+    const char* changed = " was changed by another program since it was opened. Overwrite it with this window's text? [No]", *kept =
+        "was not put back: it keeps that program's text.\n\nThe page stays open."; // closing stops where another program's text was kept
     const std::string missesText = "The picture shows text that its ALT text leaves out; a picture of text needs that text. [alt-misses-picture-text]";
-    // Closing stops where the user kept another program's text, and says so.
-    const char* kept = "was not put back: it keeps that program's text.\n\nThe page stays open.";
     const std::string page16 = "\xFF\xFE" + utf16("<img SRC=\"a.gif\" ALT=\"caf") + "\xE9"s + '\0' + utf16("\"><img SRC=\"b.gif\">");
     const Row rows[] = {
         // Writing: each ALT into its own tag, the rest of the page as it was.
@@ -278,9 +273,8 @@ TEST_F(Editing, NothingWrittenMeansNothingToPutBack)
     const FileStamp before = files.stamp(ro);
     for (const char* way : {"R", "N", "X", "C"}) {
         form.clearAll();
-        run("O:ro.html");
-        run("y");
-        run(way);
+        for (const std::string step : {"O:ro.html", "y", way})
+            run(step);
     }
     EXPECT_EQ(log, (std::vector<std::string>{"BRINDLEWORK: Do you want to reset ? [No]", "BRINDLEWORK: Do you want to Load New Page ? [No]", "(not asked)", "(ended)",
                                              "(not asked)"}));

@@ -25,18 +25,12 @@ const std::string kPage = "<html><img SRC=\"a.gif\"></html>";
 const Items kDirs = {"my folder", "locked"}, kFiles = {"index.html", "d.htm", "a.gif", "gone.html", ".."};
 
 // The fixture is also the window's busy display.
-struct Window : ::testing::Test, Busy {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::FakeHost host;
-    test::MemorySettings settings;
+struct Window : ::testing::Test, test::Desktop<RealFileSystem>, Busy {
     test::TempDir dir;
-    Platform platform{dialogs, files, shell, host, settings};
-    EditorSession form{platform, Version{1, 0, 6}};
-    BatchSession batch{platform, form};
+    EditorSession form{platform(), Version{1, 0, 6}};
+    BatchSession batch{platform(), form};
     test::ScriptedFtp server;
-    RoundTrip trip{platform, server, *this};
+    RoundTrip trip{platform(), server, *this};
     std::unique_ptr<FtpBrowser> w;
     int busy = 0;      // begun and not yet ended
     bool stop = false; // the user presses Cancel
@@ -54,14 +48,20 @@ struct Window : ::testing::Test, Busy {
         server.listings["/"] = {line('d', "my folder") + line('d', "locked") + line('-', "index.html"),
                                 line('-', "d.htm") + line('-', "a.gif") + line('-', "gone.html") + line('-', "..")};
         server.listings["/my folder/"] = {line('-', "a.html") + line('-', "b.html")};
-        server.remote["/index.html"] = kPage;
-        server.remote["/d.htm"] = "<html></html>";
-        server.remote["/a.gif"] = test::kGif;
+        server.remote = {{"/index.html", kPage}, {"/d.htm", "<html></html>"}, {"/a.gif", test::kGif}};
     }
     std::string temp(const std::string& name = "") const { return dir.path("dl/") + name; }
+    // The boxes shown, each as "title: text", the program's own title left out.
+    Items told() const
+    {
+        Items told;
+        for (const auto& shown : dialogs.shown)
+            told.push_back(shown.title == "BRINDLEWORK" ? shown.text : shown.title + ": " + shown.text);
+        return told;
+    }
     FtpBrowser& open()
     {
-        w = std::make_unique<FtpBrowser>(platform, batch, trip, temp());
+        w = std::make_unique<FtpBrowser>(platform(), batch, trip, temp());
         w->load();
         return *w;
     }
@@ -69,9 +69,8 @@ struct Window : ::testing::Test, Busy {
 
 TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
 {
-    const std::string lost = "The connection to the server was lost.";
+    const std::string lost = "The connection to the server was lost.", replace = "index.html already exists in the temp path. Replace it?";
     const std::string control = " holds a line break or another control character; nothing was sent.";
-    const std::string replace = "index.html already exists in the temp path. Replace it?";
     struct Row {
         const char* name;
         Items actions = {}; // after connecting: "dir NAME", "file NAME", "up", "disconnect", "connect", "batch"
@@ -171,10 +170,7 @@ TEST_F(Window, EachActionShowsTheFolderFetchesTheFileOrSaysWhyNot)
         EXPECT_EQ(f.folders.items(), row.dirs);
         EXPECT_EQ(f.files.items(), row.files);
         EXPECT_EQ(f.batchFiles.items(), row.batched);
-        Items told;
-        for (const auto& shown : dialogs.shown)
-            told.push_back(shown.title == "BRINDLEWORK" ? shown.text : shown.title + ": " + shown.text);
-        EXPECT_EQ(told, row.told);
+        EXPECT_EQ(told(), row.told);
         if (row.replace) {
             EXPECT_EQ(dialogs.shown.at(0).defaultAnswer, Answer::No) << "Return keeps the copy";
         }
@@ -288,7 +284,7 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
         stop = false;
         if (row.times)
             server.times = {{"/index.html", 100}, {"/my folder/a.html", 100}, {"/a.gif", 100}};
-        HostProfiles(platform).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
+        HostProfiles(platform()).save("site", row.options == profile ? HostProfile{"", "", "", Protocol::sftp, 2222, "/keys/id", true}
                                                                      : HostProfile{}, {});
         FtpBrowser& f = open();
         f.hostName.setText("site");
@@ -330,10 +326,7 @@ TEST_F(Window, EditedPagesGoBackToTheirFoldersAndNoChangeOnTheServerIsLost)
             else
                 step == "upload" ? f.uploadEdited() : step == "show" ? f.showChanges() : batch.uploadEdited();
         }
-        Items told;
-        for (const auto& shown : dialogs.shown)
-            told.push_back(shown.title == "BRINDLEWORK" ? shown.text : shown.title + ": " + shown.text);
-        EXPECT_EQ(told, row.told);
+        EXPECT_EQ(told(), row.told);
         for (const auto& shown : dialogs.shown)
             if (!shown.choices.empty()) {
                 EXPECT_EQ(shown.choices, shown.text == key ? Items({"Accept Once", "Accept Always", "Cancel"}) : Items({"Overwrite", "Skip"}));

@@ -3,11 +3,10 @@
 // presses, closes and deletes that come in the meantime.
 #include <QProgressDialog>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 #include "platform/qt/QtTransfers.h"
 #include "support/AppFixture.h"
+#include "support/Gate.h"
 #include "support/ScriptedFtp.h"
 
 namespace bw {
@@ -15,38 +14,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Each download waits before its bytes while the test holds it.
-struct HeldFtp : test::ScriptedFtp {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool holding = false, waiting = false;
-
-    void hold()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        holding = true;
-    }
-    // Until a download waits.
-    void waitHeld()
-    {
-        std::unique_lock<std::mutex> guard(lock);
-        changed.wait(guard, [this] { return waiting; });
-    }
-    void letGo()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        holding = waiting = false;
-        changed.notify_all();
-    }
+// Each download passes the gate before its bytes, and `returned` once done (its progress asked).
+struct HeldFtp : test::ScriptedFtp, test::Gate {
+    test::Gate returned;
     FtpResult download(const std::string& remoteName, const std::string& localPath) override
     {
-        {
-            std::unique_lock<std::mutex> guard(lock);
-            waiting = holding;
-            changed.notify_all();
-            changed.wait(guard, [this] { return !holding; });
-        }
-        return ScriptedFtp::download(remoteName, localPath); // asks the progress callback first
+        pass();
+        const FtpResult result = ScriptedFtp::download(remoteName, localPath);
+        return returned.pass(), result;
     }
 };
 
@@ -56,8 +31,7 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
 {
     struct Row {
         const char* name;
-        bool cancel;
-        bool boxOpen; // the first answer asks for the second and waits in a box's loop for its end
+        bool cancel, boxOpen; // boxOpen: the first answer asks for the second and waits in a box's loop for its end
         std::vector<std::string> answers; // of the held download, then of the connect asked after it
     } rows[] = {
         {"let go", false, false, {"ok", "ok"}},
@@ -78,7 +52,7 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
                 answers.push_back(result.ok ? "ok" : result.error);
             };
             auto connect = [&] { transfers.run("Connecting", [](FtpClient& c) { return c.connect("site", "u", "p"); }, answer); };
-            server.hold();
+            server.hold(true);
             transfers.run("Downloading page.html", [&](FtpClient& c) { return c.download("page.html", dir.path("page.html")); },
                           [&](const FtpResult& result) {
                               answer(result);
@@ -100,7 +74,11 @@ TEST(Transfers, AnswersComeInOrderAsHandlersAndCancelInTheDialogStopsTheOneHeld)
             EXPECT_FALSE(handlers::runAlone([] {})) << "no handler starts while a transfer is to answer";
             if (row.cancel)
                 QTest::mouseClick(busy.dialog()->findChild<QPushButton*>(), Qt::LeftButton);
-            server.letGo();
+            // The download goes on without this thread's events: Cancel must have reached it already.
+            server.returned.hold(true);
+            server.hold(false);
+            server.returned.waitHeld();
+            server.returned.hold(false);
             test::waitForTransfers();
             EXPECT_FALSE(transfers.running());
             EXPECT_EQ(busy.dialog(), nullptr);
@@ -127,8 +105,7 @@ struct HeldWindow : test::AppFixture<> {
 TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSafely)
 {
     const struct Row {
-        const char* name;
-        const char* button; // pressed, or "close", or "delete"
+        const char *name, *button; // button: pressed, or "close", or "delete"
         bool windowStays = true;
     } rows[] = {
         {"Exit", "Command8"}, {"Disconnect", "Command6"}, {"Parent Dir", "Command5"},
@@ -147,7 +124,7 @@ TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSaf
         dialogs.answers = {Answer::Yes}; // replace the edited copy
         dialogs.shown.clear();
         server.calls.clear();
-        server.hold();
+        server.hold(true);
         auto* list = window->findChild<QListWidget*>("List3");
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
         server.waitHeld();
@@ -162,7 +139,7 @@ TEST_F(HeldWindow, WhatComesWhileADownloadIsUnderWayIsRefusedOrDropsItsAnswerSaf
             test::press(button);
         }
         EXPECT_EQ(!window.isNull() && window->isVisible(), row.windowStays);
-        server.letGo();
+        server.hold(false);
         test::waitForTransfers();
         settle();
 

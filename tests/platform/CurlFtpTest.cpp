@@ -48,18 +48,18 @@ Listed listing(FtpClient& ftp)
     return out;
 }
 
+// Keeps in `seen` the most bytes progress told of; with `cancel`, stops once bytes arrived.
+void watch(FtpClient& ftp, std::uint64_t& seen, bool cancel)
+{
+    ftp.setProgress([&seen, cancel](std::uint64_t done, std::uint64_t) { return seen = std::max(seen, done), !(cancel && done > 0); });
+}
+
 // The servers log a line for each login, and with a listing of their own every command.
 std::string logged(const test::TempDir& dir) { return test::readAll(dir.path("log")); }
 
 // What a round trip needs of the desktop, real files and a scripted user.
-struct Desk {
-    test::ScriptedDialogs dialogs;
-    RealFileSystem files;
-    test::RecordingShell shell;
-    test::FakeHost host;
-    test::MemorySettings settings;
+struct Desk : test::Desktop<RealFileSystem> {
     NoBusy busy;
-    Platform platform() { return {dialogs, files, shell, host, settings}; }
 };
 
 struct RealServer : ::testing::Test {
@@ -154,11 +154,9 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
             there.write("index.html.bak", "mine");
         test::LocalFtpServer server(there.path(), kUser, kPassword, here.path("log"), "", "elradfmw", row.tricks);
         Desk desk;
-        auto& dialogs = desk.dialogs;
         CurlFtpClient ftp(kQuick);
         RoundTrip trip(desk.platform(), ftp, desk.busy);
-        HostProfile profile;
-        profile.user = kUser, profile.password = kPassword, profile.keepBackup = row.keep;
+        const HostProfile profile{kUser, kPassword, "", Protocol::ftp, 0, "", row.keep};
         trip.connect(server.host(), profile, [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
         trip.fetchPage(row.name, here.path() + "/", [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; });
         std::ofstream(trip.pagePath(here.path() + "/", row.name)) << "new";
@@ -170,8 +168,8 @@ TEST_F(RealServer, AnUploadThatMeetsAFailingServerLosesNoFileAndSaysWhereEachIs)
         for (const auto& [name, bytes] : seen)
             listed += (listed.empty() ? "" : " ") + name + "=" + bytes;
         EXPECT_EQ(std::regex_replace(listed, ours, ".bw-*"), row.files);
-        ASSERT_FALSE(dialogs.shown.empty());
-        EXPECT_EQ(std::regex_replace(dialogs.shown.back().text, ours, ".bw-*"), row.summary);
+        ASSERT_FALSE(desk.dialogs.shown.empty());
+        EXPECT_EQ(std::regex_replace(desk.dialogs.shown.back().text, ours, ".bw-*"), row.summary);
     }
 }
 
@@ -197,10 +195,8 @@ TEST_F(RealServer, ARecalledPageGoesOnlyTheWayItsHostsProfileSays)
         auto& dialogs = desk.dialogs;
         Platform platform = desk.platform();
         HostProfiles profiles(platform);
-        HostProfile tls;
-        tls.user = "u", tls.password = "p", tls.protocol = Protocol::ftps;
         if (row.profile) {
-            ASSERT_TRUE(test::saved(profiles, odd.host(), tls).result.ok);
+            ASSERT_TRUE(test::saved(profiles, odd.host(), {"u", "p", "", Protocol::ftps, 0, "", false}).result.ok);
         }
         CurlFtpClient ftp(kQuick);
         RoundTrip trip(platform, ftp, desk.busy);
@@ -223,8 +219,7 @@ TEST_F(RealServer, TwoProgramsSharingATempPathKeepEveryRecordPrivately)
     Desk desk;
     CurlFtpClient one(kQuick), two(kQuick);
     RoundTrip first(desk.platform(), one, desk.busy), second(desk.platform(), two, desk.busy);
-    HostProfile profile;
-    profile.user = kUser, profile.password = kPassword;
+    const HostProfile profile{kUser, kPassword, "", Protocol::ftp, 0, "", false};
     auto ok = [](const FtpResult& r) { ASSERT_TRUE(r.ok) << r.error; };
     first.connect(server.host(), profile, ok);
     second.connect(server.host(), profile, ok);
@@ -280,10 +275,7 @@ TEST_F(RealServer, WalksAndDownloadsWholeOrNotAtAllOnOneLogin)
         if (row.old)
             into.write(row.target, row.old);
         std::uint64_t seen = 0;
-        ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
-            seen = std::max(seen, done);
-            return !(row.cancel && done > 0);
-        });
+        watch(ftp, seen, row.cancel);
         const FtpResult r = ftp.download(row.remote, into.path(row.target));
         EXPECT_EQ(r.number, row.number) << r.error;
         EXPECT_NE(r.error.find(row.told), std::string::npos) << r.error;
@@ -562,10 +554,7 @@ TEST_F(Secured, UploadsByteExactReplacingWholeOrNotAtAllAndStatsAndGoesBack)
             if (row.bak)
                 put(bak, *row.bak);
             std::uint64_t seen = 0;
-            ftp.setProgress([&](std::uint64_t done, std::uint64_t) {
-                seen = std::max(seen, done);
-                return !(row.cancel && done > 0);
-            });
+            watch(ftp, seen, row.cancel);
             const FtpResult r = ftp.upload(local.write("page", row.bytes), row.remote, row.keep);
             ftp.setProgress({});
             EXPECT_EQ(r.number, row.number) << r.error;
@@ -621,18 +610,14 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
 {
     for (const auto& t : targets()) {
         SCOPED_TRACE(t.what);
-        test::ScriptedDialogs dialogs;
+        Desk desk;
+        auto& dialogs = desk.dialogs;
         int overwrite = -1; // the answer to the question, -1 the default
         dialogs.chooseAnswerer = [&] { return dialogs.shown.back().choices[0] == "Accept Once" ? 0 : overwrite; };
-        RealFileSystem files;
-        test::RecordingShell shell;
-        test::FakeHost host;
-        test::MemorySettings settings;
         test::TempDir local;
-        settings.folderPath = local.path("config/");
-        NoBusy busy;
+        desk.settings.folderPath = local.path("config/");
         CurlFtpClient ftp(kRoomy);
-        RoundTrip trip({dialogs, files, shell, host, settings}, ftp, busy);
+        RoundTrip trip(desk.platform(), ftp, desk.busy);
         // What an action of the trip answered: on this thread, before it returns.
         auto answer = [](auto start) {
             FtpResult got;
@@ -643,11 +628,8 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         put(there, kPage);
         const timespec then[2] = {{1700000000, 0}, {1700000000, 0}};
         ::utimensat(AT_FDCWD, there.c_str(), then, 0);
-        HostProfile profile;
-        profile.user = t.user;
-        profile.password = t.user.empty() ? "" : kPassword;
-        profile.protocol = t.protocol;
-        profile.keyFile = t.protocol == Protocol::sftp ? sshd.dir.path("user") : "";
+        const HostProfile profile{t.user, t.user.empty() ? "" : kPassword, "", t.protocol, 0,
+                                  t.protocol == Protocol::sftp ? sshd.dir.path("user") : "", false};
         ASSERT_TRUE(answer([&](auto then) { trip.connect(t.host, profile, then); }).ok);
         ASSERT_TRUE(ftp.goTo(t.remote).ok);
         ASSERT_TRUE(answer([&](auto then) { trip.fetchPage("page.html", local.path() + "/", then); }).ok);
@@ -675,12 +657,12 @@ TEST_F(Secured, APageChangedOnTheServerSinceItsDownloadIsNeverOverwrittenUnasked
         }
 
         // After a restart the page is taken back from the temp path, its password from the profile.
-        Platform platform{dialogs, files, shell, host, settings};
+        Platform platform = desk.platform();
         HostProfiles profiles(platform);
         ASSERT_TRUE(test::saved(profiles, t.host, profile).result.ok);
         put(mine, kPage + "after a restart");
         ASSERT_TRUE(ftp.disconnect().ok);
-        RoundTrip again(platform, ftp, busy);
+        RoundTrip again(platform, ftp, desk.busy);
         again.recall(local.path() + "/");
         again.uploadChanged();
         EXPECT_EQ(test::readAll(there), kPage + "after a restart") << dialogs.shown.back().text;

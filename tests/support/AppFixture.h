@@ -6,6 +6,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -81,6 +82,8 @@ template <class Boxes = ScriptedDialogs> struct AppFixture : ::testing::Test {
     }
     template <class T> T* child(const char* name) { return app->window().findChild<T*>(name); }
     void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    // A click on a check box's box itself, where the user clicks.
+    void tick(const char* name) { QTest::mouseClick(child<QCheckBox>(name), Qt::LeftButton, {}, QPoint(8, child<QWidget>(name)->height() / 2)); }
     // Lets the transfers end, and deletes what closed windows left to be deleted later.
     static void settle()
     {

@@ -19,6 +19,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
+#include "platform/Platform.h"
 #include "platform/Secrets.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
@@ -62,11 +63,7 @@ public:
             return Answer::Ok;
         if (answers.empty() && answerer)
             return answerer();
-        if (answers.empty())
-            throw std::logic_error("unexpected question: " + text);
-        Answer a = answers.front();
-        answers.pop_front();
-        return a;
+        return next(answers, "question: " + text);
     }
     // Recorded as a box with no buttons of its own.
     void showText(const std::string& text, const std::string& title) override
@@ -83,20 +80,12 @@ public:
     std::vector<std::string> showOpenMany(FileDialog& d) override
     {
         openManyRequests.push_back(d);
-        if (chosenMany.empty())
-            throw std::logic_error("unexpected several-file dialog");
-        std::vector<std::string> result = std::move(chosenMany.front());
-        chosenMany.pop_front();
-        return result;
+        return next(chosenMany, "several-file dialog");
     }
     std::optional<std::string> chooseFolder(const std::string&, const std::string& start) override
     {
         folderStarts.push_back(start);
-        if (folders.empty())
-            throw std::logic_error("unexpected folder chooser");
-        auto result = folders.front();
-        folders.pop_front();
-        return result;
+        return next(folders, "folder chooser");
     }
     int choose(const std::string& text, const std::string& title, const std::vector<std::string>& choices,
                int defaultChoice, int) override
@@ -104,37 +93,34 @@ public:
         shown.push_back({text, title, Buttons::YesNo, Answer::Yes, choices});
         if (chosenButtons.empty() && chooseAnswerer)
             chosenButtons.push_back(chooseAnswerer());
-        if (chosenButtons.empty())
-            throw std::logic_error("unexpected choice: " + text);
-        const int answer = chosenButtons.front() < 0 ? defaultChoice : chosenButtons.front();
-        chosenButtons.pop_front();
-        return answer;
+        const int answer = next(chosenButtons, "choice: " + text);
+        return answer < 0 ? defaultChoice : answer;
     }
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title, const std::string& initial,
                                         bool masked = false) override
     {
         prompts.push_back({prompt, title, initial, masked});
-        if (typed.empty())
-            throw std::logic_error("unexpected prompt: " + prompt);
-        auto answer = typed.front();
-        typed.pop_front();
-        return answer;
+        return next(typed, "prompt: " + prompt);
     }
 
 private:
+    // The next scripted answer; a question the test did not script ends it.
+    template <class T> static T next(std::deque<T>& queue, const std::string& what)
+    {
+        if (queue.empty())
+            throw std::logic_error("unexpected " + what);
+        T front = std::move(queue.front());
+        queue.pop_front();
+        return front;
+    }
     bool take(FileDialog& d)
     {
         if (chosen.empty() && chooser)
             chosen.push_back(chooser());
-        if (chosen.empty())
-            throw std::logic_error("unexpected file dialog");
-        auto result = chosen.front();
-        chosen.pop_front();
-        if (!result)
-            return false;
-        d.FileName = *result;
-        d.FileTitle = std::filesystem::path(*result).filename().string();
-        return true;
+        const std::optional<std::string> result = next(chosen, "file dialog");
+        if (result)
+            d.FileName = *result, d.FileTitle = std::filesystem::path(*result).filename().string();
+        return result.has_value();
     }
 };
 
@@ -165,9 +151,7 @@ public:
     std::map<std::string, int64_t> writes;
     std::optional<std::string> resolve(const std::string& path) override
     {
-        if (files.count(path))
-            return path;
-        return std::nullopt;
+        return files.count(path) ? std::optional(path) : std::nullopt;
     }
     bool exists(const std::string& path) override { return files.count(path) > 0; }
     bool isFile(const std::string& path) override { return files.count(path) > 0; }
@@ -175,13 +159,7 @@ public:
     FileStamp stamp(const std::string& path) override
     {
         auto it = files.find(path);
-        if (it == files.end())
-            return {};
-        FileStamp s;
-        s.exists = true;
-        s.size = it->second.size();
-        s.modified = writes[path];
-        return s;
+        return it == files.end() ? FileStamp{} : FileStamp{.exists = true, .size = it->second.size(), .modified = writes[path]};
     }
     ReadResult readFile(const std::string& path, std::string = {}) override
     {
@@ -200,16 +178,15 @@ public:
     WriteResult makeFolders(const std::string&) override { return {true, {}, {}}; }
 };
 
-// The settings store in memory: sections in order of creation, keys in order of first
-// save, matched without regard to ASCII letter case.
+// The settings store in memory: keys in order of first save, matched without regard to ASCII
+// letter case, as are sections.
 class MemorySettings : public SettingsStore {
 public:
     WriteResult saveSetting(const std::string& app, const std::string& section, const std::string& key,
                             const std::string& value) override
     {
-        SettingPairs& pairs = sectionOf(app, section, true);
-        auto it = find(pairs, key);
-        if (it != pairs.end())
+        SettingPairs& pairs = sections_[folded(app + '\0' + section)];
+        if (auto it = find(pairs, key); it != pairs.end())
             it->second = value;
         else
             pairs.emplace_back(key, value);
@@ -218,19 +195,19 @@ public:
     std::string getSetting(const std::string& app, const std::string& section, const std::string& key,
                            const std::string& defaultValue = {}) override
     {
-        SettingPairs& pairs = sectionOf(app, section, false);
+        SettingPairs pairs = getAllSettings(app, section);
         auto it = find(pairs, key);
         return it == pairs.end() ? defaultValue : it->second;
     }
     SettingPairs getAllSettings(const std::string& app, const std::string& section) override
     {
-        return sectionOf(app, section, false);
+        auto it = sections_.find(folded(app + '\0' + section));
+        return it == sections_.end() ? SettingPairs{} : it->second;
     }
     WriteResult deleteSetting(const std::string& app, const std::string& section, const std::string& key) override
     {
-        SettingPairs& pairs = sectionOf(app, section, false);
-        auto it = find(pairs, key);
-        if (it != pairs.end())
+        SettingPairs& pairs = sections_[folded(app + '\0' + section)];
+        if (auto it = find(pairs, key); it != pairs.end())
             pairs.erase(it);
         return {true, {}};
     }
@@ -241,32 +218,24 @@ private:
     static std::string folded(std::string s)
     {
         for (char& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
         return s;
     }
     static SettingPairs::iterator find(SettingPairs& pairs, const std::string& key)
     {
-        for (auto it = pairs.begin(); it != pairs.end(); ++it)
-            if (folded(it->first) == folded(key))
-                return it;
-        return pairs.end();
+        return std::find_if(pairs.begin(), pairs.end(), [&](const auto& pair) { return folded(pair.first) == folded(key); });
     }
-    SettingPairs& sectionOf(const std::string& app, const std::string& section, bool create)
-    {
-        std::string name = folded(app) + '\0' + folded(section);
-        for (auto& [n, pairs] : sections_)
-            if (n == name)
-                return pairs;
-        if (!create) {
-            none_.clear();
-            return none_;
-        }
-        sections_.emplace_back(name, SettingPairs{});
-        return sections_.back().second;
-    }
-    std::vector<std::pair<std::string, SettingPairs>> sections_;
-    SettingPairs none_;
+    std::map<std::string, SettingPairs> sections_;
+};
+
+// What the core asks of the desktop, scripted and recorded, on files of the test's choice.
+template <class Files> struct Desktop {
+    ScriptedDialogs dialogs;
+    Files files;
+    RecordingShell shell;
+    FakeHost host;
+    MemorySettings settings;
+    Platform platform() { return {dialogs, files, shell, host, settings}; }
 };
 
 // The desktop keyring in memory; `running` false: none is there; `refusal`: why each call fails.
@@ -314,7 +283,6 @@ private:
 // for the keyring can be caught in the middle.
 class HeldSecrets : public MemorySecrets {
 public:
-    std::size_t pending() const { return held_.size(); }
     // Does the calls held, in order, and those they make meanwhile.
     void release()
     {

@@ -24,10 +24,8 @@ struct LateFiles final : FileSystem {
     enum class Hold { None, Late, Index };
     void hold(Hold what)
     {
-        {
-            std::lock_guard lock(mutex_);
-            held_ = what;
-        }
+        std::lock_guard lock(mutex_);
+        held_ = what;
         freed_.notify_all();
     }
     ReadResult readFile(const std::string& p, std::string b) override
@@ -57,16 +55,11 @@ private:
     const std::thread::id window_ = std::this_thread::get_id();
 };
 
-struct EditorFixture : ::testing::Test, FtpBatchSource {
-    ScriptedDialogs dialogs;
-    LateFiles files;
-    RecordingShell shell;
-    FakeHost host;
-    MemorySettings settings;
+struct EditorFixture : ::testing::Test, FtpBatchSource, Desktop<LateFiles> {
     TempDir dir;
     FakePictures pictures;
-    EditorSession form{Platform{dialogs, files, shell, host, settings}, Version{1, 0, 6}};
-    BatchSession batch{Platform{dialogs, files, shell, host, settings}, form};
+    EditorSession form{platform(), Version{1, 0, 6}};
+    BatchSession batch{platform(), form};
     std::unique_ptr<LocalBatch> batchWindow;
     std::vector<std::string> log;
 
@@ -85,6 +78,15 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         std::vector<std::string> log; // each entry a part of the logged line
         std::vector<std::string> files = {}; // "name=bytes", or "name" for a file that must not be
     };
+    // A logged line matches when it holds its entry; one that does not shows in full.
+    void expectLog(const std::vector<std::string>& entries) const
+    {
+        std::vector<std::string> seen = log;
+        for (size_t i = 0; i < seen.size() && i < entries.size(); ++i)
+            if (seen[i].find(entries[i]) != std::string::npos)
+                seen[i] = entries[i];
+        EXPECT_EQ(seen, entries);
+    }
     void play(const Row& row)
     {
         SCOPED_TRACE(row.name);
@@ -98,12 +100,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
         for (const std::string& step : row.steps)
             run(step);
         run("?");
-        // A logged line matches when it holds its row entry; one that does not shows in full.
-        std::vector<std::string> seen = log;
-        for (size_t i = 0; i < seen.size() && i < row.log.size(); ++i)
-            if (seen[i].find(row.log[i]) != std::string::npos)
-                seen[i] = row.log[i];
-        EXPECT_EQ(seen, row.log);
+        expectLog(row.log);
         for (const std::string& file : row.files) {
             const std::string name = file.substr(0, file.find('='));
             EXPECT_EQ(std::filesystem::exists(dir.path(name)) ? name + "=" + readAll(dir.path(name)) : name, file);
@@ -189,7 +186,7 @@ struct EditorFixture : ::testing::Test, FtpBatchSource {
             (void)form.openBatchPage(tempPath() + arg, EditorSession::BatchPage::Fetched); // the log shows the outcome
             break;
         case 'B': {
-            batchWindow = std::make_unique<LocalBatch>(Platform{dialogs, files, shell, host, settings}, batch);
+            batchWindow = std::make_unique<LocalBatch>(platform(), batch);
             batchWindow->closeWindow = [this] { log.push_back("(batch window closed)"); };
             std::istringstream names(arg);
             dialogs.chosenMany.emplace_back();

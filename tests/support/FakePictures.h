@@ -1,33 +1,20 @@
 #pragma once
 // Readers of the text in pictures for tests: a test picture holds the text written after
 // "text:" in its bytes, and none without. Readings can be held, to cancel one deterministically.
-#include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/PictureReader.h"
+#include "support/Gate.h"
 
 namespace bw::test {
 
-class FakePictures {
+// Each reading passes the gate first.
+class FakePictures : public Gate {
 public:
     // A reader for ShownPictureTexts; unavailable ones read nothing, as where Tesseract is missing.
     std::unique_ptr<PictureReader> reader(bool available = true) { return std::make_unique<Reader>(*this, available); }
 
-    void hold(bool on)
-    {
-        std::lock_guard lock(mutex_);
-        held_ = on;
-    }
-    // Waits until a reading waits on the hold.
-    void waitHeld()
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waiting_; });
-    }
     // "read TEXT" ("read -" for none) and "cancelled TEXT", in order since last asked.
     std::string readings()
     {
@@ -46,14 +33,8 @@ private:
                 return {Outcome::Skipped, {}, 0, "too large to read"};
             const size_t at = bytes.find("text:");
             const std::string text = at == std::string_view::npos ? "" : std::string(bytes.substr(at + 5));
-            std::unique_lock lock(pictures_.mutex_);
-            pictures_.waiting_ = pictures_.held_;
-            pictures_.changed_.notify_all();
-            // The cancel flag tells nobody: it is looked at now and then, as a real reader does.
-            while (pictures_.held_ && !(cancel && *cancel))
-                pictures_.changed_.wait_for(lock, std::chrono::milliseconds(1));
-            pictures_.waiting_ = false;
-            const bool cancelled = cancel && *cancel;
+            const bool cancelled = pictures_.pass(cancel);
+            std::lock_guard lock(pictures_.mutex_);
             pictures_.readings_ += (pictures_.readings_.empty() ? "" : "; ") + std::string(cancelled ? "cancelled " : "read ") + (text.empty() ? "-" : text);
             if (cancelled || text.empty())
                 return {Outcome::NoText, {}, 0, {}};
@@ -66,8 +47,6 @@ private:
     };
 
     std::mutex mutex_;
-    std::condition_variable changed_;
-    bool held_ = false, waiting_ = false;
     std::string readings_;
 };
 

@@ -37,12 +37,12 @@ inline std::string shell(const std::string& command)
     return out.empty() || out.back() != '\n' ? out : out.substr(0, out.size() - 1);
 }
 
+inline sockaddr_in loopback(int port) { return {AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}}; }
+
 inline int freePort()
 {
-    int s = ::socket(AF_INET, SOCK_STREAM, 0), port = 0;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), port = 0;
+    sockaddr_in a = loopback(0);
     socklen_t n = sizeof a;
     if (::bind(s, reinterpret_cast<sockaddr*>(&a), n) == 0 && ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) == 0)
         port = ntohs(a.sin_port);
@@ -53,11 +53,8 @@ inline int freePort()
 inline bool listening(int port)
 {
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    const sockaddr_in a = loopback(port);
+    const bool ok = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
     ::close(s);
     return ok;
 }
@@ -117,12 +114,14 @@ inline std::string certificateFingerprint(const std::string& pem)
     return "SHA256:" + shell("openssl x509 -outform DER -in " + pem + " | openssl dgst -sha256 -binary | base64 | tr -d '='");
 }
 
-// What the servers have in common: a folder of their own, a port kept across restarts.
+// What the servers have in common: a folder of their own, a port kept across restarts, and
+// for the FTP ones a self-signed certificate.
 struct SecureServer {
     virtual ~SecureServer() = default;
     virtual bool start() = 0;
-    virtual void newKey() = 0;
-    virtual std::string fingerprint() = 0; // as the OpenSSL and OpenSSH tools tell it
+    virtual void newKey() { makeCertificate(dir.path("cert.pem")); }
+    // As the OpenSSL and OpenSSH tools tell it.
+    virtual std::string fingerprint() { return certificateFingerprint(dir.path("cert.pem")); }
     std::string host() const { return "127.0.0.1:" + std::to_string(port); }
     TempDir dir;
     int port = freePort();
@@ -148,8 +147,6 @@ struct Vsftpd : SecureServer {
                                      "rsa_cert_file=" + dir.path("cert.pem") + "\nrsa_private_key_file=" + dir.path("cert.pem") + "\n");
     }
     bool start() override { return daemon.start({"/usr/sbin/vsftpd", dir.path("vsftpd.conf")}, [this] { return listening(port); }); }
-    void newKey() override { makeCertificate(dir.path("cert.pem")); }
-    std::string fingerprint() override { return certificateFingerprint(dir.path("cert.pem")); }
 };
 
 // pyftpdlib speaking only TLS, to a user who may write.
@@ -166,8 +163,6 @@ struct PyftpdTls : SecureServer {
                              dir.path("cert.pem"), std::to_string(port)},
                             [this] { return listening(port); });
     }
-    void newKey() override { makeCertificate(dir.path("cert.pem")); }
-    std::string fingerprint() override { return certificateFingerprint(dir.path("cert.pem")); }
 
 private:
     std::string user_, password_;

@@ -127,8 +127,8 @@ std::string intactProblem(const std::string& first, const std::string& now, cons
 class Session {
 public:
     Session(Choices& c, bool batch, bool undo)
-        : c_(c), batch_(batch), undo_(undo), form_(Platform{dialogs_, files_, shell_, host_, settings_}, Version{1, 0, 0}),
-          batchSession_(Platform{dialogs_, files_, shell_, host_, settings_}, form_)
+        : c_(c), batch_(batch), undo_(undo), form_(desk_.platform(), Version{1, 0, 0}),
+          batchSession_(desk_.platform(), form_)
     {
         form_.load();
         for (const char* folder : {"/site/", "/other/"})
@@ -161,7 +161,7 @@ public:
         for (int i = 0; i < steps && !c_.done(); ++i) {
             const std::string onScreen = visited_, before = text(onScreen);
             const int64_t writtenBefore = writes(onScreen);
-            const int ended = host_.ended, at = batchSession_.pageNumber();
+            const int ended = desk_.host.ended, at = batchSession_.pageNumber();
             bool closed = false, putBack = false, kept = false;
             choice_ = -1;
             const char command = commands[c_.pick(static_cast<uint32_t>(commands.size()))];
@@ -187,7 +187,7 @@ public:
             case 'W': form_.newPage(); putBack = !form_.pageOpen(), kept = !putBack; break;
             case 'C':
             case 'X':
-                closed = command == 'C' ? form_.mayClose() : (form_.exitProgram(), host_.ended != ended);
+                closed = command == 'C' ? form_.mayClose() : (form_.exitProgram(), desk_.host.ended != ended);
                 // Written ALTs are taken out only when the user says so; Cancel cancels.
                 if (closed ? choice_ == 2 : choice_ < 1)
                     return std::string(1, command) + ": Cancel did not cancel, or the page would not close";
@@ -260,7 +260,7 @@ private:
         if (batch_) {
             // One to four pages of the local folders, the same page perhaps twice, now and then
             // one that is not there.
-            LocalBatch window(Platform{dialogs_, files_, shell_, host_, settings_}, batchSession_);
+            LocalBatch window(desk_.platform(), batchSession_);
             auto& chosen = dialogs_.chosenMany.emplace_back();
             for (uint32_t n = 1 + c_.pick(4); n > 0; --n)
                 chosen.push_back(c_.pick(8) == 0 ? "/site/gone.html" : pages_[c_.pick(static_cast<uint32_t>(pages_.size()))]);
@@ -325,11 +325,9 @@ private:
 
     Choices& c_;
     const bool batch_, undo_;
-    ScriptedDialogs dialogs_;
-    MemoryFileSystem files_;
-    RecordingShell shell_;
-    FakeHost host_;
-    MemorySettings settings_;
+    Desktop<MemoryFileSystem> desk_;
+    ScriptedDialogs& dialogs_ = desk_.dialogs;
+    MemoryFileSystem& files_ = desk_.files;
     EditorSession form_;
     BatchSession batchSession_;
     std::vector<std::string> pages_;
