@@ -235,10 +235,10 @@ private:
         if (report.findings.empty())
             report.findings.reserve(std::min<size_t>(kPart, 64)); // a page with one finding often has many: not moved at each doubling
         for (const AltRule* rule : rules)
-            report.findings.push_back({path_, where.line, where.column, rule, std::string(src), ownAlt(), local ? picture : std::string(), {}});
+            report.findings.push_back({sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), local ? picture : std::string(), {}});
         if (pictures_ && local && !folded_.empty())
             if (std::string text = pictures_->textOf(picture); const AltRule* rule = pictureTextFinding(alt, text))
-                report.findings.push_back({path_, where.line, where.column, rule, std::string(src), ownAlt(), picture, std::move(text)});
+                report.findings.push_back({sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), picture, std::move(text)});
         if (!folded_.empty() && !picture.empty())
             part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column});
         handOnWhenFull();
@@ -246,7 +246,7 @@ private:
 
     void report(const Waiting& graphic)
     {
-        part_.page.findings.push_back({path_, graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, {}, {}});
+        part_.page.findings.push_back({sharedPath(), graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, {}, {}});
         handOnWhenFull();
     }
 
@@ -261,7 +261,17 @@ private:
         part_.page.continues = true;
     }
 
+    // The path as findings hold it: made at the first, shared by the rest (freed elsewhere,
+    // by the thread that takes them, a copy each was a cost of its own).
+    const std::shared_ptr<const std::string>& sharedPath()
+    {
+        if (!sharedPath_)
+            sharedPath_ = std::make_shared<const std::string>(path_);
+        return sharedPath_;
+    }
+
     const std::string& path_;
+    std::shared_ptr<const std::string> sharedPath_;
     const std::function<void(CheckedPage&&)>& handOn_;
     PictureTexts* pictures_; // null: pictures are not read
     std::string& buffer_;
@@ -280,15 +290,19 @@ class AltConflicts {
 public:
     void add(std::vector<PictureUse>& uses, const std::string& page, size_t pageNumber)
     {
+        std::shared_ptr<const std::string> shared; // the page's path, made for its first new ALT
         for (PictureUse& use : uses) {
             const auto [at, fresh] = index_.try_emplace(use.picture, pictures_.size());
             if (fresh)
                 pictures_.push_back({{}, pageNumber, false});
             Picture& picture = pictures_[at->second];
             picture.onPages = picture.onPages || picture.firstPage != pageNumber;
-            if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; }))
+            if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; })) {
+                if (!shared)
+                    shared = std::make_shared<const std::string>(page);
                 picture.alts.emplace_back(std::move(use.folded),
-                                          CheckFinding{page, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
+                                          CheckFinding{shared, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
+            }
         }
     }
 
@@ -322,7 +336,7 @@ private:
 std::string CheckBaseline::lineOf(const CheckFinding& f)
 {
     std::string line;
-    for (const std::string_view part : {std::string_view(f.file), std::string_view(f.rule->id), std::string_view(f.src),
+    for (const std::string_view part : {std::string_view(f.file()), std::string_view(f.rule->id), std::string_view(f.src),
                                         f.alt ? std::string_view(*f.alt) : std::string_view("\x01")}) {
         for (const char c : part)
             line += c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
@@ -509,7 +523,7 @@ std::string textLines(const std::vector<CheckFinding>& findings)
     std::string out;
     for (const CheckFinding& f : findings) {
         // Appended piece by piece, with no string made for each: a huge page has millions of lines.
-        out += oneLine(f.file);
+        out += oneLine(f.file());
         out += ':';
         out += std::to_string(f.line);
         out += ':';
@@ -854,7 +868,7 @@ void CheckPrinter::finding(const CheckFinding& f)
 {
     const int severity = static_cast<int>(f.rule->severity);
     if (format_ == "json") {
-        write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file) + ", \"line\": " + std::to_string(f.line) +
+        write_((first_ ? "\n" : ",\n") + std::string("{\"file\": ") + jsonString(f.file()) + ", \"line\": " + std::to_string(f.line) +
                ", \"column\": " + std::to_string(f.column) + ", \"rule\": " + jsonString(f.rule->id) + ", \"severity\": " +
                jsonString(kSeverities[severity]) + ", \"message\": " + jsonString(f.rule->message) + ", \"src\": " + jsonString(f.src) +
                ", \"alt\": " + (f.alt ? jsonString(*f.alt) : "null") +
@@ -862,7 +876,7 @@ void CheckPrinter::finding(const CheckFinding& f)
     } else if (format_ == "sarif") {
         write_((first_ ? "\n" : ",\n") + std::string("{\"ruleId\": ") + jsonString(f.rule->id) + ", \"level\": " + jsonString(kSeverities[severity]) +
                ", \"message\": {\"text\": " + jsonString(std::string(f.rule->message) + " (" + subject(f) + ")") +
-               "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file)) +
+               "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + jsonString(uriOf(f.file())) +
                "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]" +
                (f.pictureText.empty() ? "" : ", \"properties\": {\"pictureText\": " + jsonString(f.pictureText) + "}") + "}");
     } else if (format_ == "text") {
@@ -872,7 +886,7 @@ void CheckPrinter::finding(const CheckFinding& f)
         ++html.rows;
         const size_t rule = static_cast<size_t>(f.rule - altRules().data());
         ++html.perRule[rule];
-        const auto known = html.pageAt.find(f.file);
+        const auto known = html.pageAt.find(f.file());
         const size_t pageNumber = known != html.pageAt.end() ? known->second : SIZE_MAX;
         if (known != html.pageAt.end()) {
             Html::Page& page = html.pages[pageNumber];
@@ -889,7 +903,7 @@ void CheckPrinter::finding(const CheckFinding& f)
                 out += "</tbody></table>\n";
             const bool named = pageNumber != SIZE_MAX && html.anchored.insert({rule, pageNumber}).second;
             out += "<h4" + (named ? " id=\"" + groupId(rule, pageNumber) + "\"" : std::string()) + "><code class=\"file\">" +
-                   breakable(htmlText(f.file)) + "</code></h4>\n<table class=\"rows\"><thead><tr><th class=\"pic\">Picture</th><th>ALT</th>"
+                   breakable(htmlText(f.file())) + "</code></h4>\n<table class=\"rows\"><thead><tr><th class=\"pic\">Picture</th><th>ALT</th>"
                    "<th>Finding</th><th class=\"where\">Where</th></tr></thead><tbody>\n";
         }
         // Each picture once, as a style the rows that show it name.
@@ -906,7 +920,7 @@ void CheckPrinter::finding(const CheckFinding& f)
                (f.alt ? "<span class=\"alt\">" + htmlText(*f.alt) + "</span>" : std::string("<span class=\"missing\">none</span>")) +
                "</td><td><span class=\"sev\">" + kSeverities[severity] + "</span> " + htmlText(f.rule->message) +
                (f.pictureText.empty() ? "" : " The picture reads <span class=\"alt\">" + htmlText(f.pictureText) + "</span>.") + " <code class=\"rule\">[" +
-               f.rule->id + "]</code></td><td><code class=\"file\">" + breakable(htmlText(f.file)) + "<span class=\"at\">:" +
+               f.rule->id + "]</code></td><td><code class=\"file\">" + breakable(htmlText(f.file())) + "<span class=\"at\">:" +
                std::to_string(f.line) + ":" + std::to_string(f.column) + "</span></code></td></tr>\n";
         spool.add(out);
     }

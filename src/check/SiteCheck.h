@@ -15,7 +15,7 @@ namespace bw {
 class PictureTexts;
 
 struct CheckFinding {
-    std::string file;
+    std::shared_ptr<const std::string> page; // the page's path, one for all its findings
     size_t line = 0, column = 0; // of the tag's "<", both from 1
     const AltRule* rule = nullptr;
     std::string src;                // the picture's name as the tag writes it
@@ -24,6 +24,7 @@ struct CheckFinding {
     std::string pictureText;        // alt-misses-picture-text: the text read in the picture
     // Errors and warnings fail the check; notes only inform.
     bool fails() const { return rule->severity != Severity::Note; }
+    const std::string& file() const { return *page; }
 };
 
 // One page's findings, or why a path could not be checked. A page with very many findings

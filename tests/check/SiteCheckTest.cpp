@@ -348,7 +348,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             const QJsonObject o = objects[i].toObject(), r = results[i].toObject();
             const QString severity = f.rule->severity == Severity::Error ? "error" : f.rule->severity == Severity::Warning ? "warning" : "note";
             const QJsonObject region{{"startLine", qint64(f.line)}, {"startColumn", qint64(f.column)}};
-            EXPECT_EQ(fileBytes(o["file"].toString()), f.file);
+            EXPECT_EQ(fileBytes(o["file"].toString()), f.file());
             QJsonObject expected{{"file", o["file"]}, {"line", qint64(f.line)}, {"column", qint64(f.column)}, {"rule", f.rule->id},
                                  {"severity", severity}, {"message", f.rule->message}, {"src", QString::fromUtf8(f.src)},
                                  {"alt", f.alt ? QJsonValue(QString::fromUtf8(*f.alt)) : QJsonValue()}};
@@ -359,7 +359,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             EXPECT_EQ(r["ruleId"].toString() + r["level"].toString(), f.rule->id + severity);
             EXPECT_TRUE(r["message"]["text"].toString().startsWith(f.rule->message));
             const QJsonObject location = r["locations"][0]["physicalLocation"].toObject();
-            EXPECT_EQ(QByteArray::fromPercentEncoding(location["artifactLocation"]["uri"].toString().toUtf8()).toStdString(), "file://" + f.file);
+            EXPECT_EQ(QByteArray::fromPercentEncoding(location["artifactLocation"]["uri"].toString().toUtf8()).toStdString(), "file://" + f.file());
             EXPECT_EQ(location["region"], region);
             // The HTML row: the picture's thumbnail (or none), its ALT, the rule, file:line:column.
             const std::vector<std::string>& row = cells[rowOf[i]];
@@ -379,7 +379,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
         // A row for each page with findings, linked to its findings; the others only counted.
         std::map<std::string, size_t> perPage;
         for (const CheckFinding& f : findings)
-            ++perPage[f.file];
+            ++perPage[f.file()];
         ASSERT_EQ(html.pages.size(), perPage.size());
         size_t linked = 0; // findings the page rows' links lead to, by their counts
         for (size_t p = 0; p < html.pages.size(); ++p) {
@@ -395,7 +395,7 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
         // JUnit: a test case per page, failed when the page has an error; XML holds no \x01.
         std::map<QString, bool> failed, cases;
         for (const CheckFinding& f : findings)
-            failed[QString::fromUtf8(f.file).remove(QChar(1))] |= f.rule->severity == Severity::Error;
+            failed[QString::fromUtf8(f.file()).remove(QChar(1))] |= f.rule->severity == Severity::Error;
         QXmlStreamReader junit(QByteArray::fromStdString(out["junit"]));
         for (QString name; !junit.atEnd();)
             if (junit.readNext() == QXmlStreamReader::StartElement && junit.name() != u"testsuite" && junit.name() != u"testsuites")
