@@ -32,10 +32,15 @@ namespace fs = std::filesystem;
 const char* const kSeverities[] = {"error", "warning", "note"};
 
 // A non-empty ALT a page gives a picture (its file or address): for the conflicts between pages.
+// When a finding of the same part is about the same image, the picture, its name and the ALT
+// are read from that finding rather than held twice.
 struct PictureUse {
     std::string picture, folded, src;
     std::optional<std::string> alt;
     size_t line, column;
+    size_t finding = SIZE_MAX; // that finding's place in the part
+
+    const std::string& pictureIn(const std::vector<CheckFinding>& findings) const { return finding == SIZE_MAX ? picture : findings[finding].picture; }
 };
 
 struct CheckedPage {
@@ -234,12 +239,19 @@ private:
         const auto ownAlt = [&] { return alt ? std::optional<std::string>(*alt) : std::nullopt; };
         if (report.findings.empty())
             report.findings.reserve(std::min<size_t>(kPart, 64)); // a page with one finding often has many: not moved at each doubling
+        std::string text = pictures_ && local && !folded_.empty() ? pictures_->textOf(picture) : std::string();
+        const AltRule* textRule = text.empty() ? nullptr : pictureTextFinding(alt, text);
+        // The last finding that names the picture takes it; a use reads it from the first.
+        size_t naming = local ? rules.size() + (textRule != nullptr) : 0;
+        const auto pictureFor = [&] { return !local ? std::string() : --naming == 0 ? std::move(picture) : picture; };
+        const size_t first = report.findings.size();
         for (const AltRule* rule : rules)
-            report.findings.push_back({sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), local ? picture : std::string(), {}});
-        if (pictures_ && local && !folded_.empty())
-            if (std::string text = pictures_->textOf(picture); const AltRule* rule = pictureTextFinding(alt, text))
-                report.findings.push_back({sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), picture, std::move(text)});
-        if (!folded_.empty() && !picture.empty())
+            report.findings.push_back({sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFor(), {}});
+        if (textRule)
+            report.findings.push_back({sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFor(), std::move(text)});
+        if (!folded_.empty() && local && report.findings.size() > first)
+            part_.uses.push_back({{}, folded_, {}, {}, where.line, where.column, first});
+        else if (!folded_.empty() && !picture.empty())
             part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column});
         handOnWhenFull();
     }
@@ -288,11 +300,12 @@ private:
 // Each picture's distinct ALTs, where each was first seen, in the order the pictures were met.
 class AltConflicts {
 public:
-    void add(std::vector<PictureUse>& uses, const std::string& page, size_t pageNumber)
+    void add(std::vector<PictureUse>& uses, const std::vector<CheckFinding>& findings, const std::string& page, size_t pageNumber)
     {
         std::shared_ptr<const std::string> shared; // the page's path, made for its first new ALT
         for (PictureUse& use : uses) {
-            const auto [at, fresh] = index_.try_emplace(use.picture, pictures_.size());
+            const std::string& path = use.pictureIn(findings);
+            const auto [at, fresh] = index_.try_emplace(path, pictures_.size());
             if (fresh)
                 pictures_.push_back({{}, pageNumber, false});
             Picture& picture = pictures_[at->second];
@@ -300,8 +313,12 @@ public:
             if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; })) {
                 if (!shared)
                     shared = std::make_shared<const std::string>(page);
-                picture.alts.emplace_back(std::move(use.folded),
-                                          CheckFinding{shared, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
+                if (use.finding == SIZE_MAX)
+                    picture.alts.emplace_back(std::move(use.folded),
+                                              CheckFinding{shared, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
+                else
+                    picture.alts.emplace_back(std::move(use.folded), CheckFinding{shared, use.line, use.column, nullptr, findings[use.finding].src,
+                                                                                  findings[use.finding].alt, findings[use.finding].picture, {}});
             }
         }
     }
@@ -460,7 +477,7 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
             }
             PageCheck& page = part.page;
             more = page.more;
-            conflicts.add(part.uses, page.path, i);
+            conflicts.add(part.uses, page.findings, page.path, i);
             if (!page.error.empty())
                 report.errors.push_back(page.error);
             else if (!page.more)
