@@ -123,7 +123,7 @@ std::string decodeText(std::string_view utf8) { return decoded(utf8, false); }
 
 bool readsAsWritten(std::string_view bytes, const std::string& encoding)
 {
-    if (encoding != "UTF-8")
+    if (std::string_view(encoding) != "UTF-8") // a view: its length is known, no strlen at each call
         return false;
     // Most texts are short and ASCII: one look at each byte settles them.
     bool ascii = true;
