@@ -132,11 +132,11 @@ public:
     Wants met(size_t, const FoundImage& image) override
     {
         ++part_.page.images;
-        Waiting waiting{image.tag.whole.begin, 0, 0, image.kind, false, nullptr, {}};
-        place(waiting);
         const TagAttribute* alt = image.tag.find(page_, "alt");
         if (alt && alt->value.empty())
-            return Wants::Nothing; // decorative: no rule, no conflict
+            return Wants::Nothing; // decorative: no rule, no conflict, no place to say
+        Waiting waiting{image.tag.whole.begin, 0, 0, image.kind, false, nullptr, {}};
+        place(waiting);
         // Without an ALT only a caption may name it, and only when nothing else does.
         const auto named = [&](std::string_view name) { const TagAttribute* a = image.tag.find(page_, name); return a && a->filled; };
         const Wants wants = alt ? Wants::LinkAndCaption : named("aria-label") || named("aria-labelledby") ? Wants::Nothing : Wants::Caption;

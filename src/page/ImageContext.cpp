@@ -611,6 +611,8 @@ public:
     void text(ByteRange range) override
     {
         read_ = range.end;
+        if (!surroundings_ && links_open_ == 0 && captions_open_ == 0 && active_.empty())
+            return; // no link or caption takes it, and none is to be opened again
         if (range.begin == 0 && page_.starts_with("\xEF\xBB\xBF"))
             range.begin = std::min<size_t>(3, range.end); // the byte-order mark is no text
         if (hidden_ > 0 || range.empty())
@@ -767,6 +769,10 @@ private:
     // Adds to every open link and caption: a link in a link (past a marker) is in both.
     void addToOpen(Piece piece)
     {
+        // Nothing open takes it. Its number is not used up either: numbers only order the pieces
+        // and images of open links against the blocks opened in them.
+        if (links_open_ == 0 && (piece.image != SIZE_MAX || captions_open_ == 0))
+            return;
         piece.seq = seq_++;
         size_t links = links_open_, captions = piece.image == SIZE_MAX ? captions_open_ : 0;
         for (size_t i = open_.size(); i-- > 0 && links + captions > 0;) {
