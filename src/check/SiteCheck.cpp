@@ -274,8 +274,8 @@ private:
         part_.page.continues = true;
     }
 
-    // The path as findings hold it: made at the first, shared by the rest (freed elsewhere,
-    // by the thread that takes them, a copy each was a cost of its own).
+    // The path as findings hold it: made for the first and shared by the rest. A copy each was
+    // allocated here and freed by the thread that takes the findings.
     const std::shared_ptr<const std::string>& sharedPath()
     {
         if (!sharedPath_)

@@ -105,7 +105,7 @@ NameInfo lookUpPacked(uint64_t key)
 }
 
 // The name's key as a walk is told it.
-uint64_t nameKey(std::string_view page, ByteRange name)
+uint64_t packedName(std::string_view page, ByteRange name)
 {
     return name.size() <= 8 ? text::lowerPacked(page, name.begin, name.size()) : 0;
 }
@@ -380,7 +380,7 @@ private:
         Lexed tag;
         if (!lexTag(page_, lt + 1, tag, attributes_))
             return std::string_view::npos;
-        const uint64_t key = nameKey(page_, tag.name);
+        const uint64_t key = packedName(page_, tag.name);
         const NameInfo info = lookUp(page_, tag.name, key);
         Name name = info.name;
         if (!htmlRules(name)) {
@@ -473,11 +473,11 @@ private:
             const bool foreign = !foreign_.back().html;
             // One that names no open foreign element is read by HTML rules.
             if (!(closeForeign(name, !foreign) && foreign) && walk_)
-                walk_->endTag({nameAt - 2, tag.end}, tag.name, nameKey(page_, tag.name));
+                walk_->endTag({nameAt - 2, tag.end}, tag.name, packedName(page_, tag.name));
             return tag.end;
         }
         if (walk_)
-            walk_->endTag({nameAt - 2, tag.end}, tag.name, nameKey(page_, tag.name));
+            walk_->endTag({nameAt - 2, tag.end}, tag.name, packedName(page_, tag.name));
         if (templates_ > 0 && equalsLower(name, "template"))
             --templates_;
         return tag.end;
