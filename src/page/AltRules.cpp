@@ -145,10 +145,12 @@ bool namesPicture(const std::string& alt, std::string_view fileName)
 {
     static constexpr std::string_view kNavigation[] = {"prev", "previous", "next", "up", "home", "top", "back", "forward",
                                                "index", "contents", "toc", "search", "help", "first", "last"};
-    if (alt.empty() || std::find(std::begin(kNavigation), std::end(kNavigation), alt) != std::end(kNavigation))
+    // One word first: most ALTs have several, and leave at their first space.
+    if (alt.empty() || !std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || isDigit(c) || static_cast<unsigned char>((c | 0x20) - 'a') < 26; }))
         return false;
-    return std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || isDigit(c) || static_cast<unsigned char>((c | 0x20) - 'a') < 26; }) &&
-           !std::all_of(alt.begin(), alt.end(), isDigit) && alt == pictureStem(fileName);
+    if (std::find(std::begin(kNavigation), std::end(kNavigation), alt) != std::end(kNavigation))
+        return false;
+    return !std::all_of(alt.begin(), alt.end(), isDigit) && alt == pictureStem(fileName);
 }
 
 bool isPlaceholder(std::string_view alt)
@@ -159,7 +161,8 @@ bool isPlaceholder(std::string_view alt)
     // "Image." and "photo:" are the same placeholder.
     while (alt.size() > 1 && (alt.back() == '.' || alt.back() == ':' || alt.back() == '!'))
         alt.remove_suffix(1);
-    return std::find(std::begin(kWords), std::end(kWords), alt) != std::end(kWords);
+    static constexpr size_t kLongest = std::max_element(std::begin(kWords), std::end(kWords), [](auto a, auto b) { return a.size() < b.size(); })->size();
+    return alt.size() <= kLongest && std::find(std::begin(kWords), std::end(kWords), alt) != std::end(kWords);
 }
 
 bool beginsImageOf(const std::string& alt)
