@@ -45,10 +45,7 @@ std::string PictureTexts::textOf(const std::string& path)
     if (known.valid())
         return known.get();
     // readFile refuses a pipe or a device itself.
-    RealFileSystem files;
-    ReadResult file;
-    if (files.stamp(path).size <= kMostPictureBytes)
-        file = files.readFile(path);
+    const ReadResult file = RealFileSystem().readPicture(path);
     std::promise<std::string> reading;
     bool mine = false;
     {

@@ -96,25 +96,23 @@ void ShownPictureTexts::work()
         }
         PictureReader::Result result;
         std::string key;
-        if (const FileStamp stamp = files_.stamp(path); stamp.size > kMostPictureBytes) {
+        ReadResult read = files_.readPicture(path, std::move(buffer));
+        if (read.tooLarge) {
             result = {PictureReader::Outcome::Skipped, {}, 0, "too large to read"};
+        } else if (read.ok) {
+            key = contentKey(read.bytes);
+            lock.lock();
+            const auto known = read_.find(key);
+            const bool seen = known != read_.end();
+            if (seen)
+                result = known->second;
+            lock.unlock();
+            if (!seen)
+                result = reader->read(read.bytes, &cancel_);
         } else {
-            ReadResult read = files_.readFile(path, std::move(buffer));
-            if (read.ok) {
-                key = contentKey(read.bytes);
-                lock.lock();
-                const auto known = read_.find(key);
-                const bool seen = known != read_.end();
-                if (seen)
-                    result = known->second;
-                lock.unlock();
-                if (!seen)
-                    result = reader->read(read.bytes, &cancel_);
-            } else {
-                result = {PictureReader::Outcome::Unreadable, {}, 0, read.error};
-            }
-            buffer = std::move(read.bytes);
+            result = {PictureReader::Outcome::Unreadable, {}, 0, read.error};
         }
+        buffer = std::move(read.bytes);
         lock.lock();
         reading_.clear();
         if (cancel_)

@@ -25,10 +25,10 @@ inline std::string shortStem(std::string_view name)
     return out;
 }
 
-// What a file looked like when it was last read or written, to notice other programs' changes.
 // Larger files are no picture of a page worth reading: they are not even loaded.
 constexpr uint64_t kMostPictureBytes = 64 << 20;
 
+// What a file looked like when it was last read or written, to notice other programs' changes.
 struct FileStamp {
     bool exists = false;
     uint64_t size = 0;
@@ -49,6 +49,7 @@ struct [[nodiscard]] ReadResult {
     std::string bytes;
     std::string error; // why it failed, in plain words
     FileStamp stamp{}; // of the file as read
+    bool tooLarge = false; // readPicture: larger than kMostPictureBytes, and not read
 };
 
 struct [[nodiscard]] WriteResult {
@@ -73,6 +74,18 @@ public:
     virtual FileStamp stamp(const std::string& path) = 0;
     // buffer: a string whose storage may be reused for the bytes (large pages, read often).
     virtual ReadResult readFile(const std::string& path, std::string buffer = {}) = 0;
+    // A picture's file as readFile reads it, unless it is larger than kMostPictureBytes: then
+    // nothing is read (tooLarge), and the buffer comes back in `bytes` for the next one.
+    ReadResult readPicture(const std::string& path, std::string buffer = {})
+    {
+        if (stamp(path).size <= kMostPictureBytes)
+            return readFile(path, std::move(buffer));
+        ReadResult skipped;
+        skipped.bytes = std::move(buffer);
+        skipped.error = "it is larger than any picture of a page";
+        skipped.tooLarge = true;
+        return skipped;
+    }
     // Replaces the file atomically, keeping its permissions: never half written.
     // Writes bytes followed by suffix.
     virtual WriteResult writeFile(const std::string& path, std::string_view bytes, std::string_view suffix = {}) = 0;

@@ -16,7 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kNoPage = UINT32_MAX;
-// A file larger than any picture of a page is not read for its bytes: it meets only its own name.
 
 bool shows(ImageKind kind) { return kind == ImageKind::Img || kind == ImageKind::InputImage; }
 
@@ -256,9 +255,10 @@ void SiteIndex::keyByContent(const std::vector<Found>& found, std::string& buffe
             if (!contentOf_.try_emplace(f.picture).second)
                 continue; // read by this thread or the other one
         }
-        if (stopping_ || files_->stamp(f.picture).size > kMostPictureBytes)
+        if (stopping_)
             continue;
-        ReadResult read = files_->readFile(f.picture, std::move(buffer));
+        // One too large to be a picture is not read: it meets only its own name.
+        ReadResult read = files_->readPicture(f.picture, std::move(buffer));
         if (read.ok) {
             std::string key = contentKey(read.bytes);
             std::lock_guard lock(mutex_);

@@ -61,6 +61,12 @@ TEST(FileSystem, ReadsEveryFileToItsEndWhateverSizeItClaimed)
     // A pipe named like a page or a picture is refused at once, not waited on.
     ASSERT_EQ(::mkfifo(dir.path("pipe.gif").c_str(), 0600), 0);
     EXPECT_EQ(files.readFile(dir.path("pipe.gif")).error, "it is a pipe or a device, not a file");
+    // A picture is read to the cap and no further: a larger file (here sparse) is not loaded.
+    fs::resize_file(dir.write("huge.png", ""), kMostPictureBytes + 1);
+    const ReadResult huge = files.readPicture(dir.path("huge.png"), leftover);
+    EXPECT_TRUE(!huge.ok && huge.tooLarge && huge.bytes == leftover);
+    const ReadResult small = files.readPicture(dir.path("large.html"));
+    EXPECT_TRUE(small.ok && !small.tooLarge && small.bytes == large + "end");
 }
 
 // Folders for downloaded pages: made for the user alone, refused where others could change them.
