@@ -623,7 +623,6 @@ std::string xmlText(std::string_view s)
 // that any bytes of a name come back from it.
 std::string uriOf(const std::string& path)
 {
-    static const char* const kHex = "0123456789ABCDEF";
     std::error_code error;
     const fs::path absolute = path.starts_with('/') ? fs::path(path) : fs::absolute(path, error);
     std::string out = "file://";
@@ -632,7 +631,7 @@ std::string uriOf(const std::string& path)
         if (std::isalnum(u) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~')
             out += c;
         else
-            out += {'%', kHex[u >> 4], kHex[u & 15]};
+            out += text::percentByte(u);
     }
     return out;
 }

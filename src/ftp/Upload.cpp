@@ -10,6 +10,7 @@
 #include "editor/EditorSession.h"
 #include "platform/Listing.h"
 #include "page/ImageFinder.h"
+#include "text/Text.h"
 
 namespace bw {
 
@@ -75,11 +76,9 @@ std::string folderName(std::string_view text)
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\' || c == '%' || dots) {
-            out += '%';
-            out += "0123456789ABCDEF"[byte >> 4];
-            out += "0123456789ABCDEF"[byte & 15];
-        } else
+        if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\' || c == '%' || dots)
+            out += text::percentByte(byte);
+        else
             out += c;
     }
     return out;

@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "platform/AtomicFile.h"
+#include "text/Text.h"
 
 namespace bw {
 namespace fs = std::filesystem;
@@ -39,12 +40,6 @@ bool sameName(const std::string& a, const std::string& b)
         if (lower(a[i]) != lower(b[i]))
             return false;
     return true;
-}
-
-std::string hex(unsigned char c)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    return {'%', digits[c >> 4], digits[c & 15]};
 }
 
 int hexValue(char c)
@@ -172,7 +167,7 @@ std::string fileName(const std::string& app)
         unsigned char c = static_cast<unsigned char>(app[i]);
         bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                      c == '_' || (c == '.' && i > 0);
-        out += plain ? std::string(1, static_cast<char>(c)) : hex(c);
+        out += plain ? std::string(1, static_cast<char>(c)) : text::percentByte(c);
     }
     return (out.empty() ? "%" : out) + ".ini";
 }
@@ -314,7 +309,7 @@ std::string iniEscape(const std::string& text)
         bool special = c < 0x20 || c == 0x7f || c == '%' || c == '=' || c == ';' || c == '#' || c == '[' ||
                        c == ']' || (c == ' ' && edge);
         if (special)
-            out += hex(c);
+            out += text::percentByte(c);
         else
             out += static_cast<char>(c);
     }

@@ -67,6 +67,13 @@ inline uint64_t lowerPacked(std::string_view s, size_t at, size_t n)
     return word | (upper >> 2);
 }
 
+// A byte as "%XX", in capitals: how names and addresses write what they may not hold.
+inline std::string percentByte(unsigned char byte)
+{
+    constexpr const char* kHex = "0123456789ABCDEF";
+    return {'%', kHex[byte >> 4], kHex[byte & 15]};
+}
+
 // First position of needle at or after start (1-based), or 0.
 size_t inStr(std::string_view hay, std::string_view needle, size_t start = 1);
 size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start = 1);
