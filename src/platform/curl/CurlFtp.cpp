@@ -1144,14 +1144,9 @@ FtpResult CurlFtpClient::command(const std::vector<std::string>& commands, const
         rc = curl_easy_setopt(h.easy, CURLOPT_NOBODY, sftp() ? 0L : 1L);
     FtpResult result = rc == CURLE_OK ? FtpResult() : fail(rc, plainWords(rc));
     try {
-        // The file's first byte alone: a transfer stopped short would cost the connection.
-        if (rc == CURLE_OK && sftp() && !after.empty())
-            rc = curl_easy_setopt(h.easy, CURLOPT_RANGE, "0-0");
         if (rc == CURLE_OK)
-            result = sftp() && !after.empty() ? perform(folderUrl() + escaped(h.easy, after)) : perform(folderUrl());
-        curl_easy_setopt(h.easy, CURLOPT_RANGE, nullptr);
+            result = sftp() && !after.empty() ? peek(after) : perform(folderUrl());
     } catch (...) {
-        curl_easy_setopt(h.easy, CURLOPT_RANGE, nullptr);
         curl_easy_setopt(h.easy, when, nullptr);
         curl_slist_free_all(list);
         throw;
