@@ -240,12 +240,9 @@ ImageSource PageDocument::source(size_t i) const
 
 std::optional<std::string> altOf(std::string_view page, const StartTag& tag, const std::string& encoding)
 {
-    const TagAttribute* alt = tag.find(page, "alt");
-    if (!alt)
-        return std::nullopt;
-    if (readsAsWritten(alt->value.of(page), encoding))
-        return std::string(alt->value.of(page));
-    return decodeAttribute(fromPageEncoding(alt->value.of(page), encoding));
+    std::string scratch;
+    const std::optional<std::string_view> alt = altOf(page, tag, encoding, scratch);
+    return alt ? std::optional<std::string>(*alt) : std::nullopt;
 }
 
 std::optional<std::string_view> altOf(std::string_view page, const StartTag& tag, const std::string& encoding, std::string& scratch)

@@ -174,8 +174,7 @@ std::string toPageEncoding(std::string_view utf8, const std::string& encoding)
 
 std::string_view fromPageEncoding(std::string_view bytes, const std::string& encoding, std::string& scratch)
 {
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (std::string_view(encoding) == "UTF-8" && (ascii || validUtf8(bytes)))
+    if (std::string_view(encoding) == "UTF-8" && validUtf8(bytes))
         return bytes;
     scratch = fromPageEncoding(bytes, encoding);
     return scratch;

@@ -42,9 +42,9 @@ inline size_t findByte(std::string_view s, size_t from, char c)
 #endif
 }
 
-// The first `n` (at most 8 are taken) bytes of `s` from `at`, ASCII letters in lower case, packed into one word
-// with the first byte lowest: how tag and attribute names are looked up, without a loop a byte.
-// 0 when one of them is NUL, as a shorter name would pack alike.
+// The first `n` bytes (at most 8) of `s` from `at`, ASCII letters in lower case, packed into
+// one word with the first byte lowest: how tag and attribute names are looked up, without a
+// loop a byte. 0 when one of them is NUL, as a shorter name would pack alike.
 inline uint64_t lowerPacked(std::string_view s, size_t at, size_t n)
 {
     n = n < 8 ? n : 8;
