@@ -191,12 +191,6 @@ bool hasSvgTitle(std::string_view page, const StartTag& svg)
     return false;
 }
 
-// Nothing but white space: what folds to "".
-bool blank(std::string_view s)
-{
-    return std::all_of(s.begin(), s.end(), text::isHtmlSpace);
-}
-
 // Whether foldedAlt(s) == folded, with nothing made on the way: texts are compared with every ALT.
 bool foldsTo(std::string_view s, std::string_view folded)
 {
@@ -282,16 +276,9 @@ const AltRule* pictureTextFinding(std::optional<std::string_view> alt, std::stri
 
 const AltRule* altRule(std::string_view id)
 {
-    // Asked for each finding: the ids' lengths are known once.
-    static const std::vector<std::string_view> ids = [] {
-        std::vector<std::string_view> out;
-        for (const AltRule& rule : altRules())
-            out.emplace_back(rule.id);
-        return out;
-    }();
-    for (size_t i = 0; i < ids.size(); ++i)
-        if (ids[i] == id)
-            return &altRules()[i];
+    for (const AltRule& rule : altRules())
+        if (id == rule.id)
+            return &rule;
     return nullptr;
 }
 
@@ -328,14 +315,14 @@ AltFindings altFindings(std::optional<std::string_view> alt, const AltContext& c
         folded->clear();
     if (!alt) {
         // Named for some readers only; else a figure's caption may already say what it shows.
-        if (!blank(context.ariaLabel))
+        if (!text::isBlank(context.ariaLabel))
             found.add(rules.ariaLabel);
-        else if (!blank(context.ariaLabelledby))
+        else if (!text::isBlank(context.ariaLabelledby))
             found.add(rules.ariaLabelledby);
-        else if (!blank(context.caption))
+        else if (!text::isBlank(context.caption))
             found.add(rules.captioned);
         else
-            found.add(blank(context.title) ? rules.missing : rules.titled);
+            found.add(text::isBlank(context.title) ? rules.missing : rules.titled);
         return found;
     }
     if (alt->empty())

@@ -617,7 +617,7 @@ public:
             range.begin = std::min<size_t>(3, range.end); // the byte-order mark is no text
         if (hidden_ > 0 || range.empty())
             return;
-        if (!active_.empty() && !active_.back().onStack && !(inTableRows() && blank(range)))
+        if (!active_.empty() && !active_.back().onStack && !(inTableRows() && text::isBlank(range.of(page_))))
             reconstruct();
         if (surroundings_) {
             runs_.push_back(range);
@@ -751,12 +751,6 @@ private:
             return false;
         const Kind k = typeAt(open_.back().type).kind;
         return k == Kind::Table || k == Kind::Section || k == Kind::Row;
-    }
-
-    bool blank(ByteRange range) const
-    {
-        const std::string_view s = range.of(page_);
-        return std::all_of(s.begin(), s.end(), [](char c) { return text::isHtmlSpace(c); });
     }
 
     // The first figcaption right in a figure is its caption.

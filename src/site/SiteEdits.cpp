@@ -12,7 +12,7 @@ std::vector<std::string> SiteEdits::pagesFor(SiteIndex& index, const std::string
 {
     std::vector<std::string> pages;
     // Spaces would only tell a screen reader nothing, on every page at once.
-    if (std::all_of(alt.begin(), alt.end(), [](char c) { return text::isHtmlSpace(c); }))
+    if (text::isBlank(alt))
         return pages;
     const std::string open = normalPath(openPage);
     for (SiteIndex::Use& use : index.usesOf(picture))

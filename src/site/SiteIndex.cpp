@@ -19,11 +19,6 @@ constexpr uint32_t kNoPage = UINT32_MAX;
 
 bool shows(ImageKind kind) { return kind == ImageKind::Img || kind == ImageKind::InputImage; }
 
-bool blank(std::string_view alt)
-{
-    return std::all_of(alt.begin(), alt.end(), [](char c) { return text::isHtmlSpace(c); });
-}
-
 std::string slashed(std::string path)
 {
     std::replace(path.begin(), path.end(), '\\', '/');
@@ -337,7 +332,7 @@ std::optional<SiteIndex::Offer> SiteIndex::offerFor(const std::string& picture, 
     std::vector<std::pair<std::string_view, uint32_t>> given;
     for (const std::vector<Held>* uses : heldFor(picture))
         for (const Held& h : *uses)
-            if (h.alt && h.page != skip && !blank(*h.alt))
+            if (h.alt && h.page != skip && !text::isBlank(*h.alt))
                 given.emplace_back(*h.alt, h.page);
     std::sort(given.begin(), given.end());
     given.erase(std::unique(given.begin(), given.end()), given.end());

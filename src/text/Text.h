@@ -19,6 +19,15 @@ inline bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c
 
 bool equalsNoCase(std::string_view a, std::string_view b);
 
+// Nothing but HTML white space (or nothing): what a reader hears as no text.
+inline bool isBlank(std::string_view s)
+{
+    for (const char c : s)
+        if (!isHtmlSpace(c))
+            return false;
+    return true;
+}
+
 // Where the byte c first stands at or after `from` (0-based), or npos: for bytes that stand a
 // few dozen bytes apart, as "<" in a page, it costs less than memchr.
 inline size_t findByte(std::string_view s, size_t from, char c)
