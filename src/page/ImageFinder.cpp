@@ -227,7 +227,7 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
 void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
 {
     for (TagAttribute& a : attributes) {
-        a.lowerName = static_cast<uint32_t>(text::lowerPacked(page, a.name.begin, std::min<size_t>(4, a.name.size())));
+        a.lowerName = static_cast<uint32_t>(text::lowerPacked(page, a.name.begin, std::min<size_t>(4, a.name.size()))); // as keyOf packs
         size_t at = a.value.begin;
         while (at < a.value.end && (classOf(page[at]) & kSpace))
             ++at;
@@ -637,14 +637,8 @@ private:
 
 } // namespace
 
-bool TagAttribute::sameName(std::string_view page, std::string_view lower) const
+bool TagAttribute::spelledAs(std::string_view page, std::string_view lower) const
 {
-    if (lowerName != 0) {
-        if (lowerName != text::lowerPacked(lower, 0, std::min<size_t>(4, lower.size())))
-            return false;
-        if (lower.size() <= 4)
-            return true;
-    }
     return equalsLower(name.of(page), lower);
 }
 

@@ -25,13 +25,22 @@ struct TagAttribute {
     bool filled = false;
     uint32_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
-    bool named(std::string_view page, std::string_view lower) const
+    bool named(std::string_view page, std::string_view lower) const { return named(page, lower, keyOf(lower)); }
+    // The same, with keyOf(lower) made once for many attributes. Inline, so that the key of a
+    // name written in the code is made as it is compiled: every image's ALT is looked up.
+    bool named(std::string_view page, std::string_view lower, uint32_t key) const
     {
-        return name.size() == lower.size() && sameName(page, lower); // most names differ in length
+        if (name.size() != lower.size())
+            return false; // most names differ in length
+        if (lowerName != 0 && (lowerName != key || lower.size() <= 4))
+            return lowerName == key; // the noted bytes decide
+        return spelledAs(page, lower);
     }
+    // A name's first four bytes packed, as lowerName notes them.
+    static uint32_t keyOf(std::string_view lower) { return static_cast<uint32_t>(text::lowerPacked(lower, 0, lower.size() < 4 ? lower.size() : 4)); }
 
 private:
-    bool sameName(std::string_view page, std::string_view lower) const;
+    bool spelledAs(std::string_view page, std::string_view lower) const;
 };
 
 struct StartTag {
@@ -42,22 +51,13 @@ struct StartTag {
     // The first attribute of that name (given in lower case): later duplicates do not count.
     const TagAttribute* find(std::string_view page, std::string_view lower) const { return firstNamed(page, attributes, lower); }
 
-    // The same in any list of attributes. Inline, so that the key of a name written in the
-    // code is made as it is compiled: every image's ALT is looked up.
+    // The same in any list of attributes.
     static const TagAttribute* firstNamed(std::string_view page, const std::vector<TagAttribute>& attributes, std::string_view lower)
     {
-        const auto key = static_cast<uint32_t>(text::lowerPacked(lower, 0, lower.size() < 4 ? lower.size() : 4));
-        for (const TagAttribute& attribute : attributes) {
-            if (attribute.name.size() != lower.size())
-                continue;
-            if (attribute.lowerName != 0 && (attribute.lowerName != key || lower.size() <= 4)) {
-                if (attribute.lowerName == key)
-                    return &attribute;
-                continue;
-            }
-            if (attribute.named(page, lower))
+        const uint32_t key = TagAttribute::keyOf(lower);
+        for (const TagAttribute& attribute : attributes)
+            if (attribute.named(page, lower, key))
                 return &attribute;
-        }
         return nullptr;
     }
 };
