@@ -495,10 +495,7 @@ public:
             if (!active_.empty() && active_.back().markers == markers_)
                 closeLink();
             reconstruct();
-            const TagAttribute* href = nullptr;
-            for (const TagAttribute& a : attributes)
-                if (!href && a.named(page_, "href"))
-                    href = &a;
+            const TagAttribute* href = StartTag::firstNamed(page_, attributes, "href");
             element.link = newLink(href ? std::optional<ByteRange>(href->value) : std::nullopt);
             if (push(element))
                 active_.push_back({element.link, markers_, true});
