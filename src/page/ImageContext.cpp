@@ -454,16 +454,9 @@ public:
         if (!placed)
             return {};
         ImageContext context;
-        if (placed->link != SIZE_MAX && links_[placed->link].href) {
-            const Link& link = links_[placed->link];
-            context.linkHref = decodeAttribute(fromPageEncoding(link.href->of(page_), encoding_));
-            context.linkText = textOf(link.text, image);
-        }
-        if (placed->figure != SIZE_MAX) {
-            context.inFigure = true;
-            if (const size_t caption = figures_[placed->figure].caption; caption != SIZE_MAX)
-                context.caption = textOf(captions_[caption], SIZE_MAX);
-        }
+        if (placed->link != SIZE_MAX && links_[placed->link].href)
+            context.linkHref = decodeAttribute(fromPageEncoding(links_[placed->link].href->of(page_), encoding_));
+        linkAndCaption(*placed, true, context);
         context.before = std::move(around->first);
         context.after = std::move(around->second);
         return context;
@@ -804,6 +797,19 @@ private:
         placed_.push_back(placed);
     }
 
+    // The text of the link a placed image stands in (its own ALT left out; with `withLink`),
+    // and its figure's caption.
+    void linkAndCaption(const PlacedImage& placed, bool withLink, ImageContext& context) const
+    {
+        if (withLink && placed.link != SIZE_MAX && links_[placed.link].href)
+            context.linkText = textOf(links_[placed.link].text, placed.image);
+        if (placed.figure != SIZE_MAX) {
+            context.inFigure = true;
+            if (const size_t caption = figures_[placed.figure].caption; caption != SIZE_MAX)
+                context.caption = textOf(captions_[caption], SIZE_MAX);
+        }
+    }
+
     std::string textOf(const Pieces& pieces, size_t leftOut) const
     {
         // Most hold one run of words beside the image itself: folded straight from the page
@@ -901,14 +907,8 @@ private:
         for (; !waiting_.empty() && ended(waiting_.front().image, placed); waiting_.pop_front()) {
             const auto [image, wants] = waiting_.front();
             ImageContext context;
-            placed = placedAt(image);
-            if (placed && placed->link != SIZE_MAX && links_[placed->link].href && wants == ImageReader::Wants::LinkAndCaption)
-                context.linkText = textOf(links_[placed->link].text, image);
-            if (placed && placed->figure != SIZE_MAX) {
-                context.inFigure = true;
-                if (const size_t caption = figures_[placed->figure].caption; caption != SIZE_MAX)
-                    context.caption = textOf(captions_[caption], SIZE_MAX);
-            }
+            if (const PlacedImage* at = placedAt(image))
+                linkAndCaption(*at, wants == ImageReader::Wants::LinkAndCaption, context);
             reader_->settled(image, context);
         }
         // A link that blocks broke up may still move images told already to a copy of it: no one
