@@ -534,28 +534,33 @@ std::string oneLine(std::string_view name)
     return out;
 }
 
+// A finding's one line of the text format, appended piece by piece with no string made for
+// each: a huge page has millions of lines.
+void appendLine(std::string& out, const CheckFinding& f)
+{
+    out += oneLine(f.file());
+    out += ':';
+    out += std::to_string(f.line);
+    out += ':';
+    out += std::to_string(f.column);
+    out += ": ";
+    out += kSeverities[static_cast<int>(f.rule->severity)];
+    out += ": ";
+    out += f.rule->message;
+    out += " (";
+    out += subject(f);
+    out += ") [";
+    out += f.rule->id;
+    out += "]\n";
+}
+
 } // namespace
 
 std::string textLines(const std::vector<CheckFinding>& findings)
 {
     std::string out;
-    for (const CheckFinding& f : findings) {
-        // Appended piece by piece, with no string made for each: a huge page has millions of lines.
-        out += oneLine(f.file());
-        out += ':';
-        out += std::to_string(f.line);
-        out += ':';
-        out += std::to_string(f.column);
-        out += ": ";
-        out += kSeverities[static_cast<int>(f.rule->severity)];
-        out += ": ";
-        out += f.rule->message;
-        out += " (";
-        out += subject(f);
-        out += ") [";
-        out += f.rule->id;
-        out += "]\n";
-    }
+    for (const CheckFinding& f : findings)
+        appendLine(out, f);
     return out;
 }
 
@@ -857,7 +862,8 @@ void CheckPrinter::page(const PageCheck& page)
         write_(textLines(page.findings));
     } else if (format_ == "junit") {
         for (const CheckFinding& f : page.findings)
-            failure_ += f.rule->severity == Severity::Error ? textLines({f}) : "";
+            if (f.rule->severity == Severity::Error)
+                appendLine(failure_, f);
         if (page.more)
             return; // one test case for all the page's parts
         cases_ += "<testcase classname=\"brindlework.check\" name=\"" + xmlText(page.path) + "\"";
@@ -897,7 +903,9 @@ void CheckPrinter::finding(const CheckFinding& f)
                "}, \"region\": {\"startLine\": " + std::to_string(f.line) + ", \"startColumn\": " + std::to_string(f.column) + "}}}]" +
                (f.pictureText.empty() ? "" : ", \"properties\": {\"pictureText\": " + jsonString(f.pictureText) + "}") + "}");
     } else if (format_ == "text") {
-        write_(textLines({f}));
+        std::string line;
+        appendLine(line, f);
+        write_(line);
     } else if (html_) {
         Html& html = *html_;
         ++html.rows;
