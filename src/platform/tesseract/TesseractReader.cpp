@@ -62,11 +62,14 @@ PixPtr prepared(Pix* decoded)
     }
     if (!pix)
         return nullptr;
-    if (edgeGrey(pix.get()) < 128)
-        pixInvert(pix.get(), pix.get()); // light letters on a dark ground
+    double ground = edgeGrey(pix.get());
+    if (ground < 128) { // light letters on a dark ground
+        pixInvert(pix.get(), pix.get());
+        ground = 255 - ground;
+    }
     // The margin in the ground's own grey: a white frame around a tinted ground reads as
     // strokes ("|", "J") and spoils the letters beside it.
-    pix.reset(pixAddBorder(pix.get(), 16, static_cast<l_uint32>(std::lround(edgeGrey(pix.get())))));
+    pix.reset(pixAddBorder(pix.get(), 16, static_cast<l_uint32>(std::lround(ground))));
     return pix;
 }
 
