@@ -185,14 +185,11 @@ void RealFileSystem::removeStaleCopies(const std::string& path)
 ReadResult RealFileSystem::readFile(const std::string& path, std::string buffer)
 {
     ReadResult result;
-    if (!exists(path)) {
-        result.error = "the file is not there";
-        return result;
-    }
     // Not blocking: a pipe with no writer would hold the open for ever.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        result.error = describe(errno);
+        const int err = errno;
+        result.error = err == ENOENT && !exists(path) ? "the file is not there" : describe(err); // a broken link is there
         return result;
     }
     struct stat st {};
