@@ -1,6 +1,7 @@
 #include "check/SiteCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -46,6 +47,7 @@ struct PictureUse {
 struct CheckedPage {
     PageCheck page;
     std::vector<PictureUse> uses;
+    size_t failing = 0; // findings that fail, counted as they are made: not read again by the thread that takes them
 };
 
 // A path with "." and "a/.." taken out, as a key: most need nothing done.
@@ -63,11 +65,24 @@ std::string normal(std::string path)
 }
 
 // A name of letters, digits and "-_./" with no "." or empty part: it resolves as it is written.
+// One pass, as it is asked of every image with an ALT.
 bool plainName(std::string_view name)
 {
-    const auto plain = [](char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '/'; };
-    return !name.empty() && name[0] != '/' && name[0] != '.' && std::all_of(name.begin(), name.end(), plain) &&
-           name.find("/.") == std::string_view::npos && name.find("//") == std::string_view::npos;
+    static constexpr auto kPlain = [] {
+        std::array<bool, 256> plain{};
+        for (int c = 0; c < 256; ++c)
+            plain[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '/';
+        return plain;
+    }();
+    if (name.empty() || name[0] == '/' || name[0] == '.')
+        return false;
+    char before = 0;
+    for (const char c : name) {
+        if (!kPlain[static_cast<unsigned char>(c)] || (before == '/' && (c == '.' || c == '/')))
+            return false;
+        before = c;
+    }
+    return true;
 }
 
 // Where the picture a name resolves to stands: a file near the page (for a root-relative name,
@@ -144,7 +159,7 @@ public:
         if (!waiting.awaits && waiting_.empty()) {
             check(image, waiting, {});
         } else {
-            waiting_.push_back(waiting);
+            waiting_.push_back(std::move(waiting));
             last_ = image; // most are settled before the next image: not read again
         }
         return wants;
@@ -240,18 +255,26 @@ private:
         const auto ownAlt = [&] { return alt ? std::optional<std::string>(*alt) : std::nullopt; };
         if (report.findings.empty())
             report.findings.reserve(std::min<size_t>(kPart, 64)); // a page with one finding often has many: not moved at each doubling
+        if (part_.uses.empty())
+            part_.uses.reserve(std::min<size_t>(kPart, 64));
         std::string text = pictures_ && local && !folded_.empty() ? pictures_->textOf(picture) : std::string();
         const AltRule* textRule = text.empty() ? nullptr : pictureTextFinding(alt, text);
         // The last finding that names the picture takes it; a use reads it from the first.
         size_t naming = local ? rules.size() + (textRule != nullptr) : 0;
-        const auto pictureFor = [&] { return !local ? std::string() : --naming == 0 ? std::move(picture) : picture; };
+        const auto pictureFor = [&]() -> std::string {
+            if (!local)
+                return {};
+            if (--naming == 0)
+                return std::move(picture);
+            return picture;
+        };
         const size_t first = report.findings.size();
         for (const AltRule* rule : rules)
-            report.findings.push_back({sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFor(), {}});
+            add(report.findings.emplace_back(sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFor(), std::string()));
         if (textRule)
-            report.findings.push_back({sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFor(), std::move(text)});
+            add(report.findings.emplace_back(sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFor(), std::move(text)));
         if (!folded_.empty() && local && report.findings.size() > first)
-            part_.uses.push_back({{}, folded_, {}, {}, where.line, where.column, first});
+            part_.uses.emplace_back(std::string(), folded_, std::string(), std::nullopt, where.line, where.column, first);
         else if (!folded_.empty() && !picture.empty())
             part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column});
         handOnWhenFull();
@@ -259,9 +282,11 @@ private:
 
     void report(const Waiting& graphic)
     {
-        part_.page.findings.push_back({sharedPath(), graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, {}, {}});
+        add(part_.page.findings.emplace_back(sharedPath(), graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, std::string(), std::string()));
         handOnWhenFull();
     }
+
+    void add(const CheckFinding& made) { part_.failing += made.fails(); }
 
     void handOnWhenFull()
     {
@@ -425,30 +450,60 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
     }
     // Pages are read on every core, each worker handing on the parts of its pages as they come;
     // this thread takes them in page order. A worker keeps at most kAhead pages before the one
-    // being taken, and a few parts of each.
-    constexpr size_t kAhead = 64, kMostParts = 4;
+    // being taken, and a few parts of each. This thread, once it has caught up, sleeps until
+    // kBatch pages are ready (or a worker waits for it): a wake-up for each page cost a switch
+    // on a busy core. The parts it has done with go back to their worker to be freed: freed
+    // here, each of their strings locked that worker's heap.
+    constexpr size_t kAhead = 64, kMostParts = 4, kBatch = 8;
     struct Slot {
         std::vector<CheckedPage> parts;
         size_t taken = 0;
+        bool whole = false; // its last part is in
+        unsigned worker = 0;
     };
     std::vector<Slot> slots(items.size());
     std::mutex mutex;
-    std::condition_variable changed;
-    size_t reporting = 0; // the page being taken
+    std::condition_variable workerWake, takerWake;
+    size_t reporting = 0;      // the page being taken
+    size_t workersWaiting = 0; // for this thread
+    bool takerWaits = false;
+    const auto batchReady = [&] {
+        if (workersWaiting > 0)
+            return true;
+        for (size_t i = reporting; i < std::min(reporting + kBatch, slots.size()); ++i)
+            if (!slots[i].whole)
+                return false;
+        return true;
+    };
+    const unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    std::vector<std::vector<CheckedPage>> spent(workers); // by worker
     std::atomic<size_t> next = 0;
-    auto work = [&] {
+    auto work = [&](unsigned worker) {
         std::string buffer;
+        const auto waitFor = [&](std::unique_lock<std::mutex>& lock, auto&& ready) {
+            if (ready())
+                return;
+            ++workersWaiting;
+            takerWake.notify_one();
+            workerWake.wait(lock, ready);
+            --workersWaiting;
+        };
         for (size_t i; (i = next++) < items.size();) {
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return i < reporting + kAhead; });
+                waitFor(lock, [&] { return i < reporting + kAhead; });
             }
             const auto handOn = [&](CheckedPage&& part) {
+                std::vector<CheckedPage> done; // freed once the lock is let go
                 std::unique_lock lock(mutex);
+                done.swap(spent[worker]);
                 Slot& slot = slots[i];
-                changed.wait(lock, [&] { return slot.parts.size() - slot.taken < kMostParts || !part.page.more; });
+                slot.worker = worker;
+                waitFor(lock, [&] { return slot.parts.size() - slot.taken < kMostParts || !part.page.more; });
+                slot.whole = !part.page.more;
                 slot.parts.push_back(std::move(part));
-                changed.notify_all();
+                if (takerWaits && batchReady())
+                    takerWake.notify_one();
             };
             if (items[i].page.error.empty())
                 PageChecker(items[i].page.path, handOn, pictures, buffer).run();
@@ -456,25 +511,33 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                 handOn(std::move(items[i]));
         }
     };
-    const unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
     std::vector<std::thread> threads;
     for (unsigned t = 0; t < workers; ++t)
-        threads.emplace_back(work);
+        threads.emplace_back(work, t);
     CheckReport report;
     AltConflicts conflicts;
+    CheckedPage part;
+    std::optional<unsigned> partOf; // the worker that made `part`, while it is held
     for (size_t i = 0; i < items.size(); ++i) {
         for (bool more = true; more;) {
-            CheckedPage part;
             {
                 std::unique_lock lock(mutex);
+                if (partOf)
+                    spent[*partOf].push_back(std::move(part));
                 Slot& slot = slots[i];
-                changed.wait(lock, [&] { return slot.taken < slot.parts.size(); });
+                if (slot.taken == slot.parts.size()) {
+                    takerWaits = true;
+                    takerWake.wait(lock, [&] { return slot.taken < slot.parts.size() && batchReady(); });
+                    takerWaits = false;
+                }
                 part = std::move(slot.parts[slot.taken++]);
+                partOf = slot.worker;
                 if (!part.page.more) {
                     slot = {};
                     reporting = i + 1;
                 }
-                changed.notify_all();
+                if (workersWaiting > 0)
+                    workerWake.notify_all();
             }
             PageCheck& page = part.page;
             more = page.more;
@@ -490,7 +553,8 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
                     report.accepted += accepted;
                     return accepted;
                 });
-            report.errorsAndWarnings += static_cast<size_t>(std::count_if(page.findings.begin(), page.findings.end(), std::mem_fn(&CheckFinding::fails)));
+            report.errorsAndWarnings += baseline ? static_cast<size_t>(std::count_if(page.findings.begin(), page.findings.end(), std::mem_fn(&CheckFinding::fails)))
+                                                 : part.failing;
             if (each)
                 each(page);
             else
