@@ -40,6 +40,7 @@ struct PictureUse {
     std::optional<std::string> alt;
     size_t line, column;
     size_t finding = SIZE_MAX; // that finding's place in the part
+    size_t hash = 0;           // of the picture, made while it is at hand
 
     const std::string& pictureIn(const std::vector<CheckFinding>& findings) const { return finding == SIZE_MAX ? picture : findings[finding].picture; }
 };
@@ -269,14 +270,15 @@ private:
             return picture;
         };
         const size_t first = report.findings.size();
+        const size_t pictureHash = folded_.empty() ? 0 : std::hash<std::string_view>{}(picture);
         for (const AltRule* rule : rules)
             add(report.findings.emplace_back(sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFor(), std::string()));
         if (textRule)
             add(report.findings.emplace_back(sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFor(), std::move(text)));
         if (!folded_.empty() && local && report.findings.size() > first)
-            part_.uses.emplace_back(std::string(), folded_, std::string(), std::nullopt, where.line, where.column, first);
+            part_.uses.emplace_back(std::string(), folded_, std::string(), std::nullopt, where.line, where.column, first, pictureHash);
         else if (!folded_.empty() && !picture.empty())
-            part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column});
+            part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column, SIZE_MAX, pictureHash});
         handOnWhenFull();
     }
 
@@ -331,10 +333,7 @@ public:
         std::shared_ptr<const std::string> shared; // the page's path, made for its first new ALT
         for (PictureUse& use : uses) {
             const std::string& path = use.pictureIn(findings);
-            const auto [at, fresh] = index_.try_emplace(path, pictures_.size());
-            if (fresh)
-                pictures_.push_back({{}, pageNumber, false});
-            Picture& picture = pictures_[at->second];
+            Picture& picture = pictureOf(path, use.hash, pageNumber);
             picture.onPages = picture.onPages || picture.firstPage != pageNumber;
             if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; })) {
                 if (!shared)
@@ -369,8 +368,41 @@ private:
         std::vector<std::pair<std::string, CheckFinding>> alts; // folded, and where first seen
         size_t firstPage;
         bool onPages; // seen on more than one page
+        std::string path;
     };
-    std::unordered_map<std::string, size_t> index_;
+
+    // The picture of that path, met now if never before. Looked up by the hash the worker made:
+    // on this one thread, hashing every use's path was a tenth of the check's time.
+    Picture& pictureOf(const std::string& path, size_t hash, size_t pageNumber)
+    {
+        if (2 * (pictures_.size() + 1) > slots_.size())
+            grow();
+        size_t slot = hash & (slots_.size() - 1);
+        for (; slots_[slot].picture != 0; slot = (slot + 1) & (slots_.size() - 1))
+            if (slots_[slot].hash == hash && pictures_[slots_[slot].picture - 1].path == path)
+                return pictures_[slots_[slot].picture - 1];
+        slots_[slot] = {hash, pictures_.size() + 1};
+        return pictures_.emplace_back(Picture{{}, pageNumber, false, path});
+    }
+
+    void grow()
+    {
+        std::vector<Slot> slots(std::max<size_t>(64, 2 * slots_.size()));
+        for (const Slot& old : slots_) {
+            if (old.picture == 0)
+                continue;
+            size_t slot = old.hash & (slots.size() - 1);
+            while (slots[slot].picture != 0)
+                slot = (slot + 1) & (slots.size() - 1);
+            slots[slot] = old;
+        }
+        slots_ = std::move(slots);
+    }
+
+    struct Slot {
+        size_t hash = 0, picture = 0; // picture: its place in pictures_ plus one; 0 for none
+    };
+    std::vector<Slot> slots_;
     std::vector<Picture> pictures_;
 };
 

@@ -870,6 +870,8 @@ private:
 
     const PlacedImage* placedAt(size_t image) const
     {
+        if (!placed_.empty() && placed_.back().image == image)
+            return &placed_.back(); // most are asked for as soon as they are placed
         const auto it = std::lower_bound(placed_.begin(), placed_.end(), image, [](const PlacedImage& p, size_t i) { return p.image < i; });
         return it != placed_.end() && it->image == image ? &*it : nullptr;
     }
@@ -903,11 +905,10 @@ private:
     void tellSettled()
     {
         maySettle_ = false;
-        const PlacedImage* placed = nullptr;
-        for (; !waiting_.empty() && ended(waiting_.front().image, placed); waiting_.pop_front()) {
+        for (const PlacedImage* placed = nullptr; !waiting_.empty() && ended(waiting_.front().image, placed); waiting_.pop_front(), placed = nullptr) {
             const auto [image, wants] = waiting_.front();
             ImageContext context;
-            if (const PlacedImage* at = placedAt(image))
+            if (const PlacedImage* at = placed ? placed : placedAt(image))
                 linkAndCaption(*at, wants == ImageReader::Wants::LinkAndCaption, context);
             reader_->settled(image, context);
         }
