@@ -188,19 +188,9 @@ struct TypeTable {
 };
 const TypeTable kTypeTable;
 
-// The type of the element named at `name` in `page`, whose packed lower-case key is `key`
-// (0 for a long name, or one that holds a NUL).
-uint8_t typeOf(std::string_view page, ByteRange name, uint64_t key)
+// The type of a long name (over eight bytes), by its two packed halves.
+[[gnu::noinline]] uint8_t longTypeOf(std::string_view page, ByteRange name)
 {
-    if (name.size() <= 8) {
-        for (size_t slot = TypeTable::slotOf(key); key != 0; slot = (slot + 1) % TypeTable::kSlots) {
-            if (kTypeTable.byKey[slot].first == key)
-                return kTypeTable.byKey[slot].second;
-            if (kTypeTable.byKey[slot].first == 0)
-                return kInline;
-        }
-        return kInline;
-    }
     for (const TypeTable::LongName& known : kTypeTable.longNames)
         if (known.size == name.size() && known.first == text::lowerPacked(page, name.begin, 8) &&
             known.rest == text::lowerPacked(page, name.begin + 8, name.size() - 8))
@@ -208,7 +198,22 @@ uint8_t typeOf(std::string_view page, ByteRange name, uint64_t key)
     return kInline;
 }
 
-const Type& typeAt(uint8_t type) { return type == kInline ? kInlineType : kTypes[type]; }
+// The type of the element named at `name` in `page`, whose packed lower-case key is `key`
+// (0 for a long name, or one that holds a NUL). Inline: every tag is looked up.
+[[gnu::always_inline]] inline uint8_t typeOf(std::string_view page, ByteRange name, uint64_t key)
+{
+    if (name.size() > 8)
+        return longTypeOf(page, name);
+    for (size_t slot = TypeTable::slotOf(key); key != 0; slot = (slot + 1) % TypeTable::kSlots) {
+        if (kTypeTable.byKey[slot].first == key)
+            return kTypeTable.byKey[slot].second;
+        if (kTypeTable.byKey[slot].first == 0)
+            return kInline;
+    }
+    return kInline;
+}
+
+[[gnu::always_inline]] inline const Type& typeAt(uint8_t type) { return type == kInline ? kInlineType : kTypes[type]; }
 
 // White space runs made one space, control characters dropped, ends trimmed. With `ends`:
 // where each kRunEnd was, which is dropped too.
@@ -471,6 +476,7 @@ public:
 
     void startTag(ByteRange whole, ByteRange name, uint64_t key, const std::vector<TagAttribute>& attributes) override
     {
+        const WantText after{*this};
         read_ = whole.end;
         const uint8_t type = typeOf(page_, name, key);
         const Type& t = typeAt(type);
@@ -554,6 +560,7 @@ public:
 
     void endTag(ByteRange whole, ByteRange name, uint64_t key) override
     {
+        const WantText after{*this};
         read_ = whole.end;
         const uint8_t type = typeOf(page_, name, key);
         const Type& t = typeAt(type);
@@ -601,7 +608,7 @@ public:
     void text(ByteRange range) override
     {
         read_ = range.end;
-        if (!surroundings_ && links_open_ == 0 && captions_open_ == 0 && active_.empty())
+        if (!takesText())
             return; // no link or caption takes it, and none is to be opened again
         if (range.begin == 0 && page_.starts_with("\xEF\xBB\xBF"))
             range.begin = std::min<size_t>(3, range.end); // the byte-order mark is no text
@@ -617,6 +624,14 @@ public:
     }
 
 private:
+    // Text is passed by unless a link or caption may take it, or the text around images is kept.
+    bool takesText() const { return surroundings_ || links_open_ > 0 || captions_open_ > 0 || !active_.empty(); }
+    // Says so once a tag has been taken, whichever way it was.
+    struct WantText {
+        ContextWalk& walk;
+        ~WantText() { walk.textWanted_ = walk.takesText(); }
+    };
+
     template <typename Match>
     size_t find(Match match, uint32_t boundary, Kind alsoBoundary = Kind::Ignored) const
     {

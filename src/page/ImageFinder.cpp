@@ -290,7 +290,7 @@ public:
                 break;
             }
             const char c = page_[lt + 1];
-            if (walk_ && lt > text_ && (isAlpha(c) || c == '/' || c == '!' || c == '?'))
+            if (walk_ && lt > text_ && (isAlpha(c) || c == '/' || c == '!' || c == '?') && walk_->textWanted())
                 walk_->text({text_, lt}); // markup follows: "a < b" is text
             const size_t next = markup(lt);
             if (next == std::string_view::npos) {

@@ -101,7 +101,11 @@ public:
     // An end tag read by HTML rules: outside svg and math, or one that no element there takes.
     virtual void endTag(ByteRange whole, ByteRange name, uint64_t key) = 0;
     // Text a browser shows, as written (references unresolved): not comments, raw text, CDATA.
+    // Between tags, told only while textWanted().
     virtual void text(ByteRange range) = 0;
+    // False while the walk would pass text by: most text stands outside all a walk looks for,
+    // and every stretch of it on every page was a call.
+    bool textWanted() const { return textWanted_; }
     // Asked after each tag, comment or stretch of raw text: true stops a PageWalker there.
     virtual bool pause() { return false; }
     // True for a walk that is told the images (a body background aside) and role="img"
@@ -111,6 +115,9 @@ public:
     // The tag lasts until the next call.
     virtual void image(const FoundImage&) {}
     virtual void graphic(const FoundGraphic&) {}
+
+protected:
+    bool textWanted_ = true;
 };
 
 // Reads the page as findImages() does, telling `walk` what it meets.
