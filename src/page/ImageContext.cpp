@@ -397,9 +397,10 @@ public:
     {
         const size_t index = starts_.size();
         starts_.push_back(image.tag.whole.begin);
-        if (const ImageReader::Wants wants = reader_->met(index, image); wants != ImageReader::Wants::Nothing)
+        if (const ImageReader::Wants wants = reader_->met(index, image); wants != ImageReader::Wants::Nothing) {
             waiting_.push_back({index, wants});
-        maySettle_ = true;
+            maySettle_ = true;
+        }
     }
 
     void graphic(const FoundGraphic& graphic) override { reader_->graphic(graphic); }
@@ -785,8 +786,10 @@ private:
         }
     }
 
-    void breakText()
+    [[gnu::always_inline]] void breakText()
     {
+        if (!surroundings_ && links_open_ == 0 && captions_open_ == 0)
+            return; // nothing to break: most blocks stand outside links and captions
         if (surroundings_ && !runs_.empty() && !runs_.back().empty())
             runs_.push_back({});
         addToOpen({});
@@ -798,6 +801,10 @@ private:
             ++next_;
         if (next_ >= starts_.size() || starts_[next_] != at)
             return;
+        if (reader_ && links_open_ == 0 && (waiting_.empty() || waiting_.back().image != next_)) {
+            ++next_; // no one asks where it stands, and no link's text holds its ALT
+            return;
+        }
         PlacedImage placed{next_++, runs_.size(), SIZE_MAX, SIZE_MAX, seq_, runBytes_};
         maySettle_ = true;
         // A template's content stands apart from the page: nothing outside it holds it.
