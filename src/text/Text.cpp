@@ -7,8 +7,39 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace bw::text {
+
+#if defined(__x86_64__)
+namespace {
+
+// Past the 64-byte stretches from `at` that hold no two bytes `first`, `second` (either case:
+// `fold` has 0x20 where a letter's case is to be ignored) one after the other. Where the
+// processor has AVX2, a page's search for "<meta" and "<base" goes twice as fast.
+[[gnu::target("avx2")]] const char* skipNoPairAvx2(const char* at, const char* end, char first, char second, char fold0, char fold1)
+{
+    const __m256i want0 = _mm256_set1_epi8(first), want1 = _mm256_set1_epi8(second);
+    const __m256i f0 = _mm256_set1_epi8(fold0), f1 = _mm256_set1_epi8(fold1);
+    for (; end - at >= 65; at += 64) {
+        __m256i hits = _mm256_setzero_si256();
+        for (int half = 0; half < 64; half += 32) { // unrolled: a lambda would not take the target
+            const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + half)), f0);
+            const __m256i b = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + half + 1)), f1);
+            hits = _mm256_or_si256(hits, _mm256_and_si256(_mm256_cmpeq_epi8(a, want0), _mm256_cmpeq_epi8(b, want1)));
+        }
+        if (_mm256_movemask_epi8(hits))
+            break;
+    }
+    return at;
+}
+
+const bool kAvx2 = __builtin_cpu_supports("avx2");
+
+} // namespace
+#endif
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
@@ -52,14 +83,19 @@ size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
     // without stopping at each of its thousands of "<".
     if (needle.size() >= 2) {
         const char second = lowerAscii(needle[1]);
-        const auto foldOf = [](char c) { return _mm_set1_epi8(c >= 'a' && c <= 'z' ? 0x20 : 0); };
-        const __m128i fold0 = foldOf(lower), fold1 = foldOf(second), want0 = _mm_set1_epi8(lower), want1 = _mm_set1_epi8(second);
+        const auto foldOf = [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? 0x20 : 0); };
+        const __m128i fold0 = _mm_set1_epi8(foldOf(lower)), fold1 = _mm_set1_epi8(foldOf(second));
+        const __m128i want0 = _mm_set1_epi8(lower), want1 = _mm_set1_epi8(second);
         const auto pairs = [&](const char* p) {
             const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), fold0);
             const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), fold1);
             return _mm_and_si128(_mm_cmpeq_epi8(a, want0), _mm_cmpeq_epi8(b, want1));
         };
         for (; end - at >= 17; at += 16) {
+#if defined(__x86_64__)
+            if (kAvx2)
+                at = skipNoPairAvx2(at, end, lower, second, foldOf(lower), foldOf(second));
+#endif
             // Most stretches hold no candidate: thirty-two bytes are passed with one test.
             while (end - at >= 33 && !_mm_movemask_epi8(_mm_or_si128(pairs(at), pairs(at + 16))))
                 at += 32;

@@ -39,6 +39,10 @@ TEST(Text, FindsAWordInAnyCaseFromWhereItIsAsked)
         {"a long line of text without the word", "charset", 1, 0},
         // Thirty-two bytes passed at once: a word in the second half of such a stretch.
         {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx<Meta charset=x> and then more", "<meta", 1, 51},
+        // Sixty-four where the processor can: past a false start, and deep in a later stretch.
+        {"<mxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx" "<META charset=x> and then more of the page", "<meta", 1, 75},
+        {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+         "<base href=x> and more", "<base", 1, 101},
     };
     for (const auto& row : rows)
         EXPECT_EQ(text::inStrNoCase(row.hay, row.needle, row.start), row.found) << row.hay << " / " << row.needle;
