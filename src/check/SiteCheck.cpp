@@ -95,7 +95,8 @@ std::string pictureOf(const std::string& folder, std::string_view written, std::
         local = true;
         std::string path;
         path.reserve(folder.size() + written.size());
-        return path.append(folder).append(written);
+        path.append(folder).append(written);
+        return path; // not append's reference: that was a copy
     }
     const ImageSource source = imageSource(written, base);
     local = source.kind == ImageSource::Kind::File;
