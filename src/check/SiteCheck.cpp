@@ -118,11 +118,15 @@ class PageChecker final : public ImageReader {
 public:
     static constexpr size_t kPart = 4096; // findings, or pictures, in one part
 
-    // buffer: the worker's page storage, read into and handed back for its next page.
-    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn, PictureTexts* pictures, std::string& buffer)
+    // buffer: the worker's page storage, read into and handed back for its next page; room: the
+    // storage of findings and uses of a part done with, taken for this page's first.
+    PageChecker(const std::string& path, const std::function<void(CheckedPage&&)>& handOn, PictureTexts* pictures, std::string& buffer,
+                CheckedPage& room)
         : path_(path), handOn_(handOn), pictures_(pictures), buffer_(buffer)
     {
         part_.page.path = path;
+        part_.page.findings.swap(room.page.findings);
+        part_.uses.swap(room.uses);
     }
 
     void run()
@@ -513,6 +517,17 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
     std::atomic<size_t> next = 0;
     auto work = [&](unsigned worker) {
         std::string buffer;
+        CheckedPage room; // the largest storage of the parts given back, for the next page: a page's findings were made anew and grown each time
+        const auto keepRoom = [&](CheckedPage& done) {
+            if (done.page.findings.capacity() > room.page.findings.capacity()) {
+                done.page.findings.clear();
+                room.page.findings.swap(done.page.findings);
+            }
+            if (done.uses.capacity() > room.uses.capacity()) {
+                done.uses.clear();
+                room.uses.swap(done.uses);
+            }
+        };
         const auto waitFor = [&](std::unique_lock<std::mutex>& lock, auto&& ready) {
             if (ready())
                 return;
@@ -528,18 +543,22 @@ CheckReport checkSite(const std::vector<std::string>& paths, const std::function
             }
             const auto handOn = [&](CheckedPage&& part) {
                 std::vector<CheckedPage> done; // freed once the lock is let go
-                std::unique_lock lock(mutex);
-                done.swap(spent[worker]);
-                Slot& slot = slots[i];
-                slot.worker = worker;
-                waitFor(lock, [&] { return slot.parts.size() - slot.taken < kMostParts || !part.page.more; });
-                slot.whole = !part.page.more;
-                slot.parts.push_back(std::move(part));
-                if (takerWaits && batchReady())
-                    takerWake.notify_one();
+                {
+                    std::unique_lock lock(mutex);
+                    done.swap(spent[worker]);
+                    Slot& slot = slots[i];
+                    slot.worker = worker;
+                    waitFor(lock, [&] { return slot.parts.size() - slot.taken < kMostParts || !part.page.more; });
+                    slot.whole = !part.page.more;
+                    slot.parts.push_back(std::move(part));
+                    if (takerWaits && batchReady())
+                        takerWake.notify_one();
+                }
+                for (CheckedPage& old : done)
+                    keepRoom(old);
             };
             if (items[i].page.error.empty())
-                PageChecker(items[i].page.path, handOn, pictures, buffer).run();
+                PageChecker(items[i].page.path, handOn, pictures, buffer, room).run();
             else
                 handOn(std::move(items[i]));
         }
