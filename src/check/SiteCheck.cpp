@@ -150,7 +150,7 @@ public:
         buffer_ = std::move(page_.empty() ? read.bytes : page_);
     }
 
-    Wants met(size_t, const FoundImage& image) override
+    Wants met(size_t, const FoundImage& image, bool outside) override
     {
         ++part_.page.images;
         const TagAttribute* alt = image.tag.find(page_, "alt");
@@ -158,9 +158,13 @@ public:
             return Wants::Nothing; // decorative: no rule, no conflict, no place to say
         Waiting waiting{image.tag.whole.begin, 0, 0, image.kind, false, nullptr, {}};
         place(waiting);
-        // Without an ALT only a caption may name it, and only when nothing else does.
+        // Without an ALT only a caption may name it, and only when nothing else does. Outside
+        // links and figures it is checked now: most images wait for nothing.
         const auto named = [&](std::string_view name) { const TagAttribute* a = image.tag.find(page_, name); return a && a->filled; };
-        const Wants wants = alt ? Wants::LinkAndCaption : named("aria-label") || named("aria-labelledby") ? Wants::Nothing : Wants::Caption;
+        const Wants wants = outside ? Wants::Nothing
+                            : alt   ? Wants::LinkAndCaption
+                            : named("aria-label") || named("aria-labelledby") ? Wants::Nothing
+                                                                              : Wants::Caption;
         waiting.awaits = wants != Wants::Nothing;
         if (!waiting.awaits && waiting_.empty()) {
             check(image, waiting, {});

@@ -397,7 +397,9 @@ public:
     {
         const size_t index = starts_.size();
         starts_.push_back(image.tag.whole.begin);
-        if (const ImageReader::Wants wants = reader_->met(index, image); wants != ImageReader::Wants::Nothing) {
+        // No link can be opened again around it either.
+        const bool outside = links_open_ == 0 && active_.empty() && figures_open_ == 0;
+        if (const ImageReader::Wants wants = reader_->met(index, image, outside); wants != ImageReader::Wants::Nothing) {
             waiting_.push_back({index, wants});
             maySettle_ = true;
         }
@@ -657,6 +659,7 @@ private:
         hidden_ += (flags & kHidden) != 0;
         links_open_ += element.link != SIZE_MAX;
         captions_open_ += typeAt(element.type).kind == Kind::Figcaption;
+        figures_open_ += typeAt(element.type).kind == Kind::Figure;
         markOnStack(element, true);
         return true;
     }
@@ -679,6 +682,7 @@ private:
         markers_ -= (flags & kMarker) != 0;
         hidden_ -= (flags & kHidden) != 0;
         captions_open_ -= typeAt(element.type).kind == Kind::Figcaption;
+        figures_open_ -= typeAt(element.type).kind == Kind::Figure;
         markOnStack(element, false);
         if (element.link != SIZE_MAX) {
             --links_open_;
@@ -1012,7 +1016,7 @@ private:
     const bool surroundings_;
     std::vector<Open> open_;
     std::vector<ActiveLink> active_;
-    size_t markers_ = 0, hidden_ = 0, links_open_ = 0, captions_open_ = 0;
+    size_t markers_ = 0, hidden_ = 0, links_open_ = 0, captions_open_ = 0, figures_open_ = 0;
     std::pmr::monotonic_buffer_resource arena_{4096}; // for the links' and captions' pieces
     std::vector<Link> links_;
     std::vector<Figure> figures_;

@@ -36,7 +36,8 @@ public:
     enum class Wants { Nothing, Caption, LinkAndCaption };
     virtual ~ImageReader() = default;
     // The image found `index`-th (a body background is not told); the tag lasts the call.
-    virtual Wants met(size_t index, const FoundImage& image) = 0;
+    // `outside`: it stands in no link and no figure, so that its context is known now: none.
+    virtual Wants met(size_t index, const FoundImage& image, bool outside) = 0;
     virtual void graphic(const FoundGraphic& graphic) = 0;
     // Its link's text and its caption, as imageContexts() gives them, as far as wanted.
     virtual void settled(size_t index, const ImageContext& context) = 0;
