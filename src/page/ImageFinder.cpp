@@ -209,8 +209,10 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
                     return false;
                 attribute.quote = q;
                 attribute.value = {i + 1, closeAt};
-                for (size_t at = i + 1; at < closeAt && !attribute.filled; ++at)
-                    attribute.filled = !(classOf(s[at]) & kSpace);
+                size_t at = i + 1; // a local: the attribute's own byte was read back at each step
+                while (at < closeAt && (classOf(s[at]) & kSpace))
+                    ++at;
+                attribute.filled = at < closeAt;
                 i = closeAt + 1;
             } else {
                 const size_t valueBegin = i;
