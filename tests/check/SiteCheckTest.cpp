@@ -168,6 +168,21 @@ TEST(SiteCheck, AHugePageComesInPartsInPageOrder)
     EXPECT_NE(html.find("<td class=\"n\">9002</td>"), std::string::npos);
 }
 
+// Many pictures, each given two ALTs on two pages: each ALT of each is one conflict, however
+// many pictures are held meanwhile.
+TEST(SiteCheck, EveryPictureOfAManyIsHeldForItsConflicts)
+{
+    test::TempDir site;
+    std::string red, blue;
+    for (int i = 0; i < 100; ++i) {
+        red += "<img src=p" + std::to_string(i) + ".png alt=\"Red\">";
+        blue += "<img src=p" + std::to_string(i) + ".png alt=\"Blue\">";
+    }
+    site.write("a.html", red), site.write("b.html", blue);
+    const std::vector<CheckFinding> findings = checkSite({site.path()}).findings;
+    EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const CheckFinding& f) { return std::string_view(f.rule->id) == "alt-conflict"; }), 200);
+}
+
 // Takes a picture's text from its bytes ("text:Buy now"), counting its readings.
 struct FakeReader final : PictureReader {
     explicit FakeReader(std::atomic<int>& reads) : reads(reads) {}
