@@ -188,8 +188,6 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         attribute.name = {nameBegin, i};
         attribute.value = {i, i};
         attribute.whole = attribute.name;
-        // Noted while the bytes are at hand: attributes are looked up by these.
-        attribute.lowerName = static_cast<uint32_t>(text::lowerPacked(page, nameBegin, std::min<size_t>(4, i - nameBegin))); // as keyOf packs
         size_t after = i;
         while (after < n && (classOf(s[after]) & kSpace))
             ++after;
@@ -209,17 +207,12 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
                     return false;
                 attribute.quote = q;
                 attribute.value = {i + 1, closeAt};
-                size_t at = i + 1; // a local: the attribute's own byte was read back at each step
-                while (at < closeAt && (classOf(s[at]) & kSpace))
-                    ++at;
-                attribute.filled = at < closeAt;
                 i = closeAt + 1;
             } else {
                 const size_t valueBegin = i;
                 while (i < n && !(classOf(s[i]) & (kSpace | kGreater)))
                     ++i;
                 attribute.value = {valueBegin, i};
-                attribute.filled = i > valueBegin;
             }
             attribute.whole = {nameBegin, i};
         } else {
@@ -227,6 +220,19 @@ bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribu
         }
     }
     return false;
+}
+
+// What a kept tag's attributes are looked up by later, noted while its bytes are at hand:
+// each name's lower-case bytes, and whether each value holds more than white space.
+void noteLookups(std::string_view page, std::vector<TagAttribute>& attributes)
+{
+    for (TagAttribute& a : attributes) {
+        a.lowerName = static_cast<uint32_t>(text::lowerPacked(page, a.name.begin, std::min<size_t>(4, a.name.size()))); // as keyOf packs
+        size_t at = a.value.begin;
+        while (at < a.value.end && (classOf(page[at]) & kSpace))
+            ++at;
+        a.filled = at < a.value.end;
+    }
 }
 
 bool startsWithLower(std::string_view page, size_t at, std::string_view lower)
@@ -579,6 +585,7 @@ private:
         made.whole = {lt, tag.end};
         made.name = tag.name;
         made.attributes = attributes_;
+        noteLookups(page_, made.attributes);
         made.selfClosing = tag.selfClosing;
         return made;
     }
@@ -609,6 +616,7 @@ private:
         into.tag.whole = {lt, tag.end};
         into.tag.name = tag.name;
         std::swap(into.tag.attributes, attributes_);
+        noteLookups(page_, into.tag.attributes);
         into.tag.selfClosing = tag.selfClosing;
         return into;
     }
@@ -639,6 +647,7 @@ bool startTagAt(std::string_view page, size_t lt, StartTag& tag)
     Lexed lexed;
     if (lt + 1 >= page.size() || !lexTag(page, lt + 1, lexed, tag.attributes))
         return false;
+    noteLookups(page, tag.attributes);
     tag.whole = {lt, lexed.end};
     tag.name = lexed.name;
     tag.selfClosing = lexed.selfClosing;

@@ -19,9 +19,9 @@ struct TagAttribute {
     ByteRange value; // without quotes; empty at name.end when written without "="
     char quote = 0;  // '"', '\'' or 0 (unquoted or no value)
     bool hasValue = false;
-    // Noted as the tag is read, so that looking its attributes up seldom goes back to the
-    // page: the value holds more than white space (false: not known), and the name's first
-    // four bytes in lower case, packed into one word (0: not known).
+    // Noted for the tags findImages() and startTagAt() give, so that looking their attributes
+    // up seldom goes back to the page: the value holds more than white space (false: not
+    // known), and the name's first four bytes in lower case, packed into one word (0: not known).
     bool filled = false;
     uint32_t lowerName = 0;
     // The name equals `lower` (given in lower case) without regard to ASCII case.
