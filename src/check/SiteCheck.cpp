@@ -208,15 +208,25 @@ private:
         std::string name;       // the graphic's name
     };
 
-    // Line breaks up to the tag, sixteen bytes at a time rather than one: tags come in page order.
+    // Line breaks up to the tag, sixteen bytes at a time: tags come in page order.
     void place(Waiting& waiting)
     {
         const size_t at = waiting.at;
-        const std::string_view upTo = std::string_view(page_).substr(0, at);
-        for (size_t lineBreak; counted_ < at && (lineBreak = text::findByte(upTo, counted_, '\n')) != std::string_view::npos;) {
-            counted_ = lineBreak + 1;
-            ++line_, lineStart_ = counted_;
+        size_t from = counted_;
+#if defined(__SSE2__)
+        // Counted, not looked for one by one: a loop that stops at each line break was
+        // mispredicted at most of them.
+        for (; from + 16 <= at; from += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page_.data() + from));
+            if (const unsigned breaks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))))) {
+                line_ += static_cast<size_t>(__builtin_popcount(breaks));
+                lineStart_ = from + 32 - static_cast<size_t>(__builtin_clz(breaks));
+            }
         }
+#endif
+        for (; from < at; ++from)
+            if (page_[from] == '\n')
+                ++line_, lineStart_ = from + 1;
         counted_ = std::max(counted_, at);
         waiting.line = line_;
         waiting.column = at - lineStart_ + 1;
