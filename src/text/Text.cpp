@@ -36,7 +36,11 @@ namespace {
     return at;
 }
 
-const bool kAvx2 = __builtin_cpu_supports("avx2");
+// Asked as the program starts, perhaps before libgcc has looked at the processor: it is told to.
+const bool kAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 
 } // namespace
 #endif
