@@ -208,26 +208,19 @@ private:
         std::string name;       // the graphic's name
     };
 
-    // Line breaks up to the tag, sixteen bytes at a time: tags come in page order.
+    // Line breaks up to the tag: tags come in page order. They are counted without a branch on
+    // each; only the last is looked for, backwards.
     void place(Waiting& waiting)
     {
         const size_t at = waiting.at;
-        size_t from = counted_;
-#if defined(__SSE2__)
-        // Counted, not looked for one by one: a loop that stops at each line break was
-        // mispredicted at most of them.
-        for (; from + 16 <= at; from += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page_.data() + from));
-            if (const unsigned breaks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))))) {
-                line_ += static_cast<size_t>(__builtin_popcount(breaks));
-                lineStart_ = from + 32 - static_cast<size_t>(__builtin_clz(breaks));
+        if (at > counted_) {
+            const std::string_view between(page_.data() + counted_, at - counted_);
+            if (const size_t breaks = text::countByte(between, '\n')) {
+                line_ += breaks;
+                lineStart_ = static_cast<size_t>(static_cast<const char*>(::memrchr(between.data(), '\n', between.size())) - page_.data()) + 1;
             }
+            counted_ = at;
         }
-#endif
-        for (; from < at; ++from)
-            if (page_[from] == '\n')
-                ++line_, lineStart_ = from + 1;
-        counted_ = std::max(counted_, at);
         waiting.line = line_;
         waiting.column = at - lineStart_ + 1;
     }

@@ -63,6 +63,27 @@ size_t inStr(std::string_view hay, std::string_view needle, size_t start)
     return found == std::string_view::npos ? 0 : found + 1;
 }
 
+size_t countByte(std::string_view s, char c)
+{
+    size_t count = 0, at = 0;
+#if defined(__SSE2__)
+    // Each of sixteen lanes counts its matches for up to 255 stretches, then they are summed:
+    // no branch on what the bytes hold.
+    const __m128i sought = _mm_set1_epi8(c), zero = _mm_setzero_si128();
+    while (s.size() - at >= 16) {
+        const size_t stretches = std::min<size_t>((s.size() - at) / 16, 255);
+        __m128i lanes = zero;
+        for (size_t i = 0; i < stretches; ++i, at += 16)
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at)), sought));
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        count += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
+    }
+#endif
+    for (; at < s.size(); ++at)
+        count += s[at] == c;
+    return count;
+}
+
 size_t inStrNoCase(std::string_view hay, std::string_view needle, size_t start)
 {
     if (start == 0 || start > hay.size() + 1)

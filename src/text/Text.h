@@ -51,6 +51,9 @@ inline size_t findByte(std::string_view s, size_t from, char c)
 #endif
 }
 
+// How many times the byte c stands in s.
+size_t countByte(std::string_view s, char c);
+
 // The first `n` bytes (at most 8) of `s` from `at`, ASCII letters in lower case, packed into
 // one word with the first byte lowest: how tag and attribute names are looked up, without a
 // loop a byte. 0 when one of them is NUL, as a shorter name would pack alike.
