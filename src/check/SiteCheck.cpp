@@ -42,7 +42,13 @@ struct PictureUse {
     size_t finding = SIZE_MAX; // that finding's place in the part
     size_t hash = 0;           // of the picture, made while it is at hand
 
-    const std::string& pictureIn(const std::vector<CheckFinding>& findings) const { return finding == SIZE_MAX ? picture : findings[finding].picture; }
+    // The picture's path, in two pieces when a finding holds it.
+    std::pair<std::string_view, std::string_view> pictureIn(const std::vector<CheckFinding>& findings) const
+    {
+        if (finding == SIZE_MAX)
+            return {{}, picture};
+        return {findings[finding].pictureHead(), findings[finding].pictureRest};
+    }
 };
 
 struct CheckedPage {
@@ -141,6 +147,7 @@ public:
             base_ = base ? base->of(page_) : std::string_view();
             const size_t slash = path_.rfind('/');
             folder_ = slash == std::string::npos ? "" : normal(path_.substr(0, slash + 1));
+            folderInPath_ = path_.starts_with(folder_);
             readImages(page_, encoding_, *this);
             tellWaiting();
         } else {
@@ -263,40 +270,49 @@ private:
             folded_.clear(); // an area's name is the page it links to, not a picture
         if (rules.empty() && folded_.empty())
             return;
+        // A plain name stands in the page's folder, which the page's path holds: the findings
+        // hold the name alone.
         bool local = false;
-        std::string picture = image.kind == ImageKind::Area ? std::string() : pictureOf(folder_, written, base_, local);
+        const bool near = image.kind != ImageKind::Area && folderInPath_ && base_.empty() && plainName(written);
+        std::string picture = near || image.kind == ImageKind::Area ? std::string() : pictureOf(folder_, written, base_, local);
+        local = local || near;
+        const auto wholePicture = [&]() -> const std::string& { return near ? pictureScratch_.assign(folder_).append(written) : picture; };
         const auto ownAlt = [&] { return alt ? std::optional<std::string>(*alt) : std::nullopt; };
         if (report.findings.empty())
             report.findings.reserve(std::min<size_t>(kPart, 64)); // a page with one finding often has many: not moved at each doubling
         if (part_.uses.empty())
             part_.uses.reserve(std::min<size_t>(kPart, 64));
-        std::string text = pictures_ && local && !folded_.empty() ? pictures_->textOf(picture) : std::string();
+        std::string text = pictures_ && local && !folded_.empty() ? pictures_->textOf(wholePicture()) : std::string();
         const AltRule* textRule = text.empty() ? nullptr : pictureTextFinding(alt, text);
         // The last finding that names the picture takes it; a use reads it from the first.
         size_t naming = local ? rules.size() + (textRule != nullptr) : 0;
-        const auto pictureFor = [&]() -> std::string {
+        const auto pictureRest = [&]() -> std::string {
             if (!local)
                 return {};
+            if (near)
+                return std::string(written);
             if (--naming == 0)
                 return std::move(picture);
             return picture;
         };
+        const size_t pictureFolder = near ? folder_.size() : 0;
         const size_t first = report.findings.size();
-        const size_t pictureHash = folded_.empty() ? 0 : std::hash<std::string_view>{}(picture);
+        const size_t pictureHash = folded_.empty() ? 0 : std::hash<std::string_view>{}(wholePicture());
         for (const AltRule* rule : rules)
-            add(report.findings.emplace_back(sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFor(), std::string()));
+            add(report.findings.emplace_back(sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFolder, pictureRest(), std::string()));
         if (textRule)
-            add(report.findings.emplace_back(sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFor(), std::move(text)));
+            add(report.findings.emplace_back(sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFolder, pictureRest(),
+                                             std::move(text)));
         if (!folded_.empty() && local && report.findings.size() > first)
             part_.uses.emplace_back(std::string(), folded_, std::string(), std::nullopt, where.line, where.column, first, pictureHash);
-        else if (!folded_.empty() && !picture.empty())
-            part_.uses.push_back({std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column, SIZE_MAX, pictureHash});
+        else if (!folded_.empty() && (near || !picture.empty()))
+            part_.uses.push_back({near ? wholePicture() : std::move(picture), folded_, std::string(src), ownAlt(), where.line, where.column, SIZE_MAX, pictureHash});
         handOnWhenFull();
     }
 
     void report(const Waiting& graphic)
     {
-        add(part_.page.findings.emplace_back(sharedPath(), graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, std::string(), std::string()));
+        add(part_.page.findings.emplace_back(sharedPath(), graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, 0, std::string(), std::string()));
         handOnWhenFull();
     }
 
@@ -328,8 +344,9 @@ private:
     PictureTexts* pictures_; // null: pictures are not read
     std::string& buffer_;
     std::string page_, encoding_, folder_;
-    std::string altScratch_, srcScratch_, folded_; // storage reused from image to image
+    std::string altScratch_, srcScratch_, pictureScratch_, folded_; // storage reused from image to image
     std::string_view base_;
+    bool folderInPath_ = false; // the page's path begins with its folder as pictures are resolved from it
     CheckedPage part_;
     std::deque<Waiting> waiting_;
     FoundImage reread_;
@@ -344,18 +361,19 @@ public:
     {
         std::shared_ptr<const std::string> shared; // the page's path, made for its first new ALT
         for (PictureUse& use : uses) {
-            const std::string& path = use.pictureIn(findings);
-            Picture& picture = pictureOf(path, use.hash, pageNumber);
+            const auto [head, rest] = use.pictureIn(findings);
+            Picture& picture = pictureOf(head, rest, use.hash, pageNumber);
             picture.onPages = picture.onPages || picture.firstPage != pageNumber;
             if (std::none_of(picture.alts.begin(), picture.alts.end(), [&](const auto& seen) { return seen.first == use.folded; })) {
                 if (!shared)
                     shared = std::make_shared<const std::string>(page);
                 if (use.finding == SIZE_MAX)
                     picture.alts.emplace_back(std::move(use.folded),
-                                              CheckFinding{shared, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), std::move(use.picture), {}});
+                                              CheckFinding{shared, use.line, use.column, nullptr, std::move(use.src), std::move(use.alt), 0, std::move(use.picture), {}});
                 else
                     picture.alts.emplace_back(std::move(use.folded), CheckFinding{shared, use.line, use.column, nullptr, findings[use.finding].src,
-                                                                                  findings[use.finding].alt, findings[use.finding].picture, {}});
+                                                                                  findings[use.finding].alt, findings[use.finding].pictureFolder,
+                                                                                  findings[use.finding].pictureRest, {}});
             }
         }
     }
@@ -369,8 +387,10 @@ public:
                 findings.push_back(where);
                 findings.back().rule = altRule("alt-conflict");
                 std::error_code error;
-                if (!fs::exists(where.picture, error))
-                    findings.back().picture.clear(); // an address, or no file
+                if (!fs::exists(where.picture(), error)) { // an address, or no file
+                    findings.back().pictureFolder = 0;
+                    findings.back().pictureRest.clear();
+                }
             }
         }
     }
@@ -383,18 +403,22 @@ private:
         std::string path;
     };
 
-    // The picture of that path, met now if never before. Looked up by the hash the worker made:
-    // on this one thread, hashing every use's path was a tenth of the check's time.
-    Picture& pictureOf(const std::string& path, size_t hash, size_t pageNumber)
+    // The picture of that path (head, then rest), met now if never before. Looked up by the
+    // hash the worker made: on this one thread, hashing every use's path was a tenth of the
+    // check's time.
+    Picture& pictureOf(std::string_view head, std::string_view rest, size_t hash, size_t pageNumber)
     {
         if (2 * (pictures_.size() + 1) > slots_.size())
             grow();
+        const auto same = [&](const std::string& path) {
+            return path.size() == head.size() + rest.size() && path.starts_with(head) && path.ends_with(rest);
+        };
         size_t slot = hash & (slots_.size() - 1);
         for (; slots_[slot].picture != 0; slot = (slot + 1) & (slots_.size() - 1))
-            if (slots_[slot].hash == hash && pictures_[slots_[slot].picture - 1].path == path)
+            if (slots_[slot].hash == hash && same(pictures_[slots_[slot].picture - 1].path))
                 return pictures_[slots_[slot].picture - 1];
         slots_[slot] = {hash, pictures_.size() + 1};
-        return pictures_.emplace_back(Picture{{}, pageNumber, false, path});
+        return pictures_.emplace_back(Picture{{}, pageNumber, false, std::string(head).append(rest)});
     }
 
     void grow()
@@ -861,12 +885,12 @@ std::string thumbnailOf(const CheckFinding& f)
     std::string bytes;
     if (text::inStrNoCase(f.src.substr(0, 5), "data:") == 1) {
         bytes = imageSource(f.src).data;
-    } else if (!f.picture.empty()) {
+    } else if (const std::string picture = f.picture(); !picture.empty()) {
         std::error_code error;
-        const auto size = fs::file_size(f.picture, error);
-        if (error || size > kMostThumbnailBytes || !fs::is_regular_file(f.picture, error))
+        const auto size = fs::file_size(picture, error);
+        if (error || size > kMostThumbnailBytes || !fs::is_regular_file(picture, error))
             return {};
-        std::ifstream in(f.picture, std::ios::binary);
+        std::ifstream in(picture, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
     const char* type = bytes.size() <= kMostThumbnailBytes ? pictureType(bytes) : nullptr;
@@ -1055,7 +1079,7 @@ void CheckPrinter::finding(const CheckFinding& f)
                    "<th>Finding</th><th class=\"where\">Where</th></tr></thead><tbody>\n";
         }
         // Each picture once, as a style the rows that show it name.
-        const std::string key = f.picture.empty() ? f.src : f.picture;
+        const std::string key = f.pictureRest.empty() ? f.src : f.picture();
         auto [thumbnail, fresh] = html.thumbnails.try_emplace(key);
         out += "<tr class=\"" + std::string(kSeverities[severity]) + "\"><td>";
         if (fresh)

@@ -385,9 +385,9 @@ TEST(SiteCheck, EveryFormatCarriesTheSameFindings)
             EXPECT_TRUE(row[3].ends_with(":" + std::to_string(f.line) + ":" + std::to_string(f.column))) << row[3];
             EXPECT_EQ(row[0].starts_with("no preview"), previews[i] == '-') << row[0];
             if (previews[i] == '+') {
-                std::ifstream picture(f.picture, std::ios::binary);
+                std::ifstream picture(f.picture(), std::ios::binary);
                 const QByteArray bytes = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(picture), {}));
-                EXPECT_NE(out["html"].find(";base64," + bytes.toBase64().toStdString() + "\""), std::string::npos) << f.picture;
+                EXPECT_NE(out["html"].find(";base64," + bytes.toBase64().toStdString() + "\""), std::string::npos) << f.picture();
             }
         }
         EXPECT_EQ(out["html"].find_first_of(std::string("\x01\x02\xff", 3)), std::string::npos) << "control bytes and bytes not UTF-8";
