@@ -61,13 +61,36 @@ std::string joinedWords(std::string_view s)
     return out;
 }
 
+// What a folded ALT holds, read in one pass: most ALTs are a few words, and the rules about
+// file names, which need one word, a join or a slash, are not asked of them.
+struct Shape {
+    bool oneWord, joined, slash, dashOrUnderscore;
+};
+
+Shape shapeOf(std::string_view alt)
+{
+    enum : uint8_t { kSpace = 1, kJoin = 2, kSlash = 4, kDash = 8 };
+    static constexpr auto kBits = [] {
+        std::array<uint8_t, 256> bits{};
+        bits[' '] = kSpace;
+        bits['.'] = kJoin;
+        bits['_'] = bits['-'] = kJoin | kDash;
+        bits['/'] = bits['\\'] = kSlash;
+        return bits;
+    }();
+    unsigned seen = 0;
+    for (const char c : alt)
+        seen |= kBits[static_cast<unsigned char>(c)];
+    return {!(seen & kSpace), (seen & kJoin) != 0, (seen & kSlash) != 0, (seen & kDash) != 0};
+}
+
 // "sun.png", and "sun_png" for a name whose dot became a join.
-bool endsWithImageExtension(const std::string& alt)
+bool endsWithImageExtension(const std::string& alt, const Shape& shape)
 {
     static constexpr std::string_view kExtensions[] = {"png", "jpg", "jpeg", "gif", "svg", "webp", "bmp",
                                                "ico", "avif", "tif", "tiff", "jfif"};
-    const bool oneWord = alt.find(' ') == std::string::npos;
-    if (std::none_of(alt.begin(), alt.end(), joins))
+    const bool oneWord = shape.oneWord;
+    if (!shape.joined)
         return false; // no extension can be joined on
     for (std::string_view extension : kExtensions) {
         if (alt.size() <= extension.size() + 1 || !alt.ends_with(extension))
@@ -80,17 +103,17 @@ bool endsWithImageExtension(const std::string& alt)
 }
 
 // "../_images/tk_msg", "./logo", "img/a.b": a path, not words ("TCP/IP", "and/or").
-bool looksLikePath(const std::string& alt)
+bool looksLikePath(const std::string& alt, const Shape& shape)
 {
-    const size_t slash = lastSlash(alt);
-    if (slash == std::string::npos || alt.find(' ') != std::string::npos)
+    if (!shape.slash || !shape.oneWord)
         return false;
+    const size_t slash = lastSlash(alt);
     return alt.front() == '.' || alt.front() == '/' || alt.front() == '\\' || alt.find('.', slash) != std::string::npos;
 }
 
 // What cameras, phones and screenshot tools name their files: IMG_1234, DSC00012, P1010123,
 // image001, screenshot_2024-01-02, "Screen Shot 2019-05-01 at 10.22.33".
-bool looksLikeCameraName(const std::string& alt)
+bool looksLikeCameraName(const std::string& alt, const Shape& shape)
 {
     static constexpr std::string_view kScreenshots[] = {"screenshot", "screen shot", "screen_shot", "screen-shot", "snapshot", "capture"};
     for (std::string_view start : kScreenshots) {
@@ -105,7 +128,7 @@ bool looksLikeCameraName(const std::string& alt)
         if (digitsAt(alt, at) >= 4) // a date
             return true;
     }
-    if (alt.find(' ') != std::string::npos)
+    if (!shape.oneWord)
         return false;
     static constexpr std::string_view kCameras[] = {"img", "dsc", "dscn", "dscf", "dcim", "pict", "pxl", "mvimg", "imag", "gopr",
                                             "dji", "sam", "wp", "image", "photo", "scan", "pic"};
@@ -126,14 +149,13 @@ std::string pictureStem(std::string_view fileName)
     return file.substr(0, file.rfind('.'));
 }
 
-bool looksLikeFileName(const std::string& alt, std::string_view fileName)
+bool looksLikeFileName(const std::string& alt, std::string_view fileName, const Shape& shape)
 {
-    if (endsWithImageExtension(alt) || looksLikePath(alt) || looksLikeCameraName(alt))
+    if (endsWithImageExtension(alt, shape) || looksLikePath(alt, shape) || looksLikeCameraName(alt, shape))
         return true;
     // Words joined as file names join them, repeating the picture's name: "main_screen_png"
     // (a dot alone joins a domain's words: "gimp.org" on gimp-org.png is a name).
-    const bool joined = alt.find(' ') == std::string::npos && std::any_of(alt.begin(), alt.end(), [](char c) { return c == '_' || c == '-'; });
-    if (!joined)
+    if (!shape.oneWord || !shape.dashOrUnderscore)
         return false;
     const std::string file = foldedAlt(lastPart(fileName)), words = joinedWords(alt);
     return !file.empty() && (words == joinedWords(file) || words == joinedWords(pictureStem(fileName)));
@@ -141,12 +163,12 @@ bool looksLikeFileName(const std::string& alt, std::string_view fileName)
 
 // One word that is the picture's name: right for "Prev" on prev.png or "1" on 1.png, yet
 // "logo" on logo.png may say too little.
-bool namesPicture(const std::string& alt, std::string_view fileName)
+bool namesPicture(const std::string& alt, std::string_view fileName, const Shape& shape)
 {
     static constexpr std::string_view kNavigation[] = {"prev", "previous", "next", "up", "home", "top", "back", "forward",
                                                "index", "contents", "toc", "search", "help", "first", "last"};
-    // One word first: most ALTs have several, and leave at their first space.
-    if (alt.empty() || !std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || isDigit(c) || static_cast<unsigned char>((c | 0x20) - 'a') < 26; }))
+    // One word of letters and digits: most ALTs have several.
+    if (!shape.oneWord || shape.joined || shape.slash || alt.empty() || !std::all_of(alt.begin(), alt.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) || isDigit(c) || static_cast<unsigned char>((c | 0x20) - 'a') < 26; }))
         return false;
     if (std::find(std::begin(kNavigation), std::end(kNavigation), alt) != std::end(kNavigation))
         return false;
@@ -232,14 +254,15 @@ std::string foldedAlt(std::string_view s)
 void foldAlt(std::string_view s, std::string& out)
 {
     out.resize(s.size());
-    size_t end = 0;
-    for (char c : s) {
+    char* const begin = out.data();
+    char* end = begin;
+    for (const char c : s) {
         if (!text::isHtmlSpace(c))
-            out[end++] = text::lowerAscii(c);
-        else if (end > 0 && out[end - 1] != ' ')
-            out[end++] = ' ';
+            *end++ = text::lowerAscii(c);
+        else if (end != begin && end[-1] != ' ')
+            *end++ = ' ';
     }
-    out.resize(end > 0 && out[end - 1] == ' ' ? end - 1 : end);
+    out.resize(static_cast<size_t>(end - begin) - (end != begin && end[-1] == ' '));
 }
 
 const std::vector<AltRule>& altRules()
@@ -334,9 +357,10 @@ AltFindings altFindings(std::optional<std::string_view> alt, const AltContext& c
         found.add(rules.whitespace);
         return found;
     }
-    if (looksLikeFileName(text, context.fileName))
+    const Shape shape = shapeOf(text);
+    if (looksLikeFileName(text, context.fileName, shape))
         found.add(rules.fileName);
-    else if (namesPicture(text, context.fileName))
+    else if (namesPicture(text, context.fileName, shape))
         found.add(rules.sameAsFile);
     if (isPlaceholder(text))
         found.add(rules.placeholder);

@@ -22,7 +22,7 @@ TEST(AltRules, EachRuleFlagsItsCasesAndNoOthers)
         {"sun.png", "img/sun.png", "", "", "alt-is-filename"},
         {"holiday.JPEG", "a.png", "", "", "alt-is-filename"},
         {"../_images/tk_msg.png", "../_images/tk_msg.png", "", "", "alt-is-filename"},
-        {"./figures/plot", "a.png", "", "", "alt-is-filename"},
+        {"./figures/plot", "a.png", "", "", "alt-is-filename"}, {"img\\plot.v2", "a.png", "", "", "alt-is-filename"},
         {"gerbview_main_screen_png", "gerbview_main_screen.png", "", "", "alt-is-filename"},
         {"Main-Window", "shots/main_window.PNG", "", "", "alt-is-filename"},
         {"DSC_0042", "photo.jpg", "", "", "alt-is-filename"},
