@@ -149,7 +149,7 @@ struct Lexed {
 
 // Lexes a start or end tag whose name begins at `at`, as the tokenizer's tag states do.
 // False when the page ends inside it: the tokenizer drops such a tag.
-bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribute>& attributes)
+[[gnu::always_inline]] inline bool lexTag(std::string_view page, size_t at, Lexed& tag, std::vector<TagAttribute>& attributes)
 {
     const char* s = page.data();
     const size_t n = page.size();
