@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "text/Encoding.h"
@@ -125,14 +126,32 @@ bool readsAsWritten(std::string_view bytes, const std::string& encoding)
 {
     if (std::string_view(encoding) != "UTF-8") // a view: its length is known, no strlen at each call
         return false;
-    // Most texts are short and ASCII: one look at each byte settles them.
-    bool ascii = true;
-    for (const char c : bytes) {
-        if (c == '&')
+    // Most texts are short and ASCII: eight bytes at a time settle them, the last eight read
+    // again where the size is no multiple of eight.
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u, kAmpersands = 0x2626262626262626u;
+    uint64_t seen = 0;
+    const auto look = [&](const char* at) {
+        uint64_t word;
+        std::memcpy(&word, at, 8);
+        seen |= word;
+        const uint64_t amp = word ^ kAmpersands; // a zero byte for each "&"
+        return ((amp - kOnes) & ~amp & kHigh) == 0;
+    };
+    const size_t n = bytes.size();
+    if (n >= 8) {
+        for (size_t at = 0; at + 8 <= n; at += 8)
+            if (!look(bytes.data() + at))
+                return false;
+        if (n % 8 != 0 && !look(bytes.data() + n - 8))
             return false;
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    } else {
+        for (const char c : bytes) {
+            if (c == '&')
+                return false;
+            seen |= static_cast<unsigned char>(c);
+        }
     }
-    return ascii || validUtf8(bytes);
+    return !(seen & kHigh) || validUtf8(bytes);
 }
 
 } // namespace bw

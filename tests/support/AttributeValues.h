@@ -24,6 +24,8 @@ inline const AttributeValue kAttributeValues[] = {
     // Old names without ";": not in an attribute before "=" or a letter or digit.
     {"&copy 2024, &copy2024 &copy=1 &notit; &notin;", "\xC2\xA9 2024, &copy2024 &copy=1 &notit; \xE2\x88\x89",
      "\xC2\xA9 2024, \xC2\xA9" "2024 \xC2\xA9=1 \xC2\xACit; \xE2\x88\x89"},
+    // Short, and past the last whole eight bytes.
+    {"&lt;3", "<3", "<3"}, {"Fish and chips: &lt;3", "Fish and chips: <3", "Fish and chips: <3"},
     // Not references at all.
     {"&bogus; & && &# &#x; &#xg &apos &NBSP;", "&bogus; & && &# &#x; &#xg &apos &NBSP;", "&bogus; & && &# &#x; &#xg &apos &NBSP;"},
 };
