@@ -286,23 +286,26 @@ private:
         const AltRule* textRule = text.empty() ? nullptr : pictureTextFinding(alt, text);
         // The last finding that names the picture takes it; a use reads it from the first.
         size_t naming = local ? rules.size() + (textRule != nullptr) : 0;
-        const auto pictureRest = [&]() -> std::string {
+        const auto namePicture = [&](CheckFinding& made) {
             if (!local)
-                return {};
+                return;
+            made.pictureFolder = near ? folder_.size() : 0;
             if (near)
-                return std::string(written);
-            if (--naming == 0)
-                return std::move(picture);
-            return picture;
+                made.pictureRest.assign(written);
+            else if (--naming == 0)
+                made.pictureRest = std::move(picture);
+            else
+                made.pictureRest = picture;
         };
-        const size_t pictureFolder = near ? folder_.size() : 0;
         const size_t first = report.findings.size();
         const size_t pictureHash = folded_.empty() ? 0 : std::hash<std::string_view>{}(wholePicture());
         for (const AltRule* rule : rules)
-            add(report.findings.emplace_back(sharedPath(), where.line, where.column, rule, std::string(src), ownAlt(), pictureFolder, pictureRest(), std::string()));
-        if (textRule)
-            add(report.findings.emplace_back(sharedPath(), where.line, where.column, textRule, std::string(src), ownAlt(), pictureFolder, pictureRest(),
-                                             std::move(text)));
+            namePicture(add(where, rule, src, alt));
+        if (textRule) {
+            CheckFinding& made = add(where, textRule, src, alt);
+            namePicture(made);
+            made.pictureText = std::move(text);
+        }
         if (!folded_.empty() && local && report.findings.size() > first)
             part_.uses.emplace_back(std::string(), folded_, std::string(), std::nullopt, where.line, where.column, first, pictureHash);
         else if (!folded_.empty() && (near || !picture.empty()))
@@ -312,11 +315,24 @@ private:
 
     void report(const Waiting& graphic)
     {
-        add(part_.page.findings.emplace_back(sharedPath(), graphic.line, graphic.column, graphic.graphic, graphic.name, std::nullopt, 0, std::string(), std::string()));
+        add(graphic, graphic.graphic, graphic.name, std::nullopt);
         handOnWhenFull();
     }
 
-    void add(const CheckFinding& made) { part_.failing += made.fails(); }
+    // A finding made in place: its strings are written once, not made and then moved.
+    CheckFinding& add(const Waiting& where, const AltRule* rule, std::string_view src, std::optional<std::string_view> alt)
+    {
+        CheckFinding& made = part_.page.findings.emplace_back();
+        made.page = sharedPath();
+        made.line = where.line;
+        made.column = where.column;
+        made.rule = rule;
+        made.src.assign(src);
+        if (alt)
+            made.alt.emplace(*alt);
+        part_.failing += made.fails();
+        return made;
+    }
 
     void handOnWhenFull()
     {
