@@ -137,6 +137,10 @@ bool validUtf8(std::string_view text)
         }
         if (i >= n)
             break;
+        if (static_cast<unsigned char>(text[i]) < 0x80) { // the last few bytes of a short text
+            ++i;
+            continue;
+        }
         uint32_t cp;
         size_t len = utf8At(text.substr(i), cp);
         if (len == 0)
