@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <map>
+#include <tuple>
 
 #include "app/CommandLine.h"
 #include "app/qt/PictureLoader.h"
@@ -315,7 +316,8 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
         QSize extra;       // beyond the smallest window
         bool batch = true; // else the page alone, the batch's controls hidden
     } rows[] = {{0, {0, 0}}, {0, {500, 200}}, {11, {0, 0}}, {13, {0, 0}}, {13, {600, 100}}, {16, {400, 50}},
-                {0, {300, 200}, false}, {13, {300, 200}, false}};
+                {0, {500, 200}, false}, {13, {600, 100}, false}};
+    std::map<std::tuple<int, int, int>, std::map<std::string, QRect>> placed; // by font and size: where each control stood in the batch
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.points) + "pt, " + std::to_string(row.extra.width()) + " wider" + (row.batch ? "" : ", no batch"));
         QFont font = desktop;
@@ -344,6 +346,11 @@ TEST_F(Gui, ControlsStayApartAndWholeAtEverySizeAndFont)
             if (!control->isVisible())
                 continue;
             const std::string name = control->objectName().toStdString();
+            QRect& before = placed[{row.points, row.extra.width(), row.extra.height()}][name];
+            if (row.batch)
+                before = control->geometry();
+            else
+                EXPECT_EQ(control->geometry(), before) << name << " moved where the batch's controls are hidden";
             EXPECT_TRUE(window.centralWidget()->rect().contains(control->geometry())) << name;
             for (QWidget* other : controls)
                 EXPECT_TRUE(other == control || !other->isVisible() || !other->geometry().intersects(control->geometry()))
